@@ -1,0 +1,23 @@
+#ifndef KELTO_APP_GAME_H
+#define KELTO_APP_GAME_H
+
+// The game as the entry function runs it: start-up after the display is up, the work of one
+// frame before each flip, and the end after the frame loop.
+
+#include "host/HostTypes.h"
+
+class World;
+
+// The four pictures, in the working directory.
+extern const char *const GAME_BACKGROUND_FILE;
+extern const char *const GAME_LAND_FILE;
+extern const char *const GAME_TANK_FILE;
+extern const char *const GAME_BOMB_FILE;
+const int GAME_TANK_COUNT = 4;
+
+// 1, or 0 after one line on standard error naming the file and what is wrong with it.
+int GameStartup( HostInstance *instance, HostWindow *window, World &world );
+void GameFrame( World &world );
+void GameEnd( World &world );
+
+#endif

@@ -1,0 +1,42 @@
+#ifndef KELTO_GAME_ENTITYLIST_H
+#define KELTO_GAME_ENTITYLIST_H
+
+class Entity;
+
+struct EntityNode {
+    Entity *entity;
+    EntityNode *prev;
+    EntityNode *next;
+};
+
+// The doubly linked list in which the World keeps its tanks and its bombs, between two end
+// markers; walked with a node pointer as cursor: First, then while !IsEnd: Get, Next(1).
+// Entries are appended and never removed; the destructor frees the nodes, not the entities.
+class EntityList {
+public:
+    EntityList();
+    virtual ~EntityList();
+
+    // Appends; returns the new count (unchanged if the node cannot be allocated).
+    int Add( Entity *entity );
+    Entity *First( EntityNode *&iterator ) const;
+    int IsEnd( const EntityNode *iterator ) const;
+    Entity *Get( const EntityNode *iterator ) const;
+    Entity *Next( EntityNode *&iterator, int n ) const;
+
+    int GetCount() const { return count; }
+
+    // Deletes every entity in the list (the list itself never owns them); the game's end
+    // calls it so that the run ends with nothing left allocated.
+    void DeleteEntities();
+
+private:
+    EntityList( const EntityList & ) = delete;
+    EntityList &operator=( const EntityList & ) = delete;
+
+    int count;
+    EntityNode *head; // owned end marker
+    EntityNode *tail; // owned end marker
+};
+
+#endif

@@ -1,0 +1,58 @@
+#ifndef KELTO_GAME_TANK_H
+#define KELTO_GAME_TANK_H
+
+#include "game/Entity.h"
+
+class Sprite;
+class World;
+
+// A player's tank: it falls onto the land, drives left and right over the ground tilting to
+// the slope, raises and lowers its barrel, charges while Space is held and fires a bomb when
+// Space is released.
+class Tank : public Entity {
+public:
+    enum { Idle = 0, Active = 1, Charging = 2, Firing = 3, Falling = 4 };
+
+    Tank();
+    Tank( int x, int y, Sprite *sprite, World *world );
+    virtual ~Tank();
+
+    void Draw( Image &target ) override;
+    void Update() override;
+
+    void BeginTurn();
+    int GetPower() const { return power; }
+    int GetBodyAngle() const { return bodyAngle; }
+    int GetBarrelAngle() const { return barrelAngle; }
+    int GetResumeState() const { return resumeState; }
+    int GetBarrelDirection() const;
+
+    static const int MAX_POWER = 500;
+    static const int SPEED = 100;
+    static const int BARREL_LENGTH = 70;
+    static const int BARREL_COLOUR = 15;
+
+private:
+    void UpdateIdle();
+    void UpdateActive();
+    void UpdateCharging();
+    void Fire();
+    void UpdateFalling();
+    void Move( int speed );
+    void FitToSlope();
+    int IsOnGround() const;
+    int FacesLeft() const;
+    int IsSolid( int column, int row ) const;
+    void ClampX();
+
+    int power;
+    int bodyAngle;
+    int moveFraction; // 16.16 fixed point
+    int barrelMax;
+    int barrelMin;
+    int barrelAngle;
+};
+
+extern Sprite g_tankSprite;
+
+#endif

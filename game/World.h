@@ -1,0 +1,72 @@
+#ifndef KELTO_GAME_WORLD_H
+#define KELTO_GAME_WORLD_H
+
+class Display;
+class Entity;
+class EntityList;
+class Image;
+class Land;
+
+// The playing field: the background picture, the software copy of the land (all ground
+// checks and craters), the shown land tiles and the entity lists. It keeps the camera and the
+// parallax ratios, passes the turn from tank to tank, and each frame updates every tank and
+// bomb and draws background, land and entities into the back buffer.
+class World {
+public:
+    World();
+    virtual ~World();
+
+    void Load( Display *display, const char *landFile, const char *backgroundFile );
+
+    void SetCameraX( int value );
+    void SetCameraY( int value );
+    int GetCameraX() const { return cameraX; }
+    int GetCameraY() const { return cameraY; }
+    int GetParallaxX() const { return parallaxX; }
+    int GetParallaxY() const { return parallaxY; }
+
+    Image *GetLandImage() const { return landImage; }
+    Image *GetBackground() const { return background; }
+    Land *GetLand() const { return land; }
+    Display *GetDisplay() const { return display; }
+    EntityList *GetTanks() const { return tanks; }
+    EntityList *GetBombs() const { return bombs; }
+    Entity *GetCurrentTank() const { return currentTank; }
+    Entity *GetCameraTarget() const { return cameraTarget; }
+
+    void SetCurrentTank( Entity *tank );
+    void SetCameraTarget( Entity *entity ) { cameraTarget = entity; }
+    void AddTank( Entity *tank );
+    void AddBomb( Entity *bomb );
+    void AddToList2( Entity *entity );
+    void AddToList3( Entity *entity );
+
+    void Update();
+    void Draw( Display &display );
+
+private:
+    World( const World & ) = delete;
+    World &operator=( const World & ) = delete;
+
+    void PassTurn();
+    void DrawBackground( Display &display );
+    void DrawLand( Display &display );
+    void DrawEntities( Display &display );
+
+    int cameraX;
+    int cameraY;
+    int parallaxX; // 1024 = the background moves with the land
+    int parallaxY;
+    Display *display;   // not owned
+    Image *background;  // owned
+    Image *landImage;   // owned
+    Land *land;         // owned
+    EntityList *tanks;  // owned; the tanks themselves are not
+    EntityList *bombs;  // owned; the bombs themselves are not
+    EntityList *list2;  // owned; nothing adds to it
+    EntityList *list3;  // owned; nothing adds to it
+    Entity *currentTank;  // not owned
+    Entity *cameraTarget; // not owned
+};
+
+#endif

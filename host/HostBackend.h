@@ -1,0 +1,40 @@
+#ifndef KELTO_HOST_HOSTBACKEND_H
+#define KELTO_HOST_HOSTBACKEND_H
+
+#include "host/HostTypes.h"
+
+// What a backend supplies beneath the host layer: a real window with its events, the
+// showing of finished frames, and the keyboard. Everything else (message queue, surfaces,
+// blits, palette, files) is shared by every backend. Exactly one backend is current.
+class HostBackend {
+public:
+    virtual ~HostBackend() {}
+
+    // Opens the one window; 1 or 0.
+    virtual int OpenWindow( const char *caption ) = 0;
+    virtual void CloseWindow() = 0;
+
+    // Turns waiting native events into messages (HostPostMessage); with `wait` it blocks
+    // until at least one message has been posted.
+    virtual void PumpEvents( int wait ) = 0;
+
+    // Accepts or refuses a display mode; 1 or 0.
+    virtual int SetDisplayMode( int width, int height, int bitsPerPixel ) = 0;
+
+    // The row pitch for a new surface `width` pixels wide.
+    virtual int GetSurfacePitch( int width ) = 0;
+
+    // Shows a finished 8-bit frame through its palette and waits as a flip waits.
+    virtual void Present( const uint8_t *pixels, int pitch, int width, int height,
+                          const HostPaletteEntry *palette ) = 0;
+
+    // Reads the state of all keys, indexed by DIK_ code; HOST_OK, DIERR_INPUTLOST or
+    // DIERR_NOTACQUIRED. Acquire takes the keyboard (back).
+    virtual HostResult ReadKeys( uint8_t keys[256] ) = 0;
+    virtual HostResult AcquireKeyboard() = 0;
+};
+
+void HostSetBackend( HostBackend *backend );
+HostBackend *HostGetBackend();
+
+#endif

@@ -1,0 +1,82 @@
+#ifndef KELTO_HOST_HEADLESS_HEADLESSBACKEND_H
+#define KELTO_HOST_HEADLESS_HEADLESSBACKEND_H
+
+#include "host/HostBackend.h"
+
+#include <functional>
+#include <vector>
+
+// A backend without a screen, for tests: messages and key states come from a script, every
+// presented frame is kept with its palette for inspection, surfaces can be given rows wider
+// than their width, and the window, the mode and the keyboard can be made to fail.
+class HeadlessBackend : public HostBackend {
+public:
+    HeadlessBackend();
+    virtual ~HeadlessBackend();
+
+    int OpenWindow( const char *caption ) override;
+    void CloseWindow() override;
+    void PumpEvents( int wait ) override;
+    int SetDisplayMode( int width, int height, int bitsPerPixel ) override;
+    int GetSurfacePitch( int width ) override;
+    void Present( const uint8_t *pixels, int pitch, int width, int height,
+                  const HostPaletteEntry *palette ) override;
+    HostResult ReadKeys( uint8_t keys[256] ) override;
+    HostResult AcquireKeyboard() override;
+
+    // Script: post a message to the main window once `frame` frames have been presented.
+    // While the game blocks for a message, time jumps to the next scripted one; with none
+    // left, a blocked game is sent WM_CLOSE, so no test can hang.
+    void PostAtFrame( int frame, uint32_t message, uintptr_t wParam, intptr_t lParam );
+
+    // Called after each presented frame with the number of frames presented so far; lets a
+    // test press keys, inject faults or post messages as the game runs.
+    void SetFrameHook( std::function<void( int frame )> hook );
+
+    void SetKey( int code, int down );
+    void ReleaseAllKeys();
+    void InjectInputLoss( int reads ); // the next `reads` key reads report the input lost
+
+    void SetPitchPadding( int bytes ); // surfaces get rows this many bytes wider than needed
+    void SetWindowFails( int fails );
+    void SetModeFails( int fails );
+    void SetPacing( int hertz ); // 0: frames are shown as fast as they come (the default)
+
+    int GetFrameCount() const { return frameCount; }
+    int GetWindowOpen() const { return windowOpen; }
+    int GetBlockingWaits() const { return blockingWaits; }
+    int GetFrameWidth() const { return frameWidth; }
+    int GetFrameHeight() const { return frameHeight; }
+    // The last presented frame, rows packed (pitch = width), and its palette.
+    const std::vector<uint8_t> &GetFrame() const { return frame; }
+    const HostPaletteEntry *GetFramePalette() const { return framePalette; }
+    uint8_t GetFramePixel( int x, int y ) const;
+
+private:
+    struct ScriptedMessage {
+        int frame;
+        uint32_t message;
+        uintptr_t wParam;
+        intptr_t lParam;
+    };
+
+    std::vector<ScriptedMessage> script; // in the order posted
+    std::function<void( int )> frameHook;
+    uint8_t keys[256];
+    std::vector<uint8_t> frame;
+    HostPaletteEntry framePalette[256];
+    int frameWidth;
+    int frameHeight;
+    int frameCount;
+    int windowOpen;
+    int windowFails;
+    int modeFails;
+    int inputLossReads;
+    int acquired;
+    int pitchPadding;
+    int pacingHertz;
+    int blockingWaits;
+    double nextFrameTime;
+};
+
+#endif

@@ -1,0 +1,49 @@
+#ifndef KELTO_LAND_LAND_H
+#define KELTO_LAND_LAND_H
+
+#include "gfx/Rect.h"
+
+class Display;
+class LandTile;
+
+// The landscape as the screen shows it: a grid of display-sized land tiles (narrower in the
+// last column and lower in the last row where the land is not a whole number of tiles)
+// filled from the land picture.
+class Land {
+public:
+    Land();
+    Land( Display *display, int width, int height );
+    virtual ~Land();
+
+    int Create( Display *display, int width, int height );
+    int Recreate( int width, int height );
+    int Load( const char *fileName );
+
+    LandTile *GetTile( int column, int row ) const;
+    int GetColumns() const { return columns; }
+    int GetRows() const { return rows; }
+    int GetWidth() const { return width; }
+    int GetHeight() const { return height; }
+    Rect GetBounds() const { return Rect( 0, 0, width - 1, height - 1 ); }
+    int GetTileWidth() const;
+    int GetTileHeight() const;
+    int GetLastColumnWidth() const;
+    int GetLastRowHeight() const;
+
+private:
+    Land( const Land & ) = delete;
+    Land &operator=( const Land & ) = delete;
+
+    void Destroy();
+
+    Display *display; // not owned
+    int width;
+    int height;
+    int partialColumn;
+    int partialRow;
+    int columns;
+    int rows;
+    LandTile **tiles; // owned, with every tile: tile (c, r) at c + r * columns
+};
+
+#endif

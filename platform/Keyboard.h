@@ -1,0 +1,38 @@
+#ifndef KELTO_PLATFORM_KEYBOARD_H
+#define KELTO_PLATFORM_KEYBOARD_H
+
+#include "host/HostTypes.h"
+
+#include <cstdint>
+
+class HostInput;
+class HostKeyboardDevice;
+
+// The state of every key at once, read fresh each frame: 256 bytes indexed by DIK_ code,
+// high bit set while the key is down.
+class Keyboard {
+public:
+    Keyboard();
+    virtual ~Keyboard();
+
+    int Init( HostInstance *instance, HostWindow *window );
+    uint8_t *Poll();
+
+    // A lost keyboard is taken back at most this often in one Poll.
+    static const int MAX_REACQUIRES = 3;
+
+private:
+    Keyboard( const Keyboard & ) = delete;
+    Keyboard &operator=( const Keyboard & ) = delete;
+
+    uint8_t keys[256];
+    HostInput *directInput;     // owned
+    HostKeyboardDevice *device; // owned
+};
+
+extern Keyboard g_keyboard;
+
+// The key state of the current frame; null until the first poll.
+extern uint8_t *g_keyState;
+
+#endif
