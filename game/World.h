@@ -6,6 +6,8 @@ class Entity;
 class EntityList;
 class Image;
 class Land;
+class LandTile;
+class Rect;
 
 // The playing field: the background picture, the software copy of the land (all ground
 // checks and craters), the shown land tiles and the entity lists. It keeps the camera and the
@@ -52,19 +54,22 @@ private:
     void DrawBackground( Display &display );
     void DrawLand( Display &display );
     void DrawEntities( Display &display );
+    void Refill( LandTile &tile, const Rect &region );
+    int TileWidth( int column ) const;
+    int TileHeight( int row ) const;
 
     int cameraX;
     int cameraY;
     int parallaxX; // 1024 = the background moves with the land
     int parallaxY;
-    Display *display;   // not owned
-    Image *background;  // owned
-    Image *landImage;   // owned
-    Land *land;         // owned
-    EntityList *tanks;  // owned; the tanks themselves are not
-    EntityList *bombs;  // owned; the bombs themselves are not
-    EntityList *list2;  // owned; nothing adds to it
-    EntityList *list3;  // owned; nothing adds to it
+    Display *display;     // not owned
+    Image *background;    // owned
+    Image *landImage;     // owned
+    Land *land;           // owned
+    EntityList *tanks;    // owned; the tanks themselves are not
+    EntityList *bombs;    // owned; the bombs themselves are not
+    EntityList *list2;    // owned; nothing adds to it
+    EntityList *list3;    // owned; nothing adds to it
     Entity *currentTank;  // not owned
     Entity *cameraTarget; // not owned
 };

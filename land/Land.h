@@ -4,6 +4,7 @@
 #include "gfx/Rect.h"
 
 class Display;
+class Image;
 class LandTile;
 
 // The landscape as the screen shows it: a grid of display-sized land tiles (narrower in the
@@ -35,6 +36,9 @@ private:
     Land &operator=( const Land & ) = delete;
 
     void Destroy();
+    void LoadTile( const Image &picture, int column, int row );
+    int TileWidthAt( int column ) const;
+    int TileHeightAt( int row ) const;
 
     Display *display; // not owned
     int width;

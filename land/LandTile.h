@@ -37,6 +37,7 @@ private:
     LandTile( const LandTile & ) = delete;
     LandTile &operator=( const LandTile & ) = delete;
 
+    int MakeSurface( int newWidth, int newHeight );
     void DescribeSurface( int newWidth, int newHeight );
     Image &LockFailed();
 

@@ -1,0 +1,266 @@
+#include "game/World.h"
+
+#include "game/Entity.h"
+#include "game/EntityList.h"
+#include "gfx/Image.h"
+#include "gfx/Rect.h"
+#include "host/HostSurface.h"
+#include "land/Land.h"
+#include "land/LandTile.h"
+#include "platform/Display.h"
+
+#include <new>
+
+namespace {
+
+// 1024 is one land pixel per background pixel. Along an axis where the land is no larger
+// than the screen the land never scrolls, so neither does the background.
+int ParallaxRatio( int backgroundSide, int landSide, int screenSide ) {
+    const int landTravel = landSide - screenSide;
+    if ( landTravel == 0 ) {
+        return 0;
+    }
+    return ( ( backgroundSide - screenSide ) * 1024 ) / landTravel;
+}
+
+void UpdateAll( EntityList *list ) {
+    if ( list == nullptr ) {
+        return;
+    }
+    EntityNode *node;
+    for ( list->First( node ); !list->IsEnd( node ); list->Next( node, 1 ) ) {
+        list->Get( node )->Update();
+    }
+}
+
+void DrawAll( EntityList *list, Image &target ) {
+    if ( list == nullptr ) {
+        return;
+    }
+    EntityNode *node;
+    for ( list->First( node ); !list->IsEnd( node ); list->Next( node, 1 ) ) {
+        list->Get( node )->Draw( target );
+    }
+}
+
+} // namespace
+
+World::World()
+    : cameraX( 0 ), cameraY( 0 ), parallaxX( 0 ), parallaxY( 0 ), display( nullptr ), background( nullptr ),
+      landImage( nullptr ), land( nullptr ), tanks( nullptr ), bombs( nullptr ), list2( nullptr ),
+      list3( nullptr ), currentTank( nullptr ), cameraTarget( nullptr ) {
+    tanks = new ( std::nothrow ) EntityList;
+    bombs = new ( std::nothrow ) EntityList;
+    list2 = new ( std::nothrow ) EntityList;
+    list3 = new ( std::nothrow ) EntityList;
+    background = new ( std::nothrow ) Image( 1, 1 );
+    landImage = new ( std::nothrow ) Image( 1, 1 );
+    land = new ( std::nothrow ) Land;
+}
+
+World::~World() {
+    delete tanks;
+    delete bombs;
+    delete list2;
+    delete list3;
+    delete background;
+    delete landImage;
+    delete land;
+}
+
+void World::Load( Display *newDisplay, const char *landFile, const char *backgroundFile ) {
+    display = newDisplay;
+    if ( background != nullptr ) {
+        background->LoadBmp( backgroundFile );
+    }
+    if ( landImage != nullptr ) {
+        landImage->LoadBmp( landFile );
+    }
+    if ( land != nullptr ) {
+        land->Create( display, 1280, 960 );
+        land->Load( landFile );
+    }
+    if ( display == nullptr || background == nullptr || landImage == nullptr ) {
+        return;
+    }
+    parallaxX = ParallaxRatio( background->GetWidth(), landImage->GetWidth(), display->GetWidth() );
+    parallaxY = ParallaxRatio( background->GetHeight(), landImage->GetHeight(), display->GetHeight() );
+}
+
+void World::SetCameraX( int value ) {
+    // The lower bound first: a land narrower than the screen leaves the camera negative.
+    if ( value < 0 ) {
+        value = 0;
+    }
+    if ( display != nullptr && landImage != nullptr ) {
+        const int highest = landImage->GetWidth() - display->GetWidth();
+        if ( value > highest ) {
+            value = highest;
+        }
+    }
+    cameraX = value;
+}
+
+void World::SetCameraY( int value ) {
+    if ( value < 0 ) {
+        value = 0;
+    }
+    if ( display != nullptr && landImage != nullptr ) {
+        const int highest = landImage->GetHeight() - display->GetHeight();
+        if ( value > highest ) {
+            value = highest;
+        }
+    }
+    cameraY = value;
+}
+
+void World::SetCurrentTank( Entity *tank ) {
+    currentTank = tank;
+    if ( tank != nullptr ) {
+        tank->SetState( 1 );
+    }
+}
+
+void World::AddTank( Entity *tank ) {
+    if ( tanks != nullptr ) {
+        tanks->Add( tank );
+    }
+}
+
+void World::AddBomb( Entity *bomb ) {
+    if ( bombs != nullptr ) {
+        bombs->Add( bomb );
+    }
+}
+
+void World::AddToList2( Entity *entity ) {
+    if ( list2 != nullptr ) {
+        list2->Add( entity );
+    }
+}
+
+void World::AddToList3( Entity *entity ) {
+    if ( list3 != nullptr ) {
+        list3->Add( entity );
+    }
+}
+
+void World::Update() {
+    if ( currentTank != nullptr && currentTank->GetState() == 0 ) {
+        PassTurn();
+    }
+    UpdateAll( tanks );
+    UpdateAll( bombs );
+}
+
+void World::PassTurn() {
+    if ( tanks == nullptr ) {
+        return;
+    }
+    EntityNode *node;
+    tanks->First( node );
+    while ( !tanks->IsEnd( node ) && tanks->Get( node ) != currentTank ) {
+        tanks->Next( node, 1 );
+    }
+    // Stepping on from the last tank (or from the end) wraps round to the first.
+    tanks->Next( node, 1 );
+    if ( tanks->IsEnd( node ) ) {
+        tanks->First( node );
+        if ( tanks->IsEnd( node ) ) {
+            return; // no tank to give the turn to
+        }
+    }
+    Entity *next = tanks->Get( node );
+    SetCurrentTank( next );
+    cameraTarget = next;
+}
+
+void World::Draw( Display &target ) {
+    DrawBackground( target );
+    DrawLand( target );
+    DrawEntities( target );
+}
+
+void World::DrawBackground( Display &target ) {
+    Image &back = target.LockBackBuffer();
+    if ( background != nullptr ) {
+        const int bgX = ( cameraX * parallaxX ) >> 10;
+        const int bgY = ( cameraY * parallaxY ) >> 10;
+        background->BlitTo( back, 0, 0, Rect( bgX, bgY, bgX + target.GetWidth(), bgY + target.GetHeight() ) );
+    }
+    target.UnlockBackBuffer();
+}
+
+// The land is put on the screen by the display's keyed blit, tile by tile, never by
+// software: only the visible part of each visible tile is copied.
+void World::DrawLand( Display &target ) {
+    HostSurface *backSurface = target.GetBackSurface();
+    if ( land == nullptr || backSurface == nullptr ) {
+        return;
+    }
+    const int screenWidth = target.GetWidth();
+    const int screenHeight = target.GetHeight();
+    const Rect view( cameraX, cameraY, cameraX + screenWidth - 1, cameraY + screenHeight - 1 );
+    int destY = 0;
+    for ( int row = 0; row < land->GetRows(); row++ ) {
+        int destX = 0;
+        int rowHeight = 0;
+        for ( int column = 0; column < land->GetColumns(); column++ ) {
+            const int left = column * screenWidth;
+            const int top = row * screenHeight;
+            Rect tileRect( left, top, left + TileWidth( column ) - 1, top + TileHeight( row ) - 1 );
+            LandTile *tile = land->GetTile( column, row );
+            HostSurface *tileSurface = tile != nullptr ? tile->GetSurface() : nullptr;
+            if ( tileSurface != nullptr && tileSurface->IsLost() == DDERR_SURFACELOST ) {
+                Refill( *tile, tileRect );
+            }
+            if ( !tileRect.Overlaps( view ) ) {
+                continue;
+            }
+            tileRect.Intersect( view );
+            HostRect source;
+            source.left = tileRect.left - left;
+            source.top = tileRect.top - top;
+            source.right = tileRect.right + 1 - left;
+            source.bottom = tileRect.bottom + 1 - top;
+            // A tile without a surface (or never allocated) leaves its place to the
+            // background, but the tiles after it still go where they belong.
+            if ( tileSurface != nullptr ) {
+                backSurface->BltFast( destX, destY, tileSurface, &source,
+                                      DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT );
+            }
+            destX += source.right - source.left;
+            rowHeight = source.bottom - source.top;
+        }
+        destY += rowHeight;
+    }
+}
+
+// The size of tile (column, row) as the grid lays it out, whether or not the tile exists.
+int World::TileWidth( int column ) const {
+    const int lastWidth = land->GetLastColumnWidth();
+    return lastWidth > 0 && column == land->GetColumns() - 1 ? lastWidth : land->GetTileWidth();
+}
+
+int World::TileHeight( int row ) const {
+    const int lastHeight = land->GetLastRowHeight();
+    return lastHeight > 0 && row == land->GetRows() - 1 ? lastHeight : land->GetTileHeight();
+}
+
+// A lost tile has its memory back after Restore but not its picture: the land picture holds
+// the land as it stands now, craters included.
+void World::Refill( LandTile &tile, const Rect &region ) {
+    tile.GetSurface()->Restore();
+    Image &pixels = tile.Lock();
+    if ( landImage != nullptr ) {
+        landImage->BlitTo( pixels, 0, 0, region );
+    }
+    tile.Unlock();
+}
+
+void World::DrawEntities( Display &target ) {
+    Image &back = target.LockBackBuffer();
+    DrawAll( tanks, back );
+    DrawAll( bombs, back );
+    target.UnlockBackBuffer();
+}
