@@ -59,9 +59,13 @@ public:
     int GetRestoreCount() const { return restoreCount; }
 
 private:
-    void ExchangeWithBackBuffer();
+    friend class HostVideo; // builds the flipping chain
 
-    HostVideo *video;        // not owned: the display object that made this surface
+    void AttachBackBuffer( HostSurface *back );
+    void ExchangeWithBackBuffer();
+    HostResult CheckBlitSides( const HostSurface *source ) const;
+
+    HostVideo *video; // not owned: the display object that made this surface
     uint32_t refCount;
     int width;
     int height;

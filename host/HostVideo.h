@@ -20,7 +20,8 @@ public:
     HostResult SetCooperativeLevel( HostWindow *window, uint32_t flags );
     HostResult SetDisplayMode( int width, int height, int bitsPerPixel );
     HostResult CreateSurface( HostSurfaceDesc *desc, HostSurface **out, void *outer );
-    HostResult CreatePalette( uint32_t flags, const HostPaletteEntry *entries, HostPalette **out, void *outer );
+    HostResult CreatePalette( uint32_t flags, const HostPaletteEntry *entries, HostPalette **out,
+                              void *outer );
 
     int GetModeWidth() const { return modeWidth; }
     int GetModeHeight() const { return modeHeight; }
@@ -30,6 +31,8 @@ public:
     void Present( const HostSurface &front );
 
 private:
+    HostResult CreatePrimary( HostSurfaceDesc *desc, HostSurface **out );
+
     uint32_t refCount;
     HostWindow *window; // not owned
     int fullScreen;

@@ -37,10 +37,10 @@ public:
     void ReleaseAllKeys();
     void InjectInputLoss( int reads ); // the next `reads` key reads report the input lost
 
-    void SetPitchPadding( int bytes ); // surfaces get rows this many bytes wider than needed
-    void SetWindowFails( int fails );
-    void SetModeFails( int fails );
-    void SetPacing( int hertz ); // 0: frames are shown as fast as they come (the default)
+    void SetPitchPadding( int bytes ); // surfaces get rows this many bytes wider (default 32)
+    void SetWindowFails( int fails );  // the next `fails` window openings are refused
+    void SetModeFails( int fails );    // the next `fails` display modes are refused
+    void SetPacing( int hertz );       // 0: frames are shown as fast as they come (the default)
 
     int GetFrameCount() const { return frameCount; }
     int GetWindowOpen() const { return windowOpen; }
@@ -53,6 +53,8 @@ public:
     uint8_t GetFramePixel( int x, int y ) const;
 
 private:
+    void WaitForPacing();
+
     struct ScriptedMessage {
         int frame;
         uint32_t message;

@@ -1,0 +1,13 @@
+#include "host/HostBackend.h"
+
+// The backend beneath the window, the screen and the keyboard; null until the program or a
+// test picks one.
+static HostBackend *currentBackend = nullptr;
+
+void HostSetBackend( HostBackend *backend ) {
+    currentBackend = backend;
+}
+
+HostBackend *HostGetBackend() {
+    return currentBackend;
+}
