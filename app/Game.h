@@ -20,4 +20,10 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world );
 void GameFrame( World &world );
 void GameEnd( World &world );
 
+// The start-up seeds the pseudo-random generator (tank columns, probe colours) with the time
+// in seconds. GameSetSeed makes later start-ups use `seed` instead, so that a run can be
+// repeated; GameUseClockSeed goes back to the time.
+void GameSetSeed( unsigned seed );
+void GameUseClockSeed();
+
 #endif

@@ -40,6 +40,10 @@ private:
     void UpdateFalling();
     void Move( int speed );
     void FitToSlope();
+    int LookAhead( int ahead ) const;
+    int TraceRise( int side ) const;
+    int AngleForTangent( int tangent ) const;
+    int Pixel( int dx, int dy ) const; // the ground dx columns right of, dy rows below the probe point
     int IsOnGround() const;
     int FacesLeft() const;
     int IsSolid( int column, int row ) const;

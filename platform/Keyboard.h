@@ -25,6 +25,8 @@ private:
     Keyboard( const Keyboard & ) = delete;
     Keyboard &operator=( const Keyboard & ) = delete;
 
+    void Release(); // lets go of the device, then the input system
+
     uint8_t keys[256];
     HostInput *directInput;     // owned
     HostKeyboardDevice *device; // owned

@@ -1,0 +1,151 @@
+#include "app/Game.h"
+
+#include "app/App.h"
+#include "game/EntityList.h"
+#include "game/Tank.h"
+#include "game/World.h"
+#include "gfx/Bmp.h"
+#include "gfx/Image.h"
+#include "gfx/Sprite.h"
+#include "platform/Display.h"
+#include "platform/Keyboard.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <new>
+
+const char *const GAME_BACKGROUND_FILE = "background.bmp";
+const char *const GAME_LAND_FILE = "land.bmp";
+const char *const GAME_TANK_FILE = "tank.bmp";
+const char *const GAME_BOMB_FILE = "bomb.bmp";
+
+// The camera puts the target's top-left corner at the middle of the 640 x 480 screen.
+static const int CAMERA_OFFSET_X = 320;
+static const int CAMERA_OFFSET_Y = 240;
+
+static int useFixedSeed = 0;
+static unsigned fixedSeed = 0;
+
+void GameSetSeed( unsigned seed ) {
+    useFixedSeed = 1;
+    fixedSeed = seed;
+}
+
+void GameUseClockSeed() {
+    useFixedSeed = 0;
+}
+
+static int Complain( const char *fileName, const char *reason ) {
+    std::fprintf( stderr, "kelto: %s: %s\n", fileName, reason );
+    return 0;
+}
+
+// The World takes its pictures without a word when they are broken, and the land and the
+// background must cover the screen for the camera and the parallax to make sense; so both
+// are read once here first, to stop with the reason before the game starts.
+static int CheckScreenPicture( const char *fileName ) {
+    Image picture( 1, 1 );
+    if ( !picture.LoadBmp( fileName ) ) {
+        return Complain( fileName, BmpGetLastError() );
+    }
+    const int width = g_display.GetWidth();
+    const int height = g_display.GetHeight();
+    if ( picture.GetWidth() < width || picture.GetHeight() < height ) {
+        char reason[96];
+        std::snprintf( reason, sizeof( reason ), "%d x %d is smaller than the %d x %d screen",
+                       picture.GetWidth(), picture.GetHeight(), width, height );
+        return Complain( fileName, reason );
+    }
+    return 1;
+}
+
+// Both sprites are cut raw from whole pictures; the temporary pictures live until both are
+// built, and the bomb's goes first.
+static int BuildSprites() {
+    Image tankPicture( 1, 1 );
+    if ( !tankPicture.LoadBmp( GAME_TANK_FILE ) ) {
+        return Complain( GAME_TANK_FILE, BmpGetLastError() );
+    }
+    Image bombPicture( 1, 1 );
+    if ( !bombPicture.LoadBmp( GAME_BOMB_FILE ) ) {
+        return Complain( GAME_BOMB_FILE, BmpGetLastError() );
+    }
+    g_tankSprite.Build( tankPicture, tankPicture.GetBounds(), 0 );
+    g_bombSprite.Build( bombPicture, bombPicture.GetBounds(), 0 );
+    return 1;
+}
+
+// Four tanks on the top edge at random columns, in their falling state; the first gets the
+// turn and the camera.
+static int PlaceTanks( World &world ) {
+    EntityList *tanks = world.GetTanks();
+    if ( tanks == nullptr ) {
+        return Complain( "tanks", "out of memory" );
+    }
+    const int landWidth = world.GetLandImage()->GetWidth();
+    for ( int i = 0; i < GAME_TANK_COUNT; i++ ) {
+        Tank *tank = new ( std::nothrow ) Tank( std::rand() % landWidth, 0, &g_tankSprite, &world );
+        const int before = tanks->GetCount();
+        if ( tank != nullptr ) {
+            world.AddTank( tank );
+            if ( tanks->GetCount() == before ) {
+                delete tank;
+            }
+        }
+    }
+    if ( tanks->GetCount() == 0 ) {
+        return Complain( "tanks", "out of memory" );
+    }
+    EntityNode *first = nullptr;
+    Entity *tank = tanks->First( first );
+    world.SetCurrentTank( tank );
+    world.SetCameraTarget( tank );
+    return 1;
+}
+
+int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
+    g_keyboard.Init( instance, window );
+
+    if ( !CheckScreenPicture( GAME_BACKGROUND_FILE ) ) {
+        return 0;
+    }
+    if ( !g_display.LoadPalette( GAME_BACKGROUND_FILE ) ) {
+        return Complain( GAME_BACKGROUND_FILE, BmpGetLastError() );
+    }
+    g_display.ApplyPalette();
+
+    std::srand( useFixedSeed ? fixedSeed : static_cast<unsigned>( std::time( nullptr ) ) );
+    if ( !BuildSprites() ) {
+        return 0;
+    }
+
+    if ( !CheckScreenPicture( GAME_LAND_FILE ) ) {
+        return 0;
+    }
+    world.Load( &g_display, GAME_LAND_FILE, GAME_BACKGROUND_FILE );
+
+    return PlaceTanks( world );
+}
+
+void GameFrame( World &world ) {
+    Entity *target = world.GetCameraTarget();
+    if ( target != nullptr ) {
+        world.SetCameraX( target->GetX() - CAMERA_OFFSET_X );
+        world.SetCameraY( target->GetY() - CAMERA_OFFSET_Y );
+    }
+    g_keyState = g_keyboard.Poll();
+    world.Update();
+    world.Draw( g_display );
+}
+
+// The lists never own their entities; the game's end lets them go so that the run ends with
+// nothing left allocated. The World itself belongs to the caller.
+void GameEnd( World &world ) {
+    if ( world.GetTanks() != nullptr ) {
+        world.GetTanks()->DeleteEntities();
+    }
+    if ( world.GetBombs() != nullptr ) {
+        world.GetBombs()->DeleteEntities();
+    }
+}
