@@ -42,6 +42,14 @@ private:
     Display( const Display & ) = delete;
     Display &operator=( const Display & ) = delete;
 
+    int Fail( const char *reason );
+    int CreateBackBuffer();
+    void ClearBackBuffer();
+    void LendNothing();
+
+    // A back buffer that cannot be restored is given up after this many tries in one lock.
+    static const int MAX_RESTORES_PER_LOCK = 3;
+
     HostWindow *window; // not owned
     uint8_t fullScreen;
     HostVideo *directDraw; // owned
@@ -54,6 +62,8 @@ private:
     HostPaletteEntry paletteEntries[256];
     Image backImage; // a view of the locked back buffer; never owns its pixels
     const char *lastError;
+    char lastErrorText[64]; // holds lastError when it names sizes
+    uint8_t lentNothing;    // the last lock gave out no pixels and an empty clip rectangle
 };
 
 #endif

@@ -1,0 +1,71 @@
+#include "app/App.h"
+
+#include "host/HostSurface.h"
+#include "host/HostWindow.h"
+#include "platform/Display.h"
+
+// Brings back the memory of a surface the display took away; the next frame redraws it.
+static void RestoreIfLost( HostSurface *surface ) {
+    if ( surface != nullptr && surface->IsLost() == DDERR_SURFACELOST ) {
+        surface->Restore();
+    }
+}
+
+intptr_t MainWindowProc( HostWindow *window, uint32_t message, uintptr_t wParam, intptr_t lParam ) {
+    switch ( message ) {
+    case WM_DESTROY:
+        HostPostQuitMessage( 0 );
+        break;
+    case WM_ACTIVATEAPP:
+        g_appActive = int32_t( wParam );
+        // An activation can arrive while the window is being made, before the display exists.
+        if ( wParam != 0 && g_display.GetDirectDraw() != nullptr ) {
+            RestoreIfLost( g_display.GetPrimarySurface() );
+            RestoreIfLost( g_display.GetBackSurface() );
+        }
+        break;
+    case WM_KEYDOWN:
+        // Escape closes the window; every other key reaches the game through the keyboard.
+        if ( wParam == VK_ESCAPE ) {
+            HostPostMessage( window, WM_CLOSE, 0, 0 );
+            return 0;
+        }
+        break;
+    default:
+        break;
+    }
+    return HostDefWindowProc( window, message, wParam, lParam );
+}
+
+// There is no clock: the flip's wait paces the game, one frame per flip.
+static void RunFrame( void ( *frame )( void *context ), void *context ) {
+    if ( frame != nullptr ) {
+        frame( context );
+    }
+    HostSurface *primary = g_display.GetPrimarySurface();
+    if ( primary != nullptr ) {
+        primary->Flip( nullptr, DDFLIP_WAIT );
+    }
+}
+
+int RunFrameLoop( void ( *frame )( void *context ), void *context ) {
+    HostMessage message;
+    for ( ;; ) {
+        if ( HostPeekMessage( &message, nullptr, PM_NOREMOVE ) ) {
+            int got = HostGetMessage( &message, nullptr );
+            if ( got == 0 ) {
+                return int( message.wParam );
+            }
+            // No message source is left at all: nothing could ever end the loop properly.
+            if ( got < 0 ) {
+                return 1;
+            }
+            HostTranslateMessage( &message );
+            HostDispatchMessage( &message );
+        } else if ( g_appActive ) {
+            RunFrame( frame, context );
+        } else {
+            HostWaitMessage();
+        }
+    }
+}
