@@ -1,6 +1,7 @@
 #include "app/Game.h"
 
 #include "app/App.h"
+#include "game/Bomb.h"
 #include "game/EntityList.h"
 #include "game/Tank.h"
 #include "game/World.h"

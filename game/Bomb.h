@@ -27,8 +27,8 @@ public:
     float GetFlightTime() const { return flightTime; }
 
     // The crater's half-width and half-height.
-    static const int CRATER_RX = 50;
-    static const int CRATER_RY = 30;
+    static constexpr int CRATER_RX = 50;
+    static constexpr int CRATER_RY = 30;
 
 private:
     void Fly();

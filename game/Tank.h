@@ -27,10 +27,10 @@ public:
     int GetResumeState() const { return resumeState; }
     int GetBarrelDirection() const;
 
-    static const int MAX_POWER = 500;
-    static const int SPEED = 100;
-    static const int BARREL_LENGTH = 70;
-    static const int BARREL_COLOUR = 15;
+    static constexpr int MAX_POWER = 500;
+    static constexpr int SPEED = 100;
+    static constexpr int BARREL_LENGTH = 70;
+    static constexpr int BARREL_COLOUR = 15;
 
 private:
     void UpdateIdle();

@@ -19,7 +19,7 @@ public:
     uint8_t *Poll();
 
     // A lost keyboard is taken back at most this often in one Poll.
-    static const int MAX_REACQUIRES = 3;
+    static constexpr int MAX_REACQUIRES = 3;
 
 private:
     Keyboard( const Keyboard & ) = delete;
