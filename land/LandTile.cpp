@@ -5,6 +5,9 @@
 #include "host/HostVideo.h"
 #include "platform/Display.h"
 
+// A lock refused as busy this many times in a row is stuck, not busy.
+static const int MAX_BUSY_LOCKS = 1 << 20;
+
 LandTile::LandTile() : display( nullptr ), width( 0 ), height( 0 ), surface( nullptr ) {
     FillBytes( &surfaceDesc, 0, sizeof surfaceDesc );
 }
@@ -89,14 +92,15 @@ Image &LandTile::Lock() {
     HostSurfaceDesc lockDesc;
     FillBytes( &lockDesc, 0, sizeof lockDesc );
     lockDesc.size = sizeof lockDesc;
-    for ( ;; ) {
+    for ( int busy = 0;; busy++ ) {
         const HostResult result = surface->Lock( nullptr, &lockDesc, 0, nullptr );
         if ( result == HOST_OK ) {
             break;
         }
         // Busy only means a blit from the tile is still running: wait it out. Anything else
-        // (a lost surface above all) would never grant the lock, so nothing gets drawn.
-        if ( result != DDERR_WASSTILLDRAWING ) {
+        // (a lost surface above all) would never grant the lock, nor would a surface that
+        // stays busy for ever (locked twice), so then nothing gets drawn.
+        if ( result != DDERR_WASSTILLDRAWING || busy == MAX_BUSY_LOCKS ) {
             return LockFailed();
         }
     }
