@@ -38,6 +38,9 @@ const int BMP_MAX_SIDE = 16384;
 int ReadBmpHeaders( const char *fileName, BmpFileHeader *fileHeader, BmpInfoHeader *infoHeader );
 int ReadBmpPixels( const char *fileName, uint8_t *destination );
 int ReadBmpPixelsPitched( const char *fileName, uint8_t *destination, int pitch );
+// ReadBmpPixelsPitched for a destination sized from an earlier look at the headers: refuses
+// with "bad size" unless the file still holds a picture of exactly width x height.
+int ReadBmpPixelsSized( const char *fileName, uint8_t *destination, int pitch, int width, int height );
 int ReadBmpPalette( const char *fileName, HostPaletteEntry *entries );
 
 // Why the last reader call returned 0: "cannot open", "not a BMP", "over 8 bits per pixel",
