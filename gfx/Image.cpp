@@ -39,6 +39,13 @@ int Image::Create( int newWidth, int newHeight ) {
     return 1;
 }
 
+Rect Image::GetBounds() const {
+    Rect bounds;
+    bounds.right = width - 1;
+    bounds.bottom = height - 1;
+    return bounds;
+}
+
 void Image::SetClipRect( const Rect &rect ) {
     clipRect = rect;
     clipRect.Intersect( GetBounds() );

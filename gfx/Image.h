@@ -22,7 +22,9 @@ public:
     int GetPitch() const { return pitch; }
     uint8_t *GetPixels() const { return pixels; }
     const Rect &GetClipRect() const { return clipRect; }
-    Rect GetBounds() const { return Rect( 0, 0, width - 1, height - 1 ); }
+    // (0, 0, width - 1, height - 1) as it stands: an Image without pixels has empty bounds,
+    // not corners put in order.
+    Rect GetBounds() const;
     int GetOwnsPixels() const { return ownsPixels; }
 
     void SetWidth( int value ) { width = value; }

@@ -1,0 +1,346 @@
+#include "host/HostSurface.h"
+#include "host/HostPalette.h"
+#include "host/HostVideo.h"
+#include "host/HostWindow.h"
+#include "tests/support/HeadlessScope.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+
+namespace {
+
+intptr_t PlainWindowProc( HostWindow *window, uint32_t message, uintptr_t wParam, intptr_t lParam ) {
+    return HostDefWindowProc( window, message, wParam, lParam );
+}
+
+// A full-screen 640 x 480 x 8 device with its flipping chain, on a headless backend.
+class SurfaceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        HostWindowClass windowClass = { 0, PlainWindowProc, nullptr, "SurfaceTest" };
+        ASSERT_EQ( HostRegisterClass( &windowClass ), 1 );
+        window = HostCreateWindow( 0, "SurfaceTest", "test", WS_POPUP, nullptr );
+        ASSERT_NE( window, nullptr );
+        ASSERT_EQ( HostVideoCreate( nullptr, &video, nullptr ), HOST_OK );
+        ASSERT_EQ(
+            video->SetCooperativeLevel( window, DDSCL_EXCLUSIVE | DDSCL_ALLOWREBOOT | DDSCL_FULLSCREEN ),
+            HOST_OK );
+        ASSERT_EQ( video->SetDisplayMode( 640, 480, 8 ), HOST_OK );
+    }
+
+    void TearDown() override {
+        for ( HostSurface *surface : { back, primary, source, target } ) {
+            if ( surface != nullptr ) {
+                surface->Release();
+            }
+        }
+        if ( video != nullptr ) {
+            video->Release();
+        }
+    }
+
+    void CreateChain() {
+        HostSurfaceDesc desc = {};
+        desc.size = sizeof( desc );
+        desc.flags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
+        desc.caps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
+        desc.backBufferCount = 1;
+        ASSERT_EQ( video->CreateSurface( &desc, &primary, nullptr ), HOST_OK );
+        ASSERT_EQ( primary->GetAttachedSurface( DDSCAPS_BACKBUFFER, &back ), HOST_OK );
+    }
+
+    HostResult CreateOffscreen( int width, int height, HostSurface **out, int keyed = 1 ) {
+        HostSurfaceDesc desc = {};
+        desc.size = sizeof( desc );
+        desc.flags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | ( keyed ? DDSD_CKSRCBLT : 0 );
+        desc.caps = DDSCAPS_OFFSCREENPLAIN;
+        desc.width = uint32_t( width );
+        desc.height = uint32_t( height );
+        return video->CreateSurface( &desc, out, nullptr );
+    }
+
+    // Fills the whole surface, padding included, through a lock.
+    static void Fill( HostSurface *surface, uint8_t colour ) {
+        HostSurfaceDesc desc = {};
+        desc.size = sizeof( desc );
+        ASSERT_EQ( surface->Lock( nullptr, &desc, 0, nullptr ), HOST_OK );
+        std::memset( desc.surface, colour, size_t( desc.pitch ) * desc.height );
+        surface->Unlock( nullptr );
+    }
+
+    static uint8_t Pixel( const HostSurface *surface, int x, int y ) {
+        return surface->GetPixels()[y * surface->GetPitch() + x];
+    }
+
+    HeadlessScope scope;
+    HostWindow *window = nullptr;
+    HostVideo *video = nullptr;
+    HostSurface *primary = nullptr;
+    HostSurface *back = nullptr;
+    HostSurface *source = nullptr;
+    HostSurface *target = nullptr;
+};
+
+} // namespace
+
+TEST_F( SurfaceTest, LockReportsThePitchWhichMayBeWiderThanTheWidth ) {
+    scope.Backend().SetPitchPadding( 100 );
+    ASSERT_EQ( CreateOffscreen( 50, 20, &source ), HOST_OK );
+    HostSurfaceDesc desc = {};
+    desc.size = sizeof( desc );
+    ASSERT_EQ( source->Lock( nullptr, &desc, 0, nullptr ), HOST_OK );
+    EXPECT_EQ( desc.pitch, 150 );
+    EXPECT_EQ( desc.width, 50u );
+    EXPECT_EQ( desc.height, 20u );
+    EXPECT_EQ( desc.surface, source->GetPixels() );
+    EXPECT_EQ( source->Unlock( nullptr ), HOST_OK );
+}
+
+TEST_F( SurfaceTest, LockIsRefusedWhileLockedOrBusyAndWaitsOutBusyOnlyWhenAsked ) {
+    ASSERT_EQ( CreateOffscreen( 16, 16, &source ), HOST_OK );
+    HostSurfaceDesc desc = {};
+    ASSERT_EQ( source->Lock( nullptr, &desc, 0, nullptr ), HOST_OK );
+    EXPECT_EQ( source->Lock( nullptr, &desc, 0, nullptr ), DDERR_WASSTILLDRAWING );
+    EXPECT_EQ( source->Unlock( nullptr ), HOST_OK );
+    EXPECT_NE( source->Unlock( nullptr ), HOST_OK );
+
+    source->InjectBusyLocks( 2 );
+    EXPECT_EQ( source->Lock( nullptr, &desc, 0, nullptr ), DDERR_WASSTILLDRAWING );
+    EXPECT_EQ( source->Lock( nullptr, &desc, 0, nullptr ), DDERR_WASSTILLDRAWING );
+    EXPECT_EQ( source->Lock( nullptr, &desc, 0, nullptr ), HOST_OK );
+    source->Unlock( nullptr );
+
+    source->InjectBusyLocks( 5 );
+    EXPECT_EQ( source->Lock( nullptr, &desc, DDLOCK_WAIT, nullptr ), HOST_OK );
+    source->Unlock( nullptr );
+}
+
+TEST_F( SurfaceTest, LostSurfaceRefusesEverythingUntilRestoredAndComesBackAsGarbage ) {
+    ASSERT_EQ( CreateOffscreen( 16, 8, &source ), HOST_OK );
+    ASSERT_EQ( CreateOffscreen( 16, 8, &target ), HOST_OK );
+    Fill( source, 7 );
+    source->InjectLoss();
+    EXPECT_EQ( source->IsLost(), DDERR_SURFACELOST );
+    EXPECT_EQ( source->GetPixels(), nullptr );
+    HostSurfaceDesc desc = {};
+    EXPECT_EQ( source->Lock( nullptr, &desc, 0, nullptr ), DDERR_SURFACELOST );
+    EXPECT_EQ( target->BltFast( 0, 0, source, nullptr, DDBLTFAST_SRCCOLORKEY ), DDERR_SURFACELOST );
+    EXPECT_EQ( source->BltFast( 0, 0, target, nullptr, 0 ), DDERR_SURFACELOST );
+
+    source->InjectRestoreFailures( 2 );
+    EXPECT_NE( source->Restore(), HOST_OK );
+    EXPECT_NE( source->Restore(), HOST_OK );
+    EXPECT_EQ( source->IsLost(), DDERR_SURFACELOST );
+    EXPECT_EQ( source->Restore(), HOST_OK );
+    EXPECT_EQ( source->GetRestoreCount(), 3 );
+    EXPECT_EQ( source->IsLost(), HOST_OK );
+
+    // The memory is back, the picture is not: nothing of the 7s survives.
+    ASSERT_EQ( source->Lock( nullptr, &desc, 0, nullptr ), HOST_OK );
+    const uint8_t *pixels = static_cast<const uint8_t *>( desc.surface );
+    for ( int y = 0; y < 8; y++ ) {
+        for ( int x = 0; x < 16; x++ ) {
+            ASSERT_NE( pixels[y * desc.pitch + x], 7 ) << x << ", " << y;
+        }
+    }
+    source->Unlock( nullptr );
+}
+
+TEST_F( SurfaceTest, PrimarySurfaceCarriesOneBackBufferOfTheModeSize ) {
+    CreateChain();
+    EXPECT_EQ( primary->GetWidth(), 640 );
+    EXPECT_EQ( primary->GetHeight(), 480 );
+    EXPECT_EQ( back->GetWidth(), 640 );
+    EXPECT_EQ( back->GetHeight(), 480 );
+    EXPECT_EQ( back->GetPitch(), primary->GetPitch() );
+    EXPECT_GT( back->GetPitch(), 640 );
+    EXPECT_NE( back->GetPixels(), primary->GetPixels() );
+
+    // Losing the screen takes the whole chain.
+    primary->InjectLoss();
+    EXPECT_EQ( back->IsLost(), DDERR_SURFACELOST );
+}
+
+TEST_F( SurfaceTest, FlipShowsTheBackBufferThroughThePrimarysPalette ) {
+    CreateChain();
+    HostPaletteEntry entries[256] = {};
+    entries[3] = HostPaletteEntry{ 200, 10, 20, 0 };
+    HostPalette *palette = nullptr;
+    ASSERT_EQ( video->CreatePalette( DDPCAPS_8BIT, entries, &palette, nullptr ), HOST_OK );
+    primary->SetPalette( palette );
+    Fill( primary, 1 );
+    Fill( back, 3 );
+    HostSurfaceDesc desc = {};
+    ASSERT_EQ( back->Lock( nullptr, &desc, 0, nullptr ), HOST_OK );
+    static_cast<uint8_t *>( desc.surface )[479 * desc.pitch + 639] = 9;
+    back->Unlock( nullptr );
+
+    ASSERT_EQ( primary->Flip( nullptr, DDFLIP_WAIT ), HOST_OK );
+    HeadlessBackend &backend = scope.Backend();
+    EXPECT_EQ( backend.GetFrameCount(), 1 );
+    ASSERT_EQ( backend.GetFrameWidth(), 640 );
+    ASSERT_EQ( backend.GetFrameHeight(), 480 );
+    EXPECT_EQ( backend.GetFrame().size(), 640u * 480u );
+    EXPECT_EQ( backend.GetFramePixel( 0, 0 ), 3 );
+    EXPECT_EQ( backend.GetFramePixel( 639, 479 ), 9 );
+    EXPECT_EQ( backend.GetFramePalette()[3].red, 200 );
+    EXPECT_EQ( backend.GetFramePalette()[3].blue, 20 );
+    // The old front is now the back buffer, ready for the next frame.
+    EXPECT_EQ( Pixel( back, 0, 0 ), 1 );
+    EXPECT_EQ( Pixel( primary, 639, 479 ), 9 );
+
+    ASSERT_EQ( primary->Flip( back, DDFLIP_WAIT ), HOST_OK );
+    EXPECT_EQ( backend.GetFramePixel( 0, 0 ), 1 );
+    EXPECT_EQ( backend.GetFrameCount(), 2 );
+    primary->SetPalette( nullptr );
+    palette->Release();
+}
+
+TEST_F( SurfaceTest, FlipIsRefusedWhileLostOrLockedAndShowsNothing ) {
+    CreateChain();
+    HostSurfaceDesc desc = {};
+    ASSERT_EQ( back->Lock( nullptr, &desc, 0, nullptr ), HOST_OK );
+    EXPECT_EQ( primary->Flip( nullptr, DDFLIP_WAIT ), DDERR_WASSTILLDRAWING );
+    back->Unlock( nullptr );
+    back->InjectLoss();
+    EXPECT_EQ( primary->Flip( nullptr, DDFLIP_WAIT ), DDERR_SURFACELOST );
+    back->Restore();
+    primary->InjectLoss();
+    back->Restore();
+    EXPECT_EQ( primary->Flip( nullptr, DDFLIP_WAIT ), DDERR_SURFACELOST );
+    EXPECT_EQ( scope.Backend().GetFrameCount(), 0 );
+    EXPECT_NE( back->Flip( nullptr, 0 ), HOST_OK );
+}
+
+TEST_F( SurfaceTest, KeyedBlitSkipsTheKeyAndStaysInsideBothSurfaces ) {
+    CreateChain();
+    Fill( back, 50 );
+    ASSERT_EQ( CreateOffscreen( 4, 4, &source ), HOST_OK );
+    source->SetColorKey( 0, 0 );
+    HostSurfaceDesc desc = {};
+    ASSERT_EQ( source->Lock( nullptr, &desc, 0, nullptr ), HOST_OK );
+    uint8_t *pixels = static_cast<uint8_t *>( desc.surface );
+    for ( int y = 0; y < 4; y++ ) {
+        for ( int x = 0; x < 4; x++ ) {
+            pixels[y * desc.pitch + x] = ( x + y ) % 2 == 0 ? 0 : uint8_t( 10 + x + 4 * y );
+        }
+    }
+    source->Unlock( nullptr );
+
+    ASSERT_EQ( back->BltFast( 100, 200, source, nullptr, DDBLTFAST_SRCCOLORKEY ), HOST_OK );
+    EXPECT_EQ( Pixel( back, 100, 200 ), 50 ); // key: left alone
+    EXPECT_EQ( Pixel( back, 101, 200 ), 11 );
+    EXPECT_EQ( Pixel( back, 103, 203 ), 50 );
+    EXPECT_EQ( Pixel( back, 102, 203 ), 24 );
+    EXPECT_EQ( Pixel( back, 104, 200 ), 50 );
+
+    // Hanging over the top-left corner: only the part on the screen lands.
+    ASSERT_EQ( back->BltFast( -2, -3, source, nullptr, DDBLTFAST_NOCOLORKEY ), HOST_OK );
+    EXPECT_EQ( Pixel( back, 0, 0 ), 10 + 2 + 4 * 3 );
+    EXPECT_EQ( Pixel( back, 1, 0 ), 0 );
+    EXPECT_EQ( Pixel( back, 2, 0 ), 50 );
+    EXPECT_EQ( Pixel( back, 0, 1 ), 50 );
+
+    // Over the bottom-right corner, with a source rectangle reaching past the source.
+    HostRect wide = { 2, 2, 40, 40 };
+    ASSERT_EQ( back->BltFast( 639, 479, source, &wide, DDBLTFAST_NOCOLORKEY ), HOST_OK );
+    EXPECT_EQ( Pixel( back, 639, 479 ), 0 );
+    EXPECT_EQ( Pixel( back, 638, 479 ), 50 );
+}
+
+TEST_F( SurfaceTest, BlitNeverTouchesTheBytesPastARowsWidth ) {
+    scope.Backend().SetPitchPadding( 8 );
+    ASSERT_EQ( CreateOffscreen( 10, 3, &source, 0 ), HOST_OK );
+    ASSERT_EQ( CreateOffscreen( 10, 3, &target, 0 ), HOST_OK );
+    Fill( source, 4 );
+    Fill( target, 99 );
+    ASSERT_EQ( target->BltFast( 3, 0, source, nullptr, 0 ), HOST_OK );
+    for ( int y = 0; y < 3; y++ ) {
+        EXPECT_EQ( Pixel( target, 2, y ), 99 );
+        EXPECT_EQ( Pixel( target, 9, y ), 4 );
+        for ( int x = 10; x < 18; x++ ) {
+            ASSERT_EQ( Pixel( target, x, y ), 99 ) << x << ", " << y;
+        }
+    }
+}
+
+TEST_F( SurfaceTest, BlitsFarOutsideOrOfInvertedRectanglesDrawNothing ) {
+    ASSERT_EQ( CreateOffscreen( 8, 8, &source ), HOST_OK );
+    ASSERT_EQ( CreateOffscreen( 8, 8, &target ), HOST_OK );
+    Fill( source, 1 );
+    Fill( target, 2 );
+    const int far[][2] = { { INT_MAX, 0 }, { 0, INT_MAX }, { INT_MIN, 0 },
+                           { 0, INT_MIN }, { 8, 0 },       { -8, 0 } };
+    for ( const auto &at : far ) {
+        EXPECT_EQ( target->BltFast( at[0], at[1], source, nullptr, 0 ), HOST_OK );
+    }
+    HostRect outside = { INT_MIN, INT_MIN, -1, -1 };
+    EXPECT_EQ( target->BltFast( 0, 0, source, &outside, 0 ), HOST_OK );
+    HostRect inverted = { 5, 5, 2, 2 };
+    EXPECT_NE( target->BltFast( 0, 0, source, &inverted, 0 ), HOST_OK );
+    for ( int y = 0; y < 8; y++ ) {
+        for ( int x = 0; x < 8; x++ ) {
+            ASSERT_EQ( Pixel( target, x, y ), 2 );
+        }
+    }
+}
+
+TEST_F( SurfaceTest, BlitIsRefusedWhileEitherSideIsLockedOrWithoutAKey ) {
+    ASSERT_EQ( CreateOffscreen( 8, 8, &source, 0 ), HOST_OK );
+    ASSERT_EQ( CreateOffscreen( 8, 8, &target ), HOST_OK );
+    HostSurfaceDesc desc = {};
+    ASSERT_EQ( source->Lock( nullptr, &desc, 0, nullptr ), HOST_OK );
+    EXPECT_NE( target->BltFast( 0, 0, source, nullptr, 0 ), HOST_OK );
+    source->Unlock( nullptr );
+    ASSERT_EQ( target->Lock( nullptr, &desc, 0, nullptr ), HOST_OK );
+    EXPECT_NE( target->BltFast( 0, 0, source, nullptr, 0 ), HOST_OK );
+    target->Unlock( nullptr );
+    EXPECT_NE( target->BltFast( 0, 0, source, nullptr, DDBLTFAST_SRCCOLORKEY ), HOST_OK );
+    EXPECT_EQ( target->BltFast( 0, 0, source, nullptr, 0 ), HOST_OK );
+    EXPECT_NE( target->BltFast( 0, 0, target, nullptr, 0 ), HOST_OK );
+}
+
+TEST_F( SurfaceTest, OffscreenSurfacesOfSenselessSizesAreRefused ) {
+    HostSurface *surface = nullptr;
+    EXPECT_NE( CreateOffscreen( 0, 10, &surface ), HOST_OK );
+    EXPECT_NE( CreateOffscreen( 10, -1, &surface ), HOST_OK );
+    EXPECT_NE( CreateOffscreen( 100000, 10, &surface ), HOST_OK );
+    EXPECT_NE( CreateOffscreen( 1 << 20, 1 << 20, &surface ), HOST_OK );
+    EXPECT_EQ( surface, nullptr );
+
+    HostSurfaceDesc desc = {};
+    desc.size = sizeof( desc );
+    desc.flags = DDSD_CAPS | DDSD_WIDTH; // no height
+    desc.caps = DDSCAPS_OFFSCREENPLAIN;
+    desc.width = 10;
+    EXPECT_NE( video->CreateSurface( &desc, &surface, nullptr ), HOST_OK );
+    EXPECT_EQ( surface, nullptr );
+
+    ASSERT_EQ( CreateOffscreen( 12, 5, &source ), HOST_OK );
+    EXPECT_EQ( source->HasColorKey(), 1 );
+    EXPECT_EQ( source->GetWidth(), 12 );
+    EXPECT_EQ( source->GetHeight(), 5 );
+}
+
+TEST_F( SurfaceTest, FlippingChainNeedsExclusiveFullScreen ) {
+    HostVideo *windowed = nullptr;
+    ASSERT_EQ( HostVideoCreate( nullptr, &windowed, nullptr ), HOST_OK );
+    ASSERT_EQ( windowed->SetCooperativeLevel( window, DDSCL_NORMAL ), HOST_OK );
+    HostSurfaceDesc desc = {};
+    desc.size = sizeof( desc );
+    desc.flags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
+    desc.caps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
+    desc.backBufferCount = 1;
+    HostSurface *surface = nullptr;
+    EXPECT_NE( windowed->CreateSurface( &desc, &surface, nullptr ), HOST_OK );
+    EXPECT_EQ( surface, nullptr );
+    windowed->Release();
+
+    EXPECT_NE( video->SetCooperativeLevel( nullptr, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN ), HOST_OK );
+    scope.Backend().SetModeFails( 1 );
+    EXPECT_NE( video->SetDisplayMode( 800, 600, 8 ), HOST_OK );
+    EXPECT_EQ( video->GetModeWidth(), 640 );
+    EXPECT_NE( video->SetDisplayMode( 640, 480, 16 ), HOST_OK );
+}
