@@ -1,0 +1,47 @@
+#include "tests/support/LandScene.h"
+
+#include "host/HostWindow.h"
+#include "tests/support/BmpWriter.h"
+
+HostWindow *MakeTestWindow() {
+    HostWindowClass windowClass = {};
+    windowClass.windowProc = HostDefWindowProc;
+    windowClass.className = "KeltoTest";
+    HostRegisterClass( &windowClass );
+    HostWindow *window = HostCreateWindow( 0, "KeltoTest", "Kelto", WS_POPUP, nullptr );
+    HostShowWindow( window, SW_SHOWDEFAULT );
+    return window;
+}
+
+std::vector<uint8_t> MakeBmpFromImage( const Image &image ) {
+    BmpSpec spec;
+    spec.width = image.GetWidth();
+    spec.height = image.GetHeight();
+    for ( int i = 0; i < 256; i++ ) {
+        spec.palette.push_back( HostPaletteEntry{ uint8_t( i ), uint8_t( i ), uint8_t( i ), 0 } );
+    }
+    for ( int y = 0; y < image.GetHeight(); y++ ) {
+        const uint8_t *row = image.GetPixels() + y * image.GetPitch();
+        spec.pixels.insert( spec.pixels.end(), row, row + image.GetWidth() );
+    }
+    return MakeBmp( spec );
+}
+
+LandScene::LandScene() : window( MakeTestWindow() ) {
+    display.Init( window, 1, 640, 480, 8 );
+}
+
+LandScene::~LandScene() {
+}
+
+int LandScene::Load( const Image &land, int backgroundWidth, int backgroundHeight ) {
+    Image background( backgroundWidth, backgroundHeight );
+    background.Clear( 7 );
+    PutMemoryFile( "land.bmp", MakeBmpFromImage( land ) );
+    PutMemoryFile( "background.bmp", MakeBmpFromImage( background ) );
+    world.Load( &display, "land.bmp", "background.bmp" );
+    return display.GetDirectDraw() != nullptr && world.GetLandImage()->GetWidth() == land.GetWidth() &&
+                   world.GetLandImage()->GetHeight() == land.GetHeight()
+               ? 1
+               : 0;
+}

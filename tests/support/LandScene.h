@@ -1,0 +1,40 @@
+#ifndef KELTO_TESTS_SUPPORT_LANDSCENE_H
+#define KELTO_TESTS_SUPPORT_LANDSCENE_H
+
+#include "game/World.h"
+#include "gfx/Image.h"
+#include "platform/Display.h"
+#include "tests/support/HeadlessScope.h"
+
+#include <cstdint>
+#include <vector>
+
+// A whole playing field on the headless backend for the game's tests: a window, a 640 x 480
+// display, and a World loaded from a land picture the test draws (as "land.bmp", with a grey
+// "background.bmp" beside it), so that tanks and bombs meet real tiles and a real land
+// picture.
+class LandScene {
+public:
+    LandScene();
+    ~LandScene();
+
+    // Writes `land` and a background of the given size as memory files and loads the World
+    // from them; 1 when the display is up and the World holds the land picture.
+    int Load( const Image &land, int backgroundWidth = 960, int backgroundHeight = 720 );
+
+    HeadlessBackend &Backend() { return scope.Backend(); }
+    HostWindow *GetWindow() const { return window; }
+
+    HeadlessScope scope;
+    HostWindow *window;
+    Display display;
+    World world;
+};
+
+// The picture as an 8-bit BMP file with a grey palette.
+std::vector<uint8_t> MakeBmpFromImage( const Image &image );
+
+// A window for a Display to take the screen for, on the current backend.
+HostWindow *MakeTestWindow();
+
+#endif
