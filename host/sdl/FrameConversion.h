@@ -1,0 +1,25 @@
+#ifndef KELTO_HOST_SDL_FRAMECONVERSION_H
+#define KELTO_HOST_SDL_FRAMECONVERSION_H
+
+// The 8-bit frame on its way to a true-colour screen: each palette index becomes the 32-bit
+// pixel its colour stands for, through a 256-entry lookup made once per palette.
+
+#include "host/HostTypes.h"
+
+// Where the red, green and blue bytes go in a 32-bit pixel, and the bits always set (alpha).
+struct PixelLayout {
+    int redShift;
+    int greenShift;
+    int blueShift;
+    uint32_t opaqueBits;
+};
+
+// Fills `lookup` from `palette`; a null palette makes every index black.
+void BuildPaletteLookup( const HostPaletteEntry *palette, const PixelLayout &layout, uint32_t lookup[256] );
+
+// Converts `width` x `height` indices, rows `pitch` bytes apart, into 32-bit pixels whose
+// rows are `destinationPitch` bytes apart.
+void ConvertFrame( const uint8_t *pixels, int pitch, int width, int height, const uint32_t lookup[256],
+                   void *destination, int destinationPitch );
+
+#endif

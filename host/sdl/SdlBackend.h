@@ -1,0 +1,67 @@
+#ifndef KELTO_HOST_SDL_SDLBACKEND_H
+#define KELTO_HOST_SDL_SDLBACKEND_H
+
+#include "host/HostBackend.h"
+
+// The real screen and keyboard, through SDL2: one window (borderless full screen on the
+// desktop's own mode, or a resizable window), the 640 x 480 8-bit frame shown through its
+// palette, scaled to fit with square, hard-edged pixels and black bars, at a steady 60 frames
+// a second whatever the display's refresh; SDL's events become the window messages the game
+// expects, and SDL's key state becomes the 256-byte DIK_ keyboard state. With KELTO_STATS=1
+// in the environment it tells on standard error, when the window closes, how many frames it
+// showed and at what rate.
+class SdlBackend : public HostBackend {
+public:
+    // Frames per second of wall time; the game counts all motion in frames.
+    static const int FRAME_RATE = 60;
+
+    explicit SdlBackend( int windowed );
+    virtual ~SdlBackend();
+
+    // Brings up SDL's video; 1, or 0 when there is no display (GetError says why).
+    int Init();
+    const char *GetError() const;
+
+    int OpenWindow( const char *caption ) override;
+    void CloseWindow() override;
+    void PumpEvents( int wait ) override;
+    int SetDisplayMode( int width, int height, int bitsPerPixel ) override;
+    int GetSurfacePitch( int width ) override;
+    void Present( const uint8_t *pixels, int pitch, int width, int height,
+                  const HostPaletteEntry *palette ) override;
+    HostResult ReadKeys( uint8_t keys[256] ) override;
+    HostResult AcquireKeyboard() override;
+
+    // The two halves of Present, apart for measuring: converting the frame into the texture,
+    // and drawing the texture into the window and showing it.
+    int UploadFrame( const uint8_t *pixels, int pitch, int width, int height,
+                     const HostPaletteEntry *palette );
+    void ShowFrame();
+
+    // 0: Present returns as soon as the frame is shown (for measuring); 1 (the default).
+    void SetPacing( int enabled ) { pacing = enabled; }
+
+    int GetPresentedFrames() const { return presentedFrames; }
+
+private:
+    struct Native;
+
+    int PostToWindow( uint32_t message, uintptr_t wParam, intptr_t lParam );
+    int HandleEvent( const void *event );
+    int HandleWindowEvent( int windowEvent );
+    int HandleKeyEvent( const void *event );
+    int CreateTexture( int width, int height );
+    void WaitForDeadline();
+    void ReportStatistics();
+
+    Native *native; // owned: SDL's window, renderer, texture and the frame's colour lookup
+    int windowed;
+    int sdlStarted;
+    int closePosted;      // WM_CLOSE goes to the window once, however SDL says it
+    int hasFocus;         // from SDL's focus events; the window starts in front
+    int keyboardAcquired; // cleared when focus goes, set again by AcquireKeyboard
+    int pacing;
+    int presentedFrames;
+};
+
+#endif
