@@ -2,6 +2,7 @@
 
 #include "host/HostWindow.h"
 #include "host/sdl/FrameConversion.h"
+#include "host/sdl/FrameSchedule.h"
 #include "host/sdl/SdlKeyMap.h"
 
 #include <SDL.h>
@@ -20,16 +21,12 @@ const int PICTURE_WIDTH = 640;
 const int PICTURE_HEIGHT = 480;
 const int WINDOW_SCALE = 2; // the window's size in windowed mode, in screen pixels per picture pixel
 
-// A frame this far behind its deadline (a stall, a debugger, a suspended laptop) starts a new
-// schedule instead of being caught up with a burst of frames nobody would see.
-const int LATE_FRAMES_BEFORE_RESYNC = 4;
-
 // The frame rate reported with KELTO_STATS leaves out the first second: start-up and the
 // catching up after the slow first frames are not the steady rate.
 const int STATISTICS_WARM_UP_FRAMES = SdlBackend::FRAME_RATE;
 
-Clock::duration FrameTime( long long frames ) {
-    return std::chrono::nanoseconds( frames * 1000000000LL / SdlBackend::FRAME_RATE );
+int64_t Nanoseconds( Clock::time_point time ) {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>( time.time_since_epoch() ).count();
 }
 
 // The texture formats the frame conversion can write.
@@ -141,10 +138,7 @@ struct SdlBackend::Native {
     HostPaletteEntry lookupPalette[256] = {};
     uint32_t lookup[256] = {};
 
-    // The frame schedule: deadline n is scheduleStart + n / FRAME_RATE seconds.
-    bool scheduleRunning = false;
-    Clock::time_point scheduleStart;
-    long long scheduleFrame = 0;
+    FrameSchedule schedule{ SdlBackend::FRAME_RATE };
 
     bool reportStatistics = false;
     bool statisticsReported = false;
@@ -255,7 +249,7 @@ void SdlBackend::CloseWindow() {
         SDL_DestroyWindow( native->window );
         native->window = nullptr;
     }
-    native->scheduleRunning = false;
+    native->schedule.Restart();
 }
 
 int SdlBackend::PostToWindow( uint32_t message, uintptr_t wParam, intptr_t lParam ) {
@@ -477,20 +471,8 @@ void SdlBackend::ShowFrame() {
 }
 
 void SdlBackend::WaitForDeadline() {
-    const Clock::time_point now = Clock::now();
-    if ( !native->scheduleRunning ) {
-        native->scheduleRunning = true;
-        native->scheduleStart = now;
-        native->scheduleFrame = 1;
-        return;
-    }
-    const Clock::time_point deadline = native->scheduleStart + FrameTime( native->scheduleFrame );
-    if ( now > deadline + FrameTime( LATE_FRAMES_BEFORE_RESYNC ) ) {
-        native->scheduleStart = now;
-        native->scheduleFrame = 1;
-        return;
-    }
-    ++native->scheduleFrame;
+    const Clock::time_point deadline = Clock::time_point(
+        std::chrono::nanoseconds( native->schedule.NextDeadline( Nanoseconds( Clock::now() ) ) ) );
     // Sleep off the bulk in whole milliseconds, then the rest in short precise sleeps, and
     // turn only the last fraction of a millisecond in a loop.
     const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>( deadline - Clock::now() );
@@ -498,10 +480,10 @@ void SdlBackend::WaitForDeadline() {
         SDL_Delay( static_cast<Uint32>( remaining.count() - 1 ) );
     }
     const Clock::duration spinTime = std::chrono::microseconds( 200 );
-    Clock::time_point current = Clock::now();
-    while ( deadline - current > spinTime ) {
-        std::this_thread::sleep_for( deadline - current - spinTime );
-        current = Clock::now();
+    Clock::time_point now = Clock::now();
+    while ( deadline - now > spinTime ) {
+        std::this_thread::sleep_for( deadline - now - spinTime );
+        now = Clock::now();
     }
     while ( Clock::now() < deadline ) {
         std::this_thread::yield();
