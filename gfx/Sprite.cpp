@@ -85,14 +85,56 @@ int CountOpaque( const uint8_t *row, int from, int width ) {
     return j - from;
 }
 
-// Short runs (a bomb is ten pixels wide) are cheaper copied in place than by a library call.
+// Runs are short (a bomb is ten pixels wide): 8, 4, 2 and 1 byte moves beat a library call.
 inline void CopyRun( uint8_t *to, const uint8_t *from, int count ) {
-    if ( count <= 16 ) {
-        for ( int i = 0; i < count; i++ ) {
-            to[i] = from[i];
+    while ( count >= 8 ) {
+        std::memcpy( to, from, 8 );
+        to += 8;
+        from += 8;
+        count -= 8;
+    }
+    if ( count & 4 ) {
+        std::memcpy( to, from, 4 );
+        to += 4;
+        from += 4;
+    }
+    if ( count & 2 ) {
+        std::memcpy( to, from, 2 );
+        to += 2;
+        from += 2;
+    }
+    if ( count & 1 ) {
+        *to = *from;
+    }
+}
+
+// Copies the non-zero bytes of a row, eight at a time: a byte whose value is non-zero gets its
+// high bit set in `opaque`, which then widens to a whole-byte mask for a blend.
+inline void CopyOpaqueBytes( uint8_t *to, const uint8_t *from, int count ) {
+    const uint64_t low7 = 0x7F7F7F7F7F7F7F7FULL;
+    const uint64_t high = 0x8080808080808080ULL;
+    int c = 0;
+    for ( ; c + 8 <= count; c += 8 ) {
+        uint64_t value;
+        std::memcpy( &value, from + c, 8 );
+        if ( value == 0 ) {
+            continue;
         }
-    } else {
-        std::memcpy( to, from, count );
+        const uint64_t opaque = ( ( ( value & low7 ) + low7 ) | value ) & high;
+        if ( opaque == high ) {
+            std::memcpy( to + c, &value, 8 );
+            continue;
+        }
+        const uint64_t mask = ( opaque >> 7 ) * 0xFF;
+        uint64_t under;
+        std::memcpy( &under, to + c, 8 );
+        under = ( value & mask ) | ( under & ~mask );
+        std::memcpy( to + c, &under, 8 );
+    }
+    for ( ; c < count; c++ ) {
+        if ( from[c] != 0 ) {
+            to[c] = from[c];
+        }
     }
 }
 
@@ -230,11 +272,7 @@ void Sprite::DrawRaw( Image &destination, int x, int y ) const {
     uint8_t *to = RowAddress( destination, window.x, window.y );
     const int pitch = destination.GetPitch();
     for ( int r = 0; r < window.height; r++ ) {
-        // Written as a select rather than a branch so that the compiler can do whole vectors.
-        for ( int c = 0; c < window.width; c++ ) {
-            const uint8_t value = from[c];
-            to[c] = value != 0 ? value : to[c];
-        }
+        CopyOpaqueBytes( to, from, window.width );
         from += width;
         to += pitch;
     }

@@ -23,6 +23,66 @@ bool IsFarAway( int64_t x, int64_t y ) {
     return x > kFarAway || x < -kFarAway || y > kFarAway || y < -kFarAway;
 }
 
+// One source row laid along a segment: the current destination position (as coordinates for
+// the clip test and as an offset into the pixels), the steps along the major and minor axes,
+// the error term's two lengths and the 10-bit fraction that spreads the row's bytes.
+struct SegmentWalk {
+    uint8_t *pixels;
+    const uint8_t *source;
+    int64_t width;
+    int64_t x, y, offset;
+    int64_t majorX, majorY, majorOffset;
+    int64_t minorX, minorY, minorOffset;
+    int64_t major, minor, n, step;
+    int64_t left, top, right, bottom; // the clip rectangle
+};
+
+template <bool clipEachPixel> void Walk( const SegmentWalk &walk ) {
+    // Copied to locals: stores into the pixels could otherwise alias the walk's fields and force
+    // them back to memory on every pixel.
+    uint8_t *const pixels = walk.pixels;
+    const uint8_t *const source = walk.source;
+    const int64_t left = walk.left, top = walk.top, right = walk.right, bottom = walk.bottom;
+    const int64_t major = walk.major, minor = walk.minor, step = walk.step, width = walk.width;
+    int64_t x = walk.x, y = walk.y, offset = walk.offset;
+    int64_t index = 0;
+    int64_t error = 0;
+    int64_t fraction = 0;
+    auto plot = [&]() {
+        const uint8_t value = source[index];
+        if ( value != 0 && ( !clipEachPixel || ( x >= left && x <= right && y >= top && y <= bottom ) ) ) {
+            pixels[offset] = value;
+        }
+    };
+    for ( int64_t k = 0; k < walk.n; k++ ) {
+        // A row squeezed onto its segment never runs out of bytes; this only guards against a
+        // segment longer than the row.
+        if ( index >= width ) {
+            break;
+        }
+        error += minor;
+        if ( error > major ) {
+            // The byte is plotted on both sides of a minor step so that neighbouring pixels always
+            // share an edge and no gaps open between turned rows.
+            error -= major;
+            plot();
+            x += walk.minorX;
+            y += walk.minorY;
+            offset += walk.minorOffset;
+        }
+        plot();
+        x += walk.majorX;
+        y += walk.majorY;
+        offset += walk.majorOffset;
+        index++;
+        fraction += step;
+        if ( fraction >= 1024 ) {
+            fraction -= 1024;
+            index++;
+        }
+    }
+}
+
 } // namespace
 
 void Sprite::DrawRotated( Image &destination, int x, int y, int cx, int cy, int angle ) const {
@@ -82,56 +142,35 @@ void Sprite::DrawRotatedRow( Image &destination, int row, int x0, int y0, int x1
     dx = dx < 0 ? -dx : dx;
     dy = dy < 0 ? -dy : dy;
 
-    const bool xMajor = dx > dy;
-    const int64_t major = xMajor ? dx : dy;
-    const int64_t minor = xMajor ? dy : dx;
-    const int64_t n = major + 1;
-    const int64_t step = ( ( static_cast<int64_t>( width ) - n ) * 1024 ) / n;
-
-    uint8_t *pixels = destination.GetPixels();
+    SegmentWalk walk;
+    walk.pixels = destination.GetPixels();
+    walk.source = data + static_cast<std::ptrdiff_t>( row ) * width;
+    walk.width = width;
+    walk.x = x0;
+    walk.y = y0;
     const int64_t pitch = destination.GetPitch();
-    const uint8_t *const source = data + static_cast<std::ptrdiff_t>( row ) * width;
-    int64_t index = 0;
-    int64_t px = x0, py = y0;
-    int64_t error = 0;
-    int64_t fraction = 0;
+    walk.offset = walk.y * pitch + walk.x;
+    const bool xMajor = dx > dy;
+    walk.major = xMajor ? dx : dy;
+    walk.minor = xMajor ? dy : dx;
+    walk.majorX = xMajor ? sx : 0;
+    walk.majorY = xMajor ? 0 : sy;
+    walk.minorX = xMajor ? 0 : sx;
+    walk.minorY = xMajor ? sy : 0;
+    walk.majorOffset = walk.majorY * pitch + walk.majorX;
+    walk.minorOffset = walk.minorY * pitch + walk.minorX;
+    walk.n = walk.major + 1;
+    walk.step = ( ( static_cast<int64_t>( width ) - walk.n ) * 1024 ) / walk.n;
+    walk.left = clip.left;
+    walk.top = clip.top;
+    walk.right = clip.right;
+    walk.bottom = clip.bottom;
 
-    auto plot = [&]() {
-        const uint8_t value = source[index];
-        if ( value != 0 && px >= clipLeft && px <= clipRight && py >= clipTop && py <= clipBottom ) {
-            pixels[py * pitch + px] = value;
-        }
-    };
-
-    for ( int64_t k = 0; k < n; k++ ) {
-        // A row squeezed onto its segment never runs out of bytes; this only guards against a
-        // segment longer than the row.
-        if ( index >= width ) {
-            break;
-        }
-        error += minor;
-        if ( error > major ) {
-            // The byte is plotted on both sides of a minor step so that neighbouring pixels always
-            // share an edge and no gaps open between turned rows.
-            error -= major;
-            plot();
-            if ( xMajor ) {
-                py += sy;
-            } else {
-                px += sx;
-            }
-        }
-        plot();
-        if ( xMajor ) {
-            px += sx;
-        } else {
-            py += sy;
-        }
-        index++;
-        fraction += step;
-        if ( fraction >= 1024 ) {
-            fraction -= 1024;
-            index++;
-        }
+    // Every plotted pixel lies in the box spanned by the two ends, so a segment with both ends
+    // inside the clip rectangle (the usual case) needs no test per pixel.
+    if ( clip.Contains( x0, y0 ) && clip.Contains( x1, y1 ) ) {
+        Walk<false>( walk );
+    } else {
+        Walk<true>( walk );
     }
 }
