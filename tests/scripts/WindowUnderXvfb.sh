@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# Runs the real program on a virtual X display, full screen and in a window: a window named
+# Kelto must appear within a few seconds, and Escape must end the program with exit code 0.
+# Arguments: <kelto binary> <source directory>.
+set -u
+
+kelto="$(realpath "$1")"
+source_dir="$2"
+
+for tool in Xvfb xdotool; do
+    if ! command -v "$tool" > /dev/null; then
+        echo "FAIL: $tool is needed (scripts/setup.sh installs it)"
+        exit 1
+    fi
+done
+
+work="$(mktemp -d)"
+xvfb_pid=""
+game_pid=""
+cleanup() {
+    [ -n "$game_pid" ] && kill "$game_pid" 2> /dev/null && wait "$game_pid" 2> /dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2> /dev/null && wait "$xvfb_pid" 2> /dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# The four pictures: the committed ones, or freshly made by the generator built next to the game.
+pictures=( background.bmp land.bmp tank.bmp bomb.bmp )
+if [ -f "$source_dir/assets/land.bmp" ]; then
+    for picture in "${pictures[@]}"; do cp "$source_dir/assets/$picture" "$work/"; done
+elif [ -x "$(dirname "$kelto")/make_assets" ]; then
+    "$(dirname "$kelto")/make_assets" "$work" > /dev/null
+else
+    echo "FAIL: no pictures in $source_dir/assets and no make_assets next to $kelto"
+    exit 1
+fi
+
+# A display number nobody uses: no lock file, no socket.
+display=97
+while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
+    display=$((display + 1))
+done
+Xvfb ":$display" -screen 0 1280x960x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+export DISPLAY=":$display"
+for _ in $(seq 50); do
+    xdotool getmouselocation > /dev/null 2>&1 && break
+    sleep 0.1
+done
+if ! xdotool getmouselocation > /dev/null 2>&1; then
+    echo "FAIL: Xvfb did not start on :$display"
+    cat "$work/xvfb.log"
+    exit 1
+fi
+
+failures=0
+
+# Starts the game with the given options, waits for its window, presses Escape and expects it
+# to be gone with exit code 0.
+run_and_quit() {
+    local label="$1"
+    shift
+    (cd "$work" && exec "$kelto" "$@") > "$work/game.log" 2>&1 &
+    game_pid=$!
+
+    local window=""
+    for _ in $(seq 50); do
+        window="$(xdotool search --name '^Kelto$' 2> /dev/null | head -n 1)"
+        [ -n "$window" ] && break
+        kill -0 "$game_pid" 2> /dev/null || break
+        sleep 0.1
+    done
+    if [ -z "$window" ]; then
+        echo "FAIL ($label): no window named Kelto within 5 s"
+        cat "$work/game.log"
+        failures=$((failures + 1))
+        return
+    fi
+    # Let the game run a little before it is told to stop.
+    sleep 1
+    if ! kill -0 "$game_pid" 2> /dev/null; then
+        echo "FAIL ($label): the game ended by itself"
+        cat "$work/game.log"
+        failures=$((failures + 1))
+        return
+    fi
+    xdotool key Escape
+
+    local status=""
+    for _ in $(seq 50); do
+        if ! kill -0 "$game_pid" 2> /dev/null; then
+            wait "$game_pid"
+            status=$?
+            break
+        fi
+        sleep 0.1
+    done
+    if [ -z "$status" ]; then
+        echo "FAIL ($label): still running 5 s after Escape"
+        failures=$((failures + 1))
+        return
+    fi
+    game_pid=""
+    if [ "$status" -ne 0 ]; then
+        echo "FAIL ($label): exit code $status after Escape, expected 0"
+        cat "$work/game.log"
+        failures=$((failures + 1))
+        return
+    fi
+    echo "ok ($label): window shown, Escape ended the game with exit code 0"
+}
+
+run_and_quit "full screen"
+run_and_quit "windowed" --windowed
+
+exit "$failures"
