@@ -52,8 +52,8 @@ static Pixels LinePixels( int x1, int y1, int x2, int y2, int width = 40, int he
 // An Image over caller-owned memory whose rows are wider than the picture and which is framed
 // by guard bytes, so that any write outside the clip rectangle shows.
 struct GuardedImage {
-    static const int GUARD = 64;
-    static const uint8_t FILL = 0xEE;
+    static constexpr int GUARD = 64;
+    static constexpr uint8_t FILL = 0xEE;
     std::vector<uint8_t> memory;
     Image image;
 
