@@ -83,32 +83,82 @@ inline void BlitWord( uint8_t *destination, const uint8_t *source, const WordKey
 struct VectorKey {
     __m128i low;
     __m128i range;
-    int single; // keyLow == keyHigh: one comparison is enough
 };
 
-// All ones in every transparent byte.
-inline __m128i TransparentLanes( __m128i pixels, const VectorKey &key ) {
-    if ( key.single ) {
+// All ones in every transparent byte. With a single key index one comparison does it.
+template <bool single> inline __m128i TransparentLanes( __m128i pixels, const VectorKey &key ) {
+    if ( single ) {
         return _mm_cmpeq_epi8( pixels, key.low );
     }
     const __m128i offset = _mm_sub_epi8( pixels, key.low );
     return _mm_cmpeq_epi8( _mm_min_epu8( offset, key.range ), offset );
 }
 
+inline __m128i Load( const uint8_t *at ) {
+    return _mm_loadu_si128( reinterpret_cast<const __m128i *>( at ) );
+}
+
+inline void Store( uint8_t *at, __m128i value ) {
+    _mm_storeu_si128( reinterpret_cast<__m128i *>( at ), value );
+}
+
+// Source where opaque, destination where transparent.
+inline void Blend( uint8_t *destination, __m128i pixels, __m128i transparent ) {
+    const __m128i kept = _mm_and_si128( transparent, Load( destination ) );
+    Store( destination, _mm_or_si128( kept, _mm_andnot_si128( transparent, pixels ) ) );
+}
+
+template <bool single>
 inline void BlitVector( uint8_t *destination, const uint8_t *source, const VectorKey &key ) {
-    const __m128i pixels = _mm_loadu_si128( reinterpret_cast<const __m128i *>( source ) );
-    const __m128i transparent = TransparentLanes( pixels, key );
+    const __m128i pixels = Load( source );
+    const __m128i transparent = TransparentLanes<single>( pixels, key );
     const int mask = _mm_movemask_epi8( transparent );
-    __m128i *target = reinterpret_cast<__m128i *>( destination );
     if ( mask == 0xFFFF ) {
         return;
     }
     if ( mask == 0 ) {
-        _mm_storeu_si128( target, pixels );
+        Store( destination, pixels );
         return;
     }
-    const __m128i kept = _mm_and_si128( transparent, _mm_loadu_si128( target ) );
-    _mm_storeu_si128( target, _mm_or_si128( kept, _mm_andnot_si128( transparent, pixels ) ) );
+    Blend( destination, pixels, transparent );
+}
+
+// 64 pixels at a time: land is mostly long stretches of sky or of earth, so one test
+// usually settles four vectors at once.
+template <bool single>
+inline void BlitFourVectors( uint8_t *destination, const uint8_t *source, const VectorKey &key ) {
+    const __m128i p0 = Load( source ), p1 = Load( source + 16 ), p2 = Load( source + 32 ),
+                  p3 = Load( source + 48 );
+    const __m128i t0 = TransparentLanes<single>( p0, key ), t1 = TransparentLanes<single>( p1, key ),
+                  t2 = TransparentLanes<single>( p2, key ), t3 = TransparentLanes<single>( p3, key );
+    const __m128i all = _mm_and_si128( _mm_and_si128( t0, t1 ), _mm_and_si128( t2, t3 ) );
+    const __m128i any = _mm_or_si128( _mm_or_si128( t0, t1 ), _mm_or_si128( t2, t3 ) );
+    if ( _mm_movemask_epi8( all ) == 0xFFFF ) {
+        return;
+    }
+    if ( _mm_movemask_epi8( any ) == 0 ) {
+        Store( destination, p0 );
+        Store( destination + 16, p1 );
+        Store( destination + 32, p2 );
+        Store( destination + 48, p3 );
+        return;
+    }
+    Blend( destination, p0, t0 );
+    Blend( destination + 16, p1, t1 );
+    Blend( destination + 32, p2, t2 );
+    Blend( destination + 48, p3, t3 );
+}
+
+template <bool single>
+int BlitVectors( uint8_t *destination, const uint8_t *source, int width, const VectorKey &key ) {
+    int x = 0;
+    for ( ; x + 64 <= width; x += 64 ) {
+        BlitFourVectors<single>( destination + x, source + x, key );
+    }
+    for ( ; x + 16 <= width; x += 16 ) {
+        BlitVector<single>( destination + x, source + x, key );
+    }
+    return x;
 }
 #endif
 
@@ -127,15 +177,13 @@ void HostBlitKeyed( uint8_t *destination, int destinationPitch, const uint8_t *s
     const uint8_t range = uint8_t( keyHigh - keyLow );
     const WordKey wordKey = { ONES * keyLow, ONES * range };
 #if defined( __SSE2__ )
-    const VectorKey vectorKey = { _mm_set1_epi8( char( keyLow ) ), _mm_set1_epi8( char( range ) ),
-                                  keyLow == keyHigh };
+    const VectorKey vectorKey = { _mm_set1_epi8( char( keyLow ) ), _mm_set1_epi8( char( range ) ) };
 #endif
     for ( int row = 0; row < height; row++ ) {
         int x = 0;
 #if defined( __SSE2__ )
-        for ( ; x + 16 <= width; x += 16 ) {
-            BlitVector( destination + x, source + x, vectorKey );
-        }
+        x = range == 0 ? BlitVectors<true>( destination, source, width, vectorKey )
+                       : BlitVectors<false>( destination, source, width, vectorKey );
 #endif
         for ( ; x + 8 <= width; x += 8 ) {
             BlitWord( destination + x, source + x, wordKey );

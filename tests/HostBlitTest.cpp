@@ -94,7 +94,7 @@ void CompareWithReference( std::mt19937 &random, int width, int height, int sour
 TEST( HostBlitKeyed, MatchesPixelByPixelReferenceForEveryWidthKeyAndAlignment ) {
     std::mt19937 random( 1234 );
     for ( const KeyRange &key : KEY_RANGES ) {
-        for ( int width = 1; width <= 70; width++ ) {
+        for ( int width = 1; width <= 140; width++ ) {
             const int height = 1 + int( random() % 5 );
             const int sourcePitch = width + int( random() % 19 );
             const int destinationPitch = width + int( random() % 19 );
