@@ -1,0 +1,278 @@
+#include "app/Game.h"
+#include "app/App.h"
+#include "game/Bomb.h"
+#include "game/EntityList.h"
+#include "game/Tank.h"
+#include "game/World.h"
+#include "gfx/Image.h"
+#include "gfx/Sprite.h"
+#include "host/HostFile.h"
+#include "platform/Display.h"
+#include "platform/Keyboard.h"
+#include "tests/support/BmpWriter.h"
+#include "tests/support/LandScene.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace {
+
+const int GROUND_TOP = 700;
+const int TANK_W = 20;
+const int TANK_H = 10;
+
+// The game's display is process-wide and is brought up once, as the entry function does,
+// on a headless backend that stays for the whole run (the display's surfaces are released
+// only when the process ends).
+HeadlessBackend *backend = nullptr;
+
+class GameEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        HeadlessScope *scope = new HeadlessScope;
+        backend = &scope->Backend();
+        ASSERT_EQ( g_display.Init( MakeTestWindow(), 1, 640, 480, 8 ), 1 );
+    }
+};
+
+::testing::Environment *const environment = ::testing::AddGlobalTestEnvironment( new GameEnvironment );
+
+std::vector<uint8_t> Picture( int width, int height, uint8_t colour, int groundTop = 0 ) {
+    Image image( width, height );
+    image.Clear( colour );
+    if ( groundTop > 0 && groundTop < height ) {
+        image.FillRect( 0, 0, width - 1, groundTop - 1, 0 );
+    }
+    return MakeBmpFromImage( image );
+}
+
+class GameFixture : public ::testing::Test {
+protected:
+    GameFixture() {
+        backend->ReleaseAllKeys();
+        PutPictures();
+        GameSetSeed( 1234 );
+    }
+
+    // A 1280 x 960 land with flat ground from row 700, a 960 x 720 background, a 20 x 10
+    // tank and a 4 x 4 bomb.
+    void PutPictures() {
+        HostClearMemoryFiles();
+        PutMemoryFile( "background.bmp", Picture( 960, 720, 7 ) );
+        PutMemoryFile( "land.bmp", Picture( 1280, 960, 3, GROUND_TOP ) );
+        PutMemoryFile( "tank.bmp", Picture( TANK_W, TANK_H, 5 ) );
+        PutMemoryFile( "bomb.bmp", Picture( 4, 4, 9 ) );
+    }
+
+    ~GameFixture() override {
+        GameUseClockSeed();
+        HostClearMemoryFiles();
+    }
+
+    std::vector<Tank *> Tanks( World &world ) {
+        std::vector<Tank *> tanks;
+        EntityList *list = world.GetTanks();
+        EntityNode *node = nullptr;
+        for ( list->First( node ); !list->IsEnd( node ); list->Next( node, 1 ) ) {
+            tanks.push_back( static_cast<Tank *>( list->Get( node ) ) );
+        }
+        return tanks;
+    }
+
+    std::vector<int> Columns( World &world ) {
+        std::vector<int> columns;
+        for ( Tank *tank : Tanks( world ) ) {
+            columns.push_back( tank->GetX() );
+        }
+        return columns;
+    }
+
+    // Where the frame's camera must stand for a target whose corner is at (x, y).
+    static int CameraX( int x ) { return std::min( std::max( x - 320, 0 ), 1280 - 640 ); }
+    static int CameraY( int y ) { return std::min( std::max( y - 240, 0 ), 960 - 480 ); }
+
+    // The output of a start-up that is expected to fail, and its result.
+    std::string FailedStartup( int *result ) {
+        World world;
+        ::testing::internal::CaptureStderr();
+        *result = GameStartup( nullptr, nullptr, world );
+        std::string output = ::testing::internal::GetCapturedStderr();
+        if ( *result ) {
+            GameEnd( world );
+        }
+        return output;
+    }
+};
+
+} // namespace
+
+TEST_F( GameFixture, StartUpPlacesFourFallingTanksAndGivesTheFirstTheTurn ) {
+    World world;
+    ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+    std::vector<Tank *> tanks = Tanks( world );
+    ASSERT_EQ( tanks.size(), 4u );
+    EXPECT_EQ( world.GetCurrentTank(), tanks[0] );
+    EXPECT_EQ( world.GetCameraTarget(), tanks[0] );
+    EXPECT_EQ( tanks[0]->GetState(), Tank::Active );
+    std::srand( 1234 );
+    for ( Tank *tank : tanks ) {
+        // A column of rand() % 1280, pulled in so that the whole tank stays on the land.
+        EXPECT_EQ( tank->GetX(), std::min( std::rand() % 1280, 1280 - 1 - TANK_W ) );
+        EXPECT_EQ( tank->GetY(), 0 );
+    }
+    EXPECT_EQ( tanks[1]->GetState(), Tank::Falling );
+    EXPECT_EQ( g_tankSprite.GetWidth(), TANK_W );
+    EXPECT_EQ( g_bombSprite.GetWidth(), 4 );
+    EXPECT_EQ( g_display.GetPaletteEntries()[200].red, 200 );
+    GameEnd( world );
+}
+
+TEST_F( GameFixture, TheTurnAndTheCameraPassOnAfterAShot ) {
+    World world;
+    ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+    std::vector<Tank *> tanks = Tanks( world );
+    Tank *first = tanks[0];
+    Tank *second = tanks[1];
+
+    // Until it lands, the first tank falls with the turn kept for when it is down; the camera
+    // is placed on it at the start of every frame.
+    int frames = 0;
+    do {
+        const int x = first->GetX();
+        const int y = first->GetY();
+        GameFrame( world );
+        ASSERT_EQ( world.GetCameraX(), CameraX( x ) );
+        ASSERT_EQ( world.GetCameraY(), CameraY( y ) );
+        frames++;
+    } while ( first->GetState() != Tank::Active && frames < 2000 );
+    ASSERT_EQ( first->GetY(), GROUND_TOP - TANK_H );
+    ASSERT_EQ( first->GetResumeState(), Tank::Active );
+    // All four fell the same height, so they are all down by now.
+    for ( Tank *tank : tanks ) {
+        ASSERT_NE( tank->GetState(), Tank::Falling );
+    }
+
+    backend->SetKey( DIK_SPACE, 1 );
+    GameFrame( world );
+    EXPECT_EQ( first->GetState(), Tank::Charging );
+    backend->SetKey( DIK_SPACE, 0 );
+    GameFrame( world );
+    EXPECT_EQ( first->GetState(), Tank::Firing );
+
+    // Frame n: the shot leaves and takes its first step; the tank still holds the turn.
+    GameFrame( world );
+    EXPECT_EQ( first->GetState(), Tank::Idle );
+    EXPECT_EQ( world.GetCurrentTank(), first );
+    EXPECT_EQ( world.GetCameraTarget(), first );
+    ASSERT_EQ( world.GetBombs()->GetCount(), 1 );
+    EntityNode *node = nullptr;
+    Bomb *bomb = static_cast<Bomb *>( world.GetBombs()->First( node ) );
+    EXPECT_FLOAT_EQ( bomb->GetFlightTime(), 0.025f );
+
+    // Frame n + 1: the camera is still placed on the first tank, then the turn and the
+    // camera target pass to the second.
+    GameFrame( world );
+    EXPECT_EQ( world.GetCameraX(), CameraX( first->GetX() ) );
+    EXPECT_EQ( world.GetCameraY(), CameraY( first->GetY() ) );
+    EXPECT_EQ( world.GetCurrentTank(), second );
+    EXPECT_EQ( world.GetCameraTarget(), second );
+    EXPECT_EQ( second->GetState(), Tank::Active );
+
+    // Frame n + 2: the camera is centred on the second tank.
+    GameFrame( world );
+    EXPECT_EQ( world.GetCameraX(), CameraX( second->GetX() ) );
+    EXPECT_EQ( world.GetCameraY(), CameraY( second->GetY() ) );
+    EXPECT_EQ( world.GetCurrentTank(), second );
+    GameEnd( world );
+}
+
+TEST_F( GameFixture, TheSameSeedPlacesTheTanksInTheSameColumns ) {
+    std::vector<int> runs[2];
+    for ( std::vector<int> &columns : runs ) {
+        World world;
+        ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+        columns = Columns( world );
+        GameEnd( world );
+    }
+    EXPECT_EQ( runs[0], runs[1] );
+
+    GameSetSeed( 4321 );
+    World other;
+    ASSERT_EQ( GameStartup( nullptr, nullptr, other ), 1 );
+    EXPECT_NE( Columns( other ), runs[0] );
+    GameEnd( other );
+}
+
+TEST_F( GameFixture, RunsStartedInTheSameSecondPlaceTheTanksAlike ) {
+    GameUseClockSeed();
+    // A run that straddles the turn of a second is tried again.
+    for ( int attempt = 0; attempt < 5; attempt++ ) {
+        const std::time_t start = std::time( nullptr );
+        std::vector<int> runs[2];
+        for ( std::vector<int> &columns : runs ) {
+            World world;
+            ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+            columns = Columns( world );
+            GameEnd( world );
+        }
+        if ( std::time( nullptr ) == start ) {
+            EXPECT_EQ( runs[0], runs[1] );
+            return;
+        }
+    }
+    FAIL() << "every attempt straddled a second";
+}
+
+TEST_F( GameFixture, AMissingPictureStopsTheStartUpWithOneLineNamingIt ) {
+    const char *files[] = { "background.bmp", "tank.bmp", "bomb.bmp", "land.bmp" };
+    for ( const char *file : files ) {
+        HostRemoveMemoryFile( file );
+        int result = 1;
+        std::string output = FailedStartup( &result );
+        EXPECT_EQ( result, 0 ) << file;
+        EXPECT_EQ( output, std::string( "kelto: " ) + file + ": cannot open\n" );
+        PutPictures();
+    }
+}
+
+TEST_F( GameFixture, ATruncatedPictureStopsTheStartUpWithOneLineNamingIt ) {
+    std::vector<uint8_t> land = Picture( 1280, 960, 3, GROUND_TOP );
+    land.resize( land.size() / 2 );
+    PutMemoryFile( "land.bmp", land );
+    int result = 1;
+    EXPECT_EQ( FailedStartup( &result ), "kelto: land.bmp: truncated\n" );
+    EXPECT_EQ( result, 0 );
+
+    std::vector<uint8_t> tank = Picture( TANK_W, TANK_H, 5 );
+    tank.resize( tank.size() - 7 );
+    PutMemoryFile( "tank.bmp", tank );
+    EXPECT_EQ( FailedStartup( &result ), "kelto: tank.bmp: truncated\n" );
+    EXPECT_EQ( result, 0 );
+}
+
+TEST_F( GameFixture, PicturesSmallerThanTheScreenStopTheStartUp ) {
+    int result = 1;
+    PutMemoryFile( "land.bmp", Picture( 1280, 400, 3 ) );
+    std::string output = FailedStartup( &result );
+    EXPECT_EQ( result, 0 );
+    EXPECT_EQ( output.rfind( "kelto: land.bmp: ", 0 ), 0u ) << output;
+    EXPECT_EQ( std::count( output.begin(), output.end(), '\n' ), 1 );
+
+    PutMemoryFile( "background.bmp", Picture( 320, 720, 7 ) );
+    output = FailedStartup( &result );
+    EXPECT_EQ( result, 0 );
+    EXPECT_EQ( output.rfind( "kelto: background.bmp: ", 0 ), 0u ) << output;
+    EXPECT_EQ( std::count( output.begin(), output.end(), '\n' ), 1 );
+
+    // Exactly the screen's size is enough.
+    PutMemoryFile( "background.bmp", Picture( 640, 480, 7 ) );
+    PutMemoryFile( "land.bmp", Picture( 1280, 960, 3, GROUND_TOP ) );
+    output = FailedStartup( &result );
+    EXPECT_EQ( result, 1 );
+    EXPECT_EQ( output, "" );
+}
