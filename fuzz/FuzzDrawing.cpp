@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 
 namespace {
 
@@ -47,6 +48,35 @@ void CheckClipInsideBounds( const Image &image ) {
                     clip.bottom < image.GetHeight(),
                 "clip (%d, %d, %d, %d) reaches outside a %d x %d image", clip.left, clip.top, clip.right,
                 clip.bottom, image.GetWidth(), image.GetHeight() );
+}
+
+// With both ends inside the clip rectangle no clipping takes place, and the line is exactly
+// the stepped one: from the first end, the major coordinate advancing every pixel and the
+// minor one whenever the error term exceeds the major distance.
+void CheckLine( GuardedImage &target, int x1, int y1, int x2, int y2, uint8_t colour ) {
+    if ( !FuzzInClip( target.image, x1, y1 ) || !FuzzInClip( target.image, x2, y2 ) ) {
+        target.CheckOnlyClipChanged( "DrawLine" );
+        return;
+    }
+    std::vector<uint8_t> covered( size_t( target.width ) * size_t( target.height ), 0 );
+    int adx = std::abs( x2 - x1 ), ady = std::abs( y2 - y1 );
+    int sx = x2 < x1 ? -1 : 1, sy = y2 < y1 ? -1 : 1;
+    int major = std::max( adx, ady ), minor = std::min( adx, ady ), error = 0;
+    int x = x1, y = y1;
+    for ( int i = 0; i <= major; i++ ) {
+        covered[size_t( y ) * size_t( target.width ) + size_t( x )] = 1;
+        int minorStep = adx == ady;
+        error += minor;
+        if ( !minorStep && error > major ) {
+            error -= major;
+            minorStep = 1;
+        }
+        x += adx >= ady || minorStep ? sx : 0;
+        y += ady >= adx || minorStep ? sy : 0;
+    }
+    CheckPixels( target, "DrawLine", [&]( int px, int py ) {
+        return covered[size_t( py ) * size_t( target.width ) + size_t( px )] ? int( colour ) : -1;
+    } );
 }
 
 void RunRectangleOp( FuzzReader &in, GuardedImage &target, int op ) {
@@ -143,7 +173,7 @@ void RunOp( FuzzReader &in, GuardedImage &target, GuardedImage &source ) {
         uint8_t colour = in.Byte();
         target.Snapshot();
         target.image.DrawLine( x1, y1, x2, y2, colour );
-        target.CheckOnlyClipChanged( "DrawLine" );
+        CheckLine( target, x1, y1, x2, y2, colour );
     } else if ( op <= OP_FILL_RECT_FORM ) {
         RunRectangleOp( in, target, op );
     } else if ( op == OP_CLEAR ) {
