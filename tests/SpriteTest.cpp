@@ -41,7 +41,7 @@ std::vector<uint8_t> RandomPicture( std::mt19937 &random, int width, int height 
     size_t i = 0;
     while ( i < pixels.size() ) {
         const bool opaque = random() % 2 == 0;
-        const size_t run = 1 + random() % 6;
+        const size_t run = 1 + random() % 12;
         for ( size_t k = 0; k < run && i < pixels.size(); k++, i++ ) {
             pixels[i] = opaque ? static_cast<uint8_t>( 1 + random() % 255 ) : 0;
         }
@@ -198,8 +198,8 @@ TEST( SpriteDrawing, TransparentPixelsLeaveTheDestinationAndOthersAreCopied ) {
 TEST( SpriteDrawing, RawAndEncodedMatchTheModelAtEveryPositionAroundTheClip ) {
     std::mt19937 random( 20240611 );
     const Rect clip( 9, 7, 31, 22 );
-    for ( int picture = 0; picture < 6; picture++ ) {
-        const int width = 1 + random() % 14;
+    for ( int picture = 0; picture < 8; picture++ ) {
+        const int width = 1 + random() % 24;
         const int height = 1 + random() % 10;
         const std::vector<uint8_t> pixels = RandomPicture( random, width, height );
         Image source;
