@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# Plays the game full screen on a virtual 1280 x 960 display for a while (30 s by default),
+# driving and firing now and then, and reports how many frames it advanced per second of wall
+# time and how much of one processor core it used. Targets: 60 frames per second within
+# 0.5 %, and under 25 % of one core. Exits 1 when a target is missed.
+#
+# Usage: scripts/measure.sh [kelto binary] [seconds]
+# (default binary: build/default/kelto, built with scripts/build.sh when missing)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+kelto="${1:-build/default/kelto}"
+seconds="${2:-30}"
+if [ ! -x "$kelto" ]; then
+    scripts/build.sh default
+fi
+kelto="$(realpath "$kelto")"
+warm_up=2
+
+work="$(mktemp -d)"
+xvfb_pid=""
+game_pid=""
+cleanup() {
+    if [ -n "$game_pid" ]; then kill "$game_pid" 2> /dev/null || true; wait "$game_pid" 2> /dev/null || true; fi
+    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2> /dev/null || true; wait "$xvfb_pid" 2> /dev/null || true; fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+cp assets/background.bmp assets/land.bmp assets/tank.bmp assets/bomb.bmp "$work/"
+
+display=97
+while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
+    display=$((display + 1))
+done
+Xvfb ":$display" -screen 0 1280x960x24 -nolisten tcp > /dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY=":$display"
+for _ in $(seq 50); do
+    xdotool getmouselocation > /dev/null 2>&1 && break
+    sleep 0.1
+done
+
+(cd "$work" && KELTO_STATS=1 exec "$kelto") 2> "$work/stats.log" &
+game_pid=$!
+
+# Busy time of the process in clock ticks: user plus system (fields 14 and 15 of its stat;
+# the name in field 2 has no spaces here).
+busy_ticks() { awk '{ print $14 + $15 }' "/proc/$game_pid/stat"; }
+now() { date +%s.%N; }
+
+sleep "$warm_up"
+start_ticks="$(busy_ticks)"
+start_time="$(now)"
+
+# Some play while it runs: drive right, raise the barrel, charge and fire.
+half=$(( (seconds - 4) / 2 ))
+sleep "$half"
+xdotool keydown Right; sleep 1.5; xdotool keyup Right
+xdotool keydown Up; sleep 0.5; xdotool keyup Up
+xdotool keydown space; sleep 1; xdotool keyup space
+sleep $(( seconds - 3 - half ))
+
+end_ticks="$(busy_ticks)"
+end_time="$(now)"
+xdotool key Escape
+status=0
+wait "$game_pid" || status=$?
+game_pid=""
+if [ "$status" -ne 0 ]; then
+    echo "measure: the game exited with $status"
+    cat "$work/stats.log"
+    exit 1
+fi
+
+stats="$(grep '^kelto: .* frames presented' "$work/stats.log")"
+rate="$(sed -E 's/.*: ([0-9.]+) per second$/\1/' <<< "$stats")"
+ticks_per_second="$(getconf CLK_TCK)"
+awk -v rate="$rate" -v ticks="$((end_ticks - start_ticks))" -v hz="$ticks_per_second" \
+    -v start="$start_time" -v end="$end_time" -v stats="$stats" '
+BEGIN {
+    wall = end - start
+    cpu = ticks / hz / wall * 100
+    deviation = (rate - 60) / 60 * 100
+    printf "%s\n", stats
+    printf "frame rate: %.3f per second (%+.3f %% from 60; target within 0.5 %%)\n", rate, deviation
+    printf "processor: %.2f s busy in %.2f s of wall time after the first %d s: %.1f %% of one core (target under 25 %%)\n",
+           ticks / hz, wall, '"$warm_up"', cpu
+    ok = (deviation < 0.5 && deviation > -0.5 && cpu < 25)
+    print ok ? "measure: both targets met" : "measure: a target was missed"
+    exit ok ? 0 : 1
+}'
