@@ -1,0 +1,205 @@
+#include "game/Bomb.h"
+#include "game/EntityList.h"
+#include "game/Tank.h"
+#include "game/World.h"
+#include "gfx/Image.h"
+#include "gfx/Sprite.h"
+#include "host/HostFile.h"
+#include "host/HostSurface.h"
+#include "host/HostWindow.h"
+#include "host/headless/HeadlessBackend.h"
+#include "host/sdl/FrameConversion.h"
+#include "platform/Display.h"
+#include "platform/Keyboard.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstring>
+#include <vector>
+
+// One whole frame of play on the headless backend, as the frame loop runs it: camera, the
+// update and draw of four tanks and a bomb in flight over the 1280 x 960 land, and then the
+// present's conversion of the 8-bit frame into 32-bit pixels through the palette. Next to it,
+// in the same run, a memcpy of the 307,200-byte frame.
+
+namespace {
+
+const int FRAME_WIDTH = 640;
+const int FRAME_HEIGHT = 480;
+const int FRAME_BYTES = FRAME_WIDTH * FRAME_HEIGHT;
+const int LAND_WIDTH = 1280;
+const int LAND_HEIGHT = 960;
+const int GROUND_TOP = 700;
+
+void Put( std::vector<uint8_t> &out, uint32_t value, int bytes ) {
+    for ( int i = 0; i < bytes; i++ ) {
+        out.push_back( uint8_t( value >> ( 8 * i ) ) );
+    }
+}
+
+// An 8-bit BMP file of the picture, with a palette of greys.
+std::vector<uint8_t> BmpOf( const Image &image ) {
+    const int padding = ( 4 - image.GetWidth() % 4 ) % 4;
+    std::vector<uint8_t> out;
+    Put( out, 0x4D42, 2 );
+    Put( out, 0, 4 );
+    Put( out, 0, 4 );
+    Put( out, 14 + 40 + 1024, 4 );
+    Put( out, 40, 4 );
+    Put( out, uint32_t( image.GetWidth() ), 4 );
+    Put( out, uint32_t( image.GetHeight() ), 4 );
+    Put( out, 1, 2 );
+    Put( out, 8, 2 );
+    for ( int i = 0; i < 6; i++ ) {
+        Put( out, 0, 4 );
+    }
+    for ( int i = 0; i < 256; i++ ) {
+        Put( out, uint32_t( i * 0x010101 ), 4 );
+    }
+    for ( int y = image.GetHeight() - 1; y >= 0; y-- ) {
+        const uint8_t *row = image.GetPixels() + y * image.GetPitch();
+        out.insert( out.end(), row, row + image.GetWidth() );
+        Put( out, 0, padding );
+    }
+    return out;
+}
+
+void PutFile( const char *name, const Image &image ) {
+    std::vector<uint8_t> bytes = BmpOf( image );
+    HostAddMemoryFile( name, bytes.data(), bytes.size() );
+}
+
+// Rolling ground with some texture, so that the keyed tile blits meet both land and sky.
+void MakeLand( Image &land ) {
+    land.Clear( 0 );
+    for ( int x = 0; x < LAND_WIDTH; x++ ) {
+        const int top = GROUND_TOP - ( ( x / 8 ) % 24 );
+        land.FillRect( x, top, x, LAND_HEIGHT - 1, uint8_t( 40 + ( x / 16 ) % 64 ) );
+    }
+}
+
+void BuildSprite( Sprite &sprite, int width, int height, uint8_t colour ) {
+    if ( sprite.GetWidth() != 0 ) {
+        return;
+    }
+    Image picture( width, height );
+    picture.Clear( colour );
+    picture.FillRect( 0, 0, 1, 1, 0 ); // a transparent corner, as real pictures have
+    sprite.Build( picture, picture.GetBounds(), 0 );
+}
+
+// The playing field of the game after start-up: a display, a World loaded from memory
+// files, four tanks standing on the ground, the first one with the turn. Made once and kept
+// to the end of the process, like the game's own display.
+class Scene {
+public:
+    Scene() {
+        HostSetBackend( &backend );
+        HostWindowClass windowClass = { 0, HostDefWindowProc, nullptr, "KeltoBench" };
+        HostRegisterClass( &windowClass );
+        window = HostCreateWindow( 0, "KeltoBench", "Kelto", WS_POPUP, nullptr );
+        display.Init( window, 1, FRAME_WIDTH, FRAME_HEIGHT, 8 );
+        Image land( LAND_WIDTH, LAND_HEIGHT );
+        MakeLand( land );
+        Image background( 960, 720 );
+        background.Clear( 20 );
+        background.FillRect( 0, 0, 959, 300, 30 );
+        PutFile( "land.bmp", land );
+        PutFile( "background.bmp", background );
+        display.LoadPalette( "background.bmp" );
+        display.ApplyPalette();
+        world.Load( &display, "land.bmp", "background.bmp" );
+        BuildSprite( g_tankSprite, 32, 16, 90 );
+        BuildSprite( g_bombSprite, 8, 8, 200 );
+        const int columns[] = { 200, 500, 800, 1100 };
+        for ( int column : columns ) {
+            world.AddTank( new Tank( column, 0, &g_tankSprite, &world ) );
+        }
+        EntityNode *node = nullptr;
+        world.SetCurrentTank( world.GetTanks()->First( node ) );
+        world.SetCameraTarget( world.GetCurrentTank() );
+        g_keyState = noKeys;
+        for ( int i = 0; i < 800; i++ ) {
+            Frame();
+        }
+        LaunchBomb();
+        PixelLayout layout = { 16, 8, 0, 0xFF000000u };
+        BuildPaletteLookup( display.GetPaletteEntries(), layout, lookup );
+        screen.resize( size_t( FRAME_BYTES ) );
+    }
+
+    // Across the screen above the ground and out at the right edge, about 80 frames later,
+    // without touching the land.
+    void LaunchBomb() {
+        Entity *tank = world.GetCurrentTank();
+        bomb = new Bomb( tank->GetX(), tank->GetY() - 100, 20, 500, &g_bombSprite, &world );
+        world.GetBombs()->Add( bomb );
+    }
+
+    int BombFlying() const { return bomb->GetState() == Bomb::Flying; }
+
+    void Frame() {
+        Entity *target = world.GetCameraTarget();
+        world.SetCameraX( target->GetX() - FRAME_WIDTH / 2 );
+        world.SetCameraY( target->GetY() - FRAME_HEIGHT / 2 );
+        world.Update();
+        world.Draw( display );
+    }
+
+    void Present() {
+        HostSurface *back = display.GetBackSurface();
+        ConvertFrame( back->GetPixels(), back->GetPitch(), FRAME_WIDTH, FRAME_HEIGHT, lookup, screen.data(),
+                      FRAME_WIDTH * 4 );
+    }
+
+    const uint32_t *GetScreen() const { return screen.data(); }
+
+private:
+    HeadlessBackend backend;
+    HostWindow *window;
+    Display display;
+    World world;
+    Bomb *bomb = nullptr;
+    uint8_t noKeys[256] = {};
+    uint32_t lookup[256];
+    std::vector<uint32_t> screen;
+};
+
+void BM_Memcpy_Frame( benchmark::State &state ) {
+    std::vector<uint8_t> source( FRAME_BYTES, 3 ), target( FRAME_BYTES, 0 );
+    for ( auto _ : state ) {
+        std::memcpy( target.data(), source.data(), FRAME_BYTES );
+        benchmark::DoNotOptimize( target.data() );
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed( int64_t( state.iterations() ) * FRAME_BYTES );
+}
+
+// Timed by hand, so that the launch of a fresh bomb when the last one has left the land
+// stays out of the figure.
+void BM_WholeFrame_FourTanksAndABomb( benchmark::State &state ) {
+    static Scene &scene = *new Scene;
+    using Clock = std::chrono::steady_clock;
+    int launches = 0;
+    for ( auto _ : state ) {
+        if ( !scene.BombFlying() ) {
+            scene.LaunchBomb();
+            launches++;
+        }
+        const Clock::time_point start = Clock::now();
+        scene.Frame();
+        scene.Present();
+        benchmark::DoNotOptimize( scene.GetScreen() );
+        benchmark::ClobberMemory();
+        state.SetIterationTime( std::chrono::duration<double>( Clock::now() - start ).count() );
+    }
+    state.SetBytesProcessed( int64_t( state.iterations() ) * FRAME_BYTES );
+    // Frames per bomb: how long each one stayed in the air.
+    state.counters["framesPerBomb"] = double( state.iterations() ) / double( launches + 1 );
+}
+
+} // namespace
+
+BENCHMARK( BM_Memcpy_Frame );
+BENCHMARK( BM_WholeFrame_FourTanksAndABomb )->UseManualTime();
