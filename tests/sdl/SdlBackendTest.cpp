@@ -1,0 +1,196 @@
+#include "host/sdl/SdlBackend.h"
+#include "host/HostWindow.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+// The SDL backend on SDL's display-less video driver: events posted as the window messages
+// the game expects, the keyboard lost with the focus, and frames shown through the palette,
+// scaled with black bars around them.
+
+namespace {
+
+std::vector<HostMessage> received;
+
+intptr_t RecordingWindowProc( HostWindow *window, uint32_t message, uintptr_t wParam, intptr_t lParam ) {
+    received.push_back( HostMessage{ window, message, wParam, lParam } );
+    return HostDefWindowProc( window, message, wParam, lParam );
+}
+
+class SdlBackendTest : public ::testing::Test {
+protected:
+    SdlBackendTest() : backend( 1 ) {}
+
+    void SetUp() override {
+        SDL_SetHint( SDL_HINT_VIDEODRIVER, "dummy" );
+        HostResetWindows();
+        received.clear();
+        HostSetBackend( &backend );
+        ASSERT_EQ( 1, backend.Init() ) << backend.GetError();
+        HostWindowClass windowClass = { 0, RecordingWindowProc, nullptr, "Kelto" };
+        HostRegisterClass( &windowClass );
+        window = HostCreateWindow( 0, "Kelto", "Kelto", WS_POPUP, nullptr );
+        ASSERT_NE( nullptr, window );
+        backend.SetPacing( 0 );
+        Deliver(); // whatever SDL says about the new window
+        received.clear();
+    }
+
+    void TearDown() override {
+        HostResetWindows();
+        HostSetBackend( nullptr );
+    }
+
+    // Hands every waiting message to the window procedure.
+    void Deliver() {
+        HostMessage message;
+        while ( HostPeekMessage( &message, nullptr, PM_REMOVE ) ) {
+            HostDispatchMessage( &message );
+        }
+    }
+
+    static void PushWindowEvent( Uint8 windowEvent ) {
+        SDL_Event event = {};
+        event.type = SDL_WINDOWEVENT;
+        event.window.event = windowEvent;
+        SDL_PushEvent( &event );
+    }
+
+    static void PushKey( Uint32 type, SDL_Keycode keycode, SDL_Scancode scancode ) {
+        SDL_Event event = {};
+        event.type = type;
+        event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+        event.key.keysym.sym = keycode;
+        event.key.keysym.scancode = scancode;
+        SDL_PushEvent( &event );
+    }
+
+    int CountReceived( uint32_t message ) const {
+        int count = 0;
+        for ( const HostMessage &m : received ) {
+            count += m.message == message;
+        }
+        return count;
+    }
+
+    // The colour on the window at (x, y), as 0xRRGGBB.
+    static uint32_t WindowColour( int x, int y ) {
+        SDL_Window *sdlWindow = nullptr;
+        for ( Uint32 id = 1; id < 64 && !sdlWindow; ++id ) {
+            sdlWindow = SDL_GetWindowFromID( id );
+        }
+        SDL_Surface *surface = sdlWindow ? SDL_GetWindowSurface( sdlWindow ) : nullptr;
+        if ( !surface || x < 0 || y < 0 || x >= surface->w || y >= surface->h ) {
+            return 0xFFFFFFFFu;
+        }
+        const uint8_t *row = static_cast<const uint8_t *>( surface->pixels ) + y * surface->pitch;
+        Uint32 pixel = 0;
+        std::memcpy( &pixel, row + x * surface->format->BytesPerPixel, surface->format->BytesPerPixel );
+        Uint8 red, green, blue;
+        SDL_GetRGB( pixel, surface->format, &red, &green, &blue );
+        return ( static_cast<uint32_t>( red ) << 16 ) | ( green << 8 ) | blue;
+    }
+
+    SdlBackend backend;
+    HostWindow *window = nullptr;
+};
+
+} // namespace
+
+TEST_F( SdlBackendTest, FocusLossPausesTheGameAndTheKeyboardStaysLostUntilTakenBack ) {
+    uint8_t keys[256];
+    EXPECT_EQ( HOST_OK, backend.ReadKeys( keys ) );
+
+    PushWindowEvent( SDL_WINDOWEVENT_FOCUS_LOST );
+    Deliver();
+    ASSERT_EQ( 1, CountReceived( WM_ACTIVATEAPP ) );
+    EXPECT_EQ( 0u, received.back().wParam );
+    EXPECT_EQ( DIERR_INPUTLOST, backend.ReadKeys( keys ) );
+    EXPECT_NE( HOST_OK, backend.AcquireKeyboard() ); // not while another window is in front
+
+    PushWindowEvent( SDL_WINDOWEVENT_FOCUS_GAINED );
+    PushWindowEvent( SDL_WINDOWEVENT_FOCUS_GAINED ); // said twice, told once
+    Deliver();
+    ASSERT_EQ( 2, CountReceived( WM_ACTIVATEAPP ) );
+    EXPECT_EQ( 1u, received.back().wParam );
+    EXPECT_EQ( DIERR_INPUTLOST, backend.ReadKeys( keys ) );
+    EXPECT_EQ( HOST_OK, backend.AcquireKeyboard() );
+    EXPECT_EQ( HOST_OK, backend.ReadKeys( keys ) );
+}
+
+TEST_F( SdlBackendTest, EscapeArrivesAsTheVirtualKeyWithItsScanCode ) {
+    PushKey( SDL_KEYDOWN, SDLK_ESCAPE, SDL_SCANCODE_ESCAPE );
+    PushKey( SDL_KEYDOWN, SDLK_RIGHT, SDL_SCANCODE_RIGHT );
+    PushKey( SDL_KEYUP, SDLK_RIGHT, SDL_SCANCODE_RIGHT );
+    Deliver();
+    ASSERT_EQ( 3u, received.size() );
+    EXPECT_EQ( WM_KEYDOWN, received[0].message );
+    EXPECT_EQ( VK_ESCAPE, received[0].wParam );
+    EXPECT_EQ( 0x01, ( received[0].lParam >> 16 ) & 0xFF );
+    EXPECT_EQ( WM_KEYDOWN, received[1].message );
+    EXPECT_EQ( 0x27u, received[1].wParam );
+    EXPECT_NE( 0, received[1].lParam & ( 1 << 24 ) ); // an extended key
+    EXPECT_EQ( WM_KEYUP, received[2].message );
+}
+
+TEST_F( SdlBackendTest, CloseButtonAndQuitRequestCloseTheWindowOnce ) {
+    PushWindowEvent( SDL_WINDOWEVENT_CLOSE );
+    SDL_Event quit = {};
+    quit.type = SDL_QUIT;
+    SDL_PushEvent( &quit );
+    Deliver();
+    EXPECT_EQ( 1, CountReceived( WM_CLOSE ) );
+    EXPECT_EQ( 1, CountReceived( WM_DESTROY ) ); // the default handling destroyed the window
+    EXPECT_EQ( nullptr, HostGetMainWindow() );
+}
+
+TEST_F( SdlBackendTest, WaitingGoesOnPastEventsThatPostNothing ) {
+    SDL_Event motion = {};
+    motion.type = SDL_MOUSEMOTION;
+    SDL_PushEvent( &motion );
+    PushKey( SDL_KEYDOWN, SDLK_ESCAPE, SDL_SCANCODE_ESCAPE );
+    HostMessage message;
+    EXPECT_EQ( 1, HostGetMessage( &message, nullptr ) ); // blocks until the key's message is posted
+    EXPECT_EQ( WM_KEYDOWN, message.message );
+}
+
+TEST_F( SdlBackendTest, FramesShowThroughTheCurrentPaletteWithBlackBars ) {
+    const int width = 640, height = 480, pitch = backend.GetSurfacePitch( width );
+    EXPECT_EQ( 0, pitch % 16 );
+    std::vector<uint8_t> frame( pitch * height, 1 );
+    frame[0] = 2;
+    frame[( height - 1 ) * pitch + width - 1] = 3;
+    HostPaletteEntry palette[256] = {};
+    palette[1] = HostPaletteEntry{ 10, 20, 30, 0 };
+    palette[2] = HostPaletteEntry{ 255, 0, 0, 0 };
+    palette[3] = HostPaletteEntry{ 0, 0, 255, 0 };
+
+    // The display-less desktop is smaller than twice the picture: the window is 640 x 480.
+    backend.Present( frame.data(), pitch, width, height, palette );
+    EXPECT_EQ( 0xFF0000u, WindowColour( 0, 0 ) );
+    EXPECT_EQ( 0x0A141Eu, WindowColour( 320, 240 ) );
+    EXPECT_EQ( 0x0000FFu, WindowColour( 639, 479 ) );
+
+    // A new palette is seen at the next frame, however little else changed.
+    palette[1] = HostPaletteEntry{ 40, 50, 60, 0 };
+    backend.Present( frame.data(), pitch, width, height, palette );
+    EXPECT_EQ( 0x28323Cu, WindowColour( 320, 240 ) );
+
+    // A wider window: the picture keeps its shape in the middle, black on both sides.
+    SDL_Window *sdlWindow = nullptr;
+    for ( Uint32 id = 1; id < 64 && !sdlWindow; ++id ) {
+        sdlWindow = SDL_GetWindowFromID( id );
+    }
+    ASSERT_NE( nullptr, sdlWindow );
+    SDL_SetWindowSize( sdlWindow, 800, 480 );
+    Deliver();
+    backend.Present( frame.data(), pitch, width, height, palette );
+    EXPECT_EQ( 0x000000u, WindowColour( 79, 240 ) );
+    EXPECT_EQ( 0xFF0000u, WindowColour( 80, 0 ) );
+    EXPECT_EQ( 0x0000FFu, WindowColour( 719, 479 ) );
+    EXPECT_EQ( 0x000000u, WindowColour( 720, 240 ) );
+    EXPECT_EQ( 3, backend.GetPresentedFrames() );
+}

@@ -1,0 +1,166 @@
+#include "host/HostTypes.h"
+#include "host/sdl/FrameConversion.h"
+#include "host/sdl/FrameSchedule.h"
+#include "host/sdl/SdlKeyMap.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <set>
+#include <vector>
+
+// The SDL backend's parts that need no window: the frame schedule, the palette conversion and
+// the key tables.
+
+namespace {
+
+const int64_t SECOND = 1000000000;
+const int64_t START = 5 * SECOND;
+
+const PixelLayout ARGB = { 16, 8, 0, 0xFF000000u };
+const PixelLayout XBGR = { 0, 8, 16, 0 };
+
+} // namespace
+
+TEST( FrameSchedule, SixtyFramesTakeOneSecondWhateverTheLateness ) {
+    FrameSchedule schedule( 60 );
+    EXPECT_EQ( START, schedule.NextDeadline( START ) ); // the first frame goes at once
+    int64_t deadline = START;
+    for ( int frame = 1; frame <= 600; ++frame ) {
+        // Every frame comes a little late (work, a sleep that overshoots): the next deadline
+        // still counts from the start, so the lateness does not add up.
+        deadline = schedule.NextDeadline( deadline + 3000000 );
+    }
+    EXPECT_EQ( START + 10 * SECOND, deadline );
+    EXPECT_EQ( 0, schedule.GetRestarts() );
+}
+
+TEST( FrameSchedule, AnEarlyFrameWaitsForItsDeadline ) {
+    FrameSchedule schedule( 60 );
+    schedule.NextDeadline( START );
+    EXPECT_EQ( START + SECOND / 60, schedule.NextDeadline( START + 1000 ) );
+    EXPECT_EQ( START + 2 * SECOND / 60, schedule.NextDeadline( START + SECOND / 60 + 1000 ) );
+}
+
+TEST( FrameSchedule, AFewFramesLateAreCaughtUpButAStallStartsAgain ) {
+    FrameSchedule schedule( 60 );
+    schedule.NextDeadline( START );
+    const int64_t frame = SECOND / 60;
+    // Three frames late: shown at once, on the old schedule.
+    const int64_t late = START + 4 * frame;
+    EXPECT_EQ( START + frame, schedule.NextDeadline( late ) );
+    EXPECT_EQ( START + 2 * SECOND / 60, schedule.NextDeadline( late ) );
+    EXPECT_EQ( 0, schedule.GetRestarts() );
+    // A stall of a second: no burst of sixty frames, a new schedule from now.
+    const int64_t stalled = START + SECOND;
+    EXPECT_EQ( stalled, schedule.NextDeadline( stalled ) );
+    EXPECT_EQ( 1, schedule.GetRestarts() );
+    EXPECT_EQ( stalled + frame, schedule.NextDeadline( stalled + 1000 ) );
+}
+
+TEST( FrameSchedule, RestartShowsTheNextFrameAtOnce ) {
+    FrameSchedule schedule( 60 );
+    schedule.NextDeadline( START );
+    schedule.Restart();
+    EXPECT_EQ( START + 1000, schedule.NextDeadline( START + 1000 ) );
+    EXPECT_EQ( 0, schedule.GetRestarts() );
+}
+
+TEST( FrameConversion, LookupPutsEachColourWhereTheLayoutSays ) {
+    HostPaletteEntry palette[256] = {};
+    palette[7] = HostPaletteEntry{ 30, 20, 10, 0 };
+    palette[255] = HostPaletteEntry{ 255, 0, 1, 0 };
+    uint32_t lookup[256];
+    BuildPaletteLookup( palette, ARGB, lookup );
+    EXPECT_EQ( 0xFF1E140Au, lookup[7] );
+    EXPECT_EQ( 0xFFFF0001u, lookup[255] );
+    EXPECT_EQ( 0xFF000000u, lookup[0] );
+    BuildPaletteLookup( palette, XBGR, lookup );
+    EXPECT_EQ( 0x000A141Eu, lookup[7] );
+}
+
+TEST( FrameConversion, NoPaletteShowsEveryIndexBlack ) {
+    uint32_t lookup[256];
+    BuildPaletteLookup( nullptr, ARGB, lookup );
+    for ( int index = 0; index < 256; ++index ) {
+        ASSERT_EQ( 0xFF000000u, lookup[index] ) << index;
+    }
+}
+
+TEST( FrameConversion, RowsFollowBothPitchesAndPaddingIsLeftAlone ) {
+    // 5 x 3 indices in rows of 16 bytes whose padding holds index 9, into rows of 8 pixels.
+    const int width = 5, height = 3, pitch = 16, targetPixelsPerRow = 8;
+    std::vector<uint8_t> source( pitch * height, 9 );
+    for ( int y = 0; y < height; ++y ) {
+        for ( int x = 0; x < width; ++x ) {
+            source[y * pitch + x] = static_cast<uint8_t>( y * width + x );
+        }
+    }
+    uint32_t lookup[256];
+    for ( int index = 0; index < 256; ++index ) {
+        lookup[index] = 0x1000u + index;
+    }
+    const uint32_t untouched = 0xDEADBEEFu;
+    std::vector<uint32_t> target( targetPixelsPerRow * height, untouched );
+    ConvertFrame( source.data(), pitch, width, height, lookup, target.data(),
+                  targetPixelsPerRow * static_cast<int>( sizeof( uint32_t ) ) );
+    for ( int y = 0; y < height; ++y ) {
+        for ( int x = 0; x < targetPixelsPerRow; ++x ) {
+            const uint32_t expected = x < width ? 0x1000u + y * width + x : untouched;
+            ASSERT_EQ( expected, target[y * targetPixelsPerRow + x] ) << x << "," << y;
+        }
+    }
+}
+
+TEST( SdlKeyMap, TheGameKeysAndTheExtendedKeysHaveTheirCodes ) {
+    EXPECT_EQ( DIK_SPACE, SdlScancodeToDik( SDL_SCANCODE_SPACE ) );
+    EXPECT_EQ( DIK_UP, SdlScancodeToDik( SDL_SCANCODE_UP ) );
+    EXPECT_EQ( DIK_LEFT, SdlScancodeToDik( SDL_SCANCODE_LEFT ) );
+    EXPECT_EQ( DIK_RIGHT, SdlScancodeToDik( SDL_SCANCODE_RIGHT ) );
+    EXPECT_EQ( DIK_DOWN, SdlScancodeToDik( SDL_SCANCODE_DOWN ) );
+    EXPECT_EQ( DIK_ESCAPE, SdlScancodeToDik( SDL_SCANCODE_ESCAPE ) );
+    EXPECT_EQ( 0x1C, SdlScancodeToDik( SDL_SCANCODE_RETURN ) );
+    EXPECT_EQ( 0x9C, SdlScancodeToDik( SDL_SCANCODE_KP_ENTER ) );
+    EXPECT_EQ( 0x1D, SdlScancodeToDik( SDL_SCANCODE_LCTRL ) );
+    EXPECT_EQ( 0x9D, SdlScancodeToDik( SDL_SCANCODE_RCTRL ) );
+    EXPECT_EQ( 0xB8, SdlScancodeToDik( SDL_SCANCODE_RALT ) );
+    EXPECT_EQ( 0xC7, SdlScancodeToDik( SDL_SCANCODE_HOME ) );
+    EXPECT_EQ( 0xD3, SdlScancodeToDik( SDL_SCANCODE_DELETE ) );
+    EXPECT_EQ( 0x48, SdlScancodeToDik( SDL_SCANCODE_KP_8 ) ); // the keypad's up, not the arrow
+    EXPECT_EQ( 0x1E, SdlScancodeToDik( SDL_SCANCODE_A ) );
+    EXPECT_EQ( 0x3B, SdlScancodeToDik( SDL_SCANCODE_F1 ) );
+    EXPECT_EQ( 0x58, SdlScancodeToDik( SDL_SCANCODE_F12 ) );
+    EXPECT_EQ( 0, SdlScancodeToDik( SDL_SCANCODE_UNKNOWN ) );
+    EXPECT_EQ( 0, SdlScancodeToDik( -1 ) );
+    EXPECT_EQ( 0, SdlScancodeToDik( SDL_NUM_SCANCODES ) );
+}
+
+TEST( SdlKeyMap, EveryCodeBelongsToOneKey ) {
+    int count = 0;
+    const SdlDikKey *keys = SdlGetDikKeys( &count );
+    ASSERT_GT( count, 100 );
+    std::set<int> scancodes, codes;
+    for ( int i = 0; i < count; ++i ) {
+        EXPECT_TRUE( scancodes.insert( keys[i].scancode ).second ) << "scancode " << keys[i].scancode;
+        EXPECT_TRUE( codes.insert( keys[i].dik ).second ) << "code " << keys[i].dik;
+        EXPECT_GT( keys[i].dik, 0 );
+        EXPECT_LT( keys[i].dik, 256 );
+        EXPECT_EQ( keys[i].dik, SdlScancodeToDik( keys[i].scancode ) );
+    }
+}
+
+TEST( SdlKeyMap, KeyMessagesCarryWindowsVirtualKeys ) {
+    EXPECT_EQ( static_cast<int>( VK_ESCAPE ), SdlKeyToVirtualKey( SDLK_ESCAPE, SDL_SCANCODE_ESCAPE ) );
+    // Letters follow the layout: the key that types 'z' on a German keyboard is VK 'Z'.
+    EXPECT_EQ( 'Z', SdlKeyToVirtualKey( SDLK_z, SDL_SCANCODE_Y ) );
+    EXPECT_EQ( '5', SdlKeyToVirtualKey( SDLK_5, SDL_SCANCODE_5 ) );
+    EXPECT_EQ( 0x70, SdlKeyToVirtualKey( SDLK_F1, SDL_SCANCODE_F1 ) );
+    EXPECT_EQ( 0x7B, SdlKeyToVirtualKey( SDLK_F12, SDL_SCANCODE_F12 ) );
+    EXPECT_EQ( 0x25, SdlKeyToVirtualKey( SDLK_LEFT, SDL_SCANCODE_LEFT ) );
+    EXPECT_EQ( 0x20, SdlKeyToVirtualKey( SDLK_SPACE, SDL_SCANCODE_SPACE ) );
+    EXPECT_EQ( 0x0D, SdlKeyToVirtualKey( SDLK_KP_ENTER, SDL_SCANCODE_KP_ENTER ) );
+    EXPECT_EQ( 0x11, SdlKeyToVirtualKey( SDLK_RCTRL, SDL_SCANCODE_RCTRL ) );
+    EXPECT_EQ( 0xBD, SdlKeyToVirtualKey( SDLK_MINUS, SDL_SCANCODE_MINUS ) );
+    EXPECT_EQ( 0, SdlKeyToVirtualKey( SDLK_UNKNOWN, SDL_SCANCODE_UNKNOWN ) );
+}
