@@ -106,16 +106,22 @@ void RunRectangleOp( FuzzReader &in, GuardedImage &target, int op ) {
     } );
 }
 
+// Ellipses are cut by the clip rectangle point by point or span by span, so inside the clip
+// they match the same ellipse drawn into a copy whose clip is the whole picture.
 void RunEllipseOp( FuzzReader &in, GuardedImage &target, int op ) {
     int cx = in.Coordinate(), cy = in.Coordinate(), rx = in.Coordinate(), ry = in.Coordinate();
     uint8_t colour = in.Byte();
+    GuardedImage whole( target.width, target.height, target.pitch - target.width - 2 * GuardedImage::GUARD );
+    whole.CopyFrom( target );
     target.Snapshot();
     if ( op == OP_ELLIPSE ) {
         target.image.DrawEllipse( cx, cy, rx, ry, colour );
-        target.CheckOnlyClipChanged( "DrawEllipse" );
+        whole.image.DrawEllipse( cx, cy, rx, ry, colour );
+        CheckClippedLikeWhole( target, whole, "DrawEllipse" );
     } else {
         target.image.FillEllipse( cx, cy, rx, ry, colour );
-        target.CheckOnlyClipChanged( "FillEllipse" );
+        whole.image.FillEllipse( cx, cy, rx, ry, colour );
+        CheckClippedLikeWhole( target, whole, "FillEllipse" );
     }
 }
 

@@ -148,7 +148,8 @@ void DrawBoth( FuzzReader &in, const Sprite &raw, const Sprite &encoded, Guarded
                 "raw and encoded drawing at (%d, %d) differ", x, y );
 }
 
-// Turned drawing writes only inside the clip rectangle and only opaque bytes of the picture.
+// Turned drawing writes only inside the clip rectangle and only opaque bytes of the picture,
+// and inside the clip exactly what it writes with no clipping at all.
 void DrawTurned( FuzzReader &in, const Sprite &sprite, GuardedImage &target, int aboutMiddle ) {
     int x = in.Coordinate(), y = in.Coordinate();
     int cx = sprite.GetWidth() >> 1, cy = sprite.GetHeight() >> 1;
@@ -163,8 +164,13 @@ void DrawTurned( FuzzReader &in, const Sprite &sprite, GuardedImage &target, int
             opaque[sprite.GetData()[i]] = sprite.GetData()[i] != 0;
         }
     }
+    GuardedImage whole( target.width, target.height, target.pitch - target.width - 2 * GuardedImage::GUARD );
+    whole.CopyFrom( target );
     target.Snapshot();
     sprite.DrawRotated( target.image, x, y, cx, cy, angle );
+    whole.image.SetClipRect( whole.image.GetBounds() );
+    sprite.DrawRotated( whole.image, x, y, cx, cy, angle );
+    CheckClippedLikeWhole( target, whole, "DrawRotated" );
     CheckPixels( target, "DrawRotated", [&]( int px, int py ) {
         uint8_t now = target.Pixel( px, py );
         if ( now != target.Before( px, py ) ) {

@@ -196,6 +196,22 @@ template <typename Expected> void CheckPixels( GuardedImage &target, const char 
     }
 }
 
+// `target` was drawn with its clip rectangle, `whole` the same way with its clip rectangle at
+// the bounds, both starting from the same pixels: inside the clip they must agree, since
+// clipping only decides which pixels are written, never what goes into them.
+inline void CheckClippedLikeWhole( GuardedImage &target, const GuardedImage &whole, const char *what ) {
+    target.CheckOnlyClipChanged( what );
+    for ( int y = 0; y < target.height; y++ ) {
+        for ( int x = 0; x < target.width; x++ ) {
+            if ( FuzzInClip( target.image, x, y ) ) {
+                FUZZ_CHECK( target.Pixel( x, y ) == whole.Pixel( x, y ),
+                            "%s: (%d, %d) is %d inside the clip but %d when drawn unclipped", what, x, y,
+                            target.Pixel( x, y ), whole.Pixel( x, y ) );
+            }
+        }
+    }
+}
+
 // "--write-seeds=DIR" on a target's command line writes its seed inputs into DIR and exits,
 // before libFuzzer sees the arguments.
 inline const char *FuzzSeedDirectory( int argc, char **argv ) {
