@@ -282,10 +282,27 @@ void Image::FillEllipse( int cx, int cy, int rx, int ry, uint8_t colour ) {
          Absolute( ry ) > DRAW_LIMIT ) {
         return;
     }
+    // The walk visits a row again and again as x grows, each span wider than the last; only
+    // the widest one of each row is written, which sets exactly the same pixels.
+    Wide rowX = 0, rowY = 0;
+    int pending = 0;
+    auto flush = [&]() {
+        FillSpan( *this, cx + rowX, cx - rowX, cy + rowY, colour );
+        if ( rowY != 0 ) {
+            FillSpan( *this, cx + rowX, cx - rowX, cy - rowY, colour );
+        }
+    };
     WalkEllipse( clipRect, cx, cy, rx, ry, [&]( Wide x, Wide y ) {
-        FillSpan( *this, cx + x, cx - x, cy + y, colour );
-        FillSpan( *this, cx + x, cx - x, cy - y, colour );
+        if ( pending && y != rowY ) {
+            flush();
+        }
+        rowX = x;
+        rowY = y;
+        pending = 1;
     } );
+    if ( pending ) {
+        flush();
+    }
 }
 
 void Image::DrawEllipse( int cx, int cy, int rx, int ry, uint8_t colour ) {
