@@ -1,0 +1,715 @@
+// Plays the whole game for a long time on the headless backend, the way the entry function
+// runs it, with a player's keys and with the faults that display memory and input devices show
+// in real life, then checks that nothing drifted:
+//   - the program ends with exit code 0 when Escape is pressed;
+//   - every land tile shows exactly its part of the land picture, craters included;
+//   - every tank is still inside the land picture;
+//   - frames kept coming (the target count is reached, and a watchdog ends a stalled run);
+//   - the heap grew by no more than one bomb and one list node per shot;
+//   - nothing is left allocated at the exit (seen by LeakSanitizer in the sanitizer build).
+//
+// Usage: soak [--seed N] [--frames N] [--assets DIR] [--stall SECONDS]
+//   --seed    drives the player, the faults and the tanks' columns (default: from the clock)
+//   --frames  frames to play before Escape (default 20000)
+//   --assets  where background.bmp, land.bmp, tank.bmp and bomb.bmp are (default: the
+//             source tree's assets/)
+//   --stall   seconds without a new frame after which the run counts as hung (default 120)
+// Prints one summary line; exits 0 when every check passed, 1 when one failed, 2 on bad usage.
+
+#include "app/App.h"
+#include "app/Game.h"
+#include "game/Bomb.h"
+#include "game/EntityList.h"
+#include "game/Tank.h"
+#include "game/World.h"
+#include "gfx/Image.h"
+#include "gfx/Sprite.h"
+#include "host/HostFile.h"
+#include "host/HostSurface.h"
+#include "host/HostWindow.h"
+#include "host/headless/HeadlessBackend.h"
+#include "land/Land.h"
+#include "land/LandTile.h"
+#include "platform/Display.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+#include <malloc.h>
+#include <new>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+// ---------------------------------------------------------------------------------------------
+// Live heap bytes. Every allocation of the program goes through these, and each block is
+// counted at the size the allocator really gives it (malloc_usable_size), so that the growth
+// per shot can be compared with what one bomb and one list node really cost. No header is put
+// in front of the blocks: the sanitizers and valgrind see the same blocks the game asked for.
+
+static size_t g_liveHeapBytes = 0;
+
+static void *CountedAllocate( size_t size ) {
+    void *block = std::malloc( size != 0 ? size : 1 );
+    if ( block != nullptr ) {
+        g_liveHeapBytes += malloc_usable_size( block );
+    }
+    return block;
+}
+
+static void CountedFree( void *block ) {
+    if ( block != nullptr ) {
+        g_liveHeapBytes -= malloc_usable_size( block );
+        std::free( block );
+    }
+}
+
+void *operator new( size_t size ) {
+    void *block = CountedAllocate( size );
+    if ( block == nullptr ) {
+        throw std::bad_alloc();
+    }
+    return block;
+}
+
+void *operator new[]( size_t size ) {
+    return operator new( size );
+}
+
+void *operator new( size_t size, const std::nothrow_t & ) noexcept {
+    return CountedAllocate( size );
+}
+
+void *operator new[]( size_t size, const std::nothrow_t & ) noexcept {
+    return CountedAllocate( size );
+}
+
+void operator delete( void *block ) noexcept {
+    CountedFree( block );
+}
+
+void operator delete[]( void *block ) noexcept {
+    CountedFree( block );
+}
+
+void operator delete( void *block, size_t ) noexcept {
+    CountedFree( block );
+}
+
+void operator delete[]( void *block, size_t ) noexcept {
+    CountedFree( block );
+}
+
+void operator delete( void *block, const std::nothrow_t & ) noexcept {
+    CountedFree( block );
+}
+
+void operator delete[]( void *block, const std::nothrow_t & ) noexcept {
+    CountedFree( block );
+}
+
+namespace {
+
+// What the allocator really hands out for a block of `size` bytes.
+size_t UsableSize( size_t size ) {
+    void *block = std::malloc( size );
+    const size_t usable = block != nullptr ? malloc_usable_size( block ) : size;
+    std::free( block );
+    return usable;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The watchdog: a run whose frames stop coming is hung, whatever the reason, and must end
+// with a failure instead of holding up CI until its time runs out.
+
+volatile sig_atomic_t g_framesSeen = 0;
+volatile sig_atomic_t g_framesAtLastLook = -1;
+unsigned g_stallSeconds = 120;
+
+void LookForProgress( int ) {
+    if ( g_framesSeen == g_framesAtLastLook ) {
+        static const char message[] = "soak: FAILED: no new frame for too long; the game is hung\n";
+        ssize_t ignored = write( 2, message, sizeof( message ) - 1 );
+        (void)ignored;
+        _exit( 3 );
+    }
+    g_framesAtLastLook = g_framesSeen;
+    alarm( g_stallSeconds );
+}
+
+void StartWatchdog( unsigned seconds ) {
+    g_stallSeconds = seconds;
+    struct sigaction action;
+    std::memset( &action, 0, sizeof( action ) );
+    action.sa_handler = LookForProgress;
+    sigaction( SIGALRM, &action, nullptr );
+    alarm( seconds );
+}
+
+void StopWatchdog() {
+    alarm( 0 );
+}
+
+// ---------------------------------------------------------------------------------------------
+
+struct Options {
+    unsigned seed = 0;
+    int frames = 20000;
+    std::string assets;
+    unsigned stallSeconds = 120;
+};
+
+const char USAGE[] = "usage: soak [--seed N] [--frames N] [--assets DIR] [--stall SECONDS]\n";
+
+int ParseNumber( const char *text, long long lowest, long long highest, long long *value ) {
+    char *end = nullptr;
+    const long long parsed = std::strtoll( text, &end, 10 );
+    if ( end == text || *end != '\0' || parsed < lowest || parsed > highest ) {
+        return 0;
+    }
+    *value = parsed;
+    return 1;
+}
+
+// The pictures next to this source file's folder, as the build sees it.
+std::string DefaultAssetsDir() {
+    std::string source = __FILE__;
+    const size_t slash = source.find_last_of( '/' );
+    if ( slash == std::string::npos ) {
+        return "assets";
+    }
+    return source.substr( 0, slash ) + "/../assets";
+}
+
+int ParseOptions( int argc, char **argv, Options *options ) {
+    options->seed = unsigned( std::time( nullptr ) );
+    options->assets = DefaultAssetsDir();
+    for ( int i = 1; i < argc; i++ ) {
+        long long value = 0;
+        const char *name = argv[i];
+        const char *argument = i + 1 < argc ? argv[i + 1] : nullptr;
+        if ( argument == nullptr ) {
+            return 0;
+        }
+        if ( std::strcmp( name, "--seed" ) == 0 && ParseNumber( argument, 0, 0xFFFFFFFFLL, &value ) ) {
+            options->seed = unsigned( value );
+        } else if ( std::strcmp( name, "--frames" ) == 0 && ParseNumber( argument, 2, 2000000000, &value ) ) {
+            options->frames = int( value );
+        } else if ( std::strcmp( name, "--stall" ) == 0 && ParseNumber( argument, 1, 86400, &value ) ) {
+            options->stallSeconds = unsigned( value );
+        } else if ( std::strcmp( name, "--assets" ) == 0 ) {
+            options->assets = argument;
+        } else {
+            return 0;
+        }
+        i++;
+    }
+    return 1;
+}
+
+// Reads the four pictures into memory files once, so that the run itself touches no disk.
+int LoadAssets( const std::string &dir ) {
+    const char *const names[] = { GAME_BACKGROUND_FILE, GAME_LAND_FILE, GAME_TANK_FILE, GAME_BOMB_FILE };
+    for ( const char *name : names ) {
+        const std::string path = dir + "/" + name;
+        std::ifstream file( path, std::ios::binary );
+        std::vector<char> bytes( ( std::istreambuf_iterator<char>( file ) ),
+                                 std::istreambuf_iterator<char>() );
+        if ( !file.good() && !file.eof() ) {
+            std::fprintf( stderr, "soak: cannot read %s\n", path.c_str() );
+            return 0;
+        }
+        if ( bytes.empty() ) {
+            std::fprintf( stderr, "soak: cannot read %s\n", path.c_str() );
+            return 0;
+        }
+        HostAddMemoryFile( name, bytes.data(), bytes.size() );
+    }
+    return 1;
+}
+
+// A small generator of our own (splitmix64), so that the run depends on the seed alone and
+// not on how often the game itself calls rand.
+class Random {
+public:
+    explicit Random( uint64_t seed ) : state( seed ) {}
+
+    uint64_t Next() {
+        uint64_t z = ( state += 0x9E3779B97F4A7C15ULL );
+        z = ( z ^ ( z >> 30 ) ) * 0xBF58476D1CE4E5B9ULL;
+        z = ( z ^ ( z >> 27 ) ) * 0x94D049BB133111EBULL;
+        return z ^ ( z >> 31 );
+    }
+
+    // lowest .. highest, both included.
+    int Between( int lowest, int highest ) {
+        return lowest + int( Next() % uint64_t( highest - lowest + 1 ) );
+    }
+
+    int Chance( int percent ) { return Between( 1, 100 ) <= percent; }
+
+private:
+    uint64_t state;
+};
+
+enum FaultKind {
+    TileLoss,
+    TileLossFailingRestore,
+    AllTilesLost,
+    BusyTileLocks,
+    BusyBackLocks,
+    PrimaryLoss,
+    PrimaryLossFailingRestore,
+    BackBufferLoss,
+    InputLoss,
+    Deactivation,
+    FAULT_KINDS
+};
+
+const char *const FAULT_NAMES[FAULT_KINDS] = {
+    "tile-lost",    "tile-restore-failed",    "all-tiles-lost", "tile-busy",  "back-busy",
+    "primary-lost", "primary-restore-failed", "back-lost",      "input-lost", "deactivated",
+};
+
+// About one fault every this many frames.
+const int FAULT_INTERVAL = 300;
+
+// The heap is measured from the end of this frame on: the first frame makes the backend's
+// copy of the screen, which is start-up, not play.
+const int BASELINE_FRAME = 1;
+
+// The player and the trouble-maker: runs after every presented frame, holds keys in stretches
+// as a person would, injects a fault now and then, and presses Escape at the end.
+class SoakRun {
+public:
+    SoakRun( HeadlessBackend &backend, World &world, const Options &options )
+        : backend( backend ), world( world ), random( options.seed ), targetFrames( options.frames ) {}
+
+    void OnFrame( int frame );
+
+    int GetFaults( int kind ) const { return faults[kind]; }
+    int GetTotalFaults() const;
+    size_t GetBaselineBytes() const { return baselineBytes; }
+    size_t GetEndBytes() const { return endBytes; }
+    int GetShotsMeasured() const { return endShots - baselineShots; }
+
+private:
+    void Play();
+    void ChooseStretch();
+    void InjectFault();
+    void Deactivate( int failingRestores );
+    HostSurface *RandomTileSurface();
+    int ShotsSoFar() const { return world.GetBombs() != nullptr ? world.GetBombs()->GetCount() : 0; }
+
+    HeadlessBackend &backend;
+    World &world;
+    Random random;
+    int targetFrames;
+    int stretchLeft = 0;
+    int faults[FAULT_KINDS] = {};
+    size_t baselineBytes = 0;
+    size_t endBytes = 0;
+    int baselineShots = 0;
+    int endShots = 0;
+};
+
+int SoakRun::GetTotalFaults() const {
+    int total = 0;
+    for ( int count : faults ) {
+        total += count;
+    }
+    return total;
+}
+
+void SoakRun::OnFrame( int frame ) {
+    g_framesSeen = frame;
+    if ( frame == BASELINE_FRAME ) {
+        baselineBytes = g_liveHeapBytes;
+        baselineShots = ShotsSoFar();
+    }
+    if ( frame >= targetFrames ) {
+        if ( frame == targetFrames ) {
+            endBytes = g_liveHeapBytes;
+            endShots = ShotsSoFar();
+            backend.ReleaseAllKeys();
+            HostPostMessage( HostGetMainWindow(), WM_KEYDOWN, VK_ESCAPE, 0 );
+        }
+        return;
+    }
+    if ( targetFrames >= 100000 && frame % ( targetFrames / 10 ) == 0 ) {
+        std::fprintf( stderr, "soak: %d frames, %d shots, %d faults\n", frame, ShotsSoFar(),
+                      GetTotalFaults() );
+    }
+    Play();
+    if ( frame > BASELINE_FRAME && random.Between( 1, FAULT_INTERVAL ) == 1 ) {
+        InjectFault();
+    }
+}
+
+void SoakRun::Play() {
+    if ( stretchLeft == 0 ) {
+        ChooseStretch();
+    }
+    stretchLeft--;
+}
+
+// Space held from one update to the full charge, so that shots come at every power; arrows
+// held for runs, which drive the tank and swing the barrel through every angle; pauses; and
+// now and then every key at once, as a cat on the keyboard would.
+void SoakRun::ChooseStretch() {
+    backend.ReleaseAllKeys();
+    const int choice = random.Between( 1, 100 );
+    if ( choice <= 35 ) {
+        backend.SetKey( DIK_SPACE, 1 );
+        stretchLeft = random.Between( 1, 500 );
+    } else if ( choice <= 75 ) {
+        const int arrows[] = { DIK_LEFT, DIK_RIGHT, DIK_UP, DIK_DOWN };
+        if ( random.Chance( 60 ) ) {
+            backend.SetKey( arrows[random.Between( 0, 3 )], 1 );
+        } else {
+            for ( int arrow : arrows ) {
+                backend.SetKey( arrow, random.Chance( 50 ) );
+            }
+        }
+        stretchLeft = random.Between( 1, 300 );
+    } else if ( choice <= 92 ) {
+        stretchLeft = random.Between( 1, 120 );
+    } else {
+        for ( int key : { DIK_SPACE, DIK_LEFT, DIK_RIGHT, DIK_UP, DIK_DOWN } ) {
+            backend.SetKey( key, 1 );
+        }
+        stretchLeft = random.Between( 1, 200 );
+    }
+}
+
+HostSurface *SoakRun::RandomTileSurface() {
+    Land *land = world.GetLand();
+    if ( land == nullptr || land->GetColumns() == 0 || land->GetRows() == 0 ) {
+        return nullptr;
+    }
+    LandTile *tile = land->GetTile( random.Between( 0, land->GetColumns() - 1 ),
+                                    random.Between( 0, land->GetRows() - 1 ) );
+    return tile != nullptr ? tile->GetSurface() : nullptr;
+}
+
+// The application goes to the back and comes to the front again, as when the player switches
+// away. The return is scripted a frame ahead, so the game really sleeps in between. Each
+// failing restore of the screen costs one more switch before the picture comes back.
+void SoakRun::Deactivate( int failingRestores ) {
+    HostWindow *window = HostGetMainWindow();
+    for ( int i = 0; i < failingRestores; i++ ) {
+        HostPostMessage( window, WM_ACTIVATEAPP, 0, 0 );
+        HostPostMessage( window, WM_ACTIVATEAPP, 1, 0 );
+    }
+    HostPostMessage( window, WM_ACTIVATEAPP, 0, 0 );
+    backend.PostAtFrame( backend.GetFrameCount() + 1, WM_ACTIVATEAPP, 1, 0 );
+}
+
+void SoakRun::InjectFault() {
+    const int kind = random.Between( 0, FAULT_KINDS - 1 );
+    HostSurface *primary = g_display.GetPrimarySurface();
+    HostSurface *back = g_display.GetBackSurface();
+    HostSurface *tile = RandomTileSurface();
+    switch ( kind ) {
+    case TileLoss:
+    case TileLossFailingRestore:
+        if ( tile == nullptr ) {
+            return;
+        }
+        if ( kind == TileLossFailingRestore ) {
+            tile->InjectRestoreFailures( random.Between( 1, 3 ) );
+        }
+        tile->InjectLoss();
+        break;
+    case AllTilesLost: {
+        // A mode switch by another program takes every surface at once.
+        Land *land = world.GetLand();
+        for ( int row = 0; land != nullptr && row < land->GetRows(); row++ ) {
+            for ( int column = 0; column < land->GetColumns(); column++ ) {
+                LandTile *each = land->GetTile( column, row );
+                if ( each != nullptr && each->GetSurface() != nullptr ) {
+                    each->GetSurface()->InjectLoss();
+                }
+            }
+        }
+        if ( primary != nullptr ) {
+            primary->InjectLoss();
+        }
+        Deactivate( 0 );
+        break;
+    }
+    case BusyTileLocks:
+        if ( tile == nullptr ) {
+            return;
+        }
+        tile->InjectBusyLocks( random.Between( 1, 1000 ) );
+        break;
+    case BusyBackLocks:
+        if ( back == nullptr ) {
+            return;
+        }
+        back->InjectBusyLocks( random.Between( 1, 1000 ) );
+        break;
+    case PrimaryLoss:
+    case PrimaryLossFailingRestore:
+        if ( primary == nullptr ) {
+            return;
+        }
+        primary->InjectLoss();
+        if ( kind == PrimaryLossFailingRestore ) {
+            primary->InjectRestoreFailures( 1 );
+        }
+        Deactivate( kind == PrimaryLossFailingRestore ? 1 : 0 );
+        break;
+    case BackBufferLoss:
+        if ( back == nullptr ) {
+            return;
+        }
+        back->InjectLoss();
+        Deactivate( 0 );
+        break;
+    case InputLoss:
+        backend.InjectInputLoss( random.Between( 1, 6 ) );
+        break;
+    case Deactivation:
+        Deactivate( 0 );
+        break;
+    default:
+        return;
+    }
+    faults[kind]++;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The checks after the run.
+
+// A final draw brings back every lost tile; a tile whose restores are still set to fail needs
+// one draw per failure.
+void RefillLostTiles( World &world ) {
+    Land *land = world.GetLand();
+    for ( int pass = 0; pass < 8; pass++ ) {
+        world.Draw( g_display );
+        int lost = 0;
+        for ( int row = 0; land != nullptr && row < land->GetRows(); row++ ) {
+            for ( int column = 0; column < land->GetColumns(); column++ ) {
+                LandTile *tile = land->GetTile( column, row );
+                if ( tile != nullptr && tile->GetSurface() != nullptr &&
+                     tile->GetSurface()->IsLost() == DDERR_SURFACELOST ) {
+                    lost++;
+                }
+            }
+        }
+        if ( lost == 0 ) {
+            return;
+        }
+    }
+}
+
+int CheckTile( World &world, LandTile &tile, int column, int row ) {
+    const Image &picture = *world.GetLandImage();
+    const int left = column * g_display.GetWidth();
+    const int top = row * g_display.GetHeight();
+    Image &pixels = tile.Lock();
+    int wrongRows = 0;
+    int firstWrong = -1;
+    if ( pixels.GetPixels() == nullptr ) {
+        std::fprintf( stderr, "soak: FAILED: tile (%d, %d) cannot be locked\n", column, row );
+        tile.Unlock();
+        return 0;
+    }
+    for ( int y = 0; y < tile.GetHeight(); y++ ) {
+        const uint8_t *shown = pixels.GetPixels() + size_t( y ) * size_t( pixels.GetPitch() );
+        const uint8_t *land =
+            picture.GetPixels() + size_t( top + y ) * size_t( picture.GetPitch() ) + size_t( left );
+        if ( std::memcmp( shown, land, size_t( tile.GetWidth() ) ) != 0 ) {
+            wrongRows++;
+            if ( firstWrong < 0 ) {
+                firstWrong = y;
+            }
+        }
+    }
+    tile.Unlock();
+    if ( wrongRows > 0 ) {
+        std::fprintf( stderr,
+                      "soak: FAILED: tile (%d, %d) differs from the land picture in %d rows, first row %d\n",
+                      column, row, wrongRows, firstWrong );
+        return 0;
+    }
+    return 1;
+}
+
+int CheckTiles( World &world ) {
+    Land *land = world.GetLand();
+    const Image *picture = world.GetLandImage();
+    if ( land == nullptr || picture == nullptr || picture->GetPixels() == nullptr ||
+         land->GetColumns() == 0 ) {
+        std::fprintf( stderr, "soak: FAILED: the World has no land\n" );
+        return 0;
+    }
+    int good = 1;
+    for ( int row = 0; row < land->GetRows(); row++ ) {
+        for ( int column = 0; column < land->GetColumns(); column++ ) {
+            LandTile *tile = land->GetTile( column, row );
+            if ( tile == nullptr || tile->GetSurface() == nullptr ) {
+                std::fprintf( stderr, "soak: FAILED: tile (%d, %d) has no surface\n", column, row );
+                good = 0;
+            } else if ( !CheckTile( world, *tile, column, row ) ) {
+                good = 0;
+            }
+        }
+    }
+    return good;
+}
+
+// The tank's whole box lies within the land picture.
+int CheckTanks( World &world ) {
+    const Image &picture = *world.GetLandImage();
+    const int width = g_tankSprite.GetWidth();
+    const int height = g_tankSprite.GetHeight();
+    EntityList *tanks = world.GetTanks();
+    int good = 1;
+    int number = 0;
+    EntityNode *node;
+    for ( tanks->First( node ); !tanks->IsEnd( node ); tanks->Next( node, 1 ) ) {
+        const Entity *tank = tanks->Get( node );
+        number++;
+        if ( tank->GetX() < 0 || tank->GetY() < 0 || tank->GetX() + width > picture.GetWidth() ||
+             tank->GetY() + height > picture.GetHeight() ) {
+            std::fprintf( stderr, "soak: FAILED: tank %d at (%d, %d) is outside the %d x %d land\n", number,
+                          tank->GetX(), tank->GetY(), picture.GetWidth(), picture.GetHeight() );
+            good = 0;
+        }
+    }
+    if ( number != GAME_TANK_COUNT ) {
+        std::fprintf( stderr, "soak: FAILED: %d tanks instead of %d\n", number, GAME_TANK_COUNT );
+        good = 0;
+    }
+    return good;
+}
+
+void CountBombs( World &world, int *craters, int *gone ) {
+    *craters = 0;
+    *gone = 0;
+    EntityList *bombs = world.GetBombs();
+    EntityNode *node;
+    for ( bombs->First( node ); !bombs->IsEnd( node ); bombs->Next( node, 1 ) ) {
+        const int state = bombs->Get( node )->GetState();
+        *craters += state == Bomb::Exploded;
+        *gone += state == Bomb::Gone;
+    }
+}
+
+void RunGameFrame( void *world ) {
+    GameFrame( *static_cast<World *>( world ) );
+}
+
+// The entry function's steps, kept here so that the World is still at hand for the checks
+// after the loop has ended.
+int StartGame( HostWindow **window, World &world, unsigned seed ) {
+    HostWindowClass windowClass = { 0, MainWindowProc, nullptr, "Kelto" };
+    HostRegisterClass( &windowClass );
+    *window = HostCreateWindow( 0, "Kelto", "Kelto", WS_POPUP, nullptr );
+    if ( *window == nullptr ) {
+        std::fprintf( stderr, "soak: cannot open the window\n" );
+        return 0;
+    }
+    HostShowWindow( *window, SW_SHOWDEFAULT );
+    HostUpdateWindow( *window );
+    if ( !g_display.Init( *window, 1, 640, 480, 8 ) ) {
+        std::fprintf( stderr, "soak: cannot bring up the display: %s\n", g_display.GetLastError() );
+        return 0;
+    }
+    GameSetSeed( seed );
+    return GameStartup( nullptr, *window, world );
+}
+
+int Soak( HeadlessBackend &backend, const Options &options ) {
+    World world;
+    HostWindow *window = nullptr;
+    if ( !StartGame( &window, world, options.seed ) ) {
+        return 1;
+    }
+    SoakRun run( backend, world, options );
+    // The script keeps its own list of pending messages; one harmless message now gives it the
+    // room the faults need later, so that the heap measured during play is the game's alone.
+    backend.PostAtFrame( 0, WM_NULL, 0, 0 );
+    backend.SetFrameHook( [&run]( int frame ) { run.OnFrame( frame ); } );
+
+    const auto started = std::chrono::steady_clock::now();
+    StartWatchdog( options.stallSeconds );
+    const int exitCode = RunFrameLoop( RunGameFrame, &world );
+    StopWatchdog();
+    const double seconds =
+        std::chrono::duration<double>( std::chrono::steady_clock::now() - started ).count();
+    backend.SetFrameHook( nullptr );
+
+    int good = 1;
+    if ( exitCode != 0 ) {
+        std::fprintf( stderr, "soak: FAILED: exit code %d\n", exitCode );
+        good = 0;
+    }
+    if ( backend.GetFrameCount() != options.frames ) {
+        std::fprintf( stderr, "soak: FAILED: %d frames instead of %d\n", backend.GetFrameCount(),
+                      options.frames );
+        good = 0;
+    }
+    RefillLostTiles( world );
+    good &= CheckTiles( world );
+    good &= CheckTanks( world );
+
+    const int shots = run.GetShotsMeasured();
+    const size_t perShot = UsableSize( sizeof( Bomb ) ) + UsableSize( sizeof( EntityNode ) );
+    const long long growth = (long long)run.GetEndBytes() - (long long)run.GetBaselineBytes();
+    if ( growth > (long long)( size_t( shots ) * perShot ) ) {
+        std::fprintf( stderr,
+                      "soak: FAILED: the heap grew by %lld bytes for %d shots; at most %zu per shot\n",
+                      growth, shots, perShot );
+        good = 0;
+    }
+    int craters = 0;
+    int gone = 0;
+    CountBombs( world, &craters, &gone );
+
+    std::printf( "soak: faults:" );
+    for ( int kind = 0; kind < FAULT_KINDS; kind++ ) {
+        std::printf( " %s %d", FAULT_NAMES[kind], run.GetFaults( kind ) );
+    }
+    std::printf( "\n" );
+    std::printf( "soak: seed %u, %d frames, %d shots, %d craters, %d off the land, %d faults, "
+                 "%.1f heap bytes per shot (allowed %zu: bomb %zu + node %zu as allocated), %.1f s: %s\n",
+                 options.seed, backend.GetFrameCount(), world.GetBombs()->GetCount(), craters, gone,
+                 run.GetTotalFaults(), shots > 0 ? double( growth ) / shots : 0.0, perShot,
+                 UsableSize( sizeof( Bomb ) ), UsableSize( sizeof( EntityNode ) ), seconds,
+                 good ? "passed" : "FAILED" );
+    GameEnd( world );
+    return good ? 0 : 1;
+}
+
+} // namespace
+
+int main( int argc, char **argv ) {
+    Options options;
+    if ( !ParseOptions( argc, argv, &options ) ) {
+        std::fputs( USAGE, stderr );
+        return 2;
+    }
+    if ( !LoadAssets( options.assets ) ) {
+        return 2;
+    }
+    int result = 1;
+    {
+        HeadlessBackend backend;
+        HostSetBackend( &backend );
+        result = Soak( backend, options );
+        // The game's process-wide objects outlive main; what they release after it returns
+        // must not reach a backend that is gone.
+        HostSetBackend( nullptr );
+    }
+    HostClearMemoryFiles();
+    return result;
+}
