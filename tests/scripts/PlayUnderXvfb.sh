@@ -37,20 +37,34 @@ for picture in background.bmp land.bmp tank.bmp bomb.bmp; do
 done
 
 # A display number nobody uses: no lock file, no socket. The window test starts at 97, so
-# this one looks below it first and then well above it.
-display=96
-while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
-    if [ "$display" -eq 96 ]; then display=120; else display=$((display + 1)); fi
+# this one tries 96 first and then numbers well above it. Another run may take the same
+# number at the same moment; then our server is the one that exits, and the next is tried.
+start_xvfb() {
+    local display="$1"
+    while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
+        display=$((display + 1))
+    done
+    Xvfb ":$display" -screen 0 1280x960x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=":$display"
+    for _ in $(seq 50); do
+        kill -0 "$xvfb_pid" 2> /dev/null || break
+        xdotool getmouselocation > /dev/null 2>&1 && return 0
+        sleep 0.1
+    done
+    kill "$xvfb_pid" 2> /dev/null && wait "$xvfb_pid" 2> /dev/null
+    xvfb_pid=""
+    return 1
+}
+started=""
+for first in 96 120 130 140 150; do
+    if start_xvfb "$first"; then
+        started=1
+        break
+    fi
 done
-Xvfb ":$display" -screen 0 1280x960x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$display"
-for _ in $(seq 50); do
-    xdotool getmouselocation > /dev/null 2>&1 && break
-    sleep 0.1
-done
-if ! xdotool getmouselocation > /dev/null 2>&1; then
-    echo "FAIL: Xvfb did not start on :$display"
+if [ -z "$started" ]; then
+    echo "FAIL: Xvfb did not start"
     cat "$work/xvfb.log"
     exit 1
 fi
