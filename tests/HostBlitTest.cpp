@@ -91,26 +91,36 @@ void CompareWithReference( std::mt19937 &random, int width, int height, int sour
 
 } // namespace
 
-TEST( HostBlitKeyed, MatchesPixelByPixelReferenceForEveryWidthKeyAndAlignment ) {
+// Every test of the keyed blit runs once with the widest vectors the machine has and once
+// with the SSE2 and word paths alone.
+class HostBlitKeyedPaths : public ::testing::TestWithParam<int> {
+protected:
+    void SetUp() override { HostBlitAllowWideVectors( GetParam() ); }
+    void TearDown() override { HostBlitAllowWideVectors( 1 ); }
+};
+
+TEST_P( HostBlitKeyedPaths, MatchesPixelByPixelReferenceForEveryWidthKeyAndAlignment ) {
     std::mt19937 random( 1234 );
     for ( const KeyRange &key : KEY_RANGES ) {
-        for ( int width = 1; width <= 140; width++ ) {
+        for ( int width = 1; width <= 300; width++ ) {
             const int height = 1 + int( random() % 5 );
             const int sourcePitch = width + int( random() % 19 );
             const int destinationPitch = width + int( random() % 19 );
-            const int sourceOffset = int( random() % 16 );
-            const int destinationOffset = int( random() % 16 );
+            const int sourceOffset = int( random() % 32 );
+            const int destinationOffset = int( random() % 32 );
             CompareWithReference( random, width, height, sourcePitch, destinationPitch, sourceOffset,
                                   destinationOffset, key );
         }
     }
 }
 
-TEST( HostBlitKeyed, MatchesReferenceOnAFullTileWithWiderRows ) {
+TEST_P( HostBlitKeyedPaths, MatchesReferenceOnAFullTileWithWiderRows ) {
     std::mt19937 random( 99 );
     CompareWithReference( random, 640, 480, 643, 657, 3, 5, KeyRange{ 0, 0 } );
     CompareWithReference( random, 641, 37, 641, 641, 1, 0, KeyRange{ 30, 200 } );
 }
+
+INSTANTIATE_TEST_SUITE_P( WidestAndNarrow, HostBlitKeyedPaths, ::testing::Values( 1, 0 ) );
 
 TEST( HostBlitKeyed, KeyZeroLeavesTheDestinationUnderIndexZero ) {
     const uint8_t source[20] = { 0, 1, 0, 2, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 255, 0 };
