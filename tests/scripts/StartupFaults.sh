@@ -57,7 +57,7 @@ check() {
     local label="$1" dir="$2" expected="$3"
     shift 3
     local status lines first
-    (cd "$dir" && timeout 60 "$@" > /dev/null 2> "$dir/stderr")
+    (cd "$dir" && timeout 20 "$@" > /dev/null 2> "$dir/stderr")
     status=$?
     lines="$(wc -l < "$dir/stderr")"
     first="$(head -n 1 "$dir/stderr")"
@@ -80,7 +80,7 @@ fresh_dir() {
 
 # The good pictures start and end cleanly, so the failures below are the broken file's doing.
 dir="$(fresh_dir good)"
-(cd "$dir" && timeout 60 "$headless" --frames 30 > /dev/null 2> "$dir/stderr")
+(cd "$dir" && timeout 20 "$headless" --frames 30 > /dev/null 2> "$dir/stderr")
 status=$?
 cases=$((cases + 1))
 if [ "$status" -eq 0 ] && [ ! -s "$dir/stderr" ]; then
