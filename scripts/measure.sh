@@ -33,7 +33,7 @@ display=97
 while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
     display=$((display + 1))
 done
-Xvfb ":$display" -screen 0 1280x960x24 -nolisten tcp > /dev/null 2>&1 &
+Xvfb ":$display" -screen 0 1280x960x24 -nolisten tcp -noreset > /dev/null 2>&1 &
 xvfb_pid=$!
 export DISPLAY=":$display"
 for _ in $(seq 50); do

@@ -29,6 +29,19 @@ int64_t Nanoseconds( Clock::time_point time ) {
     return std::chrono::duration_cast<std::chrono::nanoseconds>( time.time_since_epoch() ).count();
 }
 
+// Unless a driver is asked for by name (SDL_VIDEODRIVER), only the drivers that can show the
+// game, best first: without a display SDL would otherwise settle on one that draws into
+// memory and shows nothing. Wayland is left out where it cannot be reached: its library needs
+// XDG_RUNTIME_DIR, and says so on standard error when it is missing.
+void ChooseVisibleDrivers() {
+    const char *requested = SDL_GetHint( SDL_HINT_VIDEODRIVER );
+    if ( requested && *requested ) {
+        return;
+    }
+    const bool waylandReachable = std::getenv( "WAYLAND_DISPLAY" ) || std::getenv( "XDG_RUNTIME_DIR" );
+    SDL_SetHint( SDL_HINT_VIDEODRIVER, waylandReachable ? "x11,wayland,KMSDRM" : "x11,KMSDRM" );
+}
+
 // The texture formats the frame conversion can write.
 bool IsConvertibleFormat( Uint32 format ) {
     return format == SDL_PIXELFORMAT_ARGB8888 || format == SDL_PIXELFORMAT_RGB888 ||
@@ -171,6 +184,7 @@ int SdlBackend::Init() {
     // The one window's close button and SDL's quit request both mean WM_CLOSE; let the
     // window's own event say it, once.
     SDL_SetHint( SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0" );
+    ChooseVisibleDrivers();
     if ( SDL_Init( SDL_INIT_VIDEO ) != 0 ) {
         std::snprintf( native->error, sizeof( native->error ), "%s", SDL_GetError() );
         return 0;

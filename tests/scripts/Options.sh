@@ -1,10 +1,20 @@
 #!/usr/bin/env bash
 # The command line: --help and --version answer and exit 0, anything else is refused with
-# exit code 2, and without a display the game says so in one line and exits 1.
+# exit code 2, and without a display the game says so in one line and exits 1 (instead of
+# running unseen).
 # Arguments: <kelto binary> <source directory>.
 set -u
 
 kelto="$(realpath "$1")"
+source_dir="$2"
+
+# Under the sanitizers: leaks inside the system libraries SDL opens are not the game's (see
+# SystemLeaks.supp), and SDL's software renderer keeps out the software OpenGL driver, whose
+# one-time allocations show up as nameless leaks once SDL has unloaded it.
+if ldd "$kelto" 2> /dev/null | grep -q libasan; then
+    export LSAN_OPTIONS="suppressions=$source_dir/tests/scripts/SystemLeaks.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+    export SDL_RENDER_DRIVER=software SDL_FRAMEBUFFER_ACCELERATION=0
+fi
 failures=0
 empty="$(mktemp -d)"
 trap 'rm -rf "$empty"' EXIT
@@ -31,8 +41,9 @@ for option in --bogus -x windowed; do
     grep -q "Usage" <<< "$errors" || fail "$option gave no usage on standard error: $errors"
 done
 
-# No X server behind the display, and no other video driver to fall back on.
-errors="$(cd "$empty" && env -u WAYLAND_DISPLAY DISPLAY=:0.999 SDL_VIDEODRIVER=x11 timeout 10 "$kelto" 2>&1 > /dev/null)"
+# No display at all: SDL must not settle on a driver that shows nothing.
+errors="$(cd "$empty" && env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_RUNTIME_DIR -u SDL_VIDEODRIVER \
+    timeout 10 "$kelto" 2>&1 > /dev/null)"
 status=$?
 [ "$status" -eq 1 ] || fail "without a display exited with $status, expected 1"
 [ "$(wc -l <<< "$errors")" -eq 1 ] || fail "without a display said more than one line: $errors"

@@ -7,6 +7,14 @@ set -u
 kelto="$(realpath "$1")"
 source_dir="$2"
 
+# Under the sanitizers: leaks inside the system libraries SDL opens are not the game's (see
+# SystemLeaks.supp), and SDL's software renderer keeps out the software OpenGL driver, whose
+# one-time allocations show up as nameless leaks once SDL has unloaded it.
+if ldd "$kelto" 2> /dev/null | grep -q libasan; then
+    export LSAN_OPTIONS="suppressions=$source_dir/tests/scripts/SystemLeaks.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+    export SDL_RENDER_DRIVER=software SDL_FRAMEBUFFER_ACCELERATION=0
+fi
+
 for tool in Xvfb xdotool; do
     if ! command -v "$tool" > /dev/null; then
         echo "FAIL: $tool is needed (scripts/setup.sh installs it)"
@@ -40,7 +48,9 @@ display=97
 while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
     display=$((display + 1))
 done
-Xvfb ":$display" -screen 0 1280x960x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
+# -noreset: otherwise the server resets when the readiness probe below disconnects, and a
+# game connecting during the reset finds no display.
+Xvfb ":$display" -screen 0 1280x960x24 -nolisten tcp -noreset > "$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 export DISPLAY=":$display"
 for _ in $(seq 50); do
@@ -72,6 +82,7 @@ run_and_quit() {
     done
     if [ -z "$window" ]; then
         echo "FAIL ($label): no window named Kelto within 5 s"
+        kill -0 "$game_pid" 2> /dev/null && echo "(the game is running; windows: $(xdotool search --name . 2> /dev/null | tr '\n' ' '))"
         cat "$work/game.log"
         failures=$((failures + 1))
         return
