@@ -140,7 +140,6 @@ struct SdlBackend::Native {
     SDL_Window *window = nullptr;     // owned
     SDL_Renderer *renderer = nullptr; // owned
     SDL_Texture *texture = nullptr;   // owned
-    Uint32 textureFormat = SDL_PIXELFORMAT_ARGB8888;
     int textureWidth = 0;
     int textureHeight = 0;
     PixelLayout layout = LayoutOf( SDL_PIXELFORMAT_ARGB8888 );
@@ -412,7 +411,6 @@ int SdlBackend::CreateTexture( int width, int height ) {
     }
     SDL_SetTextureBlendMode( native->texture, SDL_BLENDMODE_NONE );
     SDL_SetTextureScaleMode( native->texture, SDL_ScaleModeNearest );
-    native->textureFormat = format;
     native->textureWidth = width;
     native->textureHeight = height;
     native->layout = LayoutOf( format );
