@@ -25,8 +25,18 @@ done
 work="$(mktemp -d)"
 xvfb_pid=""
 game_pid=""
+# Ends a game that is still running, so that a failed run leaves nothing behind.
+stop_game() {
+    if [ -n "$game_pid" ]; then
+        kill "$game_pid" 2> /dev/null
+        sleep 0.5
+        kill -9 "$game_pid" 2> /dev/null
+        wait "$game_pid" 2> /dev/null
+        game_pid=""
+    fi
+}
 cleanup() {
-    [ -n "$game_pid" ] && kill "$game_pid" 2> /dev/null && wait "$game_pid" 2> /dev/null
+    stop_game
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2> /dev/null && wait "$xvfb_pid" 2> /dev/null
     rm -rf "$work"
 }
@@ -84,6 +94,7 @@ run_and_quit() {
         echo "FAIL ($label): no window named Kelto within 5 s"
         kill -0 "$game_pid" 2> /dev/null && echo "(the game is running; windows: $(xdotool search --name . 2> /dev/null | tr '\n' ' '))"
         cat "$work/game.log"
+        stop_game
         failures=$((failures + 1))
         return
     fi
@@ -92,6 +103,7 @@ run_and_quit() {
     if ! kill -0 "$game_pid" 2> /dev/null; then
         echo "FAIL ($label): the game ended by itself"
         cat "$work/game.log"
+        stop_game
         failures=$((failures + 1))
         return
     fi
@@ -108,6 +120,7 @@ run_and_quit() {
     done
     if [ -z "$status" ]; then
         echo "FAIL ($label): still running 5 s after Escape"
+        stop_game
         failures=$((failures + 1))
         return
     fi
@@ -115,6 +128,7 @@ run_and_quit() {
     if [ "$status" -ne 0 ]; then
         echo "FAIL ($label): exit code $status after Escape, expected 0"
         cat "$work/game.log"
+        stop_game
         failures=$((failures + 1))
         return
     fi
