@@ -44,7 +44,7 @@ start_xvfb() {
     while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
         display=$((display + 1))
     done
-    Xvfb ":$display" -screen 0 1280x960x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
+    Xvfb ":$display" -screen 0 1280x960x24 -nolisten tcp -noreset > "$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     export DISPLAY=":$display"
     for _ in $(seq 50); do
