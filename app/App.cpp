@@ -43,8 +43,11 @@ static void RunFrame( void ( *frame )( void *context ), void *context ) {
         frame( context );
     }
     HostSurface *primary = g_display.GetPrimarySurface();
-    if ( primary != nullptr ) {
-        primary->Flip( nullptr, DDFLIP_WAIT );
+    // A screen whose restore failed when the application came to the front would stay lost,
+    // and no frame would be shown again until the next switch away and back.
+    if ( primary != nullptr && primary->Flip( nullptr, DDFLIP_WAIT ) == DDERR_SURFACELOST ) {
+        RestoreIfLost( primary );
+        RestoreIfLost( g_display.GetBackSurface() );
     }
 }
 

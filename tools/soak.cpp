@@ -313,7 +313,7 @@ private:
     void Play();
     void ChooseStretch();
     void InjectFault();
-    void Deactivate( int failingRestores );
+    void Deactivate();
     HostSurface *RandomTileSurface();
     int ShotsSoFar() const { return world.GetBombs() != nullptr ? world.GetBombs()->GetCount() : 0; }
 
@@ -409,15 +409,9 @@ HostSurface *SoakRun::RandomTileSurface() {
 }
 
 // The application goes to the back and comes to the front again, as when the player switches
-// away. The return is scripted a frame ahead, so the game really sleeps in between. Each
-// failing restore of the screen costs one more switch before the picture comes back.
-void SoakRun::Deactivate( int failingRestores ) {
-    HostWindow *window = HostGetMainWindow();
-    for ( int i = 0; i < failingRestores; i++ ) {
-        HostPostMessage( window, WM_ACTIVATEAPP, 0, 0 );
-        HostPostMessage( window, WM_ACTIVATEAPP, 1, 0 );
-    }
-    HostPostMessage( window, WM_ACTIVATEAPP, 0, 0 );
+// away. The return is scripted a frame ahead, so the game really sleeps in between.
+void SoakRun::Deactivate() {
+    HostPostMessage( HostGetMainWindow(), WM_ACTIVATEAPP, 0, 0 );
     backend.PostAtFrame( backend.GetFrameCount() + 1, WM_ACTIVATEAPP, 1, 0 );
 }
 
@@ -451,7 +445,7 @@ void SoakRun::InjectFault() {
         if ( primary != nullptr ) {
             primary->InjectLoss();
         }
-        Deactivate( 0 );
+        Deactivate();
         break;
     }
     case BusyTileLocks:
@@ -471,24 +465,26 @@ void SoakRun::InjectFault() {
         if ( primary == nullptr ) {
             return;
         }
+        // A screen that cannot be restored on coming back must be brought back by the frame
+        // loop itself; otherwise no frame would come until the player switched again.
         primary->InjectLoss();
         if ( kind == PrimaryLossFailingRestore ) {
-            primary->InjectRestoreFailures( 1 );
+            primary->InjectRestoreFailures( random.Between( 1, 3 ) );
         }
-        Deactivate( kind == PrimaryLossFailingRestore ? 1 : 0 );
+        Deactivate();
         break;
     case BackBufferLoss:
         if ( back == nullptr ) {
             return;
         }
         back->InjectLoss();
-        Deactivate( 0 );
+        Deactivate();
         break;
     case InputLoss:
         backend.InjectInputLoss( random.Between( 1, 6 ) );
         break;
     case Deactivation:
-        Deactivate( 0 );
+        Deactivate();
         break;
     default:
         return;
