@@ -279,8 +279,8 @@ uint8_t Gradient( int x, int y ) {
     return uint8_t( 16 * y + x );
 }
 
-void WriteSpec( const char *directory, const char *name, const BmpSpec &spec ) {
-    FuzzWriteSeed( directory, name, MakeBmp( spec ) );
+void WritePicture( const char *directory, const char *name, const BmpPicture &picture ) {
+    FuzzWriteSeed( directory, name, MakeBmp( picture ) );
 }
 
 // Seeds: the shapes of file the game meets and the ways one can be broken.
@@ -288,39 +288,39 @@ void WriteSeeds( const char *directory ) {
     FuzzWriteSeed( directory, "gradient-8x4", MakeBmp( 8, 4, Gradient ) );
     FuzzWriteSeed( directory, "padded-13x3", MakeBmp( 13, 3, Gradient ) );
 
-    BmpSpec small;
+    BmpPicture small;
     small.width = 5;
     small.height = 2;
     small.clrUsed = 16;
     small.palette = { { 30, 20, 10, 0 }, { 1, 2, 3, 4 } };
     small.pixels = { 1, 0, 1, 0, 1, 2, 3, 4, 5, 6 };
-    WriteSpec( directory, "sixteen-colours", small );
+    WritePicture( directory, "sixteen-colours", small );
 
-    BmpSpec fourBit = small;
+    BmpPicture fourBit = small;
     fourBit.bitCount = 4;
-    WriteSpec( directory, "four-bits", fourBit );
+    WritePicture( directory, "four-bits", fourBit );
 
-    BmpSpec topDown = small;
+    BmpPicture topDown = small;
     topDown.height = -2;
-    WriteSpec( directory, "top-down", topDown );
+    WritePicture( directory, "top-down", topDown );
 
-    BmpSpec deep = small;
+    BmpPicture deep = small;
     deep.bitCount = 24;
-    WriteSpec( directory, "24-bits", deep );
+    WritePicture( directory, "24-bits", deep );
 
-    BmpSpec packed = small;
+    BmpPicture packed = small;
     packed.compression = 1;
-    WriteSpec( directory, "compressed", packed );
+    WritePicture( directory, "compressed", packed );
 
     std::vector<uint8_t> truncated = MakeBmp( 13, 3, Gradient );
     truncated.resize( truncated.size() - 20 );
     FuzzWriteSeed( directory, "truncated", truncated );
 
-    BmpSpec wide;
+    BmpPicture wide;
     wide.width = 700;
     wide.height = 1;
     wide.clrUsed = 2;
-    WriteSpec( directory, "wider-than-display", wide );
+    WritePicture( directory, "wider-than-display", wide );
 }
 
 } // namespace

@@ -42,31 +42,31 @@ uint8_t Pattern( int x, int y ) {
     return uint8_t( 1 + ( x * 7 + y * 13 ) % 250 );
 }
 
-BmpSpec PatternSpec( int width, int height, uint32_t clrUsed = 0 ) {
-    BmpSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.clrUsed = clrUsed;
+BmpPicture PatternSpec( int width, int height, uint32_t clrUsed = 0 ) {
+    BmpPicture picture;
+    picture.width = width;
+    picture.height = height;
+    picture.clrUsed = clrUsed;
     const int colours = clrUsed == 0 ? 256 : int( clrUsed );
     for ( int i = 0; i < colours; i++ ) {
-        spec.palette.push_back(
+        picture.palette.push_back(
             HostPaletteEntry{ uint8_t( i ), uint8_t( 255 - i ), uint8_t( i * 3 ), uint8_t( i & 1 ) } );
     }
     for ( int y = 0; y < height; y++ ) {
         for ( int x = 0; x < width; x++ ) {
-            spec.pixels.push_back( uint8_t( Pattern( x, y ) % colours ) );
+            picture.pixels.push_back( uint8_t( Pattern( x, y ) % colours ) );
         }
     }
-    return spec;
+    return picture;
 }
 
-void ExpectPicture( const Image &image, const BmpSpec &spec ) {
-    ASSERT_EQ( image.GetWidth(), spec.width );
-    ASSERT_EQ( image.GetHeight(), spec.height );
-    for ( int y = 0; y < spec.height; y++ ) {
-        for ( int x = 0; x < spec.width; x++ ) {
+void ExpectPicture( const Image &image, const BmpPicture &picture ) {
+    ASSERT_EQ( image.GetWidth(), picture.width );
+    ASSERT_EQ( image.GetHeight(), picture.height );
+    for ( int y = 0; y < picture.height; y++ ) {
+        for ( int x = 0; x < picture.width; x++ ) {
             ASSERT_EQ( image.GetPixels()[y * image.GetPitch() + x],
-                       spec.pixels[size_t( y ) * spec.width + x] )
+                       picture.pixels[size_t( y ) * picture.width + x] )
                 << "pixel " << x << ", " << y;
         }
     }
@@ -96,13 +96,13 @@ void PatchLe32( std::vector<uint8_t> &bytes, size_t offset, uint32_t value ) {
 
 TEST_F( BmpReading, EveryWidthSkipsItsRowFiller ) {
     for ( int width = 1; width <= 17; width++ ) {
-        BmpSpec spec = PatternSpec( width, 5 );
-        PutMemoryFile( "w.bmp", MakeBmp( spec ) );
+        BmpPicture picture = PatternSpec( width, 5 );
+        PutMemoryFile( "w.bmp", MakeBmp( picture ) );
         Image image( 1, 1 );
         ASSERT_EQ( image.LoadBmp( "w.bmp" ), 1 ) << width;
         EXPECT_STREQ( BmpGetLastError(), "" );
         EXPECT_EQ( image.GetPitch(), width );
-        ExpectPicture( image, spec );
+        ExpectPicture( image, picture );
 
         // At a wider pitch the bytes between rows are left alone.
         const int pitch = width + 5;
@@ -110,7 +110,7 @@ TEST_F( BmpReading, EveryWidthSkipsItsRowFiller ) {
         ASSERT_EQ( ReadBmpPixelsPitched( "w.bmp", rows.data(), pitch ), 1 );
         for ( int y = 0; y < 5; y++ ) {
             for ( int x = 0; x < pitch; x++ ) {
-                uint8_t expected = x < width ? spec.pixels[size_t( y ) * width + x] : 0xCD;
+                uint8_t expected = x < width ? picture.pixels[size_t( y ) * width + x] : 0xCD;
                 ASSERT_EQ( rows[size_t( y ) * pitch + x], expected ) << width << ": " << x << ", " << y;
             }
         }
@@ -133,8 +133,8 @@ TEST_F( BmpReading, RowsStoredBottomUpBecomeTopDown ) {
 
 TEST_F( BmpReading, PixelsFollowColourTablesOfAnySize ) {
     for ( uint32_t clrUsed : { 2u, 16u, 0u, 100u } ) {
-        BmpSpec spec = PatternSpec( 13, 6, clrUsed );
-        std::vector<uint8_t> bytes = MakeBmp( spec );
+        BmpPicture picture = PatternSpec( 13, 6, clrUsed );
+        std::vector<uint8_t> bytes = MakeBmp( picture );
         // bfOffBits is not trusted: the pixels follow the colour table whatever it says.
         PatchLe32( bytes, 10, 9999 );
         PutMemoryFile( "table.bmp", bytes );
@@ -147,14 +147,14 @@ TEST_F( BmpReading, PixelsFollowColourTablesOfAnySize ) {
         EXPECT_EQ( info.biHeight, 6 );
         Image image( 1, 1 );
         ASSERT_EQ( image.LoadBmp( "table.bmp" ), 1 ) << clrUsed;
-        ExpectPicture( image, spec );
+        ExpectPicture( image, picture );
 
         HostPaletteEntry entries[256];
         std::memset( entries, 0x77, sizeof entries );
         ASSERT_EQ( ReadBmpPalette( "table.bmp", entries ), 1 );
         for ( int i = 0; i < 256; i++ ) {
             HostPaletteEntry expected =
-                i < int( spec.palette.size() ) ? spec.palette[i] : HostPaletteEntry{ 0, 0, 0, 0 };
+                i < int( picture.palette.size() ) ? picture.palette[i] : HostPaletteEntry{ 0, 0, 0, 0 };
             EXPECT_EQ( entries[i].red, expected.red ) << clrUsed << " entry " << i;
             EXPECT_EQ( entries[i].green, expected.green ) << clrUsed << " entry " << i;
             EXPECT_EQ( entries[i].blue, expected.blue ) << clrUsed << " entry " << i;
@@ -164,9 +164,9 @@ TEST_F( BmpReading, PixelsFollowColourTablesOfAnySize ) {
 }
 
 TEST_F( BmpReading, PaletteEntriesTurnIntoRedGreenBlue ) {
-    BmpSpec spec = PatternSpec( 2, 2, 16 );
-    spec.palette[3] = HostPaletteEntry{ 30, 20, 10, 0 };
-    std::vector<uint8_t> bytes = MakeBmp( spec );
+    BmpPicture picture = PatternSpec( 2, 2, 16 );
+    picture.palette[3] = HostPaletteEntry{ 30, 20, 10, 0 };
+    std::vector<uint8_t> bytes = MakeBmp( picture );
     // As stored: blue, green, red, reserved.
     EXPECT_EQ( bytes[54 + 12], 10 );
     EXPECT_EQ( bytes[54 + 14], 30 );
@@ -180,21 +180,21 @@ TEST_F( BmpReading, PaletteEntriesTurnIntoRedGreenBlue ) {
 }
 
 TEST_F( BmpReading, UnreadableFormatsAreRefusedWithTheirReason ) {
-    BmpSpec spec = PatternSpec( 5, 4 );
-    spec.bitCount = 24;
-    PutMemoryFile( "deep.bmp", MakeBmp( spec ) );
+    BmpPicture picture = PatternSpec( 5, 4 );
+    picture.bitCount = 24;
+    PutMemoryFile( "deep.bmp", MakeBmp( picture ) );
     ExpectRefused( "deep.bmp", "over 8 bits per pixel" );
-    spec = PatternSpec( 5, 4 );
-    spec.compression = 1;
-    PutMemoryFile( "rle.bmp", MakeBmp( spec ) );
+    picture = PatternSpec( 5, 4 );
+    picture.compression = 1;
+    PutMemoryFile( "rle.bmp", MakeBmp( picture ) );
     ExpectRefused( "rle.bmp", "compressed" );
-    spec = PatternSpec( 5, 4 );
-    spec.type = 0x4D43;
-    PutMemoryFile( "type.bmp", MakeBmp( spec ) );
+    picture = PatternSpec( 5, 4 );
+    picture.type = 0x4D43;
+    PutMemoryFile( "type.bmp", MakeBmp( picture ) );
     ExpectRefused( "type.bmp", "not a BMP" );
-    spec = PatternSpec( 5, 4 );
-    spec.infoSize = 108;
-    PutMemoryFile( "v4.bmp", MakeBmp( spec ) );
+    picture = PatternSpec( 5, 4 );
+    picture.infoSize = 108;
+    PutMemoryFile( "v4.bmp", MakeBmp( picture ) );
     ExpectRefused( "v4.bmp", "not a BMP" );
     const char text[] = "This is not a picture at all, just some text of a fair length to read.";
     HostAddMemoryFile( "text.bmp", text, sizeof text );
@@ -203,13 +203,13 @@ TEST_F( BmpReading, UnreadableFormatsAreRefusedWithTheirReason ) {
 }
 
 TEST_F( BmpReading, FewerBitsPerPixelAreReadAsBytesWhenTheFileHoldsThem ) {
-    BmpSpec spec = PatternSpec( 6, 3, 16 );
-    spec.bitCount = 4;
-    std::vector<uint8_t> bytes = MakeBmp( spec );
+    BmpPicture picture = PatternSpec( 6, 3, 16 );
+    picture.bitCount = 4;
+    std::vector<uint8_t> bytes = MakeBmp( picture );
     PutMemoryFile( "four.bmp", bytes );
     Image image( 1, 1 );
     ASSERT_EQ( image.LoadBmp( "four.bmp" ), 1 );
-    ExpectPicture( image, spec );
+    ExpectPicture( image, picture );
     // A real 4-bit file packs two pixels a byte and so has too few bytes.
     bytes.resize( 54 + 16 * 4 + 3 * 4 );
     PutMemoryFile( "four.bmp", bytes );
@@ -226,14 +226,14 @@ TEST_F( BmpReading, BrokenSizesAreRefused ) {
                   { 1, 16385, "too large" },    { INT32_MAX, INT32_MAX, "too large" } };
     for ( const auto &c : cases ) {
         // A 1 x 1 picture whose header is then given the size under test.
-        std::vector<uint8_t> bytes = MakeBmp( BmpSpec() );
+        std::vector<uint8_t> bytes = MakeBmp( BmpPicture() );
         PatchLe32( bytes, 18, uint32_t( c.width ) );
         PatchLe32( bytes, 22, uint32_t( c.height ) );
         PutMemoryFile( "size.bmp", bytes );
         ExpectRefused( "size.bmp", c.reason );
     }
-    BmpSpec spec = PatternSpec( 3, 3 );
-    std::vector<uint8_t> bytes = MakeBmp( spec );
+    BmpPicture picture = PatternSpec( 3, 3 );
+    std::vector<uint8_t> bytes = MakeBmp( picture );
     PatchLe32( bytes, 46, 257 );
     bytes.resize( bytes.size() + 4 );
     PutMemoryFile( "colours.bmp", bytes );
@@ -260,18 +260,18 @@ TEST_F( BmpReading, FilesThatEndEarlyAreRefusedAsTruncated ) {
 }
 
 TEST_F( BmpReading, MissingFillerAfterTheLastRowIsNoLoss ) {
-    BmpSpec spec = PatternSpec( 7, 4 );
-    std::vector<uint8_t> bytes = MakeBmp( spec );
+    BmpPicture picture = PatternSpec( 7, 4 );
+    std::vector<uint8_t> bytes = MakeBmp( picture );
     bytes.resize( bytes.size() - 1 ); // 7 pixels a row: one filler byte ends the last row
     PutMemoryFile( "filler.bmp", bytes );
     Image image( 1, 1 );
     ASSERT_EQ( image.LoadBmp( "filler.bmp" ), 1 );
-    ExpectPicture( image, spec );
+    ExpectPicture( image, picture );
 }
 
 TEST_F( BmpReading, LoadResizesAnOwnedImageToThePicture ) {
-    BmpSpec spec = PatternSpec( 1280, 960 );
-    PutMemoryFile( "land.bmp", MakeBmp( spec ) );
+    BmpPicture picture = PatternSpec( 1280, 960 );
+    PutMemoryFile( "land.bmp", MakeBmp( picture ) );
     Image image( 1, 1 );
     ASSERT_EQ( image.LoadBmp( "land.bmp" ), 1 );
     EXPECT_EQ( image.GetPitch(), 1280 );
@@ -281,24 +281,24 @@ TEST_F( BmpReading, LoadResizesAnOwnedImageToThePicture ) {
     EXPECT_EQ( clip.top, 0 );
     EXPECT_EQ( clip.right, 1279 );
     EXPECT_EQ( clip.bottom, 959 );
-    ExpectPicture( image, spec );
+    ExpectPicture( image, picture );
 }
 
 TEST_F( BmpReading, LoadIntoAnImageOfTheSameSizeKeepsItsBlockAndClip ) {
-    BmpSpec spec = PatternSpec( 9, 5 );
-    PutMemoryFile( "same.bmp", MakeBmp( spec ) );
+    BmpPicture picture = PatternSpec( 9, 5 );
+    PutMemoryFile( "same.bmp", MakeBmp( picture ) );
     Image image( 9, 5 );
     image.SetClipRect( 2, 1, 4, 3 );
     uint8_t *block = image.GetPixels();
     ASSERT_EQ( image.LoadBmp( "same.bmp" ), 1 );
     EXPECT_EQ( image.GetPixels(), block );
     EXPECT_EQ( image.GetClipRect().right, 4 );
-    ExpectPicture( image, spec );
+    ExpectPicture( image, picture );
 }
 
 TEST_F( BmpReading, LoadIntoWrappedMemoryUsesItsPitchOrRefusesAnotherSize ) {
-    BmpSpec spec = PatternSpec( 9, 5 );
-    PutMemoryFile( "wrap.bmp", MakeBmp( spec ) );
+    BmpPicture picture = PatternSpec( 9, 5 );
+    PutMemoryFile( "wrap.bmp", MakeBmp( picture ) );
     std::vector<uint8_t> surface( 16 * 5, 0xEE );
     Image wrapped;
     wrapped.SetWidth( 9 );
@@ -307,7 +307,7 @@ TEST_F( BmpReading, LoadIntoWrappedMemoryUsesItsPitchOrRefusesAnotherSize ) {
     wrapped.SetPixels( surface.data() );
     wrapped.SetClipRect( wrapped.GetBounds() );
     ASSERT_EQ( wrapped.LoadBmp( "wrap.bmp" ), 1 );
-    ExpectPicture( wrapped, spec );
+    ExpectPicture( wrapped, picture );
     EXPECT_EQ( surface[9], 0xEE );
     EXPECT_EQ( wrapped.GetOwnsPixels(), 0 );
 
@@ -324,7 +324,7 @@ TEST_F( BmpReading, LoadIntoWrappedMemoryUsesItsPitchOrRefusesAnotherSize ) {
 }
 
 TEST_F( BmpReading, BrokenFileLeavesTheLoadedPictureAsItWas ) {
-    BmpSpec first = PatternSpec( 6, 4 );
+    BmpPicture first = PatternSpec( 6, 4 );
     PutMemoryFile( "a.bmp", MakeBmp( first ) );
     Image image( 1, 1 );
     ASSERT_EQ( image.LoadBmp( "a.bmp" ), 1 );
@@ -354,15 +354,15 @@ TEST_F( BmpReading, LoadWithoutMemoryLeavesAnEmptyImage ) {
 }
 
 TEST_F( BmpReading, DiskFilesAreReadLikeMemoryFiles ) {
-    BmpSpec spec = PatternSpec( 11, 7, 16 );
+    BmpPicture picture = PatternSpec( 11, 7, 16 );
     char path[] = "/tmp/kelto-bmp-XXXXXX";
     int descriptor = mkstemp( path );
     ASSERT_GE( descriptor, 0 );
     close( descriptor );
-    ASSERT_EQ( WriteFileBytes( path, MakeBmp( spec ) ), 1 );
+    ASSERT_EQ( WriteFileBytes( path, MakeBmp( picture ) ), 1 );
     Image image( 1, 1 );
     EXPECT_EQ( image.LoadBmp( path ), 1 );
-    ExpectPicture( image, spec );
+    ExpectPicture( image, picture );
     std::remove( path );
     EXPECT_EQ( image.LoadBmp( path ), 0 );
     EXPECT_STREQ( BmpGetLastError(), "cannot open" );

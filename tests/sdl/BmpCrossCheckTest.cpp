@@ -22,24 +22,24 @@ struct Case {
     uint32_t clrUsed; // 0: a full table of 256
 };
 
-BmpSpec RandomSpec( const Case &c, uint32_t seed ) {
-    BmpSpec spec;
-    spec.width = c.width;
-    spec.height = c.height;
-    spec.clrUsed = c.clrUsed;
+BmpPicture RandomSpec( const Case &c, uint32_t seed ) {
+    BmpPicture picture;
+    picture.width = c.width;
+    picture.height = c.height;
+    picture.clrUsed = c.clrUsed;
     const uint32_t colours = c.clrUsed == 0 ? 256 : c.clrUsed;
     auto next = [&seed] {
         seed = seed * 1664525u + 1013904223u;
         return seed >> 8;
     };
     for ( uint32_t i = 0; i < colours; i++ ) {
-        spec.palette.push_back(
+        picture.palette.push_back(
             HostPaletteEntry{ uint8_t( next() ), uint8_t( next() ), uint8_t( next() ), 0 } );
     }
     for ( int i = 0; i < c.width * c.height; i++ ) {
-        spec.pixels.push_back( uint8_t( next() % colours ) );
+        picture.pixels.push_back( uint8_t( next() % colours ) );
     }
-    return spec;
+    return picture;
 }
 
 } // namespace

@@ -14,30 +14,30 @@ static void Put32( std::vector<uint8_t> &out, uint32_t value ) {
     Put16( out, value >> 16 );
 }
 
-std::vector<uint8_t> MakeBmp( const BmpSpec &spec ) {
-    const uint32_t tableEntries = spec.clrUsed == 0 ? 256 : spec.clrUsed;
-    const int rowBytes = spec.width > 0 ? spec.width : 0;
+std::vector<uint8_t> MakeBmp( const BmpPicture &picture ) {
+    const uint32_t tableEntries = picture.clrUsed == 0 ? 256 : picture.clrUsed;
+    const int rowBytes = picture.width > 0 ? picture.width : 0;
     const int padding = ( 4 - rowBytes % 4 ) % 4;
-    const int rows = spec.height > 0 ? spec.height : ( spec.height < 0 ? -spec.height : 0 );
+    const int rows = picture.height > 0 ? picture.height : ( picture.height < 0 ? -picture.height : 0 );
     std::vector<uint8_t> out;
-    Put16( out, spec.type );
+    Put16( out, picture.type );
     Put32( out, 0 ); // bfSize, not read
     Put16( out, 0 );
     Put16( out, 0 );
-    Put32( out, 14 + spec.infoSize + 4 * tableEntries );
-    Put32( out, spec.infoSize );
-    Put32( out, uint32_t( spec.width ) );
-    Put32( out, uint32_t( spec.height ) );
+    Put32( out, 14 + picture.infoSize + 4 * tableEntries );
+    Put32( out, picture.infoSize );
+    Put32( out, uint32_t( picture.width ) );
+    Put32( out, uint32_t( picture.height ) );
     Put16( out, 1 );
-    Put16( out, uint32_t( spec.bitCount ) );
-    Put32( out, spec.compression );
+    Put16( out, uint32_t( picture.bitCount ) );
+    Put32( out, picture.compression );
     Put32( out, 0 );
     Put32( out, 2835 );
     Put32( out, 2835 );
-    Put32( out, spec.clrUsed );
+    Put32( out, picture.clrUsed );
     Put32( out, 0 );
     for ( uint32_t i = 0; i < tableEntries; i++ ) {
-        HostPaletteEntry e = i < spec.palette.size() ? spec.palette[i] : HostPaletteEntry{ 0, 0, 0, 0 };
+        HostPaletteEntry e = i < picture.palette.size() ? picture.palette[i] : HostPaletteEntry{ 0, 0, 0, 0 };
         out.push_back( e.blue );
         out.push_back( e.green );
         out.push_back( e.red );
@@ -46,7 +46,7 @@ std::vector<uint8_t> MakeBmp( const BmpSpec &spec ) {
     for ( int r = rows - 1; r >= 0; r-- ) {
         for ( int x = 0; x < rowBytes; x++ ) {
             size_t index = size_t( r ) * size_t( rowBytes ) + size_t( x );
-            out.push_back( index < spec.pixels.size() ? spec.pixels[index] : 0 );
+            out.push_back( index < picture.pixels.size() ? picture.pixels[index] : 0 );
         }
         for ( int p = 0; p < padding; p++ ) {
             out.push_back( 0 );
@@ -56,19 +56,19 @@ std::vector<uint8_t> MakeBmp( const BmpSpec &spec ) {
 }
 
 std::vector<uint8_t> MakeBmp( int width, int height, uint8_t ( *colour )( int x, int y ) ) {
-    BmpSpec spec;
-    spec.width = width;
-    spec.height = height;
+    BmpPicture picture;
+    picture.width = width;
+    picture.height = height;
     for ( int i = 0; i < 256; i++ ) {
-        spec.palette.push_back( HostPaletteEntry{ uint8_t( i ), uint8_t( i ), uint8_t( i ), 0 } );
+        picture.palette.push_back( HostPaletteEntry{ uint8_t( i ), uint8_t( i ), uint8_t( i ), 0 } );
     }
-    spec.pixels.resize( size_t( width ) * size_t( height ) );
+    picture.pixels.resize( size_t( width ) * size_t( height ) );
     for ( int y = 0; y < height; y++ ) {
         for ( int x = 0; x < width; x++ ) {
-            spec.pixels[size_t( y ) * size_t( width ) + size_t( x )] = colour( x, y );
+            picture.pixels[size_t( y ) * size_t( width ) + size_t( x )] = colour( x, y );
         }
     }
-    return MakeBmp( spec );
+    return MakeBmp( picture );
 }
 
 void PutMemoryFile( const std::string &name, const std::vector<uint8_t> &bytes ) {

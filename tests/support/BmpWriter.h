@@ -9,7 +9,7 @@
 
 // Builds BMP files in memory for tests: an 8-bit (or other bit count) picture with a colour
 // table, rows stored bottom row first and padded to 4 bytes, as the game's pictures are.
-struct BmpSpec {
+struct BmpPicture {
     int width = 1;
     int height = 1;
     int bitCount = 8;
@@ -21,7 +21,7 @@ struct BmpSpec {
     std::vector<uint8_t> pixels;           // width * height indices, top row first
 };
 
-std::vector<uint8_t> MakeBmp( const BmpSpec &spec );
+std::vector<uint8_t> MakeBmp( const BmpPicture &picture );
 
 // A picture of the given size whose pixel (x, y) is `colour( x, y )`, with a grey palette.
 std::vector<uint8_t> MakeBmp( int width, int height, uint8_t ( *colour )( int x, int y ) );

@@ -14,17 +14,17 @@ HostWindow *MakeTestWindow() {
 }
 
 std::vector<uint8_t> MakeBmpFromImage( const Image &image ) {
-    BmpSpec spec;
-    spec.width = image.GetWidth();
-    spec.height = image.GetHeight();
+    BmpPicture picture;
+    picture.width = image.GetWidth();
+    picture.height = image.GetHeight();
     for ( int i = 0; i < 256; i++ ) {
-        spec.palette.push_back( HostPaletteEntry{ uint8_t( i ), uint8_t( i ), uint8_t( i ), 0 } );
+        picture.palette.push_back( HostPaletteEntry{ uint8_t( i ), uint8_t( i ), uint8_t( i ), 0 } );
     }
     for ( int y = 0; y < image.GetHeight(); y++ ) {
         const uint8_t *row = image.GetPixels() + y * image.GetPitch();
-        spec.pixels.insert( spec.pixels.end(), row, row + image.GetWidth() );
+        picture.pixels.insert( picture.pixels.end(), row, row + image.GetWidth() );
     }
-    return MakeBmp( spec );
+    return MakeBmp( picture );
 }
 
 LandScene::LandScene() : window( MakeTestWindow() ) {
