@@ -6,19 +6,19 @@
 // The 256 colours through which the 8-bit screen is shown.
 class HostPalette {
 public:
-                        HostPalette();
-    virtual             ~HostPalette();
+    HostPalette();
+    virtual ~HostPalette();
 
-    uint32_t            AddRef();
-    uint32_t            Release();
+    uint32_t AddRef();
+    uint32_t Release();
 
-    HostResult          SetEntries( uint32_t flags, int first, int count, const HostPaletteEntry *source );
-    HostResult          GetEntries( uint32_t flags, int first, int count, HostPaletteEntry *destination ) const;
+    HostResult SetEntries( uint32_t flags, int first, int count, const HostPaletteEntry *source );
+    HostResult GetEntries( uint32_t flags, int first, int count, HostPaletteEntry *destination ) const;
     const HostPaletteEntry *GetTable() const { return entries; }
 
 private:
-    uint32_t            refCount;
-    HostPaletteEntry    entries[256];
+    uint32_t refCount;
+    HostPaletteEntry entries[256];
 };
 
 #endif

@@ -13,7 +13,8 @@ struct HostMessage {
     intptr_t lParam;
 };
 
-typedef intptr_t ( *HostWindowProc )( HostWindow *window, uint32_t message, uintptr_t wParam, intptr_t lParam );
+typedef intptr_t ( *HostWindowProc )( HostWindow *window, uint32_t message, uintptr_t wParam,
+                                      intptr_t lParam );
 
 struct HostWindowClass {
     uint32_t style;

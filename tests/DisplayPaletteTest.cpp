@@ -36,7 +36,8 @@ std::vector<uint8_t> BackgroundWithColours( uint32_t count ) {
     picture.height = 2;
     picture.clrUsed = count;
     for ( uint32_t i = 0; i < count; i++ ) {
-        picture.palette.push_back( HostPaletteEntry{ uint8_t( 100 + i ), uint8_t( i ), uint8_t( 200 - i ), 0 } );
+        picture.palette.push_back(
+            HostPaletteEntry{ uint8_t( 100 + i ), uint8_t( i ), uint8_t( 200 - i ), 0 } );
     }
     picture.palette[5] = HostPaletteEntry{ 30, 20, 10, 0 }; // stored blue 10, green 20, red 30
     return MakeBmp( picture );

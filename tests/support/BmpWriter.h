@@ -14,7 +14,7 @@ struct BmpPicture {
     int height = 1;
     int bitCount = 8;
     uint32_t compression = 0;
-    uint32_t clrUsed = 0;      // as written in the header; 0 means 256
+    uint32_t clrUsed = 0; // as written in the header; 0 means 256
     uint32_t infoSize = 40;
     uint16_t type = 0x4D42;
     std::vector<HostPaletteEntry> palette; // red, green, blue, flags; padded with black
