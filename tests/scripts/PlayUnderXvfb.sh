@@ -8,6 +8,13 @@ set -u
 kelto="$(realpath "$1")"
 source_dir="$2"
 
+# Under the sanitizers, leave out what SDL's system libraries keep until exit (see
+# SystemLeaks.supp), and use SDL's software renderer rather than the software OpenGL driver.
+if ldd "$kelto" 2> /dev/null | grep -q libasan; then
+    export LSAN_OPTIONS="suppressions=$source_dir/tests/scripts/SystemLeaks.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+    export SDL_RENDER_DRIVER=software SDL_FRAMEBUFFER_ACCELERATION=0
+fi
+
 if [ ! -f "$source_dir/assets/land.bmp" ]; then
     echo "SKIP: no pictures in $source_dir/assets (the generator in tools/ makes them)"
     exit 0
