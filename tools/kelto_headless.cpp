@@ -1,7 +1,7 @@
 // The game as the real program runs it, on the headless backend: the entry function reads the
 // pictures from the working directory exactly as on a desktop, but nothing is shown and no
-// display is needed. The player drives a little, aims and fires once; after the given number
-// of frames Escape ends the game. For start-up tests and for running the game under valgrind.
+// display is needed. The player drives, aims and fires every 200 frames; after the given
+// number of frames Escape ends the game. For start-up tests and for running the game under valgrind.
 //
 // Usage: kelto_headless [--frames N]   (default 300)
 // Exits with the game's own exit code: 0, or 1 with one line on standard error when the game
@@ -18,7 +18,10 @@
 
 namespace {
 
-// Which keys are held during which frames: a short turn of play.
+// Which keys are held during which frames of every 200: a turn of play, repeated. The first
+// tank falls from the top edge at one pixel per frame, so the first turns may pass in the air.
+const int PLAY_CYCLE = 200;
+
 struct HeldKey {
     int key;
     int firstFrame;
@@ -26,16 +29,17 @@ struct HeldKey {
 };
 
 const HeldKey PLAY[] = {
-    { DIK_RIGHT, 60, 140 },
-    { DIK_UP, 150, 170 },
-    { DIK_SPACE, 180, 260 },
-    { DIK_LEFT, 280, 290 },
+    { DIK_RIGHT, 10, 60 },
+    { DIK_UP, 70, 85 },
+    { DIK_SPACE, 100, 160 },
+    { DIK_LEFT, 180, 190 },
 };
 
 void PressKeysFor( HeadlessBackend &backend, int frame ) {
     backend.ReleaseAllKeys();
+    const int step = frame % PLAY_CYCLE;
     for ( const HeldKey &held : PLAY ) {
-        if ( frame >= held.firstFrame && frame <= held.lastFrame ) {
+        if ( step >= held.firstFrame && step <= held.lastFrame ) {
             backend.SetKey( held.key, 1 );
         }
     }
