@@ -205,3 +205,28 @@ TEST_F( FrameLoopTest, ActivationRestoresNothingThatIsNotLost ) {
     EXPECT_EQ( primary->GetRestoreCount(), restores );
     EXPECT_EQ( g_appActive, 1 );
 }
+
+// A screen whose restore failed on re-activation stays lost; the next flip notices and brings
+// it back, so frames reach the screen again without another switch away and back.
+TEST_F( FrameLoopTest, ScreenThatFailedToRestoreComesBackAtTheNextFlip ) {
+    HeadlessBackend &backend = scope.Backend();
+    HostSurface *primary = g_display.GetPrimarySurface();
+    backend.SetFrameHook( [&]( int frame ) {
+        if ( frame == 2 ) {
+            primary->InjectLoss();
+            primary->InjectRestoreFailures( 1 );
+            HostPostMessage( HostGetMainWindow(), WM_ACTIVATEAPP, 0, 0 );
+            HostPostMessage( HostGetMainWindow(), WM_ACTIVATEAPP, 1, 0 );
+        }
+        if ( frame == 5 ) {
+            HostPostMessage( HostGetMainWindow(), WM_KEYDOWN, VK_ESCAPE, 0 );
+        }
+    } );
+
+    EXPECT_EQ( RunFrameLoop( CountingFrame, nullptr ), 0 );
+    EXPECT_EQ( primary->IsLost(), HOST_OK );
+    EXPECT_EQ( backend.GetFrameCount(), 5 );
+    // Only the one frame whose flip found the screen lost went unseen.
+    EXPECT_EQ( frames, 6 );
+    EXPECT_EQ( backend.GetFramePixel( 0, 0 ), 6 );
+}
