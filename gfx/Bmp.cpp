@@ -145,14 +145,35 @@ int ReadBmpHeaders( const char *fileName, BmpFileHeader *fileHeader, BmpInfoHead
     return 1;
 }
 
+// Whether the open file is long enough for every row its headers promise; the filler after
+// the last row may be missing.
+static int HoldsRows( HostFile *file, const BmpInfoHeader &info ) {
+    const int64_t needed = PixelOffset( info ) + RowStride( info ) * ( info.biHeight - 1 ) + info.biWidth;
+    return needed <= HostFileGetSize( file ) ? 1 : Fail( "truncated" );
+}
+
+int CheckBmpRows( const char *fileName ) {
+    BmpFileHeader fileHeader;
+    BmpInfoHeader info;
+    HostFile *file = OpenChecked( fileName, &fileHeader, &info );
+    if ( file == nullptr ) {
+        return 0;
+    }
+    const int result = HoldsRows( file, info );
+    HostFileClose( file );
+    if ( result ) {
+        BmpSetLastError( "" );
+    }
+    return result;
+}
+
 // Reads the rows, bottom row first in the file, into top-down rows `pitch` bytes apart.
 // The whole of the pixel data is known to be there before the first byte is written, so a
-// short file leaves the destination untouched; the filler after the last row may be missing.
+// short file leaves the destination untouched.
 static int ReadRows( HostFile *file, const BmpInfoHeader &info, uint8_t *destination, int pitch ) {
     const int64_t stride = RowStride( info );
-    const int64_t needed = PixelOffset( info ) + stride * ( info.biHeight - 1 ) + info.biWidth;
-    if ( needed > HostFileGetSize( file ) ) {
-        return Fail( "truncated" );
+    if ( !HoldsRows( file, info ) ) {
+        return 0;
     }
     if ( !HostFileSkip( file, PixelOffset( info ) - HEADER_BYTES ) ) {
         return Fail( "truncated" );

@@ -20,6 +20,10 @@ int Image::LoadBmp( const char *fileName ) {
         BmpSetLastError( "bad size" );
         return 0;
     }
+    // A short file claiming a huge picture is refused before its block is allocated.
+    if ( !CheckBmpRows( fileName ) ) {
+        return 0;
+    }
     const size_t bytes = size_t( info.biWidth ) * size_t( info.biHeight );
     uint8_t *block = new ( std::nothrow ) uint8_t[bytes];
     if ( block == nullptr ) {

@@ -145,7 +145,8 @@ int LandTile::LoadBmp( const char *fileName ) {
     if ( locked.GetPixels() == nullptr ) {
         return 0;
     }
-    const int result = ReadBmpPixelsPitched( fileName, locked.GetPixels(), locked.GetPitch() );
+    // Sized: a file that changed since its headers were read cannot overrun the surface.
+    const int result = ReadBmpPixelsSized( fileName, locked.GetPixels(), locked.GetPitch(), width, height );
     Unlock();
     return result;
 }

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs the whole test suite: the default build, then the sanitizer build
-# (ASan and UBSan) with the short soak and fuzz smoke runs.
+# Sets up, builds and runs the whole test suite: the default build's tests, a short run of
+# each fuzz target, then every test again under the sanitizers (ASan and UBSan), among them
+# the short soak and the end-to-end runs of the real program under Xvfb.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh default
 ctest --preset default -j 2
+scripts/fuzz.sh smoke
 scripts/build.sh sanitize
 ctest --preset sanitize -j 2

@@ -200,7 +200,8 @@ std::string DefaultAssetsDir() {
 int ParseOptions( int argc, char **argv, Options *options ) {
     options->seed = unsigned( std::time( nullptr ) );
     options->assets = DefaultAssetsDir();
-    for ( int i = 1; i < argc; i++ ) {
+    // Every option takes one argument: the loop steps over both.
+    for ( int i = 1; i < argc; i += 2 ) {
         long long value = 0;
         const char *name = argv[i];
         const char *argument = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -218,7 +219,6 @@ int ParseOptions( int argc, char **argv, Options *options ) {
         } else {
             return 0;
         }
-        i++;
     }
     return 1;
 }
