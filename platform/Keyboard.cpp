@@ -46,8 +46,9 @@ int Keyboard::Init( HostInstance *instance, HostWindow *window ) {
 // A keyboard that is lost (another program took it, or the window went to the back) is
 // taken back and read again, also when an earlier loss left it unacquired. It is not chased
 // for ever: after a few re-acquires the frame goes on with every key up, so that neither
-// the frame hangs nor a key held when the keyboard went away stays down. Any other error
-// keeps the state of the last good read.
+// the frame hangs nor a key held when the keyboard went away stays down; a keyboard that
+// refuses to be taken back ends unacquired rather than lost, and counts as gone just the
+// same. Any other error keeps the state of the last good read.
 uint8_t *Keyboard::Poll() {
     if ( device == nullptr ) {
         return keys;
@@ -60,7 +61,7 @@ uint8_t *Keyboard::Poll() {
     }
     if ( result == HOST_OK ) {
         std::memcpy( keys, fresh, sizeof( keys ) );
-    } else if ( result == DIERR_INPUTLOST ) {
+    } else if ( NeedsAcquire( result ) ) {
         std::memset( keys, 0, sizeof( keys ) );
     }
     return keys;

@@ -12,9 +12,10 @@ class CountingBackend : public HeadlessBackend {
 public:
     HostResult AcquireKeyboard() override {
         acquires++;
-        return HeadlessBackend::AcquireKeyboard();
+        return refuseAcquires ? DIERR_INPUTLOST : HeadlessBackend::AcquireKeyboard();
     }
     int acquires = 0;
+    int refuseAcquires = 0; // as while the window is not in front
 };
 
 class KeyboardFixture : public ::testing::Test {
@@ -97,6 +98,24 @@ TEST_F( KeyboardFixture, LossThatPersistsGivesAllKeysUpAfterThreeReacquires ) {
 
     // Once the keyboard can be had again, the next poll takes it back and reads it.
     backend.InjectInputLoss( 0 );
+    EXPECT_NE( keyboard.Poll()[DIK_SPACE] & 0x80, 0 );
+}
+
+// A lost keyboard that refuses every re-acquire reads as unacquired from then on: that is
+// the keyboard gone too, and a key held when it went must not stick down.
+TEST_F( KeyboardFixture, KeyboardThatCannotBeTakenBackGivesAllKeysUp ) {
+    Keyboard keyboard;
+    keyboard.Init( nullptr, nullptr );
+    backend.SetKey( DIK_SPACE, 1 );
+    ASSERT_NE( keyboard.Poll()[DIK_SPACE] & 0x80, 0 );
+
+    backend.refuseAcquires = 1;
+    backend.InjectInputLoss( 1 );
+    const int before = backend.acquires;
+    EXPECT_EQ( CountDown( keyboard.Poll() ), 0 );
+    EXPECT_EQ( backend.acquires - before, Keyboard::MAX_REACQUIRES );
+
+    backend.refuseAcquires = 0;
     EXPECT_NE( keyboard.Poll()[DIK_SPACE] & 0x80, 0 );
 }
 
