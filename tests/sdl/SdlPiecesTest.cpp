@@ -136,6 +136,24 @@ TEST( SdlKeyMap, TheGameKeysAndTheExtendedKeysHaveTheirCodes ) {
     EXPECT_EQ( 0, SdlScancodeToDik( SDL_NUM_SCANCODES ) );
 }
 
+// The media and browser keys have codes too (extended set-1 codes), and the keyboard state
+// shows them like any other key.
+TEST( SdlKeyMap, MediaAndBrowserKeysHaveTheirCodes ) {
+    EXPECT_EQ( 0x90, SdlScancodeToDik( SDL_SCANCODE_AUDIOPREV ) );
+    EXPECT_EQ( 0x99, SdlScancodeToDik( SDL_SCANCODE_AUDIONEXT ) );
+    EXPECT_EQ( 0xA1, SdlScancodeToDik( SDL_SCANCODE_CALCULATOR ) );
+    EXPECT_EQ( 0xB2, SdlScancodeToDik( SDL_SCANCODE_AC_HOME ) );
+    EXPECT_EQ( 0xE5, SdlScancodeToDik( SDL_SCANCODE_AC_SEARCH ) );
+    EXPECT_EQ( 0xE6, SdlScancodeToDik( SDL_SCANCODE_AC_BOOKMARKS ) );
+    EXPECT_EQ( 0xE7, SdlScancodeToDik( SDL_SCANCODE_AC_REFRESH ) );
+    EXPECT_EQ( 0xE8, SdlScancodeToDik( SDL_SCANCODE_AC_STOP ) );
+    EXPECT_EQ( 0xE9, SdlScancodeToDik( SDL_SCANCODE_AC_FORWARD ) );
+    EXPECT_EQ( 0xEA, SdlScancodeToDik( SDL_SCANCODE_AC_BACK ) );
+    EXPECT_EQ( 0xEB, SdlScancodeToDik( SDL_SCANCODE_COMPUTER ) );
+    EXPECT_EQ( 0xEC, SdlScancodeToDik( SDL_SCANCODE_MAIL ) );
+    EXPECT_EQ( 0xED, SdlScancodeToDik( SDL_SCANCODE_MEDIASELECT ) );
+}
+
 TEST( SdlKeyMap, EveryCodeBelongsToOneKey ) {
     int count = 0;
     const SdlDikKey *keys = SdlGetDikKeys( &count );
