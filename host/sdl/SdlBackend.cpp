@@ -485,21 +485,9 @@ void SdlBackend::ShowFrame() {
 void SdlBackend::WaitForDeadline() {
     const Clock::time_point deadline = Clock::time_point(
         std::chrono::nanoseconds( native->schedule.NextDeadline( Nanoseconds( Clock::now() ) ) ) );
-    // Sleep off the bulk in whole milliseconds, then the rest in short precise sleeps, and
-    // turn only the last fraction of a millisecond in a loop.
-    const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>( deadline - Clock::now() );
-    if ( remaining.count() > 2 ) {
-        SDL_Delay( static_cast<Uint32>( remaining.count() - 1 ) );
-    }
-    const Clock::duration spinTime = std::chrono::microseconds( 200 );
-    Clock::time_point now = Clock::now();
-    while ( deadline - now > spinTime ) {
-        std::this_thread::sleep_for( deadline - now - spinTime );
-        now = Clock::now();
-    }
-    while ( Clock::now() < deadline ) {
-        std::this_thread::yield();
-    }
+    // Sleep, never spin: a wake-up that comes a little late delays only this frame, since the
+    // schedule counts every deadline from its start, so the rate stays exact.
+    std::this_thread::sleep_until( deadline );
 }
 
 HostResult SdlBackend::ReadKeys( uint8_t keys[256] ) {
