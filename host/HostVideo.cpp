@@ -12,7 +12,7 @@ static const int MAX_SURFACE_SIDE = 16384;
 
 // Without a mode of its own the device shows the desktop, which the game treats as 640 x 480.
 HostVideo::HostVideo()
-    : refCount( 1 ), window( nullptr ), fullScreen( 0 ), modeWidth( 640 ), modeHeight( 480 ), modeBits( 8 ) {
+    : refCount( 1 ), window( nullptr ), fullScreen( 0 ), modeWidth( 640 ), modeHeight( 480 ) {
 }
 
 HostVideo::~HostVideo() {
@@ -52,7 +52,6 @@ HostResult HostVideo::SetDisplayMode( int width, int height, int bitsPerPixel ) 
     }
     modeWidth = width;
     modeHeight = height;
-    modeBits = bitsPerPixel;
     return HOST_OK;
 }
 

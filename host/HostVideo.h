@@ -38,7 +38,6 @@ private:
     int fullScreen;
     int modeWidth;
     int modeHeight;
-    int modeBits;
 };
 
 // Creates the display device of the current backend.
