@@ -143,8 +143,7 @@ inline void CopyOpaqueBytes( uint8_t *to, const uint8_t *from, int count ) {
 Sprite::Sprite() : ownsData( 0 ), encoded( 0 ), width( 0 ), height( 0 ), data( nullptr ), dataSize( 0 ) {
 }
 
-Sprite::Sprite( const Image &source, Rect region, uint8_t encode )
-    : ownsData( 0 ), encoded( 0 ), width( 0 ), height( 0 ), data( nullptr ), dataSize( 0 ) {
+Sprite::Sprite( const Image &source, Rect region, uint8_t encode ) : Sprite() {
     Build( source, region, encode );
 }
 
@@ -182,8 +181,12 @@ int Sprite::Build( const Image &source, Rect region, uint8_t encode ) {
     if ( encode && regionWidth > kMaxEncodedWidth ) {
         return 0;
     }
-    const int64_t rawSize = static_cast<int64_t>( regionWidth ) * regionHeight;
-    const int64_t size = encode ? MeasureEncoded( source, region ) : rawSize;
+    // The size is taken before the block is allocated: a Sprite whose block could not be had
+    // still tells its size to those who stand on it, it merely draws nothing.
+    width = regionWidth;
+    height = regionHeight;
+    encoded = encode ? 1 : 0;
+    const int64_t size = encoded ? MeasureEncoded( source, region ) : static_cast<int64_t>( width ) * height;
     if ( size <= 0 || size > INT32_MAX ) {
         return 0;
     }
@@ -192,9 +195,6 @@ int Sprite::Build( const Image &source, Rect region, uint8_t encode ) {
         return 0;
     }
     ownsData = 1;
-    encoded = encode ? 1 : 0;
-    width = regionWidth;
-    height = regionHeight;
     data = block;
     dataSize = static_cast<int>( size );
     if ( encoded ) {

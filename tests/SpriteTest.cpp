@@ -5,8 +5,23 @@
 
 #include <climits>
 #include <cstdint>
+#include <new>
 #include <random>
 #include <vector>
+
+// Lets a test make large nothrow allocations fail, as they would on a machine short of memory.
+static bool failLargeAllocations = false;
+
+void *operator new[]( size_t size, const std::nothrow_t & ) noexcept {
+    if ( failLargeAllocations && size >= 4096 ) {
+        return nullptr;
+    }
+    try {
+        return ::operator new[]( size );
+    } catch ( ... ) {
+        return nullptr;
+    }
+}
 
 namespace {
 
@@ -160,6 +175,29 @@ TEST( SpriteBuilding, RefusedBuildsLeaveTheSpriteEmptyOrUnchanged ) {
     EXPECT_EQ( 4, built.GetWidth() );
     EXPECT_EQ( data, built.GetData() );
     EXPECT_EQ( 0, built.GetEncoded() );
+}
+
+TEST( SpriteBuilding, WithoutMemoryTheSizeIsKeptButNothingIsDrawn ) {
+    Image picture;
+    Fill( picture, 100, 50, std::vector<uint8_t>( 100 * 50, 6 ) );
+    for ( uint8_t encode = 0; encode <= 1; encode++ ) {
+        Sprite sprite;
+        failLargeAllocations = true;
+        const int built = sprite.Build( picture, picture.GetBounds(), encode );
+        failLargeAllocations = false;
+        EXPECT_EQ( 0, built );
+        // A tank stands and drives by its picture's size even when the picture is missing.
+        EXPECT_EQ( 100, sprite.GetWidth() );
+        EXPECT_EQ( 50, sprite.GetHeight() );
+        EXPECT_EQ( nullptr, sprite.GetData() );
+        WrappedDestination destination( 120, 60, 120, 9 );
+        sprite.Draw( destination.image, 0, 0 );
+        sprite.DrawRotated( destination.image, 0, 0, 50, 25, 30 );
+        EXPECT_EQ( std::vector<uint8_t>( 120 * 60, 9 ), destination.bytes );
+        // Nothing was kept, so a later Build may still succeed.
+        ASSERT_EQ( 1, sprite.Build( picture, picture.GetBounds(), encode ) );
+        EXPECT_NE( nullptr, sprite.GetData() );
+    }
 }
 
 TEST( SpriteBuilding, EncodedFormRefusesRowsBeyondSixteenBitCounts ) {
