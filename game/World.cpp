@@ -13,6 +13,10 @@
 
 namespace {
 
+// The grid is made for the game's land; a land picture of another size rebuilds it.
+const int LAND_WIDTH = 1280;
+const int LAND_HEIGHT = 960;
+
 // 1024 is one land pixel per background pixel. Along an axis where the land is no larger
 // than the screen the land never scrolls, so neither does the background.
 int ParallaxRatio( int backgroundSide, int landSide, int screenSide ) {
@@ -21,6 +25,20 @@ int ParallaxRatio( int backgroundSide, int landSide, int screenSide ) {
         return 0;
     }
     return ( ( backgroundSide - screenSide ) * 1024 ) / landTravel;
+}
+
+// The part of a tile's land rectangle that the view shows, in the tile's own coordinates
+// with exclusive right and bottom edges, as the blit takes it.
+HostRect VisiblePart( Rect tileRect, const Rect &view ) {
+    const int left = tileRect.left;
+    const int top = tileRect.top;
+    tileRect.Intersect( view );
+    HostRect source;
+    source.left = tileRect.left - left;
+    source.top = tileRect.top - top;
+    source.right = tileRect.right + 1 - left;
+    source.bottom = tileRect.bottom + 1 - top;
+    return source;
 }
 
 void UpdateAll( EntityList *list ) {
@@ -77,7 +95,7 @@ void World::Load( Display *newDisplay, const char *landFile, const char *backgro
         landImage->LoadBmp( landFile );
     }
     if ( land != nullptr ) {
-        land->Create( display, 1280, 960 );
+        land->Create( display, LAND_WIDTH, LAND_HEIGHT );
         land->Load( landFile );
     }
     if ( display == nullptr || background == nullptr || landImage == nullptr ) {
@@ -192,7 +210,9 @@ void World::DrawBackground( Display &target ) {
 }
 
 // The land is put on the screen by the display's keyed blit, tile by tile, never by
-// software: only the visible part of each visible tile is copied.
+// software: only the visible part of each visible tile is copied. The view lies inside the
+// land, so the visible tiles of a row are neighbours and so are the visible rows: each blit
+// goes where the one before it ended.
 void World::DrawLand( Display &target ) {
     HostSurface *backSurface = target.GetBackSurface();
     if ( land == nullptr || backSurface == nullptr ) {
@@ -208,25 +228,18 @@ void World::DrawLand( Display &target ) {
         for ( int column = 0; column < land->GetColumns(); column++ ) {
             const int left = column * screenWidth;
             const int top = row * screenHeight;
-            Rect tileRect( left, top, left + TileWidth( column ) - 1, top + TileHeight( row ) - 1 );
+            const Rect tileRect( left, top, left + land->GetTileWidthAt( column ) - 1,
+                                 top + land->GetTileHeightAt( row ) - 1 );
             LandTile *tile = land->GetTile( column, row );
-            HostSurface *tileSurface = tile != nullptr ? tile->GetSurface() : nullptr;
-            if ( tileSurface != nullptr && tileSurface->IsLost() == DDERR_SURFACELOST ) {
-                Refill( *tile, tileRect );
-            }
+            RefillIfLost( tile, tileRect );
             if ( !tileRect.Overlaps( view ) ) {
                 continue;
             }
-            tileRect.Intersect( view );
-            HostRect source;
-            source.left = tileRect.left - left;
-            source.top = tileRect.top - top;
-            source.right = tileRect.right + 1 - left;
-            source.bottom = tileRect.bottom + 1 - top;
+            const HostRect source = VisiblePart( tileRect, view );
             // A tile without a surface (or never allocated) leaves its place to the
             // background, but the tiles after it still go where they belong.
-            if ( tileSurface != nullptr ) {
-                backSurface->BltFast( destX, destY, tileSurface, &source,
+            if ( tile != nullptr && tile->GetSurface() != nullptr ) {
+                backSurface->BltFast( destX, destY, tile->GetSurface(), &source,
                                       DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT );
             }
             destX += source.right - source.left;
@@ -236,26 +249,19 @@ void World::DrawLand( Display &target ) {
     }
 }
 
-// The size of tile (column, row) as the grid lays it out, whether or not the tile exists.
-int World::TileWidth( int column ) const {
-    const int lastWidth = land->GetLastColumnWidth();
-    return lastWidth > 0 && column == land->GetColumns() - 1 ? lastWidth : land->GetTileWidth();
-}
-
-int World::TileHeight( int row ) const {
-    const int lastHeight = land->GetLastRowHeight();
-    return lastHeight > 0 && row == land->GetRows() - 1 ? lastHeight : land->GetTileHeight();
-}
-
 // A lost tile has its memory back after Restore but not its picture: the land picture holds
 // the land as it stands now, craters included.
-void World::Refill( LandTile &tile, const Rect &region ) {
-    tile.GetSurface()->Restore();
-    Image &pixels = tile.Lock();
+void World::RefillIfLost( LandTile *tile, const Rect &region ) {
+    HostSurface *surface = tile != nullptr ? tile->GetSurface() : nullptr;
+    if ( surface == nullptr || surface->IsLost() != DDERR_SURFACELOST ) {
+        return;
+    }
+    surface->Restore();
+    Image &pixels = tile->Lock();
     if ( landImage != nullptr ) {
         landImage->BlitTo( pixels, 0, 0, region );
     }
-    tile.Unlock();
+    tile->Unlock();
 }
 
 void World::DrawEntities( Display &target ) {

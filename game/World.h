@@ -54,9 +54,7 @@ private:
     void DrawBackground( Display &display );
     void DrawLand( Display &display );
     void DrawEntities( Display &display );
-    void Refill( LandTile &tile, const Rect &region );
-    int TileWidth( int column ) const;
-    int TileHeight( int row ) const;
+    void RefillIfLost( LandTile *tile, const Rect &region );
 
     int cameraX;
     int cameraY;

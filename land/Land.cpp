@@ -88,7 +88,7 @@ int Land::Create( Display *newDisplay, int newWidth, int newHeight ) {
     tiles = newTiles;
     VisitInCreationOrder( columns, rows, partialColumn, partialRow, [this]( int column, int row ) {
         tiles[column + row * columns] =
-            new ( std::nothrow ) LandTile( display, TileWidthAt( column ), TileHeightAt( row ), 0, 0 );
+            new ( std::nothrow ) LandTile( display, GetTileWidthAt( column ), GetTileHeightAt( row ), 0, 0 );
     } );
     return 1;
 }
@@ -149,10 +149,10 @@ int Land::GetLastRowHeight() const {
     return partialRow ? height % GetTileHeight() : 0;
 }
 
-int Land::TileWidthAt( int column ) const {
+int Land::GetTileWidthAt( int column ) const {
     return partialColumn && column == columns - 1 ? GetLastColumnWidth() : GetTileWidth();
 }
 
-int Land::TileHeightAt( int row ) const {
+int Land::GetTileHeightAt( int row ) const {
     return partialRow && row == rows - 1 ? GetLastRowHeight() : GetTileHeight();
 }

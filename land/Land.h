@@ -30,6 +30,10 @@ public:
     int GetTileHeight() const;
     int GetLastColumnWidth() const;
     int GetLastRowHeight() const;
+    // The size of the tiles in a column or row as the grid lays them out, whether or not
+    // each tile obtained its surface.
+    int GetTileWidthAt( int column ) const;
+    int GetTileHeightAt( int row ) const;
 
 private:
     Land( const Land & ) = delete;
@@ -37,8 +41,6 @@ private:
 
     void Destroy();
     void LoadTile( const Image &picture, int column, int row );
-    int TileWidthAt( int column ) const;
-    int TileHeightAt( int row ) const;
 
     Display *display; // not owned
     int width;

@@ -92,6 +92,10 @@ TEST( LandGrid, PartialColumnAndRowAreMadeAfterTheFullTiles ) {
     ExpectTileSize( land, 0, 2, 640, 40 );
     ExpectTileSize( land, 1, 2, 640, 40 );
     ExpectTileSize( land, 2, 2, 20, 40 );
+    EXPECT_EQ( 640, land.GetTileWidthAt( 1 ) );
+    EXPECT_EQ( 20, land.GetTileWidthAt( 2 ) );
+    EXPECT_EQ( 480, land.GetTileHeightAt( 1 ) );
+    EXPECT_EQ( 40, land.GetTileHeightAt( 2 ) );
     // (0,0) (1,0) (0,1) (1,1), then (2,0) (2,1), then (0,2) (1,2), then (2,2).
     const std::vector<int> order = { 640, 640, 640, 640, 20, 20, 640, 640, 20 };
     EXPECT_EQ( order, screen.backend.widths );
