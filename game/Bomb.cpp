@@ -8,8 +8,9 @@
 #include "land/LandTile.h"
 #include "platform/Display.h"
 
-// 40 updates make one time unit of flight.
-static const float FLIGHT_TIME_STEP = 0.025f;
+// 40 updates make one time unit of flight. The step is added in double precision and the
+// sum kept as a float, so the clock carries a float's rounding from step to step.
+static const double FLIGHT_TIME_STEP = 0.025;
 // Half the gravity, in pixels per time unit squared.
 static const double HALF_GRAVITY = 50.0;
 
@@ -60,7 +61,7 @@ void Bomb::Fly() {
     const int dy = static_cast<int>( ( velocityY * t ) / 256.0 - ( HALF_GRAVITY * t ) * t );
     x = launchX + dx;
     y = launchY - dy;
-    flightTime += FLIGHT_TIME_STEP;
+    flightTime = static_cast<float>( flightTime + FLIGHT_TIME_STEP );
 
     // Past either side or the bottom the bomb can never come back onto the land: it leaves
     // play without a crater. Above the top it is still on its way and comes down again, so
@@ -72,19 +73,14 @@ void Bomb::Fly() {
         state = Gone;
         return;
     }
-    if ( middleY < 0 ) {
-        return;
-    }
-    if ( HitsLand() ) {
+    if ( middleY >= 0 && HitsLand( middleX, middleY ) ) {
         Explode();
     }
 }
 
-// Only called with the middle of the picture inside the land picture.
-int Bomb::HitsLand() const {
+// Only asked about a pixel inside the land picture: the middle of the bomb's picture.
+int Bomb::HitsLand( int column, int row ) const {
     const Image &land = *world->GetLandImage();
-    const int column = x + sprite->GetWidth() / 2;
-    const int row = y + sprite->GetHeight() / 2;
     if ( land.GetPixels() == nullptr ) {
         return 0;
     }

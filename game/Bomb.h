@@ -32,7 +32,7 @@ public:
 
 private:
     void Fly();
-    int HitsLand() const;
+    int HitsLand( int column, int row ) const;
     void Explode();
 
     int launchX;

@@ -142,6 +142,26 @@ TEST_F( BombFixture, ExplodesAtItsLaunchPointOnSolidLandAndStaysThere ) {
     EXPECT_EQ( screen.GetPixels()[201 * screen.GetPitch() + 301], BOMB_COLOUR );
 }
 
+TEST_F( BombFixture, TheHitIsTestedUnderTheMiddleOfThePictureNotItsCorner ) {
+    LoadLand( 500 );
+    // The corner is over empty sky, the middle (302, 500) on the ground's top row.
+    Bomb landing( 300, 498, 0, 0, &sprite, &scene.world );
+    landing.Update();
+    EXPECT_EQ( landing.GetState(), Bomb::Exploded );
+
+    // The corner in the ground, the middle in a pocket of air: it falls on until the
+    // middle leaves the pocket (a whole pixel of drop takes seven updates).
+    scene.world.GetLandImage()->PutPixel( 802, 602, 0 );
+    Bomb sinking( 800, 600, 0, 0, &sprite, &scene.world );
+    sinking.Update();
+    EXPECT_EQ( sinking.GetState(), Bomb::Flying );
+    for ( int i = 0; i < 6 && sinking.GetState() == Bomb::Flying; i++ ) {
+        sinking.Update();
+    }
+    EXPECT_EQ( sinking.GetState(), Bomb::Exploded );
+    EXPECT_EQ( sinking.GetY(), 601 );
+}
+
 TEST_F( BombFixture, ACraterAcrossTheTileCornerIsTheSameInEveryTileAndTheLandPicture ) {
     LoadLand( 0 );
     Bomb bomb( 640, 480, 0, 0, &sprite, &scene.world );
