@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -512,4 +513,31 @@ TEST_F( TankFixture, DrawsTheBarrelThenTheTurnedHullAndTheProbePoint ) {
     EXPECT_EQ( BarrelColumns( screen ).first, 49 );
     EXPECT_EQ( screen.GetPixels()[53 * 640 + 105], 6 );
     EXPECT_EQ( screen.GetPixels()[59 * 640 + 105], 5 );
+}
+
+TEST_F( TankFixture, TheProbePixelTakesAFreshRandomColourEveryFrameUnderTheCamera ) {
+    Image *land = NewLand();
+    FillGround( *land, Flat60 );
+    Load( land );
+    Tank &tank = Drop( 100 ); // probe point (110, 60)
+    // The land is smaller than the screen, so the camera stands at (200 - 640, 100 - 480).
+    scene.world.SetCameraX( 0 );
+    scene.world.SetCameraY( 0 );
+    ASSERT_EQ( scene.world.GetCameraX(), -440 );
+    ASSERT_EQ( scene.world.GetCameraY(), -380 );
+    const int probeX = 110 + 440;
+    const int probeY = 60 + 380;
+
+    std::srand( 12345 );
+    const int first = std::rand() % 256;
+    const int second = std::rand() % 256;
+    std::srand( 12345 );
+    Image screen( 640, 480 );
+    screen.Clear( uint8_t( first + 1 ) );
+    tank.Draw( screen );
+    EXPECT_EQ( screen.GetPixels()[probeY * 640 + probeX], first );
+    EXPECT_EQ( screen.GetPixels()[( probeY - 3 ) * 640 + probeX], 6 ); // the hull, moved alike
+    screen.Clear( uint8_t( second + 1 ) );
+    tank.Draw( screen );
+    EXPECT_EQ( screen.GetPixels()[probeY * 640 + probeX], second );
 }
