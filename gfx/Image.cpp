@@ -22,9 +22,8 @@ int Image::Create( int newWidth, int newHeight ) {
     if ( ownsPixels ) {
         return 0;
     }
-    // A negative size has no block; every pixel must be reachable by an int offset, so the
-    // block stays below 2 GiB. A zero-sized block is allowed: it holds nothing to draw into.
-    if ( newWidth < 0 || newHeight < 0 || int64_t( newWidth ) * int64_t( newHeight ) > INT32_MAX ) {
+    // Every pixel must be reachable by an int offset, so the block stays below 2 GiB.
+    if ( newWidth <= 0 || newHeight <= 0 || int64_t( newWidth ) * int64_t( newHeight ) > INT32_MAX ) {
         return 0;
     }
     // A new block starts at colour 0 (empty), so a picture never shows leftover memory.
