@@ -3,6 +3,8 @@
 #include "host/HostFile.h"
 #include "tests/support/BmpWriter.h"
 
+#include "tests/support/ShortOfMemory.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -12,21 +14,6 @@
 #include <unistd.h>
 #include <vector>
 
-// Lets a test make the next large nothrow allocation fail, as it would on a machine short of
-// memory, without touching any other allocation.
-static bool failLargeAllocations = false;
-
-void *operator new[]( size_t size, const std::nothrow_t & ) noexcept {
-    if ( failLargeAllocations && size >= 4096 ) {
-        return nullptr;
-    }
-    try {
-        return ::operator new[]( size );
-    } catch ( ... ) {
-        return nullptr;
-    }
-}
-
 namespace {
 
 class BmpReading : public ::testing::Test {
@@ -34,7 +21,7 @@ protected:
     void SetUp() override { HostClearMemoryFiles(); }
     void TearDown() override {
         HostClearMemoryFiles();
-        failLargeAllocations = false;
+        SetLargeAllocationsFail( false );
     }
 };
 
@@ -42,7 +29,7 @@ uint8_t Pattern( int x, int y ) {
     return uint8_t( 1 + ( x * 7 + y * 13 ) % 250 );
 }
 
-BmpPicture PatternSpec( int width, int height, uint32_t clrUsed = 0 ) {
+BmpPicture PatternPicture( int width, int height, uint32_t clrUsed = 0 ) {
     BmpPicture picture;
     picture.width = width;
     picture.height = height;
@@ -96,7 +83,7 @@ void PatchLe32( std::vector<uint8_t> &bytes, size_t offset, uint32_t value ) {
 
 TEST_F( BmpReading, EveryWidthSkipsItsRowFiller ) {
     for ( int width = 1; width <= 17; width++ ) {
-        BmpPicture picture = PatternSpec( width, 5 );
+        BmpPicture picture = PatternPicture( width, 5 );
         PutMemoryFile( "w.bmp", MakeBmp( picture ) );
         Image image( 1, 1 );
         ASSERT_EQ( image.LoadBmp( "w.bmp" ), 1 ) << width;
@@ -118,7 +105,7 @@ TEST_F( BmpReading, EveryWidthSkipsItsRowFiller ) {
 }
 
 TEST_F( BmpReading, RowsStoredBottomUpBecomeTopDown ) {
-    std::vector<uint8_t> bytes = MakeBmp( PatternSpec( 4, 3 ) );
+    std::vector<uint8_t> bytes = MakeBmp( PatternPicture( 4, 3 ) );
     // The first stored row holds 10, 11, 12, 13 and must come out as the bottom row.
     for ( int i = 0; i < 4; i++ ) {
         bytes[1078 + i] = uint8_t( 10 + i );
@@ -133,7 +120,7 @@ TEST_F( BmpReading, RowsStoredBottomUpBecomeTopDown ) {
 
 TEST_F( BmpReading, PixelsFollowColourTablesOfAnySize ) {
     for ( uint32_t clrUsed : { 2u, 16u, 0u, 100u } ) {
-        BmpPicture picture = PatternSpec( 13, 6, clrUsed );
+        BmpPicture picture = PatternPicture( 13, 6, clrUsed );
         std::vector<uint8_t> bytes = MakeBmp( picture );
         // bfOffBits is not trusted: the pixels follow the colour table whatever it says.
         PatchLe32( bytes, 10, 9999 );
@@ -164,7 +151,7 @@ TEST_F( BmpReading, PixelsFollowColourTablesOfAnySize ) {
 }
 
 TEST_F( BmpReading, PaletteEntriesTurnIntoRedGreenBlue ) {
-    BmpPicture picture = PatternSpec( 2, 2, 16 );
+    BmpPicture picture = PatternPicture( 2, 2, 16 );
     picture.palette[3] = HostPaletteEntry{ 30, 20, 10, 0 };
     std::vector<uint8_t> bytes = MakeBmp( picture );
     // As stored: blue, green, red, reserved.
@@ -180,19 +167,19 @@ TEST_F( BmpReading, PaletteEntriesTurnIntoRedGreenBlue ) {
 }
 
 TEST_F( BmpReading, UnreadableFormatsAreRefusedWithTheirReason ) {
-    BmpPicture picture = PatternSpec( 5, 4 );
+    BmpPicture picture = PatternPicture( 5, 4 );
     picture.bitCount = 24;
     PutMemoryFile( "deep.bmp", MakeBmp( picture ) );
     ExpectRefused( "deep.bmp", "over 8 bits per pixel" );
-    picture = PatternSpec( 5, 4 );
+    picture = PatternPicture( 5, 4 );
     picture.compression = 1;
     PutMemoryFile( "rle.bmp", MakeBmp( picture ) );
     ExpectRefused( "rle.bmp", "compressed" );
-    picture = PatternSpec( 5, 4 );
+    picture = PatternPicture( 5, 4 );
     picture.type = 0x4D43;
     PutMemoryFile( "type.bmp", MakeBmp( picture ) );
     ExpectRefused( "type.bmp", "not a BMP" );
-    picture = PatternSpec( 5, 4 );
+    picture = PatternPicture( 5, 4 );
     picture.infoSize = 108;
     PutMemoryFile( "v4.bmp", MakeBmp( picture ) );
     ExpectRefused( "v4.bmp", "not a BMP" );
@@ -203,7 +190,7 @@ TEST_F( BmpReading, UnreadableFormatsAreRefusedWithTheirReason ) {
 }
 
 TEST_F( BmpReading, FewerBitsPerPixelAreReadAsBytesWhenTheFileHoldsThem ) {
-    BmpPicture picture = PatternSpec( 6, 3, 16 );
+    BmpPicture picture = PatternPicture( 6, 3, 16 );
     picture.bitCount = 4;
     std::vector<uint8_t> bytes = MakeBmp( picture );
     PutMemoryFile( "four.bmp", bytes );
@@ -232,7 +219,7 @@ TEST_F( BmpReading, BrokenSizesAreRefused ) {
         PutMemoryFile( "size.bmp", bytes );
         ExpectRefused( "size.bmp", c.reason );
     }
-    BmpPicture picture = PatternSpec( 3, 3 );
+    BmpPicture picture = PatternPicture( 3, 3 );
     std::vector<uint8_t> bytes = MakeBmp( picture );
     PatchLe32( bytes, 46, 257 );
     bytes.resize( bytes.size() + 4 );
@@ -243,7 +230,7 @@ TEST_F( BmpReading, BrokenSizesAreRefused ) {
 }
 
 TEST_F( BmpReading, FilesThatEndEarlyAreRefusedAsTruncated ) {
-    std::vector<uint8_t> whole = MakeBmp( PatternSpec( 7, 4 ) );
+    std::vector<uint8_t> whole = MakeBmp( PatternPicture( 7, 4 ) );
     // Cut inside the headers, inside the colour table, and inside the pixel rows.
     for ( size_t length : { size_t( 0 ), size_t( 1 ), size_t( 30 ), size_t( 53 ), size_t( 54 ), size_t( 600 ),
                             size_t( 1077 ), size_t( 1078 ), size_t( 1090 ), whole.size() - 2 } ) {
@@ -260,7 +247,7 @@ TEST_F( BmpReading, FilesThatEndEarlyAreRefusedAsTruncated ) {
 }
 
 TEST_F( BmpReading, MissingFillerAfterTheLastRowIsNoLoss ) {
-    BmpPicture picture = PatternSpec( 7, 4 );
+    BmpPicture picture = PatternPicture( 7, 4 );
     std::vector<uint8_t> bytes = MakeBmp( picture );
     bytes.resize( bytes.size() - 1 ); // 7 pixels a row: one filler byte ends the last row
     PutMemoryFile( "filler.bmp", bytes );
@@ -270,7 +257,7 @@ TEST_F( BmpReading, MissingFillerAfterTheLastRowIsNoLoss ) {
 }
 
 TEST_F( BmpReading, LoadResizesAnOwnedImageToThePicture ) {
-    BmpPicture picture = PatternSpec( 1280, 960 );
+    BmpPicture picture = PatternPicture( 1280, 960 );
     PutMemoryFile( "land.bmp", MakeBmp( picture ) );
     Image image( 1, 1 );
     ASSERT_EQ( image.LoadBmp( "land.bmp" ), 1 );
@@ -285,7 +272,7 @@ TEST_F( BmpReading, LoadResizesAnOwnedImageToThePicture ) {
 }
 
 TEST_F( BmpReading, LoadIntoAnImageOfTheSameSizeKeepsItsBlockAndClip ) {
-    BmpPicture picture = PatternSpec( 9, 5 );
+    BmpPicture picture = PatternPicture( 9, 5 );
     PutMemoryFile( "same.bmp", MakeBmp( picture ) );
     Image image( 9, 5 );
     image.SetClipRect( 2, 1, 4, 3 );
@@ -297,7 +284,7 @@ TEST_F( BmpReading, LoadIntoAnImageOfTheSameSizeKeepsItsBlockAndClip ) {
 }
 
 TEST_F( BmpReading, LoadIntoWrappedMemoryUsesItsPitchOrRefusesAnotherSize ) {
-    BmpPicture picture = PatternSpec( 9, 5 );
+    BmpPicture picture = PatternPicture( 9, 5 );
     PutMemoryFile( "wrap.bmp", MakeBmp( picture ) );
     std::vector<uint8_t> surface( 16 * 5, 0xEE );
     Image wrapped;
@@ -324,13 +311,13 @@ TEST_F( BmpReading, LoadIntoWrappedMemoryUsesItsPitchOrRefusesAnotherSize ) {
 }
 
 TEST_F( BmpReading, BrokenFileLeavesTheLoadedPictureAsItWas ) {
-    BmpPicture first = PatternSpec( 6, 4 );
+    BmpPicture first = PatternPicture( 6, 4 );
     PutMemoryFile( "a.bmp", MakeBmp( first ) );
     Image image( 1, 1 );
     ASSERT_EQ( image.LoadBmp( "a.bmp" ), 1 );
     uint8_t *block = image.GetPixels();
     for ( int width : { 6, 10 } ) { // the same size is read in place, another into a new block
-        std::vector<uint8_t> broken = MakeBmp( PatternSpec( width, 4 ) );
+        std::vector<uint8_t> broken = MakeBmp( PatternPicture( width, 4 ) );
         broken.resize( broken.size() - 8 );
         PutMemoryFile( "b.bmp", broken );
         EXPECT_EQ( image.LoadBmp( "b.bmp" ), 0 );
@@ -340,11 +327,11 @@ TEST_F( BmpReading, BrokenFileLeavesTheLoadedPictureAsItWas ) {
 }
 
 TEST_F( BmpReading, LoadWithoutMemoryLeavesAnEmptyImage ) {
-    PutMemoryFile( "big.bmp", MakeBmp( PatternSpec( 200, 100 ) ) );
+    PutMemoryFile( "big.bmp", MakeBmp( PatternPicture( 200, 100 ) ) );
     Image image( 1, 1 );
-    failLargeAllocations = true;
+    SetLargeAllocationsFail( true );
     EXPECT_EQ( image.LoadBmp( "big.bmp" ), 0 );
-    failLargeAllocations = false;
+    SetLargeAllocationsFail( false );
     EXPECT_STREQ( BmpGetLastError(), "too large" );
     EXPECT_EQ( image.GetWidth(), 0 );
     EXPECT_EQ( image.GetHeight(), 0 );
@@ -354,7 +341,7 @@ TEST_F( BmpReading, LoadWithoutMemoryLeavesAnEmptyImage ) {
 }
 
 TEST_F( BmpReading, DiskFilesAreReadLikeMemoryFiles ) {
-    BmpPicture picture = PatternSpec( 11, 7, 16 );
+    BmpPicture picture = PatternPicture( 11, 7, 16 );
     char path[] = "/tmp/kelto-bmp-XXXXXX";
     int descriptor = mkstemp( path );
     ASSERT_GE( descriptor, 0 );

@@ -1,6 +1,8 @@
 #include "gfx/Sprite.h"
 #include "gfx/Image.h"
 
+#include "tests/support/ShortOfMemory.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -8,20 +10,6 @@
 #include <new>
 #include <random>
 #include <vector>
-
-// Lets a test make large nothrow allocations fail, as they would on a machine short of memory.
-static bool failLargeAllocations = false;
-
-void *operator new[]( size_t size, const std::nothrow_t & ) noexcept {
-    if ( failLargeAllocations && size >= 4096 ) {
-        return nullptr;
-    }
-    try {
-        return ::operator new[]( size );
-    } catch ( ... ) {
-        return nullptr;
-    }
-}
 
 namespace {
 
@@ -182,9 +170,9 @@ TEST( SpriteBuilding, WithoutMemoryTheSizeIsKeptButNothingIsDrawn ) {
     Fill( picture, 100, 50, std::vector<uint8_t>( 100 * 50, 6 ) );
     for ( uint8_t encode = 0; encode <= 1; encode++ ) {
         Sprite sprite;
-        failLargeAllocations = true;
+        SetLargeAllocationsFail( true );
         const int built = sprite.Build( picture, picture.GetBounds(), encode );
-        failLargeAllocations = false;
+        SetLargeAllocationsFail( false );
         EXPECT_EQ( 0, built );
         // A tank stands and drives by its picture's size even when the picture is missing.
         EXPECT_EQ( 100, sprite.GetWidth() );
