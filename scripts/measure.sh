@@ -29,17 +29,11 @@ trap cleanup EXIT
 
 cp assets/background.bmp assets/land.bmp assets/tank.bmp assets/bomb.bmp "$work/"
 
-display=97
-while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
-    display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 1280x960x24 -nolisten tcp -noreset > /dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$display"
-for _ in $(seq 50); do
-    xdotool getmouselocation > /dev/null 2>&1 && break
-    sleep 0.1
-done
+source tests/scripts/XvfbSupport.bash
+if ! kelto_start_xvfb "$work/xvfb.log" 97 180 190; then
+    echo "measure: Xvfb did not start" >&2
+    exit 1
+fi
 
 (cd "$work" && KELTO_STATS=1 exec "$kelto") 2> "$work/stats.log" &
 game_pid=$!

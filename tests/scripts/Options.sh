@@ -8,13 +8,8 @@ set -u
 kelto="$(realpath "$1")"
 source_dir="$2"
 
-# Under the sanitizers: leaks inside the system libraries SDL opens are not the game's (see
-# SystemLeaks.supp), and SDL's software renderer keeps out the software OpenGL driver, whose
-# one-time allocations show up as nameless leaks once SDL has unloaded it.
-if ldd "$kelto" 2> /dev/null | grep -q libasan; then
-    export LSAN_OPTIONS="suppressions=$source_dir/tests/scripts/SystemLeaks.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
-    export SDL_RENDER_DRIVER=software SDL_FRAMEBUFFER_ACCELERATION=0
-fi
+source "$(dirname "$0")/XvfbSupport.bash"
+kelto_sanitizer_settings "$kelto" "$source_dir"
 failures=0
 empty="$(mktemp -d)"
 trap 'rm -rf "$empty"' EXIT

@@ -8,12 +8,8 @@ set -u
 kelto="$(realpath "$1")"
 source_dir="$2"
 
-# Under the sanitizers, leave out what SDL's system libraries keep until exit (see
-# SystemLeaks.supp), and use SDL's software renderer rather than the software OpenGL driver.
-if ldd "$kelto" 2> /dev/null | grep -q libasan; then
-    export LSAN_OPTIONS="suppressions=$source_dir/tests/scripts/SystemLeaks.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
-    export SDL_RENDER_DRIVER=software SDL_FRAMEBUFFER_ACCELERATION=0
-fi
+source "$(dirname "$0")/XvfbSupport.bash"
+kelto_sanitizer_settings "$kelto" "$source_dir"
 
 if [ ! -f "$source_dir/assets/land.bmp" ]; then
     echo "SKIP: no pictures in $source_dir/assets (the generator in tools/ makes them)"
@@ -43,34 +39,8 @@ for picture in background.bmp land.bmp tank.bmp bomb.bmp; do
     cp "$source_dir/assets/$picture" "$work/"
 done
 
-# A display number nobody uses: no lock file, no socket. The window test starts at 97, so
-# this one tries 96 first and then numbers well above it. Another run may take the same
-# number at the same moment; then our server is the one that exits, and the next is tried.
-start_xvfb() {
-    local display="$1"
-    while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
-        display=$((display + 1))
-    done
-    Xvfb ":$display" -screen 0 1280x960x24 -nolisten tcp -noreset > "$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$display"
-    for _ in $(seq 50); do
-        kill -0 "$xvfb_pid" 2> /dev/null || break
-        xdotool getmouselocation > /dev/null 2>&1 && return 0
-        sleep 0.1
-    done
-    kill "$xvfb_pid" 2> /dev/null && wait "$xvfb_pid" 2> /dev/null
-    xvfb_pid=""
-    return 1
-}
-started=""
-for first in 96 120 130 140 150; do
-    if start_xvfb "$first"; then
-        started=1
-        break
-    fi
-done
-if [ -z "$started" ]; then
+# The window test starts at 97, so this one tries 96 first and then numbers well above it.
+if ! kelto_start_xvfb "$work/xvfb.log" 96 120 130 140 150; then
     echo "FAIL: Xvfb did not start"
     cat "$work/xvfb.log"
     exit 1

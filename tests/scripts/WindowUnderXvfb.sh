@@ -7,13 +7,8 @@ set -u
 kelto="$(realpath "$1")"
 source_dir="$2"
 
-# Under the sanitizers: leaks inside the system libraries SDL opens are not the game's (see
-# SystemLeaks.supp), and SDL's software renderer keeps out the software OpenGL driver, whose
-# one-time allocations show up as nameless leaks once SDL has unloaded it.
-if ldd "$kelto" 2> /dev/null | grep -q libasan; then
-    export LSAN_OPTIONS="suppressions=$source_dir/tests/scripts/SystemLeaks.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
-    export SDL_RENDER_DRIVER=software SDL_FRAMEBUFFER_ACCELERATION=0
-fi
+source "$(dirname "$0")/XvfbSupport.bash"
+kelto_sanitizer_settings "$kelto" "$source_dir"
 
 for tool in Xvfb xdotool; do
     if ! command -v "$tool" > /dev/null; then
@@ -53,22 +48,8 @@ else
     exit 1
 fi
 
-# A display number nobody uses: no lock file, no socket.
-display=97
-while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
-    display=$((display + 1))
-done
-# -noreset: otherwise the server resets when the readiness probe below disconnects, and a
-# game connecting during the reset finds no display.
-Xvfb ":$display" -screen 0 1280x960x24 -nolisten tcp -noreset > "$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$display"
-for _ in $(seq 50); do
-    xdotool getmouselocation > /dev/null 2>&1 && break
-    sleep 0.1
-done
-if ! xdotool getmouselocation > /dev/null 2>&1; then
-    echo "FAIL: Xvfb did not start on :$display"
+if ! kelto_start_xvfb "$work/xvfb.log" 97 160 170; then
+    echo "FAIL: Xvfb did not start"
     cat "$work/xvfb.log"
     exit 1
 fi

@@ -1,0 +1,40 @@
+# Shared by the scripts that run the real program: source it, do not run it.
+
+# Under the sanitizers: leaks inside the system libraries SDL opens are not the game's (see
+# SystemLeaks.supp), and SDL's software renderer keeps out the software OpenGL driver, whose
+# one-time allocations show up as nameless leaks once SDL has unloaded it.
+# Arguments: <kelto binary> <source directory>.
+kelto_sanitizer_settings() {
+    if ldd "$1" 2> /dev/null | grep -q libasan; then
+        export LSAN_OPTIONS="suppressions=$2/tests/scripts/SystemLeaks.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+        export SDL_RENDER_DRIVER=software SDL_FRAMEBUFFER_ACCELERATION=0
+    fi
+}
+
+# Starts Xvfb with a 1280 x 960 screen on a display number nobody uses (no lock file, no
+# socket), trying from each of the given numbers in turn: another run may take the same number
+# at the same moment, and then our server is the one that exits. Sets DISPLAY and xvfb_pid;
+# returns 1 if no server came up. -noreset: otherwise the server resets when the readiness
+# probe disconnects, and a game connecting during the reset finds no display.
+# Arguments: <log file> <first display number>...
+kelto_start_xvfb() {
+    local log="$1"
+    shift
+    local display
+    for display in "$@"; do
+        while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
+            display=$((display + 1))
+        done
+        Xvfb ":$display" -screen 0 1280x960x24 -nolisten tcp -noreset > "$log" 2>&1 &
+        xvfb_pid=$!
+        export DISPLAY=":$display"
+        for _ in $(seq 50); do
+            kill -0 "$xvfb_pid" 2> /dev/null || break
+            xdotool getmouselocation > /dev/null 2>&1 && return 0
+            sleep 0.1
+        done
+        kill "$xvfb_pid" 2> /dev/null && wait "$xvfb_pid" 2> /dev/null
+        xvfb_pid=""
+    done
+    return 1
+}
