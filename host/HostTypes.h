@@ -2,8 +2,8 @@
 #define KELTO_HOST_HOSTTYPES_H
 
 // The small vocabulary that the host layer shares with the game: result codes, message
-// numbers, key codes and the flags of the display calls. The numbers are those the game was
-// designed against, so the game's code reads as its design does.
+// numbers, key codes and the flags of the display calls. The numbers are the ones the classic
+// desktop interfaces use, so the game's code reads the same on every backend.
 
 #include <cstddef>
 #include <cstdint>
