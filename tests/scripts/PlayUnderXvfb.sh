@@ -15,12 +15,7 @@ if [ ! -f "$source_dir/assets/land.bmp" ]; then
     echo "SKIP: no pictures in $source_dir/assets (the generator in tools/ makes them)"
     exit 0
 fi
-for tool in Xvfb xdotool xwd convert compare; do
-    if ! command -v "$tool" > /dev/null; then
-        echo "FAIL: $tool is needed (scripts/setup.sh installs it)"
-        exit 1
-    fi
-done
+kelto_require_tools Xvfb xdotool xwd convert compare
 
 work="$(mktemp -d)"
 xvfb_pid=""

@@ -10,12 +10,7 @@ source_dir="$2"
 source "$(dirname "$0")/XvfbSupport.bash"
 kelto_sanitizer_settings "$kelto" "$source_dir"
 
-for tool in Xvfb xdotool; do
-    if ! command -v "$tool" > /dev/null; then
-        echo "FAIL: $tool is needed (scripts/setup.sh installs it)"
-        exit 1
-    fi
-done
+kelto_require_tools Xvfb xdotool
 
 work="$(mktemp -d)"
 xvfb_pid=""

@@ -38,3 +38,15 @@ kelto_start_xvfb() {
     done
     return 1
 }
+
+# Fails the run at once when a tool it needs is missing.
+# Arguments: <tool>...
+kelto_require_tools() {
+    local tool
+    for tool in "$@"; do
+        if ! command -v "$tool" > /dev/null; then
+            echo "FAIL: $tool is needed (scripts/setup.sh installs it)"
+            exit 1
+        fi
+    done
+}
