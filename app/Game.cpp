@@ -1,20 +1,28 @@
 #include "app/Game.h"
 
 #include "app/App.h"
+#include "app/Options.h"
 #include "game/Bomb.h"
 #include "game/EntityList.h"
 #include "game/Tank.h"
+#include "game/TankPlacement.h"
 #include "game/World.h"
 #include "gfx/Bmp.h"
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
 #include "platform/Display.h"
 #include "platform/Keyboard.h"
+#include "replay/ReplaySession.h"
+#include "replay/StateChecksum.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <new>
+#include <vector>
+
+#ifndef KELTO_VERSION
+#define KELTO_VERSION "unknown"
+#endif
 
 const char *const GAME_BACKGROUND_FILE = "background.bmp";
 const char *const GAME_LAND_FILE = "land.bmp";
@@ -24,6 +32,8 @@ const char *const GAME_BOMB_FILE = "bomb.bmp";
 // The camera puts the target's top-left corner at the middle of the 640 x 480 screen.
 static const int CAMERA_OFFSET_X = 320;
 static const int CAMERA_OFFSET_Y = 240;
+
+static ReplaySession replaySession;
 
 static int useFixedSeed = 0;
 static unsigned fixedSeed = 0;
@@ -77,32 +87,39 @@ static int BuildSprites() {
     return 1;
 }
 
-// Four tanks on the top edge at random columns, in their falling state; the first gets the
-// turn and the camera.
-static int PlaceTanks( World &world ) {
-    EntityList *tanks = world.GetTanks();
-    if ( tanks == nullptr ) {
-        return Complain( "tanks", "out of memory" );
+// --record, --replay or --timedemo. The options that change play go into a recording, and a
+// replay plays by the ones it was recorded with.
+static int StartReplaySession() {
+    ReplaySession::Mode mode = ReplaySession::MODE_OFF;
+    const char *fileName = nullptr;
+    if ( !g_options.record.empty() ) {
+        mode = ReplaySession::MODE_RECORD;
+        fileName = g_options.record.c_str();
+    } else if ( !g_options.replay.empty() ) {
+        mode = ReplaySession::MODE_REPLAY;
+        fileName = g_options.replay.c_str();
+    } else if ( !g_options.timedemo.empty() ) {
+        mode = ReplaySession::MODE_TIMEDEMO;
+        fileName = g_options.timedemo.c_str();
     }
-    const int landWidth = world.GetLandImage()->GetWidth();
-    for ( int i = 0; i < GAME_TANK_COUNT; i++ ) {
-        Tank *tank = new ( std::nothrow ) Tank( std::rand() % landWidth, 0, &g_tankSprite, &world );
-        const int before = tanks->GetCount();
-        if ( tank != nullptr ) {
-            world.AddTank( tank );
-            if ( tanks->GetCount() == before ) {
-                delete tank;
-            }
-        }
+    const char *const pictures[REPLAY_PICTURE_COUNT] = { GAME_BACKGROUND_FILE, GAME_LAND_FILE, GAME_TANK_FILE,
+                                                         GAME_BOMB_FILE };
+    const std::vector<int32_t> rules = { g_options.classic, g_options.hits };
+    if ( !replaySession.Start( mode, fileName, KELTO_VERSION, pictures, rules ) ) {
+        return 0;
     }
-    if ( tanks->GetCount() == 0 ) {
-        return Complain( "tanks", "out of memory" );
+    const std::vector<int32_t> &recorded = replaySession.GetRecordedRules();
+    if ( mode != ReplaySession::MODE_RECORD && recorded.size() >= rules.size() ) {
+        g_options.classic = recorded[0];
+        g_options.hits = recorded[1];
     }
-    EntityNode *first = nullptr;
-    Entity *tank = tanks->First( first );
-    world.SetCurrentTank( tank );
-    world.SetCameraTarget( tank );
     return 1;
+}
+
+static uint32_t StateChecksumOf( const World &world ) {
+    StateChecksum checksum;
+    checksum.AddWorld( world );
+    return checksum.Get();
 }
 
 int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
@@ -126,7 +143,18 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     }
     world.Load( &g_display, GAME_LAND_FILE, GAME_BACKGROUND_FILE );
 
-    return PlaceTanks( world );
+    if ( !StartReplaySession() ) {
+        return 0;
+    }
+
+    // Four tanks on the top edge at random columns, in their falling state; the first gets
+    // the turn and the camera.
+    int columns[TANK_COUNT];
+    ChooseTankColumns( world.GetLandImage()->GetWidth(), columns );
+    if ( !PlaceTanks( world, columns ) ) {
+        return Complain( "tanks", "out of memory" );
+    }
+    return 1;
 }
 
 void GameFrame( World &world ) {
@@ -136,17 +164,22 @@ void GameFrame( World &world ) {
         world.SetCameraY( target->GetY() - CAMERA_OFFSET_Y );
     }
     g_keyState = g_keyboard.Poll();
+    g_keyState = replaySession.SupplyKeys( g_keyState );
+    replaySession.RecordKeys( g_keyState );
     world.Update();
+    replaySession.EndFrame( replaySession.WantsChecksum() ? StateChecksumOf( world ) : 0 );
     world.Draw( g_display );
 }
 
 // The lists never own their entities; the game's end lets them go so that the run ends with
 // nothing left allocated. The World itself belongs to the caller.
-void GameEnd( World &world ) {
+int GameEnd( World &world ) {
+    const int exitCode = replaySession.Finish( StateChecksumOf( world ) );
     if ( world.GetTanks() != nullptr ) {
         world.GetTanks()->DeleteEntities();
     }
     if ( world.GetBombs() != nullptr ) {
         world.GetBombs()->DeleteEntities();
     }
+    return exitCode;
 }

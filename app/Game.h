@@ -13,12 +13,13 @@ extern const char *const GAME_BACKGROUND_FILE;
 extern const char *const GAME_LAND_FILE;
 extern const char *const GAME_TANK_FILE;
 extern const char *const GAME_BOMB_FILE;
-const int GAME_TANK_COUNT = 4;
 
 // 1, or 0 after one line on standard error naming the file and what is wrong with it.
 int GameStartup( HostInstance *instance, HostWindow *window, World &world );
 void GameFrame( World &world );
-void GameEnd( World &world );
+// Returns the exit code the game's end asks for: 0, or 1 after one line on standard error
+// (a recording that could not be written, a replay that went its own way).
+int GameEnd( World &world );
 
 // The start-up seeds the pseudo-random generator (tank columns, probe colours) with the time
 // in seconds. GameSetSeed makes later start-ups use `seed` instead, so that a run can be

@@ -1,16 +1,26 @@
-// The program's entry on a desktop: reads the options, brings up the SDL backend and hands
-// over to the game's own entry function.
+// The program's entry on a desktop: reads the options, brings up the SDL backend (or, for a
+// timedemo, the headless one: nothing is shown) and hands over to the game's own entry
+// function.
 
 #include "app/App.h"
 #include "app/Options.h"
 #include "host/HostBackend.h"
+#include "host/headless/HeadlessBackend.h"
 #include "host/sdl/SdlBackend.h"
 
 #include <cstdio>
 
+static int RunOn( HostBackend &backend ) {
+    HostSetBackend( &backend );
+    const int exitCode = WinMain( nullptr, nullptr, "", SW_SHOWDEFAULT );
+    // The game's process-wide objects outlive main; what they release after it returns must
+    // not reach a backend that is gone.
+    HostSetBackend( nullptr );
+    return exitCode;
+}
+
 int main( int argc, char **argv ) {
-    Options options;
-    switch ( ParseOptions( argc, argv, options, stdout, stderr ) ) {
+    switch ( ParseOptions( argc, argv, g_options, stdout, stderr ) ) {
     case OPTIONS_EXIT_OK:
         return 0;
     case OPTIONS_INVALID:
@@ -19,15 +29,16 @@ int main( int argc, char **argv ) {
         break;
     }
 
-    SdlBackend backend( options.windowed == 1 );
+    // A timedemo runs the recorded game as fast as it goes, without a display or a window.
+    if ( !g_options.timedemo.empty() ) {
+        HeadlessBackend backend;
+        backend.SetKeepFrames( 0 );
+        return RunOn( backend );
+    }
+    SdlBackend backend( g_options.windowed == 1 );
     if ( !backend.Init() ) {
         std::fprintf( stderr, "kelto: no display available: %s\n", backend.GetError() );
         return 1;
     }
-    HostSetBackend( &backend );
-    const int exitCode = WinMain( nullptr, nullptr, "", SW_SHOWDEFAULT );
-    // The game's process-wide objects outlive main; what they release after it returns must
-    // not reach a backend that is gone.
-    HostSetBackend( nullptr );
-    return exitCode;
+    return RunOn( backend );
 }

@@ -129,6 +129,8 @@ OptionsResult Refuse( FILE *err, const char *format, const char *name ) {
 
 } // namespace
 
+Options g_options;
+
 void PrintUsage( FILE *stream ) {
     std::fprintf( stream, "Usage: kelto [options]\n"
                           "Four tanks take turns on a destructible land. Arrows drive and aim, Space\n"
@@ -168,6 +170,12 @@ OptionsResult ParseOptions( int argc, const char *const *argv, Options &options,
         if ( !row->apply( options, argument ) ) {
             return Refuse( err, "%s: value not understood", name );
         }
+    }
+    // A game is either played and recorded, or replayed: one recording file at a time.
+    const int recordings = !options.record.empty() + !options.replay.empty() + !options.timedemo.empty();
+    if ( recordings > 1 ) {
+        return Refuse( err, "%s: only one of --record, --replay and --timedemo at a time",
+                       !options.record.empty() ? "--record" : "--replay" );
     }
     return OPTIONS_RUN;
 }

@@ -34,7 +34,7 @@ int WinMain( HostInstance *instance, HostInstance *previousInstance, const char 
     if ( !GameStartup( instance, window, world ) ) {
         return 1;
     }
-    int exitCode = RunFrameLoop( RunGameFrame, &world );
-    GameEnd( world );
-    return exitCode;
+    const int exitCode = RunFrameLoop( RunGameFrame, &world );
+    const int endCode = GameEnd( world );
+    return exitCode != 0 ? exitCode : endCode;
 }

@@ -230,10 +230,7 @@ void WriteSeeds( const char *directory );
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize( int *argc, char ***argv ) {
-    if ( const char *directory = FuzzSeedDirectory( *argc, *argv ) ) {
-        WriteSeeds( directory );
-        std::exit( 0 );
-    }
+    FuzzWriteSeedsIfAsked( *argc, *argv, WriteSeeds );
     return 0;
 }
 

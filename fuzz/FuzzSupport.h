@@ -235,4 +235,12 @@ inline void FuzzWriteSeed( const char *directory, const std::string &name,
     std::fclose( file );
 }
 
+// With --write-seeds=DIR, writes the target's seed files there and ends the process.
+inline void FuzzWriteSeedsIfAsked( int argc, char **argv, void ( *writeSeeds )( const char *directory ) ) {
+    if ( const char *directory = FuzzSeedDirectory( argc, argv ) ) {
+        writeSeeds( directory );
+        std::exit( 0 );
+    }
+}
+
 #endif

@@ -25,6 +25,10 @@ public:
     void Update() override;
 
     float GetFlightTime() const { return flightTime; }
+    int GetLaunchX() const { return launchX; }
+    int GetLaunchY() const { return launchY; }
+    int GetVelocityX() const { return velocityX; }
+    int GetVelocityY() const { return velocityY; }
 
     // The crater's half-width and half-height.
     static constexpr int CRATER_RX = 50;

@@ -25,6 +25,9 @@ public:
     int GetBodyAngle() const { return bodyAngle; }
     int GetBarrelAngle() const { return barrelAngle; }
     int GetResumeState() const { return resumeState; }
+    int GetMoveFraction() const { return moveFraction; }
+    int GetBarrelMax() const { return barrelMax; }
+    int GetBarrelMin() const { return barrelMin; }
     int GetBarrelDirection() const;
 
     static constexpr int MAX_POWER = 500;

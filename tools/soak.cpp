@@ -21,6 +21,7 @@
 #include "game/Bomb.h"
 #include "game/EntityList.h"
 #include "game/Tank.h"
+#include "game/TankPlacement.h"
 #include "game/World.h"
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
@@ -592,8 +593,8 @@ int CheckTanks( World &world ) {
             good = 0;
         }
     }
-    if ( number != GAME_TANK_COUNT ) {
-        std::fprintf( stderr, "soak: FAILED: %d tanks instead of %d\n", number, GAME_TANK_COUNT );
+    if ( number != TANK_COUNT ) {
+        std::fprintf( stderr, "soak: FAILED: %d tanks instead of %d\n", number, TANK_COUNT );
         good = 0;
     }
     return good;

@@ -14,7 +14,7 @@ static const int DEFAULT_PITCH_PADDING = 32;
 HeadlessBackend::HeadlessBackend()
     : frameWidth( 0 ), frameHeight( 0 ), frameCount( 0 ), windowOpen( 0 ), windowFails( 0 ), modeFails( 0 ),
       inputLossReads( 0 ), acquired( 0 ), pitchPadding( DEFAULT_PITCH_PADDING ), pacingHertz( 0 ),
-      blockingWaits( 0 ), nextFrameTime( 0.0 ) {
+      keepFrames( 1 ), blockingWaits( 0 ), nextFrameTime( 0.0 ) {
     std::memset( keys, 0, sizeof( keys ) );
     std::memset( framePalette, 0, sizeof( framePalette ) );
 }
@@ -95,6 +95,18 @@ void HeadlessBackend::Present( const uint8_t *pixels, int pitch, int width, int 
     if ( pixels == nullptr || width <= 0 || height <= 0 ) {
         return;
     }
+    if ( keepFrames ) {
+        KeepFrame( pixels, pitch, width, height, palette );
+    }
+    WaitForPacing();
+    frameCount++;
+    if ( frameHook ) {
+        frameHook( frameCount );
+    }
+}
+
+void HeadlessBackend::KeepFrame( const uint8_t *pixels, int pitch, int width, int height,
+                                 const HostPaletteEntry *palette ) {
     frameWidth = width;
     frameHeight = height;
     frame.resize( size_t( width ) * size_t( height ) );
@@ -106,11 +118,6 @@ void HeadlessBackend::Present( const uint8_t *pixels, int pitch, int width, int 
         std::memcpy( framePalette, palette, sizeof( framePalette ) );
     } else {
         std::memset( framePalette, 0, sizeof( framePalette ) );
-    }
-    WaitForPacing();
-    frameCount++;
-    if ( frameHook ) {
-        frameHook( frameCount );
     }
 }
 
@@ -179,6 +186,10 @@ void HeadlessBackend::SetWindowFails( int fails ) {
 
 void HeadlessBackend::SetModeFails( int fails ) {
     modeFails = std::max( fails, 0 );
+}
+
+void HeadlessBackend::SetKeepFrames( int keep ) {
+    keepFrames = keep ? 1 : 0;
 }
 
 void HeadlessBackend::SetPacing( int hertz ) {

@@ -41,6 +41,7 @@ public:
     void SetWindowFails( int fails );  // the next `fails` window openings are refused
     void SetModeFails( int fails );    // the next `fails` display modes are refused
     void SetPacing( int hertz );       // 0: frames are shown as fast as they come (the default)
+    void SetKeepFrames( int keep );    // 0: presented frames are only counted, not kept
 
     int GetFrameCount() const { return frameCount; }
     int GetWindowOpen() const { return windowOpen; }
@@ -53,6 +54,8 @@ public:
     uint8_t GetFramePixel( int x, int y ) const;
 
 private:
+    void KeepFrame( const uint8_t *pixels, int pitch, int width, int height,
+                    const HostPaletteEntry *palette );
     void WaitForPacing();
 
     struct ScriptedMessage {
@@ -77,6 +80,7 @@ private:
     int acquired;
     int pitchPadding;
     int pacingHertz;
+    int keepFrames;
     int blockingWaits;
     double nextFrameTime;
 };

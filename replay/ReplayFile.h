@@ -1,0 +1,90 @@
+#ifndef KELTO_REPLAY_REPLAYFILE_H
+#define KELTO_REPLAY_REPLAYFILE_H
+
+// A recorded game as read back from its file (docs/replay-format.md): who recorded it, on
+// which pictures and rules, the tank columns of every match start, and the keys of every
+// frame in blocks of 60 frames, each block closed by the checksum of the game's state after
+// its last frame. Loading checks the whole file before anything is played, so a broken
+// file is refused with its reason instead of being half played.
+
+#include "game/TankPlacement.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+const char REPLAY_MAGIC[8] = { 'K', 'E', 'L', 'T', 'O', 'R', 'E', 'C' };
+const int REPLAY_FORMAT_VERSION = 1;
+const int REPLAY_BLOCK_FRAMES = 60; // one second of play between checksums
+const int REPLAY_PICTURE_COUNT = 4; // background, land, tank, bomb
+const int REPLAY_MAX_VERSION_LENGTH = 32;
+const int REPLAY_MAX_RULES = 16;
+// Far beyond any real recording (weeks of play); a longer file is not a recording.
+const int64_t REPLAY_MAX_FILE_SIZE = 64 * 1024 * 1024;
+
+const uint8_t REPLAY_TAG_MATCH = 'S';
+const uint8_t REPLAY_TAG_KEYS = 'K';
+const uint8_t REPLAY_TAG_END = 'E';
+
+struct ReplayMatchStart {
+    int frame; // the frame during which the match started; 0 for the first
+    int columns[TANK_COUNT];
+};
+
+// `length` frames in a row with the same keys held.
+struct ReplayRun {
+    uint16_t keys;
+    int length;
+};
+
+struct ReplayBlock {
+    int firstFrame;
+    int frames;
+    uint32_t checksum; // the state after the block's last frame
+    int firstRun;      // index into the runs
+    int runCount;
+};
+
+class ReplayFile {
+public:
+    ReplayFile();
+    virtual ~ReplayFile();
+
+    // Reads and checks a whole file; 1, or 0 with GetError saying what is wrong.
+    int Load( const char *fileName );
+    int Parse( const uint8_t *bytes, size_t size );
+
+    const char *GetError() const { return error.c_str(); }
+    const std::string &GetGameVersion() const { return gameVersion; }
+    uint32_t GetPictureChecksum( int index ) const { return pictureChecksums[index]; }
+    const std::vector<int32_t> &GetRules() const { return rules; }
+    const std::vector<ReplayMatchStart> &GetMatchStarts() const { return matchStarts; }
+    const std::vector<ReplayBlock> &GetBlocks() const { return blocks; }
+    const std::vector<ReplayRun> &GetRuns() const { return runs; }
+    int GetFrameCount() const { return frameCount; }
+    // 1 when the recording was ended properly; a recording cut short by a crash has no end.
+    int GetFinished() const { return finished; }
+
+private:
+    class Reader;
+
+    void Clear();
+    int Fail( const char *format, long long value = 0 );
+    int ParseHeader( Reader &reader );
+    int ParseMatchStart( Reader &reader );
+    int ParseKeys( Reader &reader );
+    int ParseEnd( Reader &reader );
+
+    std::string error;
+    std::string gameVersion;
+    uint32_t pictureChecksums[REPLAY_PICTURE_COUNT];
+    std::vector<int32_t> rules;
+    std::vector<ReplayMatchStart> matchStarts;
+    std::vector<ReplayBlock> blocks;
+    std::vector<ReplayRun> runs;
+    int frameCount;
+    int finished;
+};
+
+#endif

@@ -1,0 +1,104 @@
+#include "replay/StateChecksum.h"
+
+#include "game/Bomb.h"
+#include "game/EntityList.h"
+#include "game/Tank.h"
+#include "game/World.h"
+#include "gfx/Image.h"
+
+#include <cstring>
+#include <zlib.h>
+
+namespace {
+
+// The place of `entity` in `list`, or -1.
+int32_t IndexIn( const EntityList *list, const Entity *entity ) {
+    EntityNode *node = nullptr;
+    int32_t index = 0;
+    for ( list->First( node ); !list->IsEnd( node ); list->Next( node, 1 ) ) {
+        if ( list->Get( node ) == entity ) {
+            return index;
+        }
+        index++;
+    }
+    return -1;
+}
+
+} // namespace
+
+StateChecksum::StateChecksum() : crc( uint32_t( crc32( 0L, Z_NULL, 0 ) ) ) {
+}
+
+StateChecksum::~StateChecksum() {
+}
+
+void StateChecksum::AddBytes( const void *bytes, size_t count ) {
+    crc = uint32_t( crc32_z( crc, static_cast<const Bytef *>( bytes ), count ) );
+}
+
+// Laid out little-endian whatever the machine, so that the number is the same everywhere.
+void StateChecksum::AddInts( const int32_t *values, int count ) {
+    uint8_t bytes[64];
+    int used = 0;
+    for ( int i = 0; i < count; i++ ) {
+        const uint32_t value = uint32_t( values[i] );
+        for ( int b = 0; b < 4; b++ ) {
+            bytes[used++] = uint8_t( value >> ( 8 * b ) );
+        }
+        if ( used == int( sizeof( bytes ) ) ) {
+            AddBytes( bytes, size_t( used ) );
+            used = 0;
+        }
+    }
+    AddBytes( bytes, size_t( used ) );
+}
+
+void StateChecksum::AddInt( int32_t value ) {
+    AddInts( &value, 1 );
+}
+
+void StateChecksum::AddWorld( const World &world ) {
+    const int32_t camera[2] = { world.GetCameraX(), world.GetCameraY() };
+    AddInts( camera, 2 );
+
+    const Image *land = world.GetLandImage();
+    const int32_t size[2] = { land != nullptr ? land->GetWidth() : 0,
+                              land != nullptr ? land->GetHeight() : 0 };
+    AddInts( size, 2 );
+    if ( land != nullptr && land->GetPixels() != nullptr ) {
+        for ( int y = 0; y < size[1]; y++ ) {
+            AddBytes( land->GetPixels() + size_t( y ) * size_t( land->GetPitch() ), size_t( size[0] ) );
+        }
+    }
+
+    const EntityList *tanks = world.GetTanks();
+    const EntityList *bombs = world.GetBombs();
+    EntityNode *node = nullptr;
+    if ( tanks != nullptr ) {
+        AddInt( tanks->GetCount() );
+        for ( tanks->First( node ); !tanks->IsEnd( node ); tanks->Next( node, 1 ) ) {
+            const Tank *tank = static_cast<const Tank *>( tanks->Get( node ) );
+            const int32_t fields[10] = {
+                tank->GetX(),         tank->GetY(),          tank->GetState(),        tank->GetResumeState(),
+                tank->GetPower(),     tank->GetBodyAngle(),  tank->GetMoveFraction(), tank->GetBarrelMax(),
+                tank->GetBarrelMin(), tank->GetBarrelAngle() };
+            AddInts( fields, 10 );
+        }
+        const int32_t turn[2] = { IndexIn( tanks, world.GetCurrentTank() ),
+                                  IndexIn( tanks, world.GetCameraTarget() ) };
+        AddInts( turn, 2 );
+    }
+    if ( bombs != nullptr ) {
+        AddInt( bombs->GetCount() );
+        for ( bombs->First( node ); !bombs->IsEnd( node ); bombs->Next( node, 1 ) ) {
+            const Bomb *bomb = static_cast<const Bomb *>( bombs->Get( node ) );
+            const float time = bomb->GetFlightTime();
+            int32_t timeBits = 0;
+            std::memcpy( &timeBits, &time, sizeof( timeBits ) );
+            const int32_t fields[8] = {
+                bomb->GetX(),       bomb->GetY(),         bomb->GetState(),     bomb->GetLaunchX(),
+                bomb->GetLaunchY(), bomb->GetVelocityX(), bomb->GetVelocityY(), timeBits };
+            AddInts( fields, 8 );
+        }
+    }
+}

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Records the golden replay again: two minutes of scripted play (tools/golden_game.cpp) on the
+# bundled pictures, into tests/replays/golden.krec, which the test command then replays with
+# --timedemo on every build and fails on any divergence. Run it when the game's behaviour
+# changes on purpose (or its pictures do), and commit the new recording with that change.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+cmake --preset default > /dev/null
+cmake --build --preset default -j "$(nproc)" --target golden_game kelto_game
+mkdir -p tests/replays
+golden="$(realpath tests/replays)/golden.krec"
+(cd assets && ../build/default/golden_game "$golden")
+(cd assets && ../build/default/kelto --timedemo "$golden")
+echo "record-golden: wrote tests/replays/golden.krec ($(stat -c %s "$golden") bytes)"

@@ -1,0 +1,354 @@
+#include "app/App.h"
+#include "app/Game.h"
+#include "app/Options.h"
+#include "game/Bomb.h"
+#include "game/EntityList.h"
+#include "game/Tank.h"
+#include "game/World.h"
+#include "gfx/Image.h"
+#include "host/HostFile.h"
+#include "platform/Display.h"
+#include "replay/ReplayFile.h"
+#include "replay/ReplayKeys.h"
+#include "replay/ReplayRecorder.h"
+#include "tests/support/BmpWriter.h"
+#include "tests/support/LandScene.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+const int GROUND_TOP = 60; // the tanks are down within a second
+const int TANK_H = 10;
+const int GAME_FRAMES = 600;
+
+// The game's display is process-wide and is brought up once, as the entry function does.
+HeadlessBackend *backend = nullptr;
+
+class ReplayEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        HeadlessScope *scope = new HeadlessScope;
+        backend = &scope->Backend();
+        ASSERT_EQ( g_display.Init( MakeTestWindow(), 1, 640, 480, 8 ), 1 );
+    }
+};
+
+::testing::Environment *const environment = ::testing::AddGlobalTestEnvironment( new ReplayEnvironment );
+
+std::vector<uint8_t> Picture( int width, int height, uint8_t colour, int groundTop = 0 ) {
+    Image image( width, height );
+    image.Clear( colour );
+    if ( groundTop > 0 ) {
+        image.FillRect( 0, 0, width - 1, groundTop - 1, 0 );
+    }
+    return MakeBmpFromImage( image );
+}
+
+// Keys held from `first` to `last` frame (counted from 0).
+struct HeldKey {
+    int key;
+    int first;
+    int last;
+};
+
+// Four turns: the first tank drives, aims and fires; the second turns round, lowers its
+// barrel and fires further; the third drops a bomb at its own feet and falls into the
+// crater; the fourth drives and fires a long shot.
+const HeldKey SCRIPT[] = {
+    { DIK_RIGHT, 70, 89 },   { DIK_UP, 90, 99 },      { DIK_SPACE, 100, 139 },
+    { DIK_LEFT, 160, 169 },  { DIK_DOWN, 170, 174 },  { DIK_SPACE, 175, 254 },
+    { DIK_SPACE, 280, 280 }, { DIK_RIGHT, 320, 339 }, { DIK_SPACE, 340, 439 },
+};
+
+std::vector<uint8_t> ReadBytes( const std::string &path ) {
+    std::vector<uint8_t> bytes;
+    FILE *file = std::fopen( path.c_str(), "rb" );
+    if ( file != nullptr ) {
+        int c;
+        while ( ( c = std::fgetc( file ) ) != EOF ) {
+            bytes.push_back( uint8_t( c ) );
+        }
+        std::fclose( file );
+    }
+    return bytes;
+}
+
+class ReplayFixture : public ::testing::Test {
+protected:
+    ReplayFixture() : path( ::testing::TempDir() + "kelto-replay-test.krec" ) {
+        backend->ReleaseAllKeys();
+        PutPictures();
+        GameSetSeed( 99 );
+    }
+
+    ~ReplayFixture() override {
+        g_options = Options();
+        GameUseClockSeed();
+        HostClearMemoryFiles();
+        std::remove( path.c_str() );
+    }
+
+    void PutPictures() {
+        HostClearMemoryFiles();
+        PutMemoryFile( "background.bmp", Picture( 960, 720, 7 ) );
+        PutMemoryFile( "land.bmp", Picture( 1280, 960, 3, GROUND_TOP ) );
+        PutMemoryFile( "tank.bmp", Picture( 20, TANK_H, 5 ) );
+        PutMemoryFile( "bomb.bmp", Picture( 4, 4, 9 ) );
+    }
+
+    // Plays the script for `frames` frames with the keyboard, recording into `path`.
+    void RecordScriptedGame( World &world, int frames ) {
+        g_options = Options();
+        g_options.record = path;
+        ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+        for ( int frame = 0; frame < frames; frame++ ) {
+            backend->ReleaseAllKeys();
+            for ( const HeldKey &held : SCRIPT ) {
+                if ( frame >= held.first && frame <= held.last ) {
+                    backend->SetKey( held.key, 1 );
+                }
+            }
+            GameFrame( world );
+        }
+    }
+
+    // Replays `file` as a timedemo without a keyboard; returns GameEnd's exit code and
+    // leaves what was printed in `out` and `err`.
+    int Replay( const std::string &file, std::string &out, std::string &err ) {
+        backend->ReleaseAllKeys();
+        g_options = Options();
+        g_options.timedemo = file;
+        World world;
+        ::testing::internal::CaptureStdout();
+        ::testing::internal::CaptureStderr();
+        int result = GameStartup( nullptr, nullptr, world );
+        if ( result ) {
+            ReplayFile recording;
+            recording.Load( file.c_str() );
+            for ( int frame = 0; frame < recording.GetFrameCount(); frame++ ) {
+                GameFrame( world );
+            }
+            result = GameEnd( world ) == 0 ? 1 : 0;
+        }
+        out = ::testing::internal::GetCapturedStdout();
+        err = ::testing::internal::GetCapturedStderr();
+        return result;
+    }
+
+    std::string path;
+};
+
+int CountTanksBelow( World &world, int y ) {
+    int count = 0;
+    EntityNode *node = nullptr;
+    for ( Entity *tank = world.GetTanks()->First( node ); tank != nullptr;
+          tank = world.GetTanks()->Next( node, 1 ) ) {
+        count += tank->GetY() > y ? 1 : 0;
+    }
+    return count;
+}
+
+} // namespace
+
+TEST_F( ReplayFixture, ARecordedGameReplaysToTheSameStateAfterEverySecond ) {
+    {
+        World world;
+        RecordScriptedGame( world, GAME_FRAMES );
+        // The script did what it is for: four shots, all of them craters, and a tank that
+        // fell below the ground it stood on.
+        ASSERT_EQ( world.GetBombs()->GetCount(), 4 );
+        EntityNode *node = nullptr;
+        for ( Entity *bomb = world.GetBombs()->First( node ); bomb != nullptr;
+              bomb = world.GetBombs()->Next( node, 1 ) ) {
+            EXPECT_EQ( bomb->GetState(), Bomb::Exploded );
+        }
+        EXPECT_GE( CountTanksBelow( world, GROUND_TOP - TANK_H ), 1 );
+        EXPECT_EQ( GameEnd( world ), 0 );
+    }
+    ReplayFile recording;
+    ASSERT_EQ( recording.Load( path.c_str() ), 1 ) << recording.GetError();
+    EXPECT_EQ( recording.GetFrameCount(), GAME_FRAMES );
+    EXPECT_EQ( recording.GetBlocks().size(), size_t( GAME_FRAMES / REPLAY_BLOCK_FRAMES ) );
+    EXPECT_EQ( recording.GetFinished(), 1 );
+    ASSERT_EQ( recording.GetMatchStarts().size(), 1u );
+    // Unchanged frames take one run: the whole script is a few dozen runs, not 480 frames.
+    EXPECT_LT( recording.GetRuns().size(), 40u );
+
+    std::string out;
+    std::string err;
+    ASSERT_EQ( Replay( path, out, err ), 1 ) << err;
+    EXPECT_EQ( err, "" );
+    char checksum[16];
+    std::snprintf( checksum, sizeof( checksum ), "%08x", unsigned( recording.GetBlocks().back().checksum ) );
+    EXPECT_EQ( out.rfind( path + ": 600 frames, ", 0 ), 0u ) << out;
+    EXPECT_NE( out.find( std::string( "state checksum " ) + checksum + "\n" ), std::string::npos ) << out;
+}
+
+// A copy of the recording with one frame's keys changed and everything else, the checksums
+// above all, kept: the replay must notice at the first checkpoint after the change.
+TEST_F( ReplayFixture, OneChangedKeyIsCaughtAtTheNextCheckpoint ) {
+    {
+        World world;
+        RecordScriptedGame( world, GAME_FRAMES );
+        GameEnd( world );
+    }
+    ReplayFile recording;
+    ASSERT_EQ( recording.Load( path.c_str() ), 1 );
+    struct Change {
+        int frame;
+        uint16_t keys;
+        int divergesAt;
+    };
+    // Up dropped while the first tank aims; Down added while the fourth drives.
+    const Change changes[] = { { 95, 0, 120 }, { 330, 1u << 1 | 1u << 3, 360 } };
+    for ( const Change &change : changes ) {
+        const std::string copy = path + ".changed";
+        ReplayRecorder recorder;
+        uint32_t pictures[REPLAY_PICTURE_COUNT];
+        for ( int i = 0; i < REPLAY_PICTURE_COUNT; i++ ) {
+            pictures[i] = recording.GetPictureChecksum( i );
+        }
+        ASSERT_EQ( recorder.Create( copy.c_str(), recording.GetGameVersion().c_str(), pictures,
+                                    recording.GetRules() ),
+                   1 );
+        recorder.AddMatchStart( recording.GetMatchStarts()[0].columns );
+        for ( const ReplayBlock &block : recording.GetBlocks() ) {
+            int frame = block.firstFrame;
+            for ( int r = block.firstRun; r < block.firstRun + block.runCount; r++ ) {
+                const ReplayRun &run = recording.GetRuns()[r];
+                for ( int i = 0; i < run.length; i++, frame++ ) {
+                    recorder.AddFrame( frame == change.frame ? change.keys : run.keys );
+                }
+            }
+            recorder.EndBlock( block.checksum );
+        }
+        ASSERT_EQ( recorder.Finish( recording.GetBlocks().back().checksum ), 1 );
+
+        std::string out;
+        std::string err;
+        EXPECT_EQ( Replay( copy, out, err ), 0 );
+        EXPECT_EQ( err, "kelto: " + copy + ": replay diverges at frame " +
+                            std::to_string( change.divergesAt ) + "\n" );
+        EXPECT_EQ( out, "" );
+        std::remove( copy.c_str() );
+    }
+}
+
+// Every way a file can be wrong gives one line naming the file and the reason, and the game
+// does not start.
+TEST_F( ReplayFixture, BadFilesAreRefusedWithOneLineNamingTheReason ) {
+    {
+        World world;
+        RecordScriptedGame( world, 130 );
+        GameEnd( world );
+    }
+    const std::vector<uint8_t> good = ReadBytes( path );
+    ASSERT_GT( good.size(), 60u );
+    // The header: 8 magic, 2 format, 1 + 5 version, 16 pictures, 1 + 8 rules.
+    const size_t records = 8 + 2 + 1 + 5 + 16 + 1 + 8;
+    const size_t firstBlock = records + 1 + 4 + 16;
+    ASSERT_EQ( good[records], 'S' );
+    ASSERT_EQ( good[firstBlock], 'K' );
+
+    struct Case {
+        std::string reason;
+        std::vector<uint8_t> bytes;
+    };
+    std::vector<Case> cases;
+    auto changed = [&good]( size_t at, uint8_t value ) {
+        std::vector<uint8_t> bytes = good;
+        bytes[at] = value;
+        return bytes;
+    };
+    cases.push_back( { "not a Kelto recording", Picture( 4, 4, 9 ) } );
+    cases.push_back( { "recording format 2; this game reads format 1", changed( 8, 2 ) } );
+    cases.push_back( { "truncated in its header", std::vector<uint8_t>( good.begin(), good.begin() + 20 ) } );
+    cases.push_back( { "truncated at byte 105", std::vector<uint8_t>( good.begin(), good.begin() + 105 ) } );
+    cases.push_back( { "game version of 0 bytes", changed( 10, 0 ) } );
+    cases.push_back( { "200 rules is more than any game has", changed( 32, 200 ) } );
+    cases.push_back( { "has a block of absurd length at frame 0", changed( firstBlock + 5, 61 ) } );
+    cases.push_back( { "has a run of absurd length at frame 0", changed( firstBlock + 9, 0 ) } );
+    cases.push_back( { "holds keys this game does not know, at frame 0", changed( firstBlock + 8, 0x80 ) } );
+    cases.push_back( { "unknown record at byte 41", changed( records, 'X' ) } );
+    cases.push_back( { "skips from frame 0", changed( firstBlock + 3, 1 ) } );
+    std::vector<uint8_t> longer = good;
+    longer.push_back( 'K' );
+    cases.push_back( { "goes on after its end, at byte " + std::to_string( good.size() ), longer } );
+    cases.push_back( { "holds no match", std::vector<uint8_t>( good.begin(), good.begin() + records ) } );
+    std::vector<uint8_t> huge( size_t( REPLAY_MAX_FILE_SIZE ) + 1, 0 );
+    cases.push_back( { "67108865 bytes is longer than any recording", huge } );
+
+    for ( const Case &bad : cases ) {
+        PutMemoryFile( "bad.krec", bad.bytes );
+        g_options = Options();
+        g_options.replay = "bad.krec";
+        World world;
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ( GameStartup( nullptr, nullptr, world ), 0 ) << bad.reason;
+        EXPECT_EQ( ::testing::internal::GetCapturedStderr(),
+                   std::string( "kelto: bad.krec: " ) + bad.reason + "\n" );
+    }
+    HostRemoveMemoryFile( "bad.krec" );
+
+    // The same recording on other pictures.
+    PutMemoryFile( "land.bmp", Picture( 1280, 960, 4, GROUND_TOP ) );
+    g_options = Options();
+    g_options.replay = path;
+    World world;
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ( GameStartup( nullptr, nullptr, world ), 0 );
+    EXPECT_EQ( ::testing::internal::GetCapturedStderr(),
+               "kelto: " + path + ": was recorded with another land.bmp\n" );
+}
+
+// Cut anywhere, a file is either refused or, where the cut falls between two records (as a
+// crash leaves it), read as the shorter game it holds; nothing is read past its end (the
+// sanitizers watch each exact-sized copy).
+TEST_F( ReplayFixture, AFileCutAnywhereIsRefusedOrReadAsTheGameUpToTheCut ) {
+    {
+        World world;
+        RecordScriptedGame( world, 250 );
+        GameEnd( world );
+    }
+    const std::vector<uint8_t> good = ReadBytes( path );
+    int accepted = 0;
+    for ( size_t size = 0; size < good.size(); size++ ) {
+        std::vector<uint8_t> cut( good.begin(), good.begin() + long( size ) );
+        ReplayFile file;
+        if ( file.Parse( cut.data(), cut.size() ) ) {
+            accepted++;
+            EXPECT_EQ( file.GetFinished(), 0 );
+            EXPECT_LE( file.GetFrameCount(), 250 );
+        } else {
+            EXPECT_NE( std::strlen( file.GetError() ), 0u );
+        }
+    }
+    // After the first match, after each of the four whole blocks and after the short last
+    // one, before the end.
+    EXPECT_EQ( accepted, 6 );
+}
+
+TEST( ReplayKeys, EveryKeyTheGameReadsHasItsOwnBitAndNothingElseIsKept ) {
+    const int read[] = { DIK_LEFT, DIK_RIGHT, DIK_UP, DIK_DOWN, DIK_SPACE, 0x1C, 0x9C, 0x3B };
+    uint16_t all = 0;
+    for ( int code : read ) {
+        uint8_t state[256] = {};
+        state[code] = 0x80;
+        state[DIK_ESCAPE] = 0x80;
+        const uint16_t bits = ReplayKeysFromState( state );
+        EXPECT_EQ( bits & ( bits - 1 ), 0 ) << code;
+        EXPECT_EQ( bits & all, 0 ) << code;
+        all = uint16_t( all | bits );
+        uint8_t back[256];
+        ReplayKeysToState( bits, back );
+        state[DIK_ESCAPE] = 0;
+        EXPECT_EQ( std::memcmp( back, state, 256 ), 0 ) << code;
+    }
+    EXPECT_EQ( all, REPLAY_KEY_BITS );
+}
