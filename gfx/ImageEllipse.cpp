@@ -113,20 +113,15 @@ static void WalkEllipse( Exact rx, Exact ry, EllipsePlotter &plotter ) {
     }
 }
 
-// The span from x1 to x2 on row y, clipped like DrawHLine but taking ends that may lie
+// The span of half-width `half` around cx on row y, cut to the clip rectangle; its ends may lie
 // beyond the range of an int (an ellipse centred near the limits).
-static void FillSpan( Image &image, Wide x1, Wide x2, Wide y, uint8_t colour ) {
+static void FillSpan( Image &image, Exact cx, Exact half, Exact y, uint8_t colour ) {
     const Rect &clip = image.GetClipRect();
-    if ( x1 > x2 ) {
-        Wide swap = x1;
-        x1 = x2;
-        x2 = swap;
+    const Exact left = Larger( cx - half, clip.left );
+    const Exact right = Smaller( cx + half, clip.right );
+    if ( left <= right && y >= clip.top && y <= clip.bottom ) {
+        image.DrawHLine( int( left ), int( right ), int( y ), colour );
     }
-    if ( x2 < clip.left || x1 > clip.right || y < clip.top || y > clip.bottom ) {
-        return;
-    }
-    image.DrawHLine( int( x1 < clip.left ? clip.left : x1 ), int( x2 > clip.right ? clip.right : x2 ),
-                     int( y ), colour );
 }
 
 // The walk visits a row again and again as x grows, each span wider than the last; only the
@@ -150,9 +145,9 @@ public:
         if ( !pending ) {
             return;
         }
-        FillSpan( image, Wide( cx + rowX ), Wide( cx - rowX ), Wide( cy + rowY ), colour );
+        FillSpan( image, cx, rowX, cy + rowY, colour );
         if ( rowY != 0 ) {
-            FillSpan( image, Wide( cx + rowX ), Wide( cx - rowX ), Wide( cy - rowY ), colour );
+            FillSpan( image, cx, rowX, cy - rowY, colour );
         }
         pending = 0;
     }
