@@ -35,6 +35,7 @@ static const int CAMERA_OFFSET_Y = 240;
 
 static ReplaySession replaySession;
 
+static std::string dataFolder;
 static int useFixedSeed = 0;
 static unsigned fixedSeed = 0;
 
@@ -45,6 +46,14 @@ void GameSetSeed( unsigned seed ) {
 
 void GameUseClockSeed() {
     useFixedSeed = 0;
+}
+
+void GameSetDataFolder( const std::string &folder ) {
+    dataFolder = folder;
+}
+
+std::string GameDataPath( const char *name ) {
+    return dataFolder + name;
 }
 
 static int Complain( const char *fileName, const char *reason ) {
@@ -74,13 +83,15 @@ static int CheckScreenPicture( const char *fileName ) {
 // Both sprites are cut raw from whole pictures; the temporary pictures live until both are
 // built, and the bomb's goes first.
 static int BuildSprites() {
+    const std::string tankFile = GameDataPath( GAME_TANK_FILE );
+    const std::string bombFile = GameDataPath( GAME_BOMB_FILE );
     Image tankPicture( 1, 1 );
-    if ( !tankPicture.LoadBmp( GAME_TANK_FILE ) ) {
-        return Complain( GAME_TANK_FILE, BmpGetLastError() );
+    if ( !tankPicture.LoadBmp( tankFile.c_str() ) ) {
+        return Complain( tankFile.c_str(), BmpGetLastError() );
     }
     Image bombPicture( 1, 1 );
-    if ( !bombPicture.LoadBmp( GAME_BOMB_FILE ) ) {
-        return Complain( GAME_BOMB_FILE, BmpGetLastError() );
+    if ( !bombPicture.LoadBmp( bombFile.c_str() ) ) {
+        return Complain( bombFile.c_str(), BmpGetLastError() );
     }
     g_tankSprite.Build( tankPicture, tankPicture.GetBounds(), 0 );
     g_bombSprite.Build( bombPicture, bombPicture.GetBounds(), 0 );
@@ -102,8 +113,11 @@ static int StartReplaySession() {
         mode = ReplaySession::MODE_TIMEDEMO;
         fileName = g_options.timedemo.c_str();
     }
-    const char *const pictures[REPLAY_PICTURE_COUNT] = { GAME_BACKGROUND_FILE, GAME_LAND_FILE, GAME_TANK_FILE,
-                                                         GAME_BOMB_FILE };
+    const std::string files[REPLAY_PICTURE_COUNT] = {
+        GameDataPath( GAME_BACKGROUND_FILE ), GameDataPath( GAME_LAND_FILE ), GameDataPath( GAME_TANK_FILE ),
+        GameDataPath( GAME_BOMB_FILE ) };
+    const char *const pictures[REPLAY_PICTURE_COUNT] = { files[0].c_str(), files[1].c_str(), files[2].c_str(),
+                                                         files[3].c_str() };
     const std::vector<int32_t> rules = { g_options.classic, g_options.hits };
     if ( !replaySession.Start( mode, fileName, KELTO_VERSION, pictures, rules ) ) {
         return 0;
@@ -124,12 +138,14 @@ static uint32_t StateChecksumOf( const World &world ) {
 
 int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     g_keyboard.Init( instance, window );
+    const std::string backgroundFile = GameDataPath( GAME_BACKGROUND_FILE );
+    const std::string landFile = GameDataPath( GAME_LAND_FILE );
 
-    if ( !CheckScreenPicture( GAME_BACKGROUND_FILE ) ) {
+    if ( !CheckScreenPicture( backgroundFile.c_str() ) ) {
         return 0;
     }
-    if ( !g_display.LoadPalette( GAME_BACKGROUND_FILE ) ) {
-        return Complain( GAME_BACKGROUND_FILE, BmpGetLastError() );
+    if ( !g_display.LoadPalette( backgroundFile.c_str() ) ) {
+        return Complain( backgroundFile.c_str(), BmpGetLastError() );
     }
     g_display.ApplyPalette();
 
@@ -138,10 +154,10 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
         return 0;
     }
 
-    if ( !CheckScreenPicture( GAME_LAND_FILE ) ) {
+    if ( !CheckScreenPicture( landFile.c_str() ) ) {
         return 0;
     }
-    world.Load( &g_display, GAME_LAND_FILE, GAME_BACKGROUND_FILE );
+    world.Load( &g_display, landFile.c_str(), backgroundFile.c_str() );
 
     if ( !StartReplaySession() ) {
         return 0;

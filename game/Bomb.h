@@ -1,6 +1,7 @@
 #ifndef KELTO_GAME_BOMB_H
 #define KELTO_GAME_BOMB_H
 
+#include "game/BombFlight.h"
 #include "game/Entity.h"
 
 class Sprite;
@@ -24,11 +25,8 @@ public:
     void Draw( Image &target ) override;
     void Update() override;
 
-    float GetFlightTime() const { return flightTime; }
-    int GetLaunchX() const { return launchX; }
-    int GetLaunchY() const { return launchY; }
-    int GetVelocityX() const { return velocityX; }
-    int GetVelocityY() const { return velocityY; }
+    float GetFlightTime() const { return flight.GetTime(); }
+    const BombFlight &GetFlight() const { return flight; }
 
     // The crater's half-width and half-height.
     static constexpr int CRATER_RX = 50;
@@ -36,14 +34,9 @@ public:
 
 private:
     void Fly();
-    int HitsLand( int column, int row ) const;
     void Explode();
 
-    int launchX;
-    int launchY;
-    int velocityX; // 1/256 pixel per time unit, positive = right
-    int velocityY; // 1/256 pixel per time unit, positive = up
-    float flightTime;
+    BombFlight flight;
 };
 
 extern Sprite g_bombSprite;

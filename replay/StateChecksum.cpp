@@ -92,12 +92,13 @@ void StateChecksum::AddWorld( const World &world ) {
         AddInt( bombs->GetCount() );
         for ( bombs->First( node ); !bombs->IsEnd( node ); bombs->Next( node, 1 ) ) {
             const Bomb *bomb = static_cast<const Bomb *>( bombs->Get( node ) );
-            const float time = bomb->GetFlightTime();
+            const BombFlight &flight = bomb->GetFlight();
+            const float time = flight.GetTime();
             int32_t timeBits = 0;
             std::memcpy( &timeBits, &time, sizeof( timeBits ) );
             const int32_t fields[8] = {
-                bomb->GetX(),       bomb->GetY(),         bomb->GetState(),     bomb->GetLaunchX(),
-                bomb->GetLaunchY(), bomb->GetVelocityX(), bomb->GetVelocityY(), timeBits };
+                bomb->GetX(),        bomb->GetY(),          bomb->GetState(),      flight.GetLaunchX(),
+                flight.GetLaunchY(), flight.GetVelocityX(), flight.GetVelocityY(), timeBits };
             AddInts( fields, 8 );
         }
     }
