@@ -180,6 +180,8 @@ void GameFrame( World &world ) {
         world.SetCameraY( target->GetY() - CAMERA_OFFSET_Y );
     }
     g_keyState = g_keyboard.Poll();
+    // The key sources: a replay supplies the whole recorded key state. Then the recorder
+    // keeps the key state the game reads in this frame, whoever supplied it.
     g_keyState = replaySession.SupplyKeys( g_keyState );
     replaySession.RecordKeys( g_keyState );
     world.Update();

@@ -32,6 +32,8 @@ public:
                const char *const pictureFiles[REPLAY_PICTURE_COUNT], const std::vector<int32_t> &rules );
 
     Mode GetMode() const { return mode; }
+    // 1 while a replay or a timedemo supplies the keys: no other key source may change them.
+    int IsPlayback() const { return mode == MODE_REPLAY || mode == MODE_TIMEDEMO; }
     // In a replay, the rules the game was recorded with.
     const std::vector<int32_t> &GetRecordedRules() const { return replay.GetRules(); }
 
@@ -55,7 +57,6 @@ private:
     ReplaySession( const ReplaySession & ) = delete;
     ReplaySession &operator=( const ReplaySession & ) = delete;
 
-    int IsPlayback() const { return mode == MODE_REPLAY || mode == MODE_TIMEDEMO; }
     int Refuse( const char *reason );
     void Report( const char *reason );
     void Stop( const char *reason );
