@@ -6,8 +6,6 @@
 
 #include "host/HostTypes.h"
 
-class Display;
-
 // Runs the game; returns the exit code: the quit message's value (0), or 1 when the window,
 // the display or the game's start-up could not be brought up (one line on standard error
 // says which).
@@ -23,7 +21,5 @@ int RunFrameLoop( void ( *frame )( void *context ), void *context );
 
 // 1 while the application is in front; frames run only then.
 extern int32_t g_appActive;
-
-extern Display g_display;
 
 #endif

@@ -1,9 +1,10 @@
 #include "game/Bomb.h"
 
-#include "game/TrigTable.h"
+#include "game/Globals.h"
 #include "game/World.h"
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
+#include "gfx/TrigTable.h"
 #include "land/Land.h"
 #include "land/LandTile.h"
 #include "platform/Display.h"

@@ -42,6 +42,4 @@ private:
     float flightTime;
 };
 
-extern Sprite g_bombSprite;
-
 #endif
