@@ -39,6 +39,4 @@ private:
     BombFlight flight;
 };
 
-extern Sprite g_bombSprite;
-
 #endif

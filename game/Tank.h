@@ -60,6 +60,4 @@ private:
     int barrelAngle;
 };
 
-extern Sprite g_tankSprite;
-
 #endif
