@@ -166,8 +166,8 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
 
     // Four tanks on the top edge at random columns, in their falling state; the first gets
     // the turn and the camera.
-    int columns[TANK_COUNT];
-    ChooseTankColumns( world.GetLandImage()->GetWidth(), columns );
+    int columns[TANK_PLACEMENT_COUNT];
+    ChooseTankColumns( world, columns );
     if ( !PlaceTanks( world, columns ) ) {
         return Complain( "tanks", "out of memory" );
     }

@@ -60,7 +60,7 @@ std::vector<uint8_t> Recording( const char *directory, int frames, int finish ) 
     if ( !recorder.Create( path.c_str(), "1.0.0", pictures, { 0, 5 } ) ) {
         std::exit( 1 );
     }
-    const int columns[TANK_COUNT] = { 10, 400, 800, 1200 };
+    const int columns[TANK_PLACEMENT_COUNT] = { 10, 400, 800, 1200 };
     recorder.AddMatchStart( columns );
     for ( int frame = 0; frame < frames; frame++ ) {
         const int full =

@@ -4,6 +4,7 @@
 #include "game/Globals.h"
 #include "game/Tank.h"
 #include "game/World.h"
+#include "gfx/Image.h"
 
 #include <cstdlib>
 #include <new>
@@ -22,7 +23,9 @@ TankColumnSource *GetTankColumnSource() {
     return columnSource;
 }
 
-void ChooseTankColumns( int landWidth, int columns[TANK_COUNT] ) {
+void ChooseTankColumns( const World &world, int columns[TANK_PLACEMENT_COUNT] ) {
+    const Image *land = world.GetLandImage();
+    const int landWidth = land != nullptr && land->GetWidth() > 0 ? land->GetWidth() : 1;
     if ( columnSource != nullptr ) {
         columnSource->Choose( landWidth, columns );
     } else {
@@ -30,35 +33,33 @@ void ChooseTankColumns( int landWidth, int columns[TANK_COUNT] ) {
     }
 }
 
-void DrawTankColumns( int landWidth, int columns[TANK_COUNT] ) {
-    for ( int i = 0; i < TANK_COUNT; i++ ) {
-        columns[i] = landWidth > 0 ? std::rand() % landWidth : 0;
+void DrawTankColumns( int landWidth, int columns[TANK_PLACEMENT_COUNT] ) {
+    for ( int i = 0; i < TANK_PLACEMENT_COUNT; i++ ) {
+        columns[i] = std::rand() % landWidth;
     }
 }
 
-int PlaceTanks( World &world, const int columns[TANK_COUNT] ) {
+int PlaceTanks( World &world, const int columns[TANK_PLACEMENT_COUNT] ) {
     EntityList *tanks = world.GetTanks();
     if ( tanks == nullptr ) {
         return 0;
     }
-    Entity *first = nullptr;
-    for ( int i = 0; i < TANK_COUNT; i++ ) {
+    for ( int i = 0; i < TANK_PLACEMENT_COUNT; i++ ) {
         Tank *tank = new ( std::nothrow ) Tank( columns[i], 0, &g_tankSprite, &world );
-        if ( tank == nullptr ) {
-            continue;
-        }
         const int before = tanks->GetCount();
-        world.AddTank( tank );
-        if ( tanks->GetCount() == before ) {
-            delete tank;
-        } else if ( first == nullptr ) {
-            first = tank;
+        if ( tank != nullptr ) {
+            world.AddTank( tank );
+            if ( tanks->GetCount() == before ) {
+                delete tank;
+            }
         }
     }
-    if ( first == nullptr ) {
+    if ( tanks->GetCount() == 0 ) {
         return 0;
     }
-    world.SetCurrentTank( first );
-    world.SetCameraTarget( first );
-    return 1;
+    EntityNode *first = nullptr;
+    Entity *tank = tanks->First( first );
+    world.SetCurrentTank( tank );
+    world.SetCameraTarget( tank );
+    return tanks->GetCount();
 }

@@ -29,7 +29,7 @@ const uint8_t REPLAY_TAG_END = 'E';
 
 struct ReplayMatchStart {
     int frame; // the frame during which the match started; 0 for the first
-    int columns[TANK_COUNT];
+    int columns[TANK_PLACEMENT_COUNT];
 };
 
 // `length` frames in a row with the same keys held.

@@ -59,10 +59,10 @@ int ReplayRecorder::Create( const char *fileName, const char *gameVersion,
 }
 
 // Kept until the block it falls in is written, so that it reaches the disk with its keys.
-void ReplayRecorder::AddMatchStart( const int columns[TANK_COUNT] ) {
+void ReplayRecorder::AddMatchStart( const int columns[TANK_PLACEMENT_COUNT] ) {
     Put( REPLAY_TAG_MATCH, 1 );
     Put( uint32_t( currentFrame ), 4 );
-    for ( int i = 0; i < TANK_COUNT; i++ ) {
+    for ( int i = 0; i < TANK_PLACEMENT_COUNT; i++ ) {
         Put( uint32_t( columns[i] ), 4 );
     }
 }

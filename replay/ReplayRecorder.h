@@ -25,7 +25,7 @@ public:
 
     // The columns of a match that starts during the frame whose keys came last (frame 0 for
     // the first match, which starts before any frame).
-    void AddMatchStart( const int columns[TANK_COUNT] );
+    void AddMatchStart( const int columns[TANK_PLACEMENT_COUNT] );
 
     // The keys the game reads in the current frame. Returns 1 when this frame fills the
     // block, which then waits for the state's checksum in EndBlock.

@@ -188,7 +188,7 @@ void ReplaySession::Diverge() {
 }
 
 // A recording notes the columns drawn; a replay gives back the ones noted for this frame.
-void ReplaySession::Choose( int landWidth, int columns[TANK_COUNT] ) {
+void ReplaySession::Choose( int landWidth, int columns[TANK_PLACEMENT_COUNT] ) {
     DrawTankColumns( landWidth, columns );
     if ( mode == MODE_RECORD ) {
         recorder.AddMatchStart( columns );
@@ -206,7 +206,7 @@ void ReplaySession::Choose( int landWidth, int columns[TANK_COUNT] ) {
         return;
     }
     const ReplayMatchStart &start = starts[matchIndex++];
-    for ( int i = 0; i < TANK_COUNT; i++ ) {
+    for ( int i = 0; i < TANK_PLACEMENT_COUNT; i++ ) {
         if ( start.columns[i] >= landWidth ) {
             char reason[96];
             std::snprintf( reason, sizeof( reason ), "tank column %d is outside the %d-pixel land",

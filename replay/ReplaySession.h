@@ -51,7 +51,7 @@ public:
     // asks for: 0, or 1 after one line on standard error.
     int Finish( uint32_t checksum );
 
-    void Choose( int landWidth, int columns[TANK_COUNT] ) override;
+    void Choose( int landWidth, int columns[TANK_PLACEMENT_COUNT] ) override;
 
 private:
     ReplaySession( const ReplaySession & ) = delete;

@@ -594,8 +594,8 @@ int CheckTanks( World &world ) {
             good = 0;
         }
     }
-    if ( number != TANK_COUNT ) {
-        std::fprintf( stderr, "soak: FAILED: %d tanks instead of %d\n", number, TANK_COUNT );
+    if ( number != TANK_PLACEMENT_COUNT ) {
+        std::fprintf( stderr, "soak: FAILED: %d tanks instead of %d\n", number, TANK_PLACEMENT_COUNT );
         good = 0;
     }
     return good;
