@@ -59,6 +59,4 @@ private:
     int barrelAngle;
 };
 
-extern Sprite g_tankSprite;
-
 #endif
