@@ -1,5 +1,6 @@
 #include "game/Bomb.h"
 #include "game/EntityList.h"
+#include "game/Globals.h"
 #include "game/Tank.h"
 #include "game/World.h"
 #include "gfx/Image.h"
@@ -8,7 +9,7 @@
 #include "host/HostSurface.h"
 #include "host/HostWindow.h"
 #include "host/headless/HeadlessBackend.h"
-#include "host/sdl/FrameConversion.h"
+#include "host/FrameConversion.h"
 #include "platform/Display.h"
 #include "platform/Keyboard.h"
 

@@ -1,7 +1,7 @@
 // Plays the browser build in Debian's headless Chromium: the page loads from a local server,
 // the canvas shows the scene (not black) once the tanks can have landed, a Space press and
-// release changes the picture, the game keeps 60 updates per second, and Escape ends the game
-// and offers a new one. Prints the main thread's time per step and the download's size.
+// release changes the picture, the game keeps 60 updates per second and stops while the window
+// is away, and Escape ends the game and offers a new one. Prints the main thread's time per step and the download's size.
 //
 // Usage: node BrowserGame.mjs <build/web directory> [--settle SECONDS]
 import { chromium } from 'playwright-core';
@@ -84,6 +84,18 @@ try {
   await sleep(1500);
   const after = await picture(page);
   check(after.hash !== before.hash, 'the picture changed with the shot');
+
+  // Switching away (the window's focus goes) stops the game until it comes back.
+  const frames = () => page.evaluate(() => window.kelto.frames);
+  await page.evaluate(() => window.dispatchEvent(new FocusEvent('blur')));
+  const away = await frames();
+  await sleep(1000);
+  const stillAway = await frames();
+  await page.evaluate(() => window.dispatchEvent(new FocusEvent('focus')));
+  await sleep(500);
+  const back = await frames();
+  check(stillAway - away <= 1 && back - stillAway > 15,
+        `no updates while away (${stillAway - away} in 1 s), updates again after (${back - stillAway} in 0.5 s)`);
 
   const timing = await page.evaluate(() => window.kelto.stepMilliseconds / Math.max(1, window.kelto.steps));
   console.log(`main thread: ${timing.toFixed(3)} ms a step that runs frames`);

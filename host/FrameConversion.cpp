@@ -1,4 +1,4 @@
-#include "host/sdl/FrameConversion.h"
+#include "host/FrameConversion.h"
 
 void BuildPaletteLookup( const HostPaletteEntry *palette, const PixelLayout &layout, uint32_t lookup[256] ) {
     for ( int index = 0; index < 256; ++index ) {
