@@ -29,6 +29,9 @@ public:
     int GetBarrelMax() const { return barrelMax; }
     int GetBarrelMin() const { return barrelMin; }
     int GetBarrelDirection() const;
+    // 1 while the ground under the middle of its bottom edge holds it (with its picture and
+    // World given).
+    int IsOnGround() const;
 
     static constexpr int MAX_POWER = 500;
     static constexpr int SPEED = 100;
@@ -47,7 +50,6 @@ private:
     int TraceRise( int side ) const;
     int AngleForTangent( int tangent ) const;
     int Pixel( int dx, int dy ) const; // the ground dx columns right of, dy rows below the probe point
-    int IsOnGround() const;
     int FacesLeft() const;
     int IsSolid( int column, int row ) const;
     void ClampX();
