@@ -3,27 +3,27 @@
 #include "host/HostFile.h"
 #include "host/HostWindow.h"
 #include "replay/ReplayKeys.h"
+#include "replay/StateChecksum.h"
 
 #include <cstdio>
 #include <cstring>
-#include <zlib.h>
 
 namespace {
 
-// The CRC-32 of a whole file's bytes; 1, or 0 when it cannot be read.
+// The checksum of a whole file's bytes; 1, or 0 when it cannot be read.
 int FileChecksum( const char *fileName, uint32_t &checksum ) {
     HostFile *file = HostFileOpen( fileName );
     if ( file == nullptr ) {
         return 0;
     }
-    uLong crc = crc32( 0L, Z_NULL, 0 );
-    uint8_t buffer[65536];
-    int64_t read = 0;
-    while ( ( read = HostFileRead( file, buffer, sizeof( buffer ) ) ) > 0 ) {
-        crc = crc32_z( crc, buffer, size_t( read ) );
-    }
+    const int64_t size = HostFileGetSize( file );
+    std::vector<uint8_t> bytes( size_t( size > 0 ? size : 0 ) );
+    const int64_t read = bytes.empty() ? 0 : HostFileRead( file, bytes.data(), size );
     HostFileClose( file );
-    checksum = uint32_t( crc );
+    if ( read != size ) {
+        return 0;
+    }
+    checksum = StateChecksum::OfBytes( bytes.data(), bytes.size() );
     return 1;
 }
 

@@ -7,7 +7,10 @@
 #include "gfx/Image.h"
 
 #include <cstring>
-#include <zlib.h>
+
+// xxHash is used from its header alone, so that every build compiles the same code.
+#define XXH_INLINE_ALL
+#include <xxhash.h>
 
 namespace {
 
@@ -26,31 +29,34 @@ int32_t IndexIn( const EntityList *list, const Entity *entity ) {
 
 } // namespace
 
-StateChecksum::StateChecksum() : crc( uint32_t( crc32( 0L, Z_NULL, 0 ) ) ) {
+StateChecksum::StateChecksum() {
 }
 
 StateChecksum::~StateChecksum() {
 }
 
-void StateChecksum::AddBytes( const void *bytes, size_t count ) {
-    crc = uint32_t( crc32_z( crc, static_cast<const Bytef *>( bytes ), count ) );
+uint32_t StateChecksum::OfBytes( const void *data, size_t count ) {
+    return uint32_t( XXH3_64bits( data, count ) );
+}
+
+uint32_t StateChecksum::Get() const {
+    return OfBytes( bytes.data(), bytes.size() );
 }
 
 // Laid out little-endian whatever the machine, so that the number is the same everywhere.
 void StateChecksum::AddInts( const int32_t *values, int count ) {
-    uint8_t bytes[64];
-    int used = 0;
     for ( int i = 0; i < count; i++ ) {
         const uint32_t value = uint32_t( values[i] );
         for ( int b = 0; b < 4; b++ ) {
-            bytes[used++] = uint8_t( value >> ( 8 * b ) );
-        }
-        if ( used == int( sizeof( bytes ) ) ) {
-            AddBytes( bytes, size_t( used ) );
-            used = 0;
+            bytes.push_back( uint8_t( value >> ( 8 * b ) ) );
         }
     }
-    AddBytes( bytes, size_t( used ) );
+}
+
+void StateChecksum::AddHash( uint64_t hash ) {
+    for ( int b = 0; b < 8; b++ ) {
+        bytes.push_back( uint8_t( hash >> ( 8 * b ) ) );
+    }
 }
 
 void StateChecksum::AddInt( int32_t value ) {
@@ -65,11 +71,18 @@ void StateChecksum::AddWorld( const World &world ) {
     const int32_t size[2] = { land != nullptr ? land->GetWidth() : 0,
                               land != nullptr ? land->GetHeight() : 0 };
     AddInts( size, 2 );
-    if ( land != nullptr && land->GetPixels() != nullptr ) {
+    // The picture's rows one after another, hashed apart from the rest: a million bytes.
+    std::vector<uint8_t> rows;
+    const uint8_t *pixels = land != nullptr ? land->GetPixels() : nullptr;
+    size_t length = pixels != nullptr ? size_t( size[0] ) * size_t( size[1] ) : 0;
+    if ( pixels != nullptr && land->GetPitch() != size[0] ) {
         for ( int y = 0; y < size[1]; y++ ) {
-            AddBytes( land->GetPixels() + size_t( y ) * size_t( land->GetPitch() ), size_t( size[0] ) );
+            const uint8_t *row = pixels + size_t( y ) * size_t( land->GetPitch() );
+            rows.insert( rows.end(), row, row + size[0] );
         }
+        pixels = rows.data();
     }
+    AddHash( XXH3_64bits( pixels, length ) );
 
     const EntityList *tanks = world.GetTanks();
     const EntityList *bombs = world.GetBombs();

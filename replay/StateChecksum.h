@@ -4,11 +4,12 @@
 // One number for everything that decides how the game goes on: the camera, the land picture,
 // every field of every tank and bomb, whose turn it is, and whatever the caller adds (the
 // match's scores). A replay that reaches the same number after every second of play is
-// playing the same game. The number is the CRC-32 of those values laid out little-endian
-// in a fixed order (docs/replay-format.md), so it is the same on every build and machine.
+// playing the same game. The values are laid out little-endian in a fixed order and hashed
+// with XXH3 (docs/replay-format.md), so the number is the same on every build and machine.
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 class World;
 
@@ -20,13 +21,17 @@ public:
     void AddWorld( const World &world );
     void AddInt( int32_t value );
 
-    uint32_t Get() const { return crc; }
+    // The low 32 bits of the XXH3 hash of what was added.
+    uint32_t Get() const;
+
+    // The low 32 bits of the XXH3 hash of `count` bytes: the recordings' picture checksums.
+    static uint32_t OfBytes( const void *bytes, size_t count );
 
 private:
-    void AddBytes( const void *bytes, size_t count );
     void AddInts( const int32_t *values, int count );
+    void AddHash( uint64_t hash );
 
-    uint32_t crc;
+    std::vector<uint8_t> bytes; // the values laid out, the land as its own hash
 };
 
 #endif
