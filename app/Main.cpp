@@ -19,6 +19,7 @@ int main( int argc, char **argv ) {
         break;
     }
 
+    g_options = options;
     SdlBackend backend( options.windowed == 1 );
     if ( !backend.Init() ) {
         std::fprintf( stderr, "kelto: no display available: %s\n", backend.GetError() );
