@@ -77,6 +77,31 @@ const uint8_t GLYPHS[LAST_CHARACTER - FIRST_CHARACTER + 1][Font::GLYPH_HEIGHT] =
     { 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00 }, // _
 };
 
+// A row's five bits as a mask of eight bytes in memory order, the leftmost pixel first: the
+// lowest byte of the word is the first in memory.
+static_assert( __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the glyph rows' masks are little-endian" );
+constexpr uint64_t RowMask( int bits ) {
+    uint64_t mask = 0;
+    for ( int column = 0; column < Font::GLYPH_WIDTH; column++ ) {
+        if ( bits & ( 0x10 >> column ) ) {
+            mask |= 0xFFull << ( 8 * column );
+        }
+    }
+    return mask;
+}
+
+struct RowMaskTable {
+    uint64_t masks[32];
+    constexpr RowMaskTable() : masks() {
+        for ( int bits = 0; bits < 32; bits++ ) {
+            masks[bits] = RowMask( bits );
+        }
+    }
+    constexpr uint64_t operator[]( int bits ) const { return masks[bits]; }
+};
+
+constexpr RowMaskTable ROW_MASKS;
+
 const uint8_t *GlyphOf( char character ) {
     int code = static_cast<unsigned char>( character );
     if ( code >= 'a' && code <= 'z' ) {
@@ -104,8 +129,10 @@ void Font::Draw( Image &target, int x, int y, const char *text, uint8_t colour, 
     DrawGlyphs( target, x, y, text, colour, scale );
 }
 
-// Glyphs wholly inside the clip rectangle, nearly all of them, are written straight into the
-// rows; the others go through the clipped fill.
+// Glyphs at scale 1 with eight columns to spare inside the clip rectangle, nearly all of
+// them, are written eight pixels of a row at a time through a mask of the row's bits: the
+// three pixels right of the glyph are written back as they were. The others go through the
+// clipped fill.
 void Font::DrawGlyphs( Image &target, int x, int y, const char *text, uint8_t colour, int scale ) {
     const Rect &clip = target.GetClipRect();
     uint8_t *pixels = target.GetPixels();
@@ -113,21 +140,26 @@ void Font::DrawGlyphs( Image &target, int x, int y, const char *text, uint8_t co
         return;
     }
     const int pitch = target.GetPitch();
+    const int rowsInside = scale == 1 && y >= clip.top && y + GLYPH_HEIGHT - 1 <= clip.bottom;
+    const uint64_t colours = 0x0101010101010101ull * colour;
     for ( ; *text != '\0'; text++, x += ADVANCE * scale ) {
         const uint8_t *glyph = GlyphOf( *text );
-        const int inside = x >= clip.left && y >= clip.top && x + GLYPH_WIDTH * scale - 1 <= clip.right &&
-                           y + GLYPH_HEIGHT * scale - 1 <= clip.bottom;
+        if ( rowsInside && x >= clip.left && x + 7 <= clip.right ) {
+            uint8_t *line = pixels + y * pitch + x;
+            for ( int row = 0; row < GLYPH_HEIGHT; row++, line += pitch ) {
+                const uint64_t mask = ROW_MASKS[glyph[row]];
+                uint64_t eight;
+                std::memcpy( &eight, line, sizeof( eight ) );
+                eight = ( eight & ~mask ) | ( colours & mask );
+                std::memcpy( line, &eight, sizeof( eight ) );
+            }
+            continue;
+        }
         for ( int row = 0; row < GLYPH_HEIGHT; row++ ) {
-            const uint8_t bits = glyph[row];
-            for ( int column = 0; bits != 0 && column < GLYPH_WIDTH; column++ ) {
-                if ( ( bits & ( 0x10 >> column ) ) == 0 ) {
-                    continue;
-                }
-                const int left = x + column * scale;
-                const int top = y + row * scale;
-                if ( inside && scale == 1 ) {
-                    pixels[top * pitch + left] = colour;
-                } else {
+            for ( int column = 0; column < GLYPH_WIDTH; column++ ) {
+                if ( glyph[row] & ( 0x10 >> column ) ) {
+                    const int left = x + column * scale;
+                    const int top = y + row * scale;
                     target.FillRect( left, top, left + scale - 1, top + scale - 1, colour );
                 }
             }
