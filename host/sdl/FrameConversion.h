@@ -22,4 +22,9 @@ void BuildPaletteLookup( const HostPaletteEntry *palette, const PixelLayout &lay
 void ConvertFrame( const uint8_t *pixels, int pitch, int width, int height, const uint32_t lookup[256],
                    void *destination, int destinationPitch );
 
+// Where the processor has AVX-512 byte shuffles (VBMI) the conversion looks up 64 pixels at a
+// time with them; tests and benchmarks turn that off (0) to try the plain loop on the same
+// machine. On (1) by default.
+void FrameConversionAllowByteShuffles( int allow );
+
 #endif

@@ -113,6 +113,31 @@ TEST( FrameConversion, RowsFollowBothPitchesAndPaddingIsLeftAlone ) {
     }
 }
 
+// The 64-pixel path with byte shuffles (where the processor has them) against the plain loop:
+// rows shorter and longer than a block, ends inside a block, pitches wider than the rows.
+TEST( FrameConversion, ByteShufflesGiveThePlainLoopsPixels ) {
+    uint32_t seed = 777;
+    auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+    uint32_t lookup[256];
+    for ( uint32_t &entry : lookup ) {
+        entry = next();
+    }
+    for ( int width : { 1, 63, 64, 65, 200, 640 } ) {
+        const int height = 3, pitch = width + 5, targetPixelsPerRow = width + 3;
+        std::vector<uint8_t> source( pitch * height );
+        for ( uint8_t &index : source ) {
+            index = static_cast<uint8_t>( next() >> 24 );
+        }
+        std::vector<uint32_t> plain( targetPixelsPerRow * height, 0xDEADBEEFu ), shuffled = plain;
+        FrameConversionAllowByteShuffles( 0 );
+        ConvertFrame( source.data(), pitch, width, height, lookup, plain.data(), targetPixelsPerRow * 4 );
+        FrameConversionAllowByteShuffles( 1 );
+        ConvertFrame( source.data(), pitch, width, height, lookup, shuffled.data(), targetPixelsPerRow * 4 );
+        EXPECT_EQ( plain, shuffled ) << "width " << width;
+        EXPECT_EQ( plain[width - 1], lookup[source[width - 1]] ) << "width " << width;
+    }
+}
+
 TEST( SdlKeyMap, TheGameKeysAndTheExtendedKeysHaveTheirCodes ) {
     EXPECT_EQ( DIK_SPACE, SdlScancodeToDik( SDL_SCANCODE_SPACE ) );
     EXPECT_EQ( DIK_UP, SdlScancodeToDik( SDL_SCANCODE_UP ) );
