@@ -1,6 +1,7 @@
 #include "game/TankPlacement.h"
 
 #include "game/EntityList.h"
+#include "game/Globals.h"
 #include "game/Tank.h"
 #include "game/World.h"
 #include "gfx/Image.h"

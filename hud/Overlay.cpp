@@ -1,5 +1,6 @@
 #include "hud/Overlay.h"
 
+#include "game/Globals.h"
 #include "game/Tank.h"
 #include "game/World.h"
 #include "gfx/Image.h"
