@@ -11,6 +11,7 @@
 #include "gfx/Bmp.h"
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
+#include "hud/Hud.h"
 #include "platform/Display.h"
 #include "platform/Keyboard.h"
 #include "replay/ReplaySession.h"
@@ -19,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <new>
 #include <vector>
 
 #ifndef KELTO_VERSION
@@ -34,6 +36,7 @@ const char *const GAME_BOMB_FILE = "bomb.bmp";
 static const int CAMERA_OFFSET_X = 320;
 static const int CAMERA_OFFSET_Y = 240;
 
+Hud g_hud;
 static ReplaySession replaySession;
 
 static std::string dataFolder;
@@ -99,6 +102,21 @@ static int BuildSprites() {
     return 1;
 }
 
+// Four tanks on the top edge at random columns, in their falling state; the first gets the
+// turn and the camera.
+static int StartTanks( World &world ) {
+    int columns[TANK_PLACEMENT_COUNT];
+    ChooseTankColumns( world, columns );
+    if ( !PlaceTanks( world, columns ) ) {
+        return Complain( "tanks", "out of memory" );
+    }
+    return 1;
+}
+
+static int WithView() {
+    return !g_options.classic;
+}
+
 // --record, --replay or --timedemo. The options that change play go into a recording, and a
 // replay plays by the ones it was recorded with.
 static int StartReplaySession() {
@@ -124,16 +142,26 @@ static int StartReplaySession() {
         return 0;
     }
     const std::vector<int32_t> &recorded = replaySession.GetRecordedRules();
-    if ( mode != ReplaySession::MODE_RECORD && recorded.size() >= rules.size() ) {
+    if ( replaySession.IsPlayback() && recorded.size() >= rules.size() ) {
         g_options.classic = recorded[0];
         g_options.hits = recorded[1];
     }
     return 1;
 }
 
+// The World's state and the match's: the scores, the winner and which match it is.
 static uint32_t StateChecksumOf( const World &world ) {
     StateChecksum checksum;
     checksum.AddWorld( world );
+    if ( WithView() ) {
+        const Match &match = g_hud.GetMatch();
+        for ( int player = 0; player < Match::MAX_PLAYERS; player++ ) {
+            checksum.AddInt( match.GetScore( player ) );
+        }
+        checksum.AddInt( match.GetWinner() );
+        checksum.AddInt( match.GetTargetHits() );
+        checksum.AddInt( match.GetMatchNumber() );
+    }
     return checksum.Get();
 }
 
@@ -160,18 +188,20 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     }
     world.Load( &g_display, landFile.c_str(), backgroundFile.c_str() );
 
-    if ( !StartReplaySession() ) {
+    if ( !StartReplaySession() || !StartTanks( world ) ) {
         return 0;
     }
-
-    // Four tanks on the top edge at random columns, in their falling state; the first gets
-    // the turn and the camera.
-    int columns[TANK_PLACEMENT_COUNT];
-    ChooseTankColumns( world, columns );
-    if ( !PlaceTanks( world, columns ) ) {
-        return Complain( "tanks", "out of memory" );
+    if ( WithView() && !g_hud.Init( world, g_display.GetPaletteEntries(), g_options.hits ) ) {
+        return Complain( "match", "out of memory" );
     }
     return 1;
+}
+
+// A new match draws new columns for its tanks, as the start-up does.
+static void StartNewMatch( World &world ) {
+    int columns[TANK_PLACEMENT_COUNT];
+    ChooseTankColumns( world, columns );
+    g_hud.StartNewMatch( world, columns );
 }
 
 void GameFrame( World &world ) {
@@ -185,15 +215,28 @@ void GameFrame( World &world ) {
     // keeps the key state the game reads in this frame, whoever supplied it.
     g_keyState = replaySession.SupplyKeys( g_keyState );
     replaySession.RecordKeys( g_keyState );
-    world.Update();
+    if ( WithView() && g_hud.ReadKeys( g_keyState ) ) {
+        StartNewMatch( world );
+    }
+    // A won match stands still under the winner's banner until a new one starts.
+    if ( !WithView() || g_hud.IsPlaying() ) {
+        world.Update();
+    }
+    if ( WithView() ) {
+        g_hud.Observe();
+    }
     replaySession.EndFrame( replaySession.WantsChecksum() ? StateChecksumOf( world ) : 0 );
     world.Draw( g_display );
+    if ( WithView() ) {
+        g_hud.Draw( g_display, world );
+    }
 }
 
 // The lists never own their entities; the game's end lets them go so that the run ends with
 // nothing left allocated. The World itself belongs to the caller.
 int GameEnd( World &world ) {
     const int exitCode = replaySession.Finish( StateChecksumOf( world ) );
+    g_hud.Forget();
     if ( world.GetTanks() != nullptr ) {
         world.GetTanks()->DeleteEntities();
     }

@@ -1,18 +1,12 @@
 #include "replay/ReplayKeys.h"
 
+#include "host/HostTypes.h"
+
 #include <cstring>
 
 // Fixed for good: the bit of a key is part of the file format (docs/replay-format.md).
-const uint8_t REPLAY_KEY_CODES[REPLAY_KEY_COUNT] = {
-    0xCB, // Left
-    0xCD, // Right
-    0xC8, // Up
-    0xD0, // Down
-    0x39, // Space
-    0x1C, // Enter
-    0x9C, // Enter on the keypad
-    0x3B, // F1
-};
+const uint8_t REPLAY_KEY_CODES[REPLAY_KEY_COUNT] = { DIK_LEFT,  DIK_RIGHT,  DIK_UP,          DIK_DOWN,
+                                                     DIK_SPACE, DIK_RETURN, DIK_NUMPADENTER, DIK_F1 };
 
 uint16_t ReplayKeysFromState( const uint8_t *keyState ) {
     uint16_t bits = 0;

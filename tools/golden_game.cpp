@@ -1,17 +1,22 @@
-// Plays the golden game and records it: a few minutes of varied scripted play (driving both
-// ways, aiming up and down, short and long charges, craters, tanks falling) on the pictures
-// in the working directory, on the headless backend, with fixed tank columns. The recording
-// is the replay that CI runs to guard the game's behaviour; scripts/record-golden.sh makes it
-// again when the game changes on purpose.
+// Plays the golden game and records it: two minutes of varied play on the pictures in the
+// working directory, on the headless backend, with fixed tank columns. The first two tanks
+// are played by a script (driving both ways, aiming up and down, short and full charges),
+// the other two by the computer at its best, which hits; a won match is followed by a new
+// one. The recording is the replay that CI runs to guard the game's behaviour;
+// scripts/record-golden.sh makes it again when the game changes on purpose.
 //
 // Usage: golden_game FILE [--frames N]   (default 7200, two minutes of play)
 // Exits with the game's own exit code: 0, or 1 with one line on standard error.
 
+#include "ai/AimSearch.h"
+#include "ai/ComputerPlayers.h"
 #include "app/App.h"
 #include "app/Game.h"
 #include "app/Options.h"
+#include "game/World.h"
 #include "host/HostWindow.h"
 #include "host/headless/HeadlessBackend.h"
+#include "hud/Hud.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -20,23 +25,22 @@
 
 namespace {
 
-// A small generator of our own, so that the play depends on nothing but this file.
+// The person's side: a small generator of our own, so that the play depends on nothing but
+// this file. One turn after another, each a wait for the land to settle, a drive, an aim and
+// a charge of its own length.
 class Script {
 public:
-    explicit Script( HeadlessBackend &backend ) : backend( backend ), state( 0x4B454C544FULL ), step( 0 ) {}
+    Script() : state( 0x4B454C544FULL ), step( 0 ) {}
 
-    // Holds the keys of the frame to come: one turn after another, each a wait for the
-    // land to settle, a drive, an aim and a charge of its own length.
-    void KeysFor( int frame ) {
+    void KeysFor( int frame, uint8_t keys[256] ) {
         if ( frame >= turnEnd ) {
             PlanTurn( frame );
         }
-        backend.ReleaseAllKeys();
         const int t = frame - turnStart;
         int at = wait;
-        Hold( driveKey, t, at, drive );
-        Hold( aimKey, t, at, aim );
-        Hold( DIK_SPACE, t, at, charge );
+        Hold( keys, driveKey, t, at, drive );
+        Hold( keys, aimKey, t, at, aim );
+        Hold( keys, DIK_SPACE, t, at, charge );
     }
 
 private:
@@ -45,9 +49,9 @@ private:
         return uint32_t( state >> 33 ) % range;
     }
 
-    void Hold( int key, int t, int &at, int frames ) {
+    static void Hold( uint8_t keys[256], int key, int t, int &at, int frames ) {
         if ( t >= at && t < at + frames ) {
-            backend.SetKey( key, 1 );
+            keys[key] = 0x80;
         }
         at += frames;
     }
@@ -65,7 +69,6 @@ private:
         turnEnd = frame + wait + drive + aim + charge + 1;
     }
 
-    HeadlessBackend &backend;
     uint64_t state;
     int step;
     int turnStart = 0;
@@ -78,6 +81,10 @@ private:
     int charge = 0;
 };
 
+const int PEOPLE = 2;
+// A won match: the banner stands a second, then Enter starts the next.
+const int BANNER_WAIT = 60;
+
 } // namespace
 
 int main( int argc, char **argv ) {
@@ -89,18 +96,38 @@ int main( int argc, char **argv ) {
         return 2;
     }
     g_options.record = argv[1];
+    g_options.hits = 2;
 
     int exitCode = 1;
     {
         HeadlessBackend backend;
         backend.SetKeepFrames( 0 );
-        Script script( backend );
-        script.KeysFor( 0 );
-        backend.PostAtFrame( frames, WM_KEYDOWN, VK_ESCAPE, 0 );
-        backend.SetFrameHook( [&script]( int frame ) { script.KeysFor( frame ); } );
         HostSetBackend( &backend );
         GameSetSeed( 2026 );
-        exitCode = WinMain( nullptr, nullptr, "", SW_SHOWDEFAULT );
+        World world;
+        if ( WinMainStart( nullptr, nullptr, SW_SHOWDEFAULT, world ) ) {
+            ComputerPlayers computers;
+            computers.Create( &world, PEOPLE, AimSearch::Hard );
+            Script script;
+            int match = g_hud.GetMatch().GetMatchNumber();
+            int won = 0;
+            for ( int frame = 0; frame < frames; frame++ ) {
+                if ( g_hud.GetMatch().GetMatchNumber() != match ) {
+                    match = g_hud.GetMatch().GetMatchNumber();
+                    computers.Forget();
+                }
+                uint8_t keys[256] = {};
+                script.KeysFor( frame, keys );
+                won = g_hud.GetMatch().GetWinner() != Match::NO_PLAYER ? won + 1 : 0;
+                keys[DIK_RETURN] = won == BANNER_WAIT ? 0x80 : 0;
+                const uint8_t *played = computers.Keys( keys );
+                for ( int code = 0; code < 256; code++ ) {
+                    backend.SetKey( code, played[code] & 0x80 );
+                }
+                WinMainFrame( &world );
+            }
+            exitCode = WinMainEnd( world );
+        }
         HostSetBackend( nullptr );
     }
     return exitCode;
