@@ -30,14 +30,14 @@ int FileChecksum( const char *fileName, uint32_t &checksum ) {
 } // namespace
 
 ReplaySession::ReplaySession()
-    : mode( MODE_OFF ), frame( 0 ), blockIndex( 0 ), runIndex( 0 ), runLeft( 0 ), matchIndex( 0 ),
+    : mode( MODE_OFF ), drawingSource( nullptr ), frame( 0 ), blockIndex( 0 ), runIndex( 0 ), runLeft( 0 ), matchIndex( 0 ),
       diverged( -1 ), exitCode( 0 ) {
     std::memset( keyState, 0, sizeof( keyState ) );
 }
 
 ReplaySession::~ReplaySession() {
     if ( GetTankColumnSource() == this ) {
-        SetTankColumnSource( nullptr );
+        SetTankColumnSource( drawingSource );
     }
 }
 
@@ -90,6 +90,9 @@ int ReplaySession::Start( Mode newMode, const char *name, const char *version,
         runLeft = replay.GetRuns().empty() ? 0 : replay.GetRuns()[0].length;
     }
     mode = newMode;
+    if ( GetTankColumnSource() != this ) {
+        drawingSource = GetTankColumnSource();
+    }
     SetTankColumnSource( this );
     return 1;
 }
@@ -187,9 +190,14 @@ void ReplaySession::Diverge() {
     Stop( reason );
 }
 
-// A recording notes the columns drawn; a replay gives back the ones noted for this frame.
+// A recording notes the columns drawn, by whoever draws them; a replay gives back the ones
+// noted for this frame.
 void ReplaySession::Choose( int landWidth, int columns[TANK_PLACEMENT_COUNT] ) {
-    DrawTankColumns( landWidth, columns );
+    if ( drawingSource != nullptr ) {
+        drawingSource->Choose( landWidth, columns );
+    } else {
+        DrawTankColumns( landWidth, columns );
+    }
     if ( mode == MODE_RECORD ) {
         recorder.AddMatchStart( columns );
         return;
@@ -233,8 +241,9 @@ int ReplaySession::Finish( uint32_t checksum ) {
         std::fflush( stdout );
     }
     if ( GetTankColumnSource() == this ) {
-        SetTankColumnSource( nullptr );
+        SetTankColumnSource( drawingSource );
     }
+    drawingSource = nullptr;
     mode = MODE_OFF;
     return exitCode;
 }

@@ -27,7 +27,8 @@ public:
     // Before the first match's tanks are placed: creates the recording, or reads and checks
     // the replay against the game's version and pictures. `rules` are the options that
     // change play, kept in the recording. 1, or 0 after one line on standard error naming
-    // the file and the reason. Installs the session as the tank column source.
+    // the file and the reason. Installs the session as the tank column source, in front of
+    // the one there was (which a recording still asks, and Finish puts back).
     int Start( Mode mode, const char *fileName, const char *gameVersion,
                const char *const pictureFiles[REPLAY_PICTURE_COUNT], const std::vector<int32_t> &rules );
 
@@ -64,6 +65,7 @@ private:
     int CheckPictures( const char *const pictureFiles[REPLAY_PICTURE_COUNT] );
 
     Mode mode;
+    TankColumnSource *drawingSource; // not owned; who drew the columns before, null for rand()
     std::string fileName;
     std::string gameVersion;
     ReplayRecorder recorder;

@@ -5,9 +5,11 @@
 #include "game/EntityList.h"
 #include "game/Globals.h"
 #include "game/Tank.h"
+#include "game/TankPlacement.h"
 #include "game/World.h"
 #include "gfx/Image.h"
 #include "host/HostFile.h"
+#include "hud/Hud.h"
 #include "platform/Display.h"
 #include "replay/ReplayFile.h"
 #include "replay/ReplayKeys.h"
@@ -333,6 +335,65 @@ TEST_F( ReplayFixture, AFileCutAnywhereIsRefusedOrReadAsTheGameUpToTheCut ) {
     // After the first match, after each of the four whole blocks and after the short last
     // one, before the end.
     EXPECT_EQ( accepted, 6 );
+}
+
+// Columns chosen by the test instead of rand(): the first match puts the first two tanks side
+// by side, so that a bomb dropped at the first one's feet hits the second.
+class FixedColumns : public TankColumnSource {
+public:
+    void Choose( int, int columns[TANK_PLACEMENT_COUNT] ) override {
+        static const int SETS[2][TANK_PLACEMENT_COUNT] = { { 100, 112, 600, 900 }, { 300, 700, 1000, 50 } };
+        for ( int i = 0; i < TANK_PLACEMENT_COUNT; i++ ) {
+            columns[i] = SETS[calls % 2][i];
+        }
+        calls++;
+    }
+    int calls = 0;
+};
+
+// A match of one hit: the first tank drops a bomb at its feet and hits its neighbour, Enter
+// starts a new match under the winner's banner, and the new tanks fall. The recording keeps
+// both matches' columns, and the replay gives them back in place of drawing any.
+TEST_F( ReplayFixture, ANewMatchIsReplayedWithTheColumnsItWasPlayedWith ) {
+    const HeldKey script[] = { { DIK_SPACE, 70, 70 }, { DIK_RETURN, 150, 150 } };
+    FixedColumns columns;
+    SetTankColumnSource( &columns );
+    {
+        g_options = Options();
+        g_options.record = path;
+        g_options.hits = 1;
+        World world;
+        ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+        for ( int frame = 0; frame < 240; frame++ ) {
+            backend->ReleaseAllKeys();
+            for ( const HeldKey &held : script ) {
+                if ( frame >= held.first && frame <= held.last ) {
+                    backend->SetKey( held.key, 1 );
+                }
+            }
+            GameFrame( world );
+            if ( frame == 140 ) {
+                ASSERT_EQ( g_hud.GetMatch().GetWinner(), 0 );
+            }
+        }
+        EXPECT_EQ( g_hud.GetMatch().GetMatchNumber(), 2 );
+        EXPECT_EQ( GameEnd( world ), 0 );
+    }
+    SetTankColumnSource( nullptr );
+    ASSERT_EQ( columns.calls, 2 );
+
+    ReplayFile recording;
+    ASSERT_EQ( recording.Load( path.c_str() ), 1 ) << recording.GetError();
+    ASSERT_EQ( recording.GetMatchStarts().size(), 2u );
+    EXPECT_EQ( recording.GetMatchStarts()[1].frame, 150 );
+    EXPECT_EQ( recording.GetMatchStarts()[1].columns[1], 700 );
+    ASSERT_EQ( recording.GetRules().size(), 2u );
+    EXPECT_EQ( recording.GetRules()[1], 1 );
+
+    std::string out;
+    std::string err;
+    EXPECT_EQ( Replay( path, out, err ), 1 ) << err;
+    EXPECT_EQ( err, "" );
 }
 
 TEST( ReplayKeys, EveryKeyTheGameReadsHasItsOwnBitAndNothingElseIsKept ) {
