@@ -6,6 +6,7 @@
 #include "game/Tank.h"
 #include "game/World.h"
 #include "gfx/Bmp.h"
+#include "gfx/BmpFile.h"
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
 #include "platform/Display.h"
@@ -42,21 +43,63 @@ static int Complain( const char *fileName, const char *reason ) {
     return 0;
 }
 
-// The World takes its pictures without a word when they are broken, and the land and the
-// background must cover the screen for the camera and the parallax to make sense; so both
-// are read once here first, to stop with the reason before the game starts.
-static int CheckScreenPicture( const char *fileName ) {
-    Image picture( 1, 1 );
-    if ( !picture.LoadBmp( fileName ) ) {
+// Each picture is read once, checked, and everything the game takes from it is made from
+// that one copy, so the file checked is the file played on.
+static int ReadPicture( const char *fileName, BmpFile &file ) {
+    if ( !file.Load( fileName ) ) {
         return Complain( fileName, BmpGetLastError() );
     }
+    return 1;
+}
+
+// The land and the background must cover the screen for the camera and the parallax to make
+// sense.
+static int CheckCoversScreen( const BmpFile &file ) {
     const int width = g_display.GetWidth();
     const int height = g_display.GetHeight();
-    if ( picture.GetWidth() < width || picture.GetHeight() < height ) {
+    if ( file.GetWidth() < width || file.GetHeight() < height ) {
         char reason[96];
         std::snprintf( reason, sizeof( reason ), "%d x %d is smaller than the %d x %d screen",
-                       picture.GetWidth(), picture.GetHeight(), width, height );
-        return Complain( fileName, reason );
+                       file.GetWidth(), file.GetHeight(), width, height );
+        return Complain( file.GetName(), reason );
+    }
+    return 1;
+}
+
+// A tank or bomb larger than the screen could not be seen whole, would slow every frame
+// that draws it, and a tank larger than the land would stand outside it.
+static int CheckFitsScreen( const BmpFile &file ) {
+    const int width = g_display.GetWidth();
+    const int height = g_display.GetHeight();
+    if ( file.GetWidth() > width || file.GetHeight() > height ) {
+        char reason[96];
+        std::snprintf( reason, sizeof( reason ), "%d x %d is larger than the %d x %d screen", file.GetWidth(),
+                       file.GetHeight(), width, height );
+        return Complain( file.GetName(), reason );
+    }
+    return 1;
+}
+
+// A sprite's picture, read and checked; a 1 x 1 Image that did not get its one byte is a
+// machine out of memory, not a broken file.
+static int LoadSpritePicture( const char *fileName, Image &picture ) {
+    BmpFile file;
+    if ( !ReadPicture( fileName, file ) || !CheckFitsScreen( file ) ) {
+        return 0;
+    }
+    if ( picture.GetPixels() == nullptr ) {
+        return Complain( fileName, "out of memory" );
+    }
+    if ( !picture.LoadBmp( file ) ) {
+        return Complain( fileName, BmpGetLastError() );
+    }
+    return 1;
+}
+
+// A sprite built by an earlier start-up in the same process keeps its picture.
+static int BuildSprite( Sprite &sprite, const Image &picture, const char *fileName ) {
+    if ( !sprite.Build( picture, picture.GetBounds(), 0 ) && sprite.GetData() == nullptr ) {
+        return Complain( fileName, "out of memory" );
     }
     return 1;
 }
@@ -65,38 +108,36 @@ static int CheckScreenPicture( const char *fileName ) {
 // built, and the bomb's goes first.
 static int BuildSprites() {
     Image tankPicture( 1, 1 );
-    if ( !tankPicture.LoadBmp( GAME_TANK_FILE ) ) {
-        return Complain( GAME_TANK_FILE, BmpGetLastError() );
+    if ( !LoadSpritePicture( GAME_TANK_FILE, tankPicture ) ) {
+        return 0;
     }
     Image bombPicture( 1, 1 );
-    if ( !bombPicture.LoadBmp( GAME_BOMB_FILE ) ) {
-        return Complain( GAME_BOMB_FILE, BmpGetLastError() );
+    if ( !LoadSpritePicture( GAME_BOMB_FILE, bombPicture ) ) {
+        return 0;
     }
-    g_tankSprite.Build( tankPicture, tankPicture.GetBounds(), 0 );
-    g_bombSprite.Build( bombPicture, bombPicture.GetBounds(), 0 );
-    return 1;
+    return BuildSprite( g_tankSprite, tankPicture, GAME_TANK_FILE ) &&
+           BuildSprite( g_bombSprite, bombPicture, GAME_BOMB_FILE );
 }
 
 // Four tanks on the top edge at random columns, in their falling state; the first gets the
-// turn and the camera.
+// turn and the camera. A game short of a tank is not the game: then none is kept.
 static int PlaceTanks( World &world ) {
     EntityList *tanks = world.GetTanks();
-    if ( tanks == nullptr ) {
-        return Complain( "tanks", "out of memory" );
+    const int landWidth = world.GetLandImage() != nullptr ? world.GetLandImage()->GetWidth() : 0;
+    if ( tanks == nullptr || landWidth <= 0 ) {
+        return Complain( "tanks", "no land to stand on" );
     }
-    const int landWidth = world.GetLandImage()->GetWidth();
     for ( int i = 0; i < GAME_TANK_COUNT; i++ ) {
         Tank *tank = new ( std::nothrow ) Tank( std::rand() % landWidth, 0, &g_tankSprite, &world );
         const int before = tanks->GetCount();
         if ( tank != nullptr ) {
             world.AddTank( tank );
-            if ( tanks->GetCount() == before ) {
-                delete tank;
-            }
         }
-    }
-    if ( tanks->GetCount() == 0 ) {
-        return Complain( "tanks", "out of memory" );
+        if ( tanks->GetCount() == before ) {
+            delete tank;
+            tanks->DeleteEntities();
+            return Complain( "tanks", "out of memory" );
+        }
     }
     EntityNode *first = nullptr;
     Entity *tank = tanks->First( first );
@@ -108,12 +149,11 @@ static int PlaceTanks( World &world ) {
 int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     g_keyboard.Init( instance, window );
 
-    if ( !CheckScreenPicture( GAME_BACKGROUND_FILE ) ) {
+    BmpFile background;
+    if ( !ReadPicture( GAME_BACKGROUND_FILE, background ) || !CheckCoversScreen( background ) ) {
         return 0;
     }
-    if ( !g_display.LoadPalette( GAME_BACKGROUND_FILE ) ) {
-        return Complain( GAME_BACKGROUND_FILE, BmpGetLastError() );
-    }
+    g_display.LoadPalette( background );
     g_display.ApplyPalette();
 
     std::srand( useFixedSeed ? fixedSeed : static_cast<unsigned>( std::time( nullptr ) ) );
@@ -121,11 +161,14 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
         return 0;
     }
 
-    if ( !CheckScreenPicture( GAME_LAND_FILE ) ) {
+    BmpFile land;
+    if ( !ReadPicture( GAME_LAND_FILE, land ) || !CheckCoversScreen( land ) ) {
         return 0;
     }
-    world.Load( &g_display, GAME_LAND_FILE, GAME_BACKGROUND_FILE );
-
+    if ( !world.Load( &g_display, land, background ) ) {
+        std::fprintf( stderr, "kelto: %s\n", world.GetLoadError() );
+        return 0;
+    }
     return PlaceTanks( world );
 }
 

@@ -195,7 +195,8 @@ std::string CopyAssets( const char *landFrom ) {
         if ( landFrom != nullptr && std::strcmp( name, "land.bmp" ) == 0 ) {
             continue;
         }
-        const std::string command = std::string( "cp '" ) + KELTO_ASSETS_DIR + "/" + name + "' '" + dir + "/'";
+        const std::string command =
+            std::string( "cp '" ) + KELTO_ASSETS_DIR + "/" + name + "' '" + dir + "/'";
         if ( std::system( command.c_str() ) != 0 ) {
             return std::string();
         }
