@@ -26,6 +26,7 @@ const char *const GAME_BOMB_FILE = "bomb.bmp";
 static const int CAMERA_OFFSET_X = 320;
 static const int CAMERA_OFFSET_Y = 240;
 
+static std::string dataFolder;
 static int useFixedSeed = 0;
 static unsigned fixedSeed = 0;
 
@@ -38,10 +39,32 @@ void GameUseClockSeed() {
     useFixedSeed = 0;
 }
 
+void GameSetDataFolder( const std::string &folder ) {
+    dataFolder = folder;
+}
+
+std::string GameDataPath( const char *name ) {
+    return dataFolder + name;
+}
+
 static int Complain( const char *fileName, const char *reason ) {
     std::fprintf( stderr, "kelto: %s: %s\n", fileName, reason );
     return 0;
 }
+
+// The path of one of the game's files, made without asking for memory: start-up must be able
+// to say "out of memory" on a machine that has none.
+class DataPath {
+public:
+    explicit DataPath( const char *name ) {
+        // A path cut short here is longer than any the system opens, and is refused there.
+        std::snprintf( path, sizeof( path ), "%s%s", dataFolder.c_str(), name );
+    }
+    const char *Get() const { return path; }
+
+private:
+    char path[4096];
+};
 
 // Each picture is read once, checked, and everything the game takes from it is made from
 // that one copy, so the file checked is the file played on.
@@ -107,16 +130,18 @@ static int BuildSprite( Sprite &sprite, const Image &picture, const char *fileNa
 // Both sprites are cut raw from whole pictures; the temporary pictures live until both are
 // built, and the bomb's goes first.
 static int BuildSprites() {
+    DataPath tankFile( GAME_TANK_FILE );
+    DataPath bombFile( GAME_BOMB_FILE );
     Image tankPicture( 1, 1 );
-    if ( !LoadSpritePicture( GAME_TANK_FILE, tankPicture ) ) {
+    if ( !LoadSpritePicture( tankFile.Get(), tankPicture ) ) {
         return 0;
     }
     Image bombPicture( 1, 1 );
-    if ( !LoadSpritePicture( GAME_BOMB_FILE, bombPicture ) ) {
+    if ( !LoadSpritePicture( bombFile.Get(), bombPicture ) ) {
         return 0;
     }
-    return BuildSprite( g_tankSprite, tankPicture, GAME_TANK_FILE ) &&
-           BuildSprite( g_bombSprite, bombPicture, GAME_BOMB_FILE );
+    return BuildSprite( g_tankSprite, tankPicture, tankFile.Get() ) &&
+           BuildSprite( g_bombSprite, bombPicture, bombFile.Get() );
 }
 
 // Four tanks on the top edge at random columns, in their falling state; the first gets the
@@ -150,7 +175,8 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     g_keyboard.Init( instance, window );
 
     BmpFile background;
-    if ( !ReadPicture( GAME_BACKGROUND_FILE, background ) || !CheckCoversScreen( background ) ) {
+    if ( !ReadPicture( DataPath( GAME_BACKGROUND_FILE ).Get(), background ) ||
+         !CheckCoversScreen( background ) ) {
         return 0;
     }
     g_display.LoadPalette( background );
@@ -162,7 +188,7 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     }
 
     BmpFile land;
-    if ( !ReadPicture( GAME_LAND_FILE, land ) || !CheckCoversScreen( land ) ) {
+    if ( !ReadPicture( DataPath( GAME_LAND_FILE ).Get(), land ) || !CheckCoversScreen( land ) ) {
         return 0;
     }
     if ( !world.Load( &g_display, land, background ) ) {

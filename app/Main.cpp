@@ -1,47 +1,49 @@
-// The program's entry on a desktop: reads the few options, brings up the SDL backend and
-// hands over to the game's own entry function.
+// The program's entry on a desktop: reads the options, brings up the SDL backend and hands
+// over to the game's own entry function.
 
 #include "app/App.h"
+#include "app/DataFolder.h"
+#include "app/Game.h"
+#include "app/Options.h"
 #include "host/HostBackend.h"
 #include "host/sdl/SdlBackend.h"
 
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
 
-#ifndef KELTO_VERSION
-#define KELTO_VERSION "unknown"
-#endif
-
-namespace {
-
-const char USAGE[] = "Usage: kelto [--windowed] [--help] [--version]\n"
-                     "Runs the game on the pictures background.bmp, land.bmp, tank.bmp and bomb.bmp\n"
-                     "in the working directory. Arrows drive and aim, Space charges and fires,\n"
-                     "Escape quits.\n"
-                     "  --windowed  play in a window instead of full screen\n"
-                     "  --help      show this text\n"
-                     "  --version   show the version\n";
-
-} // namespace
+// The running program's own file, for the installed data beside it.
+static std::string ProgramPath( const char *argument0 ) {
+    char path[4096];
+    const ssize_t length = readlink( "/proc/self/exe", path, sizeof( path ) - 1 );
+    if ( length <= 0 ) {
+        return argument0 != nullptr ? argument0 : "";
+    }
+    path[length] = '\0';
+    return path;
+}
 
 int main( int argc, char **argv ) {
-    int windowed = 0;
-    for ( int i = 1; i < argc; ++i ) {
-        if ( std::strcmp( argv[i], "--windowed" ) == 0 ) {
-            windowed = 1;
-        } else if ( std::strcmp( argv[i], "--help" ) == 0 ) {
-            std::fputs( USAGE, stdout );
-            return 0;
-        } else if ( std::strcmp( argv[i], "--version" ) == 0 ) {
-            std::puts( "kelto " KELTO_VERSION );
-            return 0;
-        } else {
-            std::fprintf( stderr, "kelto: unknown option '%s'\n%s", argv[i], USAGE );
-            return 2;
-        }
+    Options options;
+    switch ( ParseOptions( argc, argv, options, stdout, stderr ) ) {
+    case OPTIONS_EXIT_OK:
+        return 0;
+    case OPTIONS_INVALID:
+        return 2;
+    case OPTIONS_RUN:
+        break;
     }
 
-    SdlBackend backend( windowed );
+    // Found before the window opens, so that a game with no pictures never flashes a screen.
+    DataFolder data;
+    if ( !data.Find( options.data.c_str(), std::getenv( "KELTO_DATA" ), ProgramPath( argv[0] ).c_str() ) ) {
+        std::fprintf( stderr, "kelto: cannot find the pictures; looked in %s\n", data.GetTried().c_str() );
+        return 1;
+    }
+    GameSetDataFolder( data.GetPath() );
+
+    SdlBackend backend( options.windowed == 1 );
     if ( !backend.Init() ) {
         std::fprintf( stderr, "kelto: no display available: %s\n", backend.GetError() );
         return 1;

@@ -1,0 +1,173 @@
+#include "app/Options.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#ifndef KELTO_VERSION
+#define KELTO_VERSION "unknown"
+#endif
+
+namespace {
+
+// Parses a whole decimal number within [low, high]; 0 for anything else.
+int ParseInt( const char *text, int low, int high, int &value ) {
+    char *end = nullptr;
+    errno = 0;
+    const long number = std::strtol( text, &end, 10 );
+    if ( end == text || *end != '\0' || errno != 0 || number < low || number > high ) {
+        return 0;
+    }
+    value = int( number );
+    return 1;
+}
+
+// 1 when `text` is one of the words of the space-separated list `choices`.
+int IsChoice( const char *text, const char *choices ) {
+    const size_t length = std::strlen( text );
+    for ( const char *word = choices; *word != '\0'; ) {
+        const char *next = std::strchr( word, ' ' );
+        const size_t wordLength = next != nullptr ? size_t( next - word ) : std::strlen( word );
+        if ( length != 0 && length == wordLength && std::strncmp( word, text, length ) == 0 ) {
+            return 1;
+        }
+        word += wordLength;
+        while ( *word == ' ' ) {
+            ++word;
+        }
+    }
+    return 0;
+}
+
+struct OptionRow {
+    const char *name;
+    const char *argument; // null for a flag
+    const char *help;
+    // 1 when the option (and its argument, if any) is understood.
+    int ( *apply )( Options &options, const char *argument );
+};
+
+const OptionRow OPTION_ROWS[] = {
+    { "--windowed", nullptr, "play in a window instead of full screen",
+      []( Options &o, const char * ) {
+          o.windowed = 1;
+          return 1;
+      } },
+    { "--classic", nullptr, "the game exactly as designed, without any addition",
+      []( Options &o, const char * ) {
+          o.classic = 1;
+          return 1;
+      } },
+    { "--hits", "N", "hits that win a match (1 to 99, default 5)",
+      []( Options &o, const char *a ) { return ParseInt( a, 1, 99, o.hits ); } },
+    { "--record", "FILE", "record the game into FILE",
+      []( Options &o, const char *a ) {
+          o.record = a;
+          return 1;
+      } },
+    { "--replay", "FILE", "show the game recorded in FILE",
+      []( Options &o, const char *a ) {
+          o.replay = a;
+          return 1;
+      } },
+    { "--timedemo", "FILE", "run the game recorded in FILE unseen, as fast as it goes",
+      []( Options &o, const char *a ) {
+          o.timedemo = a;
+          return 1;
+      } },
+    { "--settings", "FILE", "read the settings from FILE",
+      []( Options &o, const char *a ) {
+          o.settings = a;
+          return 1;
+      } },
+    { "--scale", "MODE", "fit, integer or smooth scaling of the picture",
+      []( Options &o, const char *a ) {
+          if ( !IsChoice( a, "fit integer smooth" ) ) {
+              return 0;
+          }
+          o.scale = a;
+          return 1;
+      } },
+    { "--mute", nullptr, "no sound",
+      []( Options &o, const char * ) {
+          o.mute = 1;
+          return 1;
+      } },
+    { "--data", "DIR", "read the pictures and sounds from DIR",
+      []( Options &o, const char *a ) {
+          o.data = a;
+          return 1;
+      } },
+    { "--players", "N", "people playing (0 to 4); the computer plays the other tanks",
+      []( Options &o, const char *a ) { return ParseInt( a, 0, 4, o.players ); } },
+    { "--level", "LEVEL", "the computer's skill: easy, normal or hard",
+      []( Options &o, const char *a ) {
+          if ( !IsChoice( a, "easy normal hard" ) ) {
+              return 0;
+          }
+          o.level = a;
+          return 1;
+      } },
+};
+
+const OptionRow *FindRow( const char *name ) {
+    for ( const OptionRow &row : OPTION_ROWS ) {
+        if ( std::strcmp( row.name, name ) == 0 ) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+OptionsResult Refuse( FILE *err, const char *format, const char *name ) {
+    std::fprintf( err, "kelto: " );
+    std::fprintf( err, format, name );
+    std::fprintf( err, "\n" );
+    PrintUsage( err );
+    return OPTIONS_INVALID;
+}
+
+} // namespace
+
+void PrintUsage( FILE *stream ) {
+    std::fprintf( stream, "Usage: kelto [options]\n"
+                          "Four tanks take turns on a destructible land. Arrows drive and aim, Space\n"
+                          "charges and fires, Escape quits.\n" );
+    for ( const OptionRow &row : OPTION_ROWS ) {
+        char left[32];
+        std::snprintf( left, sizeof( left ), "%s%s%s", row.name, row.argument ? " " : "",
+                       row.argument ? row.argument : "" );
+        std::fprintf( stream, "  %-17s %s\n", left, row.help );
+    }
+    std::fprintf( stream, "  %-17s %s\n  %-17s %s\n", "--help", "show this text", "--version",
+                  "show the version" );
+}
+
+OptionsResult ParseOptions( int argc, const char *const *argv, Options &options, FILE *out, FILE *err ) {
+    for ( int i = 1; i < argc; ++i ) {
+        const char *name = argv[i];
+        if ( std::strcmp( name, "--help" ) == 0 ) {
+            PrintUsage( out );
+            return OPTIONS_EXIT_OK;
+        }
+        if ( std::strcmp( name, "--version" ) == 0 ) {
+            std::fprintf( out, "kelto %s\n", KELTO_VERSION );
+            return OPTIONS_EXIT_OK;
+        }
+        const OptionRow *row = FindRow( name );
+        if ( row == nullptr ) {
+            return Refuse( err, "unknown option '%s'", name );
+        }
+        const char *argument = nullptr;
+        if ( row->argument != nullptr ) {
+            if ( i + 1 >= argc ) {
+                return Refuse( err, "%s needs a value", name );
+            }
+            argument = argv[++i];
+        }
+        if ( !row->apply( options, argument ) ) {
+            return Refuse( err, "%s: value not understood", name );
+        }
+    }
+    return OPTIONS_RUN;
+}

@@ -1,0 +1,40 @@
+#ifndef KELTO_APP_OPTIONS_H
+#define KELTO_APP_OPTIONS_H
+
+// What the player asked for on the command line. Every option has a row in one table
+// (app/Options.cpp) that parses it and describes it in the usage text, so adding an option
+// is one row and one field. A field left at its "not given" value lets a settings file or
+// the built-in default decide; the command line always wins over both.
+
+#include <cstdio>
+#include <string>
+
+enum OptionsResult {
+    OPTIONS_RUN,     // play with what was given
+    OPTIONS_EXIT_OK, // --help or --version answered: exit 0
+    OPTIONS_INVALID  // refused with the usage on the error stream: exit 2
+};
+
+struct Options {
+    int windowed = -1;    // --windowed; -1 not given
+    int classic = 0;      // --classic: the designed game alone, without any addition
+    int hits = -1;        // --hits N: hits that win a match; -1 not given
+    std::string record;   // --record FILE
+    std::string replay;   // --replay FILE
+    std::string timedemo; // --timedemo FILE
+    std::string settings; // --settings FILE
+    std::string scale;    // --scale fit|integer|smooth; empty not given
+    int mute = -1;        // --mute; -1 not given
+    std::string data;     // --data DIR
+    int players = -1;     // --players N (0 to 4 people); -1 not given
+    std::string level;    // --level easy|normal|hard; empty not given
+};
+
+// Reads argv[1..argc-1] into `options`. Help and version are written to `out`; a refusal
+// names the option and adds the usage on `err`.
+OptionsResult ParseOptions( int argc, const char *const *argv, Options &options, FILE *out, FILE *err );
+
+// The usage text, every option with its one-line description.
+void PrintUsage( FILE *stream );
+
+#endif
