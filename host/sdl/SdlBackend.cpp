@@ -1,7 +1,7 @@
 #include "host/sdl/SdlBackend.h"
 
 #include "host/HostWindow.h"
-#include "host/sdl/FrameConversion.h"
+#include "host/FrameConversion.h"
 #include "host/sdl/FrameSchedule.h"
 #include "host/sdl/SdlKeyMap.h"
 
