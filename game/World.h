@@ -54,6 +54,10 @@ public:
     void Update();
     void Draw( Display &display );
 
+    // Copies the land picture into every land tile: the shown land then matches the land
+    // picture again, as after a new match puts the picture back.
+    void RefillTiles();
+
 private:
     World( const World & ) = delete;
     World &operator=( const World & ) = delete;
@@ -64,6 +68,8 @@ private:
     void DrawEntities( Display &display );
     void RefillIfLost( LandTile *tile, const Rect &region );
     int FailLoad( const char *what, const char *reason );
+    void RefillTile( LandTile *tile, const Rect &region );
+    Rect TileRect( int column, int row, int pitchX, int pitchY ) const;
 
     int cameraX;
     int cameraY;

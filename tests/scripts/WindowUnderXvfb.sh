@@ -119,6 +119,7 @@ run_and_quit() {
 
 run_and_quit "full screen" Escape
 run_and_quit "windowed" Escape --windowed
+run_and_quit "classic" Escape --classic
 run_and_quit "terminated" TERM --windowed
 run_and_quit "hung up" HUP --windowed
 
