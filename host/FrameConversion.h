@@ -1,8 +1,9 @@
-#ifndef KELTO_HOST_SDL_FRAMECONVERSION_H
-#define KELTO_HOST_SDL_FRAMECONVERSION_H
+#ifndef KELTO_HOST_FRAMECONVERSION_H
+#define KELTO_HOST_FRAMECONVERSION_H
 
-// The 8-bit frame on its way to a true-colour screen: each palette index becomes the 32-bit
-// pixel its colour stands for, through a 256-entry lookup made once per palette.
+// The 8-bit frame on its way to a true-colour screen, a desktop window or a browser canvas:
+// each palette index becomes the 32-bit pixel its colour stands for, through a 256-entry
+// lookup made once per palette.
 
 #include "host/HostTypes.h"
 

@@ -1,4 +1,4 @@
-#include "host/sdl/FrameConversion.h"
+#include "host/FrameConversion.h"
 
 #include <cstddef>
 
