@@ -199,6 +199,20 @@ TEST_F( FrameLoopTest, LostSurfacesAreRestoredOnReactivationAndTheGameGoesOn ) {
     EXPECT_EQ( backend.GetFramePixel( 0, 0 ), 6 );
 }
 
+// Surfaces lost while the game is away come back when it comes back, not when it leaves.
+TEST_F( FrameLoopTest, SurfacesLostWhileAwayAreRestoredOnActivation ) {
+    HostSurface *primary = g_display.GetPrimarySurface();
+    HostSurface *back = g_display.GetBackSurface();
+    MainWindowProc( window, WM_ACTIVATEAPP, 0, 0 );
+    primary->InjectLoss();
+    back->InjectLoss();
+    MainWindowProc( window, WM_ACTIVATEAPP, 1, 0 );
+    EXPECT_EQ( primary->IsLost(), HOST_OK );
+    EXPECT_EQ( back->IsLost(), HOST_OK );
+    primary->Restore(); // a failure here must not leave the next tests a lost display
+    back->Restore();
+}
+
 TEST_F( FrameLoopTest, ActivationRestoresNothingThatIsNotLost ) {
     HostSurface *primary = g_display.GetPrimarySurface();
     int restores = primary->GetRestoreCount();
