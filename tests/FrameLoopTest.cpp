@@ -4,6 +4,7 @@
 #include "host/HostWindow.h"
 #include "platform/Display.h"
 #include "tests/support/HeadlessScope.h"
+#include "tests/support/TestScreen.h"
 
 #include <gtest/gtest.h>
 
@@ -77,9 +78,7 @@ protected:
         framesWhileInactive = 0;
         lostAfterActivation = -1;
         g_appActive = 1;
-        HostWindowClass windowClass = { 0, RecordingWindowProc, nullptr, "Kelto" };
-        ASSERT_EQ( HostRegisterClass( &windowClass ), 1 );
-        window = HostCreateWindow( 0, "Kelto", "Kelto", WS_POPUP, nullptr );
+        window = MakeTestWindow( RecordingWindowProc );
         ASSERT_NE( window, nullptr );
         if ( g_display.GetDirectDraw() == nullptr ) {
             ASSERT_EQ( g_display.Init( window, 1, 640, 480, 8 ), 1 ) << g_display.GetLastError();
