@@ -15,6 +15,7 @@
 #include "platform/Keyboard.h"
 #include "tests/support/BmpWriter.h"
 #include "tests/support/LandScene.h"
+#include "tests/support/TestScreen.h"
 
 #include <gtest/gtest.h>
 
