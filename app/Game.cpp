@@ -1,5 +1,6 @@
 #include "app/Game.h"
 
+#include "ai/ComputerPlayers.h"
 #include "app/App.h"
 #include "app/Options.h"
 #include "game/Bomb.h"
@@ -9,6 +10,7 @@
 #include "game/TankPlacement.h"
 #include "game/World.h"
 #include "gfx/Bmp.h"
+#include "gfx/BmpFile.h"
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
 #include "hud/Hud.h"
@@ -37,6 +39,7 @@ static const int CAMERA_OFFSET_X = 320;
 static const int CAMERA_OFFSET_Y = 240;
 
 Hud g_hud;
+ComputerPlayers g_computerPlayers;
 static ReplaySession replaySession;
 
 static std::string dataFolder;
@@ -65,21 +68,77 @@ static int Complain( const char *fileName, const char *reason ) {
     return 0;
 }
 
-// The World takes its pictures without a word when they are broken, and the land and the
-// background must cover the screen for the camera and the parallax to make sense; so both
-// are read once here first, to stop with the reason before the game starts.
-static int CheckScreenPicture( const char *fileName ) {
-    Image picture( 1, 1 );
-    if ( !picture.LoadBmp( fileName ) ) {
+// The path of one of the game's files, made without asking for memory: start-up must be able
+// to say "out of memory" on a machine that has none.
+class DataPath {
+public:
+    explicit DataPath( const char *name ) {
+        // A path cut short here is longer than any the system opens, and is refused there.
+        std::snprintf( path, sizeof( path ), "%s%s", dataFolder.c_str(), name );
+    }
+    const char *Get() const { return path; }
+
+private:
+    char path[4096];
+};
+
+// Each picture is read once, checked, and everything the game takes from it is made from
+// that one copy, so the file checked is the file played on.
+static int ReadPicture( const char *fileName, BmpFile &file ) {
+    if ( !file.Load( fileName ) ) {
         return Complain( fileName, BmpGetLastError() );
     }
+    return 1;
+}
+
+// The land and the background must cover the screen for the camera and the parallax to make
+// sense.
+static int CheckCoversScreen( const BmpFile &file ) {
     const int width = g_display.GetWidth();
     const int height = g_display.GetHeight();
-    if ( picture.GetWidth() < width || picture.GetHeight() < height ) {
+    if ( file.GetWidth() < width || file.GetHeight() < height ) {
         char reason[96];
         std::snprintf( reason, sizeof( reason ), "%d x %d is smaller than the %d x %d screen",
-                       picture.GetWidth(), picture.GetHeight(), width, height );
-        return Complain( fileName, reason );
+                       file.GetWidth(), file.GetHeight(), width, height );
+        return Complain( file.GetName(), reason );
+    }
+    return 1;
+}
+
+// A tank or bomb larger than the screen could not be seen whole, would slow every frame
+// that draws it, and a tank larger than the land would stand outside it.
+static int CheckFitsScreen( const BmpFile &file ) {
+    const int width = g_display.GetWidth();
+    const int height = g_display.GetHeight();
+    if ( file.GetWidth() > width || file.GetHeight() > height ) {
+        char reason[96];
+        std::snprintf( reason, sizeof( reason ), "%d x %d is larger than the %d x %d screen", file.GetWidth(),
+                       file.GetHeight(), width, height );
+        return Complain( file.GetName(), reason );
+    }
+    return 1;
+}
+
+// A sprite's picture, read and checked; a 1 x 1 Image that did not get its one byte is a
+// machine out of memory, not a broken file.
+static int LoadSpritePicture( const char *fileName, Image &picture ) {
+    BmpFile file;
+    if ( !ReadPicture( fileName, file ) || !CheckFitsScreen( file ) ) {
+        return 0;
+    }
+    if ( picture.GetPixels() == nullptr ) {
+        return Complain( fileName, "out of memory" );
+    }
+    if ( !picture.LoadBmp( file ) ) {
+        return Complain( fileName, BmpGetLastError() );
+    }
+    return 1;
+}
+
+// A sprite built by an earlier start-up in the same process keeps its picture.
+static int BuildSprite( Sprite &sprite, const Image &picture, const char *fileName ) {
+    if ( !sprite.Build( picture, picture.GetBounds(), 0 ) && sprite.GetData() == nullptr ) {
+        return Complain( fileName, "out of memory" );
     }
     return 1;
 }
@@ -87,27 +146,34 @@ static int CheckScreenPicture( const char *fileName ) {
 // Both sprites are cut raw from whole pictures; the temporary pictures live until both are
 // built, and the bomb's goes first.
 static int BuildSprites() {
-    const std::string tankFile = GameDataPath( GAME_TANK_FILE );
-    const std::string bombFile = GameDataPath( GAME_BOMB_FILE );
+    DataPath tankFile( GAME_TANK_FILE );
+    DataPath bombFile( GAME_BOMB_FILE );
     Image tankPicture( 1, 1 );
-    if ( !tankPicture.LoadBmp( tankFile.c_str() ) ) {
-        return Complain( tankFile.c_str(), BmpGetLastError() );
+    if ( !LoadSpritePicture( tankFile.Get(), tankPicture ) ) {
+        return 0;
     }
     Image bombPicture( 1, 1 );
-    if ( !bombPicture.LoadBmp( bombFile.c_str() ) ) {
-        return Complain( bombFile.c_str(), BmpGetLastError() );
+    if ( !LoadSpritePicture( bombFile.Get(), bombPicture ) ) {
+        return 0;
     }
-    g_tankSprite.Build( tankPicture, tankPicture.GetBounds(), 0 );
-    g_bombSprite.Build( bombPicture, bombPicture.GetBounds(), 0 );
-    return 1;
+    return BuildSprite( g_tankSprite, tankPicture, tankFile.Get() ) &&
+           BuildSprite( g_bombSprite, bombPicture, bombFile.Get() );
+}
+
+// The lists never own their tanks: a start-up that gives up lets go of those it made.
+static void DropTanks( World &world ) {
+    if ( world.GetTanks() != nullptr ) {
+        world.GetTanks()->DeleteEntities();
+    }
 }
 
 // Four tanks on the top edge at random columns, in their falling state; the first gets the
-// turn and the camera.
+// turn and the camera. A game short of a tank is not the game: then none is kept.
 static int StartTanks( World &world ) {
     int columns[TANK_PLACEMENT_COUNT];
     ChooseTankColumns( world, columns );
-    if ( !PlaceTanks( world, columns ) ) {
+    if ( PlaceTanks( world, columns ) != TANK_PLACEMENT_COUNT ) {
+        DropTanks( world );
         return Complain( "tanks", "out of memory" );
     }
     return 1;
@@ -131,13 +197,16 @@ static int StartReplaySession() {
     } else if ( !g_options.timedemo.empty() ) {
         mode = ReplaySession::MODE_TIMEDEMO;
         fileName = g_options.timedemo.c_str();
+    } else {
+        // A game neither recorded nor replayed asks for no memory here.
+        return replaySession.Start( mode, nullptr, KELTO_VERSION, nullptr, std::vector<int32_t>() );
     }
     const std::string files[REPLAY_PICTURE_COUNT] = {
         GameDataPath( GAME_BACKGROUND_FILE ), GameDataPath( GAME_LAND_FILE ), GameDataPath( GAME_TANK_FILE ),
         GameDataPath( GAME_BOMB_FILE ) };
     const char *const pictures[REPLAY_PICTURE_COUNT] = { files[0].c_str(), files[1].c_str(), files[2].c_str(),
                                                          files[3].c_str() };
-    const std::vector<int32_t> rules = { g_options.classic, g_options.hits };
+    const std::vector<int32_t> rules = { g_options.classic, g_options.hits, g_options.players };
     if ( !replaySession.Start( mode, fileName, KELTO_VERSION, pictures, rules ) ) {
         return 0;
     }
@@ -145,6 +214,7 @@ static int StartReplaySession() {
     if ( replaySession.IsPlayback() && recorded.size() >= rules.size() ) {
         g_options.classic = recorded[0];
         g_options.hits = recorded[1];
+        g_options.players = recorded[2];
     }
     return 1;
 }
@@ -165,17 +235,28 @@ static uint32_t StateChecksumOf( const World &world ) {
     return checksum.Get();
 }
 
+// The designed game leaves every tank to the keyboard; otherwise the computer plays the
+// seats the people do not take, and the view says which.
+static void SeatComputerPlayers( World &world ) {
+    int people = g_options.players >= 0 ? g_options.players : ComputerPlayers::DEFAULT_PEOPLE;
+    if ( g_options.classic ) {
+        people = ComputerPlayers::SEATS;
+    }
+    g_computerPlayers.Create( &world, people, ComputerPlayers::LevelFromName( g_options.level.c_str() ) );
+    for ( int seat = 0; seat < ComputerPlayers::SEATS && WithView(); seat++ ) {
+        g_hud.GetMatch().SetComputer( seat, g_computerPlayers.IsComputer( seat ) );
+    }
+}
+
 int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     g_keyboard.Init( instance, window );
-    const std::string backgroundFile = GameDataPath( GAME_BACKGROUND_FILE );
-    const std::string landFile = GameDataPath( GAME_LAND_FILE );
 
-    if ( !CheckScreenPicture( backgroundFile.c_str() ) ) {
+    BmpFile background;
+    if ( !ReadPicture( DataPath( GAME_BACKGROUND_FILE ).Get(), background ) ||
+         !CheckCoversScreen( background ) ) {
         return 0;
     }
-    if ( !g_display.LoadPalette( backgroundFile.c_str() ) ) {
-        return Complain( backgroundFile.c_str(), BmpGetLastError() );
-    }
+    g_display.LoadPalette( background );
     g_display.ApplyPalette();
 
     std::srand( useFixedSeed ? fixedSeed : static_cast<unsigned>( std::time( nullptr ) ) );
@@ -183,17 +264,22 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
         return 0;
     }
 
-    if ( !CheckScreenPicture( landFile.c_str() ) ) {
+    BmpFile land;
+    if ( !ReadPicture( DataPath( GAME_LAND_FILE ).Get(), land ) || !CheckCoversScreen( land ) ) {
         return 0;
     }
-    world.Load( &g_display, landFile.c_str(), backgroundFile.c_str() );
-
+    if ( !world.Load( &g_display, land, background ) ) {
+        std::fprintf( stderr, "kelto: %s\n", world.GetLoadError() );
+        return 0;
+    }
     if ( !StartReplaySession() || !StartTanks( world ) ) {
         return 0;
     }
     if ( WithView() && !g_hud.Init( world, g_display.GetPaletteEntries(), g_options.hits ) ) {
+        DropTanks( world );
         return Complain( "match", "out of memory" );
     }
+    SeatComputerPlayers( world );
     return 1;
 }
 
@@ -202,6 +288,7 @@ static void StartNewMatch( World &world ) {
     int columns[TANK_PLACEMENT_COUNT];
     ChooseTankColumns( world, columns );
     g_hud.StartNewMatch( world, columns );
+    g_computerPlayers.NewMatch();
 }
 
 void GameFrame( World &world ) {
@@ -211,9 +298,13 @@ void GameFrame( World &world ) {
         world.SetCameraY( target->GetY() - CAMERA_OFFSET_Y );
     }
     g_keyState = g_keyboard.Poll();
-    // The key sources: a replay supplies the whole recorded key state. Then the recorder
-    // keeps the key state the game reads in this frame, whoever supplied it.
+    // The key sources: a replay supplies the whole recorded key state; otherwise the computer
+    // players press the game's keys in their turns. Then the recorder keeps the key state the
+    // game reads in this frame, whoever supplied it.
     g_keyState = replaySession.SupplyKeys( g_keyState );
+    if ( !replaySession.IsPlayback() ) {
+        g_keyState = g_computerPlayers.Keys( g_keyState, WithView() && !g_hud.IsPlaying() );
+    }
     replaySession.RecordKeys( g_keyState );
     if ( WithView() && g_hud.ReadKeys( g_keyState ) ) {
         StartNewMatch( world );
@@ -235,8 +326,10 @@ void GameFrame( World &world ) {
 // The lists never own their entities; the game's end lets them go so that the run ends with
 // nothing left allocated. The World itself belongs to the caller.
 int GameEnd( World &world ) {
-    const int exitCode = replaySession.Finish( StateChecksumOf( world ) );
+    const int exitCode = replaySession.Finish(
+        replaySession.GetMode() != ReplaySession::MODE_OFF ? StateChecksumOf( world ) : 0 );
     g_hud.Forget();
+    g_computerPlayers.Forget();
     if ( world.GetTanks() != nullptr ) {
         world.GetTanks()->DeleteEntities();
     }

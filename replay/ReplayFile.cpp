@@ -12,6 +12,7 @@ public:
     Reader( const uint8_t *bytes, size_t size ) : bytes( bytes ), size( size ), offset( 0 ) {}
 
     int AtEnd() const { return offset == size; }
+    size_t GetSize() const { return size; }
     size_t GetOffset() const { return offset; }
 
     int Bytes( void *destination, size_t count ) {
@@ -180,12 +181,12 @@ int ReplayFile::ParseMatchStart( Reader &reader ) {
     ReplayMatchStart start;
     uint32_t frame = 0;
     if ( !reader.U32( frame ) ) {
-        return Fail( "truncated at byte %lld", (long long)reader.GetOffset() );
+        return Fail( "truncated at byte %lld", (long long)reader.GetSize() );
     }
     for ( int &column : start.columns ) {
         uint32_t value = 0;
         if ( !reader.U32( value ) ) {
-            return Fail( "truncated at byte %lld", (long long)reader.GetOffset() );
+            return Fail( "truncated at byte %lld", (long long)reader.GetSize() );
         }
         if ( value > uint32_t( INT32_MAX ) ) {
             return Fail( "has a tank column of %lld", (long long)value );
@@ -214,7 +215,7 @@ int ReplayFile::ParseKeys( Reader &reader ) {
     uint32_t frames = 0;
     uint32_t count = 0;
     if ( !reader.U32( first ) || !reader.U8( frames ) || !reader.U8( count ) ) {
-        return Fail( "truncated at byte %lld", (long long)reader.GetOffset() );
+        return Fail( "truncated at byte %lld", (long long)reader.GetSize() );
     }
     if ( first != uint32_t( frameCount ) ) {
         return Fail( "skips from frame %lld", frameCount );
@@ -232,7 +233,7 @@ int ReplayFile::ParseKeys( Reader &reader ) {
         uint32_t keys = 0;
         uint32_t length = 0;
         if ( !reader.U16( keys ) || !reader.U8( length ) ) {
-            return Fail( "truncated at byte %lld", (long long)reader.GetOffset() );
+            return Fail( "truncated at byte %lld", (long long)reader.GetSize() );
         }
         if ( keys & ~uint32_t( REPLAY_KEY_BITS ) ) {
             return Fail( "holds keys this game does not know, at frame %lld", frameCount + covered );
@@ -247,7 +248,7 @@ int ReplayFile::ParseKeys( Reader &reader ) {
         return Fail( "has a block of absurd length at frame %lld", frameCount );
     }
     if ( !reader.U32( block.checksum ) ) {
-        return Fail( "truncated at byte %lld", (long long)reader.GetOffset() );
+        return Fail( "truncated at byte %lld", (long long)reader.GetSize() );
     }
     blocks.push_back( block );
     frameCount += int( frames );
@@ -257,7 +258,7 @@ int ReplayFile::ParseKeys( Reader &reader ) {
 int ReplayFile::ParseEnd( Reader &reader ) {
     uint32_t frames = 0;
     if ( !reader.U32( frames ) ) {
-        return Fail( "truncated at byte %lld", (long long)reader.GetOffset() );
+        return Fail( "truncated at byte %lld", (long long)reader.GetSize() );
     }
     if ( frames != uint32_t( frameCount ) ) {
         return Fail( "ends claiming %lld frames", (long long)frames );

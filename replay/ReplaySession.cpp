@@ -30,8 +30,8 @@ int FileChecksum( const char *fileName, uint32_t &checksum ) {
 } // namespace
 
 ReplaySession::ReplaySession()
-    : mode( MODE_OFF ), drawingSource( nullptr ), frame( 0 ), blockIndex( 0 ), runIndex( 0 ), runLeft( 0 ), matchIndex( 0 ),
-      diverged( -1 ), exitCode( 0 ) {
+    : mode( MODE_OFF ), drawingSource( nullptr ), frame( 0 ), blockIndex( 0 ), runIndex( 0 ), runLeft( 0 ),
+      matchIndex( 0 ), diverged( -1 ), exitCode( 0 ) {
     std::memset( keyState, 0, sizeof( keyState ) );
 }
 
@@ -51,6 +51,9 @@ int ReplaySession::Start( Mode newMode, const char *name, const char *version,
                           const char *const pictureFiles[REPLAY_PICTURE_COUNT],
                           const std::vector<int32_t> &rules ) {
     mode = MODE_OFF;
+    if ( newMode == MODE_OFF ) {
+        return 1;
+    }
     fileName = name != nullptr ? name : "";
     gameVersion = version;
     frame = 0;
@@ -61,9 +64,6 @@ int ReplaySession::Start( Mode newMode, const char *name, const char *version,
     diverged = -1;
     exitCode = 0;
     std::memset( keyState, 0, sizeof( keyState ) );
-    if ( newMode == MODE_OFF ) {
-        return 1;
-    }
 
     uint32_t pictures[REPLAY_PICTURE_COUNT];
     for ( int i = 0; i < REPLAY_PICTURE_COUNT; i++ ) {

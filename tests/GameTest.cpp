@@ -1,4 +1,5 @@
 #include "app/Game.h"
+#include "ai/ComputerPlayers.h"
 #include "app/App.h"
 #include "app/Options.h"
 #include "game/Bomb.h"
@@ -14,6 +15,7 @@
 #include "platform/Keyboard.h"
 #include "tests/support/BmpWriter.h"
 #include "tests/support/LandScene.h"
+#include "tests/support/TestScreen.h"
 
 #include <gtest/gtest.h>
 
@@ -238,7 +240,7 @@ TEST_F( GameFixture, AMissingPictureStopsTheStartUpWithOneLineNamingIt ) {
         int result = 1;
         std::string output = FailedStartup( &result );
         EXPECT_EQ( result, 0 ) << file;
-        EXPECT_EQ( output, std::string( "kelto: " ) + file + ": cannot open\n" );
+        EXPECT_EQ( output, std::string( "kelto: " ) + file + ": no such file\n" );
         PutPictures();
     }
 }
@@ -278,6 +280,45 @@ TEST_F( GameFixture, PicturesSmallerThanTheScreenStopTheStartUp ) {
     output = FailedStartup( &result );
     EXPECT_EQ( result, 1 );
     EXPECT_EQ( output, "" );
+}
+
+// A tank as large as the land would stand outside it, and every frame would draw it whole.
+TEST_F( GameFixture, SpritesLargerThanTheScreenStopTheStartUp ) {
+    const struct {
+        const char *file;
+        int width, height;
+        const char *output;
+    } cases[] = { { "tank.bmp", 641, 10, "kelto: tank.bmp: 641 x 10 is larger than the 640 x 480 screen\n" },
+                  { "bomb.bmp", 4, 481, "kelto: bomb.bmp: 4 x 481 is larger than the 640 x 480 screen\n" },
+                  { "tank.bmp", 640, 480, "" } };
+    for ( const auto &each : cases ) {
+        PutPictures();
+        PutMemoryFile( each.file, Picture( each.width, each.height, 5 ) );
+        int result = 0;
+        EXPECT_EQ( FailedStartup( &result ), each.output ) << each.file;
+        EXPECT_EQ( result, each.output[0] == '\0' ) << each.file;
+    }
+}
+
+std::vector<std::string> g_opened;
+
+void NoteOpened( const char *name ) {
+    g_opened.push_back( name );
+}
+
+// The picture checked is the picture played on: each file is opened once, so a file
+// replaced during start-up cannot put the game on something that was never checked.
+TEST_F( GameFixture, StartUpOpensEachPictureOnce ) {
+    g_opened.clear();
+    HostSetOpenObserver( NoteOpened );
+    World world;
+    const int started = GameStartup( nullptr, nullptr, world );
+    HostSetOpenObserver( nullptr );
+    ASSERT_EQ( started, 1 );
+    std::sort( g_opened.begin(), g_opened.end() );
+    EXPECT_EQ( g_opened,
+               ( std::vector<std::string>{ "background.bmp", "bomb.bmp", "land.bmp", "tank.bmp" } ) );
+    GameEnd( world );
 }
 
 namespace {
@@ -409,5 +450,42 @@ TEST_F( GameFixture, AWonMatchStandsStillUntilEnterStartsANewOne ) {
     ASSERT_EQ( GameStartup( nullptr, nullptr, classic ), 1 );
     EXPECT_EQ( g_hud.GetMatch().GetPlayerCount(), 0 );
     GameEnd( classic );
+    g_options = given;
+}
+
+// Who plays: one person and three computers unless told otherwise; --players 0 leaves all
+// four to the computer, which plays without a key pressed; --players 4 and --classic leave
+// all four to the keyboard. The view labels the computer's tanks.
+TEST_F( GameFixture, TheComputerTakesTheSeatsThePeopleLeave ) {
+    const Options given = g_options;
+    struct Case {
+        int classic, players;
+        const char *level;
+        int computers; // the seats from this one on are the computer's
+    } cases[] = { { 0, -1, "", 1 }, { 0, 0, "hard", 0 }, { 0, 4, "", 4 }, { 1, 0, "easy", 4 } };
+    for ( const Case &c : cases ) {
+        SCOPED_TRACE( testing::Message() << "classic " << c.classic << " players " << c.players );
+        g_options = Options();
+        g_options.classic = c.classic;
+        g_options.players = c.players;
+        g_options.level = c.level;
+        World world;
+        ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+        for ( int seat = 0; seat < ComputerPlayers::SEATS; seat++ ) {
+            EXPECT_EQ( g_computerPlayers.IsComputer( seat ), seat >= c.computers );
+            EXPECT_EQ( g_hud.GetMatch().GetComputer( seat ), !c.classic && seat >= c.computers );
+        }
+        // The first tank has the turn: a person's turn reads the keyboard untouched.
+        uint8_t keyboard[256] = {};
+        EXPECT_EQ( g_computerPlayers.Keys( keyboard ) == keyboard, c.computers > 0 );
+        // All four the computer's: the tanks fall 690 rows, then the first one fires within
+        // ten seconds.
+        for ( int frame = 0; c.computers == 0 && frame < 690 + 600 && world.GetBombs()->GetCount() == 0;
+              frame++ ) {
+            GameFrame( world );
+        }
+        EXPECT_EQ( world.GetBombs()->GetCount(), c.computers == 0 ? 1 : 0 );
+        GameEnd( world );
+    }
     g_options = given;
 }

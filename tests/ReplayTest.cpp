@@ -109,6 +109,7 @@ protected:
     void RecordScriptedGame( World &world, int frames ) {
         g_options = Options();
         g_options.record = path;
+        g_options.players = 4; // every tank at the keyboard, played by the script
         ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
         for ( int frame = 0; frame < frames; frame++ ) {
             backend->ReleaseAllKeys();
@@ -253,8 +254,8 @@ TEST_F( ReplayFixture, BadFilesAreRefusedWithOneLineNamingTheReason ) {
     }
     const std::vector<uint8_t> good = ReadBytes( path );
     ASSERT_GT( good.size(), 60u );
-    // The header: 8 magic, 2 format, 1 + 5 version, 16 pictures, 1 + 8 rules.
-    const size_t records = 8 + 2 + 1 + 5 + 16 + 1 + 8;
+    // The header: 8 magic, 2 format, 1 + 5 version, 16 pictures, 1 + 12 rules.
+    const size_t records = 8 + 2 + 1 + 5 + 16 + 1 + 12;
     const size_t firstBlock = records + 1 + 4 + 16;
     ASSERT_EQ( good[records], 'S' );
     ASSERT_EQ( good[firstBlock], 'K' );
@@ -278,7 +279,7 @@ TEST_F( ReplayFixture, BadFilesAreRefusedWithOneLineNamingTheReason ) {
     cases.push_back( { "has a block of absurd length at frame 0", changed( firstBlock + 5, 61 ) } );
     cases.push_back( { "has a run of absurd length at frame 0", changed( firstBlock + 9, 0 ) } );
     cases.push_back( { "holds keys this game does not know, at frame 0", changed( firstBlock + 8, 0x80 ) } );
-    cases.push_back( { "unknown record at byte 41", changed( records, 'X' ) } );
+    cases.push_back( { "unknown record at byte 45", changed( records, 'X' ) } );
     cases.push_back( { "skips from frame 0", changed( firstBlock + 3, 1 ) } );
     std::vector<uint8_t> longer = good;
     longer.push_back( 'K' );
@@ -362,6 +363,7 @@ TEST_F( ReplayFixture, ANewMatchIsReplayedWithTheColumnsItWasPlayedWith ) {
         g_options = Options();
         g_options.record = path;
         g_options.hits = 1;
+        g_options.players = 4;
         World world;
         ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
         for ( int frame = 0; frame < 240; frame++ ) {
@@ -387,7 +389,7 @@ TEST_F( ReplayFixture, ANewMatchIsReplayedWithTheColumnsItWasPlayedWith ) {
     ASSERT_EQ( recording.GetMatchStarts().size(), 2u );
     EXPECT_EQ( recording.GetMatchStarts()[1].frame, 150 );
     EXPECT_EQ( recording.GetMatchStarts()[1].columns[1], 700 );
-    ASSERT_EQ( recording.GetRules().size(), 2u );
+    ASSERT_EQ( recording.GetRules().size(), 3u );
     EXPECT_EQ( recording.GetRules()[1], 1 );
 
     std::string out;

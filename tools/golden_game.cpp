@@ -1,15 +1,13 @@
 // Plays the golden game and records it: two minutes of varied play on the pictures in the
 // working directory, on the headless backend, with fixed tank columns. The first two tanks
-// are played by a script (driving both ways, aiming up and down, short and full charges),
-// the other two by the computer at its best, which hits; a won match is followed by a new
-// one. The recording is the replay that CI runs to guard the game's behaviour;
+// are played by a script at the keyboard (driving both ways, aiming up and down, short and
+// full charges), the other two by the game's computer players at their best, which hit; a
+// won match is followed by a new one. The recording is the replay that CI runs to guard the game's behaviour;
 // scripts/record-golden.sh makes it again when the game changes on purpose.
 //
 // Usage: golden_game FILE [--frames N]   (default 7200, two minutes of play)
 // Exits with the game's own exit code: 0, or 1 with one line on standard error.
 
-#include "ai/AimSearch.h"
-#include "ai/ComputerPlayers.h"
 #include "app/App.h"
 #include "app/Game.h"
 #include "app/Options.h"
@@ -97,6 +95,8 @@ int main( int argc, char **argv ) {
     }
     g_options.record = argv[1];
     g_options.hits = 2;
+    g_options.players = PEOPLE;
+    g_options.level = "hard";
 
     int exitCode = 1;
     {
@@ -106,23 +106,15 @@ int main( int argc, char **argv ) {
         GameSetSeed( 2026 );
         World world;
         if ( WinMainStart( nullptr, nullptr, SW_SHOWDEFAULT, world ) ) {
-            ComputerPlayers computers;
-            computers.Create( &world, PEOPLE, AimSearch::Hard );
             Script script;
-            int match = g_hud.GetMatch().GetMatchNumber();
             int won = 0;
             for ( int frame = 0; frame < frames; frame++ ) {
-                if ( g_hud.GetMatch().GetMatchNumber() != match ) {
-                    match = g_hud.GetMatch().GetMatchNumber();
-                    computers.Forget();
-                }
                 uint8_t keys[256] = {};
                 script.KeysFor( frame, keys );
                 won = g_hud.GetMatch().GetWinner() != Match::NO_PLAYER ? won + 1 : 0;
                 keys[DIK_RETURN] = won == BANNER_WAIT ? 0x80 : 0;
-                const uint8_t *played = computers.Keys( keys );
                 for ( int code = 0; code < 256; code++ ) {
-                    backend.SetKey( code, played[code] & 0x80 );
+                    backend.SetKey( code, keys[code] & 0x80 );
                 }
                 WinMainFrame( &world );
             }
