@@ -143,6 +143,15 @@ void PrintUsage( FILE *stream ) {
                   "show the version" );
 }
 
+void ApplyOptions( const Options &options, Settings &settings ) {
+    if ( options.windowed == 1 ) {
+        settings.windowed = 1;
+    }
+    if ( !options.scale.empty() ) {
+        settings.scale = options.scale;
+    }
+}
+
 OptionsResult ParseOptions( int argc, const char *const *argv, Options &options, FILE *out, FILE *err ) {
     for ( int i = 1; i < argc; ++i ) {
         const char *name = argv[i];
