@@ -23,9 +23,12 @@ static void BindControls( HostKeyState &keys, const Settings &settings ) {
     };
     const std::string escape = "Escape";
     const Control controls[] = {
-        { DIK_LEFT, settings.keyLeft, settings.padLeft },    { DIK_RIGHT, settings.keyRight, settings.padRight },
-        { DIK_UP, settings.keyUp, settings.padUp },          { DIK_DOWN, settings.keyDown, settings.padDown },
-        { DIK_SPACE, settings.keyFire, settings.padFire },   { DIK_ESCAPE, escape, settings.padQuit },
+        { DIK_LEFT, settings.keyLeft, settings.padLeft },
+        { DIK_RIGHT, settings.keyRight, settings.padRight },
+        { DIK_UP, settings.keyUp, settings.padUp },
+        { DIK_DOWN, settings.keyDown, settings.padDown },
+        { DIK_SPACE, settings.keyFire, settings.padFire },
+        { DIK_ESCAPE, escape, settings.padQuit },
     };
     for ( const Control &control : controls ) {
         std::vector<int> inputs = SdlInputsFromNames( control.keyNames, 0 );
@@ -48,7 +51,8 @@ int main( int argc, char **argv ) {
 
     SettingsFile settingsFile;
     settingsFile.SetNameChecks( SdlIsKeyName, SdlIsPadName );
-    const std::string settingsPath = options.settings.empty() ? SettingsFile::GetDefaultPath() : options.settings;
+    const std::string settingsPath =
+        options.settings.empty() ? SettingsFile::GetDefaultPath() : options.settings;
     if ( settingsPath.empty() ) {
         SettingsFile::SetDefaults( g_settings );
     } else {

@@ -75,12 +75,12 @@ const OptionRow OPTION_ROWS[] = {
           o.timedemo = a;
           return 1;
       } },
-    { "--settings", "FILE", "read the settings from FILE",
+    { "--settings", "FILE", "read the settings from FILE instead of the usual place",
       []( Options &o, const char *a ) {
           o.settings = a;
           return 1;
       } },
-    { "--scale", "MODE", "fit, integer or smooth scaling of the picture",
+    { "--scale", "MODE", "fit, integer or smooth scaling of the picture (default smooth)",
       []( Options &o, const char *a ) {
           if ( !IsChoice( a, "fit integer smooth" ) ) {
               return 0;
@@ -132,7 +132,9 @@ OptionsResult Refuse( FILE *err, const char *format, const char *name ) {
 void PrintUsage( FILE *stream ) {
     std::fprintf( stream, "Usage: kelto [options]\n"
                           "Four tanks take turns on a destructible land. Arrows drive and aim, Space\n"
-                          "charges and fires, Escape quits.\n" );
+                          "charges and fires, Escape quits; Alt+Enter or F11 switches full screen,\n"
+                          "F12 saves a screenshot. Keys, gamepad, window and scaling are set in\n"
+                          "$XDG_CONFIG_HOME/kelto/settings.ini (~/.config/kelto/settings.ini).\n" );
     for ( const OptionRow &row : OPTION_ROWS ) {
         char left[32];
         std::snprintf( left, sizeof( left ), "%s%s%s", row.name, row.argument ? " " : "",

@@ -56,7 +56,7 @@ void HostKeyState::MoveStick( int vertical, int value, int deadZone ) {
     const int lower = vertical ? HOST_INPUT_STICK_UP : HOST_INPUT_STICK_LEFT;
     const int higher = vertical ? HOST_INPUT_STICK_DOWN : HOST_INPUT_STICK_RIGHT;
     const int halves[2] = { lower, higher };
-    const int pushed[2] = { value < -deadZone, value > deadZone };
+    const int pushed[2] = { value<-deadZone, value> deadZone };
     for ( int i = 0; i < 2; ++i ) {
         if ( pushed[i] && !down[halves[i]] ) {
             Press( halves[i] );

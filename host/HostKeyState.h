@@ -48,7 +48,7 @@ private:
     };
 
     std::vector<Binding> bindings;
-    uint8_t bound[256];             // 1 for a game key that follows its bindings
+    uint8_t bound[256]; // 1 for a game key that follows its bindings
     uint8_t down[HOST_INPUT_COUNT];
     uint8_t tapped[HOST_INPUT_COUNT]; // pressed since the last read
 };

@@ -90,13 +90,17 @@ int ReadPercent( const std::string &value, int &field ) {
 }
 
 #define KEY_ROW( name, field, value, comment )                                                               \
-    { name, value, comment, []( Settings &s, const std::string &v, const NameChecks &c ) {                 \
-         return ReadNames( v, c.key, s.field );                                                              \
-     } }
+    {                                                                                                        \
+        name, value, comment, []( Settings &s, const std::string &v, const NameChecks &c ) {                 \
+            return ReadNames( v, c.key, s.field );                                                           \
+        }                                                                                                    \
+    }
 #define PAD_ROW( name, field, value, comment )                                                               \
-    { name, value, comment, []( Settings &s, const std::string &v, const NameChecks &c ) {                 \
-         return ReadNames( v, c.pad, s.field );                                                              \
-     } }
+    {                                                                                                        \
+        name, value, comment, []( Settings &s, const std::string &v, const NameChecks &c ) {                 \
+            return ReadNames( v, c.pad, s.field );                                                           \
+        }                                                                                                    \
+    }
 
 const SettingRow SETTING_ROWS[] = {
     { "window", "fullscreen", "fullscreen or window (Alt+Enter or F11 switches while playing)",
@@ -130,7 +134,9 @@ const SettingRow SETTING_ROWS[] = {
     PAD_ROW( "pad_fire", padFire, "a", "gamepad buttons that charge and fire" ),
     PAD_ROW( "pad_quit", padQuit, "back", "gamepad buttons that quit, as Escape does" ),
     { "pad_dead_zone", "25", "percent of the stick's travel from the centre that does nothing (0 to 99)",
-      []( Settings &s, const std::string &v, const NameChecks & ) { return ReadPercent( v, s.padDeadZone ); } },
+      []( Settings &s, const std::string &v, const NameChecks & ) {
+          return ReadPercent( v, s.padDeadZone );
+      } },
 };
 
 #undef KEY_ROW
@@ -193,12 +199,13 @@ int SettingsFile::ApplyLine( const std::string &line, Settings &settings ) const
 
 int SettingsFile::Load( const std::string &path, Settings &settings, FILE *warnings ) const {
     SetDefaults( settings );
+    std::error_code error;
+    const bool exists = std::filesystem::exists( path, error );
+    if ( !exists && WriteDefaults( path ) ) {
+        return 1;
+    }
     std::ifstream file( path );
-    if ( !file.is_open() ) {
-        std::error_code error;
-        if ( !std::filesystem::exists( path, error ) && WriteDefaults( path ) ) {
-            return 1;
-        }
+    if ( !exists || !file.is_open() || !std::filesystem::is_regular_file( path, error ) ) {
         std::fprintf( warnings, "kelto: %s: cannot be read or written; using the default settings\n",
                       path.c_str() );
         return 0;

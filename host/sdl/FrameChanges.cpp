@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-int FindFrameChanges( const uint8_t *pixels, int pitch, uint8_t *shown, int width, int height, FrameSpan *spans,
-                      int maxSpans ) {
+int FindFrameChanges( const uint8_t *pixels, int pitch, uint8_t *shown, int width, int height,
+                      FrameSpan *spans, int maxSpans ) {
     int count = 0;
     FrameSpan *open = nullptr; // the span of the run of changed rows going on, if any
     for ( int y = 0; y < height; ++y ) {
@@ -31,8 +31,8 @@ int FindFrameChanges( const uint8_t *pixels, int pitch, uint8_t *shown, int widt
         if ( count == maxSpans ) {
             // Too scattered to be worth drawing piece by piece: take the rest as it is.
             for ( int rest = y + 1; rest < height; ++rest ) {
-                std::memcpy( shown + static_cast<size_t>( rest ) * width, pixels + static_cast<size_t>( rest ) * pitch,
-                             width );
+                std::memcpy( shown + static_cast<size_t>( rest ) * width,
+                             pixels + static_cast<size_t>( rest ) * pitch, width );
             }
             return -1;
         }

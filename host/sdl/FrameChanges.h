@@ -18,7 +18,7 @@ struct FrameSpan {
 // and brings `shown` up to date. Each run of changed rows becomes one span, as wide as its
 // changed columns. Returns the number of spans, or -1 when there are more than `maxSpans`
 // (then the whole frame counts as changed).
-int FindFrameChanges( const uint8_t *pixels, int pitch, uint8_t *shown, int width, int height, FrameSpan *spans,
-                      int maxSpans );
+int FindFrameChanges( const uint8_t *pixels, int pitch, uint8_t *shown, int width, int height,
+                      FrameSpan *spans, int maxSpans );
 
 #endif

@@ -13,16 +13,20 @@ int ScaleModeFromName( const char *name ) {
     return -1;
 }
 
-PicturePlace PlacePicture( int mode, int screenWidth, int screenHeight, int pictureWidth, int pictureHeight ) {
+PicturePlace PlacePicture( int mode, int screenWidth, int screenHeight, int pictureWidth,
+                           int pictureHeight ) {
     PicturePlace place = { 0, 0, screenWidth, screenHeight, 1, 0 };
     if ( screenWidth <= 0 || screenHeight <= 0 || pictureWidth <= 0 || pictureHeight <= 0 ) {
         return place;
     }
     // The fit: as wide as the screen, or as high, whichever comes first.
-    if ( static_cast<long long>( screenWidth ) * pictureHeight <= static_cast<long long>( screenHeight ) * pictureWidth ) {
-        place.height = static_cast<int>( static_cast<long long>( screenWidth ) * pictureHeight / pictureWidth );
+    if ( static_cast<long long>( screenWidth ) * pictureHeight <=
+         static_cast<long long>( screenHeight ) * pictureWidth ) {
+        place.height =
+            static_cast<int>( static_cast<long long>( screenWidth ) * pictureHeight / pictureWidth );
     } else {
-        place.width = static_cast<int>( static_cast<long long>( screenHeight ) * pictureWidth / pictureHeight );
+        place.width =
+            static_cast<int>( static_cast<long long>( screenHeight ) * pictureWidth / pictureHeight );
     }
     const int multiple = std::min( screenWidth / pictureWidth, screenHeight / pictureHeight );
     if ( multiple >= 1 && mode != SCALE_FIT ) {
@@ -31,7 +35,8 @@ PicturePlace PlacePicture( int mode, int screenWidth, int screenHeight, int pict
             place.width = pictureWidth * multiple;
             place.height = pictureHeight * multiple;
         } else {
-            place.smoothed = place.width != pictureWidth * multiple || place.height != pictureHeight * multiple;
+            place.smoothed =
+                place.width != pictureWidth * multiple || place.height != pictureHeight * multiple;
         }
     }
     place.x = ( screenWidth - place.width ) / 2;

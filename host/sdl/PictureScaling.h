@@ -16,8 +16,8 @@ struct PicturePlace {
     int y;
     int width;
     int height;
-    int multiple;   // the whole multiple the picture is drawn at first (1 for fit)
-    int smoothed;   // 1 when a linear pass takes the multiple up to width x height
+    int multiple; // the whole multiple the picture is drawn at first (1 for fit)
+    int smoothed; // 1 when a linear pass takes the multiple up to width x height
 };
 
 // SCALE_FIT, SCALE_INTEGER or SCALE_SMOOTH for "fit", "integer" or "smooth"; -1 otherwise.

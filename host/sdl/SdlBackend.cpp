@@ -23,7 +23,7 @@ typedef std::chrono::steady_clock Clock;
 
 const int PICTURE_WIDTH = 640;
 const int PICTURE_HEIGHT = 480;
-const int WINDOW_SCALE = 2; // the window's size in windowed mode, in screen pixels per picture pixel
+const int WINDOW_SCALE = 2;       // the window's size in windowed mode, in screen pixels per picture pixel
 const int WINDOW_FRAME_ROOM = 64; // left below the window for its title bar and the desktop's panels
 const int MAX_FRAME_SPANS = 16;   // more changed pieces than this, and the whole frame is drawn
 
@@ -155,7 +155,7 @@ struct SdlBackend::Native {
     // SDL's software renderer draws into the window's own image, which keeps what it showed;
     // there only the pieces of a frame that changed are drawn again.
     bool drawsInPlace = false;
-    bool wholeFrameDue = true; // the next show draws everything (new window, size, palette)
+    bool wholeFrameDue = true;  // the next show draws everything (new window, size, palette)
     std::vector<uint8_t> shown; // the last frame shown, rows packed: for changes and screenshots
     FrameSpan spans[MAX_FRAME_SPANS] = {};
     int spanCount = -1; // pieces changed since the last show; -1 for the whole frame
@@ -225,6 +225,15 @@ int SdlBackend::Init() {
 void SdlBackend::SetGamepad( int enabled, int deadZonePercent ) {
     gamepad = enabled;
     padDeadZone = 32767 * deadZonePercent / 100;
+    if ( gamepad && sdlStarted && !SDL_WasInit( SDL_INIT_GAMECONTROLLER ) &&
+         SDL_InitSubSystem( SDL_INIT_GAMECONTROLLER ) != 0 ) {
+        std::fprintf( stderr, "kelto: no gamepads: %s\n", SDL_GetError() );
+    }
+}
+
+void SdlBackend::SetScaleMode( int mode ) {
+    scaleMode = mode;
+    native->wholeFrameDue = true;
 }
 
 HostKeyState &SdlBackend::GetKeyState() {
@@ -234,7 +243,8 @@ HostKeyState &SdlBackend::GetKeyState() {
 // Twice the picture's size where the desktop has room for it and a title bar, else as large
 // as fits.
 void SdlBackend::WindowedSize( int &width, int &height ) {
-    SDL_Rect usable = { 0, 0, PICTURE_WIDTH * WINDOW_SCALE, PICTURE_HEIGHT * WINDOW_SCALE + WINDOW_FRAME_ROOM };
+    SDL_Rect usable = { 0, 0, PICTURE_WIDTH * WINDOW_SCALE,
+                        PICTURE_HEIGHT * WINDOW_SCALE + WINDOW_FRAME_ROOM };
     SDL_DisplayMode desktop;
     if ( SDL_GetDesktopDisplayMode( 0, &desktop ) == 0 ) {
         usable.w = desktop.w;
@@ -499,7 +509,8 @@ int SdlBackend::HandlePadEvent( const void *data ) {
         keys.Release( HOST_INPUT_PAD_BUTTON + event.cbutton.button );
         return 0;
     case SDL_CONTROLLERAXISMOTION:
-        if ( event.caxis.axis == SDL_CONTROLLER_AXIS_LEFTX || event.caxis.axis == SDL_CONTROLLER_AXIS_LEFTY ) {
+        if ( event.caxis.axis == SDL_CONTROLLER_AXIS_LEFTX ||
+             event.caxis.axis == SDL_CONTROLLER_AXIS_LEFTY ) {
             keys.MoveStick( event.caxis.axis == SDL_CONTROLLER_AXIS_LEFTY, event.caxis.value, padDeadZone );
         }
         return 0;
@@ -633,13 +644,13 @@ int SdlBackend::UploadFrame( const uint8_t *pixels, int pitch, int width, int he
     if ( whole ) {
         native->shown.assign( static_cast<size_t>( width ) * height, 0 );
         for ( int y = 0; y < height; ++y ) {
-            std::memcpy( &native->shown[static_cast<size_t>( y ) * width], pixels + static_cast<size_t>( y ) * pitch,
-                         width );
+            std::memcpy( &native->shown[static_cast<size_t>( y ) * width],
+                         pixels + static_cast<size_t>( y ) * pitch, width );
         }
         native->spanCount = -1;
     } else {
-        native->spanCount =
-            FindFrameChanges( pixels, pitch, native->shown.data(), width, height, native->spans, MAX_FRAME_SPANS );
+        native->spanCount = FindFrameChanges( pixels, pitch, native->shown.data(), width, height,
+                                              native->spans, MAX_FRAME_SPANS );
     }
     const FrameSpan all = { 0, height, 0, width };
     const FrameSpan *spans = native->spanCount < 0 ? &all : native->spans;
@@ -671,8 +682,9 @@ void SdlBackend::DrawPicture( int outputWidth, int outputHeight ) {
         for ( int i = 0; i < native->spanCount; ++i ) {
             const FrameSpan &span = native->spans[i];
             const SDL_Rect source = { span.left, span.top, span.right - span.left, span.bottom - span.top };
-            const SDL_Rect target = { place.x + span.left * place.multiple, place.y + span.top * place.multiple,
-                                      source.w * place.multiple, source.h * place.multiple };
+            const SDL_Rect target = { place.x + span.left * place.multiple,
+                                      place.y + span.top * place.multiple, source.w * place.multiple,
+                                      source.h * place.multiple };
             SDL_RenderCopy( native->renderer, native->texture, &source, &target );
         }
         return;
@@ -689,8 +701,9 @@ void SdlBackend::DrawPicture( int outputWidth, int outputHeight ) {
             if ( native->multiple ) {
                 SDL_DestroyTexture( native->multiple );
             }
-            native->multiple = SDL_CreateTexture( native->renderer, SDL_GetWindowPixelFormat( native->window ),
-                                                  SDL_TEXTUREACCESS_TARGET, width, height );
+            native->multiple =
+                SDL_CreateTexture( native->renderer, SDL_GetWindowPixelFormat( native->window ),
+                                   SDL_TEXTUREACCESS_TARGET, width, height );
             native->multipleWidth = width;
             native->multipleHeight = height;
             if ( native->multiple ) {
@@ -716,7 +729,8 @@ void SdlBackend::ShowFrame() {
     SDL_SetRenderDrawColor( native->renderer, 0, 0, 0, 255 );
     int outputWidth = 0;
     int outputHeight = 0;
-    if ( !native->texture || SDL_GetRendererOutputSize( native->renderer, &outputWidth, &outputHeight ) != 0 ) {
+    if ( !native->texture ||
+         SDL_GetRendererOutputSize( native->renderer, &outputWidth, &outputHeight ) != 0 ) {
         SDL_RenderClear( native->renderer );
         native->wholeFrameDue = true;
     } else if ( native->drawsInPlace && !native->wholeFrameDue && native->spanCount == 0 ) {

@@ -25,10 +25,9 @@ public:
     // display (GetError says why).
     int Init();
 
-    // Set before the window opens: SCALE_FIT, SCALE_INTEGER or SCALE_SMOOTH (the default).
-    void SetScaleMode( int mode ) { scaleMode = mode; }
-    // Set before Init: gamepads on or off (off by default), and the stick's dead zone in
-    // percent of its travel.
+    // SCALE_FIT, SCALE_INTEGER or SCALE_SMOOTH (the default).
+    void SetScaleMode( int mode );
+    // Gamepads on or off (off by default), and the stick's dead zone in percent of its travel.
     void SetGamepad( int enabled, int deadZonePercent );
     // The bindings and the state of every key and button.
     HostKeyState &GetKeyState();
