@@ -3,6 +3,8 @@
 // game's own entry function.
 
 #include "app/App.h"
+#include "app/DataFolder.h"
+#include "app/Game.h"
 #include "app/Options.h"
 #include "host/HostBackend.h"
 #include "host/sdl/PictureScaling.h"
@@ -11,7 +13,21 @@
 #include "settings/SettingsFile.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
 #include <vector>
+
+// The running program's own file, for the installed data beside it.
+static std::string ProgramPath( const char *argument0 ) {
+    char path[4096];
+    const ssize_t length = readlink( "/proc/self/exe", path, sizeof( path ) - 1 );
+    if ( length <= 0 ) {
+        return argument0 != nullptr ? argument0 : "";
+    }
+    path[length] = '\0';
+    return path;
+}
 
 // Each of the game's keys follows its keys and its gamepad buttons; Escape stays Escape and
 // gains the gamepad's quit buttons.
@@ -49,15 +65,18 @@ int main( int argc, char **argv ) {
         break;
     }
 
+    // Found before the window opens, so that a game with no pictures never flashes a screen.
+    DataFolder data;
+    if ( !data.Find( options.data.c_str(), std::getenv( "KELTO_DATA" ), ProgramPath( argv[0] ).c_str() ) ) {
+        std::fprintf( stderr, "kelto: cannot find the pictures; looked in %s\n", data.GetTried().c_str() );
+        return 1;
+    }
+    GameSetDataFolder( data.GetPath() );
+
     SettingsFile settingsFile;
     settingsFile.SetNameChecks( SdlIsKeyName, SdlIsPadName );
-    const std::string settingsPath =
-        options.settings.empty() ? SettingsFile::GetDefaultPath() : options.settings;
-    if ( settingsPath.empty() ) {
-        SettingsFile::SetDefaults( g_settings );
-    } else {
-        settingsFile.Load( settingsPath, g_settings, stderr );
-    }
+    settingsFile.Load( options.settings.empty() ? SettingsFile::GetDefaultPath() : options.settings,
+                       g_settings, stderr );
     ApplyOptions( options, g_settings );
 
     SdlBackend backend( g_settings.windowed );

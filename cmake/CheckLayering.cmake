@@ -4,6 +4,7 @@
 function( kelto_check_sources_for_sdl )
     file( GLOB_RECURSE sources CONFIGURE_DEPENDS
         ${CMAKE_SOURCE_DIR}/app/*.cpp ${CMAKE_SOURCE_DIR}/app/*.h
+        ${CMAKE_SOURCE_DIR}/ai/*.cpp ${CMAKE_SOURCE_DIR}/ai/*.h
         ${CMAKE_SOURCE_DIR}/gfx/*.cpp ${CMAKE_SOURCE_DIR}/gfx/*.h
         ${CMAKE_SOURCE_DIR}/platform/*.cpp ${CMAKE_SOURCE_DIR}/platform/*.h
         ${CMAKE_SOURCE_DIR}/land/*.cpp ${CMAKE_SOURCE_DIR}/land/*.h

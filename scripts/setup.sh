@@ -2,8 +2,9 @@
 # Installs what building, playing and testing Kelto need, where it is missing (Debian).
 set -euo pipefail
 
-packages=( cmake make g++ pkg-config libsdl2-dev libpng-dev libgtest-dev libgmock-dev libbenchmark-dev
-           xvfb xdotool x11-apps imagemagick valgrind clang libclang-rt-14-dev )
+packages=( cmake make g++ pkg-config libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev
+           xvfb xdotool x11-apps imagemagick valgrind clang libclang-rt-14-dev
+           libpng-dev dpkg-dev lintian desktop-file-utils appstream )
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then

@@ -199,6 +199,9 @@ int SettingsFile::ApplyLine( const std::string &line, Settings &settings ) const
 
 int SettingsFile::Load( const std::string &path, Settings &settings, FILE *warnings ) const {
     SetDefaults( settings );
+    if ( path.empty() ) {
+        return 0; // no home to keep settings in: the defaults, without a word
+    }
     std::error_code error;
     const bool exists = std::filesystem::exists( path, error );
     if ( !exists && WriteDefaults( path ) ) {

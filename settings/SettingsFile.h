@@ -22,7 +22,7 @@ public:
 
     // Fills `settings` with the defaults, then with what `path` says; writes the defaults
     // there when it does not exist. 1 when the file was read or written, 0 when neither
-    // could be done (a warning says so and the defaults stand).
+    // could be done (a warning says so and the defaults stand) or the path is empty.
     int Load( const std::string &path, Settings &settings, FILE *warnings ) const;
 
     static void SetDefaults( Settings &settings );

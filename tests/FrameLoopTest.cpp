@@ -230,3 +230,21 @@ TEST_F( FrameLoopTest, ScreenThatFailedToRestoreComesBackAtTheNextFlip ) {
     EXPECT_EQ( frames, 6 );
     EXPECT_EQ( backend.GetFramePixel( 0, 0 ), 6 );
 }
+
+// The browser's loop cannot block: each step drains the messages, then runs the frames that
+// are due, none while inactive, and reports the quit message instead of waiting for it.
+TEST_F( FrameLoopTest, StepsRunDueFramesOnlyWhileActiveAndStopAtQuit ) {
+    int exitCode = -1;
+    EXPECT_EQ( RunFrameLoopStep( CountingFrame, nullptr, 2, exitCode ), 1 );
+    HostPostMessage( window, WM_ACTIVATEAPP, 0, 0 );
+    EXPECT_EQ( RunFrameLoopStep( CountingFrame, nullptr, 3, exitCode ), 1 );
+    HostPostMessage( window, WM_ACTIVATEAPP, 1, 0 );
+    EXPECT_EQ( RunFrameLoopStep( CountingFrame, nullptr, 1, exitCode ), 1 );
+    HostPostMessage( window, WM_KEYDOWN, VK_ESCAPE, 0 );
+    EXPECT_EQ( RunFrameLoopStep( CountingFrame, nullptr, 5, exitCode ), 0 );
+    EXPECT_EQ( exitCode, 0 );
+    const std::vector<std::string> expected = { "F1", "F2",     "DEACTIVATE", "ACTIVATE",
+                                                "F3", "ESCAPE", "CLOSE",      "DESTROY" };
+    EXPECT_EQ( events, expected );
+    EXPECT_EQ( scope.Backend().GetBlockingWaits(), 0 );
+}
