@@ -15,7 +15,7 @@ int ScaleModeFromName( const char *name ) {
 
 PicturePlace PlacePicture( int mode, int screenWidth, int screenHeight, int pictureWidth,
                            int pictureHeight ) {
-    PicturePlace place = { 0, 0, screenWidth, screenHeight, 1, 0 };
+    PicturePlace place = { 0, 0, screenWidth, screenHeight, 0, 0 };
     if ( screenWidth <= 0 || screenHeight <= 0 || pictureWidth <= 0 || pictureHeight <= 0 ) {
         return place;
     }
@@ -29,14 +29,16 @@ PicturePlace PlacePicture( int mode, int screenWidth, int screenHeight, int pict
             static_cast<int>( static_cast<long long>( screenHeight ) * pictureWidth / pictureHeight );
     }
     const int multiple = std::min( screenWidth / pictureWidth, screenHeight / pictureHeight );
+    const bool exact =
+        multiple >= 1 && place.width == pictureWidth * multiple && place.height == pictureHeight * multiple;
+    place.multiple = exact ? multiple : 0;
     if ( multiple >= 1 && mode != SCALE_FIT ) {
         place.multiple = multiple;
         if ( mode == SCALE_INTEGER ) {
             place.width = pictureWidth * multiple;
             place.height = pictureHeight * multiple;
         } else {
-            place.smoothed =
-                place.width != pictureWidth * multiple || place.height != pictureHeight * multiple;
+            place.smoothed = !exact;
         }
     }
     place.x = ( screenWidth - place.width ) / 2;

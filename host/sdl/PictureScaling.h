@@ -16,7 +16,7 @@ struct PicturePlace {
     int y;
     int width;
     int height;
-    int multiple; // the whole multiple the picture is drawn at first (1 for fit)
+    int multiple; // the whole multiple the picture is drawn at; 0 for a fit that is none
     int smoothed; // 1 when a linear pass takes the multiple up to width x height
 };
 

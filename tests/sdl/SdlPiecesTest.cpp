@@ -196,15 +196,15 @@ TEST( PictureScaling, EachModePlacesThePictureAsThePlayerChose ) {
         PicturePlace place;
     };
     const Case cases[] = {
-        { SCALE_FIT, 1280, 960, { 0, 0, 1280, 960, 1, 0 } },
+        { SCALE_FIT, 1280, 960, { 0, 0, 1280, 960, 2, 0 } },
         { SCALE_INTEGER, 1280, 960, { 0, 0, 1280, 960, 2, 0 } },
         { SCALE_SMOOTH, 1280, 960, { 0, 0, 1280, 960, 2, 0 } },
-        { SCALE_FIT, 1920, 1080, { 240, 0, 1440, 1080, 1, 0 } },
+        { SCALE_FIT, 1920, 1080, { 240, 0, 1440, 1080, 0, 0 } },
         { SCALE_INTEGER, 1920, 1080, { 320, 60, 1280, 960, 2, 0 } },
         { SCALE_SMOOTH, 1920, 1080, { 240, 0, 1440, 1080, 2, 1 } },
         { SCALE_INTEGER, 2560, 1440, { 320, 0, 1920, 1440, 3, 0 } },
         { SCALE_SMOOTH, 800, 480, { 80, 0, 640, 480, 1, 0 } },
-        { SCALE_INTEGER, 320, 240, { 0, 0, 320, 240, 1, 0 } }, // smaller than the picture: fit
+        { SCALE_INTEGER, 320, 240, { 0, 0, 320, 240, 0, 0 } }, // smaller than the picture: fit
     };
     for ( const Case &test : cases ) {
         const PicturePlace place = PlacePicture( test.mode, test.screenWidth, test.screenHeight, 640, 480 );
