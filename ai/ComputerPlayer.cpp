@@ -2,6 +2,7 @@
 
 #include "game/Bomb.h"
 #include "game/EntityList.h"
+#include "game/Globals.h"
 #include "game/Tank.h"
 #include "game/World.h"
 #include "gfx/Sprite.h"

@@ -1,8 +1,11 @@
 #include "app/App.h"
 
+#include "game/Globals.h"
 #include "host/HostSurface.h"
 #include "host/HostWindow.h"
 #include "platform/Display.h"
+
+int32_t g_appActive = 1;
 
 // Brings back the memory of a surface the display took away; the next frame redraws it.
 static void RestoreIfLost( HostSurface *surface ) {

@@ -6,7 +6,6 @@
 
 #include "host/HostTypes.h"
 
-class Display;
 class World;
 
 // Runs the game; returns the exit code: the quit message's value (0), or 1 when the window,
@@ -36,7 +35,5 @@ void WinMainFrame( void *world );
 
 // 1 while the application is in front; frames run only then.
 extern int32_t g_appActive;
-
-extern Display g_display;
 
 #endif

@@ -1,5 +1,6 @@
 #include "app/App.h"
 #include "app/Game.h"
+#include "game/Globals.h"
 #include "game/World.h"
 #include "host/HostWindow.h"
 #include "platform/Display.h"

@@ -38,6 +38,4 @@ private:
     BombFlight flight;
 };
 
-extern Sprite g_bombSprite;
-
 #endif

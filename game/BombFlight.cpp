@@ -1,7 +1,8 @@
 #include "game/BombFlight.h"
 
-#include "game/TrigTable.h"
+#include "game/Globals.h"
 #include "gfx/Image.h"
+#include "gfx/TrigTable.h"
 
 // 40 updates make one time unit of flight. The step is added in double precision and the
 // sum kept as a float, so the clock carries a float's rounding from step to step.

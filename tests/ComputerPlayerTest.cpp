@@ -3,6 +3,7 @@
 #include "ai/ShotForecast.h"
 #include "game/Bomb.h"
 #include "game/EntityList.h"
+#include "game/Globals.h"
 #include "game/Tank.h"
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"

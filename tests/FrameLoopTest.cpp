@@ -1,4 +1,5 @@
 #include "app/App.h"
+#include "game/Globals.h"
 #include "host/HostSurface.h"
 #include "host/HostWindow.h"
 #include "platform/Display.h"
