@@ -89,16 +89,11 @@ int ReadPercent( const std::string &value, int &field ) {
     return 1;
 }
 
-#define KEY_ROW( name, field, value, comment )                                                               \
+// A row of comma-separated names, checked by the key or the pad names (`kind`).
+#define NAMES_ROW( name, kind, field, value, comment )                                                       \
     {                                                                                                        \
         name, value, comment, []( Settings &s, const std::string &v, const NameChecks &c ) {                 \
-            return ReadNames( v, c.key, s.field );                                                           \
-        }                                                                                                    \
-    }
-#define PAD_ROW( name, field, value, comment )                                                               \
-    {                                                                                                        \
-        name, value, comment, []( Settings &s, const std::string &v, const NameChecks &c ) {                 \
-            return ReadNames( v, c.pad, s.field );                                                           \
+            return ReadNames( v, c.kind, s.field );                                                          \
         }                                                                                                    \
     }
 
@@ -118,29 +113,28 @@ const SettingRow SETTING_ROWS[] = {
       []( Settings &s, const std::string &v, const NameChecks & ) {
           return ReadWord( v, "fit integer smooth", s.scale );
       } },
-    KEY_ROW( "key_left", keyLeft, "Left", "keys that drive left, by SDL key name, comma-separated" ),
-    KEY_ROW( "key_right", keyRight, "Right", "keys that drive right" ),
-    KEY_ROW( "key_up", keyUp, "Up", "keys that raise the barrel" ),
-    KEY_ROW( "key_down", keyDown, "Down", "keys that lower the barrel" ),
-    KEY_ROW( "key_fire", keyFire, "Space", "keys that charge while held and fire when let go" ),
+    NAMES_ROW( "key_left", key, keyLeft, "Left", "keys that drive left, by SDL key name, comma-separated" ),
+    NAMES_ROW( "key_right", key, keyRight, "Right", "keys that drive right" ),
+    NAMES_ROW( "key_up", key, keyUp, "Up", "keys that raise the barrel" ),
+    NAMES_ROW( "key_down", key, keyDown, "Down", "keys that lower the barrel" ),
+    NAMES_ROW( "key_fire", key, keyFire, "Space", "keys that charge while held and fire when let go" ),
     { "gamepad", "on", "on or off: play with a gamepad (plugged in at any time)",
       []( Settings &s, const std::string &v, const NameChecks & ) { return ReadSwitch( v, s.gamepad ); } },
-    PAD_ROW( "pad_left", padLeft, "dpleft, leftx-",
-             "gamepad buttons that drive left, by SDL controller button name (a, b, x, y, back, "
-             "start, dpleft, ...) or a stick's half axis (leftx-, leftx+, lefty-, lefty+)" ),
-    PAD_ROW( "pad_right", padRight, "dpright, leftx+", "gamepad buttons that drive right" ),
-    PAD_ROW( "pad_up", padUp, "dpup, lefty-", "gamepad buttons that raise the barrel" ),
-    PAD_ROW( "pad_down", padDown, "dpdown, lefty+", "gamepad buttons that lower the barrel" ),
-    PAD_ROW( "pad_fire", padFire, "a", "gamepad buttons that charge and fire" ),
-    PAD_ROW( "pad_quit", padQuit, "back", "gamepad buttons that quit, as Escape does" ),
+    NAMES_ROW( "pad_left", pad, padLeft, "dpleft, leftx-",
+               "gamepad buttons that drive left, by SDL controller button name (a, b, x, y, back, "
+               "start, dpleft, ...) or a stick's half axis (leftx-, leftx+, lefty-, lefty+)" ),
+    NAMES_ROW( "pad_right", pad, padRight, "dpright, leftx+", "gamepad buttons that drive right" ),
+    NAMES_ROW( "pad_up", pad, padUp, "dpup, lefty-", "gamepad buttons that raise the barrel" ),
+    NAMES_ROW( "pad_down", pad, padDown, "dpdown, lefty+", "gamepad buttons that lower the barrel" ),
+    NAMES_ROW( "pad_fire", pad, padFire, "a", "gamepad buttons that charge and fire" ),
+    NAMES_ROW( "pad_quit", pad, padQuit, "back", "gamepad buttons that quit, as Escape does" ),
     { "pad_dead_zone", "25", "percent of the stick's travel from the centre that does nothing (0 to 99)",
       []( Settings &s, const std::string &v, const NameChecks & ) {
           return ReadPercent( v, s.padDeadZone );
       } },
 };
 
-#undef KEY_ROW
-#undef PAD_ROW
+#undef NAMES_ROW
 
 const SettingRow *FindRow( const std::string &key ) {
     for ( const SettingRow &row : SETTING_ROWS ) {

@@ -47,32 +47,23 @@ start_game() {
     (cd "$work" && exec "$kelto" "$@") > "$work/out.log" 2> "$work/err.log" &
     game_pid=$!
     window=""
-    for _ in $(seq 50); do
-        if [ -n "$(xdotool search --name '^Kelto$' 2> /dev/null)" ]; then
-            sleep 1
-            window="$(xdotool search --name '^Kelto$' 2> /dev/null | tail -n 1)"
-            return 0
-        fi
-        sleep 0.1
+    local seen=""
+    for _ in $(seq 20); do
+        seen="$(xdotool search --name '^Kelto$' 2> /dev/null | tail -n 1)"
+        [ -n "$seen" ] && [ "$seen" = "$window" ] && return 0
+        window="$seen"
+        sleep 0.5
     done
-    fail "no window named Kelto within 5 s"
+    fail "no window named Kelto that stayed within 10 s"
     cat "$work/err.log"
     exit 1
 }
 
 quit_game() {
     xdotool key Escape
-    local status=1
-    for _ in $(seq 50); do
-        if ! kill -0 "$game_pid" 2> /dev/null; then
-            wait "$game_pid"
-            status=$?
-            break
-        fi
-        sleep 0.1
-    done
-    game_pid=""
-    [ "$status" -eq 0 ] || fail "exit code $status after Escape"
+    kelto_wait_exit "$game_pid" 5
+    [ -n "$kelto_exit_status" ] && game_pid=""
+    [ "$kelto_exit_status" = "0" ] || fail "exit code '$kelto_exit_status' 5 s after Escape, expected 0"
 }
 
 size() { xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p'; }

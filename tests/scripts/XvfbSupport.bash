@@ -50,3 +50,19 @@ kelto_require_tools() {
         fi
     done
 }
+
+# Waits up to the given seconds for a process of this shell to end; sets kelto_exit_status to
+# its exit code, or to nothing when it is still running.
+# Arguments: <pid> <seconds>.
+kelto_wait_exit() {
+    local tenths
+    kelto_exit_status=""
+    for tenths in $(seq $(($2 * 10))); do
+        if ! kill -0 "$1" 2> /dev/null; then
+            wait "$1"
+            kelto_exit_status=$?
+            return
+        fi
+        sleep 0.1
+    done
+}
