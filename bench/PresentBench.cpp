@@ -6,7 +6,7 @@
 // and with four pixels changing (a still camera, the tanks' probe pixels). Needs a display
 // at least 1920 x 1080: xvfb-run -a -s "-screen 0 1920x1080x24" build/default/bench/PresentBench
 
-#include "host/sdl/FrameConversion.h"
+#include "host/FrameConversion.h"
 #include "host/sdl/PictureScaling.h"
 #include "host/sdl/SdlBackend.h"
 
