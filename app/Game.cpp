@@ -1,14 +1,17 @@
 #include "app/Game.h"
 
 #include "app/App.h"
+#include "app/Options.h"
 #include "game/Bomb.h"
 #include "game/EntityList.h"
 #include "game/Globals.h"
 #include "game/Tank.h"
+#include "game/TankPlacement.h"
 #include "game/World.h"
 #include "gfx/Bmp.h"
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
+#include "hud/Hud.h"
 #include "platform/Display.h"
 #include "platform/Keyboard.h"
 
@@ -25,6 +28,8 @@ const char *const GAME_BOMB_FILE = "bomb.bmp";
 // The camera puts the target's top-left corner at the middle of the 640 x 480 screen.
 static const int CAMERA_OFFSET_X = 320;
 static const int CAMERA_OFFSET_Y = 240;
+
+Hud g_hud;
 
 static std::string dataFolder;
 static int useFixedSeed = 0;
@@ -91,30 +96,17 @@ static int BuildSprites() {
 
 // Four tanks on the top edge at random columns, in their falling state; the first gets the
 // turn and the camera.
-static int PlaceTanks( World &world ) {
-    EntityList *tanks = world.GetTanks();
-    if ( tanks == nullptr ) {
+static int StartTanks( World &world ) {
+    int columns[GAME_TANK_COUNT];
+    ChooseTankColumns( world, columns );
+    if ( !PlaceTanks( world, columns ) ) {
         return Complain( "tanks", "out of memory" );
     }
-    const int landWidth = world.GetLandImage()->GetWidth();
-    for ( int i = 0; i < GAME_TANK_COUNT; i++ ) {
-        Tank *tank = new ( std::nothrow ) Tank( std::rand() % landWidth, 0, &g_tankSprite, &world );
-        const int before = tanks->GetCount();
-        if ( tank != nullptr ) {
-            world.AddTank( tank );
-            if ( tanks->GetCount() == before ) {
-                delete tank;
-            }
-        }
-    }
-    if ( tanks->GetCount() == 0 ) {
-        return Complain( "tanks", "out of memory" );
-    }
-    EntityNode *first = nullptr;
-    Entity *tank = tanks->First( first );
-    world.SetCurrentTank( tank );
-    world.SetCameraTarget( tank );
     return 1;
+}
+
+static int WithView() {
+    return !g_options.classic;
 }
 
 int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
@@ -140,7 +132,20 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     }
     world.Load( &g_display, landFile.c_str(), backgroundFile.c_str() );
 
-    return PlaceTanks( world );
+    if ( !StartTanks( world ) ) {
+        return 0;
+    }
+    if ( WithView() && !g_hud.Init( world, g_display.GetPaletteEntries(), g_options.hits ) ) {
+        return Complain( "match", "out of memory" );
+    }
+    return 1;
+}
+
+// A new match draws new columns for its tanks, as the start-up does.
+static void StartNewMatch( World &world ) {
+    int columns[GAME_TANK_COUNT];
+    ChooseTankColumns( world, columns );
+    g_hud.StartNewMatch( world, columns );
 }
 
 void GameFrame( World &world ) {
@@ -150,13 +155,26 @@ void GameFrame( World &world ) {
         world.SetCameraY( target->GetY() - CAMERA_OFFSET_Y );
     }
     g_keyState = g_keyboard.Poll();
-    world.Update();
+    if ( WithView() && g_hud.ReadKeys( g_keyState ) ) {
+        StartNewMatch( world );
+    }
+    // A won match stands still under the winner's banner until a new one starts.
+    if ( !WithView() || g_hud.IsPlaying() ) {
+        world.Update();
+    }
+    if ( WithView() ) {
+        g_hud.Observe();
+    }
     world.Draw( g_display );
+    if ( WithView() ) {
+        g_hud.Draw( g_display, world );
+    }
 }
 
 // The lists never own their entities; the game's end lets them go so that the run ends with
 // nothing left allocated. The World itself belongs to the caller.
 void GameEnd( World &world ) {
+    g_hud.Forget();
     if ( world.GetTanks() != nullptr ) {
         world.GetTanks()->DeleteEntities();
     }

@@ -32,6 +32,10 @@ struct Options {
     std::string level;    // --level easy|normal|hard; empty not given
 };
 
+// What this run was started with: set by the program's entry before the game starts, read by
+// the game's start-up and frame. Everything at "not given" when nobody set it.
+extern Options g_options;
+
 // Reads argv[1..argc-1] into `options`. Help and version are written to `out`; a refusal
 // names the option and adds the usage on `err`.
 OptionsResult ParseOptions( int argc, const char *const *argv, Options &options, FILE *out, FILE *err );

@@ -9,7 +9,6 @@
 namespace {
 
 const int DIK_A = 0x1E;
-const int DIK_RETURN = 0x1C;
 const int PAD_A = HOST_INPUT_PAD_BUTTON + 0;
 const int PAD_BACK = HOST_INPUT_PAD_BUTTON + 4;
 const int PAD_DPAD_LEFT = HOST_INPUT_PAD_BUTTON + 13;
