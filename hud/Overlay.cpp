@@ -138,7 +138,12 @@ void Overlay::DrawLabels( Image &screen, const World &world, const Match &match,
         const char *text = line.Get();
         const int centreX = tank->GetX() + g_tankSprite.GetWidth() / 2 - world.GetCameraX();
         const int x = centreX - Font::Measure( text ) / 2;
-        const int y = tank->GetY() - world.GetCameraY() - LABEL_GAP - Font::GLYPH_HEIGHT;
+        // A tank at the top of the screen (all of them at the start) keeps its number in view.
+        const int tankTop = tank->GetY() - world.GetCameraY();
+        int y = tankTop - LABEL_GAP - Font::GLYPH_HEIGHT;
+        if ( y < 0 && tankTop >= 0 ) {
+            y = 0;
+        }
         Rect box = Font::Box( x, y, text );
         Font::Draw( screen, x, y, text, colours.GetPlayer( player ), colours.GetShadow() );
         if ( player == current ) {
