@@ -8,6 +8,7 @@
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
 #include "hud/Font.h"
+#include "hud/TextLine.h"
 #include "land/Land.h"
 #include "land/LandTile.h"
 #include "platform/Keyboard.h"
@@ -321,4 +322,15 @@ TEST( HudHelp, F1ShowsAndHidesThePanelAndTheHintLastsWhileTanksFall ) {
         s.Frame();
     }
     EXPECT_TRUE( s.hud.GetHintShown() );
+}
+
+TEST( HudText, LinesOfWordsAndNumbersReadAsPrintfWouldWriteThem ) {
+    TextLine line;
+    line.Add( "ANGLE " ).Add( -15 ).Add( " POWER " ).Add( 500 ).Add( " " ).Add( 0 ).Add( " " ).Add( INT32_MIN );
+    EXPECT_STREQ( line.Get(), "ANGLE -15 POWER 500 0 -2147483648" );
+    TextLine full;
+    for ( int i = 0; i < 20; i++ ) {
+        full.Add( "WORD " );
+    }
+    EXPECT_EQ( full.GetLength(), TextLine::CAPACITY );
 }
