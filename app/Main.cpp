@@ -1,6 +1,6 @@
-// The program's entry on a desktop: reads the options, brings up the SDL backend (or, for a
-// timedemo, the headless one: nothing is shown) and hands over to the game's own entry
-// function.
+// The program's entry on a desktop: reads the options and the settings file, brings up the
+// SDL backend with the player's window, scaling, keys and gamepad (or, for a timedemo, the
+// headless backend: nothing is shown) and hands over to the game's own entry function.
 
 #include "app/App.h"
 #include "app/DataFolder.h"
@@ -8,12 +8,16 @@
 #include "app/Options.h"
 #include "host/HostBackend.h"
 #include "host/headless/HeadlessBackend.h"
+#include "host/sdl/PictureScaling.h"
 #include "host/sdl/SdlBackend.h"
+#include "host/sdl/SdlInputNames.h"
+#include "settings/SettingsFile.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 // The running program's own file, for the installed data beside it.
 static std::string ProgramPath( const char *argument0 ) {
@@ -26,6 +30,31 @@ static std::string ProgramPath( const char *argument0 ) {
     return path;
 }
 
+// Each of the game's keys follows its keys and its gamepad buttons; Escape stays Escape and
+// gains the gamepad's quit buttons.
+static void BindControls( HostKeyState &keys, const Settings &settings ) {
+    struct Control {
+        int gameKey;
+        const std::string &keyNames;
+        const std::string &padNames;
+    };
+    const std::string escape = "Escape";
+    const Control controls[] = {
+        { DIK_LEFT, settings.keyLeft, settings.padLeft },
+        { DIK_RIGHT, settings.keyRight, settings.padRight },
+        { DIK_UP, settings.keyUp, settings.padUp },
+        { DIK_DOWN, settings.keyDown, settings.padDown },
+        { DIK_SPACE, settings.keyFire, settings.padFire },
+        { DIK_ESCAPE, escape, settings.padQuit },
+    };
+    for ( const Control &control : controls ) {
+        std::vector<int> inputs = SdlInputsFromNames( control.keyNames, 0 );
+        const std::vector<int> padInputs = SdlInputsFromNames( control.padNames, 1 );
+        inputs.insert( inputs.end(), padInputs.begin(), padInputs.end() );
+        keys.Bind( control.gameKey, inputs );
+    }
+}
+
 static int RunOn( HostBackend &backend ) {
     HostSetBackend( &backend );
     const int exitCode = WinMain( nullptr, nullptr, "", SW_SHOWDEFAULT );
@@ -36,7 +65,8 @@ static int RunOn( HostBackend &backend ) {
 }
 
 int main( int argc, char **argv ) {
-    switch ( ParseOptions( argc, argv, g_options, stdout, stderr ) ) {
+    Options options;
+    switch ( ParseOptions( argc, argv, options, stdout, stderr ) ) {
     case OPTIONS_EXIT_OK:
         return 0;
     case OPTIONS_INVALID:
@@ -45,21 +75,32 @@ int main( int argc, char **argv ) {
         break;
     }
 
+    g_options = options;
+
     // Found before the window opens, so that a game with no pictures never flashes a screen.
     DataFolder data;
-    if ( !data.Find( g_options.data.c_str(), std::getenv( "KELTO_DATA" ), ProgramPath( argv[0] ).c_str() ) ) {
+    if ( !data.Find( options.data.c_str(), std::getenv( "KELTO_DATA" ), ProgramPath( argv[0] ).c_str() ) ) {
         std::fprintf( stderr, "kelto: cannot find the pictures; looked in %s\n", data.GetTried().c_str() );
         return 1;
     }
     GameSetDataFolder( data.GetPath() );
 
+    SettingsFile settingsFile;
+    settingsFile.SetNameChecks( SdlIsKeyName, SdlIsPadName );
+    settingsFile.Load( options.settings.empty() ? SettingsFile::GetDefaultPath() : options.settings,
+                       g_settings, stderr );
+    ApplyOptions( options, g_settings );
+
     // A timedemo runs the recorded game as fast as it goes, without a display or a window.
-    if ( !g_options.timedemo.empty() ) {
+    if ( !options.timedemo.empty() ) {
         HeadlessBackend backend;
         backend.SetKeepFrames( 0 );
         return RunOn( backend );
     }
-    SdlBackend backend( g_options.windowed == 1 );
+    SdlBackend backend( g_settings.windowed );
+    backend.SetScaleMode( ScaleModeFromName( g_settings.scale.c_str() ) );
+    backend.SetGamepad( g_settings.gamepad, g_settings.padDeadZone );
+    BindControls( backend.GetKeyState(), g_settings );
     if ( !backend.Init() ) {
         std::fprintf( stderr, "kelto: no display available: %s\n", backend.GetError() );
         return 1;
