@@ -1,6 +1,8 @@
 #include "app/Game.h"
 
 #include "app/App.h"
+#include "app/Options.h"
+#include "audio/WorldSounds.h"
 #include "game/Bomb.h"
 #include "game/EntityList.h"
 #include "game/Tank.h"
@@ -105,6 +107,16 @@ static int PlaceTanks( World &world ) {
     return 1;
 }
 
+// The designed game is silent; sound is an addition around it.
+static void StartSound() {
+    if ( g_options.classic == 1 ) {
+        g_worldSounds.Unload();
+        return;
+    }
+    g_worldSounds.Load();
+    g_worldSounds.SetMuted( g_options.mute == 1 );
+}
+
 int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     g_keyboard.Init( instance, window );
 
@@ -126,7 +138,11 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     }
     world.Load( &g_display, GAME_LAND_FILE, GAME_BACKGROUND_FILE );
 
-    return PlaceTanks( world );
+    if ( !PlaceTanks( world ) ) {
+        return 0;
+    }
+    StartSound();
+    return 1;
 }
 
 void GameFrame( World &world ) {
@@ -137,12 +153,14 @@ void GameFrame( World &world ) {
     }
     g_keyState = g_keyboard.Poll();
     world.Update();
+    g_worldSounds.Observe( world, g_keyState );
     world.Draw( g_display );
 }
 
 // The lists never own their entities; the game's end lets them go so that the run ends with
 // nothing left allocated. The World itself belongs to the caller.
 void GameEnd( World &world ) {
+    g_worldSounds.StopAll();
     if ( world.GetTanks() != nullptr ) {
         world.GetTanks()->DeleteEntities();
     }

@@ -3,6 +3,7 @@
 // first. None of their constructors touches the platform or reads a file.
 
 #include "app/App.h"
+#include "audio/WorldSounds.h"
 #include "game/Bomb.h"
 #include "game/Tank.h"
 #include "game/TrigTable.h"
@@ -15,6 +16,7 @@ Keyboard g_keyboard;
 Sprite g_tankSprite;
 Sprite g_bombSprite;
 TrigTable g_trigTable( 360, 256 );
+WorldSounds g_worldSounds;
 
 uint8_t *g_keyState = nullptr;
 int32_t g_appActive = 1;

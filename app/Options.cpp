@@ -8,6 +8,8 @@
 #define KELTO_VERSION "unknown"
 #endif
 
+Options g_options;
+
 namespace {
 
 // Parses a whole decimal number within [low, high]; 0 for anything else.
@@ -88,7 +90,7 @@ const OptionRow OPTION_ROWS[] = {
           o.scale = a;
           return 1;
       } },
-    { "--mute", nullptr, "no sound",
+    { "--mute", nullptr, "start without sound (M turns it on and off)",
       []( Options &o, const char * ) {
           o.mute = 1;
           return 1;

@@ -30,6 +30,9 @@ struct Options {
     std::string level;    // --level easy|normal|hard; empty not given
 };
 
+// What this run was started with; main fills it before the game starts.
+extern Options g_options;
+
 // Reads argv[1..argc-1] into `options`. Help and version are written to `out`; a refusal
 // names the option and adds the usage on `err`.
 OptionsResult ParseOptions( int argc, const char *const *argv, Options &options, FILE *out, FILE *err );

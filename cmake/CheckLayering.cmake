@@ -8,6 +8,7 @@ function( kelto_check_sources_for_sdl )
         ${CMAKE_SOURCE_DIR}/platform/*.cpp ${CMAKE_SOURCE_DIR}/platform/*.h
         ${CMAKE_SOURCE_DIR}/land/*.cpp ${CMAKE_SOURCE_DIR}/land/*.h
         ${CMAKE_SOURCE_DIR}/game/*.cpp ${CMAKE_SOURCE_DIR}/game/*.h
+        ${CMAKE_SOURCE_DIR}/audio/*.cpp ${CMAKE_SOURCE_DIR}/audio/*.h
         ${CMAKE_SOURCE_DIR}/host/*.cpp ${CMAKE_SOURCE_DIR}/host/*.h
         ${CMAKE_SOURCE_DIR}/host/headless/*.cpp ${CMAKE_SOURCE_DIR}/host/headless/*.h )
     # host/*.cpp recurses into the SDL backend, which is the one place allowed to include SDL.

@@ -14,7 +14,7 @@ static const int DEFAULT_PITCH_PADDING = 32;
 HeadlessBackend::HeadlessBackend()
     : frameWidth( 0 ), frameHeight( 0 ), frameCount( 0 ), windowOpen( 0 ), windowFails( 0 ), modeFails( 0 ),
       inputLossReads( 0 ), acquired( 0 ), pitchPadding( DEFAULT_PITCH_PADDING ), pacingHertz( 0 ),
-      blockingWaits( 0 ), nextFrameTime( 0.0 ) {
+      blockingWaits( 0 ), lastVoice( 0 ), nextFrameTime( 0.0 ) {
     std::memset( keys, 0, sizeof( keys ) );
     std::memset( framePalette, 0, sizeof( framePalette ) );
 }
@@ -191,4 +191,36 @@ uint8_t HeadlessBackend::GetFramePixel( int x, int y ) const {
         return 0;
     }
     return frame[size_t( y ) * size_t( frameWidth ) + size_t( x )];
+}
+
+int HeadlessBackend::LoadSound( const char *name, const uint8_t *, size_t ) {
+    soundNames.push_back( name != nullptr ? name : "" );
+    return int( soundNames.size() );
+}
+
+// Every start gets a voice of its own, so a test can match each stop to its start.
+int HeadlessBackend::StartSound( int sound, int pan, int volume, int loop ) {
+    if ( sound <= 0 || sound > int( soundNames.size() ) ) {
+        return 0;
+    }
+    const int voice = ++lastVoice;
+    soundEvents.push_back( { frameCount, 1, soundNames[sound - 1], pan, volume, loop, voice } );
+    return voice;
+}
+
+// A voice stops once; stopping it again, as stopping a finished sound, does nothing.
+void HeadlessBackend::StopSound( int voice ) {
+    const SoundEvent *start = nullptr;
+    for ( const SoundEvent &event : soundEvents ) {
+        if ( event.voice == voice ) {
+            if ( !event.started ) {
+                return;
+            }
+            start = &event;
+        }
+    }
+    if ( start != nullptr ) {
+        const SoundEvent stop = { frameCount, 0, start->name, start->pan, start->volume, start->loop, voice };
+        soundEvents.push_back( stop );
+    }
 }

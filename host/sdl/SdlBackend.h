@@ -2,12 +2,14 @@
 #define KELTO_HOST_SDL_SDLBACKEND_H
 
 #include "host/HostBackend.h"
+#include "host/sdl/SdlAudio.h"
 
 // The real screen and keyboard, through SDL2: one window (borderless full screen on the
 // desktop's own mode, or a resizable window), the 640 x 480 8-bit frame shown through its
 // palette, scaled to fit with square, hard-edged pixels and black bars, at a steady 60 frames
 // a second whatever the display's refresh; SDL's events become the window messages the game
-// expects, and SDL's key state becomes the 256-byte DIK_ keyboard state. With KELTO_STATS=1
+// expects, and SDL's key state becomes the 256-byte DIK_ keyboard state; sounds play through
+// SDL_mixer (SdlAudio), silently where there is no audio device. With KELTO_STATS=1
 // in the environment it tells on standard error, when the window closes, how many frames it
 // showed and at what rate.
 class SdlBackend : public HostBackend {
@@ -31,6 +33,9 @@ public:
                   const HostPaletteEntry *palette ) override;
     HostResult ReadKeys( uint8_t keys[256] ) override;
     HostResult AcquireKeyboard() override;
+    int LoadSound( const char *name, const uint8_t *bytes, size_t size ) override;
+    int StartSound( int sound, int pan, int volume, int loop ) override;
+    void StopSound( int voice ) override;
 
     // The two halves of Present, apart for measuring: converting the frame into the texture,
     // and drawing the texture into the window and showing it.
@@ -55,6 +60,7 @@ private:
     void ReportStatistics();
 
     Native *native; // owned: SDL's window, renderer, texture and the frame's colour lookup
+    SdlAudio audio;
     int windowed;
     int sdlStarted;
     int closePosted;      // WM_CLOSE goes to the window once, however SDL says it

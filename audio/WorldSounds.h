@@ -1,0 +1,98 @@
+#ifndef KELTO_AUDIO_WORLDSOUNDS_H
+#define KELTO_AUDIO_WORLDSOUNDS_H
+
+#include "audio/SoundBank.h"
+#include "audio/SoundListener.h"
+
+#include <cstdint>
+#include <vector>
+
+class Entity;
+class World;
+
+// The game's sound, made by watching the world after each update rather than by the game
+// itself: a new bomb is a shot (heavier with the power it was charged to) and the start of
+// its flight; a bomb that stops flying ends the flight and, with a crater, explodes; the
+// tank whose turn it is runs its engine while it drives and its barrel gear while the barrel
+// moves; a tank that falls a fair way lands with a thud. The game's rules never notice.
+class WorldSounds {
+public:
+    WorldSounds();
+    virtual ~WorldSounds();
+
+    // Loads the sounds and forgets any earlier world; 1, or 0 when no sound could be loaded
+    // (no audio device): the game then runs silent.
+    int Load();
+
+    // Stops everything and loads nothing more: the game is silent until the next Load.
+    void Unload();
+
+    // After world.Update(), with the key state the game read this frame.
+    void Observe( const World &world, const uint8_t *keys );
+
+    // Forgets the world seen so far (a new match): its bombs and tanks make no sound of their
+    // own when they go.
+    void Forget();
+
+    // A sound the match asks for: at a place on the land, or in the middle of the screen.
+    void PlayAt( SoundName name, int x, int y, int loudness );
+    void Play( SoundName name, int loudness );
+
+    // Silences every voice; the loops start again by themselves when unmuted.
+    void StopAll();
+
+    void SetMuted( int value );
+    int GetMuted() const { return muted; }
+    // The loudness of everything, 0 to 100.
+    void SetVolume( int value );
+    int GetVolume() const { return volume; }
+
+private:
+    WorldSounds( const WorldSounds & ) = delete;
+    WorldSounds &operator=( const WorldSounds & ) = delete;
+
+    struct TankMemory {
+        const Entity *tank;
+        int state;
+        int power;
+        int bodyAngle;
+        int barrelAngle;
+        int y;
+        int fallTop;   // the row the present or last fall began at
+        int hasLanded; // the first landing is the tank being put on the land: no thud
+    };
+    struct Flight {
+        const Entity *bomb;
+        int voice;
+    };
+
+    void HandleMuteKey( const uint8_t *keys );
+    void ObserveTanks( const World &world, const uint8_t *keys );
+    void ObserveBombs( const World &world );
+    void BombStopsFlying( const Entity &bomb, int voice );
+    void Shot( const Entity &bomb );
+    TankMemory &Remember( const Entity *tank );
+    void KeepLoop( int &voice, int running, SoundName name, int loudness );
+    int Start( SoundName name, int pan, int loudness, int loop );
+    void KeepRecent( int voice );
+
+    SoundBank bank;
+    SoundListener listener;
+    std::vector<TankMemory> tanks;
+    std::vector<Flight> flights;
+    static const int RECENT_VOICES = 8;
+    int recentVoices[RECENT_VOICES]; // the last sounds played once, stopped by a mute
+    int nextRecent;
+    int firingPower; // what the tank that fires this frame had charged, from the last frame
+    int bombCount;   // bombs already heard
+    int engineVoice;
+    int barrelVoice;
+    int muteKeyDown;
+    int loaded;
+    int muted;
+    int volume;
+};
+
+extern WorldSounds g_worldSounds;
+
+#endif

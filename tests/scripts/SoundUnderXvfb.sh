@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# The real game's sound, written to a file by SDL's disk audio driver on a virtual X display:
+# silent until the first shot and not silent after it; with --mute silent throughout. Both
+# runs go side by side, each on its own display: wait for the tanks to land, hold Space for
+# half a second, listen for three seconds, then Escape.
+# Arguments: <kelto binary> <source directory>.
+set -u
+
+kelto="$(realpath "$1")"
+source_dir="$2"
+
+source "$(dirname "$0")/XvfbSupport.bash"
+kelto_sanitizer_settings "$kelto" "$source_dir"
+
+if [ ! -f "$source_dir/assets/land.bmp" ] || [ ! -f "$source_dir/assets/explosion.wav" ]; then
+    echo "SKIP: no pictures or sounds in $source_dir/assets (the generators in tools/ make them)"
+    exit 0
+fi
+kelto_require_tools Xvfb xdotool
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+
+# One game with the given options, its samples in <dir>/audio.raw; writes in <dir>/before how
+# many bytes had been written when Space went down, and in <dir>/result "ok" or the failure.
+play() {
+    local dir="$1"
+    shift
+    mkdir -p "$dir"
+    cp "$source_dir"/assets/*.bmp "$source_dir"/assets/*.wav "$dir/"
+    game_pid=""
+    xvfb_pid=""
+    trap '[ -n "$game_pid" ] && kill "$game_pid" 2> /dev/null; [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2> /dev/null' EXIT
+    if ! kelto_start_xvfb "$dir/xvfb.log" "$@"; then
+        echo "Xvfb did not start" > "$dir/result"
+        return
+    fi
+    (cd "$dir" && SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$dir/audio.raw" exec "$kelto" "${options[@]}") \
+        > "$dir/game.log" 2>&1 &
+    game_pid=$!
+    local window=""
+    for _ in $(seq 50); do
+        window="$(xdotool search --name '^Kelto$' 2> /dev/null | head -n 1)"
+        [ -n "$window" ] && break
+        sleep 0.1
+    done
+    if [ -z "$window" ]; then
+        echo "no window within 5 s" > "$dir/result"
+        return
+    fi
+    xdotool windowfocus "$window" 2> /dev/null
+    # The lowest ground of the land is 800 rows down: at one row a frame the tanks are down
+    # after 14 seconds.
+    sleep 15
+    stat -c %s "$dir/audio.raw" > "$dir/before" 2> /dev/null || echo 0 > "$dir/before"
+    xdotool keydown space
+    sleep 0.5
+    xdotool keyup space
+    sleep 3
+    xdotool key Escape
+    for _ in $(seq 50); do
+        kill -0 "$game_pid" 2> /dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$game_pid" 2> /dev/null; then
+        echo "still running 5 s after Escape" > "$dir/result"
+        return
+    fi
+    wait "$game_pid"
+    local status=$?
+    game_pid=""
+    [ "$status" -eq 0 ] && echo ok > "$dir/result" || echo "exit code $status" > "$dir/result"
+}
+
+options=()
+(play "$work/sound" 110 160 170) &
+sound_run=$!
+options=( --mute )
+(play "$work/muted" 180 190 200) &
+muted_run=$!
+wait "$sound_run" "$muted_run"
+
+failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+# Bytes other than zero (sound) in the samples from byte <first> to <last> (exclusive).
+loud_bytes() {
+    head -c "$3" "$1" | tail -c +"$(($2 + 1))" | tr -d '\0' | wc -c
+}
+
+for run in sound muted; do
+    dir="$work/$run"
+    result="$(cat "$dir/result" 2> /dev/null)"
+    if [ "$result" != "ok" ]; then
+        fail "$run: ${result:-no result}"
+        cat "$dir/game.log" 2> /dev/null
+        continue
+    fi
+    before="$(cat "$dir/before")"
+    total="$(stat -c %s "$dir/audio.raw" 2> /dev/null || echo 0)"
+    # Two seconds of 22050 Hz 16-bit stereo at least on each side of the shot.
+    if [ "$before" -lt 176400 ] || [ "$((total - before))" -lt 176400 ]; then
+        fail "$run: the audio file holds $before bytes before the shot and $total in all"
+        continue
+    fi
+    early="$(loud_bytes "$dir/audio.raw" 0 "$before")"
+    late="$(loud_bytes "$dir/audio.raw" "$before" "$total")"
+    [ "$early" -eq 0 ] || fail "$run: $early bytes of sound before the first shot"
+    if [ "$run" = sound ]; then
+        [ "$late" -gt 10000 ] || fail "sound: only $late bytes of sound after the shot"
+    else
+        [ "$late" -eq 0 ] || fail "muted: $late bytes of sound after the shot"
+    fi
+    echo "$run: silent for $before bytes before the shot, $late of $((total - before)) bytes sound after"
+done
+exit "$failures"
