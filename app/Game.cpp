@@ -27,6 +27,7 @@ const char *const GAME_BOMB_FILE = "bomb.bmp";
 static const int CAMERA_OFFSET_X = 320;
 static const int CAMERA_OFFSET_Y = 240;
 
+static std::string dataFolder;
 static int useFixedSeed = 0;
 static unsigned fixedSeed = 0;
 
@@ -37,6 +38,14 @@ void GameSetSeed( unsigned seed ) {
 
 void GameUseClockSeed() {
     useFixedSeed = 0;
+}
+
+void GameSetDataFolder( const std::string &folder ) {
+    dataFolder = folder;
+}
+
+std::string GameDataPath( const char *name ) {
+    return dataFolder + name;
 }
 
 static int Complain( const char *fileName, const char *reason ) {
@@ -66,13 +75,15 @@ static int CheckScreenPicture( const char *fileName ) {
 // Both sprites are cut raw from whole pictures; the temporary pictures live until both are
 // built, and the bomb's goes first.
 static int BuildSprites() {
+    const std::string tankFile = GameDataPath( GAME_TANK_FILE );
+    const std::string bombFile = GameDataPath( GAME_BOMB_FILE );
     Image tankPicture( 1, 1 );
-    if ( !tankPicture.LoadBmp( GAME_TANK_FILE ) ) {
-        return Complain( GAME_TANK_FILE, BmpGetLastError() );
+    if ( !tankPicture.LoadBmp( tankFile.c_str() ) ) {
+        return Complain( tankFile.c_str(), BmpGetLastError() );
     }
     Image bombPicture( 1, 1 );
-    if ( !bombPicture.LoadBmp( GAME_BOMB_FILE ) ) {
-        return Complain( GAME_BOMB_FILE, BmpGetLastError() );
+    if ( !bombPicture.LoadBmp( bombFile.c_str() ) ) {
+        return Complain( bombFile.c_str(), BmpGetLastError() );
     }
     g_tankSprite.Build( tankPicture, tankPicture.GetBounds(), 0 );
     g_bombSprite.Build( bombPicture, bombPicture.GetBounds(), 0 );
@@ -113,18 +124,20 @@ static void StartSound() {
         g_worldSounds.Unload();
         return;
     }
-    g_worldSounds.Load();
+    g_worldSounds.Load( GameDataPath( "" ) );
     g_worldSounds.SetMuted( g_options.mute == 1 );
 }
 
 int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     g_keyboard.Init( instance, window );
+    const std::string backgroundFile = GameDataPath( GAME_BACKGROUND_FILE );
+    const std::string landFile = GameDataPath( GAME_LAND_FILE );
 
-    if ( !CheckScreenPicture( GAME_BACKGROUND_FILE ) ) {
+    if ( !CheckScreenPicture( backgroundFile.c_str() ) ) {
         return 0;
     }
-    if ( !g_display.LoadPalette( GAME_BACKGROUND_FILE ) ) {
-        return Complain( GAME_BACKGROUND_FILE, BmpGetLastError() );
+    if ( !g_display.LoadPalette( backgroundFile.c_str() ) ) {
+        return Complain( backgroundFile.c_str(), BmpGetLastError() );
     }
     g_display.ApplyPalette();
 
@@ -133,10 +146,10 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
         return 0;
     }
 
-    if ( !CheckScreenPicture( GAME_LAND_FILE ) ) {
+    if ( !CheckScreenPicture( landFile.c_str() ) ) {
         return 0;
     }
-    world.Load( &g_display, GAME_LAND_FILE, GAME_BACKGROUND_FILE );
+    world.Load( &g_display, landFile.c_str(), backgroundFile.c_str() );
 
     if ( !PlaceTanks( world ) ) {
         return 0;

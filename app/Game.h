@@ -6,9 +6,11 @@
 
 #include "host/HostTypes.h"
 
+#include <string>
+
 class World;
 
-// The four pictures, in the working directory.
+// The four pictures, in the data folder (see GameSetDataFolder).
 extern const char *const GAME_BACKGROUND_FILE;
 extern const char *const GAME_LAND_FILE;
 extern const char *const GAME_TANK_FILE;
@@ -24,6 +26,11 @@ void GameEnd( World &world );
 // in seconds. GameSetSeed makes later start-ups use `seed` instead, so that a run can be
 // repeated; GameUseClockSeed goes back to the time.
 void GameSetSeed( unsigned seed );
+
+// The folder the pictures are read from, ending in '/'; empty (the start) for the working
+// directory. GameDataPath gives the path of one of the game's files in it.
+void GameSetDataFolder( const std::string &folder );
+std::string GameDataPath( const char *name );
 void GameUseClockSeed();
 
 #endif

@@ -2,11 +2,27 @@
 // over to the game's own entry function.
 
 #include "app/App.h"
+#include "app/DataFolder.h"
+#include "app/Game.h"
 #include "app/Options.h"
 #include "host/HostBackend.h"
 #include "host/sdl/SdlBackend.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+// The running program's own file, for the installed data beside it.
+static std::string ProgramPath( const char *argument0 ) {
+    char path[4096];
+    const ssize_t length = readlink( "/proc/self/exe", path, sizeof( path ) - 1 );
+    if ( length <= 0 ) {
+        return argument0 != nullptr ? argument0 : "";
+    }
+    path[length] = '\0';
+    return path;
+}
 
 int main( int argc, char **argv ) {
     Options &options = g_options;
@@ -18,6 +34,14 @@ int main( int argc, char **argv ) {
     case OPTIONS_RUN:
         break;
     }
+
+    // Found before the window opens, so that a game with no pictures never flashes a screen.
+    DataFolder data;
+    if ( !data.Find( options.data.c_str(), std::getenv( "KELTO_DATA" ), ProgramPath( argv[0] ).c_str() ) ) {
+        std::fprintf( stderr, "kelto: cannot find the pictures; looked in %s\n", data.GetTried().c_str() );
+        return 1;
+    }
+    GameSetDataFolder( data.GetPath() );
 
     SdlBackend backend( options.windowed == 1 );
     if ( !backend.Init() ) {

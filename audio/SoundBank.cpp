@@ -15,10 +15,10 @@ SoundBank::SoundBank() {
 SoundBank::~SoundBank() {
 }
 
-int SoundBank::Load() {
+int SoundBank::Load( const std::string &folder ) {
     int loaded = 0;
     for ( int i = 0; i < SOUND_COUNT; ++i ) {
-        sounds[i] = HostLoadSound( SOUND_FILES[i] );
+        sounds[i] = HostLoadSound( ( folder + SOUND_FILES[i] ).c_str() );
         loaded += sounds[i] > 0 ? 1 : 0;
     }
     return loaded;

@@ -1,7 +1,9 @@
 #ifndef KELTO_AUDIO_SOUNDBANK_H
 #define KELTO_AUDIO_SOUNDBANK_H
 
-// The game's sounds, each read once from its WAV file in the working directory.
+#include <string>
+
+// The game's sounds, each read once from its WAV file in the game's data folder.
 enum SoundName {
     SOUND_SHOT_LIGHT,
     SOUND_SHOT_MEDIUM,
@@ -21,9 +23,10 @@ public:
     SoundBank();
     virtual ~SoundBank();
 
-    // Loads every sound; returns how many could be loaded (0 without an audio device). A
+    // Loads every sound from `folder` (ending in '/', or empty for the working directory);
+    // returns how many could be loaded (0 without an audio device). A
     // sound that cannot be loaded stays silent; the game plays on without it.
-    int Load();
+    int Load( const std::string &folder );
 
     // The host layer's number for a sound; 0 when it is not loaded.
     int GetSound( SoundName name ) const;

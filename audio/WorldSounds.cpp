@@ -41,10 +41,10 @@ WorldSounds::WorldSounds()
 WorldSounds::~WorldSounds() {
 }
 
-int WorldSounds::Load() {
+int WorldSounds::Load( const std::string &folder ) {
     StopAll();
     Forget();
-    loaded = bank.Load() > 0 ? 1 : 0;
+    loaded = bank.Load( folder ) > 0 ? 1 : 0;
     return loaded;
 }
 

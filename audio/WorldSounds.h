@@ -20,9 +20,9 @@ public:
     WorldSounds();
     virtual ~WorldSounds();
 
-    // Loads the sounds and forgets any earlier world; 1, or 0 when no sound could be loaded
+    // Loads the sounds from `folder` (as SoundBank::Load) and forgets any earlier world; 1, or 0 when no sound could be loaded
     // (no audio device): the game then runs silent.
-    int Load();
+    int Load( const std::string &folder );
 
     // Stops everything and loads nothing more: the game is silent until the next Load.
     void Unload();

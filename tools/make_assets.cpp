@@ -451,23 +451,34 @@ void KeepGroundAttachedToBottom( Picture &land ) {
     }
 }
 
-// Marks solid pixels with 1 and empty ones with 0; colouring comes later.
-Picture MakeLandShape() {
-    Picture land( kLandWidth, kLandHeight );
+// The land's solid pixels (1) and empty ones (0), before colouring; the open ground is the same
+// land before the caves are cut, which the soil follows.
+struct LandShape {
+    Picture land{ kLandWidth, kLandHeight };
+    Picture openGround{ kLandWidth, kLandHeight };
+};
+
+LandShape MakeLandShape() {
+    LandShape shape;
+    Picture &land = shape.land;
     for ( int y = 0; y < land.height; ++y ) {
         for ( int x = 0; x < land.width; ++x ) {
             const bool bedrock = y >= land.height - kBedrockRows;
             land.At( x, y ) = bedrock || IsUnderSurface( x, y ) ? 1 : kEmpty;
         }
     }
+    // Dropping the floating pieces before the caves as well leaves the final shape as it was, since
+    // carving only empties pixels and a piece that floats before it still floats after it.
+    KeepGroundAttachedToBottom( land );
+    shape.openGround = land;
     CarveCaves( land );
     KeepGroundAttachedToBottom( land );
-    return land;
+    return shape;
 }
 
 // What the colouring needs to know about one solid pixel.
 struct Ground {
-    int depth;      // rows below the first solid pixel of the column
+    double depth;   // distance to the open ground's surface, in pixels
     int runDepth;   // rows below the nearest empty pixel above
     int shelter;    // distance to the nearest sheltered air (caves, under overhangs), capped
     bool openToSky; // nothing solid above it in its column
@@ -475,21 +486,9 @@ struct Ground {
 
 constexpr int kShadowReach = 5;
 
-// Distance (in 3-4 chamfer steps, a third of a pixel each) from every pixel to the nearest empty pixel
-// that has ground above it; the walls of caves and the undersides of overhangs are shaded by it.
-std::vector<int> ShelterDistances( const Picture &land ) {
-    const int far = 3 * kShadowReach;
-    std::vector<int> distance( land.pixels.size(), far );
-    for ( int x = 0; x < land.width; ++x ) {
-        bool roofed = false;
-        for ( int y = 0; y < land.height; ++y ) {
-            const bool empty = land.At( x, y ) == kEmpty;
-            roofed = roofed || !empty;
-            if ( empty && roofed ) {
-                distance[std::size_t( y ) * land.width + x] = 0;
-            }
-        }
-    }
+// Spreads the distances outward from the pixels where they are 0, in 3-4 chamfer steps (a third of
+// a pixel each); a pixel starts at its cap when it is no seed.
+void SpreadChamferDistances( const Picture &land, std::vector<int> &distance ) {
     auto relax = [&]( int x, int y, int dx, int dy, int cost ) {
         const int nx = x + dx;
         const int ny = y + dy;
@@ -514,10 +513,45 @@ std::vector<int> ShelterDistances( const Picture &land ) {
             relax( x, y, -1, 1, 4 );
         }
     }
+}
+
+// Distance from every pixel to the nearest empty pixel that has ground above it; the walls of caves
+// and the undersides of overhangs are shaded by it.
+std::vector<int> ShelterDistances( const Picture &land ) {
+    std::vector<int> distance( land.pixels.size(), 3 * kShadowReach );
+    for ( int x = 0; x < land.width; ++x ) {
+        bool roofed = false;
+        for ( int y = 0; y < land.height; ++y ) {
+            const bool empty = land.At( x, y ) == kEmpty;
+            roofed = roofed || !empty;
+            if ( empty && roofed ) {
+                distance[std::size_t( y ) * land.width + x] = 0;
+            }
+        }
+    }
+    SpreadChamferDistances( land, distance );
     for ( int &d : distance ) {
         d = std::min( kShadowReach, d / 3 );
     }
     return distance;
+}
+
+// Distance in pixels from every pixel to the air over the open ground. Soil and rock meet at a depth
+// measured this way, so their boundary runs along the ground, around overhangs and down cliffs,
+// instead of dropping in vertical cuts where a column's first solid pixel jumps.
+std::vector<double> SurfaceDepths( const Picture &openGround ) {
+    std::vector<int> distance( openGround.pixels.size(), 3 * ( kLandWidth + kLandHeight ) );
+    for ( std::size_t i = 0; i < distance.size(); ++i ) {
+        if ( openGround.pixels[i] == kEmpty ) {
+            distance[i] = 0;
+        }
+    }
+    SpreadChamferDistances( openGround, distance );
+    std::vector<double> depth( distance.size() );
+    for ( std::size_t i = 0; i < distance.size(); ++i ) {
+        depth[i] = distance[i] / 3.0;
+    }
+    return depth;
 }
 
 std::uint8_t GrassPixel( int x, int y, const Ground &g, int grassRows ) {
@@ -612,7 +646,7 @@ std::uint8_t GroundPixel( int x, int y, const Ground &g ) {
     return Darken( pixel, 3 * ( kShadowReach - g.shelter ) );
 }
 
-void ColourColumn( Picture &land, const std::vector<int> &shelter, int x ) {
+void ColourColumn( Picture &land, const std::vector<int> &shelter, const std::vector<double> &depth, int x ) {
     int top = -1;
     int runTop = 0;
     for ( int y = 0; y < land.height; ++y ) {
@@ -623,16 +657,19 @@ void ColourColumn( Picture &land, const std::vector<int> &shelter, int x ) {
         if ( top < 0 ) {
             top = y;
         }
-        const Ground g{ y - top, y - runTop, shelter[std::size_t( y ) * land.width + x], runTop == top };
+        const std::size_t i = std::size_t( y ) * land.width + x;
+        const Ground g{ depth[i], y - runTop, shelter[i], runTop == top };
         land.At( x, y ) = GroundPixel( x, y, g );
     }
 }
 
 Picture MakeLand() {
-    Picture land = MakeLandShape();
+    LandShape shape = MakeLandShape();
+    Picture &land = shape.land;
     const std::vector<int> shelter = ShelterDistances( land );
+    const std::vector<double> depth = SurfaceDepths( shape.openGround );
     for ( int x = 0; x < land.width; ++x ) {
-        ColourColumn( land, shelter, x );
+        ColourColumn( land, shelter, depth, x );
     }
     return land;
 }

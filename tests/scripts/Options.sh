@@ -37,7 +37,7 @@ for option in --bogus -x windowed; do
 done
 
 # No display at all: SDL must not settle on a driver that shows nothing.
-errors="$(cd "$empty" && env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_RUNTIME_DIR -u SDL_VIDEODRIVER \
+errors="$(cd "$empty" && env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_RUNTIME_DIR -u SDL_VIDEODRIVER KELTO_DATA="$source_dir/assets" \
     timeout 10 "$kelto" 2>&1 > /dev/null)"
 status=$?
 [ "$status" -eq 1 ] || fail "without a display exited with $status, expected 1"

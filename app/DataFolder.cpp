@@ -1,0 +1,57 @@
+#include "app/DataFolder.h"
+
+#include "app/Game.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+DataFolder::DataFolder() {
+}
+
+DataFolder::~DataFolder() {
+}
+
+// A folder counts when every picture in it is a regular file; the loaders give the reasons
+// for a broken one later, with the file's name.
+int DataFolder::Try( const std::string &folder ) {
+    const std::string shown = folder.empty() ? "the working directory" : folder;
+    tried += tried.empty() ? shown : ", " + shown;
+    const char *const names[] = { GAME_BACKGROUND_FILE, GAME_LAND_FILE, GAME_TANK_FILE, GAME_BOMB_FILE };
+    for ( const char *name : names ) {
+        std::error_code error;
+        if ( !fs::is_regular_file( fs::path( folder.empty() ? "." : folder ) / name, error ) ) {
+            return 0;
+        }
+    }
+    path = folder;
+    if ( !path.empty() && path.back() != '/' ) {
+        path += '/';
+    }
+    return 1;
+}
+
+int DataFolder::Find( const char *option, const char *environment, const char *programPath ) {
+    path.clear();
+    tried.clear();
+    if ( option != nullptr && option[0] != '\0' ) {
+        return Try( option );
+    }
+    if ( environment != nullptr && environment[0] != '\0' && Try( environment ) ) {
+        return 1;
+    }
+    if ( Try( "" ) ) {
+        return 1;
+    }
+    if ( programPath != nullptr && programPath[0] != '\0' ) {
+        std::error_code error;
+        fs::path program = fs::weakly_canonical( programPath, error );
+        if ( error ) {
+            program = programPath;
+        }
+        const fs::path installed = program.parent_path().parent_path() / "share" / "kelto";
+        return Try( installed.lexically_normal().string() );
+    }
+    return 0;
+}
