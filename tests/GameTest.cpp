@@ -42,15 +42,6 @@ public:
 
 ::testing::Environment *const environment = ::testing::AddGlobalTestEnvironment( new GameEnvironment );
 
-std::vector<uint8_t> Picture( int width, int height, uint8_t colour, int groundTop = 0 ) {
-    Image image( width, height );
-    image.Clear( colour );
-    if ( groundTop > 0 && groundTop < height ) {
-        image.FillRect( 0, 0, width - 1, groundTop - 1, 0 );
-    }
-    return MakeBmpFromImage( image );
-}
-
 class GameFixture : public ::testing::Test {
 protected:
     GameFixture() {
@@ -63,10 +54,10 @@ protected:
     // tank and a 4 x 4 bomb.
     void PutPictures() {
         HostClearMemoryFiles();
-        PutMemoryFile( "background.bmp", Picture( 960, 720, 7 ) );
-        PutMemoryFile( "land.bmp", Picture( 1280, 960, 3, GROUND_TOP ) );
-        PutMemoryFile( "tank.bmp", Picture( TANK_W, TANK_H, 5 ) );
-        PutMemoryFile( "bomb.bmp", Picture( 4, 4, 9 ) );
+        PutMemoryFile( "background.bmp", MakeGroundBmp( 960, 720, 7 ) );
+        PutMemoryFile( "land.bmp", MakeGroundBmp( 1280, 960, 3, GROUND_TOP ) );
+        PutMemoryFile( "tank.bmp", MakeGroundBmp( TANK_W, TANK_H, 5 ) );
+        PutMemoryFile( "bomb.bmp", MakeGroundBmp( 4, 4, 9 ) );
     }
 
     ~GameFixture() override {
@@ -241,14 +232,14 @@ TEST_F( GameFixture, AMissingPictureStopsTheStartUpWithOneLineNamingIt ) {
 }
 
 TEST_F( GameFixture, ATruncatedPictureStopsTheStartUpWithOneLineNamingIt ) {
-    std::vector<uint8_t> land = Picture( 1280, 960, 3, GROUND_TOP );
+    std::vector<uint8_t> land = MakeGroundBmp( 1280, 960, 3, GROUND_TOP );
     land.resize( land.size() / 2 );
     PutMemoryFile( "land.bmp", land );
     int result = 1;
     EXPECT_EQ( FailedStartup( &result ), "kelto: land.bmp: truncated\n" );
     EXPECT_EQ( result, 0 );
 
-    std::vector<uint8_t> tank = Picture( TANK_W, TANK_H, 5 );
+    std::vector<uint8_t> tank = MakeGroundBmp( TANK_W, TANK_H, 5 );
     tank.resize( tank.size() - 7 );
     PutMemoryFile( "tank.bmp", tank );
     EXPECT_EQ( FailedStartup( &result ), "kelto: tank.bmp: truncated\n" );
@@ -257,21 +248,21 @@ TEST_F( GameFixture, ATruncatedPictureStopsTheStartUpWithOneLineNamingIt ) {
 
 TEST_F( GameFixture, PicturesSmallerThanTheScreenStopTheStartUp ) {
     int result = 1;
-    PutMemoryFile( "land.bmp", Picture( 1280, 400, 3 ) );
+    PutMemoryFile( "land.bmp", MakeGroundBmp( 1280, 400, 3 ) );
     std::string output = FailedStartup( &result );
     EXPECT_EQ( result, 0 );
     EXPECT_EQ( output.rfind( "kelto: land.bmp: ", 0 ), 0u ) << output;
     EXPECT_EQ( std::count( output.begin(), output.end(), '\n' ), 1 );
 
-    PutMemoryFile( "background.bmp", Picture( 320, 720, 7 ) );
+    PutMemoryFile( "background.bmp", MakeGroundBmp( 320, 720, 7 ) );
     output = FailedStartup( &result );
     EXPECT_EQ( result, 0 );
     EXPECT_EQ( output.rfind( "kelto: background.bmp: ", 0 ), 0u ) << output;
     EXPECT_EQ( std::count( output.begin(), output.end(), '\n' ), 1 );
 
     // Exactly the screen's size is enough.
-    PutMemoryFile( "background.bmp", Picture( 640, 480, 7 ) );
-    PutMemoryFile( "land.bmp", Picture( 1280, 960, 3, GROUND_TOP ) );
+    PutMemoryFile( "background.bmp", MakeGroundBmp( 640, 480, 7 ) );
+    PutMemoryFile( "land.bmp", MakeGroundBmp( 1280, 960, 3, GROUND_TOP ) );
     output = FailedStartup( &result );
     EXPECT_EQ( result, 1 );
     EXPECT_EQ( output, "" );

@@ -40,15 +40,6 @@ public:
 
 ::testing::Environment *const environment = ::testing::AddGlobalTestEnvironment( new SoundEnvironment );
 
-std::vector<uint8_t> Picture( int width, int height, uint8_t colour, int groundTop = 0 ) {
-    Image image( width, height );
-    image.Clear( colour );
-    if ( groundTop > 0 ) {
-        image.FillRect( 0, 0, width - 1, groundTop - 1, 0 );
-    }
-    return MakeBmpFromImage( image );
-}
-
 // A flat land from row 700 and every sound file present (the headless backend takes any
 // bytes as a sound); the game runs frame by frame with a flip after each, so the backend
 // counts frames as the frame loop would.
@@ -57,10 +48,10 @@ protected:
     SoundFixture() : started( 0 ) {
         backend->ReleaseAllKeys();
         HostClearMemoryFiles();
-        PutMemoryFile( "background.bmp", Picture( 960, 720, 7 ) );
-        PutMemoryFile( "land.bmp", Picture( 1280, 960, 3, GROUND_TOP ) );
-        PutMemoryFile( "tank.bmp", Picture( 20, 10, 5 ) );
-        PutMemoryFile( "bomb.bmp", Picture( 4, 4, 9 ) );
+        PutMemoryFile( "background.bmp", MakeGroundBmp( 960, 720, 7 ) );
+        PutMemoryFile( "land.bmp", MakeGroundBmp( 1280, 960, 3, GROUND_TOP ) );
+        PutMemoryFile( "tank.bmp", MakeGroundBmp( 20, 10, 5 ) );
+        PutMemoryFile( "bomb.bmp", MakeGroundBmp( 4, 4, 9 ) );
         for ( int i = 0; i < SOUND_COUNT; ++i ) {
             PutMemoryFile( SoundBank::GetFileName( SoundName( i ) ), { 1, 2, 3, 4 } );
         }

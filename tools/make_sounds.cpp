@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -89,6 +90,18 @@ double Envelope( double t, double attack, double decay ) {
     return rise * std::exp( -t / decay );
 }
 
+// Fills `seconds` of sound from `sample( t )`. A loop is rendered twice and the second pass
+// kept, so that its filters have settled into the state the loop ends with and it joins up.
+Wave Render( double seconds, int loop, const std::function<double( double t )> &sample ) {
+    Wave wave( Samples( seconds ) );
+    for ( int pass = 0; pass < ( loop ? 2 : 1 ); ++pass ) {
+        for ( size_t i = 0; i < wave.size(); ++i ) {
+            wave[i] = sample( double( i ) / kRate );
+        }
+    }
+    return wave;
+}
+
 // Scales to the given peak and fades the last few milliseconds of a one-shot sound to zero.
 void Finish( Wave &wave, double peak, int fadeOut ) {
     double highest = 0.0;
@@ -106,21 +119,18 @@ void Finish( Wave &wave, double peak, int fadeOut ) {
 
 // A gun's report, heavier with `weight` (0 to 1): a lower, longer boom under a darker crack.
 Wave MakeShot( double weight ) {
-    const double seconds = 0.35 + 0.35 * weight;
-    Wave wave( Samples( seconds ) );
     Noise noise( 1001u + uint32_t( weight * 100.0 ) );
     LowPass crack1, crack2, body;
     Oscillator boom;
-    for ( size_t i = 0; i < wave.size(); ++i ) {
-        const double t = double( i ) / kRate;
+    Wave wave = Render( 0.35 + 0.35 * weight, 0, [&]( double t ) {
         const double corner = 250.0 + ( 3200.0 - 1800.0 * weight ) * std::exp( -t / 0.04 );
         const double n = crack2.Step( crack1.Step( noise.Next(), corner ), corner );
         const double crack = 1.6 * n * Envelope( t, 0.001, 0.04 + 0.08 * weight );
         const double boomHz = 45.0 + ( 130.0 - 50.0 * weight ) * std::exp( -t / 0.05 );
         const double thump =
             ( 0.5 + 0.5 * weight ) * boom.Step( boomHz ) * Envelope( t, 0.003, 0.07 + 0.12 * weight );
-        wave[i] = body.Step( crack + thump, 2500.0 );
-    }
+        return body.Step( crack + thump, 2500.0 );
+    } );
     Finish( wave, 0.5 + 0.25 * weight, 1 );
     return wave;
 }
@@ -128,20 +138,15 @@ Wave MakeShot( double weight ) {
 // The shell's whistle as a one-second loop: a soft 700 Hz tone with a 5 Hz vibrato and a
 // breath of air noise. 700 cycles and 5 vibrato cycles fit the second exactly.
 Wave MakeFlight() {
-    const int period = Samples( 1.0 );
-    Wave wave( period );
     Noise noise( 2002u );
     LowPass airLow, airLow2, airHigh;
     Oscillator tone;
-    for ( int pass = 0; pass < 2; ++pass ) {
-        for ( int i = 0; i < period; ++i ) {
-            const double t = double( i ) / kRate;
-            const double hz = 700.0 + 25.0 * std::sin( 2.0 * kPi * 5.0 * t );
-            const double n = noise.Next();
-            const double band = airLow2.Step( airLow.Step( n, 1600.0 ), 1600.0 ) - airHigh.Step( n, 700.0 );
-            wave[i] = 0.8 * tone.Step( hz ) + 0.9 * band;
-        }
-    }
+    Wave wave = Render( 1.0, 1, [&]( double t ) {
+        const double hz = 700.0 + 25.0 * std::sin( 2.0 * kPi * 5.0 * t );
+        const double n = noise.Next();
+        const double band = airLow2.Step( airLow.Step( n, 1600.0 ), 1600.0 ) - airHigh.Step( n, 700.0 );
+        return 0.8 * tone.Step( hz ) + 0.9 * band;
+    } );
     Finish( wave, 0.3, 0 );
     return wave;
 }
@@ -149,13 +154,11 @@ Wave MakeFlight() {
 // A rolling blast: noise whose brightness falls quickly away, a deep falling boom and a few
 // late crackles of debris.
 Wave MakeExplosion() {
-    Wave wave( Samples( 1.4 ) );
     Noise noise( 3003u );
     Noise sparks( 3004u );
     LowPass rumble1, rumble2, crackle1, crackle2, body;
     Oscillator boom;
-    for ( size_t i = 0; i < wave.size(); ++i ) {
-        const double t = double( i ) / kRate;
+    Wave wave = Render( 1.4, 0, [&]( double t ) {
         const double corner = 180.0 + 2600.0 * std::exp( -t / 0.12 );
         const double n = rumble2.Step( rumble1.Step( noise.Next(), corner ), corner );
         const double blast = 2.2 * n * Envelope( t, 0.003, 0.42 );
@@ -163,8 +166,8 @@ Wave MakeExplosion() {
         const double spark = sparks.Next();
         const double debris = std::fabs( spark ) > 0.9985 && t > 0.15 ? spark * std::exp( -t / 0.5 ) : 0.0;
         const double crackle = crackle2.Step( crackle1.Step( debris * 12.0, 1000.0 ), 1000.0 );
-        wave[i] = body.Step( blast + low + crackle, 3000.0 );
-    }
+        return body.Step( blast + low + crackle, 3000.0 );
+    } );
     Finish( wave, 0.8, 1 );
     return wave;
 }
@@ -172,20 +175,14 @@ Wave MakeExplosion() {
 // A half-second engine loop: a 44 Hz pulse through a low-pass with some exhaust noise, its
 // loudness throbbing 8 times a second. 22 cycles and 4 throbs fit the half second exactly.
 Wave MakeEngine() {
-    const int period = Samples( 0.5 );
-    Wave wave( period );
     Noise noise( 4004u );
     LowPass motor, exhaust1, exhaust2;
     Oscillator pulse;
-    for ( int pass = 0; pass < 2; ++pass ) {
-        for ( int i = 0; i < period; ++i ) {
-            const double t = double( i ) / kRate;
-            const double throb = 1.0 + 0.3 * std::sin( 2.0 * kPi * 8.0 * t );
-            const double buzz = pulse.StepPulse( 44.0 );
-            wave[i] = throb * ( motor.Step( buzz, 420.0 ) +
-                                0.9 * exhaust2.Step( exhaust1.Step( noise.Next(), 300.0 ), 300.0 ) );
-        }
-    }
+    Wave wave = Render( 0.5, 1, [&]( double t ) {
+        const double throb = 1.0 + 0.3 * std::sin( 2.0 * kPi * 8.0 * t );
+        const double exhaust = exhaust2.Step( exhaust1.Step( noise.Next(), 300.0 ), 300.0 );
+        return throb * ( motor.Step( pulse.StepPulse( 44.0 ), 420.0 ) + 0.9 * exhaust );
+    } );
     Finish( wave, 0.35, 0 );
     return wave;
 }
@@ -193,55 +190,46 @@ Wave MakeEngine() {
 // The barrel's gear as a 0.2 s loop: a low servo hum with three ratchet ticks. 36 hum cycles
 // and 3 ticks fit the loop exactly.
 Wave MakeBarrel() {
-    const int period = Samples( 0.2 );
-    const int tickEvery = period / 3;
-    Wave wave( period );
+    const double tickEvery = 0.2 / 3.0;
     Noise noise( 5005u );
     LowPass hum, tick;
     Oscillator servo;
-    for ( int pass = 0; pass < 2; ++pass ) {
-        for ( int i = 0; i < period; ++i ) {
-            const double sinceTick = double( i % tickEvery ) / kRate;
-            const double click = noise.Next() * std::exp( -sinceTick / 0.004 );
-            wave[i] = 0.6 * hum.Step( servo.StepPulse( 180.0 ), 900.0 ) + tick.Step( click, 2000.0 );
-        }
-    }
+    Wave wave = Render( 0.2, 1, [&]( double t ) {
+        const double click = noise.Next() * std::exp( -std::fmod( t, tickEvery ) / 0.004 );
+        return 0.6 * hum.Step( servo.StepPulse( 180.0 ), 900.0 ) + tick.Step( click, 2000.0 );
+    } );
     Finish( wave, 0.2, 0 );
     return wave;
 }
 
 // A tank landing: a short dull thud of falling sine and a puff of dark noise.
 Wave MakeLanding() {
-    Wave wave( Samples( 0.3 ) );
     Noise noise( 6006u );
     LowPass dust;
     Oscillator thud;
-    for ( size_t i = 0; i < wave.size(); ++i ) {
-        const double t = double( i ) / kRate;
+    Wave wave = Render( 0.3, 0, [&]( double t ) {
         const double low = thud.Step( 45.0 + 70.0 * std::exp( -t / 0.03 ) ) * Envelope( t, 0.002, 0.07 );
-        wave[i] = low + 1.5 * dust.Step( noise.Next(), 600.0 ) * Envelope( t, 0.001, 0.03 );
-    }
+        return low + 1.5 * dust.Step( noise.Next(), 600.0 ) * Envelope( t, 0.001, 0.03 );
+    } );
     Finish( wave, 0.7, 1 );
     return wave;
 }
 
 // A shell striking armour: a clang of inharmonic partials, the higher ones dying first.
 Wave MakeHit() {
-    Wave wave( Samples( 0.7 ) );
     Noise noise( 7007u );
     LowPass strike, body;
     const double partials[4] = { 310.0, 757.0, 1213.0, 1660.0 };
     const double decays[4] = { 0.25, 0.15, 0.09, 0.06 };
     Oscillator ring[4];
-    for ( size_t i = 0; i < wave.size(); ++i ) {
-        const double t = double( i ) / kRate;
+    Wave wave = Render( 0.7, 0, [&]( double t ) {
         double sum = 0.0;
         for ( int p = 0; p < 4; ++p ) {
             sum += ring[p].Step( partials[p] ) * Envelope( t, 0.001, decays[p] ) / ( 1.0 + p );
         }
         sum += strike.Step( noise.Next(), 2000.0 ) * Envelope( t, 0.0005, 0.01 );
-        wave[i] = body.Step( sum, 2500.0 );
-    }
+        return body.Step( sum, 2500.0 );
+    } );
     Finish( wave, 0.6, 1 );
     return wave;
 }
@@ -250,11 +238,9 @@ Wave MakeHit() {
 Wave MakeWinner() {
     const double notes[4] = { 261.63, 329.63, 392.0, 523.25 };
     const double starts[4] = { 0.0, 0.16, 0.32, 0.48 };
-    Wave wave( Samples( 1.6 ) );
     LowPass tone;
     Oscillator voices[4];
-    for ( size_t i = 0; i < wave.size(); ++i ) {
-        const double t = double( i ) / kRate;
+    Wave wave = Render( 1.6, 0, [&]( double t ) {
         double sum = 0.0;
         for ( int n = 0; n < 4; ++n ) {
             const double since = t - starts[n];
@@ -264,8 +250,8 @@ Wave MakeWinner() {
             const double hold = n == 3 ? 0.5 : 0.1;
             sum += voices[n].StepPulse( notes[n] ) * Envelope( since, 0.01, hold );
         }
-        wave[i] = tone.Step( sum, 1800.0 );
-    }
+        return tone.Step( sum, 1800.0 );
+    } );
     Finish( wave, 0.5, 1 );
     return wave;
 }

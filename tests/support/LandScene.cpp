@@ -45,3 +45,12 @@ int LandScene::Load( const Image &land, int backgroundWidth, int backgroundHeigh
                ? 1
                : 0;
 }
+
+std::vector<uint8_t> MakeGroundBmp( int width, int height, uint8_t colour, int groundTop ) {
+    Image image( width, height );
+    image.Clear( colour );
+    if ( groundTop > 0 && groundTop < height ) {
+        image.FillRect( 0, 0, width - 1, groundTop - 1, 0 );
+    }
+    return MakeBmpFromImage( image );
+}
