@@ -1,8 +1,11 @@
 #include "app/App.h"
 
+#include "game/Globals.h"
 #include "host/HostSurface.h"
 #include "host/HostWindow.h"
 #include "platform/Display.h"
+
+int32_t g_appActive = 1;
 
 // Brings back the memory of a surface the display took away; the next frame redraws it.
 static void RestoreIfLost( HostSurface *surface ) {
@@ -51,24 +54,50 @@ static void RunFrame( void ( *frame )( void *context ), void *context ) {
     }
 }
 
+// Takes one waiting message and dispatches it; 0 when it was the quit message, or when no
+// message source is left at all (nothing could ever end the loop properly), with the exit
+// code in `exitCode`.
+static int HandleOneMessage( int &exitCode ) {
+    HostMessage message;
+    const int got = HostGetMessage( &message, nullptr );
+    if ( got == 0 ) {
+        exitCode = int( message.wParam );
+        return 0;
+    }
+    if ( got < 0 ) {
+        exitCode = 1;
+        return 0;
+    }
+    HostTranslateMessage( &message );
+    HostDispatchMessage( &message );
+    return 1;
+}
+
 int RunFrameLoop( void ( *frame )( void *context ), void *context ) {
     HostMessage message;
+    int exitCode = 0;
     for ( ;; ) {
         if ( HostPeekMessage( &message, nullptr, PM_NOREMOVE ) ) {
-            int got = HostGetMessage( &message, nullptr );
-            if ( got == 0 ) {
-                return int( message.wParam );
+            if ( !HandleOneMessage( exitCode ) ) {
+                return exitCode;
             }
-            // No message source is left at all: nothing could ever end the loop properly.
-            if ( got < 0 ) {
-                return 1;
-            }
-            HostTranslateMessage( &message );
-            HostDispatchMessage( &message );
         } else if ( g_appActive ) {
             RunFrame( frame, context );
         } else {
             HostWaitMessage();
         }
     }
+}
+
+int RunFrameLoopStep( void ( *frame )( void *context ), void *context, int frames, int &exitCode ) {
+    HostMessage message;
+    while ( HostPeekMessage( &message, nullptr, PM_NOREMOVE ) ) {
+        if ( !HandleOneMessage( exitCode ) ) {
+            return 0;
+        }
+    }
+    for ( int i = 0; i < frames && g_appActive; i++ ) {
+        RunFrame( frame, context );
+    }
+    return 1;
 }

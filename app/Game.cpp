@@ -5,6 +5,7 @@
 #include "audio/WorldSounds.h"
 #include "game/Bomb.h"
 #include "game/EntityList.h"
+#include "game/Globals.h"
 #include "game/Tank.h"
 #include "game/World.h"
 #include "gfx/Bmp.h"

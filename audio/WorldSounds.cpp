@@ -2,10 +2,12 @@
 
 #include "game/Bomb.h"
 #include "game/EntityList.h"
+#include "game/Globals.h"
 #include "game/Tank.h"
 #include "game/World.h"
 #include "gfx/Sprite.h"
 #include "host/HostSound.h"
+#include "host/HostTypes.h"
 #include "platform/Display.h"
 
 #include <algorithm>
@@ -253,3 +255,5 @@ int WorldSounds::Start( SoundName name, int pan, int loudness, int loop ) {
     }
     return HostStartSound( bank.GetSound( name ), pan, heard, loop );
 }
+
+WorldSounds g_worldSounds;

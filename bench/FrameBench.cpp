@@ -1,5 +1,6 @@
 #include "game/Bomb.h"
 #include "game/EntityList.h"
+#include "game/Globals.h"
 #include "game/Tank.h"
 #include "game/World.h"
 #include "gfx/Image.h"

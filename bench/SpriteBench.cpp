@@ -3,6 +3,7 @@
 
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
+#include "gfx/TrigTable.h"
 
 #include <SDL.h>
 #include <benchmark/benchmark.h>
@@ -11,6 +12,8 @@
 #include <cstring>
 
 namespace {
+
+const TrigTable kTrig( 360, 256 );
 
 const int kScreenWidth = 640;
 const int kScreenHeight = 480;
@@ -167,7 +170,7 @@ void BM_DrawRotated_Tank40x20( benchmark::State &state ) {
     const Sprite &sprite = TurnedTank().raw;
     const int angle = static_cast<int>( state.range( 0 ) );
     for ( auto _ : state ) {
-        sprite.DrawRotated( screen, 300, 200, sprite.GetWidth() >> 1, sprite.GetHeight() >> 1, angle );
+        sprite.DrawRotated( screen, 300, 200, sprite.GetWidth() >> 1, sprite.GetHeight() >> 1, angle, kTrig );
         benchmark::DoNotOptimize( screen.GetPixels() );
         benchmark::ClobberMemory();
     }

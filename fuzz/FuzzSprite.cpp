@@ -6,10 +6,10 @@
 
 #include "fuzz/FuzzSupport.h"
 
-#include "game/TrigTable.h"
 #include "gfx/Image.h"
 #include "gfx/Rect.h"
 #include "gfx/Sprite.h"
+#include "gfx/TrigTable.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -20,6 +20,9 @@ namespace {
 enum SpriteOp { OP_DRAW, OP_ROTATE, OP_ROTATE_ABOUT_MIDDLE, OP_SET_CLIP, OP_COUNT };
 
 const int MAX_OPS = 24;
+
+// The game's table: 360 steps to the turn, 256 for 1.0.
+const TrigTable kTrig( 360, 256 );
 
 // The region of the picture the Sprite holds, cut to the picture.
 struct Region {
@@ -161,7 +164,7 @@ public:
         if ( sprite.GetEncoded() || sprite.GetData() == nullptr || width <= 0 || height <= 0 ) {
             return;
         }
-        int64_t cs = g_trigTable.Cosine( angle ), sn = g_trigTable.Sine( angle );
+        int64_t cs = kTrig.Cosine( angle ), sn = kTrig.Sine( angle );
         int64_t l = -int64_t( cx ), t = -int64_t( cy ), r = width - 1 - cx, b = height - 1 - cy;
         int64_t centreX = int64_t( x ) + cx, centreY = int64_t( y ) + cy;
         int64_t topLeftX = centreX + Shift( cs * l + sn * t ), topLeftY = centreY + Shift( -sn * l + cs * t );
@@ -239,8 +242,8 @@ void DrawTurned( FuzzReader &in, const Sprite &sprite, GuardedImage &target, int
     reference.CopyFrom( target );
     reference.image.SetClipRect( target.image.GetClipRect() );
     target.Snapshot();
-    sprite.DrawRotated( target.image, x, y, cx, cy, angle );
-    sprite.DrawRotated( whole.image, x, y, cx, cy, angle );
+    sprite.DrawRotated( target.image, x, y, cx, cy, angle, kTrig );
+    sprite.DrawRotated( whole.image, x, y, cx, cy, angle, kTrig );
     CheckClippedLikeWhole( target, whole, "DrawRotated" );
     ReferenceTurn( sprite, reference ).Draw( x, y, cx, cy, angle );
     FUZZ_CHECK( target.GetBlock() == reference.GetBlock(),
@@ -288,7 +291,7 @@ extern "C" int LLVMFuzzerTestOneInput( const uint8_t *data, size_t size ) {
             DrawTurned( in, raw, rawTarget, op == OP_ROTATE_ABOUT_MIDDLE );
             // Turning is meant for raw Sprites; an encoded one must at least stay in bounds.
             encodedTarget.Snapshot();
-            encoded.DrawRotated( encodedTarget.image, 0, 0, 0, 0, 0 );
+            encoded.DrawRotated( encodedTarget.image, 0, 0, 0, 0, 0, kTrig );
             encodedTarget.CheckOnlyClipChanged( "DrawRotated (encoded Sprite)" );
             encodedTarget.CopyFrom( rawTarget );
         }

@@ -1,6 +1,5 @@
 #include "game/Bomb.h"
 
-#include "game/TrigTable.h"
 #include "game/World.h"
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
@@ -8,13 +7,7 @@
 #include "land/LandTile.h"
 #include "platform/Display.h"
 
-// 40 updates make one time unit of flight. The step is added in double precision and the
-// sum kept as a float, so the clock carries a float's rounding from step to step.
-static const double FLIGHT_TIME_STEP = 0.025;
-// Half the gravity, in pixels per time unit squared.
-static const double HALF_GRAVITY = 50.0;
-
-Bomb::Bomb() : launchX( 0 ), launchY( 0 ), velocityX( 0 ), velocityY( 0 ), flightTime( 0.0f ) {
+Bomb::Bomb() {
     x = 0;
     y = 0;
     state = Flying;
@@ -24,8 +17,7 @@ Bomb::Bomb() : launchX( 0 ), launchY( 0 ), velocityX( 0 ), velocityY( 0 ), fligh
 }
 
 Bomb::Bomb( int x, int y, int angle, int power, Sprite *sprite, World *world )
-    : launchX( x ), launchY( y ), velocityX( g_trigTable.Cosine( angle ) * power ),
-      velocityY( g_trigTable.Sine( angle ) * power ), flightTime( 0.0f ) {
+    : flight( x, y, angle, power ) {
     this->x = x;
     this->y = y;
     state = Flying;
@@ -50,41 +42,19 @@ void Bomb::Update() {
     }
 }
 
-// The position comes from the launch values every time, so no error builds up in it; only
-// the clock is accumulated.
+// The flight's own rules say where the bomb is and whether it strikes or leaves play.
 void Bomb::Fly() {
     if ( sprite == nullptr || world == nullptr || world->GetLandImage() == nullptr ) {
         return;
     }
-    const double t = flightTime;
-    const int dx = static_cast<int>( ( velocityX * t ) / 256.0 );
-    const int dy = static_cast<int>( ( velocityY * t ) / 256.0 - ( HALF_GRAVITY * t ) * t );
-    x = launchX + dx;
-    y = launchY - dy;
-    flightTime = static_cast<float>( flightTime + FLIGHT_TIME_STEP );
-
-    // Past either side or the bottom the bomb can never come back onto the land: it leaves
-    // play without a crater. Above the top it is still on its way and comes down again, so
-    // it flies on, untested until it is back over the picture.
-    const Image &land = *world->GetLandImage();
-    const int middleX = x + sprite->GetWidth() / 2;
-    const int middleY = y + sprite->GetHeight() / 2;
-    if ( middleX < 0 || middleX >= land.GetWidth() || middleY >= land.GetHeight() ) {
+    flight.Step( x, y );
+    const int verdict =
+        BombFlight::Meet( *world->GetLandImage(), x + sprite->GetWidth() / 2, y + sprite->GetHeight() / 2 );
+    if ( verdict == BombFlight::LeavesPlay ) {
         state = Gone;
-        return;
-    }
-    if ( middleY >= 0 && HitsLand( middleX, middleY ) ) {
+    } else if ( verdict == BombFlight::Strikes ) {
         Explode();
     }
-}
-
-// Only asked about a pixel inside the land picture: the middle of the bomb's picture.
-int Bomb::HitsLand( int column, int row ) const {
-    const Image &land = *world->GetLandImage();
-    if ( land.GetPixels() == nullptr ) {
-        return 0;
-    }
-    return land.GetPixels()[row * land.GetPitch() + column] != 0 ? 1 : 0;
 }
 
 // The crater goes into every tile, each shifted by its place in the grid, and the ellipse's

@@ -1,6 +1,7 @@
 #ifndef KELTO_GAME_BOMB_H
 #define KELTO_GAME_BOMB_H
 
+#include "game/BombFlight.h"
 #include "game/Entity.h"
 
 class Sprite;
@@ -24,7 +25,7 @@ public:
     void Draw( Image &target ) override;
     void Update() override;
 
-    float GetFlightTime() const { return flightTime; }
+    float GetFlightTime() const { return flight.GetTime(); }
 
     // The crater's half-width and half-height.
     static constexpr int CRATER_RX = 50;
@@ -32,16 +33,9 @@ public:
 
 private:
     void Fly();
-    int HitsLand( int column, int row ) const;
     void Explode();
 
-    int launchX;
-    int launchY;
-    int velocityX; // 1/256 pixel per time unit, positive = right
-    int velocityY; // 1/256 pixel per time unit, positive = up
-    float flightTime;
+    BombFlight flight;
 };
-
-extern Sprite g_bombSprite;
 
 #endif

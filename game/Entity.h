@@ -21,6 +21,7 @@ public:
     // 0 for a tank means its turn is over; the World gives a tank the turn by setting 1.
     int GetState() const { return state; }
     void SetState( int value ) { state = value; }
+    Sprite *GetSprite() const { return sprite; }
 
 protected:
     int x;

@@ -2,10 +2,11 @@
 
 #include "game/Bomb.h"
 #include "game/EntityList.h"
-#include "game/TrigTable.h"
+#include "game/Globals.h"
 #include "game/World.h"
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
+#include "gfx/TrigTable.h"
 #include "platform/Keyboard.h"
 
 #include <cstdlib>
@@ -346,6 +347,6 @@ void Tank::Draw( Image &target ) {
     const int barrelX = ( g_trigTable.Cosine( direction ) * BARREL_LENGTH ) >> 8;
     const int barrelY = ( g_trigTable.Sine( direction ) * BARREL_LENGTH ) >> 8;
     target.DrawLine( centreX, centreY, centreX + barrelX, centreY - barrelY, BARREL_COLOUR );
-    sprite->DrawRotated( target, x - cameraX, y - cameraY, w >> 1, h >> 1, bodyAngle );
+    sprite->DrawRotated( target, x - cameraX, y - cameraY, w >> 1, h >> 1, bodyAngle, g_trigTable );
     target.PutPixel( x + w / 2 - cameraX, y + h - cameraY, static_cast<uint8_t>( std::rand() % 256 ) );
 }

@@ -57,6 +57,4 @@ private:
     int barrelAngle;
 };
 
-extern Sprite g_tankSprite;
-
 #endif

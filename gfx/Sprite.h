@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+class TrigTable;
+
 // A small picture cut out of an Image (a tank, a bomb) and drawn into other Images with
 // palette index 0 transparent. It keeps its own copy of the pixels, either raw or run-length
 // encoded (transparent stretches skipped by count); raw Sprites can also be drawn turned.
@@ -28,8 +30,9 @@ public:
     uint8_t ConvertToRaw();
 
     // Draws the raw picture turned by `angle` degrees about (cx, cy) of the picture, whose
-    // unturned top-left pixel would go to (x, y).
-    void DrawRotated( Image &destination, int x, int y, int cx, int cy, int angle ) const;
+    // unturned top-left pixel would go to (x, y), with the sine and cosine of `trig`.
+    void DrawRotated( Image &destination, int x, int y, int cx, int cy, int angle,
+                      const TrigTable &trig ) const;
     void DrawRotatedRow( Image &destination, int row, int x0, int y0, int x1, int y1 ) const;
 
 private:

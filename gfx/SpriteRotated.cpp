@@ -2,8 +2,8 @@
 // picture's rows become line segments between its turned left and right edges, each walked
 // with an error term while a 10-bit fraction spreads the row's bytes along it.
 
-#include "game/TrigTable.h"
 #include "gfx/Sprite.h"
+#include "gfx/TrigTable.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -85,12 +85,13 @@ template <bool clipEachPixel> void Walk( const SegmentWalk &walk ) {
 
 } // namespace
 
-void Sprite::DrawRotated( Image &destination, int x, int y, int cx, int cy, int angle ) const {
+void Sprite::DrawRotated( Image &destination, int x, int y, int cx, int cy, int angle,
+                          const TrigTable &trig ) const {
     if ( encoded || data == nullptr || width <= 0 || height <= 0 ) {
         return;
     }
-    const int64_t cs = g_trigTable.Cosine( angle );
-    const int64_t sn = g_trigTable.Sine( angle );
+    const int64_t cs = trig.Cosine( angle );
+    const int64_t sn = trig.Sine( angle );
     const int64_t l = -static_cast<int64_t>( cx ), t = -static_cast<int64_t>( cy );
     const int64_t r = static_cast<int64_t>( width ) - 1 - cx, b = static_cast<int64_t>( height ) - 1 - cy;
     const int64_t centreX = static_cast<int64_t>( x ) + cx, centreY = static_cast<int64_t>( y ) + cy;

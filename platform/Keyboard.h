@@ -32,9 +32,4 @@ private:
     HostKeyboardDevice *device; // owned
 };
 
-extern Keyboard g_keyboard;
-
-// The key state of the current frame; null until the first poll.
-extern uint8_t *g_keyState;
-
 #endif

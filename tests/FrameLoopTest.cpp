@@ -1,4 +1,5 @@
 #include "app/App.h"
+#include "game/Globals.h"
 #include "host/HostSurface.h"
 #include "host/HostWindow.h"
 #include "platform/Display.h"
@@ -229,4 +230,22 @@ TEST_F( FrameLoopTest, ScreenThatFailedToRestoreComesBackAtTheNextFlip ) {
     // Only the one frame whose flip found the screen lost went unseen.
     EXPECT_EQ( frames, 6 );
     EXPECT_EQ( backend.GetFramePixel( 0, 0 ), 6 );
+}
+
+// The browser's loop cannot block: each step drains the messages, then runs the frames that
+// are due, none while inactive, and reports the quit message instead of waiting for it.
+TEST_F( FrameLoopTest, StepsRunDueFramesOnlyWhileActiveAndStopAtQuit ) {
+    int exitCode = -1;
+    EXPECT_EQ( RunFrameLoopStep( CountingFrame, nullptr, 2, exitCode ), 1 );
+    HostPostMessage( window, WM_ACTIVATEAPP, 0, 0 );
+    EXPECT_EQ( RunFrameLoopStep( CountingFrame, nullptr, 3, exitCode ), 1 );
+    HostPostMessage( window, WM_ACTIVATEAPP, 1, 0 );
+    EXPECT_EQ( RunFrameLoopStep( CountingFrame, nullptr, 1, exitCode ), 1 );
+    HostPostMessage( window, WM_KEYDOWN, VK_ESCAPE, 0 );
+    EXPECT_EQ( RunFrameLoopStep( CountingFrame, nullptr, 5, exitCode ), 0 );
+    EXPECT_EQ( exitCode, 0 );
+    const std::vector<std::string> expected = { "F1", "F2",     "DEACTIVATE", "ACTIVATE",
+                                                "F3", "ESCAPE", "CLOSE",      "DESTROY" };
+    EXPECT_EQ( events, expected );
+    EXPECT_EQ( scope.Backend().GetBlockingWaits(), 0 );
 }

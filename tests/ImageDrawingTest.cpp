@@ -452,3 +452,188 @@ TEST( ImageDrawing, ExtremeValuesNeverWriteOutsideTheClip ) {
     EXPECT_EQ( target.ChangedOutsideClip(), 0 );
     EXPECT_EQ( target.At( 20, 15 ), 9 );
 }
+
+// A line stepped from (x1, y1) to (x2, y2) as the game steps it, each pixel written only when it
+// lies inside `clip`.
+static Pixels SteppedLine( int64_t x1, int64_t y1, int64_t x2, int64_t y2, const Rect &clip ) {
+    Pixels line;
+    const int64_t adx = std::abs( x2 - x1 ), ady = std::abs( y2 - y1 );
+    const int64_t sx = x2 < x1 ? -1 : 1, sy = y2 < y1 ? -1 : 1;
+    const int64_t major = std::max( adx, ady ), minor = std::min( adx, ady );
+    int64_t error = 0, x = x1, y = y1;
+    for ( int64_t i = 0; i <= major; i++ ) {
+        if ( x >= clip.left && x <= clip.right && y >= clip.top && y <= clip.bottom ) {
+            line.insert( { int( x ), int( y ) } );
+        }
+        bool minorStep = adx == ady;
+        error += minor;
+        if ( !minorStep && error > major ) {
+            error -= major;
+            minorStep = true;
+        }
+        x += adx >= ady || minorStep ? sx : 0;
+        y += ady >= adx || minorStep ? sy : 0;
+    }
+    return line;
+}
+
+// The game's clipping of both ends (products first, divisions truncating), then the stepping.
+static Pixels GameClippedLine( int64_t x1, int64_t y1, int64_t x2, int64_t y2, const Rect &clip ) {
+    const int64_t dx = x2 - x1, dy = y2 - y1;
+    auto clipEnd = [&]( int64_t &x, int64_t &y ) {
+        if ( x < clip.left ) {
+            y += ( clip.left - x ) * dy / dx;
+            x = clip.left;
+        }
+        if ( y < clip.top ) {
+            x += dx * ( clip.top - y ) / dy;
+            y = clip.top;
+        }
+        if ( x > clip.right ) {
+            y -= ( x - clip.right ) * dy / dx;
+            x = clip.right;
+        }
+        if ( y > clip.bottom ) {
+            x -= dx * ( y - clip.bottom ) / dy;
+            y = clip.bottom;
+        }
+    };
+    clipEnd( x1, y1 );
+    clipEnd( x2, y2 );
+    return SteppedLine( x1, y1, x2, y2, clip );
+}
+
+// A line whose ends lie far outside draws what the game's own clipping gives wherever its 32-bit
+// steps hold (its rounding included, which can differ from the whole line), and the whole
+// stepped line cut to the clip rectangle where those steps would wrap.
+TEST( ImageDrawing, FarLinesAreClippedAsTheGameDoesOrCutFromTheWholeLine ) {
+    const Rect clip( 3, 4, 35, 25 );
+    const struct {
+        int x1, y1, x2, y2;
+        bool gameSteps; // every product and sum of the game's clipping fits 32 bits
+    } cases[] = {
+        { -22089, -8738, 25866, 10215, true },
+        { -42807, 5331, 44355, -5468, true }, // the whole line shows 16 pixels, the game 9
+        { -121958, 171356, 130064, -182628, false },
+        { 174777, -143089, -191695, 156954, false },
+        { 2021147, 1181698, -1985582, -1160929, false },
+        { -( 1 << 20 ) - 7, 9, ( 1 << 20 ) + 3, 20, false },
+        { 20, -3000000, 24, 3000000, false },
+    };
+    for ( const auto &c : cases ) {
+        GuardedImage target( 40, 30, 48 );
+        target.image.SetClipRect( clip );
+        std::fill( target.memory.begin() + GuardedImage::GUARD, target.memory.end() - GuardedImage::GUARD,
+                   0 );
+        target.image.DrawLine( c.x1, c.y1, c.x2, c.y2, 1 );
+        const Pixels expected = c.gameSteps ? GameClippedLine( c.x1, c.y1, c.x2, c.y2, clip )
+                                            : SteppedLine( c.x1, c.y1, c.x2, c.y2, clip );
+        EXPECT_FALSE( expected.empty() );
+        EXPECT_EQ( SetPixels( target.image ), expected )
+            << c.x1 << ", " << c.y1 << " to " << c.x2 << ", " << c.y2;
+    }
+    // From one int limit to the other, too long to step here: the diagonal, and lines so flat
+    // or steep that their minor coordinate moves only at the very end.
+    EXPECT_EQ( LinePixels( INT_MIN, INT_MIN, INT_MAX, INT_MAX ), [] {
+        Pixels diagonal;
+        for ( int i = 0; i < 30; i++ ) {
+            diagonal.insert( { i, i } );
+        }
+        return diagonal;
+    }() );
+    EXPECT_EQ( LinePixels( INT_MAX, 10, INT_MIN, 11 ), Row( 10, 0, 39 ) );
+    EXPECT_EQ( LinePixels( 20, INT_MIN, 21, INT_MAX ).size(), size_t( 30 ) );
+}
+
+// An ellipse walked one step at a time as the game walks it, each step's spans (or four points)
+// written where they fall inside `clip`.
+static Pixels WalkedEllipse( int64_t cx, int64_t cy, int64_t rx, int64_t ry, bool fill, const Rect &clip ) {
+    Pixels drawn;
+    auto put = [&]( int64_t x, int64_t y ) {
+        if ( x >= clip.left && x <= clip.right && y >= clip.top && y <= clip.bottom ) {
+            drawn.insert( { int( x ), int( y ) } );
+        }
+    };
+    // The spans of a row share their centre, so the widest one covers all the others.
+    std::vector<int64_t> widest( clip.bottom + 1, -1 );
+    auto plot = [&]( int64_t x, int64_t y ) {
+        for ( int64_t row : { cy + y, cy - y } ) {
+            if ( !fill ) {
+                put( cx + x, row ), put( cx - x, row );
+            } else if ( row >= clip.top && row <= clip.bottom ) {
+                widest[row] = std::max( widest[row], x );
+            }
+        }
+    };
+    const int64_t a2 = rx * rx, b2 = ry * ry;
+    int64_t x = 0, y = ry, d = b2 - a2 * ry + ( a2 >> 2 ), px = 0, py = 2 * a2 * ry;
+    for ( ; px < py; x++, px += 2 * b2, d += b2 + px ) {
+        plot( x, y );
+        if ( d > 0 ) {
+            y--, py -= 2 * a2, d -= py;
+        }
+    }
+    d += ( 3 * ( a2 - b2 ) ) / 2 - ( px + py ) / 2;
+    for ( ; y >= 0; y--, py -= 2 * a2, d += a2 - py ) {
+        plot( x, y );
+        if ( d < 0 ) {
+            x++, px += 2 * b2, d += px;
+        }
+    }
+    for ( int64_t row = clip.top; row <= clip.bottom; row++ ) {
+        const int64_t from = std::max<int64_t>( cx - widest[row], clip.left );
+        for ( int64_t column = from;
+              widest[row] >= 0 && column <= std::min<int64_t>( cx + widest[row], clip.right ); column++ ) {
+            put( column, row );
+        }
+    }
+    return drawn;
+}
+
+// Long runs of the walk are taken in one go and rows and columns outside the clip are passed
+// over; the pixels must stay those of the plain walk, for small, degenerate, far and long ones.
+TEST( ImageDrawing, EllipsesMatchThePlainWalkAtEveryScale ) {
+    const Rect clip( 3, 4, 35, 25 );
+    const struct {
+        int cx, cy, rx, ry;
+    } cases[] = {
+        { 19, 14, 15, 10 },
+        { 19, 14, 10, 15 },
+        { 19, 14, 5, 6 },
+        { 19, 14, 3, 5 },
+        { 19, 14, 50, 30 },
+        { 19, 14, -12, 7 },
+        { 19, 14, 0, 9 },
+        { 19, 14, 9, 0 },
+        { 19, 14, 4, -3 },
+        { -2990, 14, 3000, 2000 },
+        { 19, 14, 3000000, 3 },
+        { 19, 14, 2, 3000000 },
+        { 19, 200020, 150000, 200000 },
+        { 2000030, 14, 2000000, 100 },
+    };
+    for ( const auto &c : cases ) {
+        for ( bool fill : { true, false } ) {
+            GuardedImage target( 40, 30, 48 );
+            target.image.SetClipRect( clip );
+            std::fill( target.memory.begin() + GuardedImage::GUARD, target.memory.end() - GuardedImage::GUARD,
+                       0 );
+            if ( fill ) {
+                target.image.FillEllipse( c.cx, c.cy, c.rx, c.ry, 1 );
+            } else {
+                target.image.DrawEllipse( c.cx, c.cy, c.rx, c.ry, 1 );
+            }
+            EXPECT_EQ( SetPixels( target.image ), WalkedEllipse( c.cx, c.cy, c.rx, c.ry, fill, clip ) )
+                << ( fill ? "filled " : "outline " ) << c.cx << ", " << c.cy << " radii " << c.rx << ", "
+                << c.ry;
+        }
+    }
+    // Any length is drawn while the smaller radius stays within 2^20; rounder ones are refused.
+    Image image( 40, 30 );
+    image.Clear( 0 );
+    image.FillEllipse( 19, 14, INT_MAX, 1, 1 );
+    EXPECT_EQ( SetPixels( image ), Join( { Row( 13, 0, 39 ), Row( 14, 0, 39 ), Row( 15, 0, 39 ) } ) );
+    image.Clear( 0 );
+    image.FillEllipse( 19, 14, ( 1 << 20 ) + 1, ( 1 << 20 ) + 1, 1 );
+    EXPECT_TRUE( SetPixels( image ).empty() );
+}

@@ -1,5 +1,6 @@
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
+#include "gfx/TrigTable.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 namespace {
 
 const uint8_t kBackground = 77;
+const TrigTable kTrig( 360, 256 );
 
 // A picture whose pixel (u, v) is `colour( u, v )`, built into a raw Sprite.
 template <typename Colour> void BuildSprite( Sprite &sprite, int width, int height, Colour colour ) {
@@ -45,7 +47,7 @@ TEST( RotatedSprite, UnturnedRowsAreSpreadOverHeightWithTheBottomRowUndrawn ) {
     Sprite sprite;
     BuildSprite( sprite, 8, 6, []( int, int v ) { return static_cast<uint8_t>( v + 1 ); } );
     Canvas canvas( 30, 30 );
-    sprite.DrawRotated( canvas.image, 10, 12, 4, 3, 0 );
+    sprite.DrawRotated( canvas.image, 10, 12, 4, 3, 0, kTrig );
     for ( int y = 0; y < 30; y++ ) {
         for ( int x = 0; x < 30; x++ ) {
             uint8_t expected = kBackground;
@@ -71,7 +73,7 @@ TEST( RotatedSprite, QuarterTurnPointsTheRightSideUpAlongVerticalRows ) {
     BuildSprite( sprite, 8, 4, []( int u, int ) { return static_cast<uint8_t>( u + 1 ); } );
     Canvas canvas( 30, 30 );
     const int x = 10, y = 10, cx = 4, cy = 2;
-    sprite.DrawRotated( canvas.image, x, y, cx, cy, 90 );
+    sprite.DrawRotated( canvas.image, x, y, cx, cy, 90, kTrig );
     int drawn = 0;
     int minColumn = 30, maxColumn = -1;
     for ( int py = 0; py < 30; py++ ) {
@@ -99,7 +101,7 @@ TEST( RotatedSprite, NegativeQuarterTurnPointsTheRightSideDown ) {
     Sprite sprite;
     BuildSprite( sprite, 8, 4, []( int u, int ) { return static_cast<uint8_t>( u + 1 ); } );
     Canvas canvas( 30, 30 );
-    sprite.DrawRotated( canvas.image, 10, 10, 4, 2, -90 );
+    sprite.DrawRotated( canvas.image, 10, 10, 4, 2, -90, kTrig );
     int topOfRightColumn = 30, topOfLeftColumn = 30;
     for ( int py = 29; py >= 0; py-- ) {
         for ( int px = 0; px < 30; px++ ) {
@@ -173,7 +175,7 @@ TEST( RotatedSprite, TurnedSolidPictureHasNoHoles ) {
     for ( int angle : { 17, 30, 45, 60, -20, -45, 135, 200 } ) {
         SCOPED_TRACE( angle );
         Canvas canvas( 100, 100 );
-        sprite.DrawRotated( canvas.image, 30, 40, 20, 10, angle );
+        sprite.DrawRotated( canvas.image, 30, 40, 20, 10, angle, kTrig );
         // Every pixel well inside the turned box is covered. In picture coordinates around the
         // centre (50, 50): u to the right, v down, turned by the angle. The margin allows for the
         // rounded corners and the bottom row that is never drawn.
@@ -204,8 +206,8 @@ TEST( RotatedSprite, ClippedDrawEqualsUnclippedDrawInsideTheClipAndNothingOutsid
                 Canvas whole( 60, 60 );
                 Canvas clipped( 60, 60 );
                 clipped.image.SetClipRect( clip );
-                sprite.DrawRotated( whole.image, x, y, 6, 4, angle );
-                sprite.DrawRotated( clipped.image, x, y, 6, 4, angle );
+                sprite.DrawRotated( whole.image, x, y, 6, 4, angle, kTrig );
+                sprite.DrawRotated( clipped.image, x, y, 6, 4, angle, kTrig );
                 for ( int py = 0; py < 60; py++ ) {
                     for ( int px = 0; px < 60; px++ ) {
                         const uint8_t expected = clip.Contains( px, py ) ? whole.At( px, py ) : kBackground;
@@ -226,12 +228,12 @@ TEST( RotatedSprite, TransparentBytesNeverReachTheDestination ) {
     BuildSprite( clear, 16, 10, []( int, int ) { return static_cast<uint8_t>( 0 ); } );
     for ( int angle = -180; angle <= 180; angle += 15 ) {
         Canvas canvas( 40, 40 );
-        checker.DrawRotated( canvas.image, 12, 15, 8, 5, angle );
+        checker.DrawRotated( canvas.image, 12, 15, 8, 5, angle, kTrig );
         for ( uint8_t value : canvas.Bytes() ) {
             ASSERT_TRUE( value == kBackground || value == 9 ) << "angle " << angle;
         }
         Canvas untouched( 40, 40 );
-        clear.DrawRotated( untouched.image, 12, 15, 8, 5, angle );
+        clear.DrawRotated( untouched.image, 12, 15, 8, 5, angle, kTrig );
         EXPECT_EQ( Canvas( 40, 40 ).Bytes(), untouched.Bytes() );
     }
 }
@@ -243,9 +245,9 @@ TEST( RotatedSprite, EncodedOrEmptySpritesAndBareDestinationsDrawNothing ) {
     Sprite encoded( picture, picture.GetBounds(), 1 );
     Sprite empty;
     Canvas canvas( 20, 20 );
-    encoded.DrawRotated( canvas.image, 5, 5, 3, 2, 30 );
+    encoded.DrawRotated( canvas.image, 5, 5, 3, 2, 30, kTrig );
     encoded.DrawRotatedRow( canvas.image, 0, 5, 5, 10, 5 );
-    empty.DrawRotated( canvas.image, 5, 5, 3, 2, 30 );
+    empty.DrawRotated( canvas.image, 5, 5, 3, 2, 30, kTrig );
     EXPECT_EQ( Canvas( 20, 20 ).Bytes(), canvas.Bytes() );
 
     Sprite raw( picture, picture.GetBounds(), 0 );
@@ -254,7 +256,7 @@ TEST( RotatedSprite, EncodedOrEmptySpritesAndBareDestinationsDrawNothing ) {
     noPixels.SetHeight( 20 );
     noPixels.SetPitch( 20 );
     noPixels.SetClipRect( noPixels.GetBounds() );
-    raw.DrawRotated( noPixels, 5, 5, 3, 2, 30 );
+    raw.DrawRotated( noPixels, 5, 5, 3, 2, 30, kTrig );
 }
 
 TEST( RotatedSprite, SegmentLongerThanItsRowStopsAtTheRowsEnd ) {

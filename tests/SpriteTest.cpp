@@ -1,5 +1,6 @@
 #include "gfx/Sprite.h"
 #include "gfx/Image.h"
+#include "gfx/TrigTable.h"
 
 #include "tests/support/ShortOfMemory.h"
 
@@ -12,6 +13,8 @@
 #include <vector>
 
 namespace {
+
+const TrigTable kTrig( 360, 256 );
 
 // An owned Image filled from `pixels`, top row first.
 void Fill( Image &image, int width, int height, const std::vector<uint8_t> &pixels ) {
@@ -180,7 +183,7 @@ TEST( SpriteBuilding, WithoutMemoryTheSizeIsKeptButNothingIsDrawn ) {
         EXPECT_EQ( nullptr, sprite.GetData() );
         WrappedDestination destination( 120, 60, 120, 9 );
         sprite.Draw( destination.image, 0, 0 );
-        sprite.DrawRotated( destination.image, 0, 0, 50, 25, 30 );
+        sprite.DrawRotated( destination.image, 0, 0, 50, 25, 30, kTrig );
         EXPECT_EQ( std::vector<uint8_t>( 120 * 60, 9 ), destination.bytes );
         // Nothing was kept, so a later Build may still succeed.
         ASSERT_EQ( 1, sprite.Build( picture, picture.GetBounds(), encode ) );

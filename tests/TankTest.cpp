@@ -1,6 +1,7 @@
 #include "game/Tank.h"
 #include "game/Bomb.h"
 #include "game/EntityList.h"
+#include "game/Globals.h"
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
 #include "platform/Keyboard.h"

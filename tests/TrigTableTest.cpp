@@ -1,4 +1,6 @@
-#include "game/TrigTable.h"
+#include "gfx/TrigTable.h"
+
+#include "game/Globals.h"
 
 #include <gtest/gtest.h>
 

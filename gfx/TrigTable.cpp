@@ -1,4 +1,4 @@
-#include "game/TrigTable.h"
+#include "gfx/TrigTable.h"
 
 #include <cmath>
 #include <cstdint>

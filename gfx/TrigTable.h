@@ -1,5 +1,5 @@
-#ifndef KELTO_GAME_TRIGTABLE_H
-#define KELTO_GAME_TRIGTABLE_H
+#ifndef KELTO_GFX_TRIGTABLE_H
+#define KELTO_GFX_TRIGTABLE_H
 
 #include <cstdint>
 
@@ -31,7 +31,5 @@ private:
     int32_t *sines;    // owned: 2 * steps - 1 entries, angle 0 at index steps - 1
     int32_t *tangents; // owned: likewise
 };
-
-extern TrigTable g_trigTable;
 
 #endif

@@ -1,0 +1,196 @@
+#include "ai/AimSearch.h"
+
+#include "game/Bomb.h"
+
+#include <cmath>
+
+namespace {
+
+// The barrel's reach above and below the hull, as the tank allows it.
+const int BARREL_LOWEST = -15;
+const int BARREL_HIGHEST = 45;
+const int POWER_HIGHEST = 500;
+// Below this a bomb hardly leaves the tank: never worth a turn.
+const int POWER_LOWEST = 20;
+
+// The coarse grid, then the fine search around the best few of it.
+const int COARSE_BARREL_STEP = 3;
+const int COARSE_POWER_STEP = 16;
+const int FINE_BARREL_REACH = 2;
+const int FINE_POWER_REACH = 15;
+const int CANDIDATES = 6;
+
+// The crater's half-axes squared, crossed: a point (dx, dy) from the centre lies inside the
+// ellipse when dx^2 * RY2 + dy^2 * RX2 <= RX2 * RY2.
+const int64_t RX2 = int64_t( Bomb::CRATER_RX ) * Bomb::CRATER_RX;
+const int64_t RY2 = int64_t( Bomb::CRATER_RY ) * Bomb::CRATER_RY;
+const int64_t INSIDE = RX2 * RY2;
+// A crater on the shooter's own tank counts as a miss this many craters wide.
+const int64_t OWN_TANK_PENALTY = 16 * INSIDE;
+const int64_t NO_CRATER = INT64_MAX / 4;
+
+// Per level: the first shot's error in degrees and in a share of the charge, and how much
+// of it is left after each shot at the same target.
+struct LevelError {
+    double degrees;
+    double powerShare;
+    double shrink;
+};
+const LevelError LEVEL_ERRORS[] = {
+    { 5.0, 0.16, 0.7 },  // easy: misses at first, closes in over three or four shots
+    { 3.0, 0.08, 0.55 }, // normal: close at once, hits within a shot or two
+    { 0.0, 0.0, 0.0 },   // hard: the best shot found
+};
+
+int Clamp( int value, int low, int high ) {
+    return value < low ? low : ( value > high ? high : value );
+}
+
+int FacesLeft( int bodyAngle ) {
+    return bodyAngle > 90 && bodyAngle < 270 ? 1 : 0;
+}
+
+// The hull angle after turning to the given side: a turn flips it by half a circle.
+int BodyFacing( int bodyAngle, int facesLeft ) {
+    if ( FacesLeft( bodyAngle ) == facesLeft ) {
+        return bodyAngle;
+    }
+    return facesLeft ? bodyAngle + 180 : bodyAngle - 180;
+}
+
+// Mixes the seed into evenly spread bits (the finaliser of splitmix64).
+uint64_t Mix( uint64_t value ) {
+    value += 0x9e3779b97f4a7c15ull;
+    value = ( value ^ ( value >> 30 ) ) * 0xbf58476d1ce4e5b9ull;
+    value = ( value ^ ( value >> 27 ) ) * 0x94d049bb133111ebull;
+    return value ^ ( value >> 31 );
+}
+
+// A factor from -1.25 to -0.75 or 0.75 to 1.25, taken from 16 bits of `bits`.
+double SignedFactor( uint64_t bits ) {
+    const double size = 0.75 + 0.5 * double( bits & 0x7fff ) / 32767.0;
+    return ( bits & 0x8000 ) != 0 ? -size : size;
+}
+
+} // namespace
+
+AimSearch::AimSearch() : tankWidth( 0 ), tankHeight( 0 ), flights( 0 ) {
+}
+
+AimSearch::~AimSearch() {
+}
+
+void AimSearch::Init( const Image *land, int bombWidth, int bombHeight, int tankWidth, int tankHeight ) {
+    forecast.Init( land, bombWidth, bombHeight );
+    this->tankWidth = tankWidth;
+    this->tankHeight = tankHeight;
+}
+
+int AimSearch::CraterReaches( int craterX, int craterY, int tankX, int tankY ) const {
+    const int64_t dx = Clamp( craterX, tankX, tankX + tankWidth - 1 ) - craterX;
+    const int64_t dy = Clamp( craterY, tankY, tankY + tankHeight - 1 ) - craterY;
+    return dx * dx * RY2 + dy * dy * RX2 <= INSIDE ? 1 : 0;
+}
+
+Shot AimSearch::Try( int x, int y, int bodyAngle, int facesLeft, int barrel, int power, int targetX,
+                     int targetY ) {
+    Shot shot;
+    shot.facesLeft = facesLeft;
+    shot.barrel = barrel;
+    shot.power = power;
+    const int body = BodyFacing( bodyAngle, facesLeft );
+    const int direction = facesLeft ? body - barrel : body + barrel;
+    flights++;
+    shot.strikes = forecast.Fly( x, y, direction, power );
+    if ( !shot.strikes ) {
+        shot.miss = NO_CRATER;
+        return shot;
+    }
+    shot.craterX = forecast.GetCraterX();
+    shot.craterY = forecast.GetCraterY();
+    shot.covers = CraterReaches( shot.craterX, shot.craterY, targetX, targetY );
+    const int64_t dx = shot.craterX - ( targetX + tankWidth / 2 );
+    const int64_t dy = shot.craterY - ( targetY + tankHeight / 2 );
+    shot.miss = dx * dx * RY2 + dy * dy * RX2;
+    if ( CraterReaches( shot.craterX, shot.craterY, x, y ) ) {
+        shot.miss += OWN_TANK_PENALTY;
+    }
+    return shot;
+}
+
+Shot AimSearch::Search( int x, int y, int bodyAngle, int targetX, int targetY ) {
+    flights = 0;
+    const int towardLeft = targetX < x ? 1 : 0;
+    const Shot toward = SearchSide( x, y, bodyAngle, towardLeft, targetX, targetY );
+    if ( toward.covers ) {
+        return toward;
+    }
+    const Shot away = SearchSide( x, y, bodyAngle, !towardLeft, targetX, targetY );
+    return away.miss < toward.miss ? away : toward;
+}
+
+// A shot's landing moves smoothly with elevation and charge except where the land cuts the
+// arc short, so a coarse grid finds the neighbourhoods worth searching finely.
+Shot AimSearch::SearchSide( int x, int y, int bodyAngle, int facesLeft, int targetX, int targetY ) {
+    Shot best[CANDIDATES];
+    for ( Shot &shot : best ) {
+        shot.miss = NO_CRATER;
+    }
+    // From the top down, so that of equally good shots the higher arc wins: it forgives a
+    // degree more than a flat one.
+    for ( int barrel = BARREL_HIGHEST; barrel >= BARREL_LOWEST; barrel -= COARSE_BARREL_STEP ) {
+        for ( int power = POWER_LOWEST; power <= POWER_HIGHEST; power += COARSE_POWER_STEP ) {
+            Shot shot = Try( x, y, bodyAngle, facesLeft, barrel, power, targetX, targetY );
+            // Keep the best few, best first.
+            for ( int i = 0; i < CANDIDATES; i++ ) {
+                if ( shot.miss < best[i].miss ) {
+                    const Shot displaced = best[i];
+                    best[i] = shot;
+                    shot = displaced;
+                }
+            }
+        }
+    }
+    Shot found = best[0];
+    for ( const Shot &candidate : best ) {
+        if ( candidate.miss == NO_CRATER ) {
+            break;
+        }
+        const int barrelLow = Clamp( candidate.barrel - FINE_BARREL_REACH, BARREL_LOWEST, BARREL_HIGHEST );
+        const int barrelHigh = Clamp( candidate.barrel + FINE_BARREL_REACH, BARREL_LOWEST, BARREL_HIGHEST );
+        const int powerLow = Clamp( candidate.power - FINE_POWER_REACH, POWER_LOWEST, POWER_HIGHEST );
+        const int powerHigh = Clamp( candidate.power + FINE_POWER_REACH, POWER_LOWEST, POWER_HIGHEST );
+        for ( int barrel = barrelHigh; barrel >= barrelLow; barrel-- ) {
+            for ( int power = powerLow; power <= powerHigh; power++ ) {
+                const Shot shot = Try( x, y, bodyAngle, facesLeft, barrel, power, targetX, targetY );
+                if ( shot.miss < found.miss ) {
+                    found = shot;
+                }
+            }
+        }
+    }
+    return found;
+}
+
+Shot AimSearch::Spoil( const Shot &best, int level, int shotsAtTarget, uint32_t seed, int x, int y,
+                       int bodyAngle, int targetX, int targetY ) {
+    if ( level < Easy || level >= Hard || !best.strikes ) {
+        return best;
+    }
+    const LevelError &error = LEVEL_ERRORS[level];
+    const double left = std::pow( error.shrink, shotsAtTarget );
+    const uint64_t bits = Mix( seed );
+    const int power =
+        Clamp( best.power + int( std::lround( error.powerShare * left * best.power * SignedFactor( bits ) ) ),
+               POWER_LOWEST, POWER_HIGHEST );
+    const int degrees = int( std::lround( error.degrees * left * std::fabs( SignedFactor( bits >> 16 ) ) ) );
+    // The elevation's error takes the side that carries the shot further the way the charge's
+    // error already did, so the two never cancel and the level's error is what the shot shows.
+    const Shot raised =
+        Try( x, y, bodyAngle, best.facesLeft, Clamp( best.barrel + degrees, BARREL_LOWEST, BARREL_HIGHEST ),
+             power, targetX, targetY );
+    const Shot lowered =
+        Try( x, y, bodyAngle, best.facesLeft, Clamp( best.barrel - degrees, BARREL_LOWEST, BARREL_HIGHEST ),
+             power, targetX, targetY );
+    return raised.miss > lowered.miss ? raised : lowered;
+}

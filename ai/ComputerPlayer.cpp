@@ -1,0 +1,179 @@
+#include "ai/ComputerPlayer.h"
+
+#include "game/Bomb.h"
+#include "game/EntityList.h"
+#include "game/Globals.h"
+#include "game/Tank.h"
+#include "game/World.h"
+#include "gfx/Sprite.h"
+#include "host/HostTypes.h"
+
+namespace {
+
+const uint8_t DOWN = 0x80;
+
+int FacesLeft( int bodyAngle ) {
+    return bodyAngle > 90 && bodyAngle < 270 ? 1 : 0;
+}
+
+int AnyInState( const EntityList *list, int state ) {
+    if ( list == nullptr ) {
+        return 0;
+    }
+    EntityNode *node;
+    for ( list->First( node ); !list->IsEnd( node ); list->Next( node, 1 ) ) {
+        if ( list->Get( node )->GetState() == state ) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
+// The same game state gives the same number, so a replay of the keys alone meets the same
+// choices; nothing here draws on the C library's generator.
+uint32_t SeedOf( const World &world, const Tank &tank, const Tank &target, int shotsAtTarget ) {
+    uint32_t seed = 2166136261u;
+    const int parts[] = { tank.GetX(),
+                          tank.GetY(),
+                          target.GetX(),
+                          target.GetY(),
+                          world.GetBombs() != nullptr ? world.GetBombs()->GetCount() : 0,
+                          shotsAtTarget };
+    for ( int part : parts ) {
+        seed = ( seed ^ uint32_t( part ) ) * 16777619u;
+    }
+    return seed;
+}
+
+} // namespace
+
+ComputerPlayer::ComputerPlayer()
+    : level( AimSearch::Normal ), phase( Waiting ), countdown( PATIENCE_UPDATES ), hasDriven( 0 ),
+      target( nullptr ), shotsAtTarget( 0 ) {
+}
+
+ComputerPlayer::~ComputerPlayer() {
+}
+
+void ComputerPlayer::BeginTurn() {
+    phase = Waiting;
+    countdown = PATIENCE_UPDATES;
+    hasDriven = 0;
+    plan = Shot();
+}
+
+void ComputerPlayer::Forget() {
+    BeginTurn();
+    target = nullptr;
+    shotsAtTarget = 0;
+}
+
+// Aiming needs still land and a standing target: a bomb still flying may yet blow a crater,
+// and a falling tank is not where it will stand.
+int ComputerPlayer::IsSettled( World &world, const Tank &tank ) const {
+    return tank.GetState() == Tank::Active && !AnyInState( world.GetBombs(), Bomb::Flying ) &&
+           !AnyInState( world.GetTanks(), Tank::Falling );
+}
+
+void ComputerPlayer::Press( World &world, Tank &tank, Tank *const *targets, int count, uint8_t *keys ) {
+    switch ( phase ) {
+    case Waiting:
+        countdown--;
+        if ( IsSettled( world, tank ) || ( countdown <= 0 && tank.GetState() == Tank::Active ) ) {
+            Plan( world, tank, targets, count );
+        }
+        break;
+    case Thinking:
+        if ( --countdown <= 0 ) {
+            phase = Acting;
+        }
+        break;
+    case Driving:
+        // Pressing toward the target turns the tank first if it faces away, then drives.
+        if ( tank.GetState() == Tank::Active ) {
+            keys[plan.facesLeft ? DIK_LEFT : DIK_RIGHT] = DOWN;
+            if ( --countdown <= 0 ) {
+                BeginTurn();
+                hasDriven = 1;
+            }
+        }
+        break;
+    case Acting:
+        Act( tank, keys );
+        break;
+    default:
+        break;
+    }
+}
+
+// Aims at the first target in order that a shot from here can reach; when none can be, it
+// drives toward the first one once, then fires its nearest miss.
+void ComputerPlayer::Plan( World &world, const Tank &tank, Tank *const *targets, int count ) {
+    if ( count <= 0 || world.GetLandImage() == nullptr || tank.GetSprite() == nullptr ) {
+        phase = Done; // nobody to shoot at: the turn stands still
+        return;
+    }
+    AimSearch search;
+    search.Init( world.GetLandImage(), g_bombSprite.GetWidth(), g_bombSprite.GetHeight(),
+                 tank.GetSprite()->GetWidth(), tank.GetSprite()->GetHeight() );
+    const Tank *chosen = targets[0];
+    Shot best =
+        search.Search( tank.GetX(), tank.GetY(), tank.GetBodyAngle(), chosen->GetX(), chosen->GetY() );
+    for ( int i = 1; i < count && !best.covers; i++ ) {
+        const Shot other = search.Search( tank.GetX(), tank.GetY(), tank.GetBodyAngle(), targets[i]->GetX(),
+                                          targets[i]->GetY() );
+        if ( other.covers ) {
+            best = other;
+            chosen = targets[i];
+        }
+    }
+    if ( !best.covers && !hasDriven ) {
+        plan.facesLeft = targets[0]->GetX() < tank.GetX() ? 1 : 0;
+        phase = Driving;
+        countdown = DRIVING_UPDATES;
+        return;
+    }
+    if ( chosen != target ) {
+        target = chosen;
+        shotsAtTarget = 0;
+    }
+    plan = search.Spoil( best, level, shotsAtTarget, SeedOf( world, tank, *chosen, shotsAtTarget ),
+                         tank.GetX(), tank.GetY(), tank.GetBodyAngle(), chosen->GetX(), chosen->GetY() );
+    phase = Thinking;
+    countdown = THINKING_UPDATES;
+}
+
+// One key per update, read off the tank as it stands: turn, then the barrel, then the charge.
+void ComputerPlayer::Act( const Tank &tank, uint8_t *keys ) {
+    switch ( tank.GetState() ) {
+    case Tank::Active:
+        if ( FacesLeft( tank.GetBodyAngle() ) != plan.facesLeft ) {
+            keys[plan.facesLeft ? DIK_LEFT : DIK_RIGHT] = DOWN;
+        } else if ( tank.GetBarrelAngle() < plan.barrel ) {
+            keys[DIK_UP] = DOWN;
+        } else if ( tank.GetBarrelAngle() > plan.barrel ) {
+            keys[DIK_DOWN] = DOWN;
+        } else {
+            keys[DIK_SPACE] = DOWN;
+        }
+        break;
+    case Tank::Charging:
+        if ( tank.GetPower() < plan.power ) {
+            keys[DIK_SPACE] = DOWN;
+        } else {
+            phase = Done;
+            shotsAtTarget++;
+        }
+        break;
+    case Tank::Firing: // the charge ran to its limit on its own
+        phase = Done;
+        shotsAtTarget++;
+        break;
+    case Tank::Falling: // aim again where it comes to rest
+        phase = Waiting;
+        countdown = PATIENCE_UPDATES;
+        break;
+    default:
+        break;
+    }
+}

@@ -1,0 +1,131 @@
+#include "ai/ComputerPlayers.h"
+
+#include "game/EntityList.h"
+#include "game/Tank.h"
+#include "game/World.h"
+#include "host/HostTypes.h"
+
+#include <cstring>
+
+namespace {
+
+// The keys a tank reads; only these are taken out of a person's hands.
+const int GAME_KEYS[] = { DIK_SPACE, DIK_UP, DIK_DOWN, DIK_LEFT, DIK_RIGHT };
+
+int64_t DistanceSquared( const Entity &a, const Entity &b ) {
+    const int64_t dx = a.GetX() - b.GetX();
+    const int64_t dy = a.GetY() - b.GetY();
+    return dx * dx + dy * dy;
+}
+
+} // namespace
+
+ComputerPlayers::ComputerPlayers()
+    : world( nullptr ), people( SEATS ), level( AimSearch::Normal ), lastTurn( nullptr ) {
+    std::memset( keys, 0, sizeof( keys ) );
+}
+
+ComputerPlayers::~ComputerPlayers() {
+}
+
+void ComputerPlayers::Create( World *world, int people, int level ) {
+    this->world = world;
+    this->people = people < 0 ? 0 : ( people > SEATS ? SEATS : people );
+    this->level = level;
+    for ( ComputerPlayer &player : players ) {
+        player.SetLevel( level );
+    }
+    Forget();
+}
+
+void ComputerPlayers::Forget() {
+    for ( ComputerPlayer &player : players ) {
+        player.Forget();
+    }
+    lastTurn = nullptr;
+}
+
+int ComputerPlayers::IsComputer( int seat ) const {
+    return seat >= people && seat < SEATS ? 1 : 0;
+}
+
+// The World passes the turn at the start of its update, before any tank reads the keys: a
+// current tank whose turn is over hands this update to the next one in the list.
+Entity *ComputerPlayers::TankOfThisUpdate( int &seat ) const {
+    const EntityList *tanks = world->GetTanks();
+    const Entity *current = world->GetCurrentTank();
+    if ( tanks == nullptr || current == nullptr ) {
+        return nullptr;
+    }
+    EntityNode *node;
+    tanks->First( node );
+    seat = 0;
+    while ( !tanks->IsEnd( node ) && tanks->Get( node ) != current ) {
+        tanks->Next( node, 1 );
+        seat++;
+    }
+    if ( current->GetState() == 0 ) {
+        tanks->Next( node, 1 );
+        seat++;
+        if ( tanks->IsEnd( node ) ) {
+            tanks->First( node );
+            seat = 0;
+        }
+    }
+    return tanks->IsEnd( node ) ? nullptr : tanks->Get( node );
+}
+
+// People's tanks first, nearest first; then the computer's, nearest first.
+int ComputerPlayers::GatherTargets( const Entity *shooter, Tank **targets ) const {
+    int count = 0;
+    for ( int wantComputer = 0; wantComputer <= 1; wantComputer++ ) {
+        const int first = count;
+        EntityNode *node;
+        int seat = 0;
+        for ( world->GetTanks()->First( node ); !world->GetTanks()->IsEnd( node );
+              world->GetTanks()->Next( node, 1 ), seat++ ) {
+            Entity *tank = world->GetTanks()->Get( node );
+            if ( tank == shooter || count >= SEATS || IsComputer( seat ) != wantComputer ) {
+                continue;
+            }
+            // Insertion by distance keeps equal distances in list order.
+            int at = count++;
+            while ( at > first &&
+                    DistanceSquared( *shooter, *targets[at - 1] ) > DistanceSquared( *shooter, *tank ) ) {
+                targets[at] = targets[at - 1];
+                at--;
+            }
+            targets[at] = static_cast<Tank *>( tank );
+        }
+    }
+    return count;
+}
+
+uint8_t *ComputerPlayers::Keys( uint8_t *keyboard ) {
+    if ( world == nullptr || people >= SEATS ) {
+        return keyboard;
+    }
+    int seat = 0;
+    Entity *tank = TankOfThisUpdate( seat );
+    if ( tank == nullptr || !IsComputer( seat ) ) {
+        lastTurn = tank;
+        return keyboard;
+    }
+    ComputerPlayer &player = players[seat];
+    if ( tank != lastTurn ) {
+        player.BeginTurn();
+        lastTurn = tank;
+    }
+    if ( keyboard != nullptr ) {
+        std::memcpy( keys, keyboard, sizeof( keys ) );
+    } else {
+        std::memset( keys, 0, sizeof( keys ) );
+    }
+    for ( int key : GAME_KEYS ) {
+        keys[key] = 0;
+    }
+    Tank *targets[SEATS];
+    const int count = GatherTargets( tank, targets );
+    player.Press( *world, *static_cast<Tank *>( tank ), targets, count, keys );
+    return keys;
+}

@@ -1,0 +1,54 @@
+#ifndef KELTO_AI_COMPUTERPLAYERS_H
+#define KELTO_AI_COMPUTERPLAYERS_H
+
+#include "ai/ComputerPlayer.h"
+
+#include <cstdint>
+
+class Entity;
+class Tank;
+class World;
+
+// Who plays which tank: the first tanks of the World's list belong to the people at the
+// keyboard, the others to the computer. In a computer's turn the game's keys (arrows and
+// Space) in the key state are the computer's, whatever the keyboard holds; every other key
+// (Escape, the player's view's own keys) still comes from the keyboard.
+class ComputerPlayers {
+public:
+    static constexpr int SEATS = 4;
+
+    ComputerPlayers();
+    virtual ~ComputerPlayers();
+
+    // `people` of the SEATS tanks play from the keyboard, the rest at `level` (AimSearch's
+    // Easy, Normal or Hard). SEATS people leave every tank to the keyboard.
+    void Create( World *world, int people, int level );
+    // A new match: every computer forgets its targets and the shots it fired at them.
+    void Forget();
+
+    // The key state the game reads in this update, given the keyboard's (which may be null).
+    // Points at the keyboard's own state outside the computer's turns.
+    uint8_t *Keys( uint8_t *keyboard );
+
+    int GetPeople() const { return people; }
+    int GetLevel() const { return level; }
+    // 1 when the tank at this place in the World's list is the computer's.
+    int IsComputer( int seat ) const;
+    const ComputerPlayer &GetPlayer( int seat ) const { return players[seat]; }
+
+private:
+    ComputerPlayers( const ComputerPlayers & ) = delete;
+    ComputerPlayers &operator=( const ComputerPlayers & ) = delete;
+
+    Entity *TankOfThisUpdate( int &seat ) const;
+    int GatherTargets( const Entity *shooter, Tank **targets ) const;
+
+    World *world; // not owned
+    int people;
+    int level;
+    ComputerPlayer players[SEATS];
+    const Entity *lastTurn; // not owned; the tank that played the last update
+    uint8_t keys[256];
+};
+
+#endif

@@ -1,0 +1,276 @@
+#include "ai/AimSearch.h"
+#include "ai/ComputerPlayers.h"
+#include "ai/ShotForecast.h"
+#include "game/Bomb.h"
+#include "game/EntityList.h"
+#include "game/Globals.h"
+#include "game/Tank.h"
+#include "gfx/Image.h"
+#include "gfx/Sprite.h"
+#include "host/HostTypes.h"
+#include "platform/Keyboard.h"
+#include "tests/support/LandScene.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+const uint8_t GROUND = 3;
+const int GROUND_TOP = 700;
+// The bundled pictures' sizes: the tank is 35 x 20, the bomb 10 x 10.
+const int TANK_W = 35;
+const int TANK_H = 20;
+const int BOMB_SIZE = 10;
+
+// The game's 1280 x 960 land, flat at GROUND_TOP, optionally with a hill of the given
+// height whose foot is `hillHalfWidth` either side of column `hillX`.
+void FlatLand( Image &land, int hillX = 0, int hillHalfWidth = 0, int hillHeight = 0 ) {
+    land.Clear( 0 );
+    land.FillRect( 0, GROUND_TOP, 1279, 959, GROUND );
+    if ( hillHeight > 0 ) {
+        land.FillEllipse( hillX, GROUND_TOP, hillHalfWidth, hillHeight, GROUND );
+    }
+}
+
+uint32_t Checksum( const Image &image ) {
+    uint32_t hash = 2166136261u;
+    for ( int y = 0; y < image.GetHeight(); y++ ) {
+        for ( int x = 0; x < image.GetWidth(); x++ ) {
+            hash = ( hash ^ image.GetPixels()[y * image.GetPitch() + x] ) * 16777619u;
+        }
+    }
+    return hash;
+}
+
+// A World with tanks standing on the test's land, in list order, played by `players`; the
+// keyboard holds whatever the test puts in `keyboard`.
+class Field {
+public:
+    Field() {
+        Image tankPicture( TANK_W, TANK_H );
+        tankPicture.Clear( 5 );
+        tankSprite.Build( tankPicture, tankPicture.GetBounds(), 0 );
+        Image bombPicture( BOMB_SIZE, BOMB_SIZE );
+        bombPicture.Clear( 9 );
+        g_bombSprite.Build( bombPicture, bombPicture.GetBounds(), 0 );
+        std::memset( keyboard, 0, sizeof( keyboard ) );
+    }
+
+    // Drops a tank at each column onto the land and lets them settle.
+    void Start( const std::vector<int> &columns, int people, int level ) {
+        ASSERT_EQ( scene.Load( land ), 1 );
+        for ( int column : columns ) {
+            Tank *tank = new Tank( column, 0, &tankSprite, &scene.world );
+            scene.world.AddTank( tank );
+            tanks.push_back( tank );
+        }
+        EntityNode *node;
+        scene.world.SetCurrentTank( scene.world.GetTanks()->First( node ) );
+        for ( int i = 0; i < 1000; i++ ) {
+            g_keyState = nullptr;
+            scene.world.Update();
+        }
+        players.Create( &scene.world, people, level );
+    }
+
+    ~Field() {
+        scene.world.GetTanks()->DeleteEntities();
+        scene.world.GetBombs()->DeleteEntities();
+        g_keyState = nullptr;
+    }
+
+    // One frame as the game runs it: the key sources, then the update.
+    uint8_t *Frame() {
+        uint8_t *keys = players.Keys( keyboard );
+        g_keyState = keys;
+        scene.world.Update();
+        return keys;
+    }
+
+    // Runs frames until the next bomb has come down (or `limit` frames); the bomb, or null.
+    // A person's turn is passed on at once, as if the person had fired elsewhere.
+    Bomb *NextShot( int limit = 2000 ) {
+        const int before = scene.world.GetBombs()->GetCount();
+        for ( int i = 0; i < limit; i++ ) {
+            Tank *current = static_cast<Tank *>( scene.world.GetCurrentTank() );
+            if ( current->GetState() == Tank::Active && !players.IsComputer( SeatOf( current ) ) ) {
+                current->SetState( Tank::Idle );
+            }
+            Frame();
+            if ( scene.world.GetBombs()->GetCount() > before ) {
+                EntityNode *node;
+                Bomb *bomb = static_cast<Bomb *>( scene.world.GetBombs()->First( node ) );
+                bomb = static_cast<Bomb *>( scene.world.GetBombs()->Next( node, before ) );
+                while ( bomb->GetState() == Bomb::Flying ) {
+                    Frame();
+                }
+                return bomb;
+            }
+        }
+        return nullptr;
+    }
+
+    int SeatOf( const Tank *tank ) const {
+        for ( size_t i = 0; i < tanks.size(); i++ ) {
+            if ( tanks[i] == tank ) {
+                return int( i );
+            }
+        }
+        return -1;
+    }
+
+    // How far the crater's centre lies beside the tank picture, in columns (0 within it).
+    static int Beside( const Bomb &bomb, const Tank &tank ) {
+        if ( bomb.GetX() < tank.GetX() ) {
+            return tank.GetX() - bomb.GetX();
+        }
+        return bomb.GetX() > tank.GetX() + TANK_W - 1 ? bomb.GetX() - ( tank.GetX() + TANK_W - 1 ) : 0;
+    }
+
+    Image land{ 1280, 960 };
+    LandScene scene;
+    Sprite tankSprite;
+    std::vector<Tank *> tanks;
+    ComputerPlayers players;
+    uint8_t keyboard[256];
+};
+
+} // namespace
+
+// The forecast flies the same steps as the bomb: the same crater after the same number of
+// updates, and the same verdict for a bomb that leaves play, over a hill and flat land.
+TEST( ComputerAim, ForecastAgreesWithTheBombToThePixelAndTheUpdate ) {
+    Field field;
+    LandScene &scene = field.scene;
+    FlatLand( field.land, 640, 120, 250 );
+    field.Start( {}, 0, AimSearch::Hard );
+    struct Case {
+        int x, y, angle, power;
+    } cases[] = {
+        { 200, 670, 45, 300 },  { 200, 670, 30, 180 },  { 1000, 670, 150, 260 }, { 300, 600, 75, 500 },
+        { 100, 670, -10, 400 }, { 600, 300, 180, 120 }, { 1200, 670, 20, 500 },  { 400, 670, 45, 0 },
+    };
+    ShotForecast forecast;
+    forecast.Init( scene.world.GetLandImage(), BOMB_SIZE, BOMB_SIZE );
+    for ( const Case &c : cases ) {
+        const int strikes = forecast.Fly( c.x, c.y, c.angle, c.power );
+        Bomb bomb( c.x, c.y, c.angle, c.power, &g_bombSprite, &scene.world );
+        int updates = 0;
+        while ( bomb.GetState() == Bomb::Flying && updates < ShotForecast::MAX_UPDATES ) {
+            bomb.Update();
+            updates++;
+        }
+        SCOPED_TRACE( testing::Message() << "angle " << c.angle << " power " << c.power );
+        ASSERT_EQ( strikes, bomb.GetState() == Bomb::Exploded ? 1 : 0 );
+        if ( strikes ) {
+            EXPECT_EQ( forecast.GetCraterX(), bomb.GetX() );
+            EXPECT_EQ( forecast.GetCraterY(), bomb.GetY() );
+            EXPECT_EQ( forecast.GetUpdates(), updates );
+        }
+    }
+}
+
+// A hard computer hits with its first shot a tank 300 columns away on flat land, and one
+// behind a hill taller than either tank's reach of a low shot: the ground under the target's
+// middle is blown away.
+TEST( ComputerAim, HardHitsWithItsFirstShotOnFlatLandAndOverAHill ) {
+    struct Case {
+        int hillHeight;
+        int shooter, target;
+    } cases[] = { { 0, 300, 600 }, { 80, 420, 820 }, { 0, 900, 600 } };
+    for ( const Case &c : cases ) {
+        SCOPED_TRACE( testing::Message() << "hill " << c.hillHeight << " from " << c.shooter );
+        Field field;
+        FlatLand( field.land, ( c.shooter + c.target ) / 2, 60, c.hillHeight );
+        field.Start( { c.target, c.shooter }, 1, AimSearch::Hard );
+        const Tank &target = *field.tanks[0];
+        const int probeX = target.GetX() + TANK_W / 2;
+        const int probeY = target.GetY() + TANK_H;
+        const Bomb *bomb = field.NextShot();
+        ASSERT_NE( bomb, nullptr );
+        EXPECT_EQ( bomb->GetState(), Bomb::Exploded );
+        EXPECT_EQ( Field::Beside( *bomb, target ), 0 );
+        const Image &land = *field.scene.world.GetLandImage();
+        EXPECT_EQ( land.GetPixels()[probeY * land.GetPitch() + probeX], 0 );
+    }
+}
+
+// Easy misses its first shot at a tank 300 columns away; with each shot at the same target
+// the same error shrinks, and the crater closes in until it covers the target.
+TEST( ComputerAim, EasyMissesFirstAndItsErrorShrinksWithEveryShot ) {
+    Field field;
+    FlatLand( field.land );
+    field.Start( { 300, 600 }, 1, AimSearch::Easy );
+    const Tank &target = *field.tanks[0];
+    const Bomb *first = field.NextShot();
+    ASSERT_NE( first, nullptr );
+    EXPECT_GT( Field::Beside( *first, target ), Bomb::CRATER_RX );
+
+    AimSearch search;
+    search.Init( field.scene.world.GetLandImage(), BOMB_SIZE, BOMB_SIZE, TANK_W, TANK_H );
+    const Tank &shooter = *field.tanks[1];
+    const Shot best = search.Search( 900, shooter.GetY(), 0, target.GetX(), target.GetY() );
+    ASSERT_TRUE( best.covers );
+    int lastMiss = 1 << 30;
+    Shot spoilt;
+    for ( int shots = 0; shots < 6; shots++ ) {
+        spoilt = search.Spoil( best, AimSearch::Easy, shots, 12345, 900, shooter.GetY(), 0, target.GetX(),
+                               target.GetY() );
+        const int miss = std::abs( spoilt.craterX - best.craterX );
+        EXPECT_LE( miss, lastMiss ) << "after " << shots << " shots";
+        lastMiss = miss;
+        if ( shots == 0 ) {
+            EXPECT_FALSE( spoilt.covers );
+        }
+    }
+    EXPECT_TRUE( spoilt.covers );
+}
+
+// In its turn the computer presses nothing for the thinking pause, then one game key at a
+// time; every other key is the keyboard's, the arrows and Space a person holds are not
+// passed on, and nothing of the land or the other tank changes until its bomb is out.
+TEST( ComputerTurn, PressesOnlyTheGameKeysAndTouchesNothingUntilItsBombFlies ) {
+    Field field;
+    FlatLand( field.land );
+    field.Start( { 300, 700 }, 1, AimSearch::Hard );
+    Tank &person = *field.tanks[0];
+    person.SetState( Tank::Idle );
+    field.keyboard[DIK_ESCAPE] = 0x80;
+    field.keyboard[DIK_RIGHT] = 0x80;
+    field.keyboard[DIK_SPACE] = 0x80;
+    const uint32_t land = Checksum( *field.scene.world.GetLandImage() );
+    const int gameKeys[] = { DIK_SPACE, DIK_UP, DIK_DOWN, DIK_LEFT, DIK_RIGHT };
+    int frame = 0, firstPress = -1;
+    while ( field.scene.world.GetBombs()->GetCount() == 0 && frame < 1000 ) {
+        const uint8_t *keys = field.Frame();
+        int pressed = 0;
+        for ( int key = 0; key < 256; key++ ) {
+            int isGameKey = 0;
+            for ( int gameKey : gameKeys ) {
+                isGameKey |= key == gameKey;
+            }
+            if ( isGameKey ) {
+                pressed += keys[key] != 0;
+            } else {
+                ASSERT_EQ( keys[key], field.keyboard[key] ) << "key " << key;
+            }
+        }
+        ASSERT_LE( pressed, 1 ) << "frame " << frame;
+        if ( pressed && firstPress < 0 ) {
+            firstPress = frame;
+        }
+        frame++;
+    }
+    // The bomb has taken its first step, at the launch point above the ground.
+    ASSERT_EQ( field.scene.world.GetBombs()->GetCount(), 1 );
+    EXPECT_EQ( Checksum( *field.scene.world.GetLandImage() ), land );
+    // The turn passes in the first frame; then it thinks for half a second.
+    EXPECT_GE( firstPress, ComputerPlayer::THINKING_UPDATES );
+    EXPECT_LE( firstPress, ComputerPlayer::THINKING_UPDATES + 2 );
+    EXPECT_EQ( person.GetX(), 300 );
+    EXPECT_EQ( person.GetState(), Tank::Idle );
+}
