@@ -29,18 +29,22 @@ const int64_t INSIDE = RX2 * RY2;
 const int64_t OWN_TANK_PENALTY = 16 * INSIDE;
 const int64_t NO_CRATER = INT64_MAX / 4;
 
-// Per level: the first shot's error in degrees and in a share of the charge, and how much
-// of it is left after each shot at the same target.
+// Per level: the first shot's error in degrees of elevation and in pixels that the charge's
+// error carries the crater from the best one, and how much of both is left after each shot
+// at the same target. Measuring the charge's error where it lands makes a level miss by as
+// much near as far.
 struct LevelError {
     double degrees;
-    double powerShare;
+    double pixels;
     double shrink;
 };
 const LevelError LEVEL_ERRORS[] = {
-    { 5.0, 0.16, 0.7 },  // easy: misses at first, closes in over three or four shots
-    { 3.0, 0.08, 0.55 }, // normal: close at once, hits within a shot or two
+    { 4.0, 180.0, 0.7 }, // easy: misses by far at first, hits after three or four shots
+    { 2.0, 80.0, 0.55 }, // normal: close at once, hits within a shot or two
     { 0.0, 0.0, 0.0 },   // hard: the best shot found
 };
+// The charge's error grows by this share of the charge per trial.
+const int POWER_ERROR_STEPS = 50;
 
 int Clamp( int value, int low, int high ) {
     return value < low ? low : ( value > high ? high : value );
@@ -70,6 +74,16 @@ uint64_t Mix( uint64_t value ) {
 double SignedFactor( uint64_t bits ) {
     const double size = 0.75 + 0.5 * double( bits & 0x7fff ) / 32767.0;
     return ( bits & 0x8000 ) != 0 ? -size : size;
+}
+
+// How far (squared) a shot's crater lies from the best one's; a shot out of play is as far as can be.
+int64_t Away( const Shot &shot, const Shot &best ) {
+    if ( !shot.strikes ) {
+        return NO_CRATER;
+    }
+    const int64_t dx = shot.craterX - best.craterX;
+    const int64_t dy = shot.craterY - best.craterY;
+    return dx * dx + dy * dy;
 }
 
 } // namespace
@@ -180,17 +194,27 @@ Shot AimSearch::Spoil( const Shot &best, int level, int shotsAtTarget, uint32_t 
     const LevelError &error = LEVEL_ERRORS[level];
     const double left = std::pow( error.shrink, shotsAtTarget );
     const uint64_t bits = Mix( seed );
-    const int power =
-        Clamp( best.power + int( std::lround( error.powerShare * left * best.power * SignedFactor( bits ) ) ),
-               POWER_LOWEST, POWER_HIGHEST );
+    const double wanted = error.pixels * left * SignedFactor( bits );
+    const int longer = wanted > 0.0 ? 1 : -1;
+    const int64_t wantedSquared = int64_t( wanted * wanted );
     const int degrees = int( std::lround( error.degrees * left * std::fabs( SignedFactor( bits >> 16 ) ) ) );
-    // The elevation's error takes the side that carries the shot further the way the charge's
-    // error already did, so the two never cancel and the level's error is what the shot shows.
-    const Shot raised =
-        Try( x, y, bodyAngle, best.facesLeft, Clamp( best.barrel + degrees, BARREL_LOWEST, BARREL_HIGHEST ),
-             power, targetX, targetY );
-    const Shot lowered =
-        Try( x, y, bodyAngle, best.facesLeft, Clamp( best.barrel - degrees, BARREL_LOWEST, BARREL_HIGHEST ),
-             power, targetX, targetY );
-    return raised.miss > lowered.miss ? raised : lowered;
+    const int powerStep = best.power / POWER_ERROR_STEPS > 0 ? best.power / POWER_ERROR_STEPS : 1;
+    Shot spoilt = best;
+    for ( int step = 0; step <= POWER_ERROR_STEPS; step++ ) {
+        const int power = Clamp( best.power + longer * step * powerStep, POWER_LOWEST, POWER_HIGHEST );
+        // The elevation's error takes the side that carries the crater further from the best
+        // one, so that it never cancels the charge's.
+        const Shot raised =
+            Try( x, y, bodyAngle, best.facesLeft,
+                 Clamp( best.barrel + degrees, BARREL_LOWEST, BARREL_HIGHEST ), power, targetX, targetY );
+        const Shot lowered =
+            Try( x, y, bodyAngle, best.facesLeft,
+                 Clamp( best.barrel - degrees, BARREL_LOWEST, BARREL_HIGHEST ), power, targetX, targetY );
+        const int64_t raisedAway = Away( raised, best ), loweredAway = Away( lowered, best );
+        spoilt = raisedAway >= loweredAway ? raised : lowered;
+        if ( ( raisedAway >= loweredAway ? raisedAway : loweredAway ) >= wantedSquared ) {
+            break;
+        }
+    }
+    return spoilt;
 }

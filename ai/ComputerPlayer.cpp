@@ -29,6 +29,22 @@ int AnyInState( const EntityList *list, int state ) {
     return 0;
 }
 
+// A crater made in the last update leaves tanks standing on nothing until their next update
+// sees it: they are about to fall.
+int AnyTankAboutToFall( const EntityList *tanks ) {
+    if ( tanks == nullptr ) {
+        return 0;
+    }
+    EntityNode *node;
+    for ( tanks->First( node ); !tanks->IsEnd( node ); tanks->Next( node, 1 ) ) {
+        const Tank *tank = static_cast<const Tank *>( tanks->Get( node ) );
+        if ( tank->GetState() == Tank::Falling || ( tank->GetSprite() != nullptr && !tank->IsOnGround() ) ) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
 // The same game state gives the same number, so a replay of the keys alone meets the same
 // choices; nothing here draws on the C library's generator.
 uint32_t SeedOf( const World &world, const Tank &tank, const Tank &target, int shotsAtTarget ) {
@@ -48,8 +64,8 @@ uint32_t SeedOf( const World &world, const Tank &tank, const Tank &target, int s
 } // namespace
 
 ComputerPlayer::ComputerPlayer()
-    : level( AimSearch::Normal ), phase( Waiting ), countdown( PATIENCE_UPDATES ), hasDriven( 0 ),
-      target( nullptr ), shotsAtTarget( 0 ) {
+    : level( AimSearch::Normal ), phase( Waiting ), countdown( PATIENCE_UPDATES ), hasDriven( 0 ), planX( 0 ),
+      planY( 0 ), target( nullptr ), shotsAtTarget( 0 ) {
 }
 
 ComputerPlayer::~ComputerPlayer() {
@@ -72,7 +88,7 @@ void ComputerPlayer::Forget() {
 // and a falling tank is not where it will stand.
 int ComputerPlayer::IsSettled( World &world, const Tank &tank ) const {
     return tank.GetState() == Tank::Active && !AnyInState( world.GetBombs(), Bomb::Flying ) &&
-           !AnyInState( world.GetTanks(), Tank::Falling );
+           !AnyTankAboutToFall( world.GetTanks() );
 }
 
 void ComputerPlayer::Press( World &world, Tank &tank, Tank *const *targets, int count, uint8_t *keys ) {
@@ -139,12 +155,20 @@ void ComputerPlayer::Plan( World &world, const Tank &tank, Tank *const *targets,
     }
     plan = search.Spoil( best, level, shotsAtTarget, SeedOf( world, tank, *chosen, shotsAtTarget ),
                          tank.GetX(), tank.GetY(), tank.GetBodyAngle(), chosen->GetX(), chosen->GetY() );
+    planX = tank.GetX();
+    planY = tank.GetY();
     phase = Thinking;
     countdown = THINKING_UPDATES;
 }
 
 // One key per update, read off the tank as it stands: turn, then the barrel, then the charge.
+// A tank that has fallen since it aimed aims again where it came to rest.
 void ComputerPlayer::Act( const Tank &tank, uint8_t *keys ) {
+    if ( tank.GetX() != planX || tank.GetY() != planY ) {
+        phase = Waiting;
+        countdown = PATIENCE_UPDATES;
+        return;
+    }
     switch ( tank.GetState() ) {
     case Tank::Active:
         if ( FacesLeft( tank.GetBodyAngle() ) != plan.facesLeft ) {
@@ -168,10 +192,6 @@ void ComputerPlayer::Act( const Tank &tank, uint8_t *keys ) {
     case Tank::Firing: // the charge ran to its limit on its own
         phase = Done;
         shotsAtTarget++;
-        break;
-    case Tank::Falling: // aim again where it comes to rest
-        phase = Waiting;
-        countdown = PATIENCE_UPDATES;
         break;
     default:
         break;

@@ -53,6 +53,8 @@ private:
     int countdown; // updates left to think, drive or wait
     int hasDriven; // this turn
     Shot plan;
+    int planX; // where the tank stood when it aimed
+    int planY;
     const Tank *target; // not owned; the tank aimed at last
     int shotsAtTarget;  // shots fired at it so far
 };

@@ -9,7 +9,7 @@
 #include "host/HostSurface.h"
 #include "host/HostWindow.h"
 #include "host/headless/HeadlessBackend.h"
-#include "host/sdl/FrameConversion.h"
+#include "host/FrameConversion.h"
 #include "platform/Display.h"
 #include "platform/Keyboard.h"
 

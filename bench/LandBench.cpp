@@ -115,11 +115,16 @@ void BM_KeyedTileBlit_Solid( benchmark::State &state ) {
     KeyedBlit( state, SolidTilePixels() );
 }
 
-// The same without AVX2: what a machine with SSE2 alone gets.
-void BM_KeyedTileBlit_LandSse2( benchmark::State &state ) {
-    HostBlitAllowWideVectors( 0 );
+// The same with narrower vectors: what a machine with AVX2 at most, or SSE2 alone, gets.
+void BM_KeyedTileBlit_LandAvx2( benchmark::State &state ) {
+    HostBlitAllowWideVectors( HOST_BLIT_AVX2 );
     KeyedBlit( state, LandTilePixels() );
-    HostBlitAllowWideVectors( 1 );
+    HostBlitAllowWideVectors( HOST_BLIT_AVX512 );
+}
+void BM_KeyedTileBlit_LandSse2( benchmark::State &state ) {
+    HostBlitAllowWideVectors( HOST_BLIT_SSE2 );
+    KeyedBlit( state, LandTilePixels() );
+    HostBlitAllowWideVectors( HOST_BLIT_AVX512 );
 }
 
 // The same work as the World asks for it: the surface's fast blit with the source key.
@@ -284,6 +289,7 @@ BENCHMARK( BM_Memcpy_Tile );
 BENCHMARK( BM_KeyedTileBlit_Land );
 BENCHMARK( BM_KeyedTileBlit_Sky );
 BENCHMARK( BM_KeyedTileBlit_Solid );
+BENCHMARK( BM_KeyedTileBlit_LandAvx2 );
 BENCHMARK( BM_KeyedTileBlit_LandSse2 );
 BENCHMARK( BM_BltFast_Land );
 BENCHMARK( BM_BltFast_Sky );

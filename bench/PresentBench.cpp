@@ -4,7 +4,7 @@
 // without the frame pacing (conversion, scaling onto the window, presenting). Needs a display:
 // run it under xvfb-run.
 
-#include "host/sdl/FrameConversion.h"
+#include "host/FrameConversion.h"
 #include "host/sdl/SdlBackend.h"
 
 #include <benchmark/benchmark.h>

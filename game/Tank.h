@@ -26,6 +26,9 @@ public:
     int GetBarrelAngle() const { return barrelAngle; }
     int GetResumeState() const { return resumeState; }
     int GetBarrelDirection() const;
+    // 1 while the ground under the middle of its bottom edge holds it (with its picture and
+    // World given).
+    int IsOnGround() const;
 
     static constexpr int MAX_POWER = 500;
     static constexpr int SPEED = 100;
@@ -44,7 +47,6 @@ private:
     int TraceRise( int side ) const;
     int AngleForTangent( int tangent ) const;
     int Pixel( int dx, int dy ) const; // the ground dx columns right of, dy rows below the probe point
-    int IsOnGround() const;
     int FacesLeft() const;
     int IsSolid( int column, int row ) const;
     void ClampX();

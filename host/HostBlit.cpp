@@ -6,18 +6,19 @@
 #include <emmintrin.h>
 #endif
 
-// Where the compiler can build AVX2 code for one function without building the whole game
-// for it, the blit uses 32-byte vectors on machines that have them.
+// Where the compiler can build AVX2 and AVX-512 code for one function without building the
+// whole game for it, the blit uses 32- or 64-byte vectors on machines that have them.
 #if defined( __SSE2__ ) && defined( __GNUC__ ) && ( defined( __x86_64__ ) || defined( __i386__ ) )
 #define HOST_BLIT_WIDE 1
 #include <immintrin.h>
 #define WIDE_CODE __attribute__( ( target( "avx2" ) ) )
+#define WIDEST_CODE __attribute__( ( target( "avx512f,avx512bw" ) ) )
 #endif
 
-static int allowWideVectors = 1;
+static int widestVectors = HOST_BLIT_AVX512;
 
-void HostBlitAllowWideVectors( int allow ) {
-    allowWideVectors = allow;
+void HostBlitAllowWideVectors( int widest ) {
+    widestVectors = widest;
 }
 
 void HostBlitCopy( uint8_t *destination, int destinationPitch, const uint8_t *source, int sourcePitch,
@@ -250,9 +251,39 @@ WIDE_CODE int BlitWideVectors( uint8_t *destination, const uint8_t *source, int 
     return x;
 }
 
-int HasWideVectors() {
-    static const int available = __builtin_cpu_supports( "avx2" ) ? 1 : 0;
-    return available;
+// One row with 64-byte vectors: the key test gives a bit mask of the opaque pixels, and a masked
+// store writes exactly those, so the destination is never read and the row's end needs no
+// other path.
+WIDEST_CODE inline __mmask64 OpaqueMask( __m512i pixels, __m512i low, __m512i range, int single ) {
+    if ( single ) {
+        return _mm512_cmpneq_epi8_mask( pixels, low );
+    }
+    return _mm512_cmpgt_epu8_mask( _mm512_sub_epi8( pixels, low ), range );
+}
+
+WIDEST_CODE void BlitWidestRow( uint8_t *destination, const uint8_t *source, int width, uint8_t keyLow,
+                                uint8_t range ) {
+    const __m512i low = _mm512_set1_epi8( char( keyLow ) );
+    const __m512i spread = _mm512_set1_epi8( char( range ) );
+    const int single = range == 0;
+    int x = 0;
+    for ( ; x + 64 <= width; x += 64 ) {
+        const __m512i pixels = _mm512_loadu_si512( source + x );
+        _mm512_mask_storeu_epi8( destination + x, OpaqueMask( pixels, low, spread, single ), pixels );
+    }
+    if ( x < width ) {
+        const __mmask64 rest = ~0ull >> ( 64 - ( width - x ) );
+        const __m512i pixels = _mm512_maskz_loadu_epi8( rest, source + x );
+        _mm512_mask_storeu_epi8( destination + x, OpaqueMask( pixels, low, spread, single ) & rest, pixels );
+    }
+}
+
+// The widest vectors both the machine and the caller allow.
+int WidestVectors() {
+    static const int available = __builtin_cpu_supports( "avx512bw" ) ? HOST_BLIT_AVX512
+                                 : __builtin_cpu_supports( "avx2" )   ? HOST_BLIT_AVX2
+                                                                      : HOST_BLIT_SSE2;
+    return available < widestVectors ? available : widestVectors;
 }
 #endif
 
@@ -274,7 +305,16 @@ void HostBlitKeyed( uint8_t *destination, int destinationPitch, const uint8_t *s
     const VectorKey vectorKey = { _mm_set1_epi8( char( keyLow ) ), _mm_set1_epi8( char( range ) ) };
 #endif
 #if defined( HOST_BLIT_WIDE )
-    const int wide = allowWideVectors && HasWideVectors();
+    const int widest = WidestVectors();
+    if ( widest == HOST_BLIT_AVX512 ) {
+        for ( int row = 0; row < height; row++ ) {
+            BlitWidestRow( destination, source, width, keyLow, range );
+            destination += destinationPitch;
+            source += sourcePitch;
+        }
+        return;
+    }
+    const int wide = widest == HOST_BLIT_AVX2;
 #endif
     for ( int row = 0; row < height; row++ ) {
         int x = 0;

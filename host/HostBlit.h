@@ -16,8 +16,9 @@ void HostBlitCopy( uint8_t *destination, int destinationPitch, const uint8_t *so
 void HostBlitKeyed( uint8_t *destination, int destinationPitch, const uint8_t *source, int sourcePitch,
                     int width, int height, uint8_t keyLow, uint8_t keyHigh );
 
-// Where the processor has AVX2 the keyed blit uses it; tests and benchmarks turn that off
-// (0) to try the SSE2 and word paths on the same machine. On (1) by default.
-void HostBlitAllowWideVectors( int allow );
+// The keyed blit uses the widest vectors the processor has, up to the widest allowed here;
+// tests and benchmarks lower it to try the narrower paths on the same machine.
+enum { HOST_BLIT_SSE2 = 0, HOST_BLIT_AVX2 = 1, HOST_BLIT_AVX512 = 2 };
+void HostBlitAllowWideVectors( int widest );
 
 #endif

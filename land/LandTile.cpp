@@ -4,9 +4,7 @@
 #include "host/HostSurface.h"
 #include "host/HostVideo.h"
 #include "platform/Display.h"
-
-// A lock refused as busy this many times in a row is stuck, not busy.
-static const int MAX_BUSY_LOCKS = 1 << 20;
+#include "platform/SurfaceLock.h"
 
 LandTile::LandTile() : display( nullptr ), width( 0 ), height( 0 ), surface( nullptr ) {
     FillBytes( &surfaceDesc, 0, sizeof surfaceDesc );
@@ -91,18 +89,10 @@ Image &LandTile::Lock() {
     }
     HostSurfaceDesc lockDesc;
     FillBytes( &lockDesc, 0, sizeof lockDesc );
-    lockDesc.size = sizeof lockDesc;
-    for ( int busy = 0;; busy++ ) {
-        const HostResult result = surface->Lock( nullptr, &lockDesc, 0, nullptr );
-        if ( result == HOST_OK ) {
-            break;
-        }
-        // Busy only means a blit from the tile is still running: wait it out. Anything else
-        // (a lost surface above all) would never grant the lock, nor would a surface that
-        // stays busy for ever (locked twice), so then nothing gets drawn.
-        if ( result != DDERR_WASSTILLDRAWING || busy == MAX_BUSY_LOCKS ) {
-            return LockFailed();
-        }
+    // A lost tile is not restored here: its memory would come back without the land, so the
+    // World's draw restores and refills it, and until then nothing gets drawn.
+    if ( LockSurface( *surface, lockDesc, 0 ) != HOST_OK ) {
+        return LockFailed();
     }
     image.SetPixels( static_cast<uint8_t *>( lockDesc.surface ) );
     image.SetPitch( lockDesc.pitch );

@@ -3,12 +3,10 @@
 #include "host/HostPalette.h"
 #include "host/HostSurface.h"
 #include "host/HostVideo.h"
+#include "platform/SurfaceLock.h"
 
 #include <cstdio>
 #include <cstring>
-
-// A lock refused as busy this many times in a row is taken to be stuck, not busy.
-static const int MAX_BUSY_LOCKS = 1 << 20;
 
 Display::Display()
     : window( nullptr ), fullScreen( 0 ), directDraw( nullptr ), width( 0 ), height( 0 ), primary( nullptr ),
@@ -131,32 +129,16 @@ Image &Display::LockBackBuffer() {
         LendNothing();
         return backImage;
     }
-    int restores = 0;
-    for ( int busy = 0; busy < MAX_BUSY_LOCKS; ) {
-        surfaceDesc.size = sizeof( surfaceDesc );
-        HostResult result = backBuffer->Lock( nullptr, &surfaceDesc, 0, nullptr );
-        if ( result == HOST_OK ) {
-            backImage.SetPixels( static_cast<uint8_t *>( surfaceDesc.surface ) );
-            backImage.SetPitch( surfaceDesc.pitch );
-            if ( lentNothing ) {
-                backImage.SetClipRect( backImage.GetBounds() );
-                lentNothing = 0;
-            }
-            return backImage;
-        }
-        if ( result == DDERR_SURFACELOST ) {
-            if ( restores == MAX_RESTORES_PER_LOCK ) {
-                break;
-            }
-            restores++;
-            backBuffer->Restore();
-        } else if ( result == DDERR_WASSTILLDRAWING && !backBuffer->IsLocked() ) {
-            busy++;
-        } else {
-            break;
-        }
+    if ( LockSurface( *backBuffer, surfaceDesc, MAX_RESTORES_PER_LOCK ) != HOST_OK ) {
+        LendNothing();
+        return backImage;
     }
-    LendNothing();
+    backImage.SetPixels( static_cast<uint8_t *>( surfaceDesc.surface ) );
+    backImage.SetPitch( surfaceDesc.pitch );
+    if ( lentNothing ) {
+        backImage.SetClipRect( backImage.GetBounds() );
+        lentNothing = 0;
+    }
     return backImage;
 }
 

@@ -174,27 +174,38 @@ TEST( ComputerAim, ForecastAgreesWithTheBombToThePixelAndTheUpdate ) {
     }
 }
 
-// A hard computer hits with its first shot a tank 300 columns away on flat land, and one
-// behind a hill taller than either tank's reach of a low shot: the ground under the target's
-// middle is blown away.
+// A hard computer hits with its first shot a tank 300 columns away on flat land, either way,
+// and one behind a hill that stops every low shot; also when a crater has just opened under
+// its own tank, which falls while it thinks. The crater is the one it foresaw, and the
+// ground under the target's middle is blown away.
 TEST( ComputerAim, HardHitsWithItsFirstShotOnFlatLandAndOverAHill ) {
     struct Case {
         int hillHeight;
         int shooter, target;
-    } cases[] = { { 0, 300, 600 }, { 80, 420, 820 }, { 0, 900, 600 } };
+        int craterUnderShooter;
+    } cases[] = { { 0, 300, 600, 0 }, { 80, 420, 820, 0 }, { 0, 900, 600, 0 }, { 0, 900, 600, 1 } };
     for ( const Case &c : cases ) {
         SCOPED_TRACE( testing::Message() << "hill " << c.hillHeight << " from " << c.shooter );
         Field field;
         FlatLand( field.land, ( c.shooter + c.target ) / 2, 60, c.hillHeight );
         field.Start( { c.target, c.shooter }, 1, AimSearch::Hard );
+        Image &land = *field.scene.world.GetLandImage();
+        if ( c.craterUnderShooter ) {
+            // As a bomb exploding in the update that gave it the turn.
+            field.tanks[0]->SetState( Tank::Idle );
+            field.Frame();
+            land.FillEllipse( c.shooter + TANK_W / 2, GROUND_TOP, Bomb::CRATER_RX, 12, 0 );
+        }
         const Tank &target = *field.tanks[0];
         const int probeX = target.GetX() + TANK_W / 2;
         const int probeY = target.GetY() + TANK_H;
         const Bomb *bomb = field.NextShot();
         ASSERT_NE( bomb, nullptr );
         EXPECT_EQ( bomb->GetState(), Bomb::Exploded );
+        // Where it aimed from is where it fired from: the crater is the one foreseen.
+        EXPECT_EQ( bomb->GetX(), field.players.GetPlayer( 1 ).GetPlan().craterX );
+        EXPECT_EQ( bomb->GetY(), field.players.GetPlayer( 1 ).GetPlan().craterY );
         EXPECT_EQ( Field::Beside( *bomb, target ), 0 );
-        const Image &land = *field.scene.world.GetLandImage();
         EXPECT_EQ( land.GetPixels()[probeY * land.GetPitch() + probeX], 0 );
     }
 }

@@ -91,12 +91,12 @@ void CompareWithReference( std::mt19937 &random, int width, int height, int sour
 
 } // namespace
 
-// Every test of the keyed blit runs once with the widest vectors the machine has and once
-// with the SSE2 and word paths alone.
+// Every test of the keyed blit runs with the widest vectors the machine has, with AVX2 at most
+// and with the SSE2 and word paths alone.
 class HostBlitKeyedPaths : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override { HostBlitAllowWideVectors( GetParam() ); }
-    void TearDown() override { HostBlitAllowWideVectors( 1 ); }
+    void TearDown() override { HostBlitAllowWideVectors( HOST_BLIT_AVX512 ); }
 };
 
 TEST_P( HostBlitKeyedPaths, MatchesPixelByPixelReferenceForEveryWidthKeyAndAlignment ) {
@@ -120,7 +120,8 @@ TEST_P( HostBlitKeyedPaths, MatchesReferenceOnAFullTileWithWiderRows ) {
     CompareWithReference( random, 641, 37, 641, 641, 1, 0, KeyRange{ 30, 200 } );
 }
 
-INSTANTIATE_TEST_SUITE_P( WidestAndNarrow, HostBlitKeyedPaths, ::testing::Values( 1, 0 ) );
+INSTANTIATE_TEST_SUITE_P( WidestAndNarrow, HostBlitKeyedPaths,
+                          ::testing::Values( HOST_BLIT_AVX512, HOST_BLIT_AVX2, HOST_BLIT_SSE2 ) );
 
 TEST( HostBlitKeyed, KeyZeroLeavesTheDestinationUnderIndexZero ) {
     const uint8_t source[20] = { 0, 1, 0, 2, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 255, 0 };

@@ -1,7 +1,7 @@
 #include "host/sdl/SdlBackend.h"
 
 #include "host/HostWindow.h"
-#include "host/sdl/FrameConversion.h"
+#include "host/FrameConversion.h"
 #include "host/sdl/FrameSchedule.h"
 #include "host/sdl/SdlKeyMap.h"
 
@@ -99,12 +99,17 @@ bool DrawsWithSoftwareOpenGl( SDL_Renderer *renderer ) {
 // straight into the window's shared-memory image. A renderer named in SDL_RENDER_DRIVER is
 // taken as it is. No vsync either way: the frame schedule paces the game, so that it runs at
 // the same speed on a 60, 75 or 144 Hz display, and on one without any refresh at all.
-SDL_Renderer *CreateRenderer( SDL_Window *window ) {
+// `why` says which of these it was, for the statistics.
+SDL_Renderer *CreateRenderer( SDL_Window *window, const char *&why ) {
     SDL_Renderer *renderer = SDL_CreateRenderer( window, -1, SDL_RENDERER_ACCELERATED );
     const char *chosenDriver = SDL_GetHint( SDL_HINT_RENDER_DRIVER );
+    why = chosenDriver && *chosenDriver ? "named in SDL_RENDER_DRIVER" : "accelerated";
     if ( renderer && !( chosenDriver && *chosenDriver ) && DrawsWithSoftwareOpenGl( renderer ) ) {
         SDL_DestroyRenderer( renderer );
         renderer = nullptr;
+        why = "instead of OpenGL drawn in software";
+    } else if ( !renderer ) {
+        why = "as nothing accelerated is there";
     }
     if ( !renderer ) {
         SDL_SetHint( SDL_HINT_FRAMEBUFFER_ACCELERATION, "0" );
@@ -151,6 +156,7 @@ struct SdlBackend::Native {
     uint32_t lookup[256] = {};
 
     FrameSchedule schedule{ SdlBackend::FRAME_RATE };
+    const char *rendererWhy = ""; // why this renderer was chosen
 
     bool reportStatistics = false;
     bool statisticsReported = false;
@@ -158,6 +164,7 @@ struct SdlBackend::Native {
     Clock::time_point lastPresent;
 
     char error[256] = {};
+    char rendererChoice[128] = {};
 };
 
 SdlBackend::SdlBackend( int windowed )
@@ -230,7 +237,7 @@ int SdlBackend::OpenWindow( const char *caption ) {
         std::snprintf( native->error, sizeof( native->error ), "%s", SDL_GetError() );
         return 0;
     }
-    native->renderer = CreateRenderer( native->window );
+    native->renderer = CreateRenderer( native->window, native->rendererWhy );
     if ( !native->renderer ) {
         std::snprintf( native->error, sizeof( native->error ), "%s", SDL_GetError() );
         CloseWindow();
@@ -518,12 +525,23 @@ HostResult SdlBackend::AcquireKeyboard() {
     return HOST_OK;
 }
 
+const char *SdlBackend::GetRendererChoice() {
+    SDL_RendererInfo info;
+    if ( !native->renderer || SDL_GetRendererInfo( native->renderer, &info ) != 0 ) {
+        return "";
+    }
+    std::snprintf( native->rendererChoice, sizeof( native->rendererChoice ), "%s, %s", info.name,
+                   native->rendererWhy );
+    return native->rendererChoice;
+}
+
 void SdlBackend::ReportStatistics() {
     const int countedFrames = presentedFrames - STATISTICS_WARM_UP_FRAMES - 1;
     if ( !native->reportStatistics || native->statisticsReported || countedFrames < 1 ) {
         return;
     }
     native->statisticsReported = true;
+    std::fprintf( stderr, "kelto: renderer %s\n", GetRendererChoice() );
     const double seconds =
         std::chrono::duration<double>( native->lastPresent - native->firstCountedPresent ).count();
     std::fprintf( stderr, "kelto: %d frames presented; %d in %.3f s after the first %d: %.3f per second\n",

@@ -48,6 +48,10 @@ public:
 
     int GetPresentedFrames() const { return presentedFrames; }
 
+    // The renderer that draws the window and why it was chosen ("software, as nothing
+    // accelerated is there"); empty without a window. KELTO_STATS reports it too.
+    const char *GetRendererChoice();
+
 private:
     struct Native;
 

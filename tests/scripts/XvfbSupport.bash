@@ -11,9 +11,10 @@ kelto_sanitizer_settings() {
     fi
 }
 
-# Starts Xvfb with a 1280 x 960 screen on a display number nobody uses (no lock file, no
-# socket), trying from each of the given numbers in turn: another run may take the same number
-# at the same moment, and then our server is the one that exits. Sets DISPLAY and xvfb_pid;
+# Starts Xvfb with a 1280 x 960 screen (or the WIDTHxHEIGHTxDEPTH in KELTO_XVFB_SCREEN) on a
+# display number nobody uses (no lock file, no socket), trying from each of the given numbers
+# in turn: another run may take the same number at the same moment, and then our server is
+# the one that exits. Sets DISPLAY and xvfb_pid;
 # returns 1 if no server came up. -noreset: otherwise the server resets when the readiness
 # probe disconnects, and a game connecting during the reset finds no display.
 # Arguments: <log file> <first display number>...
@@ -25,7 +26,7 @@ kelto_start_xvfb() {
         while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
             display=$((display + 1))
         done
-        Xvfb ":$display" -screen 0 1280x960x24 -nolisten tcp -noreset > "$log" 2>&1 &
+        Xvfb ":$display" -screen 0 "${KELTO_XVFB_SCREEN:-1280x960x24}" -nolisten tcp -noreset > "$log" 2>&1 &
         xvfb_pid=$!
         export DISPLAY=":$display"
         for _ in $(seq 50); do

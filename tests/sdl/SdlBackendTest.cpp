@@ -157,6 +157,14 @@ TEST_F( SdlBackendTest, WaitingGoesOnPastEventsThatPostNothing ) {
     EXPECT_EQ( WM_KEYDOWN, message.message );
 }
 
+TEST_F( SdlBackendTest, WithoutAccelerationTheSoftwareRendererDraws ) {
+    // The display-less driver has no accelerated renderer: the fallback must still give one.
+    if ( SDL_GetHint( SDL_HINT_RENDER_DRIVER ) != nullptr ) {
+        GTEST_SKIP() << "a renderer is named in SDL_RENDER_DRIVER";
+    }
+    EXPECT_STREQ( "software, as nothing accelerated is there", backend.GetRendererChoice() );
+}
+
 TEST_F( SdlBackendTest, FramesShowThroughTheCurrentPaletteWithBlackBars ) {
     const int width = 640, height = 480, pitch = backend.GetSurfacePitch( width );
     EXPECT_EQ( 0, pitch % 16 );

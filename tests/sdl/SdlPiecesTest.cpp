@@ -1,7 +1,8 @@
 #include "host/HostTypes.h"
-#include "host/sdl/FrameConversion.h"
+#include "host/FrameConversion.h"
 #include "host/sdl/FrameSchedule.h"
 #include "host/sdl/SdlKeyMap.h"
+#include "host/web/WebKeyMap.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -113,6 +114,31 @@ TEST( FrameConversion, RowsFollowBothPitchesAndPaddingIsLeftAlone ) {
     }
 }
 
+// The 64-pixel path with byte shuffles (where the processor has them) against the plain loop:
+// rows shorter and longer than a block, ends inside a block, pitches wider than the rows.
+TEST( FrameConversion, ByteShufflesGiveThePlainLoopsPixels ) {
+    uint32_t seed = 777;
+    auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+    uint32_t lookup[256];
+    for ( uint32_t &entry : lookup ) {
+        entry = next();
+    }
+    for ( int width : { 1, 63, 64, 65, 200, 640 } ) {
+        const int height = 3, pitch = width + 5, targetPixelsPerRow = width + 3;
+        std::vector<uint8_t> source( pitch * height );
+        for ( uint8_t &index : source ) {
+            index = static_cast<uint8_t>( next() >> 24 );
+        }
+        std::vector<uint32_t> plain( targetPixelsPerRow * height, 0xDEADBEEFu ), shuffled = plain;
+        FrameConversionAllowByteShuffles( 0 );
+        ConvertFrame( source.data(), pitch, width, height, lookup, plain.data(), targetPixelsPerRow * 4 );
+        FrameConversionAllowByteShuffles( 1 );
+        ConvertFrame( source.data(), pitch, width, height, lookup, shuffled.data(), targetPixelsPerRow * 4 );
+        EXPECT_EQ( plain, shuffled ) << "width " << width;
+        EXPECT_EQ( plain[width - 1], lookup[source[width - 1]] ) << "width " << width;
+    }
+}
+
 TEST( SdlKeyMap, TheGameKeysAndTheExtendedKeysHaveTheirCodes ) {
     EXPECT_EQ( DIK_SPACE, SdlScancodeToDik( SDL_SCANCODE_SPACE ) );
     EXPECT_EQ( DIK_UP, SdlScancodeToDik( SDL_SCANCODE_UP ) );
@@ -181,4 +207,46 @@ TEST( SdlKeyMap, KeyMessagesCarryWindowsVirtualKeys ) {
     EXPECT_EQ( 0x11, SdlKeyToVirtualKey( SDLK_RCTRL, SDL_SCANCODE_RCTRL ) );
     EXPECT_EQ( 0xBD, SdlKeyToVirtualKey( SDLK_MINUS, SDL_SCANCODE_MINUS ) );
     EXPECT_EQ( 0, SdlKeyToVirtualKey( SDLK_UNKNOWN, SDL_SCANCODE_UNKNOWN ) );
+}
+
+// The browser names keys by KeyboardEvent.code; a key must read the same in the game's keyboard
+// state on the desktop and in a browser.
+TEST( WebKeyMap, EveryBrowserKeyReadsAsTheSameKeyOnTheDesktop ) {
+    const struct {
+        const char *code;
+        SDL_Scancode scancode;
+    } pairs[] = {
+        { "ArrowLeft", SDL_SCANCODE_LEFT },
+        { "ArrowRight", SDL_SCANCODE_RIGHT },
+        { "ArrowUp", SDL_SCANCODE_UP },
+        { "ArrowDown", SDL_SCANCODE_DOWN },
+        { "Space", SDL_SCANCODE_SPACE },
+        { "Escape", SDL_SCANCODE_ESCAPE },
+        { "Enter", SDL_SCANCODE_RETURN },
+        { "NumpadEnter", SDL_SCANCODE_KP_ENTER },
+        { "F1", SDL_SCANCODE_F1 },
+        { "F12", SDL_SCANCODE_F12 },
+        { "KeyA", SDL_SCANCODE_A },
+        { "KeyM", SDL_SCANCODE_M },
+        { "Digit0", SDL_SCANCODE_0 },
+        { "ControlRight", SDL_SCANCODE_RCTRL },
+        { "NumpadDivide", SDL_SCANCODE_KP_DIVIDE },
+        { "Delete", SDL_SCANCODE_DELETE },
+    };
+    for ( const auto &pair : pairs ) {
+        EXPECT_NE( WebCodeToDik( pair.code ), 0 ) << pair.code;
+        EXPECT_EQ( WebCodeToDik( pair.code ), SdlScancodeToDik( pair.scancode ) ) << pair.code;
+    }
+    int count = 0;
+    const SdlDikKey *keys = SdlGetDikKeys( &count );
+    std::set<int> desktop;
+    for ( int i = 0; i < count; ++i ) {
+        desktop.insert( keys[i].dik );
+    }
+    for ( const char *code :
+          { "Backquote", "IntlBackslash", "ContextMenu", "Pause", "PrintScreen", "MetaLeft" } ) {
+        EXPECT_EQ( desktop.count( WebCodeToDik( code ) ), 1u ) << code;
+    }
+    EXPECT_EQ( WebCodeToDik( "Unidentified" ), 0 );
+    EXPECT_EQ( WebCodeToDik( nullptr ), 0 );
 }

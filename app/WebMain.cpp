@@ -1,0 +1,67 @@
+// The program's entry in a browser: reads the options the page passes (from its address),
+// brings up the canvas backend and runs the game one step per animation frame, with the
+// frames that the page's clock says are due (app/FrameClock.h).
+
+#include "app/App.h"
+#include "app/FrameClock.h"
+#include "app/Game.h"
+#include "app/Options.h"
+#include "game/World.h"
+#include "host/HostBackend.h"
+#include "host/web/WebBackend.h"
+
+#include <emscripten.h>
+#include <emscripten/html5.h>
+
+#include <cstdio>
+
+namespace {
+
+WebBackend backend;
+World *world = nullptr; // owned; lives until the game ends
+FrameClock frameClock;
+
+EM_BOOL Step( double now, void * ) {
+    const int frames = frameClock.Advance( now, g_appActive );
+    const double before = emscripten_get_now();
+    int exitCode = 0;
+    const int goesOn = RunFrameLoopStep( WinMainFrame, world, frames, exitCode );
+    // The page shows how long a step takes the main thread, for measuring.
+    // clang-format off
+    EM_ASM( { if ( Module.keltoStep ) Module.keltoStep( $0, $1 ); }, frames, emscripten_get_now() - before );
+    // clang-format on
+    if ( goesOn ) {
+        return EM_TRUE;
+    }
+    WinMainEnd( *world );
+    delete world;
+    world = nullptr;
+    HostSetBackend( nullptr );
+    // clang-format off
+    EM_ASM( { if ( Module.keltoEnded ) Module.keltoEnded( $0 ); }, exitCode );
+    // clang-format on
+    return EM_FALSE;
+}
+
+} // namespace
+
+int main( int argc, char **argv ) {
+    Options options;
+    if ( ParseOptions( argc, argv, options, stdout, stderr ) != OPTIONS_RUN ) {
+        return 2;
+    }
+    if ( !backend.Init( "#screen" ) ) {
+        std::fprintf( stderr, "kelto: the page has no canvas to draw on\n" );
+        return 1;
+    }
+    HostSetBackend( &backend );
+    world = new World;
+    if ( !WinMainStart( nullptr, nullptr, SW_SHOWDEFAULT, *world ) ) {
+        // clang-format off
+        EM_ASM( { if ( Module.keltoEnded ) Module.keltoEnded( 1 ); } );
+        // clang-format on
+        return 1;
+    }
+    emscripten_request_animation_frame_loop( Step, nullptr );
+    return 0;
+}

@@ -1,0 +1,30 @@
+# The browser build: the game's libraries with the web backend, compiled by Emscripten into
+# kelto.js and kelto.wasm, the pictures packed into kelto.data, and our own page beside them,
+# all in the build folder, ready to be served as it is (scripts/serve.sh).
+file( GLOB KELTO_WEB_SOURCES CONFIGURE_DEPENDS host/web/*.cpp )
+add_library( kelto_host_web STATIC ${KELTO_WEB_SOURCES} )
+target_link_libraries( kelto_host_web PUBLIC kelto_layer_host )
+
+add_executable( kelto_web app/WebMain.cpp )
+set_target_properties( kelto_web PROPERTIES OUTPUT_NAME kelto SUFFIX .js )
+target_link_libraries( kelto_web PRIVATE kelto kelto_host_web )
+set( KELTO_WEB_PICTURES background.bmp land.bmp tank.bmp bomb.bmp )
+set( KELTO_WEB_PRELOAD )
+foreach( picture ${KELTO_WEB_PICTURES} )
+    list( APPEND KELTO_WEB_PRELOAD "SHELL:--preload-file ${CMAKE_SOURCE_DIR}/assets/${picture}@/${picture}" )
+endforeach()
+file( GLOB KELTO_WEB_SOUNDS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/assets/*.wav )
+foreach( sound ${KELTO_WEB_SOUNDS} )
+    get_filename_component( name ${sound} NAME )
+    list( APPEND KELTO_WEB_PRELOAD "SHELL:--preload-file ${sound}@/${name}" )
+endforeach()
+# The page passes the options in its address as the program's arguments; the game's state
+# grows with the land, so memory may grow too.
+target_link_options( kelto_web PRIVATE ${KELTO_WEB_PRELOAD} -sALLOW_MEMORY_GROWTH=1 -sENVIRONMENT=web
+                     -sEXIT_RUNTIME=0 )
+
+set( KELTO_WEB_PAGE index.html kelto.css kelto-page.js )
+foreach( file ${KELTO_WEB_PAGE} )
+    configure_file( ${CMAKE_SOURCE_DIR}/web/${file} ${CMAKE_BINARY_DIR}/${file} COPYONLY )
+endforeach()
+configure_file( ${CMAKE_SOURCE_DIR}/assets/icons/kelto-48.png ${CMAKE_BINARY_DIR}/kelto-48.png COPYONLY )

@@ -1,0 +1,138 @@
+#include "host/FrameConversion.h"
+
+#include <cstddef>
+
+#if defined( __GNUC__ ) && defined( __x86_64__ )
+#define FRAME_CONVERSION_VBMI 1
+#include <immintrin.h>
+#define VBMI_CODE __attribute__( ( target( "avx512f,avx512bw,avx512vbmi" ) ) )
+#endif
+
+static int allowByteShuffles = 1;
+
+void FrameConversionAllowByteShuffles( int allow ) {
+    allowByteShuffles = allow;
+}
+
+void BuildPaletteLookup( const HostPaletteEntry *palette, const PixelLayout &layout, uint32_t lookup[256] ) {
+    for ( int index = 0; index < 256; ++index ) {
+        uint32_t pixel = layout.opaqueBits;
+        if ( palette ) {
+            const HostPaletteEntry &entry = palette[index];
+            pixel |= static_cast<uint32_t>( entry.red ) << layout.redShift;
+            pixel |= static_cast<uint32_t>( entry.green ) << layout.greenShift;
+            pixel |= static_cast<uint32_t>( entry.blue ) << layout.blueShift;
+        }
+        lookup[index] = pixel;
+    }
+}
+
+// The plain conversion, and the one for machines without byte shuffles.
+static void ConvertRow( const uint8_t *source, uint32_t *target, int width, const uint32_t lookup[256] ) {
+    // Four at a time: the loop is bound by the lookups, and unrolling lets them overlap.
+    int x = 0;
+    for ( ; x + 4 <= width; x += 4 ) {
+        target[x] = lookup[source[x]];
+        target[x + 1] = lookup[source[x + 1]];
+        target[x + 2] = lookup[source[x + 2]];
+        target[x + 3] = lookup[source[x + 3]];
+    }
+    for ( ; x < width; ++x ) {
+        target[x] = lookup[source[x]];
+    }
+}
+
+#if defined( FRAME_CONVERSION_VBMI )
+namespace {
+
+// The lookup split into its four bytes, each a table of 256 bytes in four 64-byte vectors:
+// a byte shuffle across two vectors looks up 64 indices below 128 at once, another those
+// above, and the top bit of the index picks between them.
+struct ByteTables {
+    __m512i part[4][4];
+    __m512i order; // see ConvertRowVbmi
+};
+
+VBMI_CODE void SplitLookup( const uint32_t lookup[256], ByteTables &tables ) {
+    alignas( 64 ) uint8_t bytes[4][256];
+    for ( int index = 0; index < 256; ++index ) {
+        for ( int byte = 0; byte < 4; ++byte ) {
+            bytes[byte][index] = static_cast<uint8_t>( lookup[index] >> ( 8 * byte ) );
+        }
+    }
+    for ( int byte = 0; byte < 4; ++byte ) {
+        for ( int quarter = 0; quarter < 4; ++quarter ) {
+            tables.part[byte][quarter] = _mm512_load_si512( bytes[byte] + 64 * quarter );
+        }
+    }
+    alignas( 64 ) uint8_t order[64];
+    for ( int lane = 0; lane < 4; ++lane ) {
+        for ( int group = 0; group < 4; ++group ) {
+            for ( int byte = 0; byte < 4; ++byte ) {
+                order[16 * lane + 4 * group + byte] = static_cast<uint8_t>( 16 * group + 4 * lane + byte );
+            }
+        }
+    }
+    tables.order = _mm512_load_si512( order );
+}
+
+VBMI_CODE inline __m512i LookUpByte( const __m512i *part, __m512i indices, __mmask64 high ) {
+    const __m512i low = _mm512_permutex2var_epi8( part[0], indices, part[1] );
+    const __m512i upper = _mm512_permutex2var_epi8( part[2], indices, part[3] );
+    return _mm512_mask_blend_epi8( high, low, upper );
+}
+
+// 64 pixels at a time. Interleaving the four byte planes into pixels works within 16-byte
+// lanes, so the indices are first put in the order that makes each interleaved vector hold 16
+// consecutive pixels: lane l, group g of four bytes takes pixels 16 g + 4 l to 16 g + 4 l + 3.
+VBMI_CODE void ConvertRowVbmi( const uint8_t *source, uint32_t *target, int width, const ByteTables &tables,
+                               const uint32_t lookup[256] ) {
+    int x = 0;
+    for ( ; x + 64 <= width; x += 64 ) {
+        const __m512i indices =
+            _mm512_maskz_permutexvar_epi8( ~0ull, tables.order, _mm512_loadu_si512( source + x ) );
+        const __mmask64 high = _mm512_movepi8_mask( indices );
+        const __m512i b0 = LookUpByte( tables.part[0], indices, high );
+        const __m512i b1 = LookUpByte( tables.part[1], indices, high );
+        const __m512i b2 = LookUpByte( tables.part[2], indices, high );
+        const __m512i b3 = LookUpByte( tables.part[3], indices, high );
+        const __m512i low01 = _mm512_unpacklo_epi8( b0, b1 ), high01 = _mm512_unpackhi_epi8( b0, b1 );
+        const __m512i low23 = _mm512_unpacklo_epi8( b2, b3 ), high23 = _mm512_unpackhi_epi8( b2, b3 );
+        _mm512_storeu_si512( target + x, _mm512_unpacklo_epi16( low01, low23 ) );
+        _mm512_storeu_si512( target + x + 16, _mm512_unpackhi_epi16( low01, low23 ) );
+        _mm512_storeu_si512( target + x + 32, _mm512_unpacklo_epi16( high01, high23 ) );
+        _mm512_storeu_si512( target + x + 48, _mm512_unpackhi_epi16( high01, high23 ) );
+    }
+    ConvertRow( source + x, target + x, width - x, lookup );
+}
+
+int HasByteShuffles() {
+    static const int available =
+        __builtin_cpu_supports( "avx512bw" ) && __builtin_cpu_supports( "avx512vbmi" ) ? 1 : 0;
+    return available;
+}
+
+} // namespace
+#endif
+
+void ConvertFrame( const uint8_t *pixels, int pitch, int width, int height, const uint32_t lookup[256],
+                   void *destination, int destinationPitch ) {
+    uint8_t *destinationRow = static_cast<uint8_t *>( destination );
+#if defined( FRAME_CONVERSION_VBMI )
+    if ( allowByteShuffles && HasByteShuffles() ) {
+        ByteTables tables;
+        SplitLookup( lookup, tables );
+        for ( int y = 0; y < height; ++y ) {
+            ConvertRowVbmi( pixels + static_cast<ptrdiff_t>( y ) * pitch,
+                            reinterpret_cast<uint32_t *>( destinationRow ), width, tables, lookup );
+            destinationRow += destinationPitch;
+        }
+        return;
+    }
+#endif
+    for ( int y = 0; y < height; ++y ) {
+        ConvertRow( pixels + static_cast<ptrdiff_t>( y ) * pitch,
+                    reinterpret_cast<uint32_t *>( destinationRow ), width, lookup );
+        destinationRow += destinationPitch;
+    }
+}

@@ -1,0 +1,208 @@
+#include "host/web/WebBackend.h"
+
+#include "host/HostWindow.h"
+#include "host/FrameConversion.h"
+#include "host/web/WebKeyMap.h"
+
+#include <emscripten.h>
+#include <emscripten/html5.h>
+
+#include <cstring>
+
+namespace {
+
+// The canvas takes RGBA bytes, which is a little-endian 32-bit pixel with red lowest.
+const PixelLayout CANVAS_LAYOUT = { 0, 8, 16, 0xFF000000u };
+
+EM_BOOL OnKey( int eventType, const EmscriptenKeyboardEvent *event, void *backend ) {
+    const int down = eventType == EMSCRIPTEN_EVENT_KEYDOWN;
+    return static_cast<WebBackend *>( backend )->HandleKey( event->code, event->keyCode, down, event->repeat )
+               ? EM_TRUE
+               : EM_FALSE;
+}
+
+int PageVisible() {
+    EmscriptenVisibilityChangeEvent visibility;
+    return emscripten_get_visibility_status( &visibility ) != EMSCRIPTEN_RESULT_SUCCESS || !visibility.hidden;
+}
+
+int PageFocused() {
+    return EM_ASM_INT( { return document.hasFocus() ? 1 : 0; } );
+}
+
+EM_BOOL OnFocus( int eventType, const EmscriptenFocusEvent *, void *backend ) {
+    static_cast<WebBackend *>( backend )->HandleActive( eventType == EMSCRIPTEN_EVENT_FOCUS, PageVisible() );
+    return EM_FALSE;
+}
+
+EM_BOOL OnVisibility( int, const EmscriptenVisibilityChangeEvent *event, void *backend ) {
+    static_cast<WebBackend *>( backend )->HandleActive( PageFocused(), !event->hidden );
+    return EM_FALSE;
+}
+
+} // namespace
+
+WebBackend::WebBackend()
+    : lookupValid( 0 ), focused( 1 ), visible( 1 ), keyboardAcquired( 1 ), windowOpen( 0 ),
+      presentedFrames( 0 ) {
+    std::memset( keys, 0, sizeof( keys ) );
+    std::memset( lookup, 0, sizeof( lookup ) );
+    std::memset( lookupPalette, 0, sizeof( lookupPalette ) );
+}
+
+WebBackend::~WebBackend() {
+    emscripten_set_keydown_callback( EMSCRIPTEN_EVENT_TARGET_DOCUMENT, nullptr, EM_TRUE, nullptr );
+    emscripten_set_keyup_callback( EMSCRIPTEN_EVENT_TARGET_DOCUMENT, nullptr, EM_TRUE, nullptr );
+    emscripten_set_focus_callback( EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr );
+    emscripten_set_blur_callback( EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr );
+    emscripten_set_visibilitychange_callback( nullptr, EM_TRUE, nullptr );
+}
+
+int WebBackend::Init( const char *canvas ) {
+    // Keys are taken from the whole page, so that the first key press both reaches the game
+    // and gives the canvas its focus (the page does that).
+    int ok = emscripten_set_keydown_callback( EMSCRIPTEN_EVENT_TARGET_DOCUMENT, this, EM_TRUE, OnKey ) ==
+             EMSCRIPTEN_RESULT_SUCCESS;
+    ok &= emscripten_set_keyup_callback( EMSCRIPTEN_EVENT_TARGET_DOCUMENT, this, EM_TRUE, OnKey ) ==
+          EMSCRIPTEN_RESULT_SUCCESS;
+    ok &= emscripten_set_focus_callback( EMSCRIPTEN_EVENT_TARGET_WINDOW, this, EM_TRUE, OnFocus ) ==
+          EMSCRIPTEN_RESULT_SUCCESS;
+    ok &= emscripten_set_blur_callback( EMSCRIPTEN_EVENT_TARGET_WINDOW, this, EM_TRUE, OnFocus ) ==
+          EMSCRIPTEN_RESULT_SUCCESS;
+    ok &=
+        emscripten_set_visibilitychange_callback( this, EM_TRUE, OnVisibility ) == EMSCRIPTEN_RESULT_SUCCESS;
+    const int found = EM_ASM_INT(
+        {
+            var canvas = document.querySelector( UTF8ToString( $0 ) );
+            if ( !canvas ) {
+                return 0;
+            }
+            Module.keltoCanvas = canvas;
+            Module.keltoContext = canvas.getContext( '2d', { alpha : false } );
+            return Module.keltoContext ? 1 : 0;
+        },
+        canvas );
+    focused = PageFocused();
+    visible = PageVisible();
+    return ok && found;
+}
+
+int WebBackend::OpenWindow( const char *caption ) {
+    EM_ASM( { document.title = UTF8ToString( $0 ); }, caption ? caption : "" );
+    windowOpen = 1;
+    return 1;
+}
+
+void WebBackend::CloseWindow() {
+    windowOpen = 0;
+}
+
+// The browser has already called back for every event; nothing waits here, and nothing may.
+void WebBackend::PumpEvents( int ) {
+}
+
+int WebBackend::SetDisplayMode( int width, int height, int bitsPerPixel ) {
+    if ( width <= 0 || height <= 0 || bitsPerPixel != 8 ) {
+        return 0;
+    }
+    EM_ASM(
+        {
+            var canvas = Module.keltoCanvas;
+            canvas.width = $0;
+            canvas.height = $1;
+            Module.keltoImage = Module.keltoContext.createImageData( $0, $1 );
+        },
+        width, height );
+    rgba.assign( size_t( width ) * height, 0xFF000000u );
+    return 1;
+}
+
+int WebBackend::GetSurfacePitch( int width ) {
+    return ( width + 15 ) & ~15;
+}
+
+void WebBackend::Present( const uint8_t *pixels, int pitch, int width, int height,
+                          const HostPaletteEntry *palette ) {
+    if ( size_t( width ) * height != rgba.size() ) {
+        return;
+    }
+    if ( !lookupValid || palette == nullptr ||
+         std::memcmp( palette, lookupPalette, sizeof( lookupPalette ) ) != 0 ) {
+        BuildPaletteLookup( palette, CANVAS_LAYOUT, lookup );
+        if ( palette != nullptr ) {
+            std::memcpy( lookupPalette, palette, sizeof( lookupPalette ) );
+        }
+        lookupValid = palette != nullptr;
+    }
+    ConvertFrame( pixels, pitch, width, height, lookup, rgba.data(), width * 4 );
+    EM_ASM(
+        {
+            var image = Module.keltoImage;
+            image.data.set( HEAPU8.subarray( $0, $0 + $1 ) );
+            Module.keltoContext.putImageData( image, 0, 0 );
+        },
+        rgba.data(), int( rgba.size() * 4 ) );
+    ++presentedFrames;
+}
+
+HostResult WebBackend::ReadKeys( uint8_t out[256] ) {
+    if ( !keyboardAcquired ) {
+        return DIERR_NOTACQUIRED;
+    }
+    std::memcpy( out, keys, sizeof( keys ) );
+    return HOST_OK;
+}
+
+HostResult WebBackend::AcquireKeyboard() {
+    if ( !GetActive() ) {
+        return DIERR_NOTACQUIRED;
+    }
+    keyboardAcquired = 1;
+    return HOST_OK;
+}
+
+int WebBackend::HandleKey( const char *code, unsigned keyCode, int down, int repeat ) {
+    const int dik = WebCodeToDik( code );
+    if ( dik == 0 ) {
+        return 0;
+    }
+    keys[dik] = down ? 0x80 : 0;
+    // As the key messages' lParam has it: repeat count 1, scan code, extended-key bit,
+    // previous state, transition. The browser's keyCode is the desktop's virtual-key code.
+    uint32_t lParam = 1u | ( uint32_t( dik & 0x7F ) << 16 );
+    if ( dik & 0x80 ) {
+        lParam |= 1u << 24;
+    }
+    if ( !down || repeat ) {
+        lParam |= 1u << 30;
+    }
+    if ( !down ) {
+        lParam |= 1u << 31;
+    }
+    PostToWindow( down ? WM_KEYDOWN : WM_KEYUP, keyCode, intptr_t( lParam ) );
+    // The page keeps its own keys (reloading, developer tools) that the game does not read.
+    return dik != 0x3F && dik != 0x58 && dik != 0x57;
+}
+
+void WebBackend::HandleActive( int nowFocused, int nowVisible ) {
+    const int wasActive = GetActive();
+    focused = nowFocused;
+    visible = nowVisible;
+    const int active = GetActive();
+    if ( active == wasActive ) {
+        return;
+    }
+    if ( !active ) {
+        // Keys held when the game went to the back would otherwise stay down for ever.
+        keyboardAcquired = 0;
+        std::memset( keys, 0, sizeof( keys ) );
+    }
+    PostToWindow( WM_ACTIVATEAPP, uintptr_t( active ), 0 );
+}
+
+void WebBackend::PostToWindow( uint32_t message, uintptr_t wParam, intptr_t lParam ) {
+    HostWindow *window = HostGetMainWindow();
+    if ( window != nullptr && windowOpen ) {
+        HostPostMessage( window, message, wParam, lParam );
+    }
+}

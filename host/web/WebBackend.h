@@ -1,0 +1,58 @@
+#ifndef KELTO_HOST_WEB_WEBBACKEND_H
+#define KELTO_HOST_WEB_WEBBACKEND_H
+
+#include "host/HostBackend.h"
+
+#include <cstdint>
+#include <vector>
+
+// The browser's canvas and keyboard, through Emscripten's HTML5 API: the 8-bit frame shown
+// through its palette on the page's 640 x 480 canvas, key events turned into the 256-byte
+// DIK_ keyboard state and into key messages, and a window that loses focus or a tab that is
+// hidden making the game inactive, as switching away does on a desktop. The browser calls
+// back between animation frames, so events become messages as they happen; a tab cannot
+// block, so PumpEvents never waits and the frame loop is driven one step per animation
+// frame (app/WebMain.cpp).
+class WebBackend : public HostBackend {
+public:
+    WebBackend();
+    virtual ~WebBackend();
+
+    // Registers the event callbacks on the page; `canvas` is the canvas's CSS selector.
+    // 1 or 0.
+    int Init( const char *canvas );
+
+    int OpenWindow( const char *caption ) override;
+    void CloseWindow() override;
+    void PumpEvents( int wait ) override;
+    int SetDisplayMode( int width, int height, int bitsPerPixel ) override;
+    int GetSurfacePitch( int width ) override;
+    void Present( const uint8_t *pixels, int pitch, int width, int height,
+                  const HostPaletteEntry *palette ) override;
+    HostResult ReadKeys( uint8_t keys[256] ) override;
+    HostResult AcquireKeyboard() override;
+
+    // From the page's events: a key by its KeyboardEvent.code and keyCode; focus and
+    // visibility. 1 when the event is the game's (the page should not act on it).
+    int HandleKey( const char *code, unsigned keyCode, int down, int repeat );
+    void HandleActive( int focused, int visible );
+
+    int GetActive() const { return focused && visible; }
+    int GetPresentedFrames() const { return presentedFrames; }
+
+private:
+    void PostToWindow( uint32_t message, uintptr_t wParam, intptr_t lParam );
+
+    uint8_t keys[256];
+    std::vector<uint32_t> rgba; // the frame in the canvas's byte order
+    uint32_t lookup[256];
+    HostPaletteEntry lookupPalette[256];
+    int lookupValid;
+    int focused;
+    int visible;
+    int keyboardAcquired; // lost with the focus until the game takes it back
+    int windowOpen;
+    int presentedFrames;
+};
+
+#endif

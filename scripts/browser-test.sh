@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Plays the browser build (build/web, made by scripts/build.sh web) in Debian's headless
+# Chromium, driven through the DevTools protocol by playwright-core from the npm registry:
+# the scene shows, a shot changes it, 60 updates per second hold, Escape ends the game and
+# Enter starts another. Prints the main thread's time per step and the download's size.
+# Usage: scripts/browser-test.sh [--settle SECONDS]   (the wait for the tanks to land; 16)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+if [ ! -f build/web/kelto.js ]; then
+    scripts/build.sh web
+fi
+(cd tests/web && npm ci --no-audit --no-fund --silent)
+exec node tests/web/BrowserGame.mjs build/web "$@"

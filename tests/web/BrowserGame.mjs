@@ -1,0 +1,125 @@
+// Plays the browser build in Debian's headless Chromium: the page loads from a local server,
+// the canvas shows the scene (not black) once the tanks can have landed, a Space press and
+// release changes the picture, the game keeps 60 updates per second and stops while the window
+// is away, and Escape ends the game and offers a new one. Prints the main thread's time per step and the download's size.
+//
+// Usage: node BrowserGame.mjs <build/web directory> [--settle SECONDS]
+import { chromium } from 'playwright-core';
+import { createServer } from 'node:http';
+import { readFile, stat } from 'node:fs/promises';
+import { gzipSync } from 'node:zlib';
+import path from 'node:path';
+
+const root = path.resolve(process.argv[2] || 'build/web');
+const settleIndex = process.argv.indexOf('--settle');
+// The tanks fall one pixel a frame from the top: 16 s covers a fall through the whole land.
+const settleSeconds = settleIndex > 0 ? Number(process.argv[settleIndex + 1]) : 16;
+
+const types = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.wasm': 'application/wasm',
+                '.png': 'image/png', '.data': 'application/octet-stream', '.krec': 'application/octet-stream' };
+
+const server = createServer(async (request, response) => {
+  const file = path.join(root, decodeURIComponent(new URL(request.url, 'http://x').pathname));
+  if (!file.startsWith(root)) { response.writeHead(403).end(); return; }
+  try {
+    const body = await readFile((await stat(file)).isDirectory() ? path.join(file, 'index.html') : file);
+    response.writeHead(200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream' });
+    response.end(body);
+  } catch {
+    response.writeHead(404).end();
+  }
+});
+await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+const address = `http://127.0.0.1:${server.address().port}/`;
+
+let failures = 0;
+function check(ok, message) {
+  console.log(`${ok ? 'ok' : 'FAIL'}: ${message}`);
+  if (!ok) failures++;
+}
+const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+
+// The canvas's pixels: how many are not black, and a hash of all of them.
+async function picture(page) {
+  return page.evaluate(() => {
+    const canvas = document.getElementById('screen');
+    const data = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+    let lit = 0;
+    let hash = 2166136261;
+    for (let i = 0; i < data.length; i += 4) {
+      if (data[i] | data[i + 1] | data[i + 2]) lit++;
+      hash = Math.imul(hash ^ data[i] ^ (data[i + 1] << 8) ^ (data[i + 2] << 16), 16777619) >>> 0;
+    }
+    return { lit, hash, width: canvas.width, height: canvas.height };
+  });
+}
+
+const browser = await chromium.launch({
+  executablePath: process.env.KELTO_CHROMIUM || '/usr/bin/chromium',
+  args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
+         '--disable-component-update', '--disable-sync'],
+});
+try {
+  const page = await browser.newPage({ viewport: { width: 1100, height: 700 } });
+  page.on('pageerror', (error) => check(false, `page error: ${error.message}`));
+  await page.goto(address + 'index.html');
+  await page.waitForFunction(() => window.kelto && window.kelto.state !== 'loading', null, { timeout: 20000 });
+  check(await page.evaluate(() => window.kelto.state) === 'running', 'the game started in the page');
+  await page.click('#screen');
+  check(await page.evaluate(() => document.getElementById('hint').hidden), 'the focus hint goes once the canvas has the focus');
+
+  const start = await page.evaluate(() => ({ frames: window.kelto.frames, time: performance.now() }));
+  await sleep(settleSeconds * 1000);
+  const settled = await page.evaluate(() => ({ frames: window.kelto.frames, time: performance.now() }));
+  const rate = (settled.frames - start.frames) * 1000 / (settled.time - start.time);
+  check(Math.abs(rate - 60) < 6, `${rate.toFixed(1)} updates per second over ${settleSeconds} s (60 expected)`);
+
+  const before = await picture(page);
+  check(before.width === 640 && before.height === 480, `the canvas is ${before.width} x ${before.height}`);
+  check(before.lit > 640 * 480 / 2, `the scene shows (${before.lit} of ${640 * 480} pixels lit)`);
+
+  await page.keyboard.down('Space');
+  await sleep(500);
+  await page.keyboard.up('Space');
+  await sleep(1500);
+  const after = await picture(page);
+  check(after.hash !== before.hash, 'the picture changed with the shot');
+
+  // Switching away (the window's focus goes) stops the game until it comes back.
+  const frames = () => page.evaluate(() => window.kelto.frames);
+  await page.evaluate(() => window.dispatchEvent(new FocusEvent('blur')));
+  const away = await frames();
+  await sleep(1000);
+  const stillAway = await frames();
+  await page.evaluate(() => window.dispatchEvent(new FocusEvent('focus')));
+  await sleep(500);
+  const back = await frames();
+  check(stillAway - away <= 1 && back - stillAway > 15,
+        `no updates while away (${stillAway - away} in 1 s), updates again after (${back - stillAway} in 0.5 s)`);
+
+  const timing = await page.evaluate(() => window.kelto.stepMilliseconds / Math.max(1, window.kelto.steps));
+  console.log(`main thread: ${timing.toFixed(3)} ms a step that runs frames`);
+
+  await page.keyboard.press('Escape');
+  await page.waitForFunction(() => window.kelto.state === 'ended', null, { timeout: 5000 }).catch(() => {});
+  check(await page.evaluate(() => window.kelto.state === 'ended' && window.kelto.exitCode === 0),
+        'Escape ended the game with exit code 0');
+  check(await page.isVisible('#ended'), 'the page offers a new game');
+  await page.keyboard.press('Enter');
+  await page.waitForFunction(() => window.kelto && window.kelto.state === 'running', null, { timeout: 20000 })
+    .catch(() => {});
+  check(await page.evaluate(() => window.kelto.state) === 'running', 'Enter started a new game');
+
+  let total = 0;
+  let zipped = 0;
+  for (const name of ['kelto.wasm', 'kelto.js', 'kelto.data', 'index.html', 'kelto-page.js', 'kelto.css']) {
+    const bytes = await readFile(path.join(root, name));
+    total += bytes.length;
+    zipped += gzipSync(bytes, { level: 9 }).length;
+  }
+  console.log(`download: ${total} bytes, ${zipped} bytes gzipped`);
+} finally {
+  await browser.close();
+  server.close();
+}
+process.exit(failures === 0 ? 0 : 1);
