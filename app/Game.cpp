@@ -1,16 +1,19 @@
 #include "app/Game.h"
 
 #include "app/App.h"
+#include "app/MatchSounds.h"
 #include "app/Options.h"
 #include "audio/WorldSounds.h"
 #include "game/Bomb.h"
 #include "game/EntityList.h"
 #include "game/Globals.h"
 #include "game/Tank.h"
+#include "game/TankPlacement.h"
 #include "game/World.h"
 #include "gfx/Bmp.h"
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
+#include "hud/Hud.h"
 #include "platform/Display.h"
 #include "platform/Keyboard.h"
 
@@ -27,6 +30,9 @@ const char *const GAME_BOMB_FILE = "bomb.bmp";
 // The camera puts the target's top-left corner at the middle of the 640 x 480 screen.
 static const int CAMERA_OFFSET_X = 320;
 static const int CAMERA_OFFSET_Y = 240;
+
+Hud g_hud;
+static MatchSounds g_matchSounds;
 
 static std::string dataFolder;
 static int useFixedSeed = 0;
@@ -93,29 +99,12 @@ static int BuildSprites() {
 
 // Four tanks on the top edge at random columns, in their falling state; the first gets the
 // turn and the camera.
-static int PlaceTanks( World &world ) {
-    EntityList *tanks = world.GetTanks();
-    if ( tanks == nullptr ) {
+static int StartTanks( World &world ) {
+    int columns[GAME_TANK_COUNT];
+    ChooseTankColumns( world, columns );
+    if ( !PlaceTanks( world, columns ) ) {
         return Complain( "tanks", "out of memory" );
     }
-    const int landWidth = world.GetLandImage()->GetWidth();
-    for ( int i = 0; i < GAME_TANK_COUNT; i++ ) {
-        Tank *tank = new ( std::nothrow ) Tank( std::rand() % landWidth, 0, &g_tankSprite, &world );
-        const int before = tanks->GetCount();
-        if ( tank != nullptr ) {
-            world.AddTank( tank );
-            if ( tanks->GetCount() == before ) {
-                delete tank;
-            }
-        }
-    }
-    if ( tanks->GetCount() == 0 ) {
-        return Complain( "tanks", "out of memory" );
-    }
-    EntityNode *first = nullptr;
-    Entity *tank = tanks->First( first );
-    world.SetCurrentTank( tank );
-    world.SetCameraTarget( tank );
     return 1;
 }
 
@@ -127,6 +116,11 @@ static void StartSound() {
     }
     g_worldSounds.Load( GameDataPath( "" ) );
     g_worldSounds.SetMuted( g_options.mute == 1 );
+    g_matchSounds.Reset( g_hud.GetMatch() );
+}
+
+static int WithView() {
+    return !g_options.classic;
 }
 
 int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
@@ -152,11 +146,24 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     }
     world.Load( &g_display, landFile.c_str(), backgroundFile.c_str() );
 
-    if ( !PlaceTanks( world ) ) {
+    if ( !StartTanks( world ) ) {
         return 0;
+    }
+    if ( WithView() && !g_hud.Init( world, g_display.GetPaletteEntries(), g_options.hits ) ) {
+        return Complain( "match", "out of memory" );
     }
     StartSound();
     return 1;
+}
+
+// A new match draws new columns for its tanks, as the start-up does; its tanks and bombs are
+// new to the sound too.
+static void StartNewMatch( World &world ) {
+    int columns[GAME_TANK_COUNT];
+    ChooseTankColumns( world, columns );
+    g_hud.StartNewMatch( world, columns );
+    g_worldSounds.Forget();
+    g_matchSounds.Reset( g_hud.GetMatch() );
 }
 
 void GameFrame( World &world ) {
@@ -166,15 +173,30 @@ void GameFrame( World &world ) {
         world.SetCameraY( target->GetY() - CAMERA_OFFSET_Y );
     }
     g_keyState = g_keyboard.Poll();
-    world.Update();
-    g_worldSounds.Observe( world, g_keyState );
+    if ( WithView() && g_hud.ReadKeys( g_keyState ) ) {
+        StartNewMatch( world );
+    }
+    // A won match stands still under the winner's banner until a new one starts.
+    const int playing = !WithView() || g_hud.IsPlaying();
+    if ( playing ) {
+        world.Update();
+    }
+    if ( WithView() ) {
+        g_hud.Observe();
+        g_matchSounds.Observe( g_hud.GetMatch(), g_worldSounds );
+    }
+    g_worldSounds.Observe( world, g_keyState, playing );
     world.Draw( g_display );
+    if ( WithView() ) {
+        g_hud.Draw( g_display, world );
+    }
 }
 
 // The lists never own their entities; the game's end lets them go so that the run ends with
 // nothing left allocated. The World itself belongs to the caller.
 void GameEnd( World &world ) {
     g_worldSounds.StopAll();
+    g_hud.Forget();
     if ( world.GetTanks() != nullptr ) {
         world.GetTanks()->DeleteEntities();
     }

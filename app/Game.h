@@ -8,6 +8,7 @@
 
 #include <string>
 
+class Hud;
 class World;
 
 // The four pictures, in the data folder (see GameSetDataFolder).
@@ -16,6 +17,9 @@ extern const char *const GAME_LAND_FILE;
 extern const char *const GAME_TANK_FILE;
 extern const char *const GAME_BOMB_FILE;
 const int GAME_TANK_COUNT = 4;
+
+// The player's view over the game (match, scores, overlay); left alone with --classic.
+extern Hud g_hud;
 
 // 1, or 0 after one line on standard error naming the file and what is wrong with it.
 int GameStartup( HostInstance *instance, HostWindow *window, World &world );

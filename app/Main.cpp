@@ -35,6 +35,8 @@ int main( int argc, char **argv ) {
         break;
     }
 
+    g_options = options;
+
     // Found before the window opens, so that a game with no pictures never flashes a screen.
     DataFolder data;
     if ( !data.Find( options.data.c_str(), std::getenv( "KELTO_DATA" ), ProgramPath( argv[0] ).c_str() ) ) {

@@ -55,7 +55,7 @@ const OptionRow OPTION_ROWS[] = {
           o.windowed = 1;
           return 1;
       } },
-    { "--classic", nullptr, "the game exactly as designed, without any addition",
+    { "--classic", nullptr, "the designed game alone: no view, matches, computer players or sound",
       []( Options &o, const char * ) {
           o.classic = 1;
           return 1;
@@ -133,8 +133,11 @@ OptionsResult Refuse( FILE *err, const char *format, const char *name ) {
 
 void PrintUsage( FILE *stream ) {
     std::fprintf( stream, "Usage: kelto [options]\n"
-                          "Four tanks take turns on a destructible land. Arrows drive and aim, Space\n"
-                          "charges and fires, Escape quits.\n" );
+                          "Four tanks, players 1 to 4, take turns on a destructible land. Left and Right\n"
+                          "drive, Up and Down aim, Space charges while held and fires when let go, F1\n"
+                          "shows the help, Escape quits. A crater on another player's tank scores a hit;\n"
+                          "the first to the target (--hits) wins the match, and Enter or Space then\n"
+                          "starts a new one.\n" );
     for ( const OptionRow &row : OPTION_ROWS ) {
         char left[32];
         std::snprintf( left, sizeof( left ), "%s%s%s", row.name, row.argument ? " " : "",

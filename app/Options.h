@@ -30,7 +30,8 @@ struct Options {
     std::string level;    // --level easy|normal|hard; empty not given
 };
 
-// What this run was started with; main fills it before the game starts.
+// What this run was started with: set by the program's entry before the game starts, read by
+// the game's start-up and frame. Everything at "not given" when nobody set it.
 extern Options g_options;
 
 // Reads argv[1..argc-1] into `options`. Help and version are written to `out`; a refusal

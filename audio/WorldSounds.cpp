@@ -78,6 +78,14 @@ void WorldSounds::SetVolume( int value ) {
 }
 
 void WorldSounds::StopAll() {
+    StopLoops();
+    for ( int &voice : recentVoices ) {
+        HostStopSound( voice );
+        voice = 0;
+    }
+}
+
+void WorldSounds::StopLoops() {
     HostStopSound( engineVoice );
     HostStopSound( barrelVoice );
     engineVoice = 0;
@@ -86,17 +94,17 @@ void WorldSounds::StopAll() {
         HostStopSound( flight.voice );
         flight.voice = 0;
     }
-    for ( int &voice : recentVoices ) {
-        HostStopSound( voice );
-        voice = 0;
-    }
 }
 
-void WorldSounds::Observe( const World &world, const uint8_t *keys ) {
+void WorldSounds::Observe( const World &world, const uint8_t *keys, int updated ) {
     if ( !loaded ) {
         return;
     }
     HandleMuteKey( keys );
+    if ( !updated ) {
+        StopLoops();
+        return;
+    }
     const Display *display = world.GetDisplay();
     listener.SetView( world.GetCameraX(), world.GetCameraY(), display ? display->GetWidth() : 640,
                       display ? display->GetHeight() : 480 );

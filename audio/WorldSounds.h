@@ -20,15 +20,16 @@ public:
     WorldSounds();
     virtual ~WorldSounds();
 
-    // Loads the sounds from `folder` (as SoundBank::Load) and forgets any earlier world; 1, or 0 when no sound could be loaded
-    // (no audio device): the game then runs silent.
+    // Loads the sounds from `folder` (as SoundBank::Load) and forgets any earlier world; 1, or 0 when no
+    // sound could be loaded (no audio device): the game then runs silent.
     int Load( const std::string &folder );
 
     // Stops everything and loads nothing more: the game is silent until the next Load.
     void Unload();
 
-    // After world.Update(), with the key state the game read this frame.
-    void Observe( const World &world, const uint8_t *keys );
+    // After world.Update(), with the key state the game read this frame; `updated` is 0 when
+    // the world stood still (a won match): then the loops stop and nothing else is heard.
+    void Observe( const World &world, const uint8_t *keys, int updated );
 
     // Forgets the world seen so far (a new match): its bombs and tanks make no sound of their
     // own when they go.
@@ -40,6 +41,8 @@ public:
 
     // Silences every voice; the loops start again by themselves when unmuted.
     void StopAll();
+    // Silences the engine, the gear and the flights, letting sounds played once finish.
+    void StopLoops();
 
     void SetMuted( int value );
     int GetMuted() const { return muted; }

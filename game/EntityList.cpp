@@ -25,15 +25,7 @@ EntityList::EntityList() : count( 0 ), head( nullptr ), tail( nullptr ) {
 }
 
 EntityList::~EntityList() {
-    if ( head == nullptr ) {
-        return;
-    }
-    EntityNode *node = head->next;
-    while ( node != tail ) {
-        EntityNode *next = node->next;
-        delete node;
-        node = next;
-    }
+    Clear();
     delete head;
     delete tail;
 }
@@ -83,4 +75,19 @@ void EntityList::DeleteEntities() {
         delete node->entity;
         node->entity = nullptr;
     }
+}
+
+void EntityList::Clear() {
+    if ( head == nullptr ) {
+        return;
+    }
+    EntityNode *node = head->next;
+    while ( node != tail ) {
+        EntityNode *next = node->next;
+        delete node;
+        node = next;
+    }
+    head->next = tail;
+    tail->prev = head;
+    count = 0;
 }

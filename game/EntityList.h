@@ -29,6 +29,9 @@ public:
     // Deletes every entity in the list (the list itself never owns them); the game's end
     // calls it so that the run ends with nothing left allocated.
     void DeleteEntities();
+    // Forgets every entry, freeing the nodes but not the entities: for a new match, after
+    // DeleteEntities.
+    void Clear();
 
 private:
     EntityList( const EntityList & ) = delete;

@@ -226,10 +226,7 @@ void World::DrawLand( Display &target ) {
         int destX = 0;
         int rowHeight = 0;
         for ( int column = 0; column < land->GetColumns(); column++ ) {
-            const int left = column * screenWidth;
-            const int top = row * screenHeight;
-            const Rect tileRect( left, top, left + land->GetTileWidthAt( column ) - 1,
-                                 top + land->GetTileHeightAt( row ) - 1 );
+            const Rect tileRect = TileRect( column, row, screenWidth, screenHeight );
             LandTile *tile = land->GetTile( column, row );
             RefillIfLost( tile, tileRect );
             if ( !tileRect.Overlaps( view ) ) {
@@ -257,11 +254,37 @@ void World::RefillIfLost( LandTile *tile, const Rect &region ) {
         return;
     }
     surface->Restore();
+    RefillTile( tile, region );
+}
+
+void World::RefillTile( LandTile *tile, const Rect &region ) {
     Image &pixels = tile->Lock();
     if ( landImage != nullptr ) {
         landImage->BlitTo( pixels, 0, 0, region );
     }
     tile->Unlock();
+}
+
+// The grid's pitch is the display size: tile (column, row) starts at column x display width.
+Rect World::TileRect( int column, int row, int pitchX, int pitchY ) const {
+    const int left = column * pitchX;
+    const int top = row * pitchY;
+    return Rect( left, top, left + land->GetTileWidthAt( column ) - 1,
+                 top + land->GetTileHeightAt( row ) - 1 );
+}
+
+void World::RefillTiles() {
+    if ( land == nullptr || display == nullptr ) {
+        return;
+    }
+    for ( int row = 0; row < land->GetRows(); row++ ) {
+        for ( int column = 0; column < land->GetColumns(); column++ ) {
+            LandTile *tile = land->GetTile( column, row );
+            if ( tile != nullptr && tile->GetSurface() != nullptr ) {
+                RefillTile( tile, TileRect( column, row, display->GetWidth(), display->GetHeight() ) );
+            }
+        }
+    }
 }
 
 void World::DrawEntities( Display &target ) {

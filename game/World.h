@@ -46,6 +46,10 @@ public:
     void Update();
     void Draw( Display &display );
 
+    // Copies the land picture into every land tile: the shown land then matches the land
+    // picture again, as after a new match puts the picture back.
+    void RefillTiles();
+
 private:
     World( const World & ) = delete;
     World &operator=( const World & ) = delete;
@@ -55,6 +59,8 @@ private:
     void DrawLand( Display &display );
     void DrawEntities( Display &display );
     void RefillIfLost( LandTile *tile, const Rect &region );
+    void RefillTile( LandTile *tile, const Rect &region );
+    Rect TileRect( int column, int row, int pitchX, int pitchY ) const;
 
     int cameraX;
     int cameraY;

@@ -1,5 +1,6 @@
 #include "app/Game.h"
 #include "app/App.h"
+#include "app/Options.h"
 #include "game/Bomb.h"
 #include "game/EntityList.h"
 #include "game/Globals.h"
@@ -8,6 +9,7 @@
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
 #include "host/HostFile.h"
+#include "hud/Hud.h"
 #include "platform/Display.h"
 #include "platform/Keyboard.h"
 #include "tests/support/BmpWriter.h"
@@ -267,4 +269,136 @@ TEST_F( GameFixture, PicturesSmallerThanTheScreenStopTheStartUp ) {
     output = FailedStartup( &result );
     EXPECT_EQ( result, 1 );
     EXPECT_EQ( output, "" );
+}
+
+namespace {
+
+// Frames of a game on a land with its ground at row 200, so the tanks are down after 190
+// frames: the first tank charges from frame 200 to 249 and its bomb flies after that.
+const int LOW_GROUND = 200;
+
+void PressKeysOfFrame( int frame ) {
+    backend->SetKey( DIK_SPACE, frame >= 200 && frame < 250 );
+}
+
+std::vector<uint8_t> BackBuffer() {
+    Image &back = g_display.LockBackBuffer();
+    std::vector<uint8_t> pixels;
+    for ( int y = 0; y < back.GetHeight(); y++ ) {
+        pixels.insert( pixels.end(), back.GetPixels() + y * back.GetPitch(),
+                       back.GetPixels() + y * back.GetPitch() + back.GetWidth() );
+    }
+    g_display.UnlockBackBuffer();
+    return pixels;
+}
+
+// The designed frame, step for step, without anything around the game.
+void DesignedFrame( World &world ) {
+    Entity *target = world.GetCameraTarget();
+    world.SetCameraX( target->GetX() - 320 );
+    world.SetCameraY( target->GetY() - 240 );
+    g_keyState = g_keyboard.Poll();
+    world.Update();
+    world.Draw( g_display );
+}
+
+} // namespace
+
+TEST_F( GameFixture, ClassicShowsTheDesignedSceneAndTheViewDrawsOnlyInItsRegions ) {
+    PutMemoryFile( "land.bmp", MakeGroundBmp( 1280, 960, 3, LOW_GROUND ) );
+    const Options given = g_options;
+    const int captured[] = { 5, 230, 270, 330 }; // hint; charging; bomb in flight; later
+    enum { DESIGNED, CLASSIC, VIEW, RUNS };
+    std::vector<uint8_t> frames[RUNS][4];
+    std::vector<Rect> regions[4];
+    for ( int run = 0; run < RUNS; run++ ) {
+        g_options.classic = run != VIEW;
+        World world;
+        ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+        for ( int frame = 0, shot = 0; frame <= captured[3]; frame++ ) {
+            PressKeysOfFrame( frame );
+            if ( run == DESIGNED ) {
+                DesignedFrame( world );
+            } else {
+                GameFrame( world );
+            }
+            if ( frame == captured[shot] ) {
+                frames[run][shot] = BackBuffer();
+                for ( int i = 0; run == VIEW && i < g_hud.GetOverlay().GetRegionCount(); i++ ) {
+                    regions[shot].push_back( g_hud.GetOverlay().GetRegion( i ) );
+                }
+                shot++;
+            }
+        }
+        GameEnd( world );
+    }
+    g_options = given;
+
+    for ( int shot = 0; shot < 4; shot++ ) {
+        EXPECT_TRUE( frames[CLASSIC][shot] == frames[DESIGNED][shot] ) << "frame " << captured[shot];
+        int changed = 0;
+        int outside = 0;
+        for ( int i = 0; i < 640 * 480; i++ ) {
+            if ( frames[VIEW][shot][i] == frames[CLASSIC][shot][i] ) {
+                continue;
+            }
+            changed++;
+            int inside = 0;
+            for ( const Rect &region : regions[shot] ) {
+                inside |= region.Contains( i % 640, i / 640 );
+            }
+            outside += !inside;
+        }
+        EXPECT_GT( changed, 1000 ) << "frame " << captured[shot];
+        EXPECT_EQ( outside, 0 ) << "frame " << captured[shot];
+    }
+}
+
+TEST_F( GameFixture, AWonMatchStandsStillUntilEnterStartsANewOne ) {
+    PutMemoryFile( "land.bmp", MakeGroundBmp( 1280, 960, 3, LOW_GROUND ) );
+    const Options given = g_options;
+    g_options = Options();
+    g_options.hits = 1;
+    World world;
+    ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+    EXPECT_EQ( g_hud.GetMatch().GetTargetHits(), 1 );
+    for ( int frame = 0; frame < 200; frame++ ) {
+        GameFrame( world );
+    }
+    // A bomb of the first player's turn dropped onto the second player's tank.
+    Tank *second = Tanks( world )[1];
+    Bomb *bomb = new Bomb( second->GetX(), second->GetY() - 100, 0, 0, &g_bombSprite, &world );
+    world.AddBomb( bomb );
+    while ( bomb->GetState() == Bomb::Flying ) {
+        GameFrame( world );
+    }
+    ASSERT_EQ( g_hud.GetMatch().GetWinner(), 0 );
+
+    // Play stands still: the waiting tanks no longer turn with the arrows.
+    const int angle = second->GetBodyAngle();
+    backend->SetKey( DIK_LEFT, 1 );
+    for ( int frame = 0; frame < Hud::BANNER_FRAMES; frame++ ) {
+        GameFrame( world );
+    }
+    EXPECT_EQ( second->GetBodyAngle(), angle );
+    backend->SetKey( DIK_LEFT, 0 );
+
+    backend->SetKey( DIK_RETURN, 1 );
+    GameFrame( world );
+    backend->SetKey( DIK_RETURN, 0 );
+    EXPECT_EQ( g_hud.GetMatch().GetMatchNumber(), 2 );
+    EXPECT_EQ( g_hud.GetMatch().GetWinner(), Match::NO_PLAYER );
+    EXPECT_EQ( world.GetBombs()->GetCount(), 0 );
+    ASSERT_EQ( Tanks( world ).size(), 4u );
+    // Fresh on the top edge, and already one frame into their fall.
+    EXPECT_EQ( Tanks( world )[1]->GetY(), 1 );
+    GameEnd( world );
+
+    // --classic leaves the match alone.
+    g_options.classic = 1;
+    World classic;
+    ASSERT_EQ( GameStartup( nullptr, nullptr, classic ), 1 );
+    EXPECT_EQ( g_hud.GetMatch().GetPlayerCount(), 0 );
+    GameEnd( classic );
+    g_options = given;
 }

@@ -1,14 +1,17 @@
 #include "app/App.h"
 #include "app/Game.h"
+#include "app/MatchSounds.h"
 #include "app/Options.h"
 #include "audio/SoundBank.h"
 #include "audio/SoundListener.h"
+#include "audio/WorldSounds.h"
 #include "game/Bomb.h"
 #include "game/EntityList.h"
 #include "game/Globals.h"
 #include "game/Tank.h"
 #include "game/World.h"
 #include "gfx/Image.h"
+#include "gfx/Sprite.h"
 #include "host/HostFile.h"
 #include "host/HostSurface.h"
 #include "platform/Display.h"
@@ -322,4 +325,53 @@ TEST_F( SoundFixture, TheMKeyTurnsTheSoundOffAndOn ) {
     from = Frame();
     Hold( DIK_RIGHT, 5 );
     EXPECT_EQ( Events( from, Frame() ), Names() );
+}
+
+// Two tanks on a land the screen's size; bombs dropped straight onto the second score the
+// first player hits, and the second hit wins a match of two.
+TEST( MatchSounds, AHitClangsAtItsCraterAndTheWinnerHasAFanfare ) {
+    LandScene scene;
+    Image land( 640, 480 );
+    land.Clear( 3 );
+    land.FillRect( 0, 0, 639, 299, 0 );
+    ASSERT_EQ( scene.Load( land ), 1 );
+    Image tankPicture( 20, 10 );
+    tankPicture.Clear( 5 );
+    g_tankSprite.Build( tankPicture, tankPicture.GetBounds(), 0 );
+    g_bombSprite.Build( tankPicture, Rect( 0, 0, 3, 3 ), 0 );
+    World &world = scene.world;
+    for ( int column : { 100, 400 } ) {
+        world.AddTank( new Tank( column, 290, &g_tankSprite, &world ) );
+    }
+    EntityNode *node = nullptr;
+    world.SetCurrentTank( world.GetTanks()->First( node ) );
+    Match match;
+    ASSERT_EQ( match.Init( world, 2 ), 1 );
+    for ( int i = 0; i < SOUND_COUNT; ++i ) {
+        PutMemoryFile( SoundBank::GetFileName( SoundName( i ) ), { 1 } );
+    }
+    WorldSounds sounds;
+    ASSERT_EQ( sounds.Load( "" ), 1 );
+    MatchSounds matchSounds;
+    matchSounds.Reset( match );
+
+    Names heard;
+    for ( int column : { 400, 420 } ) {
+        Bomb *bomb = new Bomb( column, 100, 0, 0, &g_bombSprite, &world );
+        world.AddBomb( bomb );
+        for ( int frame = 0; frame < 400 && bomb->GetState() == Bomb::Flying; frame++ ) {
+            world.Update();
+            match.Observe();
+            matchSounds.Observe( match, sounds );
+        }
+        for ( const HeadlessBackend::SoundEvent &event : scene.Backend().GetSoundEvents() ) {
+            heard.push_back( event.name + " " + std::to_string( event.pan ) );
+        }
+        scene.Backend().ClearSoundEvents();
+    }
+    // Heard from the screen's middle, 320: the craters at 400 and 420 are a little right.
+    EXPECT_EQ( heard, ( Names{ "hit.wav 25", "hit.wav 31", "winner.wav 0" } ) );
+    match.Forget();
+    world.GetTanks()->DeleteEntities();
+    world.GetBombs()->DeleteEntities();
 }

@@ -1,9 +1,26 @@
 #!/usr/bin/env bash
 # Plays one shot of the real game on a virtual X display: waits until the first tank can have
 # landed, holds Space for half a second, and expects a picture on the screen (not a black
-# frame) that changes with the shot; then Escape must end the game with exit code 0.
+# frame) that changes with the shot; then Escape must end the game with exit code 0. The
+# default game (with the player's view) and --classic play at the same time, each on its own
+# virtual display.
 # Arguments: <kelto binary> <source directory>.
 set -u
+
+if [ -z "${KELTO_PLAY_MODE:-}" ]; then
+    classic_log="$(mktemp)"
+    KELTO_PLAY_MODE=classic bash "$0" "$@" > "$classic_log" 2>&1 &
+    classic_pid=$!
+    KELTO_PLAY_MODE=default bash "$0" "$@" 2>&1 | sed 's/^/(default) /'
+    default_status=${PIPESTATUS[0]}
+    wait "$classic_pid"
+    classic_status=$?
+    sed 's/^/(--classic) /' "$classic_log"
+    rm -f "$classic_log"
+    exit $((default_status + classic_status))
+fi
+options=()
+[ "$KELTO_PLAY_MODE" = classic ] && options=(--classic)
 
 kelto="$(realpath "$1")"
 source_dir="$2"
@@ -34,8 +51,11 @@ for picture in background.bmp land.bmp tank.bmp bomb.bmp; do
     cp "$source_dir/assets/$picture" "$work/"
 done
 
-# The window test starts at 97, so this one tries 96 first and then numbers well above it.
-if ! kelto_start_xvfb "$work/xvfb.log" 96 120 130 140 150; then
+# The window test starts at 97, so this one tries 96 first and then numbers well above it;
+# the classic run keeps to numbers of its own, so the two never share a server.
+displays=( 96 120 130 140 150 )
+[ "$KELTO_PLAY_MODE" = classic ] && displays=( 230 240 250 260 270 )
+if ! kelto_start_xvfb "$work/xvfb.log" "${displays[@]}"; then
     echo "FAIL: Xvfb did not start"
     cat "$work/xvfb.log"
     exit 1
@@ -50,7 +70,7 @@ brightest() {
     convert "$1" -format '%[fx:maxima]' info:
 }
 
-(cd "$work" && exec "$kelto") > "$work/game.log" 2>&1 &
+(cd "$work" && exec "$kelto" "${options[@]}") > "$work/game.log" 2>&1 &
 game_pid=$!
 
 window=""

@@ -113,5 +113,6 @@ run_and_quit() {
 
 run_and_quit "full screen"
 run_and_quit "windowed" --windowed
+run_and_quit "classic" --classic
 
 exit "$failures"

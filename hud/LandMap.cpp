@@ -1,0 +1,127 @@
+#include "hud/LandMap.h"
+
+#include "game/Bomb.h"
+#include "game/Entity.h"
+#include "game/Globals.h"
+#include "game/Tank.h"
+#include "game/World.h"
+#include "gfx/Sprite.h"
+#include "hud/HudColours.h"
+#include "hud/Match.h"
+#include "platform/Display.h"
+
+#include <new>
+
+namespace {
+
+// A block is looked at in 4 x 4 points spread over it and shows ground when at least half
+// of them are solid: cheap on any block size, and steady along a crater's edge.
+const int SAMPLES = 4;
+
+int CeilDivide( int value, int divisor ) {
+    return ( value + divisor - 1 ) / divisor;
+}
+
+} // namespace
+
+LandMap::LandMap() : cells( nullptr ), block( SMALLEST_BLOCK ), ground( 0 ), sky( 0 ) {
+}
+
+LandMap::~LandMap() {
+    delete cells;
+}
+
+int LandMap::Build( const Image &land, uint8_t groundColour, uint8_t skyColour ) {
+    ground = groundColour;
+    sky = skyColour;
+    block = SMALLEST_BLOCK;
+    while ( CeilDivide( land.GetWidth(), block ) > MAX_WIDTH ||
+            CeilDivide( land.GetHeight(), block ) > MAX_HEIGHT ) {
+        block++;
+    }
+    const int width = CeilDivide( land.GetWidth(), block );
+    const int height = CeilDivide( land.GetHeight(), block );
+    if ( cells == nullptr || cells->GetWidth() != width || cells->GetHeight() != height ) {
+        delete cells;
+        cells = new ( std::nothrow ) Image( width, height );
+    }
+    if ( cells == nullptr || cells->GetPixels() == nullptr ) {
+        return 0;
+    }
+    Refresh( land, land.GetBounds() );
+    return 1;
+}
+
+void LandMap::Refresh( const Image &land, const Rect &area ) {
+    if ( cells == nullptr || cells->GetPixels() == nullptr || land.GetPixels() == nullptr ) {
+        return;
+    }
+    Rect blocks( area.left / block, area.top / block, area.right / block, area.bottom / block );
+    blocks.Intersect( cells->GetBounds() );
+    for ( int row = blocks.top; row <= blocks.bottom; row++ ) {
+        for ( int column = blocks.left; column <= blocks.right; column++ ) {
+            DrawCell( land, column, row );
+        }
+    }
+}
+
+void LandMap::DrawCell( const Image &land, int column, int row ) {
+    const uint8_t *pixels = land.GetPixels();
+    int solid = 0;
+    for ( int sy = 0; sy < SAMPLES; sy++ ) {
+        const int y = row * block + ( ( 2 * sy + 1 ) * block ) / ( 2 * SAMPLES );
+        for ( int sx = 0; sx < SAMPLES; sx++ ) {
+            const int x = column * block + ( ( 2 * sx + 1 ) * block ) / ( 2 * SAMPLES );
+            if ( x < land.GetWidth() && y < land.GetHeight() && pixels[y * land.GetPitch() + x] != 0 ) {
+                solid++;
+            }
+        }
+    }
+    cells->GetPixels()[row * cells->GetPitch() + column] = solid * 2 >= SAMPLES * SAMPLES ? ground : sky;
+}
+
+void LandMap::Draw( Image &screen, int x, int y, const World &world, const Match &match,
+                    const HudColours &colours ) const {
+    if ( cells == nullptr ) {
+        return;
+    }
+    const Rect box( x, y, x + cells->GetWidth() - 1, y + cells->GetHeight() - 1 );
+    screen.DrawRect( box.left - 1, box.top - 1, box.right + 1, box.bottom + 1, colours.GetShadow() );
+    cells->BlitTo( screen, x, y, cells->GetBounds() );
+
+    const Display *display = world.GetDisplay();
+    if ( display != nullptr ) {
+        const int cameraX = world.GetCameraX();
+        const int cameraY = world.GetCameraY();
+        Rect view( x + ToMap( cameraX ), y + ToMap( cameraY ), x + ToMap( cameraX + display->GetWidth() - 1 ),
+                   y + ToMap( cameraY + display->GetHeight() - 1 ) );
+        view.Intersect( box );
+        screen.DrawRect( view, colours.GetText() );
+    }
+
+    const int tankW = g_tankSprite.GetWidth();
+    const int tankH = g_tankSprite.GetHeight();
+    for ( int player = 0; player < match.GetPlayerCount(); player++ ) {
+        const Tank *tank = match.GetTank( player );
+        Dot( screen, box, tank->GetX() + tankW / 2, tank->GetY() + tankH / 2, 3,
+             colours.GetPlayer( player ) );
+    }
+    const int bombW = g_bombSprite.GetWidth();
+    const int bombH = g_bombSprite.GetHeight();
+    for ( int i = 0; i < match.GetFlightCount(); i++ ) {
+        const Entity *bomb = match.GetFlight( i );
+        Dot( screen, box, bomb->GetX() + bombW / 2, bomb->GetY() + bombH / 2, 2, colours.GetBright() );
+    }
+}
+
+// A square dot of the map at a land point; a point above the land (a bomb on its way up)
+// stays on the map's top edge, so the whole flight can be followed.
+void LandMap::Dot( Image &screen, const Rect &box, int landX, int landY, int size, uint8_t colour ) const {
+    const int left = box.left + ToMap( landX ) - size / 2;
+    const int top = landY < 0 ? box.top : box.top + ToMap( landY ) - size / 2;
+    Rect dot( left, top, left + size - 1, top + size - 1 );
+    dot.Intersect( box );
+    if ( dot.left <= dot.right && dot.top <= dot.bottom ) {
+        screen.FillRect( dot, colour );
+    }
+}

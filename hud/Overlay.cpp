@@ -1,0 +1,263 @@
+#include "hud/Overlay.h"
+
+#include "game/Globals.h"
+#include "game/Tank.h"
+#include "game/World.h"
+#include "gfx/Image.h"
+#include "gfx/Sprite.h"
+#include "hud/Font.h"
+#include "hud/HudColours.h"
+#include "hud/LandMap.h"
+#include "hud/Match.h"
+
+namespace {
+
+const int LINE = Font::GLYPH_HEIGHT + 4;
+const int LABEL_GAP = 4;   // between a tank's box and its label
+const int MARKER_HALF = 6; // the marker is an arrow 13 pixels wide, pointing down
+const int MARKER_GAP = 2;  // between the marker and the label
+const int METER_HEIGHT = 8;
+const int HINT_TOP = 24;
+
+const char *const HELP_LINES[] = {
+    "HOW TO PLAY",
+    "",
+    "LEFT, RIGHT    DRIVE, OR TURN THE TANK ROUND",
+    "UP, DOWN       RAISE OR LOWER THE BARREL",
+    "SPACE          HOLD TO CHARGE, LET GO TO FIRE",
+    "F1             SHOW OR HIDE THIS HELP",
+    "ESCAPE         QUIT",
+    "",
+    "A HIT IS A CRATER ON ANOTHER PLAYER'S TANK.",
+    "YOUR OWN TANK SCORES NOTHING.",
+};
+const int HELP_LINE_COUNT = int( sizeof( HELP_LINES ) / sizeof( HELP_LINES[0] ) );
+
+// A line of text put together from words and numbers; the view writes a few dozen of them a
+// frame, and the C library's formatting would cost more than drawing them.
+class Line {
+public:
+    Line() : length( 0 ) { text[0] = '\0'; }
+    Line &operator<<( const char *words ) {
+        while ( *words != '\0' && length < CAPACITY ) {
+            text[length++] = *words++;
+        }
+        text[length] = '\0';
+        return *this;
+    }
+    Line &operator<<( int number ) {
+        char digits[12];
+        int count = 0;
+        unsigned magnitude = number < 0 ? 0u - unsigned( number ) : unsigned( number );
+        do {
+            digits[count++] = char( '0' + magnitude % 10 );
+            magnitude /= 10;
+        } while ( magnitude != 0 );
+        if ( number < 0 ) {
+            digits[count++] = '-';
+        }
+        while ( count > 0 && length < CAPACITY ) {
+            text[length++] = digits[--count];
+        }
+        text[length] = '\0';
+        return *this;
+    }
+    const char *Get() const { return text; }
+
+private:
+    static const int CAPACITY = 63;
+    char text[CAPACITY + 1];
+    int length;
+};
+
+int FacesLeft( const Tank &tank ) {
+    return tank.GetBodyAngle() > 90 && tank.GetBodyAngle() < 270;
+}
+
+} // namespace
+
+Overlay::Overlay() : regionCount( 0 ) {
+}
+
+Overlay::~Overlay() {
+}
+
+void Overlay::Note( const Rect &region ) {
+    if ( regionCount < MAX_REGIONS ) {
+        regions[regionCount++] = region;
+    }
+}
+
+Rect Overlay::MeterBar( int screenHeight ) {
+    const int top = screenHeight - MARGIN - METER_HEIGHT;
+    return Rect( MARGIN, top, MARGIN + METER_LENGTH + 1, top + METER_HEIGHT - 1 );
+}
+
+int Overlay::MeterFill( int power ) {
+    if ( power < 0 ) {
+        power = 0;
+    }
+    if ( power > Tank::MAX_POWER ) {
+        power = Tank::MAX_POWER;
+    }
+    return power * METER_LENGTH / Tank::MAX_POWER;
+}
+
+Rect Overlay::MapBox( int screenWidth, const LandMap &map ) {
+    const int left = screenWidth - MARGIN - map.GetWidth();
+    return Rect( left - 1, MARGIN - 1, left + map.GetWidth(), MARGIN + map.GetHeight() );
+}
+
+void Overlay::Draw( Image &screen, const World &world, const Match &match, const LandMap &map,
+                    const HudColours &colours, int showHint, int showHelp ) {
+    regionCount = 0;
+    DrawLabels( screen, world, match, colours );
+    DrawScores( screen, match, colours );
+    DrawReadouts( screen, match, colours );
+    const Rect mapBox = MapBox( screen.GetWidth(), map );
+    map.Draw( screen, mapBox.left + 1, mapBox.top + 1, world, match, colours );
+    Note( mapBox );
+    if ( showHint ) {
+        DrawHint( screen, colours );
+    }
+    if ( match.GetWinner() != Match::NO_PLAYER ) {
+        DrawBanner( screen, match, colours );
+    }
+    if ( showHelp ) {
+        DrawHelp( screen, match, colours );
+    }
+}
+
+// Each label sits centred over its tank's box; the marker of the turn sits over the label.
+void Overlay::DrawLabels( Image &screen, const World &world, const Match &match, const HudColours &colours ) {
+    const int current = match.GetCurrentPlayer();
+    for ( int player = 0; player < match.GetPlayerCount(); player++ ) {
+        const Tank *tank = match.GetTank( player );
+        Line line;
+        line << player + 1 << ( match.GetComputer( player ) ? " CPU" : "" );
+        const char *text = line.Get();
+        const int centreX = tank->GetX() + g_tankSprite.GetWidth() / 2 - world.GetCameraX();
+        const int x = centreX - Font::Measure( text ) / 2;
+        const int y = tank->GetY() - world.GetCameraY() - LABEL_GAP - Font::GLYPH_HEIGHT;
+        Rect box = Font::Box( x, y, text );
+        Font::Draw( screen, x, y, text, colours.GetPlayer( player ), colours.GetShadow() );
+        if ( player == current ) {
+            const int markerBottom = y - MARKER_GAP;
+            DrawMarker( screen, centreX, markerBottom, colours );
+            box.top = markerBottom - MARKER_HALF;
+            if ( box.left > centreX - MARKER_HALF ) {
+                box.left = centreX - MARKER_HALF;
+            }
+            if ( box.right < centreX + MARKER_HALF + 1 ) {
+                box.right = centreX + MARKER_HALF + 1;
+            }
+        }
+        Note( box );
+    }
+}
+
+// A white arrow pointing down at the tank, with the text's shadow.
+void Overlay::DrawMarker( Image &screen, int centreX, int bottom, const HudColours &colours ) {
+    for ( int pass = 1; pass >= 0; pass-- ) {
+        const uint8_t colour = pass ? colours.GetShadow() : colours.GetText();
+        for ( int half = 0; half <= MARKER_HALF; half++ ) {
+            const int y = bottom - half + pass;
+            screen.DrawHLine( centreX - half + pass, centreX + half + pass, y, colour );
+        }
+    }
+}
+
+void Overlay::DrawScores( Image &screen, const Match &match, const HudColours &colours ) {
+    int x = MARGIN;
+    const int y = MARGIN;
+    for ( int player = 0; player < match.GetPlayerCount(); player++ ) {
+        Line line;
+        line << "P" << player + 1 << ":" << match.GetScore( player );
+        const char *text = line.Get();
+        Font::Draw( screen, x, y, text, colours.GetPlayer( player ), colours.GetShadow() );
+        x += Font::Measure( text ) + 2 * Font::ADVANCE;
+    }
+    Line line;
+    line << "FIRST TO " << match.GetTargetHits();
+    const char *target = line.Get();
+    Font::Draw( screen, x, y, target, colours.GetText(), colours.GetShadow() );
+    Note( Rect( MARGIN, y, x + Font::Measure( target ), y + Font::GLYPH_HEIGHT ) );
+}
+
+// The line of the turn over the power meter, in the screen's bottom-left corner.
+void Overlay::DrawReadouts( Image &screen, const Match &match, const HudColours &colours ) {
+    const int player = match.GetCurrentPlayer();
+    const Tank *tank = match.GetTank( player );
+    if ( tank == nullptr ) {
+        return;
+    }
+    const Rect bar = MeterBar( screen.GetHeight() );
+    const int y = bar.top - LINE;
+    Line nameLine;
+    nameLine << "PLAYER " << player + 1;
+    const char *name = nameLine.Get();
+    Line valuesLine;
+    valuesLine << "ANGLE " << tank->GetBarrelAngle() << ( FacesLeft( *tank ) ? " LEFT" : " RIGHT" )
+               << "  POWER " << tank->GetPower();
+    const char *values = valuesLine.Get();
+    Font::Draw( screen, MARGIN, y, name, colours.GetPlayer( player ), colours.GetShadow() );
+    const int valuesX = MARGIN + Font::Measure( name ) + 2 * Font::ADVANCE;
+    Font::Draw( screen, valuesX, y, values, colours.GetText(), colours.GetShadow() );
+
+    screen.DrawRect( bar, colours.GetShadow() );
+    screen.FillRect( bar.left + 1, bar.top + 1, bar.right - 1, bar.bottom - 1, colours.GetPanel() );
+    const int fill = MeterFill( tank->GetPower() );
+    if ( fill > 0 ) {
+        screen.FillRect( bar.left + 1, bar.top + 1, bar.left + fill, bar.bottom - 1, colours.GetBright() );
+    }
+    int right = valuesX + Font::Measure( values );
+    if ( right < bar.right ) {
+        right = bar.right;
+    }
+    Note( Rect( MARGIN, y, right, bar.bottom ) );
+}
+
+void Overlay::DrawCentred( Image &screen, int y, const char *text, uint8_t colour, const HudColours &colours,
+                           int scale ) {
+    const int x = ( screen.GetWidth() - Font::Measure( text, scale ) ) / 2;
+    Font::Draw( screen, x, y, text, colour, colours.GetShadow(), scale );
+}
+
+void Overlay::DrawHint( Image &screen, const HudColours &colours ) {
+    const char *hint = "THE TANKS ARE FALLING INTO PLACE.  F1: HELP";
+    DrawCentred( screen, HINT_TOP, hint, colours.GetText(), colours, 1 );
+    const int x = ( screen.GetWidth() - Font::Measure( hint ) ) / 2;
+    Note( Font::Box( x, HINT_TOP, hint ) );
+}
+
+void Overlay::DrawPanel( Image &screen, const Rect &box, const HudColours &colours ) {
+    screen.FillRect( box, colours.GetPanel() );
+    screen.DrawRect( box, colours.GetText() );
+    Note( box );
+}
+
+void Overlay::DrawBanner( Image &screen, const Match &match, const HudColours &colours ) {
+    const int winner = match.GetWinner();
+    const int width = screen.GetWidth();
+    const Rect box( width / 2 - 150, 170, width / 2 + 150, 250 );
+    DrawPanel( screen, box, colours );
+    Line text;
+    text << "PLAYER " << winner + 1 << " WINS!";
+    DrawCentred( screen, box.top + 16, text.Get(), colours.GetPlayer( winner ), colours, 3 );
+    DrawCentred( screen, box.top + 56, "ENTER OR SPACE: NEW MATCH", colours.GetText(), colours, 1 );
+}
+
+void Overlay::DrawHelp( Image &screen, const Match &match, const HudColours &colours ) {
+    const int width = screen.GetWidth();
+    const int top = 120;
+    const Rect box( width / 2 - 150, top, width / 2 + 150, top + 24 + ( HELP_LINE_COUNT + 2 ) * LINE );
+    DrawPanel( screen, box, colours );
+    int y = top + 12;
+    for ( int i = 0; i < HELP_LINE_COUNT; i++, y += LINE ) {
+        Font::Draw( screen, box.left + 12, y, HELP_LINES[i], i == 0 ? colours.GetBright() : colours.GetText(),
+                    colours.GetShadow() );
+    }
+    Line aim;
+    aim << "THE FIRST TO " << match.GetTargetHits() << " HITS WINS THE MATCH.";
+    Font::Draw( screen, box.left + 12, y, aim.Get(), colours.GetText(), colours.GetShadow() );
+}

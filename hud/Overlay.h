@@ -1,0 +1,58 @@
+#ifndef KELTO_HUD_OVERLAY_H
+#define KELTO_HUD_OVERLAY_H
+
+#include "gfx/Rect.h"
+
+#include <cstdint>
+
+class HudColours;
+class Image;
+class LandMap;
+class Match;
+class Tank;
+class World;
+
+// What the player's view draws over the finished scene: a label over every tank with its
+// player's number in the player's colour and a marker over the one whose turn it is, the
+// scores, the readouts of the turn (barrel elevation, side, power) with the power meter, the
+// map of the land, and when asked the starting hint, the winner's banner and the help panel.
+// It only reads the World and the Match.
+class Overlay {
+public:
+    static constexpr int MAX_REGIONS = 16;
+    static constexpr int METER_LENGTH = 200;
+    static constexpr int MARGIN = 4;
+
+    Overlay();
+    virtual ~Overlay();
+
+    // Draws everything into the screen and notes the rectangle of each part drawn.
+    void Draw( Image &screen, const World &world, const Match &match, const LandMap &map,
+               const HudColours &colours, int showHint, int showHelp );
+
+    // The rectangles the last Draw drew in, on the screen; nothing outside them was touched.
+    int GetRegionCount() const { return regionCount; }
+    const Rect &GetRegion( int index ) const { return regions[index]; }
+    // Where the meter's bar starts and how long it is filled for a power.
+    static Rect MeterBar( int screenHeight );
+    static int MeterFill( int power );
+    static Rect MapBox( int screenWidth, const LandMap &map );
+
+private:
+    void Note( const Rect &region );
+    void DrawLabels( Image &screen, const World &world, const Match &match, const HudColours &colours );
+    void DrawMarker( Image &screen, int centreX, int bottom, const HudColours &colours );
+    void DrawScores( Image &screen, const Match &match, const HudColours &colours );
+    void DrawReadouts( Image &screen, const Match &match, const HudColours &colours );
+    void DrawHint( Image &screen, const HudColours &colours );
+    void DrawBanner( Image &screen, const Match &match, const HudColours &colours );
+    void DrawHelp( Image &screen, const Match &match, const HudColours &colours );
+    void DrawPanel( Image &screen, const Rect &box, const HudColours &colours );
+    void DrawCentred( Image &screen, int y, const char *text, uint8_t colour, const HudColours &colours,
+                      int scale );
+
+    Rect regions[MAX_REGIONS];
+    int regionCount;
+};
+
+#endif

@@ -1,0 +1,293 @@
+#include "hud/Hud.h"
+
+#include "game/Bomb.h"
+#include "game/EntityList.h"
+#include "game/Globals.h"
+#include "game/Tank.h"
+#include "game/World.h"
+#include "gfx/Image.h"
+#include "gfx/Sprite.h"
+#include "hud/Font.h"
+#include "land/Land.h"
+#include "land/LandTile.h"
+#include "platform/Keyboard.h"
+#include "tests/support/LandScene.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+// A 640 x 480 land, the screen's own size, so that the camera stays at (0, 0) and every tank
+// is in view; flat ground from row 300. Tanks are 20 x 10, bombs 4 x 4.
+const int GROUND_TOP = 300;
+const uint8_t GROUND = 3;
+const int TANK_W = 20;
+const int TANK_H = 10;
+
+void BuildSprite( Sprite &sprite, int width, int height, uint8_t colour ) {
+    Image picture( width, height );
+    picture.Clear( colour );
+    sprite.Build( picture, picture.GetBounds(), 0 );
+}
+
+uint32_t Checksum( const Image &image, const Rect &area ) {
+    uint32_t hash = 2166136261u;
+    for ( int y = area.top; y <= area.bottom; y++ ) {
+        for ( int x = area.left; x <= area.right; x++ ) {
+            hash = ( hash ^ image.GetPixels()[y * image.GetPitch() + x] ) * 16777619u;
+        }
+    }
+    return hash;
+}
+
+int Count( const Image &image, const Rect &area, uint8_t colour ) {
+    int count = 0;
+    for ( int y = area.top; y <= area.bottom; y++ ) {
+        for ( int x = area.left; x <= area.right; x++ ) {
+            count += image.GetPixels()[y * image.GetPitch() + x] == colour;
+        }
+    }
+    return count;
+}
+
+// The World on the test land with tanks standing at the given columns, the first with the
+// turn, and the view over it. The test drives the frames: Update, then the view's Observe.
+class HudScene {
+public:
+    explicit HudScene( const std::vector<int> &columns, int targetHits = 5 ) : screen( 640, 480 ) {
+        BuildSprite( g_tankSprite, TANK_W, TANK_H, 5 );
+        BuildSprite( g_bombSprite, 4, 4, 9 );
+        g_keyState = keys;
+        Image land( 640, 480 );
+        land.Clear( GROUND );
+        land.FillRect( 0, 0, 639, GROUND_TOP - 1, 0 );
+        startLand = Checksum( land, land.GetBounds() );
+        scene.Load( land );
+        scene.display.LoadPalette( "background.bmp" );
+        for ( int column : columns ) {
+            world().AddTank( new Tank( column, GROUND_TOP - TANK_H, &g_tankSprite, &world() ) );
+        }
+        EntityNode *node = nullptr;
+        world().SetCurrentTank( world().GetTanks()->First( node ) );
+        hud.Init( world(), scene.display.GetPaletteEntries(), targetHits );
+        Frame(); // the tanks find the ground
+    }
+
+    ~HudScene() {
+        hud.Forget();
+        world().GetTanks()->DeleteEntities();
+        world().GetBombs()->DeleteEntities();
+        g_keyState = nullptr;
+    }
+
+    World &world() { return scene.world; }
+    Tank *tank( int player ) { return hud.GetMatch().GetTank( player ); }
+
+    void Frame() {
+        world().Update();
+        hud.Observe();
+    }
+
+    // The scene as the World draws it, then the view over a copy of it.
+    const Image &Draw() {
+        world().Draw( scene.display );
+        Image &back = scene.display.LockBackBuffer();
+        back.BlitTo( screen, 0, 0, back.GetBounds() );
+        scene.display.UnlockBackBuffer();
+        hud.DrawOn( screen, world() );
+        return screen;
+    }
+
+    // Drops a bomb straight down from above the column, fired by whoever has the turn, and
+    // lets it fall until it explodes.
+    void DropBomb( int column ) {
+        Bomb *bomb = new Bomb( column, 100, 0, 0, &g_bombSprite, &world() );
+        world().AddBomb( bomb );
+        for ( int frame = 0; frame < 400 && bomb->GetState() == Bomb::Flying; frame++ ) {
+            Frame();
+        }
+        ASSERT_EQ( bomb->GetState(), Bomb::Exploded );
+    }
+
+    LandScene scene;
+    Hud hud;
+    Image screen;
+    uint8_t keys[256] = {};
+    uint32_t startLand = 0;
+};
+
+} // namespace
+
+TEST( HudFont, EveryCharacterTheViewWritesHasAGlyphWithItsShadow ) {
+    const char drawn[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.,:-!?'()/+";
+    for ( const char *c = drawn; *c != '\0'; c++ ) {
+        Image image( 8, 9 );
+        const char text[2] = { *c, '\0' };
+        Font::Draw( image, 0, 0, text, 2, 1 );
+        const int ink = Count( image, image.GetBounds(), 2 );
+        EXPECT_GT( ink, 0 ) << *c;
+        // Where the glyph is, its shadow one pixel down and right is hidden under it or shows.
+        EXPECT_GT( Count( image, image.GetBounds(), 1 ), 0 ) << *c;
+        EXPECT_EQ( Count( image, Rect( Font::GLYPH_WIDTH + 1, 0, 7, 8 ), 2 ), 0 ) << *c;
+    }
+    Image upper( 12, 8 ), lower( 12, 8 );
+    Font::Draw( upper, 0, 0, "AZ", 2, 1 );
+    Font::Draw( lower, 0, 0, "az", 2, 1 );
+    EXPECT_EQ( Checksum( upper, upper.GetBounds() ), Checksum( lower, lower.GetBounds() ) );
+    EXPECT_EQ( Font::Measure( "P1:0" ), 4 * Font::ADVANCE - 1 );
+}
+
+TEST( HudMarker, FollowsTheTurnThroughAFullRound ) {
+    HudScene s( { 60, 200, 340, 480 } );
+    const uint8_t white = s.hud.GetColours().GetText();
+    for ( int turn = 0; turn <= 4; turn++ ) {
+        const int current = turn % 4;
+        ASSERT_EQ( s.hud.GetMatch().GetCurrentPlayer(), current );
+        const Image &screen = s.Draw();
+        for ( int player = 0; player < 4; player++ ) {
+            const Tank *tank = s.tank( player );
+            const int centre = tank->GetX() + TANK_W / 2;
+            // Above the label, which ends 4 rows over the tank.
+            const Rect above( centre - 10, tank->GetY() - 30, centre + 10, tank->GetY() - 13 );
+            EXPECT_EQ( Count( screen, above, white ) > 0, player == current ) << "turn " << turn;
+        }
+        // The turn ends as after a shot; the World passes it at its next update.
+        s.world().GetCurrentTank()->SetState( Tank::Idle );
+        s.Frame();
+    }
+}
+
+TEST( HudMeter, FillsWithThePowerUpTo500 ) {
+    HudScene s( { 100, 400 } );
+    const Rect bar = Overlay::MeterBar( 480 );
+    const Rect middleRow( bar.left + 1, ( bar.top + bar.bottom ) / 2, bar.right - 1,
+                          ( bar.top + bar.bottom ) / 2 );
+    const uint8_t bright = s.hud.GetColours().GetBright();
+    struct Step {
+        int heldUpdates; // with Space down, the first only starts the charge
+        int power;
+        int filled; // of 200 pixels
+    };
+    const Step steps[] = { { 0, 0, 0 },       { 1, 0, 0 },       { 4, 3, 1 },
+                           { 251, 250, 100 }, { 500, 499, 199 }, { 501, 500, 200 } };
+    int held = 0;
+    s.keys[DIK_SPACE] = 0x80;
+    for ( const Step &step : steps ) {
+        for ( ; held < step.heldUpdates; held++ ) {
+            s.Frame();
+        }
+        ASSERT_EQ( s.tank( 0 )->GetPower(), step.power );
+        EXPECT_EQ( Count( s.Draw(), middleRow, bright ), step.filled ) << "power " << step.power;
+    }
+}
+
+TEST( HudMap, ShowsAFlyingBombAndTheNewCraterAtTheirPlaces ) {
+    HudScene s( { 100 } );
+    const Rect box = Overlay::MapBox( 640, s.hud.GetMap() );
+    const int mapX = box.left + 1;
+    const int mapY = box.top + 1;
+    const HudColours &colours = s.hud.GetColours();
+    ASSERT_EQ( s.hud.GetMap().GetBlock(), 8 );
+    ASSERT_EQ( box.GetWidth(), 640 / 8 + 2 );
+
+    // Under the ground top, where the crater will be: ground on the map.
+    const int craterX = 300 / 8;
+    const int craterY = ( GROUND_TOP + 8 ) / 8;
+    EXPECT_EQ( s.Draw().GetPixels()[( mapY + craterY ) * 640 + mapX + craterX], colours.GetGround() );
+
+    Bomb *bomb = new Bomb( 300, 60, 0, 0, &g_bombSprite, &s.world() );
+    s.world().AddBomb( bomb );
+    for ( int frame = 0; frame < 30; frame++ ) {
+        s.Frame();
+    }
+    ASSERT_EQ( bomb->GetState(), Bomb::Flying );
+    const Image &flying = s.Draw();
+    const int dotX = mapX + ( bomb->GetX() + 2 ) / 8;
+    const int dotY = mapY + ( bomb->GetY() + 2 ) / 8;
+    EXPECT_EQ( flying.GetPixels()[dotY * 640 + dotX], colours.GetBright() );
+
+    while ( bomb->GetState() == Bomb::Flying ) {
+        s.Frame();
+    }
+    const Image &after = s.Draw();
+    EXPECT_EQ( after.GetPixels()[( mapY + craterY ) * 640 + mapX + craterX], colours.GetSky() );
+    EXPECT_NE( after.GetPixels()[dotY * 640 + dotX], colours.GetBright() );
+    // Far from the crater the ground stays.
+    EXPECT_EQ( after.GetPixels()[( mapY + craterY ) * 640 + mapX + 600 / 8], colours.GetGround() );
+}
+
+TEST( HudMatch, ACraterOnAnotherPlayersTankScoresTheShooterAHit ) {
+    struct Case {
+        const char *name;
+        int shooter;   // whose turn it is when the bomb appears
+        int column;    // where it drops
+        int scores[2]; // afterwards
+    };
+    // Player 1 stands at 100, player 2 at 400; a crater reaches 50 columns either side.
+    const Case cases[] = {
+        { "hit", 0, 400, { 1, 0 } },
+        { "hit back", 1, 100, { 0, 1 } },
+        { "miss", 0, 250, { 0, 0 } },
+        { "own tank", 0, 100, { 0, 0 } },
+        { "crater edge touches the tank's corner", 0, 400 - 50 + 1, { 1, 0 } },
+        { "crater edge one pixel short", 0, 400 - 50 - 1, { 0, 0 } },
+    };
+    for ( const Case &c : cases ) {
+        HudScene s( { 100, 400 } );
+        s.world().SetCurrentTank( s.tank( c.shooter ) );
+        s.DropBomb( c.column );
+        EXPECT_EQ( s.hud.GetMatch().GetScore( 0 ), c.scores[0] ) << c.name;
+        EXPECT_EQ( s.hud.GetMatch().GetScore( 1 ), c.scores[1] ) << c.name;
+        EXPECT_EQ( s.hud.GetMatch().GetWinner(), Match::NO_PLAYER ) << c.name;
+    }
+}
+
+TEST( HudMatch, TheTargetWinsAndEnterStartsAFreshMatch ) {
+    HudScene s( { 100, 400 }, 2 );
+    Match &match = s.hud.GetMatch();
+    s.DropBomb( 400 );
+    EXPECT_EQ( match.GetScore( 0 ), 1 );
+    EXPECT_TRUE( s.hud.IsPlaying() );
+    s.DropBomb( 420 );
+    EXPECT_EQ( match.GetScore( 0 ), 2 );
+    EXPECT_EQ( match.GetWinner(), 0 );
+    EXPECT_FALSE( s.hud.IsPlaying() );
+
+    // The banner names the winner in the winner's colour.
+    const Image &banner = s.Draw();
+    EXPECT_GT( Count( banner, Rect( 170, 170, 470, 250 ), s.hud.GetColours().GetPlayer( 0 ) ), 100 );
+
+    // Enter counts once the banner has stood a moment, and only as it goes down.
+    s.keys[DIK_RETURN] = 0x80;
+    EXPECT_EQ( s.hud.ReadKeys( s.keys ), 0 );
+    for ( int frame = 0; frame < Hud::BANNER_FRAMES; frame++ ) {
+        s.hud.Observe();
+        EXPECT_EQ( s.hud.ReadKeys( s.keys ), 0 );
+    }
+    s.keys[DIK_RETURN] = 0;
+    EXPECT_EQ( s.hud.ReadKeys( s.keys ), 0 );
+    s.keys[DIK_RETURN] = 0x80;
+    ASSERT_EQ( s.hud.ReadKeys( s.keys ), 1 );
+
+    const int columns[Match::MAX_PLAYERS] = { 50, 200, 350, 500 };
+    ASSERT_EQ( s.hud.StartNewMatch( s.world(), columns ), 1 );
+    EXPECT_TRUE( s.hud.IsPlaying() );
+    EXPECT_EQ( match.GetMatchNumber(), 2 );
+    EXPECT_EQ( s.world().GetBombs()->GetCount(), 0 );
+    ASSERT_EQ( match.GetPlayerCount(), 4 );
+    for ( int player = 0; player < 4; player++ ) {
+        EXPECT_EQ( match.GetScore( player ), 0 );
+        EXPECT_EQ( match.GetTank( player )->GetX(), columns[player] );
+        EXPECT_EQ( match.GetTank( player )->GetY(), 0 );
+    }
+    EXPECT_EQ( s.world().GetCurrentTank(), match.GetTank( 0 ) );
+    // The land picture and the shown land are whole again.
+    const Image &land = *s.world().GetLandImage();
+    EXPECT_EQ( Checksum( land, land.GetBounds() ), s.startLand );
+    LandTile *tile = s.world().GetLand()->GetTile( 0, 0 );
+    EXPECT_EQ( Checksum( tile->Lock(), land.GetBounds() ), s.startLand );
+    tile->Unlock();
+}
