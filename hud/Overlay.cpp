@@ -9,6 +9,7 @@
 #include "hud/HudColours.h"
 #include "hud/LandMap.h"
 #include "hud/Match.h"
+#include "hud/TextLine.h"
 
 namespace {
 
@@ -32,43 +33,6 @@ const char *const HELP_LINES[] = {
     "YOUR OWN TANK SCORES NOTHING.",
 };
 const int HELP_LINE_COUNT = int( sizeof( HELP_LINES ) / sizeof( HELP_LINES[0] ) );
-
-// A line of text put together from words and numbers; the view writes a few dozen of them a
-// frame, and the C library's formatting would cost more than drawing them.
-class Line {
-public:
-    Line() : length( 0 ) { text[0] = '\0'; }
-    Line &operator<<( const char *words ) {
-        while ( *words != '\0' && length < CAPACITY ) {
-            text[length++] = *words++;
-        }
-        text[length] = '\0';
-        return *this;
-    }
-    Line &operator<<( int number ) {
-        char digits[12];
-        int count = 0;
-        unsigned magnitude = number < 0 ? 0u - unsigned( number ) : unsigned( number );
-        do {
-            digits[count++] = char( '0' + magnitude % 10 );
-            magnitude /= 10;
-        } while ( magnitude != 0 );
-        if ( number < 0 ) {
-            digits[count++] = '-';
-        }
-        while ( count > 0 && length < CAPACITY ) {
-            text[length++] = digits[--count];
-        }
-        text[length] = '\0';
-        return *this;
-    }
-    const char *Get() const { return text; }
-
-private:
-    static const int CAPACITY = 63;
-    char text[CAPACITY + 1];
-    int length;
-};
 
 int FacesLeft( const Tank &tank ) {
     return tank.GetBodyAngle() > 90 && tank.GetBodyAngle() < 270;
@@ -133,12 +97,17 @@ void Overlay::DrawLabels( Image &screen, const World &world, const Match &match,
     const int current = match.GetCurrentPlayer();
     for ( int player = 0; player < match.GetPlayerCount(); player++ ) {
         const Tank *tank = match.GetTank( player );
-        Line line;
-        line << player + 1 << ( match.GetComputer( player ) ? " CPU" : "" );
+        TextLine line;
+        line.Add( player + 1 ).Add( match.GetComputer( player ) ? " CPU" : "" );
         const char *text = line.Get();
         const int centreX = tank->GetX() + g_tankSprite.GetWidth() / 2 - world.GetCameraX();
         const int x = centreX - Font::Measure( text ) / 2;
-        const int y = tank->GetY() - world.GetCameraY() - LABEL_GAP - Font::GLYPH_HEIGHT;
+        // A tank at the top of the screen (all of them at the start) keeps its number in view.
+        const int tankTop = tank->GetY() - world.GetCameraY();
+        int y = tankTop - LABEL_GAP - Font::GLYPH_HEIGHT;
+        if ( y < 0 && tankTop >= 0 ) {
+            y = 0;
+        }
         Rect box = Font::Box( x, y, text );
         Font::Draw( screen, x, y, text, colours.GetPlayer( player ), colours.GetShadow() );
         if ( player == current ) {
@@ -171,14 +140,14 @@ void Overlay::DrawScores( Image &screen, const Match &match, const HudColours &c
     int x = MARGIN;
     const int y = MARGIN;
     for ( int player = 0; player < match.GetPlayerCount(); player++ ) {
-        Line line;
-        line << "P" << player + 1 << ":" << match.GetScore( player );
+        TextLine line;
+        line.Add( "P" ).Add( player + 1 ).Add( ":" ).Add( match.GetScore( player ) );
         const char *text = line.Get();
         Font::Draw( screen, x, y, text, colours.GetPlayer( player ), colours.GetShadow() );
         x += Font::Measure( text ) + 2 * Font::ADVANCE;
     }
-    Line line;
-    line << "FIRST TO " << match.GetTargetHits();
+    TextLine line;
+    line.Add( "FIRST TO " ).Add( match.GetTargetHits() );
     const char *target = line.Get();
     Font::Draw( screen, x, y, target, colours.GetText(), colours.GetShadow() );
     Note( Rect( MARGIN, y, x + Font::Measure( target ), y + Font::GLYPH_HEIGHT ) );
@@ -193,12 +162,15 @@ void Overlay::DrawReadouts( Image &screen, const Match &match, const HudColours 
     }
     const Rect bar = MeterBar( screen.GetHeight() );
     const int y = bar.top - LINE;
-    Line nameLine;
-    nameLine << "PLAYER " << player + 1;
+    TextLine nameLine;
+    nameLine.Add( "PLAYER " ).Add( player + 1 );
     const char *name = nameLine.Get();
-    Line valuesLine;
-    valuesLine << "ANGLE " << tank->GetBarrelAngle() << ( FacesLeft( *tank ) ? " LEFT" : " RIGHT" )
-               << "  POWER " << tank->GetPower();
+    TextLine valuesLine;
+    valuesLine.Add( "ANGLE " )
+        .Add( tank->GetBarrelAngle() )
+        .Add( FacesLeft( *tank ) ? " LEFT" : " RIGHT" )
+        .Add( "  POWER " )
+        .Add( tank->GetPower() );
     const char *values = valuesLine.Get();
     Font::Draw( screen, MARGIN, y, name, colours.GetPlayer( player ), colours.GetShadow() );
     const int valuesX = MARGIN + Font::Measure( name ) + 2 * Font::ADVANCE;
@@ -241,8 +213,8 @@ void Overlay::DrawBanner( Image &screen, const Match &match, const HudColours &c
     const int width = screen.GetWidth();
     const Rect box( width / 2 - 150, 170, width / 2 + 150, 250 );
     DrawPanel( screen, box, colours );
-    Line text;
-    text << "PLAYER " << winner + 1 << " WINS!";
+    TextLine text;
+    text.Add( "PLAYER " ).Add( winner + 1 ).Add( " WINS!" );
     DrawCentred( screen, box.top + 16, text.Get(), colours.GetPlayer( winner ), colours, 3 );
     DrawCentred( screen, box.top + 56, "ENTER OR SPACE: NEW MATCH", colours.GetText(), colours, 1 );
 }
@@ -257,7 +229,7 @@ void Overlay::DrawHelp( Image &screen, const Match &match, const HudColours &col
         Font::Draw( screen, box.left + 12, y, HELP_LINES[i], i == 0 ? colours.GetBright() : colours.GetText(),
                     colours.GetShadow() );
     }
-    Line aim;
-    aim << "THE FIRST TO " << match.GetTargetHits() << " HITS WINS THE MATCH.";
+    TextLine aim;
+    aim.Add( "THE FIRST TO " ).Add( match.GetTargetHits() ).Add( " HITS WINS THE MATCH." );
     Font::Draw( screen, box.left + 12, y, aim.Get(), colours.GetText(), colours.GetShadow() );
 }

@@ -8,6 +8,7 @@
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
 #include "hud/Font.h"
+#include "hud/TextLine.h"
 #include "land/Land.h"
 #include "land/LandTile.h"
 #include "platform/Keyboard.h"
@@ -290,4 +291,46 @@ TEST( HudMatch, TheTargetWinsAndEnterStartsAFreshMatch ) {
     LandTile *tile = s.world().GetLand()->GetTile( 0, 0 );
     EXPECT_EQ( Checksum( tile->Lock(), land.GetBounds() ), s.startLand );
     tile->Unlock();
+}
+
+TEST( HudHelp, F1ShowsAndHidesThePanelAndTheHintLastsWhileTanksFall ) {
+    HudScene s( { 100, 400 } );
+    // F1 counts as it goes down: held, it does not flicker.
+    const int presses[] = { 0x80, 0x80, 0, 0x80, 0 };
+    const int shown[] = { 1, 1, 1, 0, 0 };
+    for ( int i = 0; i < 5; i++ ) {
+        s.keys[DIK_F1] = uint8_t( presses[i] );
+        EXPECT_EQ( s.hud.ReadKeys( s.keys ), 0 );
+        EXPECT_EQ( s.hud.GetHelpShown(), shown[i] ) << "step " << i;
+    }
+    s.keys[DIK_F1] = 0x80;
+    s.hud.ReadKeys( s.keys );
+    const Image &help = s.Draw();
+    EXPECT_GT( Count( help, Rect( 170, 120, 470, 300 ), s.hud.GetColours().GetPanel() ), 20000 );
+
+    // The tanks here stand from the first frame: the hint stays its least time and goes.
+    EXPECT_TRUE( s.hud.GetHintShown() );
+    while ( s.hud.GetMatch().GetFrame() < Hud::HINT_FRAMES ) {
+        EXPECT_TRUE( s.hud.GetHintShown() );
+        s.Frame();
+    }
+    EXPECT_FALSE( s.hud.GetHintShown() );
+    // A new match's tanks fall from the top edge, 290 rows here: the hint stays up meanwhile.
+    const int columns[Match::MAX_PLAYERS] = { 100, 250, 400, 550 };
+    s.hud.StartNewMatch( s.world(), columns );
+    for ( int frame = 0; frame < Hud::HINT_FRAMES; frame++ ) {
+        s.Frame();
+    }
+    EXPECT_TRUE( s.hud.GetHintShown() );
+}
+
+TEST( HudText, LinesOfWordsAndNumbersReadAsPrintfWouldWriteThem ) {
+    TextLine line;
+    line.Add( "ANGLE " ).Add( -15 ).Add( " POWER " ).Add( 500 ).Add( " " ).Add( 0 ).Add( " " ).Add( INT32_MIN );
+    EXPECT_STREQ( line.Get(), "ANGLE -15 POWER 500 0 -2147483648" );
+    TextLine full;
+    for ( int i = 0; i < 20; i++ ) {
+        full.Add( "WORD " );
+    }
+    EXPECT_EQ( full.GetLength(), TextLine::CAPACITY );
 }

@@ -9,16 +9,18 @@
 //     (a new match gives back the last one's tanks, bombs and nodes and makes its own);
 //   - nothing is left allocated at the exit (seen by LeakSanitizer in the sanitizer build).
 //
-// Usage: soak [--seed N] [--frames N] [--assets DIR] [--stall SECONDS]
+// Usage: soak [--seed N] [--frames N] [--assets DIR] [--stall SECONDS] [--hits N]
 //   --seed    drives the player, the faults and the tanks' columns (default: from the clock)
 //   --frames  frames to play before Escape (default 20000)
 //   --assets  where background.bmp, land.bmp, tank.bmp and bomb.bmp are (default: the
 //             source tree's assets/)
 //   --stall   seconds without a new frame after which the run counts as hung (default 120)
+//   --hits    hits that win a match (default 2, so that many matches end and start again)
 // Prints one summary line; exits 0 when every check passed, 1 when one failed, 2 on bad usage.
 
 #include "app/App.h"
 #include "app/Game.h"
+#include "app/Options.h"
 #include "game/Bomb.h"
 #include "game/EntityList.h"
 #include "game/Globals.h"
@@ -181,14 +183,16 @@ void StopWatchdog() {
 
 // ---------------------------------------------------------------------------------------------
 
-struct Options {
+struct SoakOptions {
     unsigned seed = 0;
     int frames = 20000;
     std::string assets;
     unsigned stallSeconds = 120;
+    // Low, so that matches are won and new ones start again and again in a soak.
+    int hits = 2;
 };
 
-const char USAGE[] = "usage: soak [--seed N] [--frames N] [--assets DIR] [--stall SECONDS]\n";
+const char USAGE[] = "usage: soak [--seed N] [--frames N] [--assets DIR] [--stall SECONDS] [--hits N]\n";
 
 int ParseNumber( const char *text, long long lowest, long long highest, long long *value ) {
     char *end = nullptr;
@@ -210,7 +214,7 @@ std::string DefaultAssetsDir() {
     return source.substr( 0, slash ) + "/../assets";
 }
 
-int ParseOptions( int argc, char **argv, Options *options ) {
+int ParseOptions( int argc, char **argv, SoakOptions *options ) {
     options->seed = unsigned( std::time( nullptr ) );
     options->assets = DefaultAssetsDir();
     // Every option takes one argument: the loop steps over both.
@@ -227,6 +231,8 @@ int ParseOptions( int argc, char **argv, Options *options ) {
             options->frames = int( value );
         } else if ( std::strcmp( name, "--stall" ) == 0 && ParseNumber( argument, 1, 86400, &value ) ) {
             options->stallSeconds = unsigned( value );
+        } else if ( std::strcmp( name, "--hits" ) == 0 && ParseNumber( argument, 1, 99, &value ) ) {
+            options->hits = int( value );
         } else if ( std::strcmp( name, "--assets" ) == 0 ) {
             options->assets = argument;
         } else {
@@ -311,7 +317,7 @@ const int BASELINE_FRAME = 1;
 // as a person would, injects a fault now and then, and presses Escape at the end.
 class SoakRun {
 public:
-    SoakRun( HeadlessBackend &backend, World &world, const Options &options )
+    SoakRun( HeadlessBackend &backend, World &world, const SoakOptions &options )
         : backend( backend ), world( world ), random( options.seed ), targetFrames( options.frames ) {}
 
     void OnFrame( int frame );
@@ -665,7 +671,7 @@ void RunGameFrame( void *world ) {
 
 // The entry function's steps, kept here so that the World is still at hand for the checks
 // after the loop has ended.
-int StartGame( HostWindow **window, World &world, unsigned seed ) {
+int StartGame( HostWindow **window, World &world, unsigned seed, int hits ) {
     HostWindowClass windowClass = { 0, MainWindowProc, nullptr, "Kelto" };
     HostRegisterClass( &windowClass );
     *window = HostCreateWindow( 0, "Kelto", "Kelto", WS_POPUP, nullptr );
@@ -680,13 +686,14 @@ int StartGame( HostWindow **window, World &world, unsigned seed ) {
         return 0;
     }
     GameSetSeed( seed );
+    g_options.hits = hits;
     return GameStartup( nullptr, *window, world );
 }
 
-int Soak( HeadlessBackend &backend, const Options &options ) {
+int Soak( HeadlessBackend &backend, const SoakOptions &options ) {
     World world;
     HostWindow *window = nullptr;
-    if ( !StartGame( &window, world, options.seed ) ) {
+    if ( !StartGame( &window, world, options.seed, options.hits ) ) {
         return 1;
     }
     SoakRun run( backend, world, options );
@@ -765,7 +772,7 @@ int Soak( HeadlessBackend &backend, const Options &options ) {
 } // namespace
 
 int main( int argc, char **argv ) {
-    Options options;
+    SoakOptions options;
     if ( !ParseOptions( argc, argv, &options ) ) {
         std::fputs( USAGE, stderr );
         return 2;
