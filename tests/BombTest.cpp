@@ -28,12 +28,7 @@ protected:
     // The game's 1280 x 960 land: 2 x 2 tiles of 640 x 480. Empty above row `groundTop`,
     // solid from there down.
     void LoadLand( int groundTop ) {
-        Image land( 1280, 960 );
-        land.Clear( 0 );
-        if ( groundTop < 960 ) {
-            land.FillRect( 0, groundTop, 1279, 959, GROUND );
-        }
-        ASSERT_EQ( scene.Load( land ), 1 );
+        ASSERT_EQ( scene.LoadFlat( 1280, 960, groundTop, GROUND ), 1 );
         ASSERT_EQ( scene.world.GetLand()->GetColumns(), 2 );
         ASSERT_EQ( scene.world.GetLand()->GetRows(), 2 );
     }

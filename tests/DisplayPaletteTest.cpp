@@ -3,31 +3,21 @@
 #include "host/HostWindow.h"
 #include "platform/Display.h"
 #include "tests/support/BmpWriter.h"
-#include "tests/support/HeadlessScope.h"
+#include "tests/support/TestScreen.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-intptr_t PlainWindowProc( HostWindow *window, uint32_t message, uintptr_t wParam, intptr_t lParam ) {
-    return HostDefWindowProc( window, message, wParam, lParam );
-}
-
 class DisplayPalette : public ::testing::Test {
 protected:
-    void SetUp() override {
-        HostWindowClass windowClass = { 0, PlainWindowProc, nullptr, "DisplayPalette" };
-        ASSERT_EQ( HostRegisterClass( &windowClass ), 1 );
-        HostWindow *window = HostCreateWindow( 0, "DisplayPalette", "test", WS_POPUP, nullptr );
-        ASSERT_NE( window, nullptr );
-        ASSERT_EQ( display.Init( window, 1, 640, 480, 8 ), 1 );
-    }
+    void SetUp() override { ASSERT_NE( display.GetPrimarySurface(), nullptr ); }
 
     // Shows the back buffer, as the frame loop's flip does.
     void Flip() { ASSERT_EQ( display.GetPrimarySurface()->Flip( nullptr, DDFLIP_WAIT ), HOST_OK ); }
 
-    HeadlessScope scope;
-    Display display;
+    TestScreen screen;
+    Display &display = screen.display;
 };
 
 std::vector<uint8_t> BackgroundWithColours( uint32_t count ) {
@@ -50,7 +40,7 @@ TEST_F( DisplayPalette, TheBackgroundColourTableReachesTheScreen ) {
     EXPECT_EQ( display.LoadPalette( "background.bmp" ), 1 );
     display.ApplyPalette();
     Flip();
-    const HostPaletteEntry *shown = scope.Backend().GetFramePalette();
+    const HostPaletteEntry *shown = screen.Backend().GetFramePalette();
     EXPECT_EQ( shown[5].red, 30 );
     EXPECT_EQ( shown[5].green, 20 );
     EXPECT_EQ( shown[5].blue, 10 );
@@ -72,7 +62,7 @@ TEST_F( DisplayPalette, AnUnreadableFileLeavesTheColoursAsTheyWere ) {
     EXPECT_EQ( display.LoadPalette( "missing.bmp" ), 0 );
     display.ApplyPalette();
     Flip();
-    const HostPaletteEntry *shown = scope.Backend().GetFramePalette();
+    const HostPaletteEntry *shown = screen.Backend().GetFramePalette();
     EXPECT_EQ( shown[5].red, 30 );
     EXPECT_EQ( shown[200].red, 44 ); // 100 + 200, kept in a byte
     EXPECT_EQ( shown[200].blue, 0 );

@@ -2,6 +2,7 @@
 #include "host/HostSurface.h"
 #include "host/HostWindow.h"
 #include "tests/support/HeadlessScope.h"
+#include "tests/support/TestScreen.h"
 
 #include <gtest/gtest.h>
 
@@ -9,21 +10,12 @@
 
 namespace {
 
-intptr_t PlainWindowProc( HostWindow *window, uint32_t message, uintptr_t wParam, intptr_t lParam ) {
-    return HostDefWindowProc( window, message, wParam, lParam );
-}
-
 class DisplayTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        HostWindowClass windowClass = { 0, PlainWindowProc, nullptr, "DisplayTest" };
-        ASSERT_EQ( HostRegisterClass( &windowClass ), 1 );
-        window = HostCreateWindow( 0, "DisplayTest", "test", WS_POPUP, nullptr );
-        ASSERT_NE( window, nullptr );
-    }
+    void SetUp() override { ASSERT_NE( window, nullptr ); }
 
     HeadlessScope scope;
-    HostWindow *window = nullptr;
+    HostWindow *window = MakeTestWindow();
 };
 
 void ExpectClip( const Image &image, int left, int top, int right, int bottom ) {

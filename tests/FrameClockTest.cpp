@@ -23,7 +23,7 @@ TEST( FrameClock, SixtyUpdatesPerSecondAtEveryRefreshRate ) {
 TEST( FrameClock, AStallOrAPauseOwesNothing ) {
     FrameClock clock;
     EXPECT_EQ( clock.Advance( 0.0, 1 ), 0 );
-    EXPECT_EQ( clock.Advance( 100.0, 1 ), 1 ); // six due: a stall
+    EXPECT_EQ( clock.Advance( 100.0, 1 ), 1 );               // six due: a stall
     EXPECT_EQ( clock.Advance( 100.0 + 1000.0 / 60, 1 ), 1 ); // and on at the rate from there
     EXPECT_EQ( clock.Advance( 5000.0, 0 ), 0 );
     EXPECT_EQ( clock.Advance( 9000.0, 1 ), 0 );

@@ -4,6 +4,7 @@
 #include "host/HostWindow.h"
 #include "platform/Display.h"
 #include "tests/support/HeadlessScope.h"
+#include "tests/support/TestScreen.h"
 
 #include <gtest/gtest.h>
 
@@ -77,9 +78,7 @@ protected:
         framesWhileInactive = 0;
         lostAfterActivation = -1;
         g_appActive = 1;
-        HostWindowClass windowClass = { 0, RecordingWindowProc, nullptr, "Kelto" };
-        ASSERT_EQ( HostRegisterClass( &windowClass ), 1 );
-        window = HostCreateWindow( 0, "Kelto", "Kelto", WS_POPUP, nullptr );
+        window = MakeTestWindow( RecordingWindowProc );
         ASSERT_NE( window, nullptr );
         if ( g_display.GetDirectDraw() == nullptr ) {
             ASSERT_EQ( g_display.Init( window, 1, 640, 480, 8 ), 1 ) << g_display.GetLastError();
@@ -197,6 +196,20 @@ TEST_F( FrameLoopTest, LostSurfacesAreRestoredOnReactivationAndTheGameGoesOn ) {
     EXPECT_EQ( framesWhileInactive, 0 );
     EXPECT_EQ( backend.GetFrameCount(), 6 );
     EXPECT_EQ( backend.GetFramePixel( 0, 0 ), 6 );
+}
+
+// Surfaces lost while the game is away come back when it comes back, not when it leaves.
+TEST_F( FrameLoopTest, SurfacesLostWhileAwayAreRestoredOnActivation ) {
+    HostSurface *primary = g_display.GetPrimarySurface();
+    HostSurface *back = g_display.GetBackSurface();
+    MainWindowProc( window, WM_ACTIVATEAPP, 0, 0 );
+    primary->InjectLoss();
+    back->InjectLoss();
+    MainWindowProc( window, WM_ACTIVATEAPP, 1, 0 );
+    EXPECT_EQ( primary->IsLost(), HOST_OK );
+    EXPECT_EQ( back->IsLost(), HOST_OK );
+    primary->Restore(); // a failure here must not leave the next tests a lost display
+    back->Restore();
 }
 
 TEST_F( FrameLoopTest, ActivationRestoresNothingThatIsNotLost ) {

@@ -14,6 +14,7 @@
 #include "platform/Keyboard.h"
 #include "tests/support/BmpWriter.h"
 #include "tests/support/LandScene.h"
+#include "tests/support/TestScreen.h"
 
 #include <gtest/gtest.h>
 

@@ -3,6 +3,7 @@
 #include "host/HostVideo.h"
 #include "host/HostWindow.h"
 #include "tests/support/HeadlessScope.h"
+#include "tests/support/TestScreen.h"
 
 #include <gtest/gtest.h>
 
@@ -11,17 +12,11 @@
 
 namespace {
 
-intptr_t PlainWindowProc( HostWindow *window, uint32_t message, uintptr_t wParam, intptr_t lParam ) {
-    return HostDefWindowProc( window, message, wParam, lParam );
-}
-
 // A full-screen 640 x 480 x 8 device with its flipping chain, on a headless backend.
 class SurfaceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        HostWindowClass windowClass = { 0, PlainWindowProc, nullptr, "SurfaceTest" };
-        ASSERT_EQ( HostRegisterClass( &windowClass ), 1 );
-        window = HostCreateWindow( 0, "SurfaceTest", "test", WS_POPUP, nullptr );
+        window = MakeTestWindow();
         ASSERT_NE( window, nullptr );
         ASSERT_EQ( HostVideoCreate( nullptr, &video, nullptr ), HOST_OK );
         ASSERT_EQ(

@@ -14,8 +14,14 @@ public:
         acquires++;
         return refuseAcquires ? DIERR_INPUTLOST : HeadlessBackend::AcquireKeyboard();
     }
+    HostResult ReadKeys( uint8_t keys[256] ) override {
+        const HostResult error = readError;
+        readError = HOST_OK;
+        return error != HOST_OK ? error : HeadlessBackend::ReadKeys( keys );
+    }
     int acquires = 0;
-    int refuseAcquires = 0; // as while the window is not in front
+    int refuseAcquires = 0;         // as while the window is not in front
+    HostResult readError = HOST_OK; // the next read fails with this, once
 };
 
 class KeyboardFixture : public ::testing::Test {
@@ -117,6 +123,20 @@ TEST_F( KeyboardFixture, KeyboardThatCannotBeTakenBackGivesAllKeysUp ) {
 
     backend.refuseAcquires = 0;
     EXPECT_NE( keyboard.Poll()[DIK_SPACE] & 0x80, 0 );
+}
+
+// Only a keyboard that is gone gives its keys up; a read failing for another reason keeps
+// what the last poll saw.
+TEST_F( KeyboardFixture, OtherReadErrorsKeepTheKeysOfTheLastPoll ) {
+    Keyboard keyboard;
+    keyboard.Init( nullptr, nullptr );
+    backend.SetKey( DIK_SPACE, 1 );
+    ASSERT_NE( keyboard.Poll()[DIK_SPACE] & 0x80, 0 );
+
+    backend.readError = DDERR_GENERIC;
+    const int before = backend.acquires;
+    EXPECT_NE( keyboard.Poll()[DIK_SPACE] & 0x80, 0 );
+    EXPECT_EQ( backend.acquires, before );
 }
 
 TEST_F( KeyboardFixture, AKeyboardThatCannotBeOpenedLeavesTheKeysUp ) {

@@ -5,7 +5,7 @@
 #include "land/LandTile.h"
 #include "platform/Display.h"
 #include "tests/support/BmpWriter.h"
-#include "tests/support/HeadlessScope.h"
+#include "tests/support/TestScreen.h"
 
 #include <gtest/gtest.h>
 
@@ -23,23 +23,11 @@ public:
     std::vector<int> widths;
 };
 
-intptr_t QuietWindowProc( HostWindow *window, uint32_t message, uintptr_t wParam, intptr_t lParam ) {
-    return HostDefWindowProc( window, message, wParam, lParam );
-}
-
 struct Screen {
-    Screen() {
-        HostSetBackend( &backend );
-        backend.SetPitchPadding( 3 );
-        HostWindowClass windowClass = { 0, QuietWindowProc, nullptr, "LandTest" };
-        HostRegisterClass( &windowClass );
-        HostWindow *window = HostCreateWindow( 0, "LandTest", "", WS_POPUP, nullptr );
-        display.Init( window, 1, 640, 480, 8 );
-        backend.widths.clear();
-    }
+    Screen() { backend.widths.clear(); }
     RecordingBackend backend;
-    HeadlessScope scope;
-    Display display;
+    TestScreen screen{ &backend, 3 };
+    Display &display = screen.display;
 };
 
 uint8_t Pattern( int x, int y ) {

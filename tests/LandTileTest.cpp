@@ -4,7 +4,7 @@
 #include "host/HostWindow.h"
 #include "platform/Display.h"
 #include "tests/support/BmpWriter.h"
-#include "tests/support/HeadlessScope.h"
+#include "tests/support/TestScreen.h"
 
 #include <gtest/gtest.h>
 
@@ -22,23 +22,12 @@ public:
     int surfacesMade = 0;
 };
 
-intptr_t QuietWindowProc( HostWindow *window, uint32_t message, uintptr_t wParam, intptr_t lParam ) {
-    return HostDefWindowProc( window, message, wParam, lParam );
-}
-
 // A 640 x 480 full-screen display on the headless backend, rows `padding` bytes wider.
 struct Screen {
-    explicit Screen( int padding = 0 ) {
-        HostSetBackend( &backend );
-        backend.SetPitchPadding( padding );
-        HostWindowClass windowClass = { 0, QuietWindowProc, nullptr, "LandTileTest" };
-        HostRegisterClass( &windowClass );
-        HostWindow *window = HostCreateWindow( 0, "LandTileTest", "", WS_POPUP, nullptr );
-        display.Init( window, 1, 640, 480, 8 );
-    }
+    explicit Screen( int padding = 0 ) : screen( &backend, padding ) {}
     CountingBackend backend;
-    HeadlessScope scope;
-    Display display;
+    TestScreen screen;
+    Display &display = screen.display;
 };
 
 uint8_t Diagonal( int x, int y ) {

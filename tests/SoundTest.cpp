@@ -331,10 +331,7 @@ TEST_F( SoundFixture, TheMKeyTurnsTheSoundOffAndOn ) {
 // first player hits, and the second hit wins a match of two.
 TEST( MatchSounds, AHitClangsAtItsCraterAndTheWinnerHasAFanfare ) {
     LandScene scene;
-    Image land( 640, 480 );
-    land.Clear( 3 );
-    land.FillRect( 0, 0, 639, 299, 0 );
-    ASSERT_EQ( scene.Load( land ), 1 );
+    ASSERT_EQ( scene.LoadFlat( 640, 480, 300, 3 ), 1 );
     Image tankPicture( 20, 10 );
     tankPicture.Clear( 5 );
     g_tankSprite.Build( tankPicture, tankPicture.GetBounds(), 0 );

@@ -2,9 +2,7 @@
 
 #include "host/HostSurface.h"
 #include "host/HostSurfaceDesc.h"
-#include "platform/Display.h"
-#include "tests/support/HeadlessScope.h"
-#include "tests/support/LandScene.h"
+#include "tests/support/TestScreen.h"
 
 #include <gtest/gtest.h>
 
@@ -37,10 +35,9 @@ const LockCase kCases[] = {
 TEST( SurfaceLock, WaitsOutBusyRestoresLostAndGivesUpOnTheRest ) {
     for ( const LockCase &c : kCases ) {
         SCOPED_TRACE( c.name );
-        HeadlessScope scope;
-        Display display;
-        ASSERT_EQ( 1, display.Init( MakeTestWindow(), 1, 640, 480, 8 ) );
-        HostSurface &surface = *display.GetBackSurface();
+        TestScreen screen;
+        ASSERT_NE( nullptr, screen.display.GetBackSurface() );
+        HostSurface &surface = *screen.display.GetBackSurface();
         HostSurfaceDesc desc = {};
         if ( c.lockedAlready ) {
             ASSERT_EQ( HOST_OK, LockSurface( surface, desc, 0 ) );

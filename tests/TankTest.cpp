@@ -92,6 +92,9 @@ protected:
         ASSERT_EQ( scene.Load( *land ), 1 );
     }
 
+    // Flat ground from row 60 down: the probe point of a tank at y = 50 stands on it.
+    void LoadFlat() { ASSERT_EQ( scene.LoadFlat( LAND_WIDTH, LAND_HEIGHT, 60, GROUND ), 1 ); }
+
     Image &LandPicture() { return *scene.world.GetLandImage(); }
 
     Tank &MakeTank( int x, int y ) {
@@ -153,9 +156,7 @@ TEST_F( TankFixture, FallsOnePixelPerUpdateAndLandsTiltedToTheSlope ) {
 }
 
 TEST_F( TankFixture, TheFirstTankGivenTheTurnInTheAirDrivesOnceItLands ) {
-    Image *land = NewLand();
-    FillGround( *land, Flat60 );
-    Load( land );
+    LoadFlat();
     Tank &tank = MakeTank( 50, 0 );
     scene.world.AddTank( &tank );
     scene.world.SetCurrentTank( &tank );
@@ -283,9 +284,7 @@ TEST_F( TankFixture, AStepAheadWithinHalfTheWidthTiltsTheTank ) {
 }
 
 TEST_F( TankFixture, TheArrowKeysTurnATankFacingAwayBeforeTheyDriveIt ) {
-    Image *land = NewLand();
-    FillGround( *land, Flat60 );
-    Load( land );
+    LoadFlat();
     Tank &tank = Drop( 100 );
     tank.BeginTurn();
     Hold( DIK_LEFT );
@@ -303,9 +302,7 @@ TEST_F( TankFixture, TheArrowKeysTurnATankFacingAwayBeforeTheyDriveIt ) {
 }
 
 TEST_F( TankFixture, RightAndLeftTogetherMoveOnceThenOnlyTurn ) {
-    Image *land = NewLand();
-    FillGround( *land, Flat60 );
-    Load( land );
+    LoadFlat();
     Tank &right = Drop( 100 );
     right.BeginTurn();
     Hold( DIK_RIGHT );
@@ -333,9 +330,7 @@ TEST_F( TankFixture, RightAndLeftTogetherMoveOnceThenOnlyTurn ) {
 }
 
 TEST_F( TankFixture, UpAndDownTogetherSettleOneBelowTheUpperLimit ) {
-    Image *land = NewLand();
-    FillGround( *land, Flat60 );
-    Load( land );
+    LoadFlat();
     Tank &tank = Drop( 100 );
     tank.BeginTurn();
     EXPECT_EQ( tank.GetBarrelAngle(), 30 );
@@ -355,9 +350,7 @@ TEST_F( TankFixture, UpAndDownTogetherSettleOneBelowTheUpperLimit ) {
 }
 
 TEST_F( TankFixture, IdleTanksTurnWithTheArrowsButNeverMove ) {
-    Image *land = NewLand();
-    FillGround( *land, Flat60 );
-    Load( land );
+    LoadFlat();
     Tank &tank = Drop( 100 );
     ASSERT_EQ( tank.GetState(), Tank::Idle );
     Hold( DIK_LEFT );
@@ -377,9 +370,7 @@ TEST_F( TankFixture, IdleTanksTurnWithTheArrowsButNeverMove ) {
 }
 
 TEST_F( TankFixture, ASingleUpdateOfSpaceFiresAtPowerZeroFromTheTopLeft ) {
-    Image *land = NewLand();
-    FillGround( *land, Flat60 );
-    Load( land );
+    LoadFlat();
     Tank &tank = Drop( 100 );
     tank.BeginTurn();
     Hold( DIK_SPACE );
@@ -407,9 +398,7 @@ TEST_F( TankFixture, ASingleUpdateOfSpaceFiresAtPowerZeroFromTheTopLeft ) {
 }
 
 TEST_F( TankFixture, HoldingSpaceFiresAtFullPowerWithoutARelease ) {
-    Image *land = NewLand();
-    FillGround( *land, Flat60 );
-    Load( land );
+    LoadFlat();
     Tank &tank = Drop( 100 );
     tank.BeginTurn();
     Hold( DIK_SPACE );
@@ -427,9 +416,7 @@ TEST_F( TankFixture, HoldingSpaceFiresAtFullPowerWithoutARelease ) {
 }
 
 TEST_F( TankFixture, ATankAboveANewCraterFallsAtItsNextUpdate ) {
-    Image *land = NewLand();
-    FillGround( *land, Flat60 );
-    Load( land );
+    LoadFlat();
     Tank &idle = Drop( 40 );
     Tank &active = Drop( 140 );
     active.BeginTurn();
@@ -451,9 +438,7 @@ TEST_F( TankFixture, ATankAboveANewCraterFallsAtItsNextUpdate ) {
 }
 
 TEST_F( TankFixture, ATankDrivenIntoEitherSideOfTheLandStopsThere ) {
-    Image *land = NewLand();
-    FillGround( *land, Flat60 );
-    Load( land );
+    LoadFlat();
     Tank &tank = Drop( 150 );
     tank.BeginTurn();
     Hold( DIK_RIGHT );
@@ -490,9 +475,7 @@ TEST_F( TankFixture, ACraterThroughTheBottomLeavesTheTankOnTheBottomEdge ) {
 }
 
 TEST_F( TankFixture, DrawsTheBarrelThenTheTurnedHullAndTheProbePoint ) {
-    Image *land = NewLand();
-    FillGround( *land, Flat60 );
-    Load( land );
+    LoadFlat();
     Tank &tank = Drop( 100 ); // at (100, 50), box centre (110, 55)
     Image screen( 640, 480 );
 
@@ -517,9 +500,7 @@ TEST_F( TankFixture, DrawsTheBarrelThenTheTurnedHullAndTheProbePoint ) {
 }
 
 TEST_F( TankFixture, TheProbePixelTakesAFreshRandomColourEveryFrameUnderTheCamera ) {
-    Image *land = NewLand();
-    FillGround( *land, Flat60 );
-    Load( land );
+    LoadFlat();
     Tank &tank = Drop( 100 ); // probe point (110, 60)
     // The land is smaller than the screen, so the camera stands at (200 - 640, 100 - 480).
     scene.world.SetCameraX( 0 );

@@ -9,7 +9,7 @@
 #include "land/LandTile.h"
 #include "platform/Display.h"
 #include "tests/support/BmpWriter.h"
-#include "tests/support/HeadlessScope.h"
+#include "tests/support/TestScreen.h"
 
 #include <gtest/gtest.h>
 
@@ -52,10 +52,6 @@ private:
     uint8_t colour;
 };
 
-intptr_t QuietWindowProc( HostWindow *window, uint32_t message, uintptr_t wParam, intptr_t lParam ) {
-    return HostDefWindowProc( window, message, wParam, lParam );
-}
-
 uint32_t Mix( uint32_t value ) {
     value ^= value >> 15;
     value *= 0x2C1B3C6Du;
@@ -81,11 +77,6 @@ uint8_t BackgroundColour( int x, int y ) {
 struct Stage {
     Stage( int landWidth = 1280, int landHeight = 960, int backgroundWidth = 960,
            int backgroundHeight = 720 ) {
-        backend.SetPitchPadding( 24 );
-        HostWindowClass windowClass = { 0, QuietWindowProc, nullptr, "WorldTest" };
-        HostRegisterClass( &windowClass );
-        HostWindow *window = HostCreateWindow( 0, "WorldTest", "", WS_POPUP, nullptr );
-        display.Init( window, 1, 640, 480, 8 );
         PutMemoryFile( "land.bmp", MakeBmp( landWidth, landHeight, LandColour ) );
         PutMemoryFile( "background.bmp", MakeBmp( backgroundWidth, backgroundHeight, BackgroundColour ) );
         world.Load( &display, "land.bmp", "background.bmp" );
@@ -113,9 +104,9 @@ struct Stage {
         }
         return wrong;
     }
-    HeadlessScope scope;
-    HeadlessBackend &backend = scope.Backend();
-    Display display;
+    TestScreen screen{ nullptr, 24 };
+    HeadlessBackend &backend = screen.Backend();
+    Display &display = screen.display;
     World world;
 };
 

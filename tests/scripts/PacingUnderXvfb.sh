@@ -9,26 +9,15 @@
 # Arguments: <kelto binary> <source directory>.
 set -u
 
+source "$(dirname "$0")/XvfbSupport.bash"
 kelto="$(realpath "$1")"
 source_dir="$2"
-
-source "$(dirname "$0")/XvfbSupport.bash"
 kelto_sanitizer_settings "$kelto" "$source_dir"
 kelto_require_tools Xvfb xdotool
+kelto_scratch_run
 
 lowest=40
 highest=72
-
-work="$(mktemp -d)"
-xvfb_pid=""
-game_pid=""
-cleanup() {
-    [ -n "$game_pid" ] && kill "$game_pid" 2> /dev/null && wait "$game_pid" 2> /dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2> /dev/null && wait "$xvfb_pid" 2> /dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
 for picture in background.bmp land.bmp tank.bmp bomb.bmp; do
     cp "$source_dir/assets/$picture" "$work/"
 done
@@ -45,12 +34,7 @@ fi
 count_frames() {
     (cd "$work" && KELTO_STATS=1 exec "$kelto" --windowed) > /dev/null 2> "$work/stats.log" &
     game_pid=$!
-    local window=""
-    for _ in $(seq 50); do
-        window="$(xdotool search --name '^Kelto$' 2> /dev/null | head -n 1)"
-        [ -n "$window" ] && break
-        sleep 0.1
-    done
+    kelto_wait_for_window > /dev/null
     sleep 3
     xdotool key Escape
     wait "$game_pid"

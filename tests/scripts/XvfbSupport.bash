@@ -51,3 +51,29 @@ kelto_require_tools() {
         fi
     done
 }
+
+# Makes a scratch folder $work for one run, and on exit ends the game ($game_pid) and the
+# virtual display ($xvfb_pid) if they still run, and removes the folder.
+kelto_scratch_run() {
+    work="$(mktemp -d)"
+    xvfb_pid=""
+    game_pid=""
+    trap '
+        [ -n "$game_pid" ] && kill "$game_pid" 2> /dev/null && wait "$game_pid" 2> /dev/null
+        [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2> /dev/null && wait "$xvfb_pid" 2> /dev/null
+        rm -rf "$work"' EXIT
+}
+
+# Waits up to five seconds for the game's window; prints its id, or returns 1 when none came.
+kelto_wait_for_window() {
+    local window
+    for _ in $(seq 50); do
+        window="$(xdotool search --name '^Kelto$' 2> /dev/null | head -n 1)"
+        if [ -n "$window" ]; then
+            echo "$window"
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}

@@ -1,5 +1,6 @@
 #include "host/sdl/SdlBackend.h"
 #include "host/HostWindow.h"
+#include "tests/support/TestScreen.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -30,9 +31,7 @@ protected:
         received.clear();
         HostSetBackend( &backend );
         ASSERT_EQ( 1, backend.Init() ) << backend.GetError();
-        HostWindowClass windowClass = { 0, RecordingWindowProc, nullptr, "Kelto" };
-        HostRegisterClass( &windowClass );
-        window = HostCreateWindow( 0, "Kelto", "Kelto", WS_POPUP, nullptr );
+        window = MakeTestWindow( RecordingWindowProc );
         ASSERT_NE( nullptr, window );
         backend.SetPacing( 0 );
         Deliver(); // whatever SDL says about the new window

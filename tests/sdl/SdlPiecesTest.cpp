@@ -1,5 +1,5 @@
-#include "host/HostTypes.h"
 #include "host/FrameConversion.h"
+#include "host/HostTypes.h"
 #include "host/sdl/FrameSchedule.h"
 #include "host/sdl/SdlKeyMap.h"
 #include "host/web/WebKeyMap.h"

@@ -3,16 +3,6 @@
 #include "host/HostWindow.h"
 #include "tests/support/BmpWriter.h"
 
-HostWindow *MakeTestWindow() {
-    HostWindowClass windowClass = {};
-    windowClass.windowProc = HostDefWindowProc;
-    windowClass.className = "KeltoTest";
-    HostRegisterClass( &windowClass );
-    HostWindow *window = HostCreateWindow( 0, "KeltoTest", "Kelto", WS_POPUP, nullptr );
-    HostShowWindow( window, SW_SHOWDEFAULT );
-    return window;
-}
-
 std::vector<uint8_t> MakeBmpFromImage( const Image &image ) {
     BmpPicture picture;
     picture.width = image.GetWidth();
@@ -27,8 +17,7 @@ std::vector<uint8_t> MakeBmpFromImage( const Image &image ) {
     return MakeBmp( picture );
 }
 
-LandScene::LandScene() : window( MakeTestWindow() ) {
-    display.Init( window, 1, 640, 480, 8 );
+LandScene::LandScene() {
 }
 
 LandScene::~LandScene() {
@@ -44,6 +33,15 @@ int LandScene::Load( const Image &land, int backgroundWidth, int backgroundHeigh
                    world.GetLandImage()->GetHeight() == land.GetHeight()
                ? 1
                : 0;
+}
+
+int LandScene::LoadFlat( int width, int height, int groundTop, uint8_t ground ) {
+    Image land( width, height );
+    land.Clear( 0 );
+    if ( groundTop < height ) {
+        land.FillRect( 0, groundTop, width - 1, height - 1, ground );
+    }
+    return Load( land );
 }
 
 std::vector<uint8_t> MakeGroundBmp( int width, int height, uint8_t colour, int groundTop ) {
