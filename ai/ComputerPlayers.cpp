@@ -9,6 +9,8 @@
 
 namespace {
 
+const uint8_t DOWN = 0x80;
+
 // The keys a tank reads; only these are taken out of a person's hands.
 const int GAME_KEYS[] = { DIK_SPACE, DIK_UP, DIK_DOWN, DIK_LEFT, DIK_RIGHT };
 
@@ -35,14 +37,30 @@ void ComputerPlayers::Create( World *world, int people, int level ) {
     for ( ComputerPlayer &player : players ) {
         player.SetLevel( level );
     }
-    Forget();
+    NewMatch();
 }
 
-void ComputerPlayers::Forget() {
+void ComputerPlayers::NewMatch() {
     for ( ComputerPlayer &player : players ) {
         player.Forget();
     }
     lastTurn = nullptr;
+    wonUpdates = 0;
+}
+
+void ComputerPlayers::Forget() {
+    NewMatch();
+    world = nullptr;
+}
+
+int ComputerPlayers::LevelFromName( const char *name ) {
+    if ( name != nullptr && std::strcmp( name, "easy" ) == 0 ) {
+        return AimSearch::Easy;
+    }
+    if ( name != nullptr && std::strcmp( name, "hard" ) == 0 ) {
+        return AimSearch::Hard;
+    }
+    return AimSearch::Normal;
 }
 
 int ComputerPlayers::IsComputer( int seat ) const {
@@ -101,10 +119,29 @@ int ComputerPlayers::GatherTargets( const Entity *shooter, Tank **targets ) cons
     return count;
 }
 
-uint8_t *ComputerPlayers::Keys( uint8_t *keyboard ) {
+uint8_t *ComputerPlayers::CopyKeyboard( const uint8_t *keyboard ) {
+    if ( keyboard != nullptr ) {
+        std::memcpy( keys, keyboard, sizeof( keys ) );
+    } else {
+        std::memset( keys, 0, sizeof( keys ) );
+    }
+    return keys;
+}
+
+uint8_t *ComputerPlayers::Keys( uint8_t *keyboard, int matchWon ) {
     if ( world == nullptr || people >= SEATS ) {
         return keyboard;
     }
+    // A won match waits for a person's key; with nobody there the computer presses Enter.
+    if ( matchWon ) {
+        if ( people > 0 || ++wonUpdates < DEMO_BANNER_UPDATES ) {
+            return keyboard;
+        }
+        wonUpdates = 0;
+        CopyKeyboard( keyboard )[DIK_RETURN] = DOWN;
+        return keys;
+    }
+    wonUpdates = 0;
     int seat = 0;
     Entity *tank = TankOfThisUpdate( seat );
     if ( tank == nullptr || !IsComputer( seat ) ) {
@@ -116,11 +153,7 @@ uint8_t *ComputerPlayers::Keys( uint8_t *keyboard ) {
         player.BeginTurn();
         lastTurn = tank;
     }
-    if ( keyboard != nullptr ) {
-        std::memcpy( keys, keyboard, sizeof( keys ) );
-    } else {
-        std::memset( keys, 0, sizeof( keys ) );
-    }
+    CopyKeyboard( keyboard );
     for ( int key : GAME_KEYS ) {
         keys[key] = 0;
     }

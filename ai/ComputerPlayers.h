@@ -16,6 +16,11 @@ class World;
 class ComputerPlayers {
 public:
     static constexpr int SEATS = 4;
+    // Someone who starts the game alone plays one tank against three of the computer's.
+    static constexpr int DEFAULT_PEOPLE = 1;
+    // With nobody at the keyboard the winner's banner stands this long before the computer
+    // starts the next match itself.
+    static constexpr int DEMO_BANNER_UPDATES = 240;
 
     ComputerPlayers();
     virtual ~ComputerPlayers();
@@ -24,11 +29,17 @@ public:
     // Easy, Normal or Hard). SEATS people leave every tank to the keyboard.
     void Create( World *world, int people, int level );
     // A new match: every computer forgets its targets and the shots it fired at them.
+    void NewMatch();
+    // Lets go of the World before its tanks are deleted at the game's end.
     void Forget();
 
-    // The key state the game reads in this update, given the keyboard's (which may be null).
-    // Points at the keyboard's own state outside the computer's turns.
-    uint8_t *Keys( uint8_t *keyboard );
+    // The key state the game reads in this update, given the keyboard's (which may be null)
+    // and whether the match is won and stands still. Points at the keyboard's own state
+    // outside the computer's turns.
+    uint8_t *Keys( uint8_t *keyboard, int matchWon = 0 );
+
+    // AimSearch's level for "easy", "normal" or "hard"; Normal for anything else.
+    static int LevelFromName( const char *name );
 
     int GetPeople() const { return people; }
     int GetLevel() const { return level; }
@@ -41,6 +52,7 @@ private:
     ComputerPlayers &operator=( const ComputerPlayers & ) = delete;
 
     Entity *TankOfThisUpdate( int &seat ) const;
+    uint8_t *CopyKeyboard( const uint8_t *keyboard );
     int GatherTargets( const Entity *shooter, Tank **targets ) const;
 
     World *world; // not owned
@@ -48,6 +60,7 @@ private:
     int level;
     ComputerPlayer players[SEATS];
     const Entity *lastTurn; // not owned; the tank that played the last update
+    int wonUpdates;         // how long the winner's banner has stood
     uint8_t keys[256];
 };
 

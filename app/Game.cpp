@@ -1,5 +1,6 @@
 #include "app/Game.h"
 
+#include "ai/ComputerPlayers.h"
 #include "app/App.h"
 #include "app/MatchSounds.h"
 #include "app/Options.h"
@@ -32,6 +33,7 @@ static const int CAMERA_OFFSET_X = 320;
 static const int CAMERA_OFFSET_Y = 240;
 
 Hud g_hud;
+ComputerPlayers g_computerPlayers;
 static MatchSounds g_matchSounds;
 
 static std::string dataFolder;
@@ -123,6 +125,19 @@ static int WithView() {
     return !g_options.classic;
 }
 
+// The designed game leaves every tank to the keyboard; otherwise the computer plays the
+// seats the people do not take, and the view says which.
+static void SeatComputerPlayers( World &world ) {
+    int people = g_options.players >= 0 ? g_options.players : ComputerPlayers::DEFAULT_PEOPLE;
+    if ( g_options.classic ) {
+        people = ComputerPlayers::SEATS;
+    }
+    g_computerPlayers.Create( &world, people, ComputerPlayers::LevelFromName( g_options.level.c_str() ) );
+    for ( int seat = 0; seat < ComputerPlayers::SEATS && WithView(); seat++ ) {
+        g_hud.GetMatch().SetComputer( seat, g_computerPlayers.IsComputer( seat ) );
+    }
+}
+
 int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     g_keyboard.Init( instance, window );
     const std::string backgroundFile = GameDataPath( GAME_BACKGROUND_FILE );
@@ -152,6 +167,7 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     if ( WithView() && !g_hud.Init( world, g_display.GetPaletteEntries(), g_options.hits ) ) {
         return Complain( "match", "out of memory" );
     }
+    SeatComputerPlayers( world );
     StartSound();
     return 1;
 }
@@ -162,6 +178,7 @@ static void StartNewMatch( World &world ) {
     int columns[GAME_TANK_COUNT];
     ChooseTankColumns( world, columns );
     g_hud.StartNewMatch( world, columns );
+    g_computerPlayers.NewMatch();
     g_worldSounds.Forget();
     g_matchSounds.Reset( g_hud.GetMatch() );
 }
@@ -173,6 +190,7 @@ void GameFrame( World &world ) {
         world.SetCameraY( target->GetY() - CAMERA_OFFSET_Y );
     }
     g_keyState = g_keyboard.Poll();
+    g_keyState = g_computerPlayers.Keys( g_keyState, WithView() && !g_hud.IsPlaying() );
     if ( WithView() && g_hud.ReadKeys( g_keyState ) ) {
         StartNewMatch( world );
     }
@@ -197,6 +215,7 @@ void GameFrame( World &world ) {
 void GameEnd( World &world ) {
     g_worldSounds.StopAll();
     g_hud.Forget();
+    g_computerPlayers.Forget();
     if ( world.GetTanks() != nullptr ) {
         world.GetTanks()->DeleteEntities();
     }

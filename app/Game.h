@@ -8,6 +8,7 @@
 
 #include <string>
 
+class ComputerPlayers;
 class Hud;
 class World;
 
@@ -20,6 +21,8 @@ const int GAME_TANK_COUNT = 4;
 
 // The player's view over the game (match, scores, overlay); left alone with --classic.
 extern Hud g_hud;
+// Who plays which tank: the people at the keyboard, and the computer in the other seats.
+extern ComputerPlayers g_computerPlayers;
 
 // 1, or 0 after one line on standard error naming the file and what is wrong with it.
 int GameStartup( HostInstance *instance, HostWindow *window, World &world );

@@ -100,9 +100,9 @@ const OptionRow OPTION_ROWS[] = {
           o.data = a;
           return 1;
       } },
-    { "--players", "N", "people playing (0 to 4); the computer plays the other tanks",
+    { "--players", "N", "people at the keyboard (0 to 4, default 1); the computer plays the other tanks",
       []( Options &o, const char *a ) { return ParseInt( a, 0, 4, o.players ); } },
-    { "--level", "LEVEL", "the computer's skill: easy, normal or hard",
+    { "--level", "LEVEL", "the computer's aim: easy, normal (the default) or hard",
       []( Options &o, const char *a ) {
           if ( !IsChoice( a, "easy normal hard" ) ) {
               return 0;
@@ -137,7 +137,7 @@ void PrintUsage( FILE *stream ) {
                           "drive, Up and Down aim, Space charges while held and fires when let go, F1\n"
                           "shows the help, Escape quits. A crater on another player's tank scores a hit;\n"
                           "the first to the target (--hits) wins the match, and Enter or Space then\n"
-                          "starts a new one.\n" );
+                          "starts a new one. You play player 1 and the computer the other three.\n" );
     for ( const OptionRow &row : OPTION_ROWS ) {
         char left[32];
         std::snprintf( left, sizeof( left ), "%s%s%s", row.name, row.argument ? " " : "",

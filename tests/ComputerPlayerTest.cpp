@@ -8,6 +8,7 @@
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
 #include "host/HostTypes.h"
+#include "hud/Match.h"
 #include "platform/Keyboard.h"
 #include "tests/support/LandScene.h"
 
@@ -25,6 +26,8 @@ const int GROUND_TOP = 700;
 const int TANK_W = 35;
 const int TANK_H = 20;
 const int BOMB_SIZE = 10;
+// The tanks drop in from above the highest hill a test draws.
+const int DROP_FROM = GROUND_TOP - 200;
 
 // The game's 1280 x 960 land, flat at GROUND_TOP, optionally with a hill of the given
 // height whose foot is `hillHalfWidth` either side of column `hillX`.
@@ -60,17 +63,17 @@ public:
         std::memset( keyboard, 0, sizeof( keyboard ) );
     }
 
-    // Drops a tank at each column onto the land and lets them settle.
+    // Drops a tank at each column onto the land and lets them come to rest.
     void Start( const std::vector<int> &columns, int people, int level ) {
         ASSERT_EQ( scene.Load( land ), 1 );
         for ( int column : columns ) {
-            Tank *tank = new Tank( column, 0, &tankSprite, &scene.world );
+            Tank *tank = new Tank( column, DROP_FROM, &tankSprite, &scene.world );
             scene.world.AddTank( tank );
             tanks.push_back( tank );
         }
         EntityNode *node;
         scene.world.SetCurrentTank( scene.world.GetTanks()->First( node ) );
-        for ( int i = 0; i < 1000; i++ ) {
+        for ( int i = 0; i < GROUND_TOP - DROP_FROM; i++ ) {
             g_keyState = nullptr;
             scene.world.Update();
         }
@@ -284,4 +287,36 @@ TEST( ComputerTurn, PressesOnlyTheGameKeysAndTouchesNothingUntilItsBombFlies ) {
     EXPECT_LE( firstPress, ComputerPlayer::THINKING_UPDATES + 2 );
     EXPECT_EQ( person.GetX(), 300 );
     EXPECT_EQ( person.GetState(), Tank::Idle );
+}
+
+// Four computer players on rolling land play a match to a winner at every level, within a
+// bound a person would sit through; with nobody at the keyboard the winner's banner stands a
+// while, then the computer presses Enter for the next match.
+TEST( ComputerMatch, FourComputersPlayToAWinnerThenStartTheNextMatch ) {
+    struct Case {
+        int level;
+        int frameBound;
+    } cases[] = { { AimSearch::Easy, 25000 }, { AimSearch::Normal, 15000 }, { AimSearch::Hard, 10000 } };
+    for ( const Case &c : cases ) {
+        SCOPED_TRACE( testing::Message() << "level " << c.level );
+        Field field;
+        FlatLand( field.land, 640, 150, 120 );
+        field.land.FillEllipse( 200, GROUND_TOP, 120, 60, GROUND );
+        field.Start( { 100, 450, 800, 1150 }, 0, c.level );
+        Match match;
+        ASSERT_EQ( match.Init( field.scene.world, 2 ), 1 );
+        int frame = 0;
+        for ( ; frame < c.frameBound && match.GetWinner() == Match::NO_PLAYER; frame++ ) {
+            g_keyState = field.players.Keys( nullptr, 0 );
+            field.scene.world.Update();
+            match.Observe();
+        }
+        ASSERT_NE( match.GetWinner(), Match::NO_PLAYER ) << "after " << frame << " frames";
+        EXPECT_EQ( match.GetScore( match.GetWinner() ), 2 );
+        for ( int banner = 1; banner <= ComputerPlayers::DEMO_BANNER_UPDATES; banner++ ) {
+            const uint8_t *keys = field.players.Keys( nullptr, 1 );
+            ASSERT_EQ( keys != nullptr && keys[DIK_RETURN] != 0,
+                       banner == ComputerPlayers::DEMO_BANNER_UPDATES );
+        }
+    }
 }

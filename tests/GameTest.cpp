@@ -1,4 +1,5 @@
 #include "app/Game.h"
+#include "ai/ComputerPlayers.h"
 #include "app/App.h"
 #include "app/Options.h"
 #include "game/Bomb.h"
@@ -401,5 +402,42 @@ TEST_F( GameFixture, AWonMatchStandsStillUntilEnterStartsANewOne ) {
     ASSERT_EQ( GameStartup( nullptr, nullptr, classic ), 1 );
     EXPECT_EQ( g_hud.GetMatch().GetPlayerCount(), 0 );
     GameEnd( classic );
+    g_options = given;
+}
+
+// Who plays: one person and three computers unless told otherwise; --players 0 leaves all
+// four to the computer, which plays without a key pressed; --players 4 and --classic leave
+// all four to the keyboard. The view labels the computer's tanks.
+TEST_F( GameFixture, TheComputerTakesTheSeatsThePeopleLeave ) {
+    const Options given = g_options;
+    struct Case {
+        int classic, players;
+        const char *level;
+        int computers; // the seats from this one on are the computer's
+    } cases[] = { { 0, -1, "", 1 }, { 0, 0, "hard", 0 }, { 0, 4, "", 4 }, { 1, 0, "easy", 4 } };
+    for ( const Case &c : cases ) {
+        SCOPED_TRACE( testing::Message() << "classic " << c.classic << " players " << c.players );
+        g_options = Options();
+        g_options.classic = c.classic;
+        g_options.players = c.players;
+        g_options.level = c.level;
+        World world;
+        ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+        for ( int seat = 0; seat < ComputerPlayers::SEATS; seat++ ) {
+            EXPECT_EQ( g_computerPlayers.IsComputer( seat ), seat >= c.computers );
+            EXPECT_EQ( g_hud.GetMatch().GetComputer( seat ), !c.classic && seat >= c.computers );
+        }
+        // The first tank has the turn: a person's turn reads the keyboard untouched.
+        uint8_t keyboard[256] = {};
+        EXPECT_EQ( g_computerPlayers.Keys( keyboard ) == keyboard, c.computers > 0 );
+        // All four the computer's: the tanks fall 690 rows, then the first one fires within
+        // ten seconds.
+        for ( int frame = 0; c.computers == 0 && frame < 690 + 600 && world.GetBombs()->GetCount() == 0;
+              frame++ ) {
+            GameFrame( world );
+        }
+        EXPECT_EQ( world.GetBombs()->GetCount(), c.computers == 0 ? 1 : 0 );
+        GameEnd( world );
+    }
     g_options = given;
 }

@@ -50,7 +50,7 @@ if command -v appstreamcli > /dev/null; then
         || { cat "$work/appstream.log"; fail "AppStream data invalid"; }
 fi
 
-if ! kelto_start_xvfb "$work/xvfb.log" 160 170 180; then
+if ! kelto_start_xvfb "$work/xvfb.log" 230 240 250; then
     echo "FAIL: Xvfb did not start"
     cat "$work/xvfb.log"
     exit 1
@@ -64,14 +64,15 @@ play_installed() {
     (cd "$work/elsewhere" && exec env -u KELTO_DATA "$1/bin/kelto" --windowed) > "$work/game.log" 2>&1 &
     game_pid=$!
     local window=""
-    for _ in $(seq 100); do
+    # A loaded machine (the sanitizer build, tests side by side) can take long to start.
+    for _ in $(seq 300); do
         window="$(xdotool search --name '^Kelto$' 2> /dev/null | head -n 1)"
         [ -n "$window" ] && break
         kill -0 "$game_pid" 2> /dev/null || break
         sleep 0.1
     done
     if [ -z "$window" ]; then
-        fail "$2: no window within 10 s: $(cat "$work/game.log")"
+        fail "$2: no window within 30 s: $(cat "$work/game.log")"
         kill "$game_pid" 2> /dev/null
         wait "$game_pid" 2> /dev/null
         game_pid=""
@@ -80,7 +81,7 @@ play_installed() {
     sleep 1
     xdotool windowfocus "$window" key Escape 2> /dev/null
     local status=""
-    for _ in $(seq 50); do
+    for _ in $(seq 150); do
         if ! kill -0 "$game_pid" 2> /dev/null; then
             wait "$game_pid"
             status=$?
