@@ -61,6 +61,7 @@ protected:
         }
         GameSetSeed( 1234 );
         g_options = Options();
+        g_options.players = 4; // no computer players: the test holds every key
     }
 
     ~SoundFixture() override {
@@ -292,6 +293,7 @@ TEST_F( SoundFixture, ClassicMuteAndMissingSoundsStartNothing ) {
     for ( const char *setup : setups ) {
         SCOPED_TRACE( setup );
         g_options = Options();
+        g_options.players = 4;
         g_options.classic = std::string( setup ) == "classic";
         g_options.mute = std::string( setup ) == "mute" ? 1 : -1;
         if ( std::string( setup ) == "no sound files" ) {
