@@ -2,6 +2,8 @@
 
 #include "host/HostSound.h"
 
+#include <cstdio>
+
 static const char *const SOUND_FILES[SOUND_COUNT] = {
     "shot-light.wav", "shot-medium.wav", "shot-heavy.wav", "flight.wav", "explosion.wav",
     "engine.wav",     "barrel.wav",      "landing.wav",    "hit.wav",    "winner.wav" };
@@ -18,7 +20,10 @@ SoundBank::~SoundBank() {
 int SoundBank::Load( const std::string &folder ) {
     int loaded = 0;
     for ( int i = 0; i < SOUND_COUNT; ++i ) {
-        sounds[i] = HostLoadSound( ( folder + SOUND_FILES[i] ).c_str() );
+        // Put together without allocating: a game short of memory still starts, silent.
+        char path[4096];
+        const int length = std::snprintf( path, sizeof( path ), "%s%s", folder.c_str(), SOUND_FILES[i] );
+        sounds[i] = length > 0 && length < int( sizeof( path ) ) ? HostLoadSound( path ) : 0;
         loaded += sounds[i] > 0 ? 1 : 0;
     }
     return loaded;

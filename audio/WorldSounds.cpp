@@ -33,8 +33,8 @@ int FacesLeft( int bodyAngle ) {
 } // namespace
 
 WorldSounds::WorldSounds()
-    : nextRecent( 0 ), firingPower( -1 ), bombCount( -1 ), engineVoice( 0 ), barrelVoice( 0 ),
-      muteKeyDown( 0 ), loaded( 0 ), muted( 0 ), volume( HOST_VOLUME_FULL ) {
+    : tankCount( 0 ), flightCount( 0 ), nextRecent( 0 ), firingPower( -1 ), bombCount( -1 ), engineVoice( 0 ),
+      barrelVoice( 0 ), muteKeyDown( 0 ), loaded( 0 ), muted( 0 ), volume( HOST_VOLUME_FULL ) {
     for ( int &voice : recentVoices ) {
         voice = 0;
     }
@@ -57,11 +57,11 @@ void WorldSounds::Unload() {
 }
 
 void WorldSounds::Forget() {
-    for ( const Flight &flight : flights ) {
-        HostStopSound( flight.voice );
+    for ( int i = 0; i < flightCount; ++i ) {
+        HostStopSound( flights[i].voice );
     }
-    flights.clear();
-    tanks.clear();
+    flightCount = 0;
+    tankCount = 0;
     bombCount = -1;
     firingPower = -1;
 }
@@ -90,9 +90,9 @@ void WorldSounds::StopLoops() {
     HostStopSound( barrelVoice );
     engineVoice = 0;
     barrelVoice = 0;
-    for ( Flight &flight : flights ) {
-        HostStopSound( flight.voice );
-        flight.voice = 0;
+    for ( int i = 0; i < flightCount; ++i ) {
+        HostStopSound( flights[i].voice );
+        flights[i].voice = 0;
     }
 }
 
@@ -141,16 +141,18 @@ void WorldSounds::ObserveBombs( const World &world ) {
             Shot( *bomb );
             if ( bomb->GetState() == Bomb::Flying ) {
                 const int pan = listener.GetPan( bomb->GetX() );
-                flights.push_back( { bomb, Start( SOUND_FLIGHT, pan, FLIGHT_LOUDNESS, 1 ) } );
+                if ( flightCount < MAX_FLIGHTS ) {
+                    flights[flightCount++] = { bomb, Start( SOUND_FLIGHT, pan, FLIGHT_LOUDNESS, 1 ) };
+                }
             } else {
                 BombStopsFlying( *bomb, 0 );
             }
             continue;
         }
-        for ( auto flight = flights.begin(); flight != flights.end(); ++flight ) {
-            if ( flight->bomb == bomb && bomb->GetState() != Bomb::Flying ) {
-                BombStopsFlying( *bomb, flight->voice );
-                flights.erase( flight );
+        for ( int i = 0; i < flightCount; ++i ) {
+            if ( flights[i].bomb == bomb && bomb->GetState() != Bomb::Flying ) {
+                BombStopsFlying( *bomb, flights[i].voice );
+                flights[i] = flights[--flightCount];
                 break;
             }
         }
@@ -185,7 +187,11 @@ void WorldSounds::ObserveTanks( const World &world, const uint8_t *keys ) {
         EntityNode *node;
         for ( list->First( node ); !list->IsEnd( node ); list->Next( node, 1 ) ) {
             const Tank *tank = static_cast<const Tank *>( list->Get( node ) );
-            TankMemory &memory = Remember( tank );
+            TankMemory *remembered = Remember( tank );
+            if ( remembered == nullptr ) {
+                continue;
+            }
+            TankMemory &memory = *remembered;
             const int state = tank->GetState();
             if ( tank == world.GetCurrentTank() && memory.state == Tank::Active && state == Tank::Active ) {
                 driving |= IsDown( keys, FacesLeft( memory.bodyAngle ) ? DIK_LEFT : DIK_RIGHT );
@@ -218,17 +224,26 @@ void WorldSounds::ObserveTanks( const World &world, const uint8_t *keys ) {
 }
 
 // A tank seen for the first time makes no sound until something about it changes.
-WorldSounds::TankMemory &WorldSounds::Remember( const Entity *entity ) {
-    for ( TankMemory &memory : tanks ) {
-        if ( memory.tank == entity ) {
-            return memory;
+WorldSounds::TankMemory *WorldSounds::Remember( const Entity *entity ) {
+    for ( int i = 0; i < tankCount; ++i ) {
+        if ( tanks[i].tank == entity ) {
+            return &tanks[i];
         }
+    }
+    if ( tankCount == MAX_TANKS ) {
+        return nullptr;
     }
     const Tank *tank = static_cast<const Tank *>( entity );
     const int state = tank->GetState();
-    tanks.push_back( { entity, state, tank->GetPower(), tank->GetBodyAngle(), tank->GetBarrelAngle(),
-                       tank->GetY(), tank->GetY(), state != Tank::Falling ? 1 : 0 } );
-    return tanks.back();
+    tanks[tankCount] = { entity,
+                         state,
+                         tank->GetPower(),
+                         tank->GetBodyAngle(),
+                         tank->GetBarrelAngle(),
+                         tank->GetY(),
+                         tank->GetY(),
+                         state != Tank::Falling ? 1 : 0 };
+    return &tanks[tankCount++];
 }
 
 // The loops follow the tank the camera is on, which is always near the middle of the screen.

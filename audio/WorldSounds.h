@@ -5,7 +5,7 @@
 #include "audio/SoundListener.h"
 
 #include <cstdint>
-#include <vector>
+#include <string>
 
 class Entity;
 class World;
@@ -74,15 +74,21 @@ private:
     void ObserveBombs( const World &world );
     void BombStopsFlying( const Entity &bomb, int voice );
     void Shot( const Entity &bomb );
-    TankMemory &Remember( const Entity *tank );
+    TankMemory *Remember( const Entity *tank ); // null when the table is full
     void KeepLoop( int &voice, int running, SoundName name, int loudness );
     int Start( SoundName name, int pan, int loudness, int loop );
     void KeepRecent( int voice );
 
     SoundBank bank;
     SoundListener listener;
-    std::vector<TankMemory> tanks;
-    std::vector<Flight> flights;
+    // Fixed tables, so that nothing is allocated while the game runs; a tank or a flight
+    // beyond them is not heard.
+    static const int MAX_TANKS = 16;
+    static const int MAX_FLIGHTS = 64;
+    TankMemory tanks[MAX_TANKS];
+    int tankCount;
+    Flight flights[MAX_FLIGHTS];
+    int flightCount;
     static const int RECENT_VOICES = 8;
     int recentVoices[RECENT_VOICES]; // the last sounds played once, stopped by a mute
     int nextRecent;

@@ -4,7 +4,7 @@
 #include "host/HostFile.h"
 
 #include <algorithm>
-#include <vector>
+#include <new>
 
 int HostLoadSound( const char *fileName ) {
     HostBackend *backend = HostGetBackend();
@@ -16,20 +16,14 @@ int HostLoadSound( const char *fileName ) {
         return 0;
     }
     const int64_t size = HostFileGetSize( file );
-    std::vector<uint8_t> bytes;
     // A sound file is a few hundred kilobytes at most; anything far larger is not one of ours.
     const int64_t largest = 16 << 20;
-    if ( size > 0 && size <= largest ) {
-        bytes.resize( size_t( size ) );
-        if ( HostFileRead( file, bytes.data(), size ) != size ) {
-            bytes.clear();
-        }
-    }
+    uint8_t *bytes = size > 0 && size <= largest ? new ( std::nothrow ) uint8_t[size_t( size )] : nullptr;
+    const int read = bytes != nullptr && HostFileRead( file, bytes, size ) == size;
     HostFileClose( file );
-    if ( bytes.empty() ) {
-        return 0;
-    }
-    return backend->LoadSound( fileName, bytes.data(), bytes.size() );
+    const int sound = read ? backend->LoadSound( fileName, bytes, size_t( size ) ) : 0;
+    delete[] bytes;
+    return sound;
 }
 
 int HostStartSound( int sound, int pan, int volume, int loop ) {

@@ -284,7 +284,7 @@ TEST_F( GameFixture, SpritesLargerThanTheScreenStopTheStartUp ) {
                   { "tank.bmp", 640, 480, "" } };
     for ( const auto &each : cases ) {
         PutPictures();
-        PutMemoryFile( each.file, Picture( each.width, each.height, 5 ) );
+        PutMemoryFile( each.file, MakeGroundBmp( each.width, each.height, 5 ) );
         int result = 0;
         EXPECT_EQ( FailedStartup( &result ), each.output ) << each.file;
         EXPECT_EQ( result, each.output[0] == '\0' ) << each.file;
@@ -307,8 +307,11 @@ TEST_F( GameFixture, StartUpOpensEachPictureOnce ) {
     HostSetOpenObserver( nullptr );
     ASSERT_EQ( started, 1 );
     std::sort( g_opened.begin(), g_opened.end() );
-    EXPECT_EQ( g_opened,
-               ( std::vector<std::string>{ "background.bmp", "bomb.bmp", "land.bmp", "tank.bmp" } ) );
+    // The sounds are read once each too (missing here, so silent).
+    EXPECT_EQ( g_opened, ( std::vector<std::string>{ "background.bmp", "barrel.wav", "bomb.bmp", "engine.wav",
+                                                     "explosion.wav", "flight.wav", "hit.wav", "land.bmp",
+                                                     "landing.wav", "shot-heavy.wav", "shot-light.wav",
+                                                     "shot-medium.wav", "tank.bmp", "winner.wav" } ) );
     GameEnd( world );
 }
 

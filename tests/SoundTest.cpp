@@ -275,6 +275,7 @@ TEST_F( SoundFixture, ExplosionsAreHeardWhereTheyAreOnTheScreen ) {
         }
         if ( bomb->GetState() == Bomb::Exploded ) {
             explosions++;
+            ASSERT_FALSE( backend->GetSoundEvents().empty() );
             const HeadlessBackend::SoundEvent &explosion = backend->GetSoundEvents().back();
             ASSERT_EQ( explosion.name, "explosion.wav" );
             const int fromMiddle = 2 * ( bomb->GetX() - world->GetCameraX() ) - 640;

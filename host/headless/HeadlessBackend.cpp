@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -17,6 +18,7 @@ HeadlessBackend::HeadlessBackend()
       blockingWaits( 0 ), lastVoice( 0 ), nextFrameTime( 0.0 ) {
     std::memset( keys, 0, sizeof( keys ) );
     std::memset( framePalette, 0, sizeof( framePalette ) );
+    soundCount = 0;
 }
 
 HeadlessBackend::~HeadlessBackend() {
@@ -193,14 +195,24 @@ uint8_t HeadlessBackend::GetFramePixel( int x, int y ) const {
     return frame[size_t( y ) * size_t( frameWidth ) + size_t( x )];
 }
 
+// A name loaded again is the same sound, as tests start the game again and again.
 int HeadlessBackend::LoadSound( const char *name, const uint8_t *, size_t ) {
-    soundNames.push_back( name != nullptr ? name : "" );
-    return int( soundNames.size() );
+    name = name != nullptr ? name : "";
+    for ( int i = 0; i < soundCount; ++i ) {
+        if ( std::strcmp( soundNames[i], name ) == 0 ) {
+            return i + 1;
+        }
+    }
+    if ( soundCount == MAX_SOUNDS ) {
+        return 0;
+    }
+    std::snprintf( soundNames[soundCount], sizeof( soundNames[soundCount] ), "%s", name );
+    return ++soundCount;
 }
 
 // Every start gets a voice of its own, so a test can match each stop to its start.
 int HeadlessBackend::StartSound( int sound, int pan, int volume, int loop ) {
-    if ( sound <= 0 || sound > int( soundNames.size() ) ) {
+    if ( sound <= 0 || sound > soundCount ) {
         return 0;
     }
     const int voice = ++lastVoice;

@@ -81,7 +81,9 @@ private:
     };
 
     std::vector<ScriptedMessage> script; // in the order posted
-    std::vector<std::string> soundNames; // sound n is soundNames[n - 1]
+    static const int MAX_SOUNDS = 32;
+    char soundNames[MAX_SOUNDS][32]; // sound n is soundNames[n - 1]; fixed, so loading never allocates
+    int soundCount;
     std::vector<SoundEvent> soundEvents;
     std::function<void( int )> frameHook;
     uint8_t keys[256];

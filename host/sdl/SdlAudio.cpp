@@ -38,7 +38,10 @@ private:
 
 } // namespace
 
-SdlAudio::SdlAudio() : lastVoice( 0 ), opened( 0 ), tried( 0 ) {
+SdlAudio::SdlAudio() : chunkCount( 0 ), lastVoice( 0 ), opened( 0 ), tried( 0 ) {
+    for ( Mix_Chunk *&chunk : chunks ) {
+        chunk = nullptr;
+    }
     for ( int &voice : voiceOnChannel ) {
         voice = 0;
     }
@@ -71,17 +74,18 @@ void SdlAudio::Close() {
         return;
     }
     Mix_HaltChannel( -1 );
-    for ( Mix_Chunk *chunk : chunks ) {
-        Mix_FreeChunk( chunk );
+    for ( int i = 0; i < chunkCount; ++i ) {
+        Mix_FreeChunk( chunks[i] );
+        chunks[i] = nullptr;
     }
-    chunks.clear();
+    chunkCount = 0;
     Mix_CloseAudio();
     SDL_QuitSubSystem( SDL_INIT_AUDIO );
     opened = 0;
 }
 
 int SdlAudio::Load( const uint8_t *bytes, size_t size ) {
-    if ( !Open() || bytes == nullptr || size == 0 ) {
+    if ( !Open() || bytes == nullptr || size == 0 || chunkCount == MAX_SOUNDS ) {
         return 0;
     }
     SDL_RWops *stream = SDL_RWFromConstMem( bytes, int( size ) );
@@ -89,14 +93,14 @@ int SdlAudio::Load( const uint8_t *bytes, size_t size ) {
     if ( chunk == nullptr ) {
         return 0;
     }
-    chunks.push_back( chunk );
-    return int( chunks.size() );
+    chunks[chunkCount] = chunk;
+    return ++chunkCount;
 }
 
 // The voice is chosen here rather than by the mixer so that its panning and volume are set
 // before the first sample is mixed.
 int SdlAudio::Start( int sound, int pan, int volume, int loop ) {
-    if ( !opened || sound <= 0 || sound > int( chunks.size() ) ) {
+    if ( !opened || sound <= 0 || sound > chunkCount ) {
         return 0;
     }
     int channel = 0;
@@ -111,7 +115,7 @@ int SdlAudio::Start( int sound, int pan, int volume, int loop ) {
     const int right = pan >= 0 ? 255 : 255 * ( pan - HOST_PAN_LEFT ) / -HOST_PAN_LEFT;
     Mix_SetPanning( channel, Uint8( left ), Uint8( right ) );
     Mix_Volume( channel, volume * MIX_MAX_VOLUME / HOST_VOLUME_FULL );
-    if ( Mix_PlayChannel( channel, chunks[size_t( sound - 1 )], loop ? -1 : 0 ) != channel ) {
+    if ( Mix_PlayChannel( channel, chunks[sound - 1], loop ? -1 : 0 ) != channel ) {
         return 0;
     }
     // Voice numbers run on, so that an old voice's stop never silences a channel's new sound.

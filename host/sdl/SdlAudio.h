@@ -3,7 +3,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 struct Mix_Chunk;
 
@@ -16,6 +15,7 @@ public:
     static const int VOICES = 6;
     static const int SAMPLE_RATE = 22050; // the rate our sounds are made at: no resampling
     static const int BUFFER_FRAMES = 512; // about 23 ms between a start and hearing it
+    static const int MAX_SOUNDS = 32;
 
     SdlAudio();
     virtual ~SdlAudio();
@@ -33,8 +33,9 @@ private:
 
     int Open();
 
-    std::vector<Mix_Chunk *> chunks; // owned; sound n is chunks[n - 1]
-    int voiceOnChannel[VOICES];      // the voice number each channel was last started as
+    Mix_Chunk *chunks[MAX_SOUNDS]; // owned; sound n is chunks[n - 1]
+    int chunkCount;
+    int voiceOnChannel[VOICES]; // the voice number each channel was last started as
     int lastVoice;
     int opened;
     int tried; // the device is tried once; without one the game stays silent
