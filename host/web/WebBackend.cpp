@@ -1,7 +1,7 @@
 #include "host/web/WebBackend.h"
 
-#include "host/HostWindow.h"
 #include "host/FrameConversion.h"
+#include "host/HostWindow.h"
 #include "host/web/WebKeyMap.h"
 
 #include <emscripten.h>
