@@ -10,6 +10,7 @@
 #include "game/TankPlacement.h"
 #include "game/World.h"
 #include "gfx/Bmp.h"
+#include "gfx/BmpFile.h"
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
 #include "hud/Hud.h"
@@ -59,21 +60,77 @@ static int Complain( const char *fileName, const char *reason ) {
     return 0;
 }
 
-// The World takes its pictures without a word when they are broken, and the land and the
-// background must cover the screen for the camera and the parallax to make sense; so both
-// are read once here first, to stop with the reason before the game starts.
-static int CheckScreenPicture( const char *fileName ) {
-    Image picture( 1, 1 );
-    if ( !picture.LoadBmp( fileName ) ) {
+// The path of one of the game's files, made without asking for memory: start-up must be able
+// to say "out of memory" on a machine that has none.
+class DataPath {
+public:
+    explicit DataPath( const char *name ) {
+        // A path cut short here is longer than any the system opens, and is refused there.
+        std::snprintf( path, sizeof( path ), "%s%s", dataFolder.c_str(), name );
+    }
+    const char *Get() const { return path; }
+
+private:
+    char path[4096];
+};
+
+// Each picture is read once, checked, and everything the game takes from it is made from
+// that one copy, so the file checked is the file played on.
+static int ReadPicture( const char *fileName, BmpFile &file ) {
+    if ( !file.Load( fileName ) ) {
         return Complain( fileName, BmpGetLastError() );
     }
+    return 1;
+}
+
+// The land and the background must cover the screen for the camera and the parallax to make
+// sense.
+static int CheckCoversScreen( const BmpFile &file ) {
     const int width = g_display.GetWidth();
     const int height = g_display.GetHeight();
-    if ( picture.GetWidth() < width || picture.GetHeight() < height ) {
+    if ( file.GetWidth() < width || file.GetHeight() < height ) {
         char reason[96];
         std::snprintf( reason, sizeof( reason ), "%d x %d is smaller than the %d x %d screen",
-                       picture.GetWidth(), picture.GetHeight(), width, height );
-        return Complain( fileName, reason );
+                       file.GetWidth(), file.GetHeight(), width, height );
+        return Complain( file.GetName(), reason );
+    }
+    return 1;
+}
+
+// A tank or bomb larger than the screen could not be seen whole, would slow every frame
+// that draws it, and a tank larger than the land would stand outside it.
+static int CheckFitsScreen( const BmpFile &file ) {
+    const int width = g_display.GetWidth();
+    const int height = g_display.GetHeight();
+    if ( file.GetWidth() > width || file.GetHeight() > height ) {
+        char reason[96];
+        std::snprintf( reason, sizeof( reason ), "%d x %d is larger than the %d x %d screen", file.GetWidth(),
+                       file.GetHeight(), width, height );
+        return Complain( file.GetName(), reason );
+    }
+    return 1;
+}
+
+// A sprite's picture, read and checked; a 1 x 1 Image that did not get its one byte is a
+// machine out of memory, not a broken file.
+static int LoadSpritePicture( const char *fileName, Image &picture ) {
+    BmpFile file;
+    if ( !ReadPicture( fileName, file ) || !CheckFitsScreen( file ) ) {
+        return 0;
+    }
+    if ( picture.GetPixels() == nullptr ) {
+        return Complain( fileName, "out of memory" );
+    }
+    if ( !picture.LoadBmp( file ) ) {
+        return Complain( fileName, BmpGetLastError() );
+    }
+    return 1;
+}
+
+// A sprite built by an earlier start-up in the same process keeps its picture.
+static int BuildSprite( Sprite &sprite, const Image &picture, const char *fileName ) {
+    if ( !sprite.Build( picture, picture.GetBounds(), 0 ) && sprite.GetData() == nullptr ) {
+        return Complain( fileName, "out of memory" );
     }
     return 1;
 }
@@ -81,27 +138,34 @@ static int CheckScreenPicture( const char *fileName ) {
 // Both sprites are cut raw from whole pictures; the temporary pictures live until both are
 // built, and the bomb's goes first.
 static int BuildSprites() {
-    const std::string tankFile = GameDataPath( GAME_TANK_FILE );
-    const std::string bombFile = GameDataPath( GAME_BOMB_FILE );
+    DataPath tankFile( GAME_TANK_FILE );
+    DataPath bombFile( GAME_BOMB_FILE );
     Image tankPicture( 1, 1 );
-    if ( !tankPicture.LoadBmp( tankFile.c_str() ) ) {
-        return Complain( tankFile.c_str(), BmpGetLastError() );
+    if ( !LoadSpritePicture( tankFile.Get(), tankPicture ) ) {
+        return 0;
     }
     Image bombPicture( 1, 1 );
-    if ( !bombPicture.LoadBmp( bombFile.c_str() ) ) {
-        return Complain( bombFile.c_str(), BmpGetLastError() );
+    if ( !LoadSpritePicture( bombFile.Get(), bombPicture ) ) {
+        return 0;
     }
-    g_tankSprite.Build( tankPicture, tankPicture.GetBounds(), 0 );
-    g_bombSprite.Build( bombPicture, bombPicture.GetBounds(), 0 );
-    return 1;
+    return BuildSprite( g_tankSprite, tankPicture, tankFile.Get() ) &&
+           BuildSprite( g_bombSprite, bombPicture, bombFile.Get() );
+}
+
+// The lists never own their tanks: a start-up that gives up lets go of those it made.
+static void DropTanks( World &world ) {
+    if ( world.GetTanks() != nullptr ) {
+        world.GetTanks()->DeleteEntities();
+    }
 }
 
 // Four tanks on the top edge at random columns, in their falling state; the first gets the
-// turn and the camera.
+// turn and the camera. A game short of a tank is not the game: then none is kept.
 static int StartTanks( World &world ) {
     int columns[GAME_TANK_COUNT];
     ChooseTankColumns( world, columns );
-    if ( !PlaceTanks( world, columns ) ) {
+    if ( PlaceTanks( world, columns ) != GAME_TANK_COUNT ) {
+        DropTanks( world );
         return Complain( "tanks", "out of memory" );
     }
     return 1;
@@ -126,15 +190,13 @@ static void SeatComputerPlayers( World &world ) {
 
 int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     g_keyboard.Init( instance, window );
-    const std::string backgroundFile = GameDataPath( GAME_BACKGROUND_FILE );
-    const std::string landFile = GameDataPath( GAME_LAND_FILE );
 
-    if ( !CheckScreenPicture( backgroundFile.c_str() ) ) {
+    BmpFile background;
+    if ( !ReadPicture( DataPath( GAME_BACKGROUND_FILE ).Get(), background ) ||
+         !CheckCoversScreen( background ) ) {
         return 0;
     }
-    if ( !g_display.LoadPalette( backgroundFile.c_str() ) ) {
-        return Complain( backgroundFile.c_str(), BmpGetLastError() );
-    }
+    g_display.LoadPalette( background );
     g_display.ApplyPalette();
 
     std::srand( useFixedSeed ? fixedSeed : static_cast<unsigned>( std::time( nullptr ) ) );
@@ -142,15 +204,19 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
         return 0;
     }
 
-    if ( !CheckScreenPicture( landFile.c_str() ) ) {
+    BmpFile land;
+    if ( !ReadPicture( DataPath( GAME_LAND_FILE ).Get(), land ) || !CheckCoversScreen( land ) ) {
         return 0;
     }
-    world.Load( &g_display, landFile.c_str(), backgroundFile.c_str() );
-
+    if ( !world.Load( &g_display, land, background ) ) {
+        std::fprintf( stderr, "kelto: %s\n", world.GetLoadError() );
+        return 0;
+    }
     if ( !StartTanks( world ) ) {
         return 0;
     }
     if ( WithView() && !g_hud.Init( world, g_display.GetPaletteEntries(), g_options.hits ) ) {
+        DropTanks( world );
         return Complain( "match", "out of memory" );
     }
     SeatComputerPlayers( world );

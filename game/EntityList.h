@@ -25,6 +25,8 @@ public:
     Entity *Next( EntityNode *&iterator, int n ) const;
 
     int GetCount() const { return count; }
+    // 0 when the end markers could not be had: such a list takes nothing.
+    int IsUsable() const { return head != nullptr; }
 
     // Deletes every entity in the list (the list itself never owns them); the game's end
     // calls it so that the run ends with nothing left allocated.

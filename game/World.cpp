@@ -2,6 +2,8 @@
 
 #include "game/Entity.h"
 #include "game/EntityList.h"
+#include "gfx/Bmp.h"
+#include "gfx/BmpFile.h"
 #include "gfx/Image.h"
 #include "gfx/Rect.h"
 #include "host/HostSurface.h"
@@ -9,6 +11,7 @@
 #include "land/LandTile.h"
 #include "platform/Display.h"
 
+#include <cstdio>
 #include <new>
 
 namespace {
@@ -67,6 +70,7 @@ World::World()
     : cameraX( 0 ), cameraY( 0 ), parallaxX( 0 ), parallaxY( 0 ), display( nullptr ), background( nullptr ),
       landImage( nullptr ), land( nullptr ), tanks( nullptr ), bombs( nullptr ), list2( nullptr ),
       list3( nullptr ), currentTank( nullptr ), cameraTarget( nullptr ) {
+    loadError[0] = '\0';
     tanks = new ( std::nothrow ) EntityList;
     bombs = new ( std::nothrow ) EntityList;
     list2 = new ( std::nothrow ) EntityList;
@@ -86,23 +90,55 @@ World::~World() {
     delete land;
 }
 
-void World::Load( Display *newDisplay, const char *landFile, const char *backgroundFile ) {
+int World::FailLoad( const char *what, const char *reason ) {
+    std::snprintf( loadError, sizeof( loadError ), "%s: %s", what, reason );
+    return 0;
+}
+
+int World::Load( Display *newDisplay, const char *landFile, const char *backgroundFile ) {
+    BmpFile backgroundRead;
+    if ( !backgroundRead.Load( backgroundFile ) ) {
+        return FailLoad( backgroundFile, BmpGetLastError() );
+    }
+    BmpFile landRead;
+    if ( !landRead.Load( landFile ) ) {
+        return FailLoad( landFile, BmpGetLastError() );
+    }
+    return Load( newDisplay, landRead, backgroundRead );
+}
+
+int World::Load( Display *newDisplay, BmpFile &landFile, BmpFile &backgroundFile ) {
     display = newDisplay;
-    if ( background != nullptr ) {
-        background->LoadBmp( backgroundFile );
+    loadError[0] = '\0';
+    if ( tanks == nullptr || bombs == nullptr || list2 == nullptr || list3 == nullptr || !tanks->IsUsable() ||
+         !bombs->IsUsable() ) {
+        return FailLoad( "the tank and bomb lists", "out of memory" );
     }
-    if ( landImage != nullptr ) {
-        landImage->LoadBmp( landFile );
+    // A picture whose first 1 x 1 block could not be had is a machine out of memory.
+    if ( background == nullptr || background->GetPixels() == nullptr ) {
+        return FailLoad( backgroundFile.GetName(), "out of memory" );
     }
-    if ( land != nullptr ) {
-        land->Create( display, LAND_WIDTH, LAND_HEIGHT );
-        land->Load( landFile );
+    if ( !background->LoadBmp( backgroundFile ) ) {
+        return FailLoad( backgroundFile.GetName(), BmpGetLastError() );
     }
-    if ( display == nullptr || background == nullptr || landImage == nullptr ) {
-        return;
+    backgroundFile.Release();
+    if ( landImage == nullptr || landImage->GetPixels() == nullptr ) {
+        return FailLoad( landFile.GetName(), "out of memory" );
+    }
+    if ( !landImage->LoadBmp( landFile ) ) {
+        return FailLoad( landFile.GetName(), BmpGetLastError() );
+    }
+    landFile.Release();
+    if ( display == nullptr || display->GetWidth() <= 0 || display->GetHeight() <= 0 ) {
+        return FailLoad( landFile.GetName(), "no display to show it on" );
+    }
+    // The tiles are display surfaces: what stops them is a lack of memory.
+    if ( land == nullptr || !land->Create( display, LAND_WIDTH, LAND_HEIGHT ) || !land->Load( *landImage ) ) {
+        return FailLoad( landFile.GetName(), "out of memory" );
     }
     parallaxX = ParallaxRatio( background->GetWidth(), landImage->GetWidth(), display->GetWidth() );
     parallaxY = ParallaxRatio( background->GetHeight(), landImage->GetHeight(), display->GetHeight() );
+    return 1;
 }
 
 void World::SetCameraX( int value ) {

@@ -1,6 +1,7 @@
 #ifndef KELTO_GAME_WORLD_H
 #define KELTO_GAME_WORLD_H
 
+class BmpFile;
 class Display;
 class Entity;
 class EntityList;
@@ -18,7 +19,14 @@ public:
     World();
     virtual ~World();
 
-    void Load( Display *display, const char *landFile, const char *backgroundFile );
+    // Loads the background, the land picture and the land tiles and works out the parallax;
+    // 1, or 0 with GetLoadError naming what could not be had and why ("land.bmp: out of
+    // memory"): a World that did not load must not be played. The second form takes files
+    // already read and lets each one's bytes go as soon as its picture is made, so that a
+    // large land is never held three times over.
+    int Load( Display *display, const char *landFile, const char *backgroundFile );
+    int Load( Display *display, BmpFile &landFile, BmpFile &backgroundFile );
+    const char *GetLoadError() const { return loadError; }
 
     void SetCameraX( int value );
     void SetCameraY( int value );
@@ -59,6 +67,7 @@ private:
     void DrawLand( Display &display );
     void DrawEntities( Display &display );
     void RefillIfLost( LandTile *tile, const Rect &region );
+    int FailLoad( const char *what, const char *reason );
     void RefillTile( LandTile *tile, const Rect &region );
     Rect TileRect( int column, int row, int pitchX, int pitchY ) const;
 
@@ -76,6 +85,7 @@ private:
     EntityList *list3;    // owned; nothing adds to it
     Entity *currentTank;  // not owned
     Entity *cameraTarget; // not owned
+    char loadError[320];
 };
 
 #endif

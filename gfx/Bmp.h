@@ -43,12 +43,11 @@ int ReadBmpPixelsPitched( const char *fileName, uint8_t *destination, int pitch 
 int ReadBmpPixelsSized( const char *fileName, uint8_t *destination, int pitch, int width, int height );
 int ReadBmpPalette( const char *fileName, HostPaletteEntry *entries );
 
-// 1 when the file's headers pass and it holds every pixel row they promise: lets a caller
-// refuse a short file before allocating room for the picture it claims.
-int CheckBmpRows( const char *fileName );
-
-// Why the last reader call returned 0: "cannot open", "not a BMP", "over 8 bits per pixel",
-// "compressed", "bad size", "too large", "truncated", or "" after a success.
+// Why the last reader call returned 0: why the file could not be opened ("no such file",
+// "permission denied", "not a regular file", "symbolic link loop", "cannot open"), "not a
+// BMP", "over 8 bits per pixel", "compressed", "bad size", "too large", "truncated", "fewer
+// than 8 bits per pixel" (a file too short for its rows read a byte a pixel), "out of
+// memory", or "" after a success.
 const char *BmpGetLastError();
 void BmpSetLastError( const char *reason );
 

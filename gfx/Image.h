@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+class BmpFile;
+
 // An 8-bit palettised raster: every picture the game handles, from the loaded BMP files to
 // the locked back buffer and land tiles. It either owns one block of width x height bytes or
 // describes memory that another object owns (a locked surface), in which case its pitch may
@@ -50,8 +52,9 @@ public:
     void BlitTo( Image &destination, int x, int y, const Rect &source ) const;
 
     // Brings the Image to the BMP file's size and fills it; 1 or 0 (see gfx/Bmp.h for the
-    // reason of a 0).
+    // reason of a 0). The file is read once; the second form takes a file already read.
     int LoadBmp( const char *fileName );
+    int LoadBmp( const BmpFile &file );
 
 private:
     Image( const Image & ) = delete;

@@ -1,21 +1,26 @@
 #include "host/HostFile.h"
 
-#include <cstdio>
+#include <cerrno>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 typedef std::shared_ptr<const std::vector<uint8_t>> MemoryBytes;
 
-// An open file: either a disk file read through stdio, or the bytes of a memory file, which
-// stay alive while the file is open even if the name is removed or replaced meanwhile.
+// An open file: either a disk file read through its descriptor, or the bytes of a memory
+// file, which stay alive while the file is open even if the name is removed or replaced
+// meanwhile.
 struct HostFile {
-    FILE *disk = nullptr;
+    int descriptor = -1;
     MemoryBytes memory;
     int64_t size = 0;
     int64_t position = 0;
@@ -25,13 +30,17 @@ namespace {
 
 struct MemoryFileTable {
     std::mutex lock;
-    std::map<std::string, MemoryBytes> files;
+    // Looked up by a plain string, so that opening a file allocates nothing but the HostFile.
+    std::map<std::string, MemoryBytes, std::less<>> files;
 };
 
 MemoryFileTable &Table() {
     static MemoryFileTable table;
     return table;
 }
+
+const char *openError = "";
+void ( *openObserver )( const char *name ) = nullptr;
 
 MemoryBytes FindMemoryFile( const char *name ) {
     MemoryFileTable &table = Table();
@@ -40,83 +49,133 @@ MemoryBytes FindMemoryFile( const char *name ) {
     return found == table.files.end() ? MemoryBytes() : found->second;
 }
 
-// Only regular files are pictures; a directory opens with fopen on some systems and then
-// fails every read.
-FILE *OpenDiskFile( const char *name, int64_t *size ) {
-    FILE *disk = std::fopen( name, "rb" );
-    if ( disk == nullptr ) {
-        return nullptr;
+HostFile *FailOpen( const char *reason ) {
+    openError = reason;
+    return nullptr;
+}
+
+const char *ReasonFor( int error ) {
+    switch ( error ) {
+    case ENOENT:
+    case ENOTDIR:
+        return "no such file";
+    case EACCES:
+    case EPERM:
+        return "permission denied";
+    case ELOOP:
+        return "symbolic link loop";
+    case ENXIO: // a socket, or a device without its driver
+        return "not a regular file";
+    case ENOMEM:
+        return "out of memory";
+    default:
+        return "cannot open";
+    }
+}
+
+// Only regular files are pictures. The open itself must not wait: opening a FIFO for
+// reading would block until a writer came, so the file is opened without blocking and its
+// kind checked before anything is read.
+HostFile *OpenDiskFile( const char *name ) {
+    int descriptor;
+    do {
+        descriptor = open( name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC );
+    } while ( descriptor < 0 && errno == EINTR );
+    if ( descriptor < 0 ) {
+        return FailOpen( ReasonFor( errno ) );
     }
     struct stat info;
-    if ( fstat( fileno( disk ), &info ) != 0 || !S_ISREG( info.st_mode ) ) {
-        std::fclose( disk );
-        return nullptr;
+    if ( fstat( descriptor, &info ) != 0 || !S_ISREG( info.st_mode ) ) {
+        close( descriptor );
+        return FailOpen( "not a regular file" );
     }
-    *size = static_cast<int64_t>( info.st_size );
-    return disk;
+    HostFile *file = new ( std::nothrow ) HostFile;
+    if ( file == nullptr ) {
+        close( descriptor );
+        return FailOpen( "out of memory" );
+    }
+    file->descriptor = descriptor;
+    file->size = static_cast<int64_t>( info.st_size );
+    return file;
+}
+
+int64_t ReadDisk( HostFile *file, uint8_t *destination, int64_t count ) {
+    int64_t total = 0;
+    while ( total < count ) {
+        const ssize_t got =
+            read( file->descriptor, destination + total, static_cast<size_t>( count - total ) );
+        if ( got < 0 && errno == EINTR ) {
+            continue;
+        }
+        if ( got <= 0 ) {
+            break; // the end, or an error: either way nothing more comes
+        }
+        total += got;
+    }
+    return total;
 }
 
 } // namespace
 
 HostFile *HostFileOpen( const char *name ) {
     if ( name == nullptr ) {
-        return nullptr;
+        return FailOpen( "no such file" );
     }
+    if ( openObserver != nullptr ) {
+        openObserver( name );
+    }
+    openError = "";
     MemoryBytes memory = FindMemoryFile( name );
-    if ( memory ) {
-        HostFile *file = new HostFile;
-        file->memory = memory;
-        file->size = static_cast<int64_t>( memory->size() );
-        return file;
+    if ( !memory ) {
+        return OpenDiskFile( name );
     }
-    int64_t size = 0;
-    FILE *disk = OpenDiskFile( name, &size );
-    if ( disk == nullptr ) {
-        return nullptr;
+    HostFile *file = new ( std::nothrow ) HostFile;
+    if ( file == nullptr ) {
+        return FailOpen( "out of memory" );
     }
-    HostFile *file = new HostFile;
-    file->disk = disk;
-    file->size = size;
+    file->memory = memory;
+    file->size = static_cast<int64_t>( memory->size() );
     return file;
+}
+
+const char *HostFileGetOpenError() {
+    return openError;
 }
 
 int64_t HostFileRead( HostFile *file, void *destination, int64_t count ) {
     if ( file == nullptr || destination == nullptr || count <= 0 ) {
         return 0;
     }
+    int64_t taken = 0;
     if ( file->memory ) {
-        int64_t available = file->size - file->position;
-        int64_t taken = count < available ? count : available;
+        const int64_t available = file->size - file->position;
+        taken = count < available ? count : available;
         if ( taken <= 0 ) {
             return 0;
         }
         std::memcpy( destination, file->memory->data() + file->position, static_cast<size_t>( taken ) );
-        file->position += taken;
-        return taken;
+    } else {
+        taken = ReadDisk( file, static_cast<uint8_t *>( destination ), count );
     }
-    size_t read = std::fread( destination, 1, static_cast<size_t>( count ), file->disk );
-    file->position += static_cast<int64_t>( read );
-    return static_cast<int64_t>( read );
+    file->position += taken;
+    return taken;
 }
 
 int HostFileSkip( HostFile *file, int64_t count ) {
     if ( file == nullptr || count < 0 ) {
         return 0;
     }
-    if ( count > file->size - file->position ) {
-        // Passing the end leaves the position at the end, where every later read finds nothing.
+    // Passing the end leaves the position at the end, where every later read finds nothing.
+    const int passes = count > file->size - file->position;
+    if ( passes ) {
         count = file->size - file->position;
-        if ( count > 0 && file->disk != nullptr ) {
-            fseeko( file->disk, static_cast<off_t>( count ), SEEK_CUR );
-        }
-        file->position = file->size;
-        return 0;
     }
-    if ( file->disk != nullptr && fseeko( file->disk, static_cast<off_t>( count ), SEEK_CUR ) != 0 ) {
+    if ( count > 0 && file->descriptor >= 0 &&
+         lseek( file->descriptor, static_cast<off_t>( count ), SEEK_CUR ) < 0 ) {
         return 0;
     }
     file->position += count;
-    return 1;
+    return passes ? 0 : 1;
 }
 
 int64_t HostFileGetSize( const HostFile *file ) {
@@ -127,8 +186,8 @@ void HostFileClose( HostFile *file ) {
     if ( file == nullptr ) {
         return;
     }
-    if ( file->disk != nullptr ) {
-        std::fclose( file->disk );
+    if ( file->descriptor >= 0 ) {
+        close( file->descriptor );
     }
     delete file;
 }
@@ -150,11 +209,18 @@ void HostRemoveMemoryFile( const char *name ) {
     }
     MemoryFileTable &table = Table();
     std::lock_guard<std::mutex> guard( table.lock );
-    table.files.erase( name );
+    auto found = table.files.find( name );
+    if ( found != table.files.end() ) {
+        table.files.erase( found );
+    }
 }
 
 void HostClearMemoryFiles() {
     MemoryFileTable &table = Table();
     std::lock_guard<std::mutex> guard( table.lock );
     table.files.clear();
+}
+
+void HostSetOpenObserver( void ( *observer )( const char *name ) ) {
+    openObserver = observer;
 }

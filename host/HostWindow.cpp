@@ -2,27 +2,32 @@
 
 #include "host/HostBackend.h"
 
+#include <cstring>
 #include <deque>
-#include <string>
-#include <vector>
+#include <new>
 
 // The one window the game opens. Messages reach its procedure only through DispatchMessage
 // (posted ones) or directly (WM_DESTROY, sent while the window is being destroyed).
 struct HostWindow {
     HostWindowProc windowProc;
-    std::string caption;
 };
 
 namespace {
 
+// Registering a class and opening the window allocate nothing that could throw, so that a
+// machine short of memory gets the window's refusal instead of a crash.
+const int MAX_CLASSES = 8;
+const size_t MAX_CLASS_NAME = 64;
+
 struct RegisteredClass {
-    std::string name;
+    char name[MAX_CLASS_NAME];
     HostWindowProc windowProc;
 };
 
 // Everything the message layer knows, in one place so that a test can forget it all.
 struct WindowState {
-    std::vector<RegisteredClass> classes;
+    RegisteredClass classes[MAX_CLASSES];
+    int classCount = 0;
     HostWindow *window = nullptr; // owned
     std::deque<HostMessage> queue;
     int quitPosted = 0;
@@ -32,9 +37,9 @@ struct WindowState {
 WindowState state;
 
 const RegisteredClass *FindClass( const char *name ) {
-    for ( const RegisteredClass &windowClass : state.classes ) {
-        if ( windowClass.name == name ) {
-            return &windowClass;
+    for ( int i = 0; i < state.classCount; i++ ) {
+        if ( std::strcmp( state.classes[i].name, name ) == 0 ) {
+            return &state.classes[i];
         }
     }
     return nullptr;
@@ -80,10 +85,13 @@ void DiscardMessagesFor( HostWindow *window ) {
 
 int HostRegisterClass( const HostWindowClass *windowClass ) {
     if ( windowClass == nullptr || windowClass->className == nullptr || windowClass->windowProc == nullptr ||
-         FindClass( windowClass->className ) != nullptr ) {
+         FindClass( windowClass->className ) != nullptr || state.classCount == MAX_CLASSES ||
+         std::strlen( windowClass->className ) >= MAX_CLASS_NAME ) {
         return 0;
     }
-    state.classes.push_back( RegisteredClass{ windowClass->className, windowClass->windowProc } );
+    RegisteredClass &added = state.classes[state.classCount++];
+    std::strcpy( added.name, windowClass->className );
+    added.windowProc = windowClass->windowProc;
     return 1;
 }
 
@@ -99,7 +107,10 @@ HostWindow *HostCreateWindow( uint32_t, const char *className, const char *capti
     if ( !backend->OpenWindow( title ) ) {
         return nullptr;
     }
-    state.window = new HostWindow{ windowClass->windowProc, title };
+    state.window = new ( std::nothrow ) HostWindow{ windowClass->windowProc };
+    if ( state.window == nullptr ) {
+        backend->CloseWindow();
+    }
     return state.window;
 }
 

@@ -31,17 +31,15 @@ int Hud::Init( World &newWorld, const HostPaletteEntry *palette, int targetHits 
     if ( !match.Init( newWorld, targetHits ) ) {
         return 0;
     }
-    ResetView();
-    return 1;
+    // A map that could not be had is a machine out of memory: start-up stops there.
+    return ResetView();
 }
 
-void Hud::ResetView() {
+int Hud::ResetView() {
     settled = 0;
     bannerFrames = 0;
     const Image *land = world != nullptr ? world->GetLandImage() : nullptr;
-    if ( land != nullptr ) {
-        map.Build( *land, colours.GetGround(), colours.GetSky() );
-    }
+    return land == nullptr || map.Build( *land, colours.GetGround(), colours.GetSky() );
 }
 
 // Keys count when they go down, not while they are held.

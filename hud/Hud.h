@@ -57,7 +57,7 @@ private:
     Hud( const Hud & ) = delete;
     Hud &operator=( const Hud & ) = delete;
 
-    void ResetView();
+    int ResetView();
 
     Match match;
     LandMap map;

@@ -40,7 +40,9 @@ int Match::Init( World &newWorld, int newTargetHits ) {
     }
     // The crater as the bomb carves it, drawn once by the same ellipse fill.
     if ( craterShape.GetPixels() == nullptr ) {
-        craterShape.Create( 2 * Bomb::CRATER_RX + 1, 2 * Bomb::CRATER_RY + 1 );
+        if ( !craterShape.Create( 2 * Bomb::CRATER_RX + 1, 2 * Bomb::CRATER_RY + 1 ) ) {
+            return 0; // without it no crater could be told to hit a tank
+        }
         craterShape.FillEllipse( Bomb::CRATER_RX, Bomb::CRATER_RY, Bomb::CRATER_RX, Bomb::CRATER_RY, 1 );
     }
     delete startLand;

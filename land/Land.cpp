@@ -100,23 +100,30 @@ int Land::Recreate( int newWidth, int newHeight ) {
 
 int Land::Load( const char *fileName ) {
     Image picture( 1, 1 );
-    if ( !picture.LoadBmp( fileName ) ) {
+    return picture.LoadBmp( fileName ) && Load( picture );
+}
+
+int Land::Load( const Image &picture ) {
+    if ( picture.GetPixels() == nullptr ) {
         return 0;
     }
-    if ( picture.GetWidth() != width || picture.GetHeight() != height ) {
+    if ( picture.GetWidth() != width || picture.GetHeight() != height || tiles == nullptr ) {
         if ( !Recreate( picture.GetWidth(), picture.GetHeight() ) ) {
             return 0;
         }
     }
-    VisitInCreationOrder( columns, rows, partialColumn, partialRow,
-                          [this, &picture]( int column, int row ) { LoadTile( picture, column, row ); } );
-    return 1;
+    int whole = 1;
+    VisitInCreationOrder(
+        columns, rows, partialColumn, partialRow,
+        [this, &picture, &whole]( int column, int row ) { whole &= LoadTile( picture, column, row ); } );
+    return whole;
 }
 
-void Land::LoadTile( const Image &picture, int column, int row ) {
+// 0 for a tile that never got its surface: a hole in the land the player would see.
+int Land::LoadTile( const Image &picture, int column, int row ) {
     LandTile *tile = GetTile( column, row );
     if ( tile == nullptr || tile->GetSurface() == nullptr ) {
-        return;
+        return 0;
     }
     const int left = column * GetTileWidth();
     const int top = row * GetTileHeight();
@@ -124,6 +131,7 @@ void Land::LoadTile( const Image &picture, int column, int row ) {
     Image &target = tile->Lock();
     picture.BlitTo( target, 0, 0, region );
     tile->Unlock();
+    return 1;
 }
 
 LandTile *Land::GetTile( int column, int row ) const {

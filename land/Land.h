@@ -18,7 +18,11 @@ public:
 
     int Create( Display *display, int width, int height );
     int Recreate( int width, int height );
+    // Fills the tiles from the picture, rebuilding the grid for a picture of another size;
+    // 0 when the picture cannot be read or a tile could not be had (then the land must not
+    // be played on).
     int Load( const char *fileName );
+    int Load( const Image &picture );
 
     LandTile *GetTile( int column, int row ) const;
     int GetColumns() const { return columns; }
@@ -40,7 +44,7 @@ private:
     Land &operator=( const Land & ) = delete;
 
     void Destroy();
-    void LoadTile( const Image &picture, int column, int row );
+    int LoadTile( const Image &picture, int column, int row );
 
     Display *display; // not owned
     int width;

@@ -1,6 +1,6 @@
 #include "land/LandTile.h"
 
-#include "gfx/Bmp.h"
+#include "gfx/BmpFile.h"
 #include "host/HostSurface.h"
 #include "host/HostVideo.h"
 #include "platform/Display.h"
@@ -117,17 +117,16 @@ void LandTile::Unlock() {
 }
 
 int LandTile::LoadBmp( const char *fileName ) {
-    BmpFileHeader fileHeader;
-    BmpInfoHeader infoHeader;
-    if ( !ReadBmpHeaders( fileName, &fileHeader, &infoHeader ) ) {
+    BmpFile file;
+    if ( !file.Load( fileName ) ) {
         return 0;
     }
     if ( surface == nullptr ) {
         return 0;
     }
     // The rows go straight into the surface, so it must have exactly the picture's size.
-    if ( infoHeader.biWidth != width || infoHeader.biHeight != height ) {
-        if ( !Resize( infoHeader.biWidth, infoHeader.biHeight ) ) {
+    if ( file.GetWidth() != width || file.GetHeight() != height ) {
+        if ( !Resize( file.GetWidth(), file.GetHeight() ) ) {
             return 0;
         }
     }
@@ -135,8 +134,7 @@ int LandTile::LoadBmp( const char *fileName ) {
     if ( locked.GetPixels() == nullptr ) {
         return 0;
     }
-    // Sized: a file that changed since its headers were read cannot overrun the surface.
-    const int result = ReadBmpPixelsSized( fileName, locked.GetPixels(), locked.GetPitch(), width, height );
+    const int result = file.CopyRows( locked.GetPixels(), locked.GetPitch() );
     Unlock();
     return result;
 }

@@ -5,6 +5,7 @@
 #include "host/HostSurfaceDesc.h"
 #include "host/HostTypes.h"
 
+class BmpFile;
 class HostPalette;
 class HostSurface;
 class HostVideo;
@@ -25,6 +26,7 @@ public:
 
     // The palette: read from a BMP file's colour table, then installed on the screen.
     int LoadPalette( const char *fileName );
+    int LoadPalette( const BmpFile &file );
     void ApplyPalette();
     const HostPaletteEntry *GetPaletteEntries() const { return paletteEntries; }
 

@@ -1,6 +1,7 @@
 #include "platform/Display.h"
 
 #include "gfx/Bmp.h"
+#include "gfx/BmpFile.h"
 #include "host/HostPalette.h"
 #include "host/HostSurface.h"
 
@@ -8,6 +9,10 @@
 // leaves the colours as they were.
 int Display::LoadPalette( const char *fileName ) {
     return ReadBmpPalette( fileName, paletteEntries );
+}
+
+int Display::LoadPalette( const BmpFile &file ) {
+    return file.CopyPalette( paletteEntries );
 }
 
 // Installs all 256 entries, whatever the file's colour count, and shows the screen through

@@ -1,4 +1,5 @@
 #include "gfx/Bmp.h"
+#include "gfx/BmpFile.h"
 #include "gfx/Image.h"
 #include "host/HostFile.h"
 #include "tests/support/BmpWriter.h"
@@ -11,6 +12,9 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 #include <vector>
 
@@ -186,7 +190,7 @@ TEST_F( BmpReading, UnreadableFormatsAreRefusedWithTheirReason ) {
     const char text[] = "This is not a picture at all, just some text of a fair length to read.";
     HostAddMemoryFile( "text.bmp", text, sizeof text );
     ExpectRefused( "text.bmp", "not a BMP" );
-    ExpectRefused( "missing.bmp", "cannot open" );
+    ExpectRefused( "missing.bmp", "no such file" );
 }
 
 TEST_F( BmpReading, FewerBitsPerPixelAreReadAsBytesWhenTheFileHoldsThem ) {
@@ -197,10 +201,17 @@ TEST_F( BmpReading, FewerBitsPerPixelAreReadAsBytesWhenTheFileHoldsThem ) {
     Image image( 1, 1 );
     ASSERT_EQ( image.LoadBmp( "four.bmp" ), 1 );
     ExpectPicture( image, picture );
-    // A real 4-bit file packs two pixels a byte and so has too few bytes.
+    // A real 4-bit file packs two pixels a byte and so has too few bytes; so has a 1-bit
+    // file, whose colour table is short too.
     bytes.resize( 54 + 16 * 4 + 3 * 4 );
     PutMemoryFile( "four.bmp", bytes );
-    ExpectRefused( "four.bmp", "truncated" );
+    ExpectRefused( "four.bmp", "fewer than 8 bits per pixel" );
+    picture.bitCount = 1;
+    picture.clrUsed = 0;
+    bytes = MakeBmp( picture );
+    bytes.resize( 54 + 2 * 4 + 3 * 4 );
+    PutMemoryFile( "one.bmp", bytes );
+    ExpectRefused( "one.bmp", "fewer than 8 bits per pixel" );
 }
 
 TEST_F( BmpReading, BrokenSizesAreRefused ) {
@@ -330,9 +341,16 @@ TEST_F( BmpReading, LoadWithoutMemoryLeavesAnEmptyImage ) {
     PutMemoryFile( "big.bmp", MakeBmp( PatternPicture( 200, 100 ) ) );
     Image image( 1, 1 );
     SetLargeAllocationsFail( true );
-    EXPECT_EQ( image.LoadBmp( "big.bmp" ), 0 );
+    EXPECT_EQ( image.LoadBmp( "big.bmp" ), 0 ); // the file cannot even be read
+    EXPECT_STREQ( BmpGetLastError(), "out of memory" );
+    EXPECT_EQ( image.GetWidth(), 1 );
     SetLargeAllocationsFail( false );
-    EXPECT_STREQ( BmpGetLastError(), "too large" );
+    BmpFile file;
+    ASSERT_EQ( file.Load( "big.bmp" ), 1 );
+    SetLargeAllocationsFail( true );
+    EXPECT_EQ( image.LoadBmp( file ), 0 );
+    SetLargeAllocationsFail( false );
+    EXPECT_STREQ( BmpGetLastError(), "out of memory" );
     EXPECT_EQ( image.GetWidth(), 0 );
     EXPECT_EQ( image.GetHeight(), 0 );
     EXPECT_EQ( image.GetPixels(), nullptr );
@@ -352,8 +370,44 @@ TEST_F( BmpReading, DiskFilesAreReadLikeMemoryFiles ) {
     ExpectPicture( image, picture );
     std::remove( path );
     EXPECT_EQ( image.LoadBmp( path ), 0 );
-    EXPECT_STREQ( BmpGetLastError(), "cannot open" );
+    EXPECT_STREQ( BmpGetLastError(), "no such file" );
     EXPECT_EQ( image.LoadBmp( "/tmp" ), 0 ); // a directory is no picture
+}
+
+// Only a regular file is a picture, and finding out never waits: a FIFO with no writer
+// would hold an ordinary open for ever.
+TEST_F( BmpReading, SpecialFilesAreRefusedAtOnceWithTheirReason ) {
+    char dir[] = "/tmp/kelto-special-XXXXXX";
+    ASSERT_NE( mkdtemp( dir ), nullptr );
+    const std::string base = dir;
+    ASSERT_EQ( mkfifo( ( base + "/fifo.bmp" ).c_str(), 0600 ), 0 );
+    ASSERT_EQ( symlink( "/dev/zero", ( base + "/zero.bmp" ).c_str() ), 0 );
+    ASSERT_EQ( symlink( "gone.bmp", ( base + "/dangling.bmp" ).c_str() ), 0 );
+    ASSERT_EQ( symlink( "loop.bmp", ( base + "/loop.bmp" ).c_str() ), 0 );
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    std::snprintf( address.sun_path, sizeof( address.sun_path ), "%s/socket.bmp", dir );
+    const int listener = socket( AF_UNIX, SOCK_STREAM, 0 );
+    ASSERT_EQ( bind( listener, reinterpret_cast<sockaddr *>( &address ), sizeof( address ) ), 0 );
+    const struct {
+        std::string name;
+        const char *reason;
+    } cases[] = { { base + "/fifo.bmp", "not a regular file" },
+                  { base + "/zero.bmp", "not a regular file" },
+                  { base, "not a regular file" },
+                  { base + "/socket.bmp", "not a regular file" },
+                  { base + "/dangling.bmp", "no such file" },
+                  { base + "/loop.bmp", "symbolic link loop" },
+                  { base + "/fifo.bmp/x", "no such file" } };
+    alarm( 10 ); // a hang ends the test instead of the run
+    for ( const auto &each : cases ) {
+        Image image( 1, 1 );
+        EXPECT_EQ( image.LoadBmp( each.name.c_str() ), 0 ) << each.name;
+        EXPECT_STREQ( BmpGetLastError(), each.reason ) << each.name;
+    }
+    alarm( 0 );
+    close( listener );
+    std::system( ( "rm -rf '" + base + "'" ).c_str() );
 }
 
 TEST( HostFile, MemoryFilesAreCopiesThatOutliveTheirName ) {

@@ -240,7 +240,7 @@ TEST_F( GameFixture, AMissingPictureStopsTheStartUpWithOneLineNamingIt ) {
         int result = 1;
         std::string output = FailedStartup( &result );
         EXPECT_EQ( result, 0 ) << file;
-        EXPECT_EQ( output, std::string( "kelto: " ) + file + ": cannot open\n" );
+        EXPECT_EQ( output, std::string( "kelto: " ) + file + ": no such file\n" );
         PutPictures();
     }
 }
@@ -280,6 +280,45 @@ TEST_F( GameFixture, PicturesSmallerThanTheScreenStopTheStartUp ) {
     output = FailedStartup( &result );
     EXPECT_EQ( result, 1 );
     EXPECT_EQ( output, "" );
+}
+
+// A tank as large as the land would stand outside it, and every frame would draw it whole.
+TEST_F( GameFixture, SpritesLargerThanTheScreenStopTheStartUp ) {
+    const struct {
+        const char *file;
+        int width, height;
+        const char *output;
+    } cases[] = { { "tank.bmp", 641, 10, "kelto: tank.bmp: 641 x 10 is larger than the 640 x 480 screen\n" },
+                  { "bomb.bmp", 4, 481, "kelto: bomb.bmp: 4 x 481 is larger than the 640 x 480 screen\n" },
+                  { "tank.bmp", 640, 480, "" } };
+    for ( const auto &each : cases ) {
+        PutPictures();
+        PutMemoryFile( each.file, Picture( each.width, each.height, 5 ) );
+        int result = 0;
+        EXPECT_EQ( FailedStartup( &result ), each.output ) << each.file;
+        EXPECT_EQ( result, each.output[0] == '\0' ) << each.file;
+    }
+}
+
+std::vector<std::string> g_opened;
+
+void NoteOpened( const char *name ) {
+    g_opened.push_back( name );
+}
+
+// The picture checked is the picture played on: each file is opened once, so a file
+// replaced during start-up cannot put the game on something that was never checked.
+TEST_F( GameFixture, StartUpOpensEachPictureOnce ) {
+    g_opened.clear();
+    HostSetOpenObserver( NoteOpened );
+    World world;
+    const int started = GameStartup( nullptr, nullptr, world );
+    HostSetOpenObserver( nullptr );
+    ASSERT_EQ( started, 1 );
+    std::sort( g_opened.begin(), g_opened.end() );
+    EXPECT_EQ( g_opened,
+               ( std::vector<std::string>{ "background.bmp", "bomb.bmp", "land.bmp", "tank.bmp" } ) );
+    GameEnd( world );
 }
 
 namespace {

@@ -8,6 +8,7 @@
 #include <SDL.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -163,9 +164,41 @@ struct SdlBackend::Native {
     Clock::time_point firstCountedPresent;
     Clock::time_point lastPresent;
 
+    // SIGHUP's handling before the game took it over, given back when SDL stops.
+    struct sigaction hangUpBefore = {};
+    bool hangUpTaken = false;
+
     char error[256] = {};
     char rendererChoice[128] = {};
 };
+
+namespace {
+
+// A closed terminal (SIGHUP) ends the game as a request to terminate does: SDL turns SIGTERM
+// into its quit event (and only SIGINT and SIGTERM), so SIGHUP is passed on as SIGTERM, and
+// the game closes its window and releases everything on the way out. Where nothing handles
+// SIGTERM, SIGHUP keeps its own handling.
+void PassHangUpOn( int ) {
+    raise( SIGTERM );
+}
+
+bool TakeHangUp( struct sigaction *before ) {
+    struct sigaction terminate;
+    if ( sigaction( SIGTERM, nullptr, &terminate ) != 0 || terminate.sa_handler == SIG_DFL ||
+         terminate.sa_handler == SIG_IGN ) {
+        return false;
+    }
+    struct sigaction hangUp;
+    if ( sigaction( SIGHUP, nullptr, &hangUp ) != 0 || hangUp.sa_handler != SIG_DFL ) {
+        return false; // whoever started the game asked for something else
+    }
+    std::memset( &hangUp, 0, sizeof( hangUp ) );
+    hangUp.sa_handler = PassHangUpOn;
+    sigemptyset( &hangUp.sa_mask );
+    return sigaction( SIGHUP, &hangUp, before ) == 0;
+}
+
+} // namespace
 
 SdlBackend::SdlBackend( int windowed )
     : native( new Native ), windowed( windowed ), sdlStarted( 0 ), closePosted( 0 ), hasFocus( 1 ),
@@ -175,6 +208,9 @@ SdlBackend::SdlBackend( int windowed )
 SdlBackend::~SdlBackend() {
     CloseWindow();
     if ( sdlStarted ) {
+        if ( native->hangUpTaken ) {
+            sigaction( SIGHUP, &native->hangUpBefore, nullptr );
+        }
         SDL_QuitSubSystem( SDL_INIT_VIDEO );
         SDL_Quit();
     }
@@ -196,6 +232,7 @@ int SdlBackend::Init() {
         return 0;
     }
     sdlStarted = 1;
+    native->hangUpTaken = TakeHangUp( &native->hangUpBefore );
     return 1;
 }
 

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Runs the real program on a virtual X display, full screen and in a window: a window named
-# Kelto must appear within a few seconds, and Escape must end the program with exit code 0.
+# Kelto must appear within a few seconds, and Escape must end the program with exit code 0;
+# so must a request to terminate (SIGTERM) and a closed terminal (SIGHUP), with everything
+# released (the sanitizer build's leak check sees to that).
 # Arguments: <kelto binary> <source directory>.
 set -u
 
@@ -51,11 +53,11 @@ fi
 
 failures=0
 
-# Starts the game with the given options, waits for its window, presses Escape and expects it
-# to be gone with exit code 0.
+# Starts the game with the given options, waits for its window, presses Escape (or sends the
+# signal named by `how`) and expects it to be gone with exit code 0.
 run_and_quit() {
-    local label="$1"
-    shift
+    local label="$1" how="$2"
+    shift 2
     (cd "$work" && exec "$kelto" "$@") > "$work/game.log" 2>&1 &
     game_pid=$!
 
@@ -83,7 +85,11 @@ run_and_quit() {
         failures=$((failures + 1))
         return
     fi
-    xdotool key Escape
+    if [ "$how" = Escape ]; then
+        xdotool key Escape
+    else
+        kill -s "$how" "$game_pid"
+    fi
 
     local status=""
     for _ in $(seq 50); do
@@ -95,24 +101,57 @@ run_and_quit() {
         sleep 0.1
     done
     if [ -z "$status" ]; then
-        echo "FAIL ($label): still running 5 s after Escape"
+        echo "FAIL ($label): still running 5 s after $how"
         stop_game
         failures=$((failures + 1))
         return
     fi
     game_pid=""
     if [ "$status" -ne 0 ]; then
-        echo "FAIL ($label): exit code $status after Escape, expected 0"
+        echo "FAIL ($label): exit code $status after $how, expected 0"
         cat "$work/game.log"
         stop_game
         failures=$((failures + 1))
         return
     fi
-    echo "ok ($label): window shown, Escape ended the game with exit code 0"
+    echo "ok ($label): window shown, $how ended the game with exit code 0"
 }
 
-run_and_quit "full screen"
-run_and_quit "windowed" --windowed
-run_and_quit "classic" --classic
+run_and_quit "full screen" Escape
+run_and_quit "windowed" Escape --windowed
+run_and_quit "classic" Escape --classic
+run_and_quit "terminated" TERM --windowed
+run_and_quit "hung up" HUP --windowed
+
+# The display going away under the game (the X server ends) is no request to quit: one line
+# on standard error and exit code 1.
+(cd "$work" && exec "$kelto" --windowed) > "$work/game.log" 2>&1 &
+game_pid=$!
+for _ in $(seq 50); do
+    xdotool search --name '^Kelto$' > /dev/null 2>&1 && break
+    sleep 0.1
+done
+sleep 1
+kill "$xvfb_pid" && wait "$xvfb_pid" 2> /dev/null
+xvfb_pid=""
+status=""
+for _ in $(seq 50); do
+    if ! kill -0 "$game_pid" 2> /dev/null; then
+        wait "$game_pid"
+        status=$?
+        break
+    fi
+    sleep 0.1
+done
+lines="$(wc -l < "$work/game.log")"
+if [ "$status" = 1 ] && [ "$lines" -eq 1 ]; then
+    echo "ok (display lost): exit code 1: $(cat "$work/game.log")"
+    game_pid=""
+else
+    echo "FAIL (display lost): exit code ${status:-none (still running)}, $lines lines:"
+    head -n 20 "$work/game.log"
+    stop_game
+    failures=$((failures + 1))
+fi
 
 exit "$failures"
