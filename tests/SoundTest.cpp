@@ -15,6 +15,7 @@
 #include "host/HostFile.h"
 #include "host/HostSurface.h"
 #include "platform/Display.h"
+#include "settings/Settings.h"
 #include "tests/support/BmpWriter.h"
 #include "tests/support/LandScene.h"
 
@@ -61,7 +62,7 @@ protected:
         }
         GameSetSeed( 1234 );
         g_options = Options();
-        g_options.players = 4; // no computer players: the test holds every key
+        g_settings.players = 4; // no computer players: the test holds every key
     }
 
     ~SoundFixture() override {
@@ -69,6 +70,7 @@ protected:
         GameUseClockSeed();
         HostClearMemoryFiles();
         g_options = Options();
+        g_settings = Settings();
     }
 
     // A fresh world each time: the game's end lets go of the tanks and bombs, not the lists.
@@ -294,7 +296,6 @@ TEST_F( SoundFixture, ClassicMuteAndMissingSoundsStartNothing ) {
     for ( const char *setup : setups ) {
         SCOPED_TRACE( setup );
         g_options = Options();
-        g_options.players = 4;
         g_options.classic = std::string( setup ) == "classic";
         g_options.mute = std::string( setup ) == "mute" ? 1 : -1;
         if ( std::string( setup ) == "no sound files" ) {
