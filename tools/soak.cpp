@@ -40,6 +40,7 @@
 #include "land/Land.h"
 #include "land/LandTile.h"
 #include "platform/Display.h"
+#include "tests/support/BmpWriter.h"
 
 #include <chrono>
 #include <csignal>
@@ -272,41 +273,6 @@ int LoadAssets( const std::string &dir ) {
     return 1;
 }
 
-void PutLittleEndian( std::vector<uint8_t> &out, uint32_t value, int bytes ) {
-    for ( int i = 0; i < bytes; i++ ) {
-        out.push_back( uint8_t( value >> ( 8 * i ) ) );
-    }
-}
-
-// An 8-bit picture file with a grey colour table, made row by row from `colour`.
-void PutPicture( const char *name, int width, int height, uint8_t ( *colour )( int x, int y ) ) {
-    const int stride = ( width + 3 ) / 4 * 4;
-    std::vector<uint8_t> bytes;
-    bytes.reserve( 1078 + size_t( stride ) * size_t( height ) );
-    PutLittleEndian( bytes, 0x4D42, 2 );
-    PutLittleEndian( bytes, uint32_t( 1078 + size_t( stride ) * size_t( height ) ), 4 );
-    PutLittleEndian( bytes, 0, 4 );
-    PutLittleEndian( bytes, 1078, 4 );
-    PutLittleEndian( bytes, 40, 4 );
-    PutLittleEndian( bytes, uint32_t( width ), 4 );
-    PutLittleEndian( bytes, uint32_t( height ), 4 );
-    PutLittleEndian( bytes, 1, 2 );
-    PutLittleEndian( bytes, 8, 2 );
-    for ( int i = 0; i < 6; i++ ) {
-        PutLittleEndian( bytes, 0, 4 );
-    }
-    for ( int i = 0; i < 256; i++ ) {
-        PutLittleEndian( bytes, uint32_t( i * 0x010101 ), 4 );
-    }
-    for ( int stored = 0; stored < height; stored++ ) {
-        const int y = height - 1 - stored;
-        for ( int x = 0; x < stride; x++ ) {
-            bytes.push_back( x < width ? colour( x, y ) : 0 );
-        }
-    }
-    HostAddMemoryFile( name, bytes.data(), bytes.size() );
-}
-
 // Rolling ground from near the top down, so that the tanks land and shoot soon.
 uint8_t LargestLand( int x, int y ) {
     return y >= 600 + ( ( x / 16 ) % 64 ) * 8 ? uint8_t( 100 + ( x + y ) % 50 ) : 0;
@@ -324,10 +290,10 @@ uint8_t ScreenSprite( int x, int y ) {
 // The largest pictures the game takes, so that a run shows they still keep the game at its
 // rate.
 void PutLargestPictures() {
-    PutPicture( GAME_LAND_FILE, BMP_MAX_SIDE, BMP_MAX_SIDE, LargestLand );
-    PutPicture( GAME_BACKGROUND_FILE, BMP_MAX_SIDE, BMP_MAX_SIDE, LargestBackground );
-    PutPicture( GAME_TANK_FILE, 640, 480, ScreenSprite );
-    PutPicture( GAME_BOMB_FILE, 640, 480, ScreenSprite );
+    PutMemoryFile( GAME_LAND_FILE, MakeBmp( BMP_MAX_SIDE, BMP_MAX_SIDE, LargestLand ) );
+    PutMemoryFile( GAME_BACKGROUND_FILE, MakeBmp( BMP_MAX_SIDE, BMP_MAX_SIDE, LargestBackground ) );
+    PutMemoryFile( GAME_TANK_FILE, MakeBmp( 640, 480, ScreenSprite ) );
+    PutMemoryFile( GAME_BOMB_FILE, MakeBmp( 640, 480, ScreenSprite ) );
 }
 
 // A small generator of our own (splitmix64), so that the run depends on the seed alone and
