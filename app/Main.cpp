@@ -1,17 +1,22 @@
-// The program's entry on a desktop: reads the options, brings up the SDL backend and hands
-// over to the game's own entry function.
+// The program's entry on a desktop: reads the options and the settings file, brings up the
+// SDL backend with the player's window, scaling, keys and gamepad, and hands over to the
+// game's own entry function.
 
 #include "app/App.h"
 #include "app/DataFolder.h"
 #include "app/Game.h"
 #include "app/Options.h"
 #include "host/HostBackend.h"
+#include "host/sdl/PictureScaling.h"
 #include "host/sdl/SdlBackend.h"
+#include "host/sdl/SdlInputNames.h"
+#include "settings/SettingsFile.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 // The running program's own file, for the installed data beside it.
 static std::string ProgramPath( const char *argument0 ) {
@@ -22,6 +27,31 @@ static std::string ProgramPath( const char *argument0 ) {
     }
     path[length] = '\0';
     return path;
+}
+
+// Each of the game's keys follows its keys and its gamepad buttons; Escape stays Escape and
+// gains the gamepad's quit buttons.
+static void BindControls( HostKeyState &keys, const Settings &settings ) {
+    struct Control {
+        int gameKey;
+        const std::string &keyNames;
+        const std::string &padNames;
+    };
+    const std::string escape = "Escape";
+    const Control controls[] = {
+        { DIK_LEFT, settings.keyLeft, settings.padLeft },
+        { DIK_RIGHT, settings.keyRight, settings.padRight },
+        { DIK_UP, settings.keyUp, settings.padUp },
+        { DIK_DOWN, settings.keyDown, settings.padDown },
+        { DIK_SPACE, settings.keyFire, settings.padFire },
+        { DIK_ESCAPE, escape, settings.padQuit },
+    };
+    for ( const Control &control : controls ) {
+        std::vector<int> inputs = SdlInputsFromNames( control.keyNames, 0 );
+        const std::vector<int> padInputs = SdlInputsFromNames( control.padNames, 1 );
+        inputs.insert( inputs.end(), padInputs.begin(), padInputs.end() );
+        keys.Bind( control.gameKey, inputs );
+    }
 }
 
 int main( int argc, char **argv ) {
@@ -45,7 +75,16 @@ int main( int argc, char **argv ) {
     }
     GameSetDataFolder( data.GetPath() );
 
-    SdlBackend backend( options.windowed == 1 );
+    SettingsFile settingsFile;
+    settingsFile.SetNameChecks( SdlIsKeyName, SdlIsPadName );
+    settingsFile.Load( options.settings.empty() ? SettingsFile::GetDefaultPath() : options.settings,
+                       g_settings, stderr );
+    ApplyOptions( options, g_settings );
+
+    SdlBackend backend( g_settings.windowed );
+    backend.SetScaleMode( ScaleModeFromName( g_settings.scale.c_str() ) );
+    backend.SetGamepad( g_settings.gamepad, g_settings.padDeadZone );
+    BindControls( backend.GetKeyState(), g_settings );
     if ( !backend.Init() ) {
         std::fprintf( stderr, "kelto: no display available: %s\n", backend.GetError() );
         return 1;

@@ -77,12 +77,12 @@ const OptionRow OPTION_ROWS[] = {
           o.timedemo = a;
           return 1;
       } },
-    { "--settings", "FILE", "read the settings from FILE",
+    { "--settings", "FILE", "read the settings from FILE instead of the usual place",
       []( Options &o, const char *a ) {
           o.settings = a;
           return 1;
       } },
-    { "--scale", "MODE", "fit, integer or smooth scaling of the picture",
+    { "--scale", "MODE", "fit, integer or smooth scaling of the picture (default smooth)",
       []( Options &o, const char *a ) {
           if ( !IsChoice( a, "fit integer smooth" ) ) {
               return 0;
@@ -137,7 +137,10 @@ void PrintUsage( FILE *stream ) {
                           "drive, Up and Down aim, Space charges while held and fires when let go, F1\n"
                           "shows the help, Escape quits. A crater on another player's tank scores a hit;\n"
                           "the first to the target (--hits) wins the match, and Enter or Space then\n"
-                          "starts a new one. You play player 1 and the computer the other three.\n" );
+                          "starts a new one. You play player 1 and the computer the other three.\n"
+                          "Alt+Enter or F11 switches full screen, F12 saves a screenshot. Keys,\n"
+                          "gamepad, window and scaling are set in $XDG_CONFIG_HOME/kelto/settings.ini\n"
+                          "(~/.config/kelto/settings.ini).\n" );
     for ( const OptionRow &row : OPTION_ROWS ) {
         char left[32];
         std::snprintf( left, sizeof( left ), "%s%s%s", row.name, row.argument ? " " : "",
@@ -146,6 +149,15 @@ void PrintUsage( FILE *stream ) {
     }
     std::fprintf( stream, "  %-17s %s\n  %-17s %s\n", "--help", "show this text", "--version",
                   "show the version" );
+}
+
+void ApplyOptions( const Options &options, Settings &settings ) {
+    if ( options.windowed == 1 ) {
+        settings.windowed = 1;
+    }
+    if ( !options.scale.empty() ) {
+        settings.scale = options.scale;
+    }
 }
 
 OptionsResult ParseOptions( int argc, const char *const *argv, Options &options, FILE *out, FILE *err ) {

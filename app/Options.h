@@ -6,6 +6,8 @@
 // is one row and one field. A field left at its "not given" value lets a settings file or
 // the built-in default decide; the command line always wins over both.
 
+#include "settings/Settings.h"
+
 #include <cstdio>
 #include <string>
 
@@ -37,6 +39,9 @@ extern Options g_options;
 // Reads argv[1..argc-1] into `options`. Help and version are written to `out`; a refusal
 // names the option and adds the usage on `err`.
 OptionsResult ParseOptions( int argc, const char *const *argv, Options &options, FILE *out, FILE *err );
+
+// Lays what the command line gave over the settings read from the file.
+void ApplyOptions( const Options &options, Settings &settings );
 
 // The usage text, every option with its one-line description.
 void PrintUsage( FILE *stream );

@@ -1,12 +1,16 @@
 // What showing one 640 x 480 8-bit frame costs on the SDL backend, next to copying the same
 // 307,200 bytes with memcpy in the same run: the palette conversion alone, the conversion
 // into SDL's streaming texture (what every flip does before drawing), and the whole flip
-// without the frame pacing (conversion, scaling onto the window, presenting). Needs a display:
-// run it under xvfb-run.
+// without the frame pacing (conversion, scaling onto the window, presenting), for each scaling
+// mode on a 1280 x 960 and a 1920 x 1080 window, with every pixel changing (a moving camera)
+// and with four pixels changing (a still camera, the tanks' probe pixels). Needs a display
+// at least 1920 x 1080: xvfb-run -a -s "-screen 0 1920x1080x24" build/default/bench/PresentBench
 
 #include "host/FrameConversion.h"
+#include "host/sdl/PictureScaling.h"
 #include "host/sdl/SdlBackend.h"
 
+#include <SDL.h>
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -53,6 +57,22 @@ SdlBackend *Backend() {
     return &backend;
 }
 
+// The frame that takes turns with `frame`: every pixel changed (a moving camera), or only
+// four (a still camera: the tanks' probe pixels).
+std::vector<uint8_t> Changed( const std::vector<uint8_t> &frame, int still ) {
+    std::vector<uint8_t> other( frame );
+    if ( still ) {
+        for ( int i = 0; i < 4; ++i ) {
+            other[( 100 + 90 * i ) * PITCH + 150 * i] ^= 1;
+        }
+    } else {
+        for ( uint8_t &index : other ) {
+            index ^= 1;
+        }
+    }
+    return other;
+}
+
 void SetFrameCounters( benchmark::State &state ) {
     state.SetBytesProcessed( static_cast<int64_t>( state.iterations() ) * WIDTH * HEIGHT );
 }
@@ -88,8 +108,12 @@ static void BM_SdlUploadFrame_Frame( benchmark::State &state ) {
         return;
     }
     FrameData &frame = Frame();
+    const std::vector<uint8_t> other = Changed( frame.indices, 0 );
+    int turn = 0;
     for ( auto _ : state ) {
-        backend->UploadFrame( frame.indices.data(), PITCH, WIDTH, HEIGHT, frame.palette );
+        backend->UploadFrame( turn ? other.data() : frame.indices.data(), PITCH, WIDTH, HEIGHT,
+                              frame.palette );
+        turn ^= 1;
     }
     SetFrameCounters( state );
 }
@@ -102,9 +126,43 @@ static void BM_SdlPresentUnpaced_Frame( benchmark::State &state ) {
         return;
     }
     FrameData &frame = Frame();
+    const std::vector<uint8_t> other = Changed( frame.indices, 0 );
+    int turn = 0;
     for ( auto _ : state ) {
-        backend->Present( frame.indices.data(), PITCH, WIDTH, HEIGHT, frame.palette );
+        backend->Present( turn ? other.data() : frame.indices.data(), PITCH, WIDTH, HEIGHT, frame.palette );
+        turn ^= 1;
     }
     SetFrameCounters( state );
 }
 BENCHMARK( BM_SdlPresentUnpaced_Frame );
+
+// Arguments: scaling mode, window width and height, and 1 for a still camera. Two frames take
+// turns: wholly different ones, or ones four pixels apart.
+static void BM_SdlPresentScaled_Frame( benchmark::State &state ) {
+    SdlBackend *backend = Backend();
+    if ( !backend ) {
+        state.SkipWithError( "no display (run under xvfb-run)" );
+        return;
+    }
+    SDL_Window *window = SDL_GetWindowFromID( 1 );
+    if ( !window ) {
+        state.SkipWithError( "no window" );
+        return;
+    }
+    SDL_SetWindowFullscreen( window, 0 );
+    SDL_SetWindowSize( window, int( state.range( 1 ) ), int( state.range( 2 ) ) );
+    backend->PumpEvents( 0 );
+    backend->SetScaleMode( int( state.range( 0 ) ) );
+    FrameData &frame = Frame();
+    const std::vector<uint8_t> other = Changed( frame.indices, int( state.range( 3 ) ) );
+    int turn = 0;
+    for ( auto _ : state ) {
+        backend->Present( turn ? other.data() : frame.indices.data(), PITCH, WIDTH, HEIGHT, frame.palette );
+        turn ^= 1;
+    }
+    SetFrameCounters( state );
+}
+BENCHMARK( BM_SdlPresentScaled_Frame )
+    ->ArgNames( { "mode", "w", "h", "still" } )
+    ->ArgsProduct( { { SCALE_FIT, SCALE_INTEGER, SCALE_SMOOTH }, { 1280 }, { 960 }, { 0, 1 } } )
+    ->ArgsProduct( { { SCALE_FIT, SCALE_INTEGER, SCALE_SMOOTH }, { 1920 }, { 1080 }, { 0, 1 } } );

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Plays the game full screen on a virtual 1280 x 960 display for a while (30 s by default),
 # driving and firing now and then, and reports how many frames it advanced per second of wall
-# time and how much of one processor core it used. Targets: 60 frames per second within
-# 0.5 %, and under 25 % of one core. Exits 1 when a target is missed.
+# time and how much of one processor core it used (its own processor time over the wall time,
+# so other programs on the machine do not count). Targets: 60 frames per second within 0.5 %,
+# and at most 5 % of one core. Exits 1 when a target is missed. The game runs on its default
+# settings (a scratch settings file), so a player's own file does not change the figure.
 #
 # Usage: scripts/measure.sh [kelto binary] [seconds]
 # (default binary: build/default/kelto, built with scripts/build.sh when missing)
@@ -35,7 +37,7 @@ if ! kelto_start_xvfb "$work/xvfb.log" 97 180 190; then
     exit 1
 fi
 
-(cd "$work" && KELTO_STATS=1 exec "$kelto") 2> "$work/stats.log" &
+(cd "$work" && KELTO_STATS=1 exec "$kelto" --settings "$work/settings.ini") 2> "$work/stats.log" &
 game_pid=$!
 
 # Busy time of the process in clock ticks: user plus system (fields 14 and 15 of its stat;
@@ -78,9 +80,9 @@ BEGIN {
     deviation = (rate - 60) / 60 * 100
     printf "%s\n", stats
     printf "frame rate: %.3f per second (%+.3f %% from 60; target within 0.5 %%)\n", rate, deviation
-    printf "processor: %.2f s busy in %.2f s of wall time after the first %d s: %.1f %% of one core (target under 25 %%)\n",
+    printf "processor: %.2f s busy in %.2f s of wall time after the first %d s: %.1f %% of one core (target at most 5 %%)\n",
            ticks / hz, wall, '"$warm_up"', cpu
-    ok = (deviation < 0.5 && deviation > -0.5 && cpu < 25)
+    ok = (deviation < 0.5 && deviation > -0.5 && cpu <= 5)
     print ok ? "measure: both targets met" : "measure: a target was missed"
     exit ok ? 0 : 1
 }'

@@ -15,7 +15,6 @@ HeadlessBackend::HeadlessBackend()
     : frameWidth( 0 ), frameHeight( 0 ), frameCount( 0 ), windowOpen( 0 ), windowFails( 0 ), modeFails( 0 ),
       inputLossReads( 0 ), acquired( 0 ), pitchPadding( DEFAULT_PITCH_PADDING ), pacingHertz( 0 ),
       blockingWaits( 0 ), nextFrameTime( 0.0 ) {
-    std::memset( keys, 0, sizeof( keys ) );
     std::memset( framePalette, 0, sizeof( framePalette ) );
 }
 
@@ -138,7 +137,7 @@ HostResult HeadlessBackend::ReadKeys( uint8_t destination[256] ) {
     if ( !acquired ) {
         return DIERR_NOTACQUIRED;
     }
-    std::memcpy( destination, keys, sizeof( keys ) );
+    keyState.Read( destination );
     return HOST_OK;
 }
 
@@ -157,12 +156,16 @@ void HeadlessBackend::SetFrameHook( std::function<void( int frame )> hook ) {
 
 void HeadlessBackend::SetKey( int code, int down ) {
     if ( code >= 0 && code < 256 ) {
-        keys[code] = down ? 0x80 : 0x00;
+        if ( down ) {
+            keyState.Press( code );
+        } else {
+            keyState.Release( code );
+        }
     }
 }
 
 void HeadlessBackend::ReleaseAllKeys() {
-    std::memset( keys, 0, sizeof( keys ) );
+    keyState.ReleaseAll();
 }
 
 void HeadlessBackend::InjectInputLoss( int reads ) {

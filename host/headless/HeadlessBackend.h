@@ -2,6 +2,7 @@
 #define KELTO_HOST_HEADLESS_HEADLESSBACKEND_H
 
 #include "host/HostBackend.h"
+#include "host/HostKeyState.h"
 
 #include <functional>
 #include <vector>
@@ -33,7 +34,10 @@ public:
     // test press keys, inject faults or post messages as the game runs.
     void SetFrameHook( std::function<void( int frame )> hook );
 
+    // Key events go through the same key state as the real backend's: remapped by its
+    // bindings, and a key pressed and let go between two reads reads as down once.
     void SetKey( int code, int down );
+    HostKeyState &GetKeyState() { return keyState; }
     void ReleaseAllKeys();
     void InjectInputLoss( int reads ); // the next `reads` key reads report the input lost
 
@@ -64,7 +68,7 @@ private:
 
     std::vector<ScriptedMessage> script; // in the order posted
     std::function<void( int )> frameHook;
-    uint8_t keys[256];
+    HostKeyState keyState;
     std::vector<uint8_t> frame;
     HostPaletteEntry framePalette[256];
     int frameWidth;

@@ -1,8 +1,11 @@
 #include "host/sdl/SdlBackend.h"
 
-#include "host/HostWindow.h"
 #include "host/FrameConversion.h"
+#include "host/HostWindow.h"
+#include "host/sdl/FrameChanges.h"
 #include "host/sdl/FrameSchedule.h"
+#include "host/sdl/PictureScaling.h"
+#include "host/sdl/Screenshot.h"
 #include "host/sdl/SdlKeyMap.h"
 
 #include <SDL.h>
@@ -13,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -20,7 +24,9 @@ typedef std::chrono::steady_clock Clock;
 
 const int PICTURE_WIDTH = 640;
 const int PICTURE_HEIGHT = 480;
-const int WINDOW_SCALE = 2; // the window's size in windowed mode, in screen pixels per picture pixel
+const int WINDOW_SCALE = 2;       // the window's size in windowed mode, in screen pixels per picture pixel
+const int WINDOW_FRAME_ROOM = 64; // left below the window for its title bar and the desktop's panels
+const int MAX_FRAME_SPANS = 16;   // more changed pieces than this, and the whole frame is drawn
 
 // The frame rate reported with KELTO_STATS leaves out the first second: start-up and the
 // catching up after the slow first frames are not the steady rate.
@@ -146,8 +152,22 @@ struct SdlBackend::Native {
     SDL_Window *window = nullptr;     // owned
     SDL_Renderer *renderer = nullptr; // owned
     SDL_Texture *texture = nullptr;   // owned
+    SDL_Texture *multiple = nullptr;  // owned: the whole multiple that smooth scaling softens
     int textureWidth = 0;
     int textureHeight = 0;
+    int multipleWidth = 0;
+    int multipleHeight = 0;
+
+    // SDL's software renderer draws into the window's own image, which keeps what it showed;
+    // there only the pieces of a frame that changed are drawn again.
+    bool drawsInPlace = false;
+    bool wholeFrameDue = true;  // the next show draws everything (new window, size, palette)
+    std::vector<uint8_t> shown; // the last frame shown, rows packed: for changes and screenshots
+    FrameSpan spans[MAX_FRAME_SPANS] = {};
+    int spanCount = -1; // pieces changed since the last show; -1 for the whole frame
+
+    HostKeyState keyState;
+    std::vector<SDL_GameController *> pads; // owned: every gamepad plugged in
     PixelLayout layout = LayoutOf( SDL_PIXELFORMAT_ARGB8888 );
 
     // The palette the lookup was made from; a frame with the same palette reuses it.
@@ -201,13 +221,18 @@ bool TakeHangUp( struct sigaction *before ) {
 } // namespace
 
 SdlBackend::SdlBackend( int windowed )
-    : native( new Native ), windowed( windowed ), sdlStarted( 0 ), closePosted( 0 ), hasFocus( 1 ),
-      keyboardAcquired( 1 ), pacing( 1 ), presentedFrames( 0 ) {
+    : native( new Native ), windowed( windowed ), fullScreen( !windowed ), scaleMode( SCALE_SMOOTH ),
+      gamepad( 0 ), padDeadZone( 0 ), sdlStarted( 0 ), closePosted( 0 ), hasFocus( 1 ), keyboardAcquired( 1 ),
+      pacing( 1 ), presentedFrames( 0 ) {
 }
 
 SdlBackend::~SdlBackend() {
     CloseWindow();
+    for ( SDL_GameController *pad : native->pads ) {
+        SDL_GameControllerClose( pad );
+    }
     if ( sdlStarted ) {
+        SDL_QuitSubSystem( SDL_INIT_GAMECONTROLLER );
         if ( native->hangUpTaken ) {
             sigaction( SIGHUP, &native->hangUpBefore, nullptr );
         }
@@ -232,8 +257,51 @@ int SdlBackend::Init() {
         return 0;
     }
     sdlStarted = 1;
+    // A game without its gamepad is still a game: a failure here leaves the keyboard alone.
+    // Pads already plugged in arrive as device events like those plugged in later.
+    if ( gamepad && SDL_InitSubSystem( SDL_INIT_GAMECONTROLLER ) != 0 ) {
+        std::fprintf( stderr, "kelto: no gamepads: %s\n", SDL_GetError() );
+    }
     native->hangUpTaken = TakeHangUp( &native->hangUpBefore );
     return 1;
+}
+
+void SdlBackend::SetGamepad( int enabled, int deadZonePercent ) {
+    gamepad = enabled;
+    padDeadZone = 32767 * deadZonePercent / 100;
+    if ( gamepad && sdlStarted && !SDL_WasInit( SDL_INIT_GAMECONTROLLER ) &&
+         SDL_InitSubSystem( SDL_INIT_GAMECONTROLLER ) != 0 ) {
+        std::fprintf( stderr, "kelto: no gamepads: %s\n", SDL_GetError() );
+    }
+}
+
+void SdlBackend::SetScaleMode( int mode ) {
+    scaleMode = mode;
+    native->wholeFrameDue = true;
+}
+
+HostKeyState &SdlBackend::GetKeyState() {
+    return native->keyState;
+}
+
+// Twice the picture's size where the desktop has room for it and a title bar, else as large
+// as fits.
+void SdlBackend::WindowedSize( int &width, int &height ) {
+    SDL_Rect usable = { 0, 0, PICTURE_WIDTH * WINDOW_SCALE,
+                        PICTURE_HEIGHT * WINDOW_SCALE + WINDOW_FRAME_ROOM };
+    SDL_DisplayMode desktop;
+    if ( SDL_GetDesktopDisplayMode( 0, &desktop ) == 0 ) {
+        usable.w = desktop.w;
+        usable.h = desktop.h;
+    }
+    SDL_GetDisplayUsableBounds( 0, &usable );
+    int scale = WINDOW_SCALE;
+    while ( scale > 1 &&
+            ( PICTURE_WIDTH * scale > usable.w || PICTURE_HEIGHT * scale + WINDOW_FRAME_ROOM > usable.h ) ) {
+        --scale;
+    }
+    width = PICTURE_WIDTH * scale;
+    height = PICTURE_HEIGHT * scale;
 }
 
 const char *SdlBackend::GetError() const {
@@ -254,15 +322,7 @@ int SdlBackend::OpenWindow( const char *caption ) {
     int width = desktop.w;
     int height = desktop.h;
     if ( windowed ) {
-        // Twice the picture's size where the desktop has room, else as large as fits.
-        SDL_Rect usable = { 0, 0, desktop.w, desktop.h };
-        SDL_GetDisplayUsableBounds( 0, &usable );
-        int scale = WINDOW_SCALE;
-        while ( scale > 1 && ( PICTURE_WIDTH * scale > usable.w || PICTURE_HEIGHT * scale > usable.h ) ) {
-            --scale;
-        }
-        width = PICTURE_WIDTH * scale;
-        height = PICTURE_HEIGHT * scale;
+        WindowedSize( width, height );
         flags = SDL_WINDOW_RESIZABLE;
     } else {
         flags = SDL_WINDOW_FULLSCREEN_DESKTOP;
@@ -279,9 +339,12 @@ int SdlBackend::OpenWindow( const char *caption ) {
         CloseWindow();
         return 0;
     }
-    if ( !windowed ) {
-        SDL_ShowCursor( SDL_DISABLE );
-    }
+    fullScreen = !windowed;
+    SDL_ShowCursor( fullScreen ? SDL_DISABLE : SDL_ENABLE );
+    SDL_RendererInfo info;
+    native->drawsInPlace =
+        SDL_GetRendererInfo( native->renderer, &info ) == 0 && std::strcmp( info.name, "software" ) == 0;
+    native->wholeFrameDue = true;
     SDL_SetWindowMinimumSize( native->window, PICTURE_WIDTH / 2, PICTURE_HEIGHT / 2 );
     closePosted = 0;
     hasFocus = 1;
@@ -297,6 +360,12 @@ void SdlBackend::CloseWindow() {
         native->texture = nullptr;
         native->textureWidth = 0;
         native->textureHeight = 0;
+    }
+    if ( native->multiple ) {
+        SDL_DestroyTexture( native->multiple );
+        native->multiple = nullptr;
+        native->multipleWidth = 0;
+        native->multipleHeight = 0;
     }
     if ( native->renderer ) {
         SDL_DestroyRenderer( native->renderer );
@@ -352,6 +421,12 @@ int SdlBackend::HandleEvent( const void *data ) {
     case SDL_KEYDOWN:
     case SDL_KEYUP:
         return HandleKeyEvent( &event );
+    case SDL_CONTROLLERDEVICEADDED:
+    case SDL_CONTROLLERDEVICEREMOVED:
+    case SDL_CONTROLLERBUTTONDOWN:
+    case SDL_CONTROLLERBUTTONUP:
+    case SDL_CONTROLLERAXISMOTION:
+        return HandlePadEvent( &event );
     default:
         return 0;
     }
@@ -372,6 +447,7 @@ int SdlBackend::HandleWindowEvent( int windowEvent ) {
         // The keyboard is gone with the focus, and stays gone until the game takes it back.
         hasFocus = 0;
         keyboardAcquired = 0;
+        native->keyState.ReleaseAll();
         return PostToWindow( WM_ACTIVATEAPP, 0, 0 );
     case SDL_WINDOWEVENT_CLOSE:
         if ( closePosted ) {
@@ -382,6 +458,7 @@ int SdlBackend::HandleWindowEvent( int windowEvent ) {
     case SDL_WINDOWEVENT_EXPOSED:
     case SDL_WINDOWEVENT_SIZE_CHANGED:
         // While the game is paused no frame comes to repaint the window: show the last one.
+        native->wholeFrameDue = true;
         ShowFrame();
         return 0;
     default:
@@ -389,8 +466,37 @@ int SdlBackend::HandleWindowEvent( int windowEvent ) {
     }
 }
 
+// Alt+Enter and F11 switch the window, F12 saves the frame; the game sees none of them, so
+// that Enter held with Alt never reads as Enter. 1 when the key was one of them.
+int SdlBackend::HandleShortcut( const void *data ) {
+    const SDL_KeyboardEvent &key = static_cast<const SDL_Event *>( data )->key;
+    const SDL_Scancode scancode = key.keysym.scancode;
+    const bool enter = scancode == SDL_SCANCODE_RETURN || scancode == SDL_SCANCODE_KP_ENTER;
+    const bool altEnter = enter && ( key.keysym.mod & KMOD_ALT ) != 0;
+    if ( !altEnter && scancode != SDL_SCANCODE_F11 && scancode != SDL_SCANCODE_F12 ) {
+        return 0;
+    }
+    if ( key.type == SDL_KEYDOWN && !key.repeat ) {
+        if ( scancode == SDL_SCANCODE_F12 ) {
+            SaveScreenshot();
+        } else {
+            ToggleFullScreen();
+        }
+    }
+    return 1;
+}
+
 int SdlBackend::HandleKeyEvent( const void *data ) {
     const SDL_KeyboardEvent &key = static_cast<const SDL_Event *>( data )->key;
+    if ( HandleShortcut( data ) ) {
+        return 0;
+    }
+    const int keyInput = SdlScancodeToDik( key.keysym.scancode );
+    if ( key.type == SDL_KEYUP ) {
+        native->keyState.Release( keyInput );
+    } else if ( !key.repeat && keyInput != 0 ) {
+        native->keyState.Press( keyInput );
+    }
     const int virtualKey = SdlKeyToVirtualKey( key.keysym.sym, key.keysym.scancode );
     if ( !virtualKey ) {
         return 0;
@@ -411,6 +517,95 @@ int SdlBackend::HandleKeyEvent( const void *data ) {
     }
     return PostToWindow( down ? WM_KEYDOWN : WM_KEYUP, static_cast<uintptr_t>( virtualKey ),
                          static_cast<intptr_t>( lParam ) );
+}
+
+int SdlBackend::HandlePadEvent( const void *data ) {
+    const SDL_Event &event = *static_cast<const SDL_Event *>( data );
+    HostKeyState &keys = native->keyState;
+    switch ( event.type ) {
+    case SDL_CONTROLLERDEVICEADDED:
+        if ( gamepad ) {
+            SDL_GameController *pad = SDL_GameControllerOpen( event.cdevice.which );
+            if ( pad ) {
+                native->pads.push_back( pad );
+            }
+        }
+        return 0;
+    case SDL_CONTROLLERDEVICEREMOVED:
+        for ( size_t i = 0; i < native->pads.size(); ++i ) {
+            SDL_Joystick *stick = SDL_GameControllerGetJoystick( native->pads[i] );
+            if ( SDL_JoystickInstanceID( stick ) == event.cdevice.which ) {
+                SDL_GameControllerClose( native->pads[i] );
+                native->pads.erase( native->pads.begin() + static_cast<long>( i ) );
+                // What the pad held is let go with it, so that no tank drives on alone.
+                keys.ReleasePad();
+                break;
+            }
+        }
+        return 0;
+    case SDL_CONTROLLERBUTTONDOWN: {
+        const int input = HOST_INPUT_PAD_BUTTON + event.cbutton.button;
+        keys.Press( input );
+        // The quit buttons do what Escape does: the window hears of the key.
+        return keys.IsBound( input, DIK_ESCAPE ) ? PostToWindow( WM_KEYDOWN, VK_ESCAPE, 1 ) : 0;
+    }
+    case SDL_CONTROLLERBUTTONUP:
+        keys.Release( HOST_INPUT_PAD_BUTTON + event.cbutton.button );
+        return 0;
+    case SDL_CONTROLLERAXISMOTION:
+        if ( event.caxis.axis == SDL_CONTROLLER_AXIS_LEFTX ||
+             event.caxis.axis == SDL_CONTROLLER_AXIS_LEFTY ) {
+            keys.MoveStick( event.caxis.axis == SDL_CONTROLLER_AXIS_LEFTY, event.caxis.value, padDeadZone );
+        }
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+void SdlBackend::ToggleFullScreen() {
+    if ( !native->window ) {
+        return;
+    }
+    if ( fullScreen ) {
+        int width = 0;
+        int height = 0;
+        WindowedSize( width, height );
+        SDL_SetWindowFullscreen( native->window, 0 );
+        SDL_SetWindowResizable( native->window, SDL_TRUE );
+        SDL_SetWindowSize( native->window, width, height );
+        SDL_SetWindowPosition( native->window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED );
+        SDL_ShowCursor( SDL_ENABLE );
+    } else {
+        // Covering the desktop first makes it full screen also where no window manager
+        // answers the full-screen request (as on a bare X server).
+        SDL_DisplayMode desktop;
+        if ( SDL_GetDesktopDisplayMode( SDL_GetWindowDisplayIndex( native->window ), &desktop ) == 0 ) {
+            SDL_SetWindowPosition( native->window, 0, 0 );
+            SDL_SetWindowSize( native->window, desktop.w, desktop.h );
+        }
+        SDL_SetWindowFullscreen( native->window, SDL_WINDOW_FULLSCREEN_DESKTOP );
+        SDL_ShowCursor( SDL_DISABLE );
+    }
+    fullScreen = !fullScreen;
+    native->wholeFrameDue = true;
+    ShowFrame();
+}
+
+int SdlBackend::SaveScreenshot() {
+    if ( native->shown.empty() ) {
+        return 0;
+    }
+    const std::string path = ScreenshotChoosePath();
+    const HostPaletteEntry *palette = native->lookupFromNoPalette ? nullptr : native->lookupPalette;
+    if ( !ScreenshotWritePng( path, native->shown.data(), native->textureWidth, native->textureWidth,
+                              native->textureHeight, palette ) ) {
+        std::fprintf( stderr, "kelto: cannot save the screenshot %s\n", path.c_str() );
+        return 0;
+    }
+    std::printf( "%s\n", path.c_str() );
+    std::fflush( stdout );
+    return 1;
 }
 
 int SdlBackend::SetDisplayMode( int width, int height, int bitsPerPixel ) {
@@ -462,15 +657,19 @@ int SdlBackend::CreateTexture( int width, int height ) {
     return 1;
 }
 
+// Converts only what changed since the last frame where the texture still holds the rest;
+// a new texture or palette converts everything.
 int SdlBackend::UploadFrame( const uint8_t *pixels, int pitch, int width, int height,
                              const HostPaletteEntry *palette ) {
     if ( !native->renderer || !pixels || width <= 0 || height <= 0 ) {
         return 0;
     }
+    bool whole = false;
     if ( width != native->textureWidth || height != native->textureHeight || !native->texture ) {
         if ( !CreateTexture( width, height ) ) {
             return 0;
         }
+        whole = true;
     }
     const bool samePalette =
         native->lookupValid &&
@@ -484,15 +683,87 @@ int SdlBackend::UploadFrame( const uint8_t *pixels, int pitch, int width, int he
         }
         native->lookupFromNoPalette = !palette;
         native->lookupValid = true;
+        whole = true;
     }
-    void *texels = nullptr;
-    int texturePitch = 0;
-    if ( SDL_LockTexture( native->texture, nullptr, &texels, &texturePitch ) != 0 ) {
-        return 0;
+    if ( whole ) {
+        native->shown.assign( static_cast<size_t>( width ) * height, 0 );
+        for ( int y = 0; y < height; ++y ) {
+            std::memcpy( &native->shown[static_cast<size_t>( y ) * width],
+                         pixels + static_cast<size_t>( y ) * pitch, width );
+        }
+        native->spanCount = -1;
+    } else {
+        native->spanCount = FindFrameChanges( pixels, pitch, native->shown.data(), width, height,
+                                              native->spans, MAX_FRAME_SPANS );
     }
-    ConvertFrame( pixels, pitch, width, height, native->lookup, texels, texturePitch );
-    SDL_UnlockTexture( native->texture );
+    const FrameSpan all = { 0, height, 0, width };
+    const FrameSpan *spans = native->spanCount < 0 ? &all : native->spans;
+    const int spanCount = native->spanCount < 0 ? 1 : native->spanCount;
+    for ( int i = 0; i < spanCount; ++i ) {
+        const FrameSpan &span = spans[i];
+        const SDL_Rect area = { span.left, span.top, span.right - span.left, span.bottom - span.top };
+        void *texels = nullptr;
+        int texturePitch = 0;
+        if ( SDL_LockTexture( native->texture, &area, &texels, &texturePitch ) != 0 ) {
+            return 0;
+        }
+        ConvertFrame( pixels + static_cast<size_t>( span.top ) * pitch + span.left, pitch, area.w, area.h,
+                      native->lookup, texels, texturePitch );
+        SDL_UnlockTexture( native->texture );
+    }
     return 1;
+}
+
+// Draws the texture at its place: through the whole multiple first when smooth scaling
+// softens it, else straight; where the window keeps its picture, only the changed pieces.
+void SdlBackend::DrawPicture( int outputWidth, int outputHeight ) {
+    const PicturePlace place =
+        PlacePicture( scaleMode, outputWidth, outputHeight, native->textureWidth, native->textureHeight );
+    const bool inPlace = native->drawsInPlace && !native->wholeFrameDue && !place.smoothed &&
+                         place.width == native->textureWidth * place.multiple &&
+                         place.height == native->textureHeight * place.multiple;
+    if ( inPlace && native->spanCount >= 0 ) {
+        for ( int i = 0; i < native->spanCount; ++i ) {
+            const FrameSpan &span = native->spans[i];
+            const SDL_Rect source = { span.left, span.top, span.right - span.left, span.bottom - span.top };
+            const SDL_Rect target = { place.x + span.left * place.multiple,
+                                      place.y + span.top * place.multiple, source.w * place.multiple,
+                                      source.h * place.multiple };
+            SDL_RenderCopy( native->renderer, native->texture, &source, &target );
+        }
+        return;
+    }
+    if ( place.width < outputWidth || place.height < outputHeight || !native->drawsInPlace ) {
+        SDL_RenderClear( native->renderer );
+    }
+    const SDL_Rect target = { place.x, place.y, place.width, place.height };
+    SDL_Texture *picture = native->texture;
+    if ( place.smoothed ) {
+        const int width = native->textureWidth * place.multiple;
+        const int height = native->textureHeight * place.multiple;
+        if ( !native->multiple || native->multipleWidth != width || native->multipleHeight != height ) {
+            if ( native->multiple ) {
+                SDL_DestroyTexture( native->multiple );
+            }
+            native->multiple =
+                SDL_CreateTexture( native->renderer, SDL_GetWindowPixelFormat( native->window ),
+                                   SDL_TEXTUREACCESS_TARGET, width, height );
+            native->multipleWidth = width;
+            native->multipleHeight = height;
+            if ( native->multiple ) {
+                SDL_SetTextureBlendMode( native->multiple, SDL_BLENDMODE_NONE );
+                SDL_SetTextureScaleMode( native->multiple, SDL_ScaleModeLinear );
+            }
+        }
+        // Without a target texture the picture is still shown, unsoftened.
+        if ( native->multiple && SDL_SetRenderTarget( native->renderer, native->multiple ) == 0 ) {
+            SDL_RenderCopy( native->renderer, native->texture, nullptr, nullptr );
+            SDL_SetRenderTarget( native->renderer, nullptr );
+            picture = native->multiple;
+        }
+    }
+    SDL_RenderCopy( native->renderer, picture, nullptr, &target );
+    native->wholeFrameDue = false;
 }
 
 void SdlBackend::ShowFrame() {
@@ -500,29 +771,19 @@ void SdlBackend::ShowFrame() {
         return;
     }
     SDL_SetRenderDrawColor( native->renderer, 0, 0, 0, 255 );
-    SDL_RenderClear( native->renderer );
     int outputWidth = 0;
     int outputHeight = 0;
-    if ( native->texture &&
-         SDL_GetRendererOutputSize( native->renderer, &outputWidth, &outputHeight ) == 0 ) {
-        // The largest picture of the same shape that fits, centred: black bars fill the rest.
-        const int pictureWidth = native->textureWidth;
-        const int pictureHeight = native->textureHeight;
-        SDL_Rect target;
-        if ( static_cast<long long>( outputWidth ) * pictureHeight <=
-             static_cast<long long>( outputHeight ) * pictureWidth ) {
-            target.w = outputWidth;
-            target.h =
-                static_cast<int>( static_cast<long long>( outputWidth ) * pictureHeight / pictureWidth );
-        } else {
-            target.h = outputHeight;
-            target.w =
-                static_cast<int>( static_cast<long long>( outputHeight ) * pictureWidth / pictureHeight );
-        }
-        target.x = ( outputWidth - target.w ) / 2;
-        target.y = ( outputHeight - target.h ) / 2;
-        SDL_RenderCopy( native->renderer, native->texture, nullptr, &target );
+    if ( !native->texture ||
+         SDL_GetRendererOutputSize( native->renderer, &outputWidth, &outputHeight ) != 0 ) {
+        SDL_RenderClear( native->renderer );
+        native->wholeFrameDue = true;
+    } else if ( native->drawsInPlace && !native->wholeFrameDue && native->spanCount == 0 ) {
+        // Nothing changed and the window still shows it: nothing to hand over.
+        return;
+    } else {
+        DrawPicture( outputWidth, outputHeight );
     }
+    native->spanCount = 0;
     SDL_RenderPresent( native->renderer );
 }
 
@@ -538,17 +799,7 @@ HostResult SdlBackend::ReadKeys( uint8_t keys[256] ) {
     if ( !hasFocus || !keyboardAcquired ) {
         return DIERR_INPUTLOST;
     }
-    int stateCount = 0;
-    const Uint8 *state = SDL_GetKeyboardState( &stateCount );
-    int keyCount = 0;
-    const SdlDikKey *dikKeys = SdlGetDikKeys( &keyCount );
-    std::memset( keys, 0, 256 );
-    for ( int i = 0; i < keyCount; ++i ) {
-        const SdlDikKey &key = dikKeys[i];
-        if ( key.scancode < stateCount && state[key.scancode] ) {
-            keys[key.dik] = 0x80;
-        }
-    }
+    native->keyState.Read( keys );
     return HOST_OK;
 }
 

@@ -2,12 +2,15 @@
 #define KELTO_HOST_SDL_SDLBACKEND_H
 
 #include "host/HostBackend.h"
+#include "host/HostKeyState.h"
 
 // The real screen and keyboard, through SDL2: one window (borderless full screen on the
 // desktop's own mode, or a resizable window), the 640 x 480 8-bit frame shown through its
-// palette, scaled to fit with square, hard-edged pixels and black bars, at a steady 60 frames
-// a second whatever the display's refresh; SDL's events become the window messages the game
-// expects, and SDL's key state becomes the 256-byte DIK_ keyboard state. With KELTO_STATS=1
+// palette, scaled as the player chose (host/sdl/PictureScaling.h), at a steady 60 frames a
+// second whatever the display's refresh; SDL's events become the window messages the game
+// expects, and its key and gamepad events make the 256-byte DIK_ keyboard state through the
+// player's bindings. Alt+Enter and F11 switch between full screen and the window, F12 saves
+// the shown frame as a PNG; the game never sees those three. With KELTO_STATS=1
 // in the environment it tells on standard error, when the window closes, how many frames it
 // showed and at what rate.
 class SdlBackend : public HostBackend {
@@ -18,8 +21,19 @@ public:
     explicit SdlBackend( int windowed );
     virtual ~SdlBackend();
 
-    // Brings up SDL's video; 1, or 0 when there is no display (GetError says why).
+    // Brings up SDL's video (and its gamepads when they are on); 1, or 0 when there is no
+    // display (GetError says why).
     int Init();
+
+    // SCALE_FIT, SCALE_INTEGER or SCALE_SMOOTH (the default).
+    void SetScaleMode( int mode );
+    // Gamepads on or off (off by default), and the stick's dead zone in percent of its travel.
+    void SetGamepad( int enabled, int deadZonePercent );
+    // The bindings and the state of every key and button.
+    HostKeyState &GetKeyState();
+    void ToggleFullScreen();
+    // Saves the last shown frame as a PNG and prints its path on standard output; 1 or 0.
+    int SaveScreenshot();
     const char *GetError() const;
 
     int OpenWindow( const char *caption ) override;
@@ -54,12 +68,20 @@ private:
     int HandleEvent( const void *event );
     int HandleWindowEvent( int windowEvent );
     int HandleKeyEvent( const void *event );
+    int HandleShortcut( const void *event );
+    int HandlePadEvent( const void *event );
+    void WindowedSize( int &width, int &height );
+    void DrawPicture( int outputWidth, int outputHeight );
     int CreateTexture( int width, int height );
     void WaitForDeadline();
     void ReportStatistics();
 
     Native *native; // owned: SDL's window, renderer, texture and the frame's colour lookup
     int windowed;
+    int fullScreen; // the window's state now, switched by Alt+Enter and F11
+    int scaleMode;
+    int gamepad;
+    int padDeadZone; // in the stick's own units
     int sdlStarted;
     int closePosted;      // WM_CLOSE goes to the window once, however SDL says it
     int hasFocus;         // from SDL's focus events; the window starts in front

@@ -52,6 +52,22 @@ kelto_require_tools() {
     done
 }
 
+# Waits up to the given seconds for a process of this shell to end; sets kelto_exit_status to
+# its exit code, or to nothing when it is still running.
+# Arguments: <pid> <seconds>.
+kelto_wait_exit() {
+    local tenths
+    kelto_exit_status=""
+    for tenths in $(seq $(($2 * 10))); do
+        if ! kill -0 "$1" 2> /dev/null; then
+            wait "$1"
+            kelto_exit_status=$?
+            return
+        fi
+        sleep 0.1
+    done
+}
+
 # Makes a scratch folder $work for one run, and on exit ends the game ($game_pid) and the
 # virtual display ($xvfb_pid) if they still run, and removes the folder.
 kelto_scratch_run() {

@@ -1,4 +1,5 @@
 #include "host/sdl/SdlBackend.h"
+#include "host/HostKeyState.h"
 #include "host/HostWindow.h"
 #include "tests/support/TestScreen.h"
 
@@ -200,4 +201,73 @@ TEST_F( SdlBackendTest, FramesShowThroughTheCurrentPaletteWithBlackBars ) {
     EXPECT_EQ( 0x0000FFu, WindowColour( 719, 479 ) );
     EXPECT_EQ( 0x000000u, WindowColour( 720, 240 ) );
     EXPECT_EQ( 3, backend.GetPresentedFrames() );
+}
+
+TEST_F( SdlBackendTest, OnlyTheChangedPiecesAreDrawnAgainAndTheWholeFrameStillShows ) {
+    const int width = 640, height = 480, pitch = backend.GetSurfacePitch( width );
+    std::vector<uint8_t> frame( pitch * height, 1 );
+    HostPaletteEntry palette[256] = {};
+    palette[1] = HostPaletteEntry{ 10, 20, 30, 0 };
+    palette[2] = HostPaletteEntry{ 255, 0, 0, 0 };
+    backend.Present( frame.data(), pitch, width, height, palette );
+    frame[100 * pitch + 200] = 2;
+    frame[101 * pitch + 639] = 2;
+    frame[400 * pitch + 0] = 2;
+    backend.Present( frame.data(), pitch, width, height, palette );
+    EXPECT_EQ( 0xFF0000u, WindowColour( 200, 100 ) );
+    EXPECT_EQ( 0xFF0000u, WindowColour( 639, 101 ) );
+    EXPECT_EQ( 0xFF0000u, WindowColour( 0, 400 ) );
+    EXPECT_EQ( 0x0A141Eu, WindowColour( 201, 100 ) );
+    frame[100 * pitch + 200] = 1; // changed back
+    backend.Present( frame.data(), pitch, width, height, palette );
+    EXPECT_EQ( 0x0A141Eu, WindowColour( 200, 100 ) );
+    EXPECT_EQ( 0xFF0000u, WindowColour( 0, 400 ) );
+}
+
+// SDL's virtual gamepad, plugged in and out while the backend runs.
+TEST_F( SdlBackendTest, AGamepadPluggedInDrivesAndFiresAndItsBackButtonQuits ) {
+    // The display-less window never gets the keyboard focus, without which SDL holds back
+    // gamepad events.
+    SDL_SetHint( SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1" );
+    backend.SetGamepad( 1, 25 );
+    const int buttonA = HOST_INPUT_PAD_BUTTON + SDL_CONTROLLER_BUTTON_A;
+    const int buttonBack = HOST_INPUT_PAD_BUTTON + SDL_CONTROLLER_BUTTON_BACK;
+    backend.GetKeyState().Bind( DIK_SPACE, { DIK_SPACE, buttonA } );
+    backend.GetKeyState().Bind( DIK_LEFT, { DIK_LEFT, HOST_INPUT_STICK_LEFT } );
+    backend.GetKeyState().Bind( DIK_ESCAPE, { DIK_ESCAPE, buttonBack } );
+
+    SDL_VirtualJoystickDesc description = {};
+    description.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    description.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+    description.naxes = SDL_CONTROLLER_AXIS_MAX;
+    description.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+    const int device = SDL_JoystickAttachVirtualEx( &description );
+    ASSERT_GE( device, 0 ) << SDL_GetError();
+    SDL_Joystick *joystick = SDL_JoystickOpen( device );
+    ASSERT_NE( nullptr, joystick );
+    Deliver();
+
+    uint8_t keys[256];
+    SDL_JoystickSetVirtualButton( joystick, SDL_CONTROLLER_BUTTON_A, 1 );
+    SDL_JoystickSetVirtualAxis( joystick, SDL_CONTROLLER_AXIS_LEFTX, -30000 );
+    Deliver();
+    ASSERT_EQ( HOST_OK, backend.ReadKeys( keys ) );
+    EXPECT_EQ( 0x80, keys[DIK_SPACE] );
+    EXPECT_EQ( 0x80, keys[DIK_LEFT] );
+
+    SDL_JoystickSetVirtualAxis( joystick, SDL_CONTROLLER_AXIS_LEFTX, -5000 ); // inside the dead zone
+    SDL_JoystickSetVirtualButton( joystick, SDL_CONTROLLER_BUTTON_BACK, 1 );
+    Deliver();
+    ASSERT_EQ( HOST_OK, backend.ReadKeys( keys ) );
+    EXPECT_EQ( 0, keys[DIK_LEFT] );
+    EXPECT_EQ( 0x80, keys[DIK_SPACE] );
+    EXPECT_EQ( 1, CountReceived( WM_KEYDOWN ) );
+    EXPECT_TRUE( !received.empty() && received.back().wParam == VK_ESCAPE );
+
+    // Pulled out while A is held: the button is let go with it.
+    SDL_JoystickClose( joystick );
+    SDL_JoystickDetachVirtual( device );
+    Deliver();
+    ASSERT_EQ( HOST_OK, backend.ReadKeys( keys ) );
+    EXPECT_EQ( 0, keys[DIK_SPACE] );
 }

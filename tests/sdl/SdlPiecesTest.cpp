@@ -1,12 +1,17 @@
 #include "host/FrameConversion.h"
+#include "host/HostKeyState.h"
 #include "host/HostTypes.h"
+#include "host/sdl/FrameChanges.h"
 #include "host/sdl/FrameSchedule.h"
+#include "host/sdl/PictureScaling.h"
+#include "host/sdl/SdlInputNames.h"
 #include "host/sdl/SdlKeyMap.h"
 #include "host/web/WebKeyMap.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <set>
 #include <vector>
@@ -249,4 +254,72 @@ TEST( WebKeyMap, EveryBrowserKeyReadsAsTheSameKeyOnTheDesktop ) {
     }
     EXPECT_EQ( WebCodeToDik( "Unidentified" ), 0 );
     EXPECT_EQ( WebCodeToDik( nullptr ), 0 );
+}
+
+// Each row: a mode and a screen, and where the 640 x 480 picture must go.
+TEST( PictureScaling, EachModePlacesThePictureAsThePlayerChose ) {
+    struct Case {
+        int mode;
+        int screenWidth, screenHeight;
+        PicturePlace place;
+    };
+    const Case cases[] = {
+        { SCALE_FIT, 1280, 960, { 0, 0, 1280, 960, 2, 0 } },
+        { SCALE_INTEGER, 1280, 960, { 0, 0, 1280, 960, 2, 0 } },
+        { SCALE_SMOOTH, 1280, 960, { 0, 0, 1280, 960, 2, 0 } },
+        { SCALE_FIT, 1920, 1080, { 240, 0, 1440, 1080, 0, 0 } },
+        { SCALE_INTEGER, 1920, 1080, { 320, 60, 1280, 960, 2, 0 } },
+        { SCALE_SMOOTH, 1920, 1080, { 240, 0, 1440, 1080, 2, 1 } },
+        { SCALE_INTEGER, 2560, 1440, { 320, 0, 1920, 1440, 3, 0 } },
+        { SCALE_SMOOTH, 800, 480, { 80, 0, 640, 480, 1, 0 } },
+        { SCALE_INTEGER, 320, 240, { 0, 0, 320, 240, 0, 0 } }, // smaller than the picture: fit
+    };
+    for ( const Case &test : cases ) {
+        const PicturePlace place = PlacePicture( test.mode, test.screenWidth, test.screenHeight, 640, 480 );
+        const int got[] = { place.x, place.y, place.width, place.height, place.multiple, place.smoothed };
+        const int want[] = { test.place.x,      test.place.y,        test.place.width,
+                             test.place.height, test.place.multiple, test.place.smoothed };
+        EXPECT_TRUE( std::equal( got, got + 6, want ) )
+            << "mode " << test.mode << " on " << test.screenWidth << " x " << test.screenHeight;
+    }
+    EXPECT_EQ( SCALE_SMOOTH, ScaleModeFromName( "smooth" ) );
+    EXPECT_EQ( -1, ScaleModeFromName( "Smooth" ) );
+}
+
+TEST( FrameChanges, RunsOfChangedRowsBecomeSpansAndTheShownCopyCatchesUp ) {
+    const int width = 64, height = 32, pitch = 80;
+    std::vector<uint8_t> frame( pitch * height, 7 );
+    std::vector<uint8_t> shown( width * height, 7 );
+    FrameSpan spans[3];
+    EXPECT_EQ( 0, FindFrameChanges( frame.data(), pitch, shown.data(), width, height, spans, 3 ) );
+    frame[2 * pitch + 10] = 1; // rows 2 and 3: one span, columns 5 to 10
+    frame[3 * pitch + 5] = 1;
+    frame[9 * pitch + 63] = 1;    // row 9 alone, the last column
+    frame[9 * pitch + width] = 1; // beyond the width: padding, never a change
+    ASSERT_EQ( 2, FindFrameChanges( frame.data(), pitch, shown.data(), width, height, spans, 3 ) );
+    EXPECT_EQ( 2, spans[0].top );
+    EXPECT_EQ( 4, spans[0].bottom );
+    EXPECT_EQ( 5, spans[0].left );
+    EXPECT_EQ( 11, spans[0].right );
+    EXPECT_EQ( 9, spans[1].top );
+    EXPECT_EQ( 63, spans[1].left );
+    EXPECT_EQ( 64, spans[1].right );
+    EXPECT_EQ( 0, FindFrameChanges( frame.data(), pitch, shown.data(), width, height, spans, 3 ) );
+    // Too scattered: the whole frame, and still caught up.
+    for ( int y = 0; y < height; y += 2 ) {
+        frame[y * pitch] = 9;
+    }
+    EXPECT_EQ( -1, FindFrameChanges( frame.data(), pitch, shown.data(), width, height, spans, 3 ) );
+    EXPECT_EQ( 0, FindFrameChanges( frame.data(), pitch, shown.data(), width, height, spans, 3 ) );
+}
+
+TEST( SdlInputNames, KeysAndPadButtonsAreFoundByTheirSdlNames ) {
+    EXPECT_EQ( std::vector<int>( { DIK_SPACE, 0x1C, DIK_LEFT, 0x1E } ),
+               SdlInputsFromNames( "Space, return,Left , A, Nonsense", 0 ) );
+    EXPECT_EQ( std::vector<int>( { HOST_INPUT_PAD_BUTTON + SDL_CONTROLLER_BUTTON_A,
+                                   HOST_INPUT_PAD_BUTTON + SDL_CONTROLLER_BUTTON_DPAD_LEFT,
+                                   HOST_INPUT_STICK_LEFT, HOST_INPUT_STICK_DOWN } ),
+               SdlInputsFromNames( "a, dpleft, leftx-, lefty+", 1 ) );
+    EXPECT_EQ( 0, SdlIsKeyName( "leftx-" ) );
+    EXPECT_EQ( 0, SdlIsPadName( "Space" ) );
 }

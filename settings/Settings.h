@@ -1,0 +1,32 @@
+#ifndef KELTO_SETTINGS_SETTINGS_H
+#define KELTO_SETTINGS_SETTINGS_H
+
+// What the player keeps from one game to the next: the window, the scaling, the keys and the
+// gamepad. Filled from the settings file (settings/SettingsFile.h), then the command line
+// overrides what it names. Every field has one row in the file's table, which gives its
+// default, its comment and how its value is read; adding a setting is one field and one row.
+
+#include <string>
+
+struct Settings {
+    int windowed = 0;    // window: fullscreen or window
+    std::string scale;   // scale: fit, integer or smooth
+    std::string keyLeft; // key_left ... key_fire: SDL key names, comma-separated
+    std::string keyRight;
+    std::string keyUp;
+    std::string keyDown;
+    std::string keyFire;
+    int gamepad = 1;      // gamepad: on or off
+    std::string padLeft;  // pad_left ... pad_quit: SDL controller button names, or a
+    std::string padRight; // stick's half axis (leftx-, leftx+, lefty-, lefty+)
+    std::string padUp;
+    std::string padDown;
+    std::string padFire;
+    std::string padQuit;
+    int padDeadZone = 0; // pad_dead_zone: percent of the stick's travel ignored
+};
+
+// The settings of this run, filled once at start-up by the program; read by whoever needs them.
+extern Settings g_settings;
+
+#endif

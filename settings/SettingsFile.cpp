@@ -1,0 +1,234 @@
+#include "settings/SettingsFile.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+Settings g_settings;
+
+namespace {
+
+struct NameChecks {
+    SettingsNameCheck key;
+    SettingsNameCheck pad;
+};
+
+struct SettingRow {
+    const char *key;
+    const char *defaultValue; // as written into a new file, and read like any other value
+    const char *comment;
+    // 1 when the value is understood (and stored); 0 leaves the field as it was.
+    int ( *apply )( Settings &settings, const std::string &value, const NameChecks &checks );
+};
+
+// 1 when `value` is one of the space-separated `words`; its position in `index`.
+int ReadChoice( const std::string &value, const char *words, int &index ) {
+    int position = 0;
+    for ( const char *word = words; *word != '\0'; ++position ) {
+        const size_t length = std::strcspn( word, " " );
+        if ( value.size() == length && value.compare( 0, length, word, length ) == 0 ) {
+            index = position;
+            return 1;
+        }
+        word += length;
+        word += std::strspn( word, " " );
+    }
+    return 0;
+}
+
+int ReadWord( const std::string &value, const char *words, std::string &field ) {
+    int index = 0;
+    if ( !ReadChoice( value, words, index ) ) {
+        return 0;
+    }
+    field = value;
+    return 1;
+}
+
+int ReadSwitch( const std::string &value, int &field ) {
+    int index = 0;
+    if ( !ReadChoice( value, "off on", index ) ) {
+        return 0;
+    }
+    field = index;
+    return 1;
+}
+
+std::string Trim( const std::string &text ) {
+    const size_t first = text.find_first_not_of( " \t\r" );
+    if ( first == std::string::npos ) {
+        return std::string();
+    }
+    return text.substr( first, text.find_last_not_of( " \t\r" ) - first + 1 );
+}
+
+// A comma-separated list of one or more names the check knows, kept as written.
+int ReadNames( const std::string &value, SettingsNameCheck check, std::string &field ) {
+    size_t start = 0;
+    do {
+        const size_t comma = value.find( ',', start );
+        const std::string name =
+            Trim( value.substr( start, comma == std::string::npos ? std::string::npos : comma - start ) );
+        if ( name.empty() || ( check && !check( name.c_str() ) ) ) {
+            return 0;
+        }
+        start = comma == std::string::npos ? comma : comma + 1;
+    } while ( start != std::string::npos );
+    field = value;
+    return 1;
+}
+
+int ReadPercent( const std::string &value, int &field ) {
+    char *end = nullptr;
+    const long number = std::strtol( value.c_str(), &end, 10 );
+    if ( value.empty() || *end != '\0' || number < 0 || number > 99 ) {
+        return 0;
+    }
+    field = int( number );
+    return 1;
+}
+
+// A row of comma-separated names, checked by the key or the pad names (`kind`).
+#define NAMES_ROW( name, kind, field, value, comment )                                                       \
+    {                                                                                                        \
+        name, value, comment, []( Settings &s, const std::string &v, const NameChecks &c ) {                 \
+            return ReadNames( v, c.kind, s.field );                                                          \
+        }                                                                                                    \
+    }
+
+const SettingRow SETTING_ROWS[] = {
+    { "window", "fullscreen", "fullscreen or window (Alt+Enter or F11 switches while playing)",
+      []( Settings &s, const std::string &v, const NameChecks & ) {
+          int index = 0;
+          if ( !ReadChoice( v, "fullscreen window", index ) ) {
+              return 0;
+          }
+          s.windowed = index;
+          return 1;
+      } },
+    { "scale", "smooth",
+      "smooth: whole multiples of the picture, softened to fill the screen; integer: whole "
+      "multiples with black borders; fit: fill the screen with uneven pixels",
+      []( Settings &s, const std::string &v, const NameChecks & ) {
+          return ReadWord( v, "fit integer smooth", s.scale );
+      } },
+    NAMES_ROW( "key_left", key, keyLeft, "Left", "keys that drive left, by SDL key name, comma-separated" ),
+    NAMES_ROW( "key_right", key, keyRight, "Right", "keys that drive right" ),
+    NAMES_ROW( "key_up", key, keyUp, "Up", "keys that raise the barrel" ),
+    NAMES_ROW( "key_down", key, keyDown, "Down", "keys that lower the barrel" ),
+    NAMES_ROW( "key_fire", key, keyFire, "Space", "keys that charge while held and fire when let go" ),
+    { "gamepad", "on", "on or off: play with a gamepad (plugged in at any time)",
+      []( Settings &s, const std::string &v, const NameChecks & ) { return ReadSwitch( v, s.gamepad ); } },
+    NAMES_ROW( "pad_left", pad, padLeft, "dpleft, leftx-",
+               "gamepad buttons that drive left, by SDL controller button name (a, b, x, y, back, "
+               "start, dpleft, ...) or a stick's half axis (leftx-, leftx+, lefty-, lefty+)" ),
+    NAMES_ROW( "pad_right", pad, padRight, "dpright, leftx+", "gamepad buttons that drive right" ),
+    NAMES_ROW( "pad_up", pad, padUp, "dpup, lefty-", "gamepad buttons that raise the barrel" ),
+    NAMES_ROW( "pad_down", pad, padDown, "dpdown, lefty+", "gamepad buttons that lower the barrel" ),
+    NAMES_ROW( "pad_fire", pad, padFire, "a", "gamepad buttons that charge and fire" ),
+    NAMES_ROW( "pad_quit", pad, padQuit, "back", "gamepad buttons that quit, as Escape does" ),
+    { "pad_dead_zone", "25", "percent of the stick's travel from the centre that does nothing (0 to 99)",
+      []( Settings &s, const std::string &v, const NameChecks & ) {
+          return ReadPercent( v, s.padDeadZone );
+      } },
+};
+
+#undef NAMES_ROW
+
+const SettingRow *FindRow( const std::string &key ) {
+    for ( const SettingRow &row : SETTING_ROWS ) {
+        if ( key == row.key ) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+SettingsFile::SettingsFile() : keyCheck( nullptr ), padCheck( nullptr ) {
+}
+
+SettingsFile::~SettingsFile() {
+}
+
+void SettingsFile::SetNameChecks( SettingsNameCheck newKeyCheck, SettingsNameCheck newPadCheck ) {
+    keyCheck = newKeyCheck;
+    padCheck = newPadCheck;
+}
+
+void SettingsFile::SetDefaults( Settings &settings ) {
+    const NameChecks anyName = { nullptr, nullptr };
+    for ( const SettingRow &row : SETTING_ROWS ) {
+        row.apply( settings, row.defaultValue, anyName );
+    }
+}
+
+int SettingsFile::WriteDefaults( const std::string &path ) {
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::path( path ).parent_path();
+    if ( !folder.empty() ) {
+        std::filesystem::create_directories( folder, error );
+    }
+    std::ofstream file( path );
+    file << "# Kelto's settings: one \"key = value\" a line; lines starting with # are comments.\n"
+            "# Delete this file to get the defaults back. Options on the command line win.\n";
+    for ( const SettingRow &row : SETTING_ROWS ) {
+        file << "\n# " << row.comment << "\n" << row.key << " = " << row.defaultValue << "\n";
+    }
+    file.flush();
+    return file.good() ? 1 : 0;
+}
+
+int SettingsFile::ApplyLine( const std::string &line, Settings &settings ) const {
+    const size_t equals = line.find( '=' );
+    if ( equals == std::string::npos ) {
+        return 0;
+    }
+    const SettingRow *row = FindRow( Trim( line.substr( 0, equals ) ) );
+    const NameChecks checks = { keyCheck, padCheck };
+    return row != nullptr && row->apply( settings, Trim( line.substr( equals + 1 ) ), checks );
+}
+
+int SettingsFile::Load( const std::string &path, Settings &settings, FILE *warnings ) const {
+    SetDefaults( settings );
+    if ( path.empty() ) {
+        return 0; // no home to keep settings in: the defaults, without a word
+    }
+    std::error_code error;
+    const bool exists = std::filesystem::exists( path, error );
+    if ( !exists && WriteDefaults( path ) ) {
+        return 1;
+    }
+    std::ifstream file( path );
+    if ( !exists || !file.is_open() || !std::filesystem::is_regular_file( path, error ) ) {
+        std::fprintf( warnings, "kelto: %s: cannot be read or written; using the default settings\n",
+                      path.c_str() );
+        return 0;
+    }
+    std::string line;
+    for ( int number = 1; std::getline( file, line ); ++number ) {
+        const std::string text = Trim( line );
+        if ( text.empty() || text[0] == '#' ) {
+            continue;
+        }
+        if ( !ApplyLine( text, settings ) ) {
+            std::fprintf( warnings, "kelto: %s:%d: not understood, its default is used: %s\n", path.c_str(),
+                          number, text.c_str() );
+        }
+    }
+    return 1;
+}
+
+std::string SettingsFile::GetDefaultPath() {
+    const char *config = std::getenv( "XDG_CONFIG_HOME" );
+    if ( config != nullptr && *config == '/' ) {
+        return std::string( config ) + "/kelto/settings.ini";
+    }
+    const char *home = std::getenv( "HOME" );
+    if ( home != nullptr && *home != '\0' ) {
+        return std::string( home ) + "/.config/kelto/settings.ini";
+    }
+    return std::string();
+}

@@ -1,0 +1,138 @@
+#include "settings/SettingsFile.h"
+#include "app/Options.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+// A scratch folder of the test's own, gone with it.
+class SettingsFixture : public ::testing::Test {
+protected:
+    SettingsFixture() {
+        char pattern[] = "/tmp/kelto-settings-XXXXXX";
+        folder = mkdtemp( pattern );
+    }
+    ~SettingsFixture() override { std::system( ( "rm -rf '" + folder + "'" ).c_str() ); }
+
+    std::string Write( const std::string &text ) {
+        const std::string path = folder + "/settings.ini";
+        std::ofstream( path ) << text;
+        return path;
+    }
+
+    // Loads `path`, returning what was said on the warning stream.
+    std::string Load( const SettingsFile &file, const std::string &path, Settings &settings ) {
+        FILE *warnings = std::tmpfile();
+        file.Load( path, settings, warnings );
+        std::rewind( warnings );
+        std::string said;
+        for ( int c; ( c = std::fgetc( warnings ) ) != EOF; ) {
+            said += char( c );
+        }
+        std::fclose( warnings );
+        return said;
+    }
+
+    std::string folder;
+};
+
+// Only these names are keys here, as a backend would say.
+int KnownKey( const char *name ) {
+    return std::string( name ) == "Space" || std::string( name ) == "Return" || std::string( name ) == "A";
+}
+
+} // namespace
+
+TEST_F( SettingsFixture, AMissingFileIsWrittenWithCommentedDefaultsThatReadBackTheSame ) {
+    const std::string path = folder + "/new/kelto/settings.ini";
+    Settings loaded;
+    EXPECT_EQ( Load( SettingsFile(), path, loaded ), "" );
+
+    std::ifstream written( path );
+    ASSERT_TRUE( written.is_open() );
+    std::string line;
+    std::string previous;
+    int settingLines = 0;
+    while ( std::getline( written, line ) ) {
+        if ( !line.empty() && line[0] != '#' ) {
+            ++settingLines;
+            EXPECT_EQ( previous.substr( 0, 2 ), "# " ) << "no comment above: " << line;
+        }
+        previous = line;
+    }
+    EXPECT_GE( settingLines, 15 );
+
+    Settings again;
+    EXPECT_EQ( Load( SettingsFile(), path, again ), "" );
+    Settings defaults;
+    SettingsFile::SetDefaults( defaults );
+    for ( const Settings *settings : { &loaded, &again } ) {
+        EXPECT_EQ( settings->windowed, 0 );
+        EXPECT_EQ( settings->scale, "smooth" );
+        EXPECT_EQ( settings->keyFire, "Space" );
+        EXPECT_EQ( settings->padQuit, "back" );
+        EXPECT_EQ( settings->padDeadZone, defaults.padDeadZone );
+    }
+}
+
+TEST_F( SettingsFixture, BadLinesAreNamedOnceAndKeepTheirDefaultsWhileGoodOnesApply ) {
+    const std::string path = Write( "# comment\n"
+                                    "window = window\n"
+                                    "scale = huge\n"
+                                    "key_fire = Space, Return\n"
+                                    "\n"
+                                    "key_left = Nonsense\n"
+                                    "no equals sign\n"
+                                    "colour = red\n"
+                                    "  gamepad   =   off  \n"
+                                    "pad_dead_zone = 100\n"
+                                    "key_up = A,\n" );
+    SettingsFile file;
+    file.SetNameChecks( KnownKey, nullptr );
+    Settings settings;
+    const std::string said = Load( file, path, settings );
+    for ( int line : { 3, 6, 7, 8, 10, 11 } ) {
+        const std::string where = path + ":" + std::to_string( line ) + ":";
+        const size_t first = said.find( where );
+        EXPECT_NE( first, std::string::npos ) << where;
+        EXPECT_EQ( said.find( where, first + 1 ), std::string::npos ) << where;
+    }
+    EXPECT_EQ( std::count( said.begin(), said.end(), '\n' ), 6 ) << said;
+    EXPECT_EQ( settings.windowed, 1 );
+    EXPECT_EQ( settings.scale, "smooth" );
+    EXPECT_EQ( settings.keyFire, "Space, Return" );
+    EXPECT_EQ( settings.keyLeft, "Left" );
+    EXPECT_EQ( settings.keyUp, "Up" );
+    EXPECT_EQ( settings.gamepad, 0 );
+    EXPECT_EQ( settings.padDeadZone, 25 );
+}
+
+TEST_F( SettingsFixture, TheCommandLineWinsOverTheFile ) {
+    Settings settings;
+    Load( SettingsFile(), Write( "window = fullscreen\nscale = fit\n" ), settings );
+    Options options;
+    ApplyOptions( options, settings );
+    EXPECT_EQ( settings.windowed, 0 );
+    EXPECT_EQ( settings.scale, "fit" );
+    options.windowed = 1;
+    options.scale = "integer";
+    ApplyOptions( options, settings );
+    EXPECT_EQ( settings.windowed, 1 );
+    EXPECT_EQ( settings.scale, "integer" );
+}
+
+TEST_F( SettingsFixture, AnUnreadableFileIsSaidOnceAndLeavesTheDefaults ) {
+    Settings settings;
+    settings.scale = "fit";
+    const std::string said = Load( SettingsFile(), folder, settings ); // a folder, not a file
+    EXPECT_NE( said.find( folder + ":" ), std::string::npos ) << said;
+    EXPECT_EQ( settings.scale, "smooth" );
+}
