@@ -16,6 +16,7 @@
 #include "hud/Hud.h"
 #include "platform/Display.h"
 #include "platform/Keyboard.h"
+#include "settings/Settings.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -176,13 +177,11 @@ static int WithView() {
 }
 
 // The designed game leaves every tank to the keyboard; otherwise the computer plays the
-// seats the people do not take, and the view says which.
+// seats the people do not take (the settings, or --players and --level over them), and the
+// view says which.
 static void SeatComputerPlayers( World &world ) {
-    int people = g_options.players >= 0 ? g_options.players : ComputerPlayers::DEFAULT_PEOPLE;
-    if ( g_options.classic ) {
-        people = ComputerPlayers::SEATS;
-    }
-    g_computerPlayers.Create( &world, people, ComputerPlayers::LevelFromName( g_options.level.c_str() ) );
+    const int people = g_options.classic ? ComputerPlayers::SEATS : g_settings.players;
+    g_computerPlayers.Create( &world, people, ComputerPlayers::LevelFromName( g_settings.level.c_str() ) );
     for ( int seat = 0; seat < ComputerPlayers::SEATS && WithView(); seat++ ) {
         g_hud.GetMatch().SetComputer( seat, g_computerPlayers.IsComputer( seat ) );
     }

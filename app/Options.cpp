@@ -158,6 +158,12 @@ void ApplyOptions( const Options &options, Settings &settings ) {
     if ( !options.scale.empty() ) {
         settings.scale = options.scale;
     }
+    if ( options.players >= 0 ) {
+        settings.players = options.players;
+    }
+    if ( !options.level.empty() ) {
+        settings.level = options.level;
+    }
 }
 
 OptionsResult ParseOptions( int argc, const char *const *argv, Options &options, FILE *out, FILE *err ) {

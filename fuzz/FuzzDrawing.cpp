@@ -1,8 +1,9 @@
 // Fuzzes every drawing operation of an Image with coordinates, radii and clip rectangles that
 // reach the int limits. Nothing may be written outside the clip rectangle (the guard band
 // around the Image and the pixels of the Image outside the clip are compared with a snapshot),
-// the operations with a simple exact result (pixels, spans, rectangles, clearing, copying)
-// must give exactly that result, and no call may take long (libFuzzer's -timeout).
+// the operations with a simple exact result (pixels, spans, rectangles, clearing, copying, lines
+// with ends near the picture) must give exactly that result, and no call may take long
+// (libFuzzer's -timeout).
 
 #include "fuzz/FuzzSupport.h"
 
@@ -50,21 +51,55 @@ void CheckClipInsideBounds( const Image &image ) {
                 clip.bottom, image.GetWidth(), image.GetHeight() );
 }
 
-// With both ends inside the clip rectangle no clipping takes place, and the line is exactly
-// the stepped one: from the first end, the major coordinate advancing every pixel and the
-// minor one whenever the error term exceeds the major distance.
-void CheckLine( GuardedImage &target, int x1, int y1, int x2, int y2, uint8_t colour ) {
-    if ( !FuzzInClip( target.image, x1, y1 ) || !FuzzInClip( target.image, x2, y2 ) ) {
+// Ends this near keep every step of the game's clipping well inside 32 bits and the stepping
+// short, so the line is checked pixel for pixel there.
+const int64_t NEAR_LINE = 4096;
+
+// The game's clipping of one end: products first, divisions truncating toward zero.
+void ClipEnd( int64_t &x, int64_t &y, int64_t dx, int64_t dy, const Rect &clip ) {
+    if ( x < clip.left ) {
+        y += ( clip.left - x ) * dy / dx, x = clip.left;
+    }
+    if ( y < clip.top ) {
+        x += dx * ( clip.top - y ) / dy, y = clip.top;
+    }
+    if ( x > clip.right ) {
+        y -= ( x - clip.right ) * dy / dx, x = clip.right;
+    }
+    if ( y > clip.bottom ) {
+        x -= dx * ( y - clip.bottom ) / dy, y = clip.bottom;
+    }
+}
+
+// Lines with near ends are exactly the game's: nothing when both ends lie beyond one edge,
+// spans when axis-parallel, and otherwise both ends clipped and the line stepped from them, the
+// major coordinate advancing every pixel and the minor one whenever the error term exceeds the
+// major distance, each pixel written only inside the clip. Far lines are checked for staying
+// inside the clip (the tests compare them with the whole stepped line).
+void CheckLine( GuardedImage &target, int64_t x1, int64_t y1, int64_t x2, int64_t y2, uint8_t colour ) {
+    const Rect &clip = target.image.GetClipRect();
+    const bool near =
+        std::max( { std::abs( x1 ), std::abs( y1 ), std::abs( x2 ), std::abs( y2 ) } ) <= NEAR_LINE;
+    const bool rejected = ( x1 < clip.left && x2 < clip.left ) || ( x1 > clip.right && x2 > clip.right ) ||
+                          ( y1 < clip.top && y2 < clip.top ) || ( y1 > clip.bottom && y2 > clip.bottom );
+    if ( !near || rejected || clip.right < clip.left || clip.bottom < clip.top ) {
         target.CheckOnlyClipChanged( "DrawLine" );
         return;
     }
     std::vector<uint8_t> covered( size_t( target.width ) * size_t( target.height ), 0 );
-    int adx = std::abs( x2 - x1 ), ady = std::abs( y2 - y1 );
-    int sx = x2 < x1 ? -1 : 1, sy = y2 < y1 ? -1 : 1;
-    int major = std::max( adx, ady ), minor = std::min( adx, ady ), error = 0;
-    int x = x1, y = y1;
-    for ( int i = 0; i <= major; i++ ) {
-        covered[size_t( y ) * size_t( target.width ) + size_t( x )] = 1;
+    if ( x1 != x2 && y1 != y2 ) {
+        const int64_t dx = x2 - x1, dy = y2 - y1; // from the unclipped ends, for both
+        ClipEnd( x1, y1, dx, dy, clip );
+        ClipEnd( x2, y2, dx, dy, clip );
+    }
+    int64_t adx = std::abs( x2 - x1 ), ady = std::abs( y2 - y1 );
+    int64_t sx = x2 < x1 ? -1 : 1, sy = y2 < y1 ? -1 : 1;
+    int64_t major = std::max( adx, ady ), minor = std::min( adx, ady ), error = 0;
+    int64_t x = x1, y = y1;
+    for ( int64_t i = 0; i <= major; i++ ) {
+        if ( FuzzInClip( target.image, int( x ), int( y ) ) ) {
+            covered[size_t( y ) * size_t( target.width ) + size_t( x )] = 1;
+        }
         int minorStep = adx == ady;
         error += minor;
         if ( !minorStep && error > major ) {

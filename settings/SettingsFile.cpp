@@ -132,6 +132,16 @@ const SettingRow SETTING_ROWS[] = {
       []( Settings &s, const std::string &v, const NameChecks & ) {
           return ReadPercent( v, s.padDeadZone );
       } },
+    { "players", "1",
+      "people at the keyboard, 0 to 4: they play players 1 to N and the computer plays the other "
+      "tanks (0: the computer plays all four, match after match)",
+      []( Settings &s, const std::string &v, const NameChecks & ) {
+          return ReadChoice( v, "0 1 2 3 4", s.players );
+      } },
+    { "level", "normal", "how well the computer aims: easy, normal or hard",
+      []( Settings &s, const std::string &v, const NameChecks & ) {
+          return ReadWord( v, "easy normal hard", s.level );
+      } },
 };
 
 #undef NAMES_ROW

@@ -13,6 +13,7 @@
 #include "hud/Hud.h"
 #include "platform/Display.h"
 #include "platform/Keyboard.h"
+#include "settings/Settings.h"
 #include "tests/support/BmpWriter.h"
 #include "tests/support/LandScene.h"
 #include "tests/support/TestScreen.h"
@@ -458,6 +459,7 @@ TEST_F( GameFixture, AWonMatchStandsStillUntilEnterStartsANewOne ) {
 // all four to the keyboard. The view labels the computer's tanks.
 TEST_F( GameFixture, TheComputerTakesTheSeatsThePeopleLeave ) {
     const Options given = g_options;
+    const Settings kept = g_settings;
     struct Case {
         int classic, players;
         const char *level;
@@ -469,6 +471,8 @@ TEST_F( GameFixture, TheComputerTakesTheSeatsThePeopleLeave ) {
         g_options.classic = c.classic;
         g_options.players = c.players;
         g_options.level = c.level;
+        g_settings = Settings();
+        ApplyOptions( g_options, g_settings );
         World world;
         ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
         for ( int seat = 0; seat < ComputerPlayers::SEATS; seat++ ) {
@@ -488,4 +492,5 @@ TEST_F( GameFixture, TheComputerTakesTheSeatsThePeopleLeave ) {
         GameEnd( world );
     }
     g_options = given;
+    g_settings = kept;
 }

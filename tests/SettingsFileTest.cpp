@@ -80,6 +80,8 @@ TEST_F( SettingsFixture, AMissingFileIsWrittenWithCommentedDefaultsThatReadBackT
         EXPECT_EQ( settings->keyFire, "Space" );
         EXPECT_EQ( settings->padQuit, "back" );
         EXPECT_EQ( settings->padDeadZone, defaults.padDeadZone );
+        EXPECT_EQ( settings->players, 1 );
+        EXPECT_EQ( settings->level, "normal" );
     }
 }
 
@@ -117,16 +119,23 @@ TEST_F( SettingsFixture, BadLinesAreNamedOnceAndKeepTheirDefaultsWhileGoodOnesAp
 
 TEST_F( SettingsFixture, TheCommandLineWinsOverTheFile ) {
     Settings settings;
-    Load( SettingsFile(), Write( "window = fullscreen\nscale = fit\n" ), settings );
+    Load( SettingsFile(), Write( "window = fullscreen\nscale = fit\nplayers = 0\nlevel = hard\n" ),
+          settings );
     Options options;
     ApplyOptions( options, settings );
     EXPECT_EQ( settings.windowed, 0 );
     EXPECT_EQ( settings.scale, "fit" );
+    EXPECT_EQ( settings.players, 0 );
+    EXPECT_EQ( settings.level, "hard" );
     options.windowed = 1;
     options.scale = "integer";
+    options.players = 3;
+    options.level = "easy";
     ApplyOptions( options, settings );
     EXPECT_EQ( settings.windowed, 1 );
     EXPECT_EQ( settings.scale, "integer" );
+    EXPECT_EQ( settings.players, 3 );
+    EXPECT_EQ( settings.level, "easy" );
 }
 
 TEST_F( SettingsFixture, AnUnreadableFileIsSaidOnceAndLeavesTheDefaults ) {
