@@ -16,8 +16,6 @@ class World;
 class ComputerPlayers {
 public:
     static constexpr int SEATS = 4;
-    // Someone who starts the game alone plays one tank against three of the computer's.
-    static constexpr int DEFAULT_PEOPLE = 1;
     // With nobody at the keyboard the winner's banner stands this long before the computer
     // starts the next match itself.
     static constexpr int DEMO_BANNER_UPDATES = 240;

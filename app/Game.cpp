@@ -2,7 +2,9 @@
 
 #include "ai/ComputerPlayers.h"
 #include "app/App.h"
+#include "app/MatchSounds.h"
 #include "app/Options.h"
+#include "audio/WorldSounds.h"
 #include "game/Bomb.h"
 #include "game/EntityList.h"
 #include "game/Globals.h"
@@ -18,6 +20,7 @@
 #include "platform/Keyboard.h"
 #include "replay/ReplaySession.h"
 #include "replay/StateChecksum.h"
+#include "settings/Settings.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -40,6 +43,7 @@ static const int CAMERA_OFFSET_Y = 240;
 
 Hud g_hud;
 ComputerPlayers g_computerPlayers;
+static MatchSounds g_matchSounds;
 static ReplaySession replaySession;
 
 static std::string dataFolder;
@@ -179,6 +183,18 @@ static int StartTanks( World &world ) {
     return 1;
 }
 
+// The designed game is silent; sound is an addition around it.
+static void StartSound() {
+    if ( g_options.classic == 1 ) {
+        g_worldSounds.Unload();
+        return;
+    }
+    g_worldSounds.Load( GameDataPath( "" ) );
+    g_worldSounds.SetMuted( g_options.mute == 1 );
+    g_worldSounds.SetVolume( g_settings.volume );
+    g_matchSounds.Reset( g_hud.GetMatch() );
+}
+
 static int WithView() {
     return !g_options.classic;
 }
@@ -236,13 +252,11 @@ static uint32_t StateChecksumOf( const World &world ) {
 }
 
 // The designed game leaves every tank to the keyboard; otherwise the computer plays the
-// seats the people do not take, and the view says which.
+// seats the people do not take (the settings, or --players and --level over them), and the
+// view says which.
 static void SeatComputerPlayers( World &world ) {
-    int people = g_options.players >= 0 ? g_options.players : ComputerPlayers::DEFAULT_PEOPLE;
-    if ( g_options.classic ) {
-        people = ComputerPlayers::SEATS;
-    }
-    g_computerPlayers.Create( &world, people, ComputerPlayers::LevelFromName( g_options.level.c_str() ) );
+    const int people = g_options.classic ? ComputerPlayers::SEATS : g_settings.players;
+    g_computerPlayers.Create( &world, people, ComputerPlayers::LevelFromName( g_settings.level.c_str() ) );
     for ( int seat = 0; seat < ComputerPlayers::SEATS && WithView(); seat++ ) {
         g_hud.GetMatch().SetComputer( seat, g_computerPlayers.IsComputer( seat ) );
     }
@@ -280,15 +294,19 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
         return Complain( "match", "out of memory" );
     }
     SeatComputerPlayers( world );
+    StartSound();
     return 1;
 }
 
-// A new match draws new columns for its tanks, as the start-up does.
+// A new match draws new columns for its tanks, as the start-up does; its tanks and bombs are
+// new to the sound too.
 static void StartNewMatch( World &world ) {
     int columns[TANK_PLACEMENT_COUNT];
     ChooseTankColumns( world, columns );
     g_hud.StartNewMatch( world, columns );
     g_computerPlayers.NewMatch();
+    g_worldSounds.Forget();
+    g_matchSounds.Reset( g_hud.GetMatch() );
 }
 
 void GameFrame( World &world ) {
@@ -310,13 +328,16 @@ void GameFrame( World &world ) {
         StartNewMatch( world );
     }
     // A won match stands still under the winner's banner until a new one starts.
-    if ( !WithView() || g_hud.IsPlaying() ) {
+    const int playing = !WithView() || g_hud.IsPlaying();
+    if ( playing ) {
         world.Update();
     }
     if ( WithView() ) {
         g_hud.Observe();
+        g_matchSounds.Observe( g_hud.GetMatch(), g_worldSounds );
     }
     replaySession.EndFrame( replaySession.WantsChecksum() ? StateChecksumOf( world ) : 0 );
+    g_worldSounds.Observe( world, g_keyState, playing );
     world.Draw( g_display );
     if ( WithView() ) {
         g_hud.Draw( g_display, world );
@@ -328,6 +349,7 @@ void GameFrame( World &world ) {
 int GameEnd( World &world ) {
     const int exitCode = replaySession.Finish(
         replaySession.GetMode() != ReplaySession::MODE_OFF ? StateChecksumOf( world ) : 0 );
+    g_worldSounds.StopAll();
     g_hud.Forget();
     g_computerPlayers.Forget();
     if ( world.GetTanks() != nullptr ) {

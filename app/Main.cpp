@@ -65,7 +65,7 @@ static int RunOn( HostBackend &backend ) {
 }
 
 int main( int argc, char **argv ) {
-    Options options;
+    Options &options = g_options;
     switch ( ParseOptions( argc, argv, options, stdout, stderr ) ) {
     case OPTIONS_EXIT_OK:
         return 0;

@@ -90,7 +90,7 @@ const OptionRow OPTION_ROWS[] = {
           o.scale = a;
           return 1;
       } },
-    { "--mute", nullptr, "no sound",
+    { "--mute", nullptr, "start without sound (M turns it on and off)",
       []( Options &o, const char * ) {
           o.mute = 1;
           return 1;
@@ -157,6 +157,12 @@ void ApplyOptions( const Options &options, Settings &settings ) {
     }
     if ( !options.scale.empty() ) {
         settings.scale = options.scale;
+    }
+    if ( options.players >= 0 ) {
+        settings.players = options.players;
+    }
+    if ( !options.level.empty() ) {
+        settings.level = options.level;
     }
 }
 

@@ -1,7 +1,9 @@
 #include "app/App.h"
 #include "app/Game.h"
+#include "gfx/Bmp.h"
 #include "host/HostWindow.h"
 #include "host/headless/HeadlessBackend.h"
+#include "tests/support/BmpWriter.h"
 
 #include <benchmark/benchmark.h>
 
@@ -141,48 +143,13 @@ int StartInChild( const std::string &dir, Figures *figures ) {
     return got == ssize_t( sizeof( *figures ) ) && figures->exitCode == 0;
 }
 
-void Put( std::vector<uint8_t> &out, uint32_t value, int bytes ) {
-    for ( int i = 0; i < bytes; i++ ) {
-        out.push_back( uint8_t( value >> ( 8 * i ) ) );
-    }
+// The largest land the game takes: 16384 x 16384 of rolling ground under an empty sky.
+uint8_t LargestLand( int x, int y ) {
+    return y >= 8192 + ( ( x / 16 ) % 64 ) * 8 ? uint8_t( 100 + ( x + y ) % 50 ) : 0;
 }
 
-// The largest land the game takes: 16384 x 16384 of rolling ground under an empty sky, with
-// a grey colour table.
 int WriteLargestLand( const std::string &path ) {
-    const int side = 16384;
-    std::vector<uint8_t> header;
-    Put( header, 0x4D42, 2 );
-    Put( header, uint32_t( 1078 + side * side ), 4 );
-    Put( header, 0, 4 );
-    Put( header, 1078, 4 );
-    Put( header, 40, 4 );
-    Put( header, side, 4 );
-    Put( header, side, 4 );
-    Put( header, 1, 2 );
-    Put( header, 8, 2 );
-    for ( int i = 0; i < 6; i++ ) {
-        Put( header, 0, 4 );
-    }
-    for ( int i = 0; i < 256; i++ ) {
-        Put( header, uint32_t( i * 0x010101 ), 4 );
-    }
-    FILE *file = std::fopen( path.c_str(), "wb" );
-    if ( file == nullptr ) {
-        return 0;
-    }
-    int good = std::fwrite( header.data(), 1, header.size(), file ) == header.size();
-    std::vector<uint8_t> row( side );
-    // Stored bottom row first: row y of the file is land row side - 1 - y.
-    for ( int stored = 0; good && stored < side; stored++ ) {
-        const int y = side - 1 - stored;
-        for ( int x = 0; x < side; x++ ) {
-            const int ground = side / 2 + ( ( x / 16 ) % 64 ) * 8;
-            row[x] = y >= ground ? uint8_t( 100 + ( x + y ) % 50 ) : 0;
-        }
-        good = std::fwrite( row.data(), 1, row.size(), file ) == row.size();
-    }
-    return std::fclose( file ) == 0 && good;
+    return WriteFileBytes( path, MakeBmp( BMP_MAX_SIDE, BMP_MAX_SIDE, LargestLand ) );
 }
 
 std::string CopyAssets( const char *landFrom ) {

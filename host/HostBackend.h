@@ -3,6 +3,8 @@
 
 #include "host/HostTypes.h"
 
+#include <cstddef>
+
 // What a backend supplies beneath the host layer: a real window with its events, the
 // showing of finished frames, and the keyboard. Everything else (message queue, surfaces,
 // blits, palette, files) is shared by every backend. Exactly one backend is current.
@@ -32,6 +34,12 @@ public:
     // DIERR_NOTACQUIRED. Acquire takes the keyboard (back).
     virtual HostResult ReadKeys( uint8_t keys[256] ) = 0;
     virtual HostResult AcquireKeyboard() = 0;
+
+    // Sound (host/HostSound.h). A backend without it keeps these: nothing loads, nothing
+    // plays, and the game runs silent.
+    virtual int LoadSound( const char *, const uint8_t *, size_t ) { return 0; }
+    virtual int StartSound( int, int, int, int ) { return 0; }
+    virtual void StopSound( int ) {}
 };
 
 void HostSetBackend( HostBackend *backend );

@@ -2,7 +2,7 @@
 # Installs what building, playing and testing Kelto need, where it is missing (Debian).
 set -euo pipefail
 
-packages=( cmake make g++ pkg-config libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev
+packages=( cmake make g++ pkg-config libsdl2-dev libsdl2-mixer-dev libgtest-dev libgmock-dev libbenchmark-dev
            xvfb xdotool x11-apps imagemagick valgrind clang libclang-rt-14-dev
            libpng-dev dpkg-dev lintian desktop-file-utils appstream
            emscripten nodejs chromium libxxhash-dev )

@@ -1,9 +1,9 @@
 #ifndef KELTO_SETTINGS_SETTINGS_H
 #define KELTO_SETTINGS_SETTINGS_H
 
-// What the player keeps from one game to the next: the window, the scaling, the keys and the
-// gamepad. Filled from the settings file (settings/SettingsFile.h), then the command line
-// overrides what it names. Every field has one row in the file's table, which gives its
+// What the player keeps from one game to the next: the window, the scaling, the keys, the
+// gamepad and who plays. Filled from the settings file (settings/SettingsFile.h), then the
+// command line overrides what it names. Every field has one row in the file's table, which gives its
 // default, its comment and how its value is read; adding a setting is one field and one row.
 
 #include <string>
@@ -23,7 +23,10 @@ struct Settings {
     std::string padDown;
     std::string padFire;
     std::string padQuit;
-    int padDeadZone = 0; // pad_dead_zone: percent of the stick's travel ignored
+    int padDeadZone = 0;          // pad_dead_zone: percent of the stick's travel ignored
+    int players = 1;              // players: people at the keyboard, 0 to 4; the computer plays the rest
+    std::string level = "normal"; // level: how well the computer aims: easy, normal or hard
+    int volume = 100;             // volume: the sound's loudness in percent
 };
 
 // The settings of this run, filled once at start-up by the program; read by whoever needs them.

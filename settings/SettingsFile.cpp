@@ -132,6 +132,26 @@ const SettingRow SETTING_ROWS[] = {
       []( Settings &s, const std::string &v, const NameChecks & ) {
           return ReadPercent( v, s.padDeadZone );
       } },
+    { "players", "1",
+      "people at the keyboard, 0 to 4: they play players 1 to N and the computer plays the other "
+      "tanks (0: the computer plays all four, match after match)",
+      []( Settings &s, const std::string &v, const NameChecks & ) {
+          return ReadChoice( v, "0 1 2 3 4", s.players );
+      } },
+    { "level", "normal", "how well the computer aims: easy, normal or hard",
+      []( Settings &s, const std::string &v, const NameChecks & ) {
+          return ReadWord( v, "easy normal hard", s.level );
+      } },
+    { "volume", "100", "loudness of the sound in percent (0 to 100; 0 is silent, M still toggles)",
+      []( Settings &s, const std::string &v, const NameChecks & ) {
+          char *end = nullptr;
+          const long number = std::strtol( v.c_str(), &end, 10 );
+          if ( v.empty() || *end != '\0' || number < 0 || number > 100 ) {
+              return 0;
+          }
+          s.volume = int( number );
+          return 1;
+      } },
 };
 
 #undef NAMES_ROW

@@ -179,18 +179,30 @@ TEST( ComputerAim, ForecastAgreesWithTheBombToThePixelAndTheUpdate ) {
 
 // A hard computer hits with its first shot a tank 300 columns away on flat land, either way,
 // and one behind a hill that stops every low shot; also when a crater has just opened under
-// its own tank, which falls while it thinks. The crater is the one it foresaw, and the
-// ground under the target's middle is blown away.
+// its own tank, which falls while it thinks; and from the bottom of a pit that no shot
+// leaves, where it first drives to the wall, which tilts it up. The crater is the one it
+// foresaw, and the ground under the target's middle is blown away.
 TEST( ComputerAim, HardHitsWithItsFirstShotOnFlatLandAndOverAHill ) {
     struct Case {
         int hillHeight;
         int shooter, target;
         int craterUnderShooter;
-    } cases[] = { { 0, 300, 600, 0 }, { 80, 420, 820, 0 }, { 0, 900, 600, 0 }, { 0, 900, 600, 1 } };
+        int pit;
+    } cases[] = { { 0, 300, 600, 0, 0 },
+                  { 80, 420, 820, 0, 0 },
+                  { 0, 900, 600, 0, 0 },
+                  { 0, 900, 600, 1, 0 },
+                  { 0, 300, 600, 0, 1 } };
     for ( const Case &c : cases ) {
-        SCOPED_TRACE( testing::Message() << "hill " << c.hillHeight << " from " << c.shooter );
+        SCOPED_TRACE( testing::Message()
+                      << "hill " << c.hillHeight << " from " << c.shooter << " pit " << c.pit );
         Field field;
         FlatLand( field.land, ( c.shooter + c.target ) / 2, 60, c.hillHeight );
+        if ( c.pit ) {
+            // 150 rows deep, its right wall 30 columns from the tank's middle.
+            field.land.FillRect( c.shooter - 10, GROUND_TOP, c.shooter + TANK_W / 2 + 30, GROUND_TOP + 149,
+                                 0 );
+        }
         field.Start( { c.target, c.shooter }, 1, AimSearch::Hard );
         Image &land = *field.scene.world.GetLandImage();
         if ( c.craterUnderShooter ) {
@@ -210,6 +222,9 @@ TEST( ComputerAim, HardHitsWithItsFirstShotOnFlatLandAndOverAHill ) {
         EXPECT_EQ( bomb->GetY(), field.players.GetPlayer( 1 ).GetPlan().craterY );
         EXPECT_EQ( Field::Beside( *bomb, target ), 0 );
         EXPECT_EQ( land.GetPixels()[probeY * land.GetPitch() + probeX], 0 );
+        if ( c.pit ) {
+            EXPECT_GT( field.tanks[1]->GetX(), c.shooter ); // it drove toward the target first
+        }
     }
 }
 

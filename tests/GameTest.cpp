@@ -13,6 +13,7 @@
 #include "hud/Hud.h"
 #include "platform/Display.h"
 #include "platform/Keyboard.h"
+#include "settings/Settings.h"
 #include "tests/support/BmpWriter.h"
 #include "tests/support/LandScene.h"
 #include "tests/support/TestScreen.h"
@@ -47,15 +48,6 @@ public:
 
 ::testing::Environment *const environment = ::testing::AddGlobalTestEnvironment( new GameEnvironment );
 
-std::vector<uint8_t> Picture( int width, int height, uint8_t colour, int groundTop = 0 ) {
-    Image image( width, height );
-    image.Clear( colour );
-    if ( groundTop > 0 && groundTop < height ) {
-        image.FillRect( 0, 0, width - 1, groundTop - 1, 0 );
-    }
-    return MakeBmpFromImage( image );
-}
-
 class GameFixture : public ::testing::Test {
 protected:
     GameFixture() {
@@ -68,10 +60,10 @@ protected:
     // tank and a 4 x 4 bomb.
     void PutPictures() {
         HostClearMemoryFiles();
-        PutMemoryFile( "background.bmp", Picture( 960, 720, 7 ) );
-        PutMemoryFile( "land.bmp", Picture( 1280, 960, 3, GROUND_TOP ) );
-        PutMemoryFile( "tank.bmp", Picture( TANK_W, TANK_H, 5 ) );
-        PutMemoryFile( "bomb.bmp", Picture( 4, 4, 9 ) );
+        PutMemoryFile( "background.bmp", MakeGroundBmp( 960, 720, 7 ) );
+        PutMemoryFile( "land.bmp", MakeGroundBmp( 1280, 960, 3, GROUND_TOP ) );
+        PutMemoryFile( "tank.bmp", MakeGroundBmp( TANK_W, TANK_H, 5 ) );
+        PutMemoryFile( "bomb.bmp", MakeGroundBmp( 4, 4, 9 ) );
     }
 
     ~GameFixture() override {
@@ -246,14 +238,14 @@ TEST_F( GameFixture, AMissingPictureStopsTheStartUpWithOneLineNamingIt ) {
 }
 
 TEST_F( GameFixture, ATruncatedPictureStopsTheStartUpWithOneLineNamingIt ) {
-    std::vector<uint8_t> land = Picture( 1280, 960, 3, GROUND_TOP );
+    std::vector<uint8_t> land = MakeGroundBmp( 1280, 960, 3, GROUND_TOP );
     land.resize( land.size() / 2 );
     PutMemoryFile( "land.bmp", land );
     int result = 1;
     EXPECT_EQ( FailedStartup( &result ), "kelto: land.bmp: truncated\n" );
     EXPECT_EQ( result, 0 );
 
-    std::vector<uint8_t> tank = Picture( TANK_W, TANK_H, 5 );
+    std::vector<uint8_t> tank = MakeGroundBmp( TANK_W, TANK_H, 5 );
     tank.resize( tank.size() - 7 );
     PutMemoryFile( "tank.bmp", tank );
     EXPECT_EQ( FailedStartup( &result ), "kelto: tank.bmp: truncated\n" );
@@ -262,21 +254,21 @@ TEST_F( GameFixture, ATruncatedPictureStopsTheStartUpWithOneLineNamingIt ) {
 
 TEST_F( GameFixture, PicturesSmallerThanTheScreenStopTheStartUp ) {
     int result = 1;
-    PutMemoryFile( "land.bmp", Picture( 1280, 400, 3 ) );
+    PutMemoryFile( "land.bmp", MakeGroundBmp( 1280, 400, 3 ) );
     std::string output = FailedStartup( &result );
     EXPECT_EQ( result, 0 );
     EXPECT_EQ( output.rfind( "kelto: land.bmp: ", 0 ), 0u ) << output;
     EXPECT_EQ( std::count( output.begin(), output.end(), '\n' ), 1 );
 
-    PutMemoryFile( "background.bmp", Picture( 320, 720, 7 ) );
+    PutMemoryFile( "background.bmp", MakeGroundBmp( 320, 720, 7 ) );
     output = FailedStartup( &result );
     EXPECT_EQ( result, 0 );
     EXPECT_EQ( output.rfind( "kelto: background.bmp: ", 0 ), 0u ) << output;
     EXPECT_EQ( std::count( output.begin(), output.end(), '\n' ), 1 );
 
     // Exactly the screen's size is enough.
-    PutMemoryFile( "background.bmp", Picture( 640, 480, 7 ) );
-    PutMemoryFile( "land.bmp", Picture( 1280, 960, 3, GROUND_TOP ) );
+    PutMemoryFile( "background.bmp", MakeGroundBmp( 640, 480, 7 ) );
+    PutMemoryFile( "land.bmp", MakeGroundBmp( 1280, 960, 3, GROUND_TOP ) );
     output = FailedStartup( &result );
     EXPECT_EQ( result, 1 );
     EXPECT_EQ( output, "" );
@@ -293,7 +285,7 @@ TEST_F( GameFixture, SpritesLargerThanTheScreenStopTheStartUp ) {
                   { "tank.bmp", 640, 480, "" } };
     for ( const auto &each : cases ) {
         PutPictures();
-        PutMemoryFile( each.file, Picture( each.width, each.height, 5 ) );
+        PutMemoryFile( each.file, MakeGroundBmp( each.width, each.height, 5 ) );
         int result = 0;
         EXPECT_EQ( FailedStartup( &result ), each.output ) << each.file;
         EXPECT_EQ( result, each.output[0] == '\0' ) << each.file;
@@ -316,8 +308,11 @@ TEST_F( GameFixture, StartUpOpensEachPictureOnce ) {
     HostSetOpenObserver( nullptr );
     ASSERT_EQ( started, 1 );
     std::sort( g_opened.begin(), g_opened.end() );
-    EXPECT_EQ( g_opened,
-               ( std::vector<std::string>{ "background.bmp", "bomb.bmp", "land.bmp", "tank.bmp" } ) );
+    // The sounds are read once each too (missing here, so silent).
+    EXPECT_EQ( g_opened, ( std::vector<std::string>{ "background.bmp", "barrel.wav", "bomb.bmp", "engine.wav",
+                                                     "explosion.wav", "flight.wav", "hit.wav", "land.bmp",
+                                                     "landing.wav", "shot-heavy.wav", "shot-light.wav",
+                                                     "shot-medium.wav", "tank.bmp", "winner.wav" } ) );
     GameEnd( world );
 }
 
@@ -355,7 +350,7 @@ void DesignedFrame( World &world ) {
 } // namespace
 
 TEST_F( GameFixture, ClassicShowsTheDesignedSceneAndTheViewDrawsOnlyInItsRegions ) {
-    PutMemoryFile( "land.bmp", Picture( 1280, 960, 3, LOW_GROUND ) );
+    PutMemoryFile( "land.bmp", MakeGroundBmp( 1280, 960, 3, LOW_GROUND ) );
     const Options given = g_options;
     const int captured[] = { 5, 230, 270, 330 }; // hint; charging; bomb in flight; later
     enum { DESIGNED, CLASSIC, VIEW, RUNS };
@@ -405,7 +400,7 @@ TEST_F( GameFixture, ClassicShowsTheDesignedSceneAndTheViewDrawsOnlyInItsRegions
 }
 
 TEST_F( GameFixture, AWonMatchStandsStillUntilEnterStartsANewOne ) {
-    PutMemoryFile( "land.bmp", Picture( 1280, 960, 3, LOW_GROUND ) );
+    PutMemoryFile( "land.bmp", MakeGroundBmp( 1280, 960, 3, LOW_GROUND ) );
     const Options given = g_options;
     g_options = Options();
     g_options.hits = 1;
@@ -458,6 +453,7 @@ TEST_F( GameFixture, AWonMatchStandsStillUntilEnterStartsANewOne ) {
 // all four to the keyboard. The view labels the computer's tanks.
 TEST_F( GameFixture, TheComputerTakesTheSeatsThePeopleLeave ) {
     const Options given = g_options;
+    const Settings kept = g_settings;
     struct Case {
         int classic, players;
         const char *level;
@@ -469,6 +465,8 @@ TEST_F( GameFixture, TheComputerTakesTheSeatsThePeopleLeave ) {
         g_options.classic = c.classic;
         g_options.players = c.players;
         g_options.level = c.level;
+        g_settings = Settings();
+        ApplyOptions( g_options, g_settings );
         World world;
         ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
         for ( int seat = 0; seat < ComputerPlayers::SEATS; seat++ ) {
@@ -488,4 +486,5 @@ TEST_F( GameFixture, TheComputerTakesTheSeatsThePeopleLeave ) {
         GameEnd( world );
     }
     g_options = given;
+    g_settings = kept;
 }

@@ -80,6 +80,8 @@ TEST_F( SettingsFixture, AMissingFileIsWrittenWithCommentedDefaultsThatReadBackT
         EXPECT_EQ( settings->keyFire, "Space" );
         EXPECT_EQ( settings->padQuit, "back" );
         EXPECT_EQ( settings->padDeadZone, defaults.padDeadZone );
+        EXPECT_EQ( settings->players, 1 );
+        EXPECT_EQ( settings->level, "normal" );
     }
 }
 
@@ -94,18 +96,19 @@ TEST_F( SettingsFixture, BadLinesAreNamedOnceAndKeepTheirDefaultsWhileGoodOnesAp
                                     "colour = red\n"
                                     "  gamepad   =   off  \n"
                                     "pad_dead_zone = 100\n"
-                                    "key_up = A,\n" );
+                                    "key_up = A,\n"
+                                    "volume = 101\n" );
     SettingsFile file;
     file.SetNameChecks( KnownKey, nullptr );
     Settings settings;
     const std::string said = Load( file, path, settings );
-    for ( int line : { 3, 6, 7, 8, 10, 11 } ) {
+    for ( int line : { 3, 6, 7, 8, 10, 11, 12 } ) {
         const std::string where = path + ":" + std::to_string( line ) + ":";
         const size_t first = said.find( where );
         EXPECT_NE( first, std::string::npos ) << where;
         EXPECT_EQ( said.find( where, first + 1 ), std::string::npos ) << where;
     }
-    EXPECT_EQ( std::count( said.begin(), said.end(), '\n' ), 6 ) << said;
+    EXPECT_EQ( std::count( said.begin(), said.end(), '\n' ), 7 ) << said;
     EXPECT_EQ( settings.windowed, 1 );
     EXPECT_EQ( settings.scale, "smooth" );
     EXPECT_EQ( settings.keyFire, "Space, Return" );
@@ -113,20 +116,28 @@ TEST_F( SettingsFixture, BadLinesAreNamedOnceAndKeepTheirDefaultsWhileGoodOnesAp
     EXPECT_EQ( settings.keyUp, "Up" );
     EXPECT_EQ( settings.gamepad, 0 );
     EXPECT_EQ( settings.padDeadZone, 25 );
+    EXPECT_EQ( settings.volume, 100 );
 }
 
 TEST_F( SettingsFixture, TheCommandLineWinsOverTheFile ) {
     Settings settings;
-    Load( SettingsFile(), Write( "window = fullscreen\nscale = fit\n" ), settings );
+    Load( SettingsFile(), Write( "window = fullscreen\nscale = fit\nplayers = 0\nlevel = hard\n" ),
+          settings );
     Options options;
     ApplyOptions( options, settings );
     EXPECT_EQ( settings.windowed, 0 );
     EXPECT_EQ( settings.scale, "fit" );
+    EXPECT_EQ( settings.players, 0 );
+    EXPECT_EQ( settings.level, "hard" );
     options.windowed = 1;
     options.scale = "integer";
+    options.players = 3;
+    options.level = "easy";
     ApplyOptions( options, settings );
     EXPECT_EQ( settings.windowed, 1 );
     EXPECT_EQ( settings.scale, "integer" );
+    EXPECT_EQ( settings.players, 3 );
+    EXPECT_EQ( settings.level, "easy" );
 }
 
 TEST_F( SettingsFixture, AnUnreadableFileIsSaidOnceAndLeavesTheDefaults ) {

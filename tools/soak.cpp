@@ -16,6 +16,9 @@
 //             source tree's assets/)
 //   --stall   seconds without a new frame after which the run counts as hung (default 120)
 //   --hits    hits that win a match (default 2, so that many matches end and start again)
+//   --assets largest   plays on the largest pictures the game takes instead: a 16384 x 16384
+//             land and background, a tank and a bomb as large as the screen
+//   --min-rate  updates per second the run must keep up on average (default 0: no check)
 // Prints one summary line; exits 0 when every check passed, 1 when one failed, 2 on bad usage.
 
 #include "app/App.h"
@@ -27,6 +30,7 @@
 #include "game/Tank.h"
 #include "game/TankPlacement.h"
 #include "game/World.h"
+#include "gfx/Bmp.h"
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
 #include "host/HostFile.h"
@@ -37,6 +41,7 @@
 #include "land/Land.h"
 #include "land/LandTile.h"
 #include "platform/Display.h"
+#include "tests/support/BmpWriter.h"
 
 #include <chrono>
 #include <csignal>
@@ -191,9 +196,12 @@ struct SoakOptions {
     unsigned stallSeconds = 120;
     // Low, so that matches are won and new ones start again and again in a soak.
     int hits = 2;
+    int minRate = 0;
 };
 
-const char USAGE[] = "usage: soak [--seed N] [--frames N] [--assets DIR] [--stall SECONDS] [--hits N]\n";
+const char USAGE[] =
+    "usage: soak [--seed N] [--frames N] [--assets DIR|largest] [--stall SECONDS] [--hits N] "
+    "[--min-rate N]\n";
 
 int ParseNumber( const char *text, long long lowest, long long highest, long long *value ) {
     char *end = nullptr;
@@ -234,6 +242,8 @@ int ParseOptions( int argc, char **argv, SoakOptions *options ) {
             options->stallSeconds = unsigned( value );
         } else if ( std::strcmp( name, "--hits" ) == 0 && ParseNumber( argument, 1, 99, &value ) ) {
             options->hits = int( value );
+        } else if ( std::strcmp( name, "--min-rate" ) == 0 && ParseNumber( argument, 0, 100000, &value ) ) {
+            options->minRate = int( value );
         } else if ( std::strcmp( name, "--assets" ) == 0 ) {
             options->assets = argument;
         } else {
@@ -262,6 +272,29 @@ int LoadAssets( const std::string &dir ) {
         HostAddMemoryFile( name, bytes.data(), bytes.size() );
     }
     return 1;
+}
+
+// Rolling ground from near the top down, so that the tanks land and shoot soon.
+uint8_t LargestLand( int x, int y ) {
+    return y >= 600 + ( ( x / 16 ) % 64 ) * 8 ? uint8_t( 100 + ( x + y ) % 50 ) : 0;
+}
+
+uint8_t LargestBackground( int x, int y ) {
+    return uint8_t( 16 + ( x / 64 + y / 64 ) % 32 );
+}
+
+// A screen-sized sprite, solid but for its corners, so that every pixel of it is drawn.
+uint8_t ScreenSprite( int x, int y ) {
+    return ( x < 8 && y < 8 ) ? 0 : uint8_t( 180 + ( x ^ y ) % 16 );
+}
+
+// The largest pictures the game takes, so that a run shows they still keep the game at its
+// rate.
+void PutLargestPictures() {
+    PutMemoryFile( GAME_LAND_FILE, MakeBmp( BMP_MAX_SIDE, BMP_MAX_SIDE, LargestLand ) );
+    PutMemoryFile( GAME_BACKGROUND_FILE, MakeBmp( BMP_MAX_SIDE, BMP_MAX_SIDE, LargestBackground ) );
+    PutMemoryFile( GAME_TANK_FILE, MakeBmp( 640, 480, ScreenSprite ) );
+    PutMemoryFile( GAME_BOMB_FILE, MakeBmp( 640, 480, ScreenSprite ) );
 }
 
 // A small generator of our own (splitmix64), so that the run depends on the seed alone and
@@ -716,6 +749,11 @@ int Soak( HeadlessBackend &backend, const SoakOptions &options ) {
         std::fprintf( stderr, "soak: FAILED: exit code %d\n", exitCode );
         good = 0;
     }
+    const double rate = seconds > 0.0 ? backend.GetFrameCount() / seconds : 0.0;
+    if ( rate < options.minRate ) {
+        std::fprintf( stderr, "soak: FAILED: %.1f updates per second, below %d\n", rate, options.minRate );
+        good = 0;
+    }
     if ( backend.GetFrameCount() != options.frames ) {
         std::fprintf( stderr, "soak: FAILED: %d frames instead of %d\n", backend.GetFrameCount(),
                       options.frames );
@@ -763,9 +801,9 @@ int Soak( HeadlessBackend &backend, const SoakOptions &options ) {
     }
     std::printf( "soak: seed %u, %d frames, %d matches, %d shots in the last (%d craters, %d off the land), "
                  "%d faults, "
-                 "%s, %.1f s: %s\n",
+                 "%s, %.1f s (%.0f updates per second): %s\n",
                  options.seed, backend.GetFrameCount(), run.GetMatches(), world.GetBombs()->GetCount(),
-                 craters, gone, run.GetTotalFaults(), heapText, seconds, good ? "passed" : "FAILED" );
+                 craters, gone, run.GetTotalFaults(), heapText, seconds, rate, good ? "passed" : "FAILED" );
     GameEnd( world );
     return good ? 0 : 1;
 }
@@ -778,7 +816,9 @@ int main( int argc, char **argv ) {
         std::fputs( USAGE, stderr );
         return 2;
     }
-    if ( !LoadAssets( options.assets ) ) {
+    if ( options.assets == "largest" ) {
+        PutLargestPictures();
+    } else if ( !LoadAssets( options.assets ) ) {
         return 2;
     }
     int result = 1;

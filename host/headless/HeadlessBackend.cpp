@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -14,8 +15,9 @@ static const int DEFAULT_PITCH_PADDING = 32;
 HeadlessBackend::HeadlessBackend()
     : frameWidth( 0 ), frameHeight( 0 ), frameCount( 0 ), windowOpen( 0 ), windowFails( 0 ), modeFails( 0 ),
       inputLossReads( 0 ), acquired( 0 ), pitchPadding( DEFAULT_PITCH_PADDING ), pacingHertz( 0 ),
-      keepFrames( 1 ), blockingWaits( 0 ), nextFrameTime( 0.0 ) {
+      keepFrames( 1 ), blockingWaits( 0 ), lastVoice( 0 ), nextFrameTime( 0.0 ) {
     std::memset( framePalette, 0, sizeof( framePalette ) );
+    soundCount = 0;
 }
 
 HeadlessBackend::~HeadlessBackend() {
@@ -205,4 +207,46 @@ uint8_t HeadlessBackend::GetFramePixel( int x, int y ) const {
         return 0;
     }
     return frame[size_t( y ) * size_t( frameWidth ) + size_t( x )];
+}
+
+// A name loaded again is the same sound, as tests start the game again and again.
+int HeadlessBackend::LoadSound( const char *name, const uint8_t *, size_t ) {
+    name = name != nullptr ? name : "";
+    for ( int i = 0; i < soundCount; ++i ) {
+        if ( std::strcmp( soundNames[i], name ) == 0 ) {
+            return i + 1;
+        }
+    }
+    if ( soundCount == MAX_SOUNDS ) {
+        return 0;
+    }
+    std::snprintf( soundNames[soundCount], sizeof( soundNames[soundCount] ), "%s", name );
+    return ++soundCount;
+}
+
+// Every start gets a voice of its own, so a test can match each stop to its start.
+int HeadlessBackend::StartSound( int sound, int pan, int volume, int loop ) {
+    if ( sound <= 0 || sound > soundCount ) {
+        return 0;
+    }
+    const int voice = ++lastVoice;
+    soundEvents.push_back( { frameCount, 1, soundNames[sound - 1], pan, volume, loop, voice } );
+    return voice;
+}
+
+// A voice stops once; stopping it again, as stopping a finished sound, does nothing.
+void HeadlessBackend::StopSound( int voice ) {
+    const SoundEvent *start = nullptr;
+    for ( const SoundEvent &event : soundEvents ) {
+        if ( event.voice == voice ) {
+            if ( !event.started ) {
+                return;
+            }
+            start = &event;
+        }
+    }
+    if ( start != nullptr ) {
+        const SoundEvent stop = { frameCount, 0, start->name, start->pan, start->volume, start->loop, voice };
+        soundEvents.push_back( stop );
+    }
 }

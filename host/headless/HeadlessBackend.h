@@ -5,6 +5,7 @@
 #include "host/HostKeyState.h"
 
 #include <functional>
+#include <string>
 #include <vector>
 
 // A backend without a screen, for tests: messages and key states come from a script, every
@@ -24,6 +25,23 @@ public:
                   const HostPaletteEntry *palette ) override;
     HostResult ReadKeys( uint8_t keys[256] ) override;
     HostResult AcquireKeyboard() override;
+    int LoadSound( const char *name, const uint8_t *bytes, size_t size ) override;
+    int StartSound( int sound, int pan, int volume, int loop ) override;
+    void StopSound( int voice ) override;
+
+    // A start or a stop of a sound, in the frame it happened (frames presented before it).
+    // Any file loads as a sound; a sound is known by its file name.
+    struct SoundEvent {
+        int frame;
+        int started; // 1 start, 0 stop
+        std::string name;
+        int pan;
+        int volume;
+        int loop;
+        int voice;
+    };
+    const std::vector<SoundEvent> &GetSoundEvents() const { return soundEvents; }
+    void ClearSoundEvents() { soundEvents.clear(); }
 
     // Script: post a message to the main window once `frame` frames have been presented.
     // While the game blocks for a message, time jumps to the next scripted one; with none
@@ -70,6 +88,10 @@ private:
     };
 
     std::vector<ScriptedMessage> script; // in the order posted
+    static const int MAX_SOUNDS = 32;
+    char soundNames[MAX_SOUNDS][32]; // sound n is soundNames[n - 1]; fixed, so loading never allocates
+    int soundCount;
+    std::vector<SoundEvent> soundEvents;
     std::function<void( int )> frameHook;
     HostKeyState keyState;
     std::vector<uint8_t> frame;
@@ -86,6 +108,7 @@ private:
     int pacingHertz;
     int keepFrames;
     int blockingWaits;
+    int lastVoice;
     double nextFrameTime;
 };
 

@@ -227,6 +227,7 @@ SdlBackend::SdlBackend( int windowed )
 }
 
 SdlBackend::~SdlBackend() {
+    audio.Close();
     CloseWindow();
     for ( SDL_GameController *pad : native->pads ) {
         SDL_GameControllerClose( pad );
@@ -834,4 +835,16 @@ void SdlBackend::ReportStatistics() {
     std::fprintf( stderr, "kelto: %d frames presented; %d in %.3f s after the first %d: %.3f per second\n",
                   presentedFrames, countedFrames, seconds, STATISTICS_WARM_UP_FRAMES,
                   countedFrames / seconds );
+}
+
+int SdlBackend::LoadSound( const char *, const uint8_t *bytes, size_t size ) {
+    return audio.Load( bytes, size );
+}
+
+int SdlBackend::StartSound( int sound, int pan, int volume, int loop ) {
+    return audio.Start( sound, pan, volume, loop );
+}
+
+void SdlBackend::StopSound( int voice ) {
+    audio.Stop( voice );
 }

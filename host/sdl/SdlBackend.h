@@ -3,6 +3,7 @@
 
 #include "host/HostBackend.h"
 #include "host/HostKeyState.h"
+#include "host/sdl/SdlAudio.h"
 
 // The real screen and keyboard, through SDL2: one window (borderless full screen on the
 // desktop's own mode, or a resizable window), the 640 x 480 8-bit frame shown through its
@@ -10,7 +11,8 @@
 // second whatever the display's refresh; SDL's events become the window messages the game
 // expects, and its key and gamepad events make the 256-byte DIK_ keyboard state through the
 // player's bindings. Alt+Enter and F11 switch between full screen and the window, F12 saves
-// the shown frame as a PNG; the game never sees those three. With KELTO_STATS=1
+// the shown frame as a PNG; the game never sees those three. Sounds play through SDL_mixer
+// (SdlAudio), silently where there is no audio device. With KELTO_STATS=1
 // in the environment it tells on standard error, when the window closes, how many frames it
 // showed and at what rate.
 class SdlBackend : public HostBackend {
@@ -45,6 +47,9 @@ public:
                   const HostPaletteEntry *palette ) override;
     HostResult ReadKeys( uint8_t keys[256] ) override;
     HostResult AcquireKeyboard() override;
+    int LoadSound( const char *name, const uint8_t *bytes, size_t size ) override;
+    int StartSound( int sound, int pan, int volume, int loop ) override;
+    void StopSound( int voice ) override;
 
     // The two halves of Present, apart for measuring: converting the frame into the texture,
     // and drawing the texture into the window and showing it.
@@ -77,6 +82,7 @@ private:
     void ReportStatistics();
 
     Native *native; // owned: SDL's window, renderer, texture and the frame's colour lookup
+    SdlAudio audio;
     int windowed;
     int fullScreen; // the window's state now, switched by Alt+Enter and F11
     int scaleMode;

@@ -1,7 +1,7 @@
 #include "host/web/WebBackend.h"
 
-#include "host/HostWindow.h"
 #include "host/FrameConversion.h"
+#include "host/HostWindow.h"
 #include "host/web/WebKeyMap.h"
 
 #include <emscripten.h>
@@ -45,7 +45,6 @@ EM_BOOL OnVisibility( int, const EmscriptenVisibilityChangeEvent *event, void *b
 WebBackend::WebBackend()
     : lookupValid( 0 ), focused( 1 ), visible( 1 ), keyboardAcquired( 1 ), windowOpen( 0 ),
       presentedFrames( 0 ) {
-    std::memset( keys, 0, sizeof( keys ) );
     std::memset( lookup, 0, sizeof( lookup ) );
     std::memset( lookupPalette, 0, sizeof( lookupPalette ) );
 }
@@ -149,7 +148,7 @@ HostResult WebBackend::ReadKeys( uint8_t out[256] ) {
     if ( !keyboardAcquired ) {
         return DIERR_NOTACQUIRED;
     }
-    std::memcpy( out, keys, sizeof( keys ) );
+    keyState.Read( out );
     return HOST_OK;
 }
 
@@ -166,7 +165,11 @@ int WebBackend::HandleKey( const char *code, unsigned keyCode, int down, int rep
     if ( dik == 0 ) {
         return 0;
     }
-    keys[dik] = down ? 0x80 : 0;
+    if ( down ) {
+        keyState.Press( dik );
+    } else {
+        keyState.Release( dik );
+    }
     // As the key messages' lParam has it: repeat count 1, scan code, extended-key bit,
     // previous state, transition. The browser's keyCode is the desktop's virtual-key code.
     uint32_t lParam = 1u | ( uint32_t( dik & 0x7F ) << 16 );
@@ -195,7 +198,7 @@ void WebBackend::HandleActive( int nowFocused, int nowVisible ) {
     if ( !active ) {
         // Keys held when the game went to the back would otherwise stay down for ever.
         keyboardAcquired = 0;
-        std::memset( keys, 0, sizeof( keys ) );
+        keyState.ReleaseAll();
     }
     PostToWindow( WM_ACTIVATEAPP, uintptr_t( active ), 0 );
 }

@@ -2,6 +2,7 @@
 #define KELTO_HOST_WEB_WEBBACKEND_H
 
 #include "host/HostBackend.h"
+#include "host/HostKeyState.h"
 
 #include <cstdint>
 #include <vector>
@@ -43,7 +44,7 @@ public:
 private:
     void PostToWindow( uint32_t message, uintptr_t wParam, intptr_t lParam );
 
-    uint8_t keys[256];
+    HostKeyState keyState;      // quick taps read as down once, as on the desktop
     std::vector<uint32_t> rgba; // the frame in the canvas's byte order
     uint32_t lookup[256];
     HostPaletteEntry lookupPalette[256];

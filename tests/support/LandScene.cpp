@@ -43,3 +43,12 @@ int LandScene::LoadFlat( int width, int height, int groundTop, uint8_t ground ) 
     }
     return Load( land );
 }
+
+std::vector<uint8_t> MakeGroundBmp( int width, int height, uint8_t colour, int groundTop ) {
+    Image image( width, height );
+    image.Clear( colour );
+    if ( groundTop > 0 && groundTop < height ) {
+        image.FillRect( 0, 0, width - 1, groundTop - 1, 0 );
+    }
+    return MakeBmpFromImage( image );
+}

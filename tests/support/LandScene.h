@@ -33,4 +33,8 @@ public:
 // The picture as an 8-bit BMP file with a grey palette.
 std::vector<uint8_t> MakeBmpFromImage( const Image &image );
 
+// A picture of one colour, as a BMP file; with `groundTop` inside it, empty (0) above that
+// row: a flat land.
+std::vector<uint8_t> MakeGroundBmp( int width, int height, uint8_t colour, int groundTop = 0 );
+
 #endif
