@@ -183,6 +183,7 @@ static void StartSound() {
     }
     g_worldSounds.Load( GameDataPath( "" ) );
     g_worldSounds.SetMuted( g_options.mute == 1 );
+    g_worldSounds.SetVolume( g_settings.volume );
     g_matchSounds.Reset( g_hud.GetMatch() );
 }
 

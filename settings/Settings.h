@@ -26,6 +26,7 @@ struct Settings {
     int padDeadZone = 0;          // pad_dead_zone: percent of the stick's travel ignored
     int players = 1;              // players: people at the keyboard, 0 to 4; the computer plays the rest
     std::string level = "normal"; // level: how well the computer aims: easy, normal or hard
+    int volume = 100;             // volume: the sound's loudness in percent
 };
 
 // The settings of this run, filled once at start-up by the program; read by whoever needs them.

@@ -142,6 +142,16 @@ const SettingRow SETTING_ROWS[] = {
       []( Settings &s, const std::string &v, const NameChecks & ) {
           return ReadWord( v, "easy normal hard", s.level );
       } },
+    { "volume", "100", "loudness of the sound in percent (0 to 100; 0 is silent, M still toggles)",
+      []( Settings &s, const std::string &v, const NameChecks & ) {
+          char *end = nullptr;
+          const long number = std::strtol( v.c_str(), &end, 10 );
+          if ( v.empty() || *end != '\0' || number < 0 || number > 100 ) {
+              return 0;
+          }
+          s.volume = int( number );
+          return 1;
+      } },
 };
 
 #undef NAMES_ROW

@@ -96,18 +96,19 @@ TEST_F( SettingsFixture, BadLinesAreNamedOnceAndKeepTheirDefaultsWhileGoodOnesAp
                                     "colour = red\n"
                                     "  gamepad   =   off  \n"
                                     "pad_dead_zone = 100\n"
-                                    "key_up = A,\n" );
+                                    "key_up = A,\n"
+                                    "volume = 101\n" );
     SettingsFile file;
     file.SetNameChecks( KnownKey, nullptr );
     Settings settings;
     const std::string said = Load( file, path, settings );
-    for ( int line : { 3, 6, 7, 8, 10, 11 } ) {
+    for ( int line : { 3, 6, 7, 8, 10, 11, 12 } ) {
         const std::string where = path + ":" + std::to_string( line ) + ":";
         const size_t first = said.find( where );
         EXPECT_NE( first, std::string::npos ) << where;
         EXPECT_EQ( said.find( where, first + 1 ), std::string::npos ) << where;
     }
-    EXPECT_EQ( std::count( said.begin(), said.end(), '\n' ), 6 ) << said;
+    EXPECT_EQ( std::count( said.begin(), said.end(), '\n' ), 7 ) << said;
     EXPECT_EQ( settings.windowed, 1 );
     EXPECT_EQ( settings.scale, "smooth" );
     EXPECT_EQ( settings.keyFire, "Space, Return" );
@@ -115,6 +116,7 @@ TEST_F( SettingsFixture, BadLinesAreNamedOnceAndKeepTheirDefaultsWhileGoodOnesAp
     EXPECT_EQ( settings.keyUp, "Up" );
     EXPECT_EQ( settings.gamepad, 0 );
     EXPECT_EQ( settings.padDeadZone, 25 );
+    EXPECT_EQ( settings.volume, 100 );
 }
 
 TEST_F( SettingsFixture, TheCommandLineWinsOverTheFile ) {
