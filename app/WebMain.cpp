@@ -46,8 +46,7 @@ EM_BOOL Step( double now, void * ) {
 } // namespace
 
 int main( int argc, char **argv ) {
-    Options options;
-    if ( ParseOptions( argc, argv, options, stdout, stderr ) != OPTIONS_RUN ) {
+    if ( ParseOptions( argc, argv, g_options, stdout, stderr ) != OPTIONS_RUN ) {
         return 2;
     }
     if ( !backend.Init( "#screen" ) ) {

@@ -5,11 +5,11 @@
 #include "game/World.h"
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
+#include "host/FrameConversion.h"
 #include "host/HostFile.h"
 #include "host/HostSurface.h"
 #include "host/HostWindow.h"
 #include "host/headless/HeadlessBackend.h"
-#include "host/FrameConversion.h"
 #include "platform/Display.h"
 #include "platform/Keyboard.h"
 

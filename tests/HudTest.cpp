@@ -326,7 +326,14 @@ TEST( HudHelp, F1ShowsAndHidesThePanelAndTheHintLastsWhileTanksFall ) {
 
 TEST( HudText, LinesOfWordsAndNumbersReadAsPrintfWouldWriteThem ) {
     TextLine line;
-    line.Add( "ANGLE " ).Add( -15 ).Add( " POWER " ).Add( 500 ).Add( " " ).Add( 0 ).Add( " " ).Add( INT32_MIN );
+    line.Add( "ANGLE " )
+        .Add( -15 )
+        .Add( " POWER " )
+        .Add( 500 )
+        .Add( " " )
+        .Add( 0 )
+        .Add( " " )
+        .Add( INT32_MIN );
     EXPECT_STREQ( line.Get(), "ANGLE -15 POWER 500 0 -2147483648" );
     TextLine full;
     for ( int i = 0; i < 20; i++ ) {

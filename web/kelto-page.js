@@ -28,13 +28,18 @@ function showFocus() {
 
 canvas.addEventListener('focus', showFocus);
 canvas.addEventListener('blur', showFocus);
-canvas.addEventListener('mousedown', () => canvas.focus());
+// Browsers let a page make sound only after the player has done something on it.
+function resumeAudio() {
+  if (Module.keltoAudio && Module.keltoAudio.context.state !== 'running') Module.keltoAudio.context.resume();
+}
+canvas.addEventListener('mousedown', () => { canvas.focus(); resumeAudio(); });
 document.addEventListener('keydown', (event) => {
   if (kelto.state === 'ended' && event.code === 'Enter') {
     window.location.reload();
     return;
   }
   if (document.activeElement !== canvas) canvas.focus();
+  resumeAudio();
 }, true);
 
 document.getElementById('fullscreen').addEventListener('click', () => {

@@ -209,3 +209,15 @@ void WebBackend::PostToWindow( uint32_t message, uintptr_t wParam, intptr_t lPar
         HostPostMessage( window, message, wParam, lParam );
     }
 }
+
+int WebBackend::LoadSound( const char *, const uint8_t *bytes, size_t size ) {
+    return audio.Load( bytes, size );
+}
+
+int WebBackend::StartSound( int sound, int pan, int volume, int loop ) {
+    return audio.Start( sound, pan, volume, loop );
+}
+
+void WebBackend::StopSound( int voice ) {
+    audio.Stop( voice );
+}

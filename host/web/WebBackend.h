@@ -3,6 +3,7 @@
 
 #include "host/HostBackend.h"
 #include "host/HostKeyState.h"
+#include "host/web/WebAudio.h"
 
 #include <cstdint>
 #include <vector>
@@ -32,6 +33,9 @@ public:
                   const HostPaletteEntry *palette ) override;
     HostResult ReadKeys( uint8_t keys[256] ) override;
     HostResult AcquireKeyboard() override;
+    int LoadSound( const char *fileName, const uint8_t *bytes, size_t size ) override;
+    int StartSound( int sound, int pan, int volume, int loop ) override;
+    void StopSound( int voice ) override;
 
     // From the page's events: a key by its KeyboardEvent.code and keyCode; focus and
     // visibility. 1 when the event is the game's (the page should not act on it).
@@ -44,6 +48,7 @@ public:
 private:
     void PostToWindow( uint32_t message, uintptr_t wParam, intptr_t lParam );
 
+    WebAudio audio;
     HostKeyState keyState;      // quick taps read as down once, as on the desktop
     std::vector<uint32_t> rgba; // the frame in the canvas's byte order
     uint32_t lookup[256];

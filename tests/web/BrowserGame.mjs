@@ -84,6 +84,8 @@ try {
   await sleep(1500);
   const after = await picture(page);
   check(after.hash !== before.hash, 'the picture changed with the shot');
+  const sounds = await page.evaluate(() => Module.keltoAudio ? [Module.keltoAudio.context.state, Module.keltoAudio.started || 0] : ['none', 0]);
+  check(sounds[0] !== 'running' || sounds[1] > 0, `the shot was heard (audio ${sounds[0]}, ${sounds[1]} sounds started)`);
 
   // Switching away (the window's focus goes) stops the game until it comes back.
   const frames = () => page.evaluate(() => window.kelto.frames);
