@@ -8,6 +8,7 @@
 #include "app/Options.h"
 #include "game/World.h"
 #include "host/HostBackend.h"
+#include "host/headless/HeadlessBackend.h"
 #include "host/web/WebBackend.h"
 
 #include <emscripten.h>
@@ -48,6 +49,19 @@ EM_BOOL Step( double now, void * ) {
 int main( int argc, char **argv ) {
     if ( ParseOptions( argc, argv, g_options, stdout, stderr ) != OPTIONS_RUN ) {
         return 2;
+    }
+    // A timedemo runs the recorded game unseen and as fast as it goes, as on a desktop: the
+    // same game, bit for bit, on another compiler and processor, in one blocking call.
+    if ( !g_options.timedemo.empty() ) {
+        HeadlessBackend headless;
+        headless.SetKeepFrames( 0 );
+        HostSetBackend( &headless );
+        const int exitCode = WinMain( nullptr, nullptr, "", SW_SHOWDEFAULT );
+        HostSetBackend( nullptr );
+        // clang-format off
+        EM_ASM( { if ( Module.keltoEnded ) Module.keltoEnded( $0 ); }, exitCode );
+        // clang-format on
+        return exitCode;
     }
     if ( !backend.Init( "#screen" ) ) {
         std::fprintf( stderr, "kelto: the page has no canvas to draw on\n" );

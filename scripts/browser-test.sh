@@ -2,7 +2,8 @@
 # Plays the browser build (build/web, made by scripts/build.sh web) in Debian's headless
 # Chromium, driven through the DevTools protocol by playwright-core from the npm registry:
 # the scene shows, a shot changes it, 60 updates per second hold, Escape ends the game and
-# Enter starts another. Prints the main thread's time per step and the download's size.
+# Enter starts another; the golden replay ends on the desktop's checksum. Prints the main
+# thread's time per step and the download's size.
 # Usage: scripts/browser-test.sh [--settle SECONDS]   (the wait for the tanks to land; 16)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,4 +11,11 @@ if [ ! -f build/web/kelto.js ]; then
     scripts/build.sh web
 fi
 (cd tests/web && npm ci --no-audit --no-fund --silent)
-exec node tests/web/BrowserGame.mjs build/web "$@"
+# The golden replay's checksum on the desktop, when the desktop game is built, for the browser
+# to match.
+expect=()
+if [ -x build/default/kelto ]; then
+    line="$(build/default/kelto --timedemo tests/replays/golden.krec --data assets)"
+    expect=( --expect-checksum "${line##* }" )
+fi
+exec node tests/web/BrowserGame.mjs build/web "${expect[@]}" "$@"

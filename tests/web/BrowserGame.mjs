@@ -14,6 +14,9 @@ const root = path.resolve(process.argv[2] || 'build/web');
 const settleIndex = process.argv.indexOf('--settle');
 // The tanks fall one pixel a frame from the top: 16 s covers a fall through the whole land.
 const settleSeconds = settleIndex > 0 ? Number(process.argv[settleIndex + 1]) : 16;
+// The desktop's final state checksum of the golden replay, which the browser must reach too.
+const expectIndex = process.argv.indexOf('--expect-checksum');
+const expectedChecksum = expectIndex > 0 ? process.argv[expectIndex + 1] : null;
 
 const types = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.wasm': 'application/wasm',
                 '.png': 'image/png', '.data': 'application/octet-stream', '.krec': 'application/octet-stream' };
@@ -111,6 +114,17 @@ try {
   await page.waitForFunction(() => window.kelto && window.kelto.state === 'running', null, { timeout: 20000 })
     .catch(() => {});
   check(await page.evaluate(() => window.kelto.state) === 'running', 'Enter started a new game');
+
+  if (expectedChecksum) {
+    const demo = await browser.newPage();
+    await demo.goto(address + 'index.html?timedemo=golden.krec');
+    await demo.waitForFunction(() => window.kelto && window.kelto.state === 'ended', null, { timeout: 120000 })
+      .catch(() => {});
+    const line = await demo.evaluate(() => window.kelto.output.join(' '));
+    console.log(`browser timedemo: ${line}`);
+    check(line.includes(`state checksum ${expectedChecksum}`),
+          `the golden replay ends on the desktop's checksum ${expectedChecksum} in the browser too`);
+  }
 
   let total = 0;
   let zipped = 0;
