@@ -222,7 +222,8 @@ static int StartReplaySession() {
         GameDataPath( GAME_BOMB_FILE ) };
     const char *const pictures[REPLAY_PICTURE_COUNT] = { files[0].c_str(), files[1].c_str(), files[2].c_str(),
                                                          files[3].c_str() };
-    const std::vector<int32_t> rules = { g_options.classic, g_options.hits, g_options.players };
+    // The people at the keyboard as the game seats them: the settings, with --players over them.
+    const std::vector<int32_t> rules = { g_options.classic, g_options.hits, g_settings.players };
     if ( !replaySession.Start( mode, fileName, KELTO_VERSION, pictures, rules ) ) {
         return 0;
     }
@@ -230,7 +231,10 @@ static int StartReplaySession() {
     if ( replaySession.IsPlayback() && recorded.size() >= rules.size() ) {
         g_options.classic = recorded[0];
         g_options.hits = recorded[1];
-        g_options.players = recorded[2];
+        if ( recorded[2] >= 0 && recorded[2] <= ComputerPlayers::SEATS ) {
+            g_options.players = recorded[2];
+            g_settings.players = recorded[2];
+        }
     }
     return 1;
 }

@@ -10,6 +10,7 @@
 #include "host/HostBackend.h"
 #include "host/headless/HeadlessBackend.h"
 #include "host/web/WebBackend.h"
+#include "settings/Settings.h"
 
 #include <emscripten.h>
 #include <emscripten/html5.h>
@@ -50,6 +51,8 @@ int main( int argc, char **argv ) {
     if ( ParseOptions( argc, argv, g_options, stdout, stderr ) != OPTIONS_RUN ) {
         return 2;
     }
+    // A page has no settings file: the settings' defaults, with the page's options over them.
+    ApplyOptions( g_options, g_settings );
     // A timedemo runs the recorded game unseen and as fast as it goes, as on a desktop: the
     // same game, bit for bit, on another compiler and processor, in one blocking call.
     if ( !g_options.timedemo.empty() ) {

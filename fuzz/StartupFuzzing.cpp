@@ -5,7 +5,9 @@
 #include "app/App.h"
 #include "app/Game.h"
 #include "game/EntityList.h"
+#include "game/Globals.h"
 #include "game/Tank.h"
+#include "game/TankPlacement.h"
 #include "game/World.h"
 #include "gfx/BmpFile.h"
 #include "gfx/Sprite.h"
@@ -88,7 +90,7 @@ void CheckStartedWorld( World &world, const std::string &folder ) {
         }
     }
     EntityList *tanks = world.GetTanks();
-    FUZZ_CHECK( tanks != nullptr && tanks->GetCount() == GAME_TANK_COUNT,
+    FUZZ_CHECK( tanks != nullptr && tanks->GetCount() == TANK_PLACEMENT_COUNT,
                 "a started game without its four tanks" );
     FUZZ_CHECK( world.GetCurrentTank() != nullptr, "nobody has the turn" );
     FUZZ_CHECK( g_tankSprite.GetWidth() <= SCREEN_WIDTH && g_tankSprite.GetHeight() <= SCREEN_HEIGHT,

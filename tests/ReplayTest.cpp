@@ -14,6 +14,7 @@
 #include "replay/ReplayFile.h"
 #include "replay/ReplayKeys.h"
 #include "replay/ReplayRecorder.h"
+#include "settings/Settings.h"
 #include "tests/support/BmpWriter.h"
 #include "tests/support/LandScene.h"
 
@@ -92,6 +93,7 @@ protected:
 
     ~ReplayFixture() override {
         g_options = Options();
+        g_settings = Settings();
         GameUseClockSeed();
         HostClearMemoryFiles();
         std::remove( path.c_str() );
@@ -109,7 +111,7 @@ protected:
     void RecordScriptedGame( World &world, int frames ) {
         g_options = Options();
         g_options.record = path;
-        g_options.players = 4; // every tank at the keyboard, played by the script
+        g_settings.players = 4; // every tank at the keyboard, played by the script
         ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
         for ( int frame = 0; frame < frames; frame++ ) {
             backend->ReleaseAllKeys();
@@ -166,7 +168,7 @@ TEST_F( ReplayFixture, ARecordedGameReplaysToTheSameStateAfterEverySecond ) {
         RecordScriptedGame( world, GAME_FRAMES );
         // The script did what it is for: four shots, all of them craters, and a tank that
         // fell below the ground it stood on.
-        ASSERT_GE( world.GetBombs()->GetCount(), 2 );
+        ASSERT_EQ( world.GetBombs()->GetCount(), 4 );
         EntityNode *node = nullptr;
         for ( Entity *bomb = world.GetBombs()->First( node ); bomb != nullptr;
               bomb = world.GetBombs()->Next( node, 1 ) ) {
@@ -364,6 +366,7 @@ TEST_F( ReplayFixture, ANewMatchIsReplayedWithTheColumnsItWasPlayedWith ) {
         g_options.record = path;
         g_options.hits = 1;
         g_options.players = 4;
+        g_settings.players = 4;
         World world;
         ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
         for ( int frame = 0; frame < 240; frame++ ) {

@@ -15,6 +15,7 @@
 #include "host/HostWindow.h"
 #include "host/headless/HeadlessBackend.h"
 #include "hud/Hud.h"
+#include "settings/Settings.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -96,6 +97,7 @@ int main( int argc, char **argv ) {
     g_options.record = argv[1];
     g_options.hits = 2;
     g_options.players = PEOPLE;
+    g_settings.players = PEOPLE; // the game seats its computer players by the settings
     g_options.level = "hard";
 
     int exitCode = 1;
