@@ -1,14 +1,12 @@
 #!/usr/bin/env bash
-# Shows what the game's sounds are like without playing them: sox's level statistics for each
-# WAV file and one spectrogram picture per sound (time across, 0 to 11 kHz up).
+# Shows what the game's sounds are like without playing them: sox's length, peak and average
+# levels and rough frequency for each WAV file.
 #
-# Usage: tools/inspect_sounds.sh [sounds dir] [output dir]
+# Usage: tools/inspect_sounds.sh [sounds dir]
 # Needs sox (apt-get install sox).
 set -euo pipefail
 
 sounds="${1:-assets}"
-output="${2:-/tmp/kelto-sounds}"
-mkdir -p "$output"
 printf '%-16s %7s %9s %9s %9s\n' sound seconds "peak dB" "RMS dB" "rough Hz"
 for wav in "$sounds"/*.wav; do
     name="$(basename "$wav" .wav)"
@@ -18,6 +16,4 @@ for wav in "$sounds"/*.wav; do
         "$(awk '/^Length s/ { print $3 }' <<< "$stats")" \
         "$(awk '/^Pk lev dB/ { print $4 }' <<< "$stats")" \
         "$(awk '/^RMS lev dB/ { print $4 }' <<< "$stats")" "$rough"
-    sox "$wav" -n spectrogram -x 400 -y 200 -t "$name" -o "$output/$name.png"
 done
-echo "spectrograms in $output"
