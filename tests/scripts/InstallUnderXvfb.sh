@@ -80,15 +80,8 @@ play_installed() {
     fi
     sleep 1
     xdotool windowfocus "$window" key Escape 2> /dev/null
-    local status=""
-    for _ in $(seq 150); do
-        if ! kill -0 "$game_pid" 2> /dev/null; then
-            wait "$game_pid"
-            status=$?
-            break
-        fi
-        sleep 0.1
-    done
+    kelto_wait_exit "$game_pid" 15
+    local status="$kelto_exit_status"
     game_pid=""
     [ "$status" = "0" ] || fail "$2: exit code '$status' after Escape, expected 0: $(cat "$work/game.log")"
     [ "$status" = "0" ] && echo "ok: $2 found its pictures and ended on Escape"
