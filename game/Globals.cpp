@@ -4,6 +4,8 @@
 
 #include "game/Globals.h"
 
+#include "game/GameRules.h"
+
 #include "gfx/Sprite.h"
 #include "gfx/TrigTable.h"
 #include "platform/Display.h"
@@ -14,5 +16,7 @@ Keyboard g_keyboard;
 Sprite g_tankSprite;
 Sprite g_bombSprite;
 TrigTable g_trigTable( 360, 256 );
+// Every switch at the designed behaviour until the default game sets its own.
+GameRules g_gameRules;
 
 uint8_t *g_keyState = nullptr;
