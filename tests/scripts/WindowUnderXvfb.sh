@@ -15,6 +15,7 @@ kelto_sanitizer_settings "$kelto" "$source_dir"
 kelto_require_tools Xvfb xdotool
 
 work="$(mktemp -d)"
+kelto_scratch_home "$work"
 xvfb_pid=""
 game_pid=""
 # Ends a game that is still running, so that a failed run leaves nothing behind.

@@ -1,5 +1,7 @@
 # Shared by the scripts that run the real program: source it, do not run it.
 
+source "$(dirname "${BASH_SOURCE[0]}")/Scratch.bash"
+
 # Under the sanitizers: leaks inside the system libraries SDL opens are not the game's (see
 # SystemLeaks.supp), and SDL's software renderer keeps out the software OpenGL driver, whose
 # one-time allocations show up as nameless leaks once SDL has unloaded it.
@@ -68,10 +70,11 @@ kelto_wait_exit() {
     done
 }
 
-# Makes a scratch folder $work for one run, and on exit ends the game ($game_pid) and the
-# virtual display ($xvfb_pid) if they still run, and removes the folder.
+# Makes a scratch folder $work for one run, with the run's home in it, and on exit ends the
+# game ($game_pid) and the virtual display ($xvfb_pid) if they still run, and removes the folder.
 kelto_scratch_run() {
     work="$(mktemp -d)"
+    kelto_scratch_home "$work"
     xvfb_pid=""
     game_pid=""
     trap '
