@@ -24,6 +24,10 @@ void ScratchHome::SetUp() {
         { "XDG_STATE_HOME", home + "/.local/state" },
         { "XDG_CACHE_HOME", home + "/.cache" },
         { "XDG_PICTURES_DIR", home + "/Pictures" },
+        // ::testing::TempDir() and the C library's temporary files: tests of two builds
+        // running at once must not share a fixed name under /tmp.
+        { "TEST_TMPDIR", path + "/tmp" },
+        { "TMPDIR", path + "/tmp" },
     };
     for ( const auto &variable : variables ) {
         std::error_code error;
