@@ -83,6 +83,17 @@ kelto_scratch_run() {
         rm -rf "$work"' EXIT
 }
 
+# Waits up to five seconds for a window of the game to hold the keyboard focus, which it
+# takes once it is shown (the renderer may have made it anew by then): a key pressed before
+# then goes nowhere. Returns 1 if none did.
+kelto_wait_for_focus() {
+    for _ in $(seq 50); do
+        [ "$(xdotool getwindowfocus getwindowname 2> /dev/null)" = "Kelto" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
 # Waits up to five seconds for the game's window; prints its id, or returns 1 when none came.
 kelto_wait_for_window() {
     local window
