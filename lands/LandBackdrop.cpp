@@ -44,7 +44,8 @@ uint8_t FarPixel( int theme, int x, int y, int ridge, int horizon, uint32_t seed
     const int below = y - ridge;
     const int relief = ( LandNoise2( x, y, 14, seed + 51u ) - 128 ) / 3;
     const int haze = ( y * 150 ) / ( horizon + 1 );
-    if ( theme != LandCode::DESERT && ridge < horizon * 55 / 100 && below < ( horizon * 55 / 100 - ridge ) / 2 ) {
+    if ( theme != LandCode::DESERT && ridge < horizon * 55 / 100 &&
+         below < ( horizon * 55 / 100 - ridge ) / 2 ) {
         return LandShade( LAND_CLOUD, 150 + relief, x, y );
     }
     return LandShade( LAND_FAR, 30 + haze / 2 + relief, x, y );

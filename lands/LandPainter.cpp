@@ -13,10 +13,10 @@ namespace {
 
 // What each column knows of the ground above the row being painted.
 struct Column {
-    int depth;    // rows of ground since the last air, 0 in the air
+    int depth; // rows of ground since the last air, 0 in the air
     int hadGround;
-    int openRun;  // the ground run being painted is the first from the top
-    int topRows;  // how deep the top layer goes here
+    int openRun;   // the ground run being painted is the first from the top
+    int topRows;   // how deep the top layer goes here
     int earthRows; // where the earth gives way to rock
 };
 

@@ -39,7 +39,8 @@ int LandStarts::IsInside( int landWidth, int x, int tankWidth ) {
 }
 
 // Column x is open given the first ground row of every column from the top.
-static int OpenOver( const Image &land, const std::vector<int> &tops, int x, int tankWidth, int tankHeight, int *restY ) {
+static int OpenOver( const Image &land, const std::vector<int> &tops, int x, int tankWidth, int tankHeight,
+                     int *restY ) {
     const int probe = x + tankWidth / 2;
     const int ground = tops[probe] >= tankHeight ? tops[probe] : FirstGround( land, probe, tankHeight );
     if ( ground >= land.GetHeight() ) {
@@ -74,7 +75,8 @@ int LandStarts::IsOpen( const Image &land, int x, int tankWidth, int tankHeight,
     return OpenOver( land, Tops( land ), x, tankWidth, tankHeight, restY );
 }
 
-int LandStarts::Choose( const Image &land, int tankWidth, int tankHeight, uint32_t draw, int columns[COUNT] ) {
+int LandStarts::Choose( const Image &land, int tankWidth, int tankHeight, uint32_t draw,
+                        int columns[COUNT] ) {
     const int width = land.GetWidth();
     if ( land.GetPixels() == nullptr || tankWidth <= 0 || tankHeight <= 0 ) {
         return 0;

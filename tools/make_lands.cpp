@@ -23,7 +23,8 @@ BmpPicture Picture( const Image &image, const HostPaletteEntry *palette ) {
     picture.width = image.GetWidth();
     picture.height = image.GetHeight();
     picture.palette.assign( palette, palette + 256 );
-    picture.pixels.assign( image.GetPixels(), image.GetPixels() + size_t( image.GetWidth() ) * image.GetHeight() );
+    picture.pixels.assign( image.GetPixels(),
+                           image.GetPixels() + size_t( image.GetWidth() ) * image.GetHeight() );
     return picture;
 }
 
@@ -78,7 +79,8 @@ int main( int argc, char **argv ) {
         }
         Image land;
         Image background;
-        if ( !LandGenerator::MakeLand( code, LandGenerator::DEFAULT_WIDTH, LandGenerator::DEFAULT_HEIGHT, land ) ||
+        if ( !LandGenerator::MakeLand( code, LandGenerator::DEFAULT_WIDTH, LandGenerator::DEFAULT_HEIGHT,
+                                       land ) ||
              !LandGenerator::MakeBackground( code, LandGenerator::DEFAULT_BACKGROUND_WIDTH,
                                              LandGenerator::DEFAULT_BACKGROUND_HEIGHT, background ) ) {
             std::fprintf( stderr, "make_lands: %s: out of memory\n", text.c_str() );
