@@ -14,6 +14,7 @@
 #include "platform/Display.h"
 #include "platform/Keyboard.h"
 #include "settings/Settings.h"
+#include "tests/support/PictureOptions.h"
 #include "tests/support/BmpWriter.h"
 #include "tests/support/LandScene.h"
 #include "tests/support/TestScreen.h"
@@ -54,6 +55,7 @@ protected:
         backend->ReleaseAllKeys();
         PutPictures();
         GameSetSeed( 1234 );
+        UsePictures( g_options );
     }
 
     // A 1280 x 960 land with flat ground from row 700, a 960 x 720 background, a 20 x 10
@@ -402,7 +404,7 @@ TEST_F( GameFixture, ClassicShowsTheDesignedSceneAndTheViewDrawsOnlyInItsRegions
 TEST_F( GameFixture, AWonMatchStandsStillUntilEnterStartsANewOne ) {
     PutMemoryFile( "land.bmp", MakeGroundBmp( 1280, 960, 3, LOW_GROUND ) );
     const Options given = g_options;
-    g_options = Options();
+    g_options = PictureOptions();
     g_options.hits = 1;
     World world;
     ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
@@ -461,7 +463,7 @@ TEST_F( GameFixture, TheComputerTakesTheSeatsThePeopleLeave ) {
     } cases[] = { { 0, -1, "", 1 }, { 0, 0, "hard", 0 }, { 0, 4, "", 4 }, { 1, 0, "easy", 4 } };
     for ( const Case &c : cases ) {
         SCOPED_TRACE( testing::Message() << "classic " << c.classic << " players " << c.players );
-        g_options = Options();
+        g_options = PictureOptions();
         g_options.classic = c.classic;
         g_options.players = c.players;
         g_options.level = c.level;
