@@ -16,6 +16,13 @@ int Clamp( int value, int low, int high ) {
     return value < low ? low : value > high ? high : value;
 }
 
+// A share of the land's height, but no more than `most`: on a very tall land the ground keeps
+// the slopes of the game's own size, so that tanks still find room to stand.
+int Share( int height, int percent, int most ) {
+    const int share = height * percent / 100;
+    return share < most ? share : most;
+}
+
 // Ground in column x from row `top` (inclusive) to `bottom` (exclusive).
 void FillColumn( Image &land, int x, int top, int bottom ) {
     top = Clamp( top, 0, land.GetHeight() );
@@ -37,7 +44,7 @@ void ShapeHills( Image &land, uint32_t seed, LandRandom &random ) {
     const int w = land.GetWidth();
     const int h = land.GetHeight();
     std::vector<int> surface( size_t( w ), h * 55 / 100 );
-    LandAddOctaves( surface, 560, h * 20 / 100, 4, seed );
+    LandAddOctaves( surface, 560, Share( h, 20, 192 ), 4, seed );
     for ( int &y : surface ) {
         y = Clamp( y, h * 22 / 100, h * 88 / 100 );
     }
@@ -87,9 +94,9 @@ void ShapeCavern( Image &land, uint32_t seed, LandRandom &random ) {
     const int w = land.GetWidth();
     const int h = land.GetHeight();
     std::vector<int> floor( size_t( w ), h * 74 / 100 );
-    LandAddOctaves( floor, 420, h * 9 / 100, 3, seed + 21u );
+    LandAddOctaves( floor, 420, Share( h, 9, 86 ), 3, seed + 21u );
     std::vector<int> roof( size_t( w ), h * 24 / 100 );
-    LandAddOctaves( roof, 300, h * 7 / 100, 3, seed + 22u );
+    LandAddOctaves( roof, 300, Share( h, 7, 67 ), 3, seed + 22u );
     // Stalactites hang from the roof.
     for ( int x = random.Range( 10, 60 ); x < w; x += random.Range( 40, 110 ) ) {
         const int half = random.Range( 4, 12 );
@@ -113,9 +120,12 @@ void ShapeCavern( Image &land, uint32_t seed, LandRandom &random ) {
         if ( half > slot / 2 - 10 ) {
             half = slot / 2 - 10;
         }
+        // The floor under a shaft is levelled out, so that a tank dropped in finds it.
+        const int level = floor[Clamp( centre, 0, w - 1 )];
         for ( int x = centre - half; x <= centre + half; x++ ) {
             if ( x >= 0 && x < w ) {
                 roof[x] = 0;
+                floor[x] = level + ( floor[x] - level ) / 4;
             }
         }
         if ( i > 0 && random.Range( 0, 1 ) == 1 ) {

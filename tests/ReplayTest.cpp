@@ -15,9 +15,9 @@
 #include "replay/ReplayKeys.h"
 #include "replay/ReplayRecorder.h"
 #include "settings/Settings.h"
-#include "tests/support/PictureOptions.h"
 #include "tests/support/BmpWriter.h"
 #include "tests/support/LandScene.h"
+#include "tests/support/PictureOptions.h"
 
 #include <gtest/gtest.h>
 
@@ -423,4 +423,46 @@ TEST( ReplayKeys, EveryKeyTheGameReadsHasItsOwnBitAndNothingElseIsKept ) {
         EXPECT_EQ( std::memcmp( back, state, 256 ), 0 ) << code;
     }
     EXPECT_EQ( all, REPLAY_KEY_BITS );
+}
+
+// A game on a generated land keeps the land's code among its rules: replayed with no option,
+// it is played on the same lands to the same state; a recording whose seed is changed plays on
+// another land and is caught.
+TEST_F( ReplayFixture, AGeneratedLandIsReplayedFromItsCode ) {
+    std::string code;
+    {
+        World world;
+        g_options = Options();
+        g_options.record = path;
+        g_settings.players = 4;
+        ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+        code = GameLandCode();
+        ASSERT_FALSE( code.empty() );
+        for ( int frame = 0; frame < GAME_FRAMES; frame++ ) {
+            backend->ReleaseAllKeys();
+            for ( const HeldKey &held : SCRIPT ) {
+                if ( frame >= held.first && frame <= held.last ) {
+                    backend->SetKey( held.key, 1 );
+                }
+            }
+            GameFrame( world );
+        }
+        ASSERT_EQ( GameEnd( world ), 0 );
+    }
+    std::string out;
+    std::string err;
+    EXPECT_EQ( Replay( path, out, err ), 1 );
+    EXPECT_EQ( err, "" );
+    EXPECT_EQ( GameLandCode(), code ) << "the replay's land is the recording's, not the pictures";
+
+    // The seed is the last of the rules, after 8 magic, 2 format, 1 + 5 version, 16 pictures
+    // and the rules' count and first six.
+    std::vector<uint8_t> bytes = ReadBytes( path );
+    const size_t seed = 8 + 2 + 1 + 5 + 16 + 1 + 6 * 4;
+    bytes[seed] ^= 0x01;
+    const std::string changed = path + ".seed";
+    ASSERT_EQ( WriteFileBytes( changed, bytes ), 1 );
+    EXPECT_EQ( Replay( changed, out, err ), 0 );
+    EXPECT_NE( err.find( "replay diverges at frame" ), std::string::npos ) << err;
+    std::remove( changed.c_str() );
 }
