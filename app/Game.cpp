@@ -248,9 +248,7 @@ static int StartReplaySession() {
         }
         // A recording from before generated lands was played on the pictures.
         if ( !gameLand.TakeRules( recorded, landRules ) ) {
-            Options pictures;
-            pictures.classic = 1;
-            gameLand.Choose( pictures, gameLand.GetLandFile(), gameLand.GetBackgroundFile(), 0 );
+            gameLand.UsePictures();
         }
     }
     return 1;
@@ -287,8 +285,7 @@ static void SeatComputerPlayers( World &world ) {
 // picture; the sprites are read between the two.
 static int LoadPictures( World &world ) {
     BmpFile background;
-    if ( !ReadPicture( gameLand.GetBackgroundFile().c_str(), background ) ||
-         !CheckCoversScreen( background ) ) {
+    if ( !ReadPicture( gameLand.GetBackgroundFile(), background ) || !CheckCoversScreen( background ) ) {
         return 0;
     }
     g_display.LoadPalette( background );
@@ -297,7 +294,7 @@ static int LoadPictures( World &world ) {
         return 0;
     }
     BmpFile land;
-    if ( !ReadPicture( gameLand.GetLandFile().c_str(), land ) || !CheckCoversScreen( land ) ) {
+    if ( !ReadPicture( gameLand.GetLandFile(), land ) || !CheckCoversScreen( land ) ) {
         return 0;
     }
     if ( !world.Load( &g_display, land, background ) ) {
@@ -314,7 +311,9 @@ static int LoadGeneratedLand( World &world ) {
     Image background;
     HostPaletteEntry palette[256];
     if ( !gameLand.Make( land, background, palette ) ) {
-        return Complain( gameLand.GetCodeText().c_str(), "out of memory" );
+        char code[LandCode::TEXT_SIZE];
+        gameLand.FormatCode( code, sizeof( code ) );
+        return Complain( code, "out of memory" );
     }
     g_display.SetPaletteEntries( palette );
     g_display.ApplyPalette();
@@ -332,7 +331,8 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     // The designed game draws nothing before its tank columns: the land's seed is drawn only
     // when a land is to be made.
     const uint32_t seed = !g_options.classic && g_options.land.empty() ? uint32_t( std::rand() ) : 0u;
-    gameLand.Choose( g_options, GameDataPath( GAME_LAND_FILE ), GameDataPath( GAME_BACKGROUND_FILE ), seed );
+    gameLand.Choose( g_options, DataPath( GAME_LAND_FILE ).Get(), DataPath( GAME_BACKGROUND_FILE ).Get(),
+                     seed );
     // A recording says which land it was played on, so the replay session starts first.
     startColumns.SetWorld( &world );
     if ( gameLand.IsGenerated() ) {

@@ -6,23 +6,26 @@
 #include "lands/LandPalette.h"
 #include "lands/LandRandom.h"
 
-GameLand::GameLand() : kind( PICTURES ) {
+#include <cstdio>
+
+GameLand::GameLand() : kind( PICTURES ), landFile{}, backgroundFile{} {
 }
 
 GameLand::~GameLand() {
 }
 
-void GameLand::Choose( const Options &options, const std::string &dataLandFile,
-                       const std::string &dataBackgroundFile, uint32_t seed ) {
-    landFile = dataLandFile;
-    backgroundFile = dataBackgroundFile;
+void GameLand::Choose( const Options &options, const char *dataLandFile, const char *dataBackgroundFile,
+                       uint32_t seed ) {
+    // A path cut short here is longer than any the system opens, and is refused there.
+    std::snprintf( landFile, sizeof( landFile ), "%s", dataLandFile );
+    std::snprintf( backgroundFile, sizeof( backgroundFile ), "%s", dataBackgroundFile );
     if ( options.classic ) {
         kind = PICTURES;
     } else if ( !options.land.empty() && IsLandPicture( options.land ) ) {
         kind = PICTURES;
-        landFile = options.land;
+        std::snprintf( landFile, sizeof( landFile ), "%s", options.land.c_str() );
         if ( !options.background.empty() ) {
-            backgroundFile = options.background;
+            std::snprintf( backgroundFile, sizeof( backgroundFile ), "%s", options.background.c_str() );
         }
     } else if ( !options.land.empty() && code.Parse( options.land.c_str() ) ) {
         kind = CODE;
@@ -77,11 +80,18 @@ int GameLand::Advance() {
     return 1;
 }
 
-std::string GameLand::GetCodeText() const {
+void GameLand::FormatCode( char *text, int size ) const {
     if ( kind == PICTURES ) {
-        return std::string();
+        if ( size > 0 ) {
+            text[0] = '\0';
+        }
+        return;
     }
+    code.Format( text, size );
+}
+
+std::string GameLand::GetCodeText() const {
     char text[LandCode::TEXT_SIZE];
-    code.Format( text, sizeof( text ) );
+    FormatCode( text, sizeof( text ) );
     return text;
 }

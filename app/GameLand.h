@@ -26,12 +26,13 @@ public:
     // From the options: --classic and --land FILE.bmp play on pictures, --land CODE on that
     // code, and otherwise a new sequence starts from `seed`. The pictures' names are the
     // data folder's unless the options name others.
-    void Choose( const Options &options, const std::string &landFile, const std::string &backgroundFile,
-                 uint32_t seed );
+    void Choose( const Options &options, const char *landFile, const char *backgroundFile, uint32_t seed );
     // Appends what a recording must keep to play the same lands again, or takes it back from
     // a recording's rules at `first`; 0 when those are missing or not understood.
     void AddRules( std::vector<int32_t> &rules ) const;
     int TakeRules( const std::vector<int32_t> &rules, size_t first );
+    // Plays on the pictures named at Choose after all.
+    void UsePictures() { kind = PICTURES; }
 
     // The current land's pictures and colours, made from its code.
     int Make( Image &land, Image &background, HostPaletteEntry palette[256] ) const;
@@ -42,16 +43,19 @@ public:
     int GetKind() const { return kind; }
     int IsGenerated() const { return kind != PICTURES; }
     const LandCode &GetCode() const { return code; }
-    const std::string &GetLandFile() const { return landFile; }
-    const std::string &GetBackgroundFile() const { return backgroundFile; }
-    // The code as the player types it; empty on pictures.
+    const char *GetLandFile() const { return landFile; }
+    const char *GetBackgroundFile() const { return backgroundFile; }
+    // The code as the player types it; empty on pictures. The first form asks for no memory.
+    void FormatCode( char *text, int size ) const;
     std::string GetCodeText() const;
 
 private:
     int kind;
     LandCode code;
-    std::string landFile;
-    std::string backgroundFile;
+    // Kept without asking for memory, so that a start-up short of it can still say so.
+    static const int PATH_SIZE = 4096;
+    char landFile[PATH_SIZE];
+    char backgroundFile[PATH_SIZE];
 };
 
 #endif

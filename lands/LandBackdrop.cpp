@@ -1,13 +1,13 @@
 #include "lands/LandBackdrop.h"
 
 #include "gfx/Image.h"
+#include "lands/LandArray.h"
 #include "lands/LandCode.h"
 #include "lands/LandNoise.h"
 #include "lands/LandPalette.h"
 #include "lands/LandRandom.h"
 
 #include <cstddef>
-#include <vector>
 
 namespace {
 
@@ -60,19 +60,22 @@ uint8_t NearPixel( int x, int y, int ridge, uint32_t seed ) {
 
 } // namespace
 
-void LandPaintBackdrop( int theme, uint32_t seed, Image &background ) {
+int LandPaintBackdrop( int theme, uint32_t seed, Image &background ) {
     uint8_t *pixels = background.GetPixels();
     if ( pixels == nullptr ) {
-        return;
+        return 0;
     }
     const int w = background.GetWidth();
     const int h = background.GetHeight();
     const int horizon = h * 72 / 100;
     LandRandom random( seed ^ 0xB4C4D00Du );
-    std::vector<int> far( size_t( w ), h * 44 / 100 );
-    LandAddOctaves( far, 260, h * 14 / 100, 4, seed + 52u );
-    std::vector<int> near( size_t( w ), h * 64 / 100 );
-    LandAddOctaves( near, 200, h * 6 / 100, 3, seed + 62u );
+    LandArray<int> far( w, h * 44 / 100 );
+    LandArray<int> near( w, h * 64 / 100 );
+    if ( !far.IsUsable() || !near.IsUsable() ) {
+        return 0;
+    }
+    LandAddOctaves( far.GetItems(), w, 260, h * 14 / 100, 4, seed + 52u );
+    LandAddOctaves( near.GetItems(), w, 200, h * 6 / 100, 3, seed + 62u );
     for ( int x = 0; x < w; x++ ) {
         if ( theme == LandCode::DESERT ) {
             // Mesas: the far range cut flat at a few heights.
@@ -99,4 +102,5 @@ void LandPaintBackdrop( int theme, uint32_t seed, Image &background ) {
             }
         }
     }
+    return 1;
 }

@@ -30,15 +30,13 @@ int LandGenerator::MakeLand( const LandCode &code, int width, int height, Image 
     if ( !Prepare( land, width, height ) ) {
         return 0;
     }
-    LandShape( code.GetStyle(), code.GetSeed(), land );
-    LandPaint( code.GetStyle(), code.GetSeed(), land );
-    return 1;
+    return LandShape( code.GetStyle(), code.GetSeed(), land ) &&
+           LandPaint( code.GetStyle(), code.GetSeed(), land );
 }
 
 int LandGenerator::MakeBackground( const LandCode &code, int width, int height, Image &background ) {
     if ( !Prepare( background, width, height ) ) {
         return 0;
     }
-    LandPaintBackdrop( code.GetTheme(), code.GetSeed(), background );
-    return 1;
+    return LandPaintBackdrop( code.GetTheme(), code.GetSeed(), background );
 }

@@ -33,10 +33,10 @@ int LandNoise1( int x, int wavelength, int amplitude, uint32_t seed ) {
     return Lerp( a, b, Ease( t ) );
 }
 
-void LandAddOctaves( std::vector<int> &line, int wavelength, int amplitude, int octaves, uint32_t seed ) {
+void LandAddOctaves( int *line, int count, int wavelength, int amplitude, int octaves, uint32_t seed ) {
     for ( int octave = 0; octave < octaves && wavelength > 0 && amplitude > 0; octave++ ) {
         const uint32_t octaveSeed = seed + 977u * uint32_t( octave );
-        for ( int x = 0; x < int( line.size() ); x++ ) {
+        for ( int x = 0; x < count; x++ ) {
             line[x] += LandNoise1( x, wavelength, amplitude, octaveSeed );
         }
         wavelength /= 2;

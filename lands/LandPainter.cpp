@@ -1,13 +1,13 @@
 #include "lands/LandPainter.h"
 
 #include "gfx/Image.h"
+#include "lands/LandArray.h"
 #include "lands/LandCode.h"
 #include "lands/LandNoise.h"
 #include "lands/LandPalette.h"
 #include "lands/LandRandom.h"
 
 #include <cstddef>
-#include <vector>
 
 namespace {
 
@@ -47,17 +47,20 @@ uint8_t GroundPixel( const Column &c, int x, int y, int below, uint32_t seed ) {
 
 } // namespace
 
-void LandPaint( int style, uint32_t seed, Image &land ) {
+int LandPaint( int style, uint32_t seed, Image &land ) {
     uint8_t *pixels = land.GetPixels();
     if ( pixels == nullptr ) {
-        return;
+        return 0;
     }
     const int w = land.GetWidth();
     const int h = land.GetHeight();
     const int pitch = land.GetPitch();
     // Cliffs and caverns show more bare rock than hills and islands.
     const int earthBase = style == LandCode::CLIFFS || style == LandCode::CAVERN ? 40 : 110;
-    std::vector<Column> columns( static_cast<size_t>( w ) );
+    LandArray<Column> columns( w );
+    if ( !columns.IsUsable() ) {
+        return 0;
+    }
     for ( int x = 0; x < w; x++ ) {
         Column &c = columns[x];
         c.depth = 0;
@@ -89,4 +92,5 @@ void LandPaint( int style, uint32_t seed, Image &land ) {
             row[x] = GroundPixel( c, x, y, below, seed );
         }
     }
+    return 1;
 }

@@ -1,12 +1,12 @@
 #include "lands/LandShaper.h"
 
 #include "gfx/Image.h"
+#include "lands/LandArray.h"
 #include "lands/LandCode.h"
 #include "lands/LandNoise.h"
 #include "lands/LandRandom.h"
 
 #include <cstddef>
-#include <vector>
 
 namespace {
 
@@ -34,19 +34,22 @@ void FillColumn( Image &land, int x, int top, int bottom ) {
     }
 }
 
-void FillBelow( Image &land, const std::vector<int> &surface ) {
+void FillBelow( Image &land, const LandArray<int> &surface ) {
     for ( int x = 0; x < land.GetWidth(); x++ ) {
         FillColumn( land, x, surface[x], land.GetHeight() );
     }
 }
 
-void ShapeHills( Image &land, uint32_t seed, LandRandom &random ) {
+int ShapeHills( Image &land, uint32_t seed, LandRandom &random ) {
     const int w = land.GetWidth();
     const int h = land.GetHeight();
-    std::vector<int> surface( size_t( w ), h * 55 / 100 );
-    LandAddOctaves( surface, 560, Share( h, 20, 192 ), 4, seed );
-    for ( int &y : surface ) {
-        y = Clamp( y, h * 22 / 100, h * 88 / 100 );
+    LandArray<int> surface( w, h * 55 / 100 );
+    if ( !surface.IsUsable() ) {
+        return 0;
+    }
+    LandAddOctaves( surface.GetItems(), w, 560, Share( h, 20, 192 ), 4, seed );
+    for ( int x = 0; x < w; x++ ) {
+        surface[x] = Clamp( surface[x], h * 22 / 100, h * 88 / 100 );
     }
     FillBelow( land, surface );
     // Pockets well under the ground: found by digging, never in a tank's way down.
@@ -64,9 +67,10 @@ void ShapeHills( Image &land, uint32_t seed, LandRandom &random ) {
             land.FillEllipse( x, y, rx, ry, 0 );
         }
     }
+    return 1;
 }
 
-void ShapeIslands( Image &land, uint32_t seed, LandRandom &random ) {
+int ShapeIslands( Image &land, uint32_t seed, LandRandom &random ) {
     const int w = land.GetWidth();
     const int h = land.GetHeight();
     const int count = w / 230 > 4 ? w / 230 : 4;
@@ -88,15 +92,19 @@ void ShapeIslands( Image &land, uint32_t seed, LandRandom &random ) {
             }
         }
     }
+    return 1;
 }
 
-void ShapeCavern( Image &land, uint32_t seed, LandRandom &random ) {
+int ShapeCavern( Image &land, uint32_t seed, LandRandom &random ) {
     const int w = land.GetWidth();
     const int h = land.GetHeight();
-    std::vector<int> floor( size_t( w ), h * 74 / 100 );
-    LandAddOctaves( floor, 420, Share( h, 9, 86 ), 3, seed + 21u );
-    std::vector<int> roof( size_t( w ), h * 24 / 100 );
-    LandAddOctaves( roof, 300, Share( h, 7, 67 ), 3, seed + 22u );
+    LandArray<int> floor( w, h * 74 / 100 );
+    LandArray<int> roof( w, h * 24 / 100 );
+    if ( !floor.IsUsable() || !roof.IsUsable() ) {
+        return 0;
+    }
+    LandAddOctaves( floor.GetItems(), w, 420, Share( h, 9, 86 ), 3, seed + 21u );
+    LandAddOctaves( roof.GetItems(), w, 300, Share( h, 7, 67 ), 3, seed + 22u );
     // Stalactites hang from the roof.
     for ( int x = random.Range( 10, 60 ); x < w; x += random.Range( 40, 110 ) ) {
         const int half = random.Range( 4, 12 );
@@ -142,14 +150,18 @@ void ShapeCavern( Image &land, uint32_t seed, LandRandom &random ) {
         FillColumn( land, x, 0, roof[x] );
     }
     FillBelow( land, floor );
+    return 1;
 }
 
-void ShapeCliffs( Image &land, uint32_t seed, LandRandom &random ) {
+int ShapeCliffs( Image &land, uint32_t seed, LandRandom &random ) {
     const int w = land.GetWidth();
     const int h = land.GetHeight();
-    std::vector<int> surface( size_t( w ), 0 );
-    std::vector<int> lipTop( size_t( w ), 0 );
-    std::vector<int> lipBottom( size_t( w ), 0 );
+    LandArray<int> surface( w, 0 );
+    LandArray<int> lipTop( w, 0 );
+    LandArray<int> lipBottom( w, 0 );
+    if ( !surface.IsUsable() || !lipTop.IsUsable() || !lipBottom.IsUsable() ) {
+        return 0;
+    }
     int level = random.Range( h * 30 / 100, h * 78 / 100 );
     int start = 0;
     while ( start < w ) {
@@ -196,28 +208,25 @@ void ShapeCliffs( Image &land, uint32_t seed, LandRandom &random ) {
             FillColumn( land, x, lipTop[x], lipBottom[x] );
         }
     }
+    return 1;
 }
 
 } // namespace
 
-void LandShape( int style, uint32_t seed, Image &land ) {
+int LandShape( int style, uint32_t seed, Image &land ) {
     if ( land.GetPixels() == nullptr ) {
-        return;
+        return 0;
     }
     land.Clear( 0 );
     LandRandom random( seed ^ uint32_t( style + 1 ) * 0x2545F491u );
     switch ( style ) {
     case LandCode::ISLANDS:
-        ShapeIslands( land, seed, random );
-        break;
+        return ShapeIslands( land, seed, random );
     case LandCode::CAVERN:
-        ShapeCavern( land, seed, random );
-        break;
+        return ShapeCavern( land, seed, random );
     case LandCode::CLIFFS:
-        ShapeCliffs( land, seed, random );
-        break;
+        return ShapeCliffs( land, seed, random );
     default:
-        ShapeHills( land, seed, random );
-        break;
+        return ShapeHills( land, seed, random );
     }
 }

@@ -12,6 +12,7 @@ class Image;
 //   islands  a row of floating islands over open air down to the bottom;
 //   cavern   a floor under a thick roof hung with stalactites, open to the sky by shafts;
 //   cliffs   plateaus at different heights joined by steep cliffs, some with overhanging lips.
-void LandShape( int style, uint32_t seed, Image &land );
+// 1, or 0 without memory for its work.
+int LandShape( int style, uint32_t seed, Image &land );
 
 #endif

@@ -1,10 +1,11 @@
 #include "lands/LandStarts.h"
 
+#include "gfx/Bmp.h"
 #include "gfx/Image.h"
+#include "lands/LandArray.h"
 #include "lands/LandRandom.h"
 
 #include <cstddef>
-#include <vector>
 
 namespace {
 
@@ -39,8 +40,7 @@ int LandStarts::IsInside( int landWidth, int x, int tankWidth ) {
 }
 
 // Column x is open given the first ground row of every column from the top.
-static int OpenOver( const Image &land, const std::vector<int> &tops, int x, int tankWidth, int tankHeight,
-                     int *restY ) {
+static int OpenOver( const Image &land, const int *tops, int x, int tankWidth, int tankHeight, int *restY ) {
     const int probe = x + tankWidth / 2;
     const int ground = tops[probe] >= tankHeight ? tops[probe] : FirstGround( land, probe, tankHeight );
     if ( ground >= land.GetHeight() ) {
@@ -59,12 +59,11 @@ static int OpenOver( const Image &land, const std::vector<int> &tops, int x, int
     return 1;
 }
 
-static std::vector<int> Tops( const Image &land ) {
-    std::vector<int> tops( size_t( land.GetWidth() ) );
-    for ( int x = 0; x < land.GetWidth(); x++ ) {
+// The first ground row of every column; an unusable array without memory.
+static void FindTops( const Image &land, int *tops, int width ) {
+    for ( int x = 0; x < width; x++ ) {
         tops[x] = FirstGround( land, x, 0 );
     }
-    return tops;
 }
 
 int LandStarts::IsOpen( const Image &land, int x, int tankWidth, int tankHeight, int *restY ) {
@@ -72,7 +71,12 @@ int LandStarts::IsOpen( const Image &land, int x, int tankWidth, int tankHeight,
          x + tankWidth > land.GetWidth() ) {
         return 0;
     }
-    return OpenOver( land, Tops( land ), x, tankWidth, tankHeight, restY );
+    LandArray<int> tops( land.GetWidth() );
+    if ( !tops.IsUsable() ) {
+        return 0;
+    }
+    FindTops( land, tops.GetItems(), land.GetWidth() );
+    return OpenOver( land, tops.GetItems(), x, tankWidth, tankHeight, restY );
 }
 
 int LandStarts::Choose( const Image &land, int tankWidth, int tankHeight, uint32_t draw,
@@ -81,14 +85,21 @@ int LandStarts::Choose( const Image &land, int tankWidth, int tankHeight, uint32
     if ( land.GetPixels() == nullptr || tankWidth <= 0 || tankHeight <= 0 ) {
         return 0;
     }
-    const std::vector<int> tops = Tops( land );
-    std::vector<int> open;
+    // Kept in the program rather than asked for: choosing never fails for want of memory, so
+    // a game short of it still starts the same.
+    static int tops[BMP_MAX_SIDE];
+    static int open[BMP_MAX_SIDE];
+    if ( width > BMP_MAX_SIDE ) {
+        return 0;
+    }
+    FindTops( land, tops, width );
+    int openCount = 0;
     for ( int x = tankWidth; IsInside( width, x, tankWidth ); x++ ) {
         if ( OpenOver( land, tops, x, tankWidth, tankHeight, nullptr ) ) {
-            open.push_back( x );
+            open[openCount++] = x;
         }
     }
-    if ( open.empty() ) {
+    if ( openCount == 0 ) {
         return 0;
     }
     const int spacing = 2 * tankWidth;
@@ -99,7 +110,7 @@ int LandStarts::Choose( const Image &land, int tankWidth, int tankHeight, uint32
     for ( int attempt = 0; attempt < 64; attempt++ ) {
         int count = 0;
         for ( int i = 0; i < COUNT; i++ ) {
-            const int x = open[size_t( random.Range( 0, int( open.size() ) - 1 ) )];
+            const int x = open[random.Range( 0, openCount - 1 )];
             if ( FarApart( chosen, count, x, spacing ) ) {
                 chosen[count++] = x;
             }
@@ -111,17 +122,17 @@ int LandStarts::Choose( const Image &land, int tankWidth, int tankHeight, uint32
             return 1;
         }
     }
-    const int offset = random.Range( 0, int( open.size() ) - 1 );
+    const int offset = random.Range( 0, openCount - 1 );
     int count = 0;
-    for ( size_t i = 0; i < open.size() && count < COUNT; i++ ) {
-        const int x = open[( i + size_t( offset ) ) % open.size()];
+    for ( int i = 0; i < openCount && count < COUNT; i++ ) {
+        const int x = open[( i + offset ) % openCount];
         if ( FarApart( chosen, count, x, spacing ) ) {
             chosen[count++] = x;
         }
     }
     if ( count < COUNT ) {
         count = 0;
-        for ( size_t i = 0; i < open.size() && count < COUNT; i++ ) {
+        for ( int i = 0; i < openCount && count < COUNT; i++ ) {
             if ( FarApart( chosen, count, open[i], spacing ) ) {
                 chosen[count++] = open[i];
             }

@@ -1,5 +1,6 @@
 // The game as the real program runs it, on the headless backend: the entry function reads the
-// pictures from the working directory exactly as on a desktop, but nothing is shown and no
+// pictures from the working directory exactly as on a desktop (the land and the background
+// too, as --land land.bmp --background background.bmp ask), but nothing is shown and no
 // display is needed. The player drives, aims and fires every 200 frames; after the given
 // number of frames Escape ends the game. For start-up tests and for running the game under valgrind.
 //
@@ -9,6 +10,7 @@
 
 #include "app/App.h"
 #include "app/Game.h"
+#include "app/Options.h"
 #include "host/HostWindow.h"
 #include "host/headless/HeadlessBackend.h"
 
@@ -64,6 +66,8 @@ int main( int argc, char **argv ) {
         HostSetBackend( &backend );
         // The same tanks every run, so that a run can be repeated.
         GameSetSeed( 1 );
+        g_options.land = GAME_LAND_FILE;
+        g_options.background = GAME_BACKGROUND_FILE;
         exitCode = WinMain( nullptr, nullptr, "", SW_SHOWDEFAULT );
         // The game's process-wide objects outlive main; what they release after it returns
         // must not reach a backend that is gone.
