@@ -16,9 +16,9 @@
 #include "host/HostSurface.h"
 #include "platform/Display.h"
 #include "settings/Settings.h"
-#include "tests/support/PictureOptions.h"
 #include "tests/support/BmpWriter.h"
 #include "tests/support/LandScene.h"
+#include "tests/support/PictureOptions.h"
 
 #include <gtest/gtest.h>
 
