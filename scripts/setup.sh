@@ -5,7 +5,7 @@ set -euo pipefail
 packages=( cmake make g++ pkg-config libsdl2-dev libsdl2-mixer-dev libgtest-dev libgmock-dev libbenchmark-dev
            xvfb xdotool x11-apps imagemagick valgrind clang libclang-rt-14-dev
            libpng-dev dpkg-dev lintian desktop-file-utils appstream
-           emscripten nodejs chromium libxxhash-dev )
+           emscripten nodejs chromium libxxhash-dev libwebsockets-dev )
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
