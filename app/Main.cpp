@@ -7,17 +7,57 @@
 #include "app/Game.h"
 #include "app/Options.h"
 #include "host/HostBackend.h"
+#include "host/HostWindow.h"
 #include "host/headless/HeadlessBackend.h"
 #include "host/sdl/PictureScaling.h"
 #include "host/sdl/SdlBackend.h"
 #include "host/sdl/SdlInputNames.h"
 #include "settings/SettingsFile.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <unistd.h>
 #include <vector>
+
+namespace {
+
+volatile sig_atomic_t stopAsked = 0;
+
+void AskToStop( int ) {
+    stopAsked = 1;
+}
+
+// A timedemo ends on SIGTERM, SIGINT and SIGHUP as the game in its window does: as if
+// Escape had been pressed, through the game's own end.
+class TimedemoBackend : public HeadlessBackend {
+public:
+    TimedemoBackend() : closePosted( 0 ) {
+        const int signals[] = { SIGTERM, SIGINT, SIGHUP };
+        for ( int number : signals ) {
+            struct sigaction action;
+            if ( sigaction( number, nullptr, &action ) == 0 && action.sa_handler == SIG_DFL ) {
+                action = {};
+                action.sa_handler = AskToStop;
+                sigemptyset( &action.sa_mask );
+                sigaction( number, &action, nullptr );
+            }
+        }
+    }
+
+    void PumpEvents( int wait ) override {
+        if ( stopAsked && !closePosted && HostGetMainWindow() != nullptr ) {
+            closePosted = HostPostMessage( HostGetMainWindow(), WM_CLOSE, 0, 0 ) ? 1 : 0;
+        }
+        HeadlessBackend::PumpEvents( wait );
+    }
+
+private:
+    int closePosted;
+};
+
+} // namespace
 
 // The running program's own file, for the installed data beside it.
 static std::string ProgramPath( const char *argument0 ) {
@@ -93,7 +133,7 @@ int main( int argc, char **argv ) {
 
     // A timedemo runs the recorded game as fast as it goes, without a display or a window.
     if ( !options.timedemo.empty() ) {
-        HeadlessBackend backend;
+        TimedemoBackend backend;
         backend.SetKeepFrames( 0 );
         return RunOn( backend );
     }
