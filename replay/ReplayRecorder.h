@@ -12,6 +12,7 @@
 #include "replay/ReplayFile.h"
 
 #include <cstdint>
+#include <vector>
 
 struct HostFile;
 
@@ -24,6 +25,10 @@ public:
     // or 0 with GetError saying why. Any other file is left as it is.
     int Create( const char *fileName, const char *gameVersion,
                 const uint32_t pictureChecksums[REPLAY_PICTURE_COUNT], const int32_t *rules, int ruleCount );
+    int Create( const char *fileName, const char *gameVersion,
+                const uint32_t pictureChecksums[REPLAY_PICTURE_COUNT], const std::vector<int32_t> &rules ) {
+        return Create( fileName, gameVersion, pictureChecksums, rules.data(), int( rules.size() ) );
+    }
 
     // The columns of a match that starts during the frame whose keys came last (frame 0 for
     // the first match, which starts before any frame).
