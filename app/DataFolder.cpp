@@ -22,7 +22,8 @@ int DataFolder::Try( const std::string &folder ) {
     const char *const names[] = { GAME_BACKGROUND_FILE, GAME_LAND_FILE, GAME_TANK_FILE, GAME_BOMB_FILE };
     for ( const char *name : names ) {
         std::error_code error;
-        const fs::file_status status = fs::symlink_status( fs::path( folder.empty() ? "." : folder ) / name, error );
+        const fs::file_status status =
+            fs::symlink_status( fs::path( folder.empty() ? "." : folder ) / name, error );
         if ( !fs::exists( status ) ) {
             return 0;
         }

@@ -287,8 +287,9 @@ static int StartReplaySession() {
     } else {
         return replaySession.Start( mode, nullptr, KELTO_VERSION, nullptr, nullptr, nullptr, 0 );
     }
-    const DataPath files[REPLAY_PICTURE_COUNT] = { DataPath( GAME_BACKGROUND_FILE ), DataPath( GAME_LAND_FILE ),
-                                                   DataPath( GAME_TANK_FILE ), DataPath( GAME_BOMB_FILE ) };
+    const DataPath files[REPLAY_PICTURE_COUNT] = { DataPath( GAME_BACKGROUND_FILE ),
+                                                   DataPath( GAME_LAND_FILE ), DataPath( GAME_TANK_FILE ),
+                                                   DataPath( GAME_BOMB_FILE ) };
     const char *const names[REPLAY_PICTURE_COUNT] = { files[0].Get(), files[1].Get(), files[2].Get(),
                                                       files[3].Get() };
     uint32_t checksums[REPLAY_PICTURE_COUNT];
@@ -297,7 +298,8 @@ static int StartReplaySession() {
     }
     // The people at the keyboard as the game seats them: the settings, with --players over them.
     const int32_t rules[RECORDED_RULE_COUNT] = { g_options.classic, g_options.hits, g_settings.players };
-    if ( !replaySession.Start( mode, fileName, KELTO_VERSION, checksums, names, rules, RECORDED_RULE_COUNT ) ) {
+    if ( !replaySession.Start( mode, fileName, KELTO_VERSION, checksums, names, rules,
+                               RECORDED_RULE_COUNT ) ) {
         return 0;
     }
     if ( replaySession.IsPlayback() && !TakeRecordedRules( replaySession ) ) {
@@ -354,7 +356,8 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     }
 
     BmpFile land;
-    if ( !ReadPicture( DataPath( GAME_LAND_FILE ).Get(), land, PICTURE_LAND ) || !CheckCoversScreen( land ) ) {
+    if ( !ReadPicture( DataPath( GAME_LAND_FILE ).Get(), land, PICTURE_LAND ) ||
+         !CheckCoversScreen( land ) ) {
         return 0;
     }
     if ( !world.Load( &g_display, land, background ) ) {

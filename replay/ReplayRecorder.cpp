@@ -53,8 +53,9 @@ int ReplayRecorder::Create( const char *fileName, const char *gameVersion,
     }
     // A name given by mistake (a picture, a document) must not lose its file.
     char magic[sizeof( REPLAY_MAGIC )];
-    if ( HostFileGetSize( file ) > 0 && ( HostFileRead( file, magic, sizeof( magic ) ) != int64_t( sizeof( magic ) ) ||
-                                          std::memcmp( magic, REPLAY_MAGIC, sizeof( magic ) ) != 0 ) ) {
+    if ( HostFileGetSize( file ) > 0 &&
+         ( HostFileRead( file, magic, sizeof( magic ) ) != int64_t( sizeof( magic ) ) ||
+           std::memcmp( magic, REPLAY_MAGIC, sizeof( magic ) ) != 0 ) ) {
         std::snprintf( error, sizeof( error ), "is not a recording; it is left as it is" );
         HostFileClose( file );
         file = nullptr;

@@ -200,8 +200,8 @@ void ReplaySession::Diverge() {
     const char *recorded = reader.GetGameVersion();
     if ( std::strcmp( recorded, gameVersion ) != 0 ) {
         char shown[HOST_TEXT_SIZE];
-        std::snprintf( reason, sizeof( reason ), "replay diverges at frame %d (recorded by kelto %s)", diverged,
-                       HostEscapeText( recorded, std::strlen( recorded ), shown ) );
+        std::snprintf( reason, sizeof( reason ), "replay diverges at frame %d (recorded by kelto %s)",
+                       diverged, HostEscapeText( recorded, std::strlen( recorded ), shown ) );
     } else {
         std::snprintf( reason, sizeof( reason ), "replay diverges at frame %d", diverged );
     }

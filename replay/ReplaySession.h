@@ -78,11 +78,11 @@ private:
     ReplayReader reader;
     ReplayChunk chunk; // the replay's block of the current frame and the match starts before it
     uint8_t keyState[256];
-    int frame;      // frames run so far
-    int runIndex;   // the chunk's run of the current frame
-    int runLeft;    // frames left in that run
-    int startIndex; // the chunk's next match start
-    int diverged;   // the frame at which the replay went its own way, or -1
+    int frame;            // frames run so far
+    int runIndex;         // the chunk's run of the current frame
+    int runLeft;          // frames left in that run
+    int startIndex;       // the chunk's next match start
+    int diverged;         // the frame at which the replay went its own way, or -1
     int recordingStopped; // the recorder's failure was said
     int exitCode;
     std::chrono::steady_clock::time_point startTime;
