@@ -372,6 +372,11 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
         FinishReplaySession( nullptr );
         return 0;
     }
+    if ( !replaySession.ConfirmStart() ) {
+        DropTanks( world );
+        FinishReplaySession( nullptr );
+        return 0;
+    }
     if ( WithView() && !g_hud.Init( world, g_display.GetPaletteEntries(), g_options.hits ) ) {
         DropTanks( world );
         FinishReplaySession( nullptr );

@@ -93,11 +93,15 @@ int ReplayRecorder::Create( const char *fileName, const char *gameVersion,
 }
 
 // Kept until the block it falls in is written, so that it reaches the disk with its keys.
+// The first goes at once: header and first match are a recording of no frames, which plays.
 void ReplayRecorder::AddMatchStart( const int columns[TANK_PLACEMENT_COUNT] ) {
     Put( REPLAY_TAG_MATCH, 1 );
     Put( uint32_t( currentFrame ), 4 );
     for ( int i = 0; i < TANK_PLACEMENT_COUNT; i++ ) {
         Put( uint32_t( columns[i] ), 4 );
+    }
+    if ( frameCount == 0 ) {
+        WritePending();
     }
 }
 
@@ -147,6 +151,11 @@ void ReplayRecorder::WritePending() {
         }
     }
     pendingSize = 0;
+}
+
+void ReplayRecorder::Abandon() {
+    HostFileClose( file );
+    file = nullptr;
 }
 
 int ReplayRecorder::Finish( uint32_t checksum ) {

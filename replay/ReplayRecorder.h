@@ -43,6 +43,9 @@ public:
     // closes the file; 1, or 0 with GetError when anything could not be written.
     int Finish( uint32_t checksum );
 
+    // Closes the file as it is, for a recording given up.
+    void Abandon();
+
     int IsOpen() const { return file != nullptr; }
     int GetFrameCount() const { return frameCount; }
     // Frames added since the last block was written.

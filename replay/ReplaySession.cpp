@@ -1,5 +1,6 @@
 #include "replay/ReplaySession.h"
 
+#include "host/HostFile.h"
 #include "host/HostText.h"
 #include "host/HostWindow.h"
 #include "replay/ReplayKeys.h"
@@ -83,6 +84,15 @@ int ReplaySession::Start( Mode newMode, const char *name, const char *version,
     return 1;
 }
 
+int ReplaySession::ConfirmStart() {
+    if ( mode != MODE_RECORD || !recorder.GetWriteFailed() ) {
+        return 1;
+    }
+    recorder.Abandon();
+    HostFileRemove( fileName );
+    return Refuse( recorder.GetError() );
+}
+
 uint8_t *ReplaySession::SupplyKeys( uint8_t *keys ) {
     if ( mode == MODE_OFF ) {
         return keys;
@@ -123,13 +133,12 @@ int ReplaySession::WantsChecksum() const {
 }
 
 // A full disk stops the recording, not the game: said once, when it happens.
-void ReplaySession::CheckRecorder() {
+void ReplaySession::CheckRecorder( int ending ) {
     if ( recorder.GetWriteFailed() && !recordingStopped ) {
         recordingStopped = 1;
-        std::fprintf( stderr,
-                      "kelto: %s: recording stopped: %s; the file keeps the first %d frames, and the game "
-                      "goes on\n",
-                      fileName, recorder.GetError(), recorder.GetKeptFrames() );
+        std::fprintf( stderr, "kelto: %s: recording stopped: %s; the file keeps the first %d frames%s\n",
+                      fileName, recorder.GetError(), recorder.GetKeptFrames(),
+                      ending ? "" : ", and the game goes on" );
         exitCode = 1;
     }
 }
@@ -154,7 +163,7 @@ void ReplaySession::EndFrame( uint32_t checksum ) {
     if ( mode == MODE_RECORD ) {
         if ( WantsChecksum() ) {
             recorder.EndBlock( checksum );
-            CheckRecorder();
+            CheckRecorder( 0 );
         }
         return;
     }
@@ -244,10 +253,9 @@ void ReplaySession::Choose( int landWidth, int columns[TANK_PLACEMENT_COUNT] ) {
 }
 
 int ReplaySession::Finish( uint32_t checksum ) {
-    if ( mode == MODE_RECORD && !recorder.Finish( checksum ) && !recordingStopped ) {
-        char reason[160];
-        std::snprintf( reason, sizeof( reason ), "cannot be written: %s", recorder.GetError() );
-        Report( reason );
+    if ( mode == MODE_RECORD ) {
+        recorder.Finish( checksum );
+        CheckRecorder( 1 );
     }
     if ( mode == MODE_TIMEDEMO && frame >= reader.GetFrameCount() ) {
         const int frames = reader.GetFrameCount();

@@ -50,6 +50,10 @@ public:
     // After the frame's update: the checkpoint, and the end of a replay.
     void EndFrame( uint32_t checksum );
 
+    // After the first match's tanks are placed: 1, or 0 after one line when a recording
+    // could not keep even its start (the file is removed and the game must not start).
+    int ConfirmStart();
+
     // Gives up a replay before it starts, with one line naming the file and `reason`.
     int Refuse( const char *reason );
 
@@ -68,7 +72,7 @@ private:
     void Stop( const char *reason );
     void Diverge();
     void NextChunk();
-    void CheckRecorder();
+    void CheckRecorder( int ending );
 
     Mode mode;
     TankColumnSource *drawingSource; // not owned; who drew the columns before, null for rand()
