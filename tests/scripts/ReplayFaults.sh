@@ -13,6 +13,14 @@ kelto="$(realpath "$1")"
 source_dir="$(realpath "$2")"
 golden="$source_dir/tests/replays/golden.krec"
 
+# The sanitizers reserve terabytes of address space for their shadow memory: under them an
+# address-space limit says nothing about the game, and those checks are left out.
+limits=1
+if ldd "$kelto" 2> /dev/null | grep -q libasan; then
+    limits=0
+    echo "skip  address-space limits: a sanitizer build"
+fi
+
 failures=0
 fail() {
     echo "FAIL: $*"
@@ -49,7 +57,9 @@ size="$(stat -c %s "$work/big.krec")"
 [ "$size" -gt $((59 * 1024 * 1024)) ] || fail "the large recording has only $size bytes"
 
 # Held whole in memory (5 bytes a run and more), it would need more than 300 MB.
-errors="$( (ulimit -v 100000 && exec "$kelto" --timedemo "$work/big.krec") 2>&1 > /dev/null)"
+limit_100mb="ulimit -v 100000"
+[ "$limits" -eq 1 ] || limit_100mb=":"
+errors="$( ($limit_100mb && exec "$kelto" --timedemo "$work/big.krec") 2>&1 > /dev/null)"
 status=$?
 [ "$status" -eq 1 ] && [ "$errors" = "kelto: $work/big.krec: replay diverges at frame 60" ] ||
     fail "the 60 MiB recording in 100 MB of address space: exit $status, said '$errors'"
@@ -58,6 +68,7 @@ status=$?
 played=0
 refused=0
 for limit in $(seq 30000 1000 45000) 50000 60000; do
+    [ "$limits" -eq 1 ] || break
     errors="$( (ulimit -v "$limit" && exec "$kelto" --timedemo "$golden") 2>&1 > /dev/null)"
     status=$?
     lines="$(printf '%s' "$errors" | grep -c '')"
@@ -71,9 +82,11 @@ for limit in $(seq 30000 1000 45000) 50000 60000; do
         fail "the golden replay in $limit KB of address space: exit $status, said '$errors'"
     fi
 done
-[ "$played" -gt 0 ] && [ "$refused" -gt 0 ] ||
-    fail "the limits from 30 to 60 MB gave $played games and $refused refusals; both must occur"
-echo "address-space limits 30 to 60 MB: $played played, $refused refused with 'out of memory'"
+if [ "$limits" -eq 1 ]; then
+    [ "$played" -gt 0 ] && [ "$refused" -gt 0 ] ||
+        fail "the limits from 30 to 60 MB gave $played games and $refused refusals; both must occur"
+    echo "address-space limits 30 to 60 MB: $played played, $refused refused with 'out of memory'"
+fi
 
 # Signals: the large recording's check takes a second or more, so the signal comes while the
 # game runs. SIGINT is let through where the shell would have the background ignore it.
