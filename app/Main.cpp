@@ -29,22 +29,25 @@ void AskToStop( int ) {
     stopAsked = 1;
 }
 
+// SIGTERM, SIGINT and SIGHUP, where nobody asked for something else, only ask the game to stop.
+void TakeStopSignals() {
+    const int signals[] = { SIGTERM, SIGINT, SIGHUP };
+    for ( int number : signals ) {
+        struct sigaction action;
+        if ( sigaction( number, nullptr, &action ) == 0 && action.sa_handler == SIG_DFL ) {
+            action = {};
+            action.sa_handler = AskToStop;
+            sigemptyset( &action.sa_mask );
+            sigaction( number, &action, nullptr );
+        }
+    }
+}
+
 // A timedemo ends on SIGTERM, SIGINT and SIGHUP as the game in its window does: as if
 // Escape had been pressed, through the game's own end.
 class TimedemoBackend : public HeadlessBackend {
 public:
-    TimedemoBackend() : closePosted( 0 ) {
-        const int signals[] = { SIGTERM, SIGINT, SIGHUP };
-        for ( int number : signals ) {
-            struct sigaction action;
-            if ( sigaction( number, nullptr, &action ) == 0 && action.sa_handler == SIG_DFL ) {
-                action = {};
-                action.sa_handler = AskToStop;
-                sigemptyset( &action.sa_mask );
-                sigaction( number, &action, nullptr );
-            }
-        }
-    }
+    TimedemoBackend() : closePosted( 0 ) {}
 
     void PumpEvents( int wait ) override {
         if ( stopAsked && !closePosted && HostGetMainWindow() != nullptr ) {
@@ -116,6 +119,10 @@ int main( int argc, char **argv ) {
     }
 
     g_options = options;
+    // Taken before anything is read: a timedemo may spend its first seconds checking a file.
+    if ( !options.timedemo.empty() ) {
+        TakeStopSignals();
+    }
 
     // Found before the window opens, so that a game with no pictures never flashes a screen.
     DataFolder data;

@@ -88,12 +88,16 @@ if [ "$limits" -eq 1 ]; then
     echo "address-space limits 30 to 60 MB: $played played, $refused refused with 'out of memory'"
 fi
 
-# Signals: the large recording's check takes a second or more, so the signal comes while the
-# game runs. SIGINT is let through where the shell would have the background ignore it.
+# Signals: the large recording's check takes a second or more, so a signal sent once the game
+# has the file open comes while the game runs. SIGINT is let through where the shell would
+# have the background ignore it.
 for signal in TERM HUP INT; do
     perl -e '$SIG{INT} = "DEFAULT"; exec @ARGV' "$kelto" --timedemo "$work/big.krec" > "$work/out" 2> "$work/err" &
     game_pid=$!
-    sleep 0.3
+    for _ in $(seq 200); do
+        ls -l "/proc/$game_pid/fd" 2> /dev/null | grep -q big.krec && break
+        sleep 0.02
+    done
     kill -"$signal" "$game_pid"
     wait "$game_pid"
     status=$?
