@@ -8,6 +8,7 @@
 #include "app/Game.h"
 #include "app/Options.h"
 #include "fuzz/FuzzSupport.h"
+#include "game/Globals.h"
 #include "game/World.h"
 #include "gfx/BmpFile.h"
 #include "host/HostFile.h"
@@ -71,10 +72,12 @@ std::vector<uint8_t> Recording( const char *directory, int frames, int finish ) 
     const std::string path = std::string( directory ) + "/.seed.krec";
     ReplayRecorder recorder;
     const uint32_t pictures[REPLAY_PICTURE_COUNT] = { 1, 2, 3, 4 };
-    if ( !recorder.Create( path.c_str(), "1.0.0", pictures, { 0, 5 } ) ) {
+    // Rules a game is played with (not classic, 5 hits, 4 people) and columns on the
+    // played land, so that the seeds play.
+    if ( !recorder.Create( path.c_str(), "1.0.0", pictures, { 0, 5, 4 } ) ) {
         std::exit( 1 );
     }
-    const int columns[TANK_PLACEMENT_COUNT] = { 10, 400, 800, 1200 };
+    const int columns[TANK_PLACEMENT_COUNT] = { 10, 200, 400, 600 };
     recorder.AddMatchStart( columns );
     for ( int frame = 0; frame < frames; frame++ ) {
         const int full =
