@@ -24,6 +24,7 @@
 #include <map>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -77,7 +78,8 @@ void WriteBytes( const std::string &path, const std::vector<uint8_t> &bytes ) {
 
 class ReplayFaults : public ::testing::Test {
 protected:
-    ReplayFaults() : path( ::testing::TempDir() + "kelto-replay-faults.krec" ) {
+    ReplayFaults()
+        : path( ::testing::TempDir() + "kelto-replay-faults-" + std::to_string( getpid() ) + ".krec" ) {
         backend->ReleaseAllKeys();
         HostClearMemoryFiles();
         PutMemoryFile( "background.bmp", Picture( 960, 720, 7 ) );
