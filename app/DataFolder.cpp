@@ -13,15 +13,18 @@ DataFolder::DataFolder() {
 DataFolder::~DataFolder() {
 }
 
-// A folder counts when every picture in it is a regular file; the loaders give the reasons
-// for a broken one later, with the file's name.
+// A folder counts when it holds something under every picture's name; the loaders give the
+// reasons for one that is no picture later (a FIFO, a folder, a socket, a broken link), with
+// the file's name, rather than a search that says nothing of it.
 int DataFolder::Try( const std::string &folder ) {
     const std::string shown = folder.empty() ? "the working directory" : folder;
     tried += tried.empty() ? shown : ", " + shown;
     const char *const names[] = { GAME_BACKGROUND_FILE, GAME_LAND_FILE, GAME_TANK_FILE, GAME_BOMB_FILE };
     for ( const char *name : names ) {
         std::error_code error;
-        if ( !fs::is_regular_file( fs::path( folder.empty() ? "." : folder ) / name, error ) ) {
+        const fs::file_status status =
+            fs::symlink_status( fs::path( folder.empty() ? "." : folder ) / name, error );
+        if ( !fs::exists( status ) ) {
             return 0;
         }
     }

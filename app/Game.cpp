@@ -28,7 +28,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <new>
-#include <vector>
 
 #ifndef KELTO_VERSION
 #define KELTO_VERSION "unknown"
@@ -51,6 +50,12 @@ static GameLand gameLand;
 static StartColumnSource startColumns;
 
 static std::string dataFolder;
+// The hashes of the four pictures as the start-up read them, in the recording's order.
+static uint64_t pictureHashes[REPLAY_PICTURE_COUNT];
+enum { PICTURE_BACKGROUND, PICTURE_LAND, PICTURE_TANK, PICTURE_BOMB };
+// The world being played, from the start-up to the game's end, for a recording finished on
+// the way out.
+static World *playedWorld = nullptr;
 static int useFixedSeed = 0;
 static unsigned fixedSeed = 0;
 
@@ -95,11 +100,13 @@ private:
 };
 
 // Each picture is read once, checked, and everything the game takes from it is made from
-// that one copy, so the file checked is the file played on.
-static int ReadPicture( const char *fileName, BmpFile &file ) {
+// that one copy, so the file checked is the file played on; its hash, for a recording, is
+// of the same reading.
+static int ReadPicture( const char *fileName, BmpFile &file, int picture ) {
     if ( !file.Load( fileName ) ) {
         return Complain( fileName, BmpGetLastError() );
     }
+    pictureHashes[picture] = file.GetFileHash();
     return 1;
 }
 
@@ -133,9 +140,9 @@ static int CheckFitsScreen( const BmpFile &file ) {
 
 // A sprite's picture, read and checked; a 1 x 1 Image that did not get its one byte is a
 // machine out of memory, not a broken file.
-static int LoadSpritePicture( const char *fileName, Image &picture ) {
+static int LoadSpritePicture( const char *fileName, Image &picture, int which ) {
     BmpFile file;
-    if ( !ReadPicture( fileName, file ) || !CheckFitsScreen( file ) ) {
+    if ( !ReadPicture( fileName, file, which ) || !CheckFitsScreen( file ) ) {
         return 0;
     }
     if ( picture.GetPixels() == nullptr ) {
@@ -161,11 +168,11 @@ static int BuildSprites() {
     DataPath tankFile( GAME_TANK_FILE );
     DataPath bombFile( GAME_BOMB_FILE );
     Image tankPicture( 1, 1 );
-    if ( !LoadSpritePicture( tankFile.Get(), tankPicture ) ) {
+    if ( !LoadSpritePicture( tankFile.Get(), tankPicture, PICTURE_TANK ) ) {
         return 0;
     }
     Image bombPicture( 1, 1 );
-    if ( !LoadSpritePicture( bombFile.Get(), bombPicture ) ) {
+    if ( !LoadSpritePicture( bombFile.Get(), bombPicture, PICTURE_BOMB ) ) {
         return 0;
     }
     return BuildSprite( g_tankSprite, tankPicture, tankFile.Get() ) &&
@@ -207,49 +214,141 @@ static int WithView() {
     return !g_options.classic;
 }
 
-// --record, --replay or --timedemo. The options that change play go into a recording, and a
-// replay plays by the ones it was recorded with.
-static int StartReplaySession() {
-    ReplaySession::Mode mode = ReplaySession::MODE_OFF;
-    const char *fileName = nullptr;
-    if ( !g_options.record.empty() ) {
-        mode = ReplaySession::MODE_RECORD;
-        fileName = g_options.record.c_str();
-    } else if ( !g_options.replay.empty() ) {
-        mode = ReplaySession::MODE_REPLAY;
-        fileName = g_options.replay.c_str();
-    } else if ( !g_options.timedemo.empty() ) {
-        mode = ReplaySession::MODE_TIMEDEMO;
-        fileName = g_options.timedemo.c_str();
-    } else {
-        // A game neither recorded nor replayed asks for no memory here.
-        return replaySession.Start( mode, nullptr, KELTO_VERSION, nullptr, std::vector<int32_t>() );
+// The rules a recording keeps, in its order, each with the values a game can be played
+// with; a replay plays by the recorded ones and refuses one outside these limits.
+struct RecordedRule {
+    const char *name;
+    int32_t lowest;
+    int32_t highest;
+    int notGiven;     // 1 when -1 ("not given": the game's own default) may stand instead
+    int *optionField; // where a replay puts it
+};
+
+static const RecordedRule RECORDED_RULES[] = {
+    { "classic", 0, 1, 0, &g_options.classic },
+    { "hits", 1, 99, 1, &g_options.hits },
+    { "players", 0, ComputerPlayers::SEATS, 0, &g_options.players },
+};
+static const int RECORDED_RULE_COUNT = int( sizeof( RECORDED_RULES ) / sizeof( RECORDED_RULES[0] ) );
+
+static int IsRuleValue( const RecordedRule &rule, int32_t value ) {
+    return ( value >= rule.lowest && value <= rule.highest ) || ( rule.notGiven && value == -1 );
+}
+
+// The replay's recorded rules take the place of this run's, once all are known to be sound.
+static int TakeRecordedRules( ReplaySession &session ) {
+    char reason[160];
+    const int ruleCount = RECORDED_RULE_COUNT + GameLand::RULE_COUNT;
+    if ( session.GetRecordedRuleCount() != ruleCount ) {
+        std::snprintf( reason, sizeof( reason ), "holds %d rules; this game plays by %d",
+                       session.GetRecordedRuleCount(), ruleCount );
+        return session.Refuse( reason );
     }
-    // A generated land is kept by its code among the rules; the pictures' checks stay.
-    const std::string files[REPLAY_PICTURE_COUNT] = { gameLand.GetBackgroundFile(), gameLand.GetLandFile(),
-                                                      GameDataPath( GAME_TANK_FILE ),
-                                                      GameDataPath( GAME_BOMB_FILE ) };
-    const char *const pictures[REPLAY_PICTURE_COUNT] = { files[0].c_str(), files[1].c_str(), files[2].c_str(),
-                                                         files[3].c_str() };
+    for ( int i = 0; i < RECORDED_RULE_COUNT; i++ ) {
+        const int32_t value = session.GetRecordedRule( i );
+        if ( !IsRuleValue( RECORDED_RULES[i], value ) ) {
+            std::snprintf( reason, sizeof( reason ), "has the rule %s at %ld, which no game is played with",
+                           RECORDED_RULES[i].name, long( value ) );
+            return session.Refuse( reason );
+        }
+    }
+    int32_t landRules[GameLand::RULE_COUNT];
+    for ( int i = 0; i < GameLand::RULE_COUNT; i++ ) {
+        landRules[i] = session.GetRecordedRule( RECORDED_RULE_COUNT + i );
+    }
+    if ( !gameLand.TakeRules( landRules ) ) {
+        return session.Refuse( "has a land no game is played on" );
+    }
+    for ( int i = 0; i < RECORDED_RULE_COUNT; i++ ) {
+        *RECORDED_RULES[i].optionField = session.GetRecordedRule( i );
+    }
+    g_settings.players = g_options.players;
+    return 1;
+}
+
+static uint32_t StateChecksumOf( const World &world );
+
+// The session's end, with the state the last frame left (none when the start-up gave up
+// before the first frame); its exit code.
+static int FinishReplaySession( const World *world ) {
+    playedWorld = nullptr;
+    const int running = replaySession.GetMode() != ReplaySession::MODE_OFF && world != nullptr;
+    return replaySession.Finish( running ? StateChecksumOf( *world ) : 0 );
+}
+
+// However the program ends (the display lost and exit() called from the display's library,
+// say), a recording in progress gets its last frames and its end. The program ends between
+// two frames, so the state is the one the last frame left.
+static void FinishRecordingOnExit() {
+    if ( replaySession.GetMode() == ReplaySession::MODE_RECORD && playedWorld != nullptr ) {
+        FinishReplaySession( playedWorld );
+    }
+}
+
+// Which of --record, --replay or --timedemo this run was given, and its file.
+static ReplaySession::Mode ReplayModeOf( const char *&fileName ) {
+    fileName = nullptr;
+    if ( !g_options.record.empty() ) {
+        fileName = g_options.record.c_str();
+        return ReplaySession::MODE_RECORD;
+    }
+    if ( !g_options.replay.empty() ) {
+        fileName = g_options.replay.c_str();
+        return ReplaySession::MODE_REPLAY;
+    }
+    if ( !g_options.timedemo.empty() ) {
+        fileName = g_options.timedemo.c_str();
+        return ReplaySession::MODE_TIMEDEMO;
+    }
+    return ReplaySession::MODE_OFF;
+}
+
+// Before any picture is read: a replay is opened and plays by the rules it was recorded with,
+// the land among them, so that the land it was played on is the one made or read. Asks for no
+// memory: a game short of it must still be able to say so.
+static int StartReplaySession() {
+    const char *fileName = nullptr;
+    const ReplaySession::Mode mode = ReplayModeOf( fileName );
+    if ( mode == ReplaySession::MODE_OFF || mode == ReplaySession::MODE_RECORD ) {
+        // A recording is made once its pictures have been read (SettleReplaySession).
+        return replaySession.Start( ReplaySession::MODE_OFF, nullptr, KELTO_VERSION, nullptr, nullptr, nullptr,
+                                    0 );
+    }
+    return replaySession.Start( mode, fileName, KELTO_VERSION, nullptr, nullptr, nullptr, 0 ) &&
+           TakeRecordedRules( replaySession );
+}
+
+// Once the pictures are read: a replay checks them against the recording's (a made land
+// has none to check: its code is among the rules), and a recording starts with their
+// checksums and the rules of this run.
+static int SettleReplaySession() {
+    const char *fileName = nullptr;
+    const ReplaySession::Mode mode = ReplayModeOf( fileName );
+    if ( mode == ReplaySession::MODE_OFF ) {
+        return 1;
+    }
+    const DataPath tankFile( GAME_TANK_FILE );
+    const DataPath bombFile( GAME_BOMB_FILE );
+    const char *const names[REPLAY_PICTURE_COUNT] = { gameLand.GetBackgroundFile(), gameLand.GetLandFile(),
+                                                      tankFile.Get(), bombFile.Get() };
+    uint32_t checksums[REPLAY_PICTURE_COUNT];
+    for ( int i = 0; i < REPLAY_PICTURE_COUNT; i++ ) {
+        checksums[i] = uint32_t( pictureHashes[i] );
+    }
+    if ( mode != ReplaySession::MODE_RECORD ) {
+        return replaySession.CheckPictures( checksums, names );
+    }
     // The people at the keyboard as the game seats them: the settings, with --players over them.
-    std::vector<int32_t> rules = { g_options.classic, g_options.hits, g_settings.players };
-    const size_t landRules = rules.size();
-    gameLand.AddRules( rules );
-    if ( !replaySession.Start( mode, fileName, KELTO_VERSION, pictures, rules ) ) {
+    int32_t rules[RECORDED_RULE_COUNT + GameLand::RULE_COUNT] = { g_options.classic, g_options.hits,
+                                                                 g_settings.players };
+    gameLand.AddRules( rules + RECORDED_RULE_COUNT );
+    if ( !replaySession.Start( mode, fileName, KELTO_VERSION, checksums, names, rules,
+                               RECORDED_RULE_COUNT + GameLand::RULE_COUNT ) ) {
         return 0;
     }
-    const std::vector<int32_t> &recorded = replaySession.GetRecordedRules();
-    if ( replaySession.IsPlayback() && recorded.size() >= landRules ) {
-        g_options.classic = recorded[0];
-        g_options.hits = recorded[1];
-        if ( recorded[2] >= 0 && recorded[2] <= ComputerPlayers::SEATS ) {
-            g_options.players = recorded[2];
-            g_settings.players = recorded[2];
-        }
-        // A recording from before generated lands was played on the pictures.
-        if ( !gameLand.TakeRules( recorded, landRules ) ) {
-            gameLand.UsePictures();
-        }
+    static int finishOnExit = 0;
+    if ( !finishOnExit ) {
+        finishOnExit = std::atexit( FinishRecordingOnExit ) == 0;
     }
     return 1;
 }
@@ -285,7 +384,8 @@ static void SeatComputerPlayers( World &world ) {
 // picture; the sprites are read between the two.
 static int LoadPictures( World &world ) {
     BmpFile background;
-    if ( !ReadPicture( gameLand.GetBackgroundFile(), background ) || !CheckCoversScreen( background ) ) {
+    if ( !ReadPicture( gameLand.GetBackgroundFile(), background, PICTURE_BACKGROUND ) ||
+         !CheckCoversScreen( background ) ) {
         return 0;
     }
     g_display.LoadPalette( background );
@@ -294,7 +394,7 @@ static int LoadPictures( World &world ) {
         return 0;
     }
     BmpFile land;
-    if ( !ReadPicture( gameLand.GetLandFile(), land ) || !CheckCoversScreen( land ) ) {
+    if ( !ReadPicture( gameLand.GetLandFile(), land, PICTURE_LAND ) || !CheckCoversScreen( land ) ) {
         return 0;
     }
     if ( !world.Load( &g_display, land, background ) ) {
@@ -343,13 +443,29 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     if ( !StartReplaySession() ) {
         return 0;
     }
+    // Only the pictures read in this start-up have checksums: a made land leaves them at 0.
+    for ( uint64_t &hash : pictureHashes ) {
+        hash = 0;
+    }
     const int loaded =
         gameLand.IsGenerated() ? BuildSprites() && LoadGeneratedLand( world ) : LoadPictures( world );
-    if ( !loaded || !StartTanks( world ) ) {
+    if ( !loaded || !SettleReplaySession() ) {
+        FinishReplaySession( nullptr );
+        return 0;
+    }
+    playedWorld = &world;
+    if ( !StartTanks( world ) ) {
+        FinishReplaySession( nullptr );
+        return 0;
+    }
+    if ( !replaySession.ConfirmStart() ) {
+        DropTanks( world );
+        FinishReplaySession( nullptr );
         return 0;
     }
     if ( WithView() && !g_hud.Init( world, g_display.GetPaletteEntries(), g_options.hits ) ) {
         DropTanks( world );
+        FinishReplaySession( nullptr );
         return Complain( "match", "out of memory" );
     }
     SeatComputerPlayers( world );
@@ -411,8 +527,7 @@ void GameFrame( World &world ) {
 // The lists never own their entities; the game's end lets them go so that the run ends with
 // nothing left allocated. The World itself belongs to the caller.
 int GameEnd( World &world ) {
-    const int exitCode = replaySession.Finish(
-        replaySession.GetMode() != ReplaySession::MODE_OFF ? StateChecksumOf( world ) : 0 );
+    const int exitCode = FinishReplaySession( &world );
     g_worldSounds.StopAll();
     g_hud.Forget();
     g_computerPlayers.Forget();

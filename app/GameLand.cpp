@@ -36,26 +36,23 @@ void GameLand::Choose( const Options &options, const char *dataLandFile, const c
     }
 }
 
-void GameLand::AddRules( std::vector<int32_t> &rules ) const {
-    rules.push_back( kind );
-    rules.push_back( code.GetStyle() );
-    rules.push_back( code.GetTheme() );
-    rules.push_back( int32_t( code.GetSeed() ) );
+void GameLand::AddRules( int32_t rules[RULE_COUNT] ) const {
+    rules[0] = kind;
+    rules[1] = code.GetStyle();
+    rules[2] = code.GetTheme();
+    rules[3] = int32_t( code.GetSeed() );
 }
 
-int GameLand::TakeRules( const std::vector<int32_t> &rules, size_t first ) {
-    if ( rules.size() < first + RULE_COUNT ) {
-        return 0;
-    }
-    const int32_t recordedKind = rules[first];
-    const int32_t style = rules[first + 1];
-    const int32_t theme = rules[first + 2];
+int GameLand::TakeRules( const int32_t rules[RULE_COUNT] ) {
+    const int32_t recordedKind = rules[0];
+    const int32_t style = rules[1];
+    const int32_t theme = rules[2];
     if ( recordedKind < PICTURES || recordedKind > SEQUENCE || style < 0 || style >= LandCode::STYLE_COUNT ||
          theme < 0 || theme >= LandCode::THEME_COUNT ) {
         return 0;
     }
     kind = recordedKind;
-    code = LandCode( style, theme, uint32_t( rules[first + 3] ) );
+    code = LandCode( style, theme, uint32_t( rules[3] ) );
     return 1;
 }
 

@@ -27,10 +27,10 @@ public:
     // code, and otherwise a new sequence starts from `seed`. The pictures' names are the
     // data folder's unless the options name others.
     void Choose( const Options &options, const char *landFile, const char *backgroundFile, uint32_t seed );
-    // Appends what a recording must keep to play the same lands again, or takes it back from
-    // a recording's rules at `first`; 0 when those are missing or not understood.
-    void AddRules( std::vector<int32_t> &rules ) const;
-    int TakeRules( const std::vector<int32_t> &rules, size_t first );
+    // Writes the RULE_COUNT numbers a recording must keep to play the same lands again, or
+    // takes them back from a recording; 0, and nothing taken, when they are not understood.
+    void AddRules( int32_t rules[RULE_COUNT] ) const;
+    int TakeRules( const int32_t rules[RULE_COUNT] );
     // Plays on the pictures named at Choose after all.
     void UsePictures() { kind = PICTURES; }
 

@@ -7,17 +7,60 @@
 #include "app/Game.h"
 #include "app/Options.h"
 #include "host/HostBackend.h"
+#include "host/HostWindow.h"
 #include "host/headless/HeadlessBackend.h"
 #include "host/sdl/PictureScaling.h"
 #include "host/sdl/SdlBackend.h"
 #include "host/sdl/SdlInputNames.h"
 #include "settings/SettingsFile.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <unistd.h>
 #include <vector>
+
+namespace {
+
+volatile sig_atomic_t stopAsked = 0;
+
+void AskToStop( int ) {
+    stopAsked = 1;
+}
+
+// SIGTERM, SIGINT and SIGHUP, where nobody asked for something else, only ask the game to stop.
+void TakeStopSignals() {
+    const int signals[] = { SIGTERM, SIGINT, SIGHUP };
+    for ( int number : signals ) {
+        struct sigaction action;
+        if ( sigaction( number, nullptr, &action ) == 0 && action.sa_handler == SIG_DFL ) {
+            action = {};
+            action.sa_handler = AskToStop;
+            sigemptyset( &action.sa_mask );
+            sigaction( number, &action, nullptr );
+        }
+    }
+}
+
+// A timedemo ends on SIGTERM, SIGINT and SIGHUP as the game in its window does: as if
+// Escape had been pressed, through the game's own end.
+class TimedemoBackend : public HeadlessBackend {
+public:
+    TimedemoBackend() : closePosted( 0 ) {}
+
+    void PumpEvents( int wait ) override {
+        if ( stopAsked && !closePosted && HostGetMainWindow() != nullptr ) {
+            closePosted = HostPostMessage( HostGetMainWindow(), WM_CLOSE, 0, 0 ) ? 1 : 0;
+        }
+        HeadlessBackend::PumpEvents( wait );
+    }
+
+private:
+    int closePosted;
+};
+
+} // namespace
 
 // The running program's own file, for the installed data beside it.
 static std::string ProgramPath( const char *argument0 ) {
@@ -76,6 +119,10 @@ int main( int argc, char **argv ) {
     }
 
     g_options = options;
+    // Taken before anything is read: a timedemo may spend its first seconds checking a file.
+    if ( !options.timedemo.empty() ) {
+        TakeStopSignals();
+    }
 
     // Found before the window opens, so that a game with no pictures never flashes a screen.
     DataFolder data;
@@ -93,7 +140,7 @@ int main( int argc, char **argv ) {
 
     // A timedemo runs the recorded game as fast as it goes, without a display or a window.
     if ( !options.timedemo.empty() ) {
-        HeadlessBackend backend;
+        TimedemoBackend backend;
         backend.SetKeepFrames( 0 );
         return RunOn( backend );
     }

@@ -7,6 +7,10 @@
 #include <cstring>
 #include <new>
 
+// xxHash is used from its header alone, so that every build compiles the same code.
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
 namespace {
 
 const int FILE_HEADER_BYTES = 14;
@@ -121,7 +125,7 @@ int ParseHeaders( const uint8_t *bytes, int64_t got, int64_t fileSize, BmpFileHe
 
 } // namespace
 
-BmpFile::BmpFile() : partRead( Headers ), loaded( 0 ), bytes( nullptr ), byteCount( 0 ) {
+BmpFile::BmpFile() : partRead( Headers ), loaded( 0 ), bytes( nullptr ), byteCount( 0 ), fileHash( 0 ) {
     name[0] = '\0';
     std::memset( &fileHeader, 0, sizeof( fileHeader ) );
     std::memset( &info, 0, sizeof( info ) );
@@ -140,6 +144,7 @@ void BmpFile::Release() {
 
 int BmpFile::Load( const char *fileName, Part part ) {
     Release();
+    fileHash = 0;
     std::snprintf( name, sizeof( name ), "%s", fileName != nullptr ? fileName : "" );
     HostFile *file = HostFileOpen( fileName );
     if ( file == nullptr ) {
@@ -184,12 +189,43 @@ int BmpFile::Read( HostFile *file, Part part ) {
             return FailShort( newInfo );
         }
     }
+    uint64_t newHash = 0;
+    if ( part == Everything && !HashWholeFile( file, header, newBytes, wanted, newHash ) ) {
+        delete[] newBytes;
+        return FailShort( newInfo );
+    }
+    fileHash = newHash;
     fileHeader = newFileHeader;
     info = newInfo;
     bytes = newBytes;
     byteCount = wanted;
     partRead = part;
     loaded = 1;
+    return 1;
+}
+
+// The hash of the whole file as this one reading of it found it: the headers and the rows
+// already read, then whatever follows them, hashed as it is read and not kept.
+int BmpFile::HashWholeFile( HostFile *file, const uint8_t *header, const uint8_t *rest, int64_t restBytes,
+                            uint64_t &hash ) {
+    XXH3_state_t state;
+    XXH3_INITSTATE( &state );
+    XXH3_64bits_reset( &state );
+    XXH3_64bits_update( &state, header, HEADER_BYTES );
+    if ( restBytes > 0 ) {
+        XXH3_64bits_update( &state, rest, size_t( restBytes ) );
+    }
+    int64_t left = HostFileGetSize( file ) - HEADER_BYTES - restBytes;
+    uint8_t chunk[4096];
+    while ( left > 0 ) {
+        const int64_t wanted = left < int64_t( sizeof( chunk ) ) ? left : int64_t( sizeof( chunk ) );
+        if ( HostFileRead( file, chunk, wanted ) != wanted ) {
+            return 0;
+        }
+        XXH3_64bits_update( &state, chunk, size_t( wanted ) );
+        left -= wanted;
+    }
+    hash = XXH3_64bits_digest( &state );
     return 1;
 }
 

@@ -29,6 +29,9 @@ public:
     const BmpFileHeader &GetFileHeader() const { return fileHeader; }
     const BmpInfoHeader &GetInfoHeader() const { return info; }
     Part GetPartRead() const { return partRead; }
+    // XXH3 (64 bits) of the whole file, every byte as it was read for this picture; 0 unless
+    // Everything was read.
+    uint64_t GetFileHash() const { return fileHash; }
 
     // The rows, top row first, `pitch` bytes apart; 0 ("bad size") unless the rows were
     // read, `destination` is set and `pitch` holds a row.
@@ -41,6 +44,8 @@ private:
     BmpFile &operator=( const BmpFile & ) = delete;
 
     int Read( HostFile *file, Part part );
+    static int HashWholeFile( HostFile *file, const uint8_t *header, const uint8_t *rest, int64_t restBytes,
+                              uint64_t &hash );
 
     static const int NAME_SIZE = 256;
 
@@ -51,6 +56,7 @@ private:
     int loaded;
     uint8_t *bytes; // owned: what follows the headers, up to the end of the part read
     int64_t byteCount;
+    uint64_t fileHash;
 };
 
 #endif

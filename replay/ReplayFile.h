@@ -4,8 +4,9 @@
 // A recorded game as read back from its file (docs/replay-format.md): who recorded it, on
 // which pictures and rules, the tank columns of every match start, and the keys of every
 // frame in blocks of 60 frames, each block closed by the checksum of the game's state after
-// its last frame. Loading checks the whole file before anything is played, so a broken
-// file is refused with its reason instead of being half played.
+// its last frame. This is the whole recording in memory, for tools, tests and fuzzers; the
+// game plays a recording through ReplayReader, a block at a time, which reads and checks
+// the file the same way.
 
 #include "game/TankPlacement.h"
 
@@ -26,6 +27,8 @@ const int64_t REPLAY_MAX_FILE_SIZE = 64 * 1024 * 1024;
 const uint8_t REPLAY_TAG_MATCH = 'S';
 const uint8_t REPLAY_TAG_KEYS = 'K';
 const uint8_t REPLAY_TAG_END = 'E';
+
+class ReplayReader;
 
 struct ReplayMatchStart {
     int frame; // the frame during which the match started; 0 for the first
@@ -67,15 +70,8 @@ public:
     int GetFinished() const { return finished; }
 
 private:
-    class Reader;
-
     void Clear();
-    // Sets the error from a printf format; returns 0.
-    int Fail( const char *format, ... ) __attribute__( ( format( printf, 2, 3 ) ) );
-    int ParseHeader( Reader &reader );
-    int ParseMatchStart( Reader &reader );
-    int ParseKeys( Reader &reader );
-    int ParseEnd( Reader &reader );
+    int Collect( ReplayReader &reader );
 
     std::string error;
     std::string gameVersion;

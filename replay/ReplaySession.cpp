@@ -1,38 +1,19 @@
 #include "replay/ReplaySession.h"
 
 #include "host/HostFile.h"
+#include "host/HostText.h"
 #include "host/HostWindow.h"
 #include "replay/ReplayKeys.h"
-#include "replay/StateChecksum.h"
 
 #include <cstdio>
 #include <cstring>
 
-namespace {
-
-// The checksum of a whole file's bytes; 1, or 0 when it cannot be read.
-int FileChecksum( const char *fileName, uint32_t &checksum ) {
-    HostFile *file = HostFileOpen( fileName );
-    if ( file == nullptr ) {
-        return 0;
-    }
-    const int64_t size = HostFileGetSize( file );
-    std::vector<uint8_t> bytes( size_t( size > 0 ? size : 0 ) );
-    const int64_t read = bytes.empty() ? 0 : HostFileRead( file, bytes.data(), size );
-    HostFileClose( file );
-    if ( read != size ) {
-        return 0;
-    }
-    checksum = StateChecksum::OfBytes( bytes.data(), bytes.size() );
-    return 1;
-}
-
-} // namespace
-
 ReplaySession::ReplaySession()
-    : mode( MODE_OFF ), drawingSource( nullptr ), frame( 0 ), blockIndex( 0 ), runIndex( 0 ), runLeft( 0 ),
-      matchIndex( 0 ), diverged( -1 ), exitCode( 0 ) {
+    : mode( MODE_OFF ), drawingSource( nullptr ), gameVersion( "" ), frame( 0 ), runIndex( 0 ), runLeft( 0 ),
+      startIndex( 0 ), diverged( -1 ), recordingStopped( 0 ), exitCode( 0 ) {
+    fileName[0] = '\0';
     std::memset( keyState, 0, sizeof( keyState ) );
+    std::memset( &chunk, 0, sizeof( chunk ) );
 }
 
 ReplaySession::~ReplaySession() {
@@ -42,59 +23,82 @@ ReplaySession::~ReplaySession() {
 }
 
 int ReplaySession::Refuse( const char *reason ) {
-    std::fprintf( stderr, "kelto: %s: %s\n", fileName.c_str(), reason );
+    std::fprintf( stderr, "kelto: %s: %s\n", fileName, reason );
     mode = MODE_OFF;
+    reader.Close();
+    if ( GetTankColumnSource() == this ) {
+        SetTankColumnSource( drawingSource );
+    }
+    drawingSource = nullptr;
     return 0;
 }
 
 int ReplaySession::Start( Mode newMode, const char *name, const char *version,
-                          const char *const pictureFiles[REPLAY_PICTURE_COUNT],
-                          const std::vector<int32_t> &rules ) {
+                          const uint32_t pictureChecksums[REPLAY_PICTURE_COUNT],
+                          const char *const pictureNames[REPLAY_PICTURE_COUNT], const int32_t *rules,
+                          int ruleCount ) {
     mode = MODE_OFF;
     if ( newMode == MODE_OFF ) {
         return 1;
     }
-    fileName = name != nullptr ? name : "";
+    std::snprintf( fileName, sizeof( fileName ), "%s", name != nullptr ? name : "" );
     gameVersion = version;
     frame = 0;
-    blockIndex = 0;
     runIndex = 0;
     runLeft = 0;
-    matchIndex = 0;
+    startIndex = 0;
     diverged = -1;
+    recordingStopped = 0;
     exitCode = 0;
     std::memset( keyState, 0, sizeof( keyState ) );
 
-    uint32_t pictures[REPLAY_PICTURE_COUNT];
-    for ( int i = 0; i < REPLAY_PICTURE_COUNT; i++ ) {
-        if ( !FileChecksum( pictureFiles[i], pictures[i] ) ) {
-            std::fprintf( stderr, "kelto: %s: cannot be read\n", pictureFiles[i] );
-            return 0;
-        }
-    }
     if ( newMode == MODE_RECORD ) {
-        if ( !recorder.Create( fileName.c_str(), version, pictures, rules ) ) {
+        if ( !recorder.Create( fileName, version, pictureChecksums, rules, ruleCount ) ) {
             return Refuse( recorder.GetError() );
         }
     } else {
-        if ( !replay.Load( fileName.c_str() ) ) {
-            return Refuse( replay.GetError() );
+        if ( !reader.Open( fileName ) ) {
+            return Refuse( reader.GetError() );
         }
-        for ( int i = 0; i < REPLAY_PICTURE_COUNT; i++ ) {
-            if ( replay.GetPictureChecksum( i ) != pictures[i] ) {
-                char reason[160];
-                std::snprintf( reason, sizeof( reason ), "was recorded with another %s", pictureFiles[i] );
-                return Refuse( reason );
-            }
+        if ( pictureChecksums != nullptr && !CheckPictures( pictureChecksums, pictureNames ) ) {
+            return 0;
         }
-        runLeft = replay.GetRuns().empty() ? 0 : replay.GetRuns()[0].length;
+        if ( reader.Next( chunk ) < 0 ) {
+            return Refuse( reader.GetError() );
+        }
+        runLeft = chunk.hasBlock ? chunk.runs[0].length : 0;
     }
     mode = newMode;
     if ( GetTankColumnSource() != this ) {
         drawingSource = GetTankColumnSource();
     }
     SetTankColumnSource( this );
+    if ( IsPlayback() && reader.GetFrameCount() == 0 ) {
+        // A recording without a frame: the game ends before its first.
+        HostPostMessage( HostGetMainWindow(), WM_CLOSE, 0, 0 );
+    }
     return 1;
+}
+
+int ReplaySession::CheckPictures( const uint32_t pictureChecksums[REPLAY_PICTURE_COUNT],
+                                  const char *const pictureNames[REPLAY_PICTURE_COUNT] ) {
+    for ( int i = 0; i < REPLAY_PICTURE_COUNT; i++ ) {
+        if ( reader.GetPictureChecksum( i ) != pictureChecksums[i] ) {
+            char reason[160];
+            std::snprintf( reason, sizeof( reason ), "was recorded with another %s", pictureNames[i] );
+            return Refuse( reason );
+        }
+    }
+    return 1;
+}
+
+int ReplaySession::ConfirmStart() {
+    if ( mode != MODE_RECORD || !recorder.GetWriteFailed() ) {
+        return 1;
+    }
+    recorder.Abandon();
+    HostFileRemove( fileName );
+    return Refuse( recorder.GetError() );
 }
 
 uint8_t *ReplaySession::SupplyKeys( uint8_t *keys ) {
@@ -108,15 +112,14 @@ uint8_t *ReplaySession::SupplyKeys( uint8_t *keys ) {
     if ( !IsPlayback() ) {
         return keys;
     }
-    const std::vector<ReplayRun> &runs = replay.GetRuns();
-    if ( runIndex >= int( runs.size() ) ) {
+    if ( !chunk.hasBlock || runIndex >= chunk.block.runCount ) {
         ReplayKeysToState( 0, keyState );
         return keyState;
     }
-    ReplayKeysToState( runs[runIndex].keys, keyState );
+    ReplayKeysToState( chunk.runs[runIndex].keys, keyState );
     runLeft -= 1;
-    if ( runLeft == 0 && ++runIndex < int( runs.size() ) ) {
-        runLeft = runs[runIndex].length;
+    if ( runLeft == 0 && ++runIndex < chunk.block.runCount ) {
+        runLeft = chunk.runs[runIndex].length;
     }
     return keyState;
 }
@@ -131,44 +134,73 @@ int ReplaySession::WantsChecksum() const {
     if ( mode == MODE_RECORD ) {
         return recorder.GetPendingFrames() == REPLAY_BLOCK_FRAMES ? 1 : 0;
     }
-    if ( IsPlayback() && blockIndex < int( replay.GetBlocks().size() ) ) {
-        const ReplayBlock &block = replay.GetBlocks()[blockIndex];
-        return frame == block.firstFrame + block.frames ? 1 : 0;
+    if ( IsPlayback() && chunk.hasBlock ) {
+        return frame == chunk.block.firstFrame + chunk.block.frames ? 1 : 0;
     }
     return 0;
+}
+
+// A full disk stops the recording, not the game: said once, when it happens.
+void ReplaySession::CheckRecorder( int ending ) {
+    if ( recorder.GetWriteFailed() && !recordingStopped ) {
+        recordingStopped = 1;
+        std::fprintf( stderr, "kelto: %s: recording stopped: %s; the file keeps the first %d frames%s\n",
+                      fileName, recorder.GetError(), recorder.GetKeptFrames(),
+                      ending ? "" : ", and the game goes on" );
+        exitCode = 1;
+    }
+}
+
+// The next block and the match starts before it; past the last, an empty chunk.
+void ReplaySession::NextChunk() {
+    const int got = reader.Next( chunk );
+    runIndex = 0;
+    startIndex = 0;
+    runLeft = got > 0 && chunk.hasBlock ? chunk.runs[0].length : 0;
+    if ( got < 0 ) {
+        chunk.startCount = 0;
+        chunk.hasBlock = 0;
+        Stop( reader.GetError() );
+    } else if ( got == 0 ) {
+        chunk.startCount = 0;
+        chunk.hasBlock = 0;
+    }
 }
 
 void ReplaySession::EndFrame( uint32_t checksum ) {
     if ( mode == MODE_RECORD ) {
         if ( WantsChecksum() ) {
             recorder.EndBlock( checksum );
+            CheckRecorder( 0 );
         }
         return;
     }
     if ( !IsPlayback() ) {
         return;
     }
-    if ( WantsChecksum() ) {
-        if ( replay.GetBlocks()[blockIndex].checksum != checksum && diverged < 0 ) {
-            diverged = frame;
-        }
-        blockIndex += 1;
+    const int blockDone = WantsChecksum();
+    if ( blockDone && chunk.block.checksum != checksum && diverged < 0 ) {
+        diverged = frame;
     }
     // A match the recording started in this frame and the game did not.
-    const std::vector<ReplayMatchStart> &starts = replay.GetMatchStarts();
-    if ( matchIndex < int( starts.size() ) && starts[matchIndex].frame < frame && diverged < 0 ) {
+    if ( startIndex < chunk.startCount && chunk.starts[startIndex].frame < frame && diverged < 0 ) {
         diverged = frame;
     }
     if ( diverged >= 0 ) {
         Diverge();
-    } else if ( frame >= replay.GetFrameCount() ) {
+        return;
+    }
+    if ( blockDone ) {
+        NextChunk();
+    }
+    if ( IsPlayback() && frame >= reader.GetFrameCount() ) {
         // The end of the recording: the game closes as if Escape had been pressed.
         HostPostMessage( HostGetMainWindow(), WM_CLOSE, 0, 0 );
     }
 }
 
 void ReplaySession::Report( const char *reason ) {
-    std::fprintf( stderr, "kelto: %s: %s\n", fileName.c_str(), reason );
+    std::fprintf( stderr, "kelto: %s: %s\n", fileName, reason );
     exitCode = 1;
 }
 
@@ -179,11 +211,14 @@ void ReplaySession::Stop( const char *reason ) {
     HostPostQuitMessage( exitCode );
 }
 
+// The version comes from the file: it is shown escaped, so that it cannot break the line.
 void ReplaySession::Diverge() {
-    char reason[128];
-    if ( replay.GetGameVersion() != gameVersion ) {
+    char reason[HOST_TEXT_SIZE + 96];
+    const char *recorded = reader.GetGameVersion();
+    if ( std::strcmp( recorded, gameVersion ) != 0 ) {
+        char shown[HOST_TEXT_SIZE];
         std::snprintf( reason, sizeof( reason ), "replay diverges at frame %d (recorded by kelto %s)",
-                       diverged, replay.GetGameVersion().c_str() );
+                       diverged, HostEscapeText( recorded, std::strlen( recorded ), shown ) );
     } else {
         std::snprintf( reason, sizeof( reason ), "replay diverges at frame %d", diverged );
     }
@@ -205,15 +240,14 @@ void ReplaySession::Choose( int landWidth, int columns[TANK_PLACEMENT_COUNT] ) {
     if ( !IsPlayback() ) {
         return;
     }
-    const std::vector<ReplayMatchStart> &starts = replay.GetMatchStarts();
     const int fileFrame = frame > 0 ? frame - 1 : 0;
-    if ( matchIndex >= int( starts.size() ) || starts[matchIndex].frame != fileFrame ) {
+    if ( startIndex >= chunk.startCount || chunk.starts[startIndex].frame != fileFrame ) {
         if ( diverged < 0 ) {
             diverged = frame;
         }
         return;
     }
-    const ReplayMatchStart &start = starts[matchIndex++];
+    const ReplayMatchStart &start = chunk.starts[startIndex++];
     for ( int i = 0; i < TANK_PLACEMENT_COUNT; i++ ) {
         if ( start.columns[i] >= landWidth ) {
             char reason[96];
@@ -227,19 +261,20 @@ void ReplaySession::Choose( int landWidth, int columns[TANK_PLACEMENT_COUNT] ) {
 }
 
 int ReplaySession::Finish( uint32_t checksum ) {
-    if ( mode == MODE_RECORD && !recorder.Finish( checksum ) ) {
-        char reason[160];
-        std::snprintf( reason, sizeof( reason ), "cannot be written: %s", recorder.GetError() );
-        Report( reason );
+    if ( mode == MODE_RECORD ) {
+        recorder.Finish( checksum );
+        CheckRecorder( 1 );
     }
-    if ( mode == MODE_TIMEDEMO && frame >= replay.GetFrameCount() ) {
+    if ( mode == MODE_TIMEDEMO && frame >= reader.GetFrameCount() ) {
+        const int frames = reader.GetFrameCount();
         const double seconds =
             std::chrono::duration<double>( std::chrono::steady_clock::now() - startTime ).count();
-        std::printf( "%s: %d frames, %.3f seconds, %.0f frames per second, state checksum %08x\n",
-                     fileName.c_str(), frame, seconds, seconds > 0.0 ? frame / seconds : 0.0,
+        std::printf( "%s: %d frames, %.3f seconds, %.0f frames per second, state checksum %08x\n", fileName,
+                     frames, frames > 0 ? seconds : 0.0, frames > 0 && seconds > 0.0 ? frames / seconds : 0.0,
                      unsigned( checksum ) );
         std::fflush( stdout );
     }
+    reader.Close();
     if ( GetTankColumnSource() == this ) {
         SetTankColumnSource( drawingSource );
     }

@@ -3,19 +3,19 @@
 
 // The recording or the replay of one run of the game, as the game's frame sees it. Recording
 // notes the key state the game reads each frame, the tank columns of every match start and,
-// every 60 frames, the state's checksum. A replay reads the whole file first, refusing a bad
-// one, then stands in for the keyboard and for the drawing of tank columns, and compares
-// the state's checksum every 60 frames, stopping the game at the first difference. A
-// timedemo is a replay run as fast as it goes, which ends with one line of figures.
+// every 60 frames, the state's checksum. A replay checks the whole file first, refusing a bad
+// one, then reads it a block at a time, standing in for the keyboard and for the drawing of
+// tank columns, and compares the state's checksum every 60 frames, stopping the game at the
+// first difference. A timedemo is a replay run as fast as it goes, which ends with one line
+// of figures. Nothing here asks for memory.
 
 #include "game/TankPlacement.h"
 #include "replay/ReplayFile.h"
+#include "replay/ReplayReader.h"
 #include "replay/ReplayRecorder.h"
 
 #include <chrono>
 #include <cstdint>
-#include <string>
-#include <vector>
 
 class ReplaySession : public TankColumnSource {
 public:
@@ -25,18 +25,27 @@ public:
     virtual ~ReplaySession();
 
     // Before the first match's tanks are placed: creates the recording, or reads and checks
-    // the replay against the game's version and pictures. `rules` are the options that
+    // the replay against the game's version and the checksums of the pictures the game was
+    // started with (`pictureNames` name them in a refusal). `rules` are the options that
     // change play, kept in the recording. 1, or 0 after one line on standard error naming
     // the file and the reason. Installs the session as the tank column source, in front of
     // the one there was (which a recording still asks, and Finish puts back).
+    // A replay started without checksums (null) checks its pictures later, with CheckPictures,
+    // once the game knows from the recording's rules which pictures to read.
     int Start( Mode mode, const char *fileName, const char *gameVersion,
-               const char *const pictureFiles[REPLAY_PICTURE_COUNT], const std::vector<int32_t> &rules );
+               const uint32_t pictureChecksums[REPLAY_PICTURE_COUNT],
+               const char *const pictureNames[REPLAY_PICTURE_COUNT], const int32_t *rules, int ruleCount );
+    // A replay's pictures against the recording's checksums: 1, or 0 after one line naming
+    // the first picture that differs (the replay must not start).
+    int CheckPictures( const uint32_t pictureChecksums[REPLAY_PICTURE_COUNT],
+                       const char *const pictureNames[REPLAY_PICTURE_COUNT] );
 
     Mode GetMode() const { return mode; }
     // 1 while a replay or a timedemo supplies the keys: no other key source may change them.
     int IsPlayback() const { return mode == MODE_REPLAY || mode == MODE_TIMEDEMO; }
     // In a replay, the rules the game was recorded with.
-    const std::vector<int32_t> &GetRecordedRules() const { return replay.GetRules(); }
+    int GetRecordedRuleCount() const { return reader.GetRuleCount(); }
+    int32_t GetRecordedRule( int index ) const { return reader.GetRule( index ); }
 
     // In a replay the recorded keys stand in for `keys`; otherwise `keys` is given back.
     uint8_t *SupplyKeys( uint8_t *keys );
@@ -46,6 +55,13 @@ public:
     int WantsChecksum() const;
     // After the frame's update: the checkpoint, and the end of a replay.
     void EndFrame( uint32_t checksum );
+
+    // After the first match's tanks are placed: 1, or 0 after one line when a recording
+    // could not keep even its start (the file is removed and the game must not start).
+    int ConfirmStart();
+
+    // Gives up a replay before it starts, with one line naming the file and `reason`.
+    int Refuse( const char *reason );
 
     // At the game's end, with the state's checksum: a recording writes its last frames and
     // its end, a timedemo prints its line. Uninstalls the session. Returns the exit code it
@@ -58,24 +74,26 @@ private:
     ReplaySession( const ReplaySession & ) = delete;
     ReplaySession &operator=( const ReplaySession & ) = delete;
 
-    int Refuse( const char *reason );
     void Report( const char *reason );
     void Stop( const char *reason );
     void Diverge();
+    void NextChunk();
+    void CheckRecorder( int ending );
 
     Mode mode;
     TankColumnSource *drawingSource; // not owned; who drew the columns before, null for rand()
-    std::string fileName;
-    std::string gameVersion;
+    char fileName[4096];
+    const char *gameVersion; // not owned: the game's own, a literal
     ReplayRecorder recorder;
-    ReplayFile replay;
+    ReplayReader reader;
+    ReplayChunk chunk; // the replay's block of the current frame and the match starts before it
     uint8_t keyState[256];
-    int frame;      // frames run so far
-    int blockIndex; // the replay's block of the current frame
-    int runIndex;   // its run
-    int runLeft;    // frames left in that run
-    int matchIndex; // the next recorded match start
-    int diverged;   // the frame at which the replay went its own way, or -1
+    int frame;            // frames run so far
+    int runIndex;         // the chunk's run of the current frame
+    int runLeft;          // frames left in that run
+    int startIndex;       // the chunk's next match start
+    int diverged;         // the frame at which the replay went its own way, or -1
+    int recordingStopped; // the recorder's failure was said
     int exitCode;
     std::chrono::steady_clock::time_point startTime;
 };

@@ -1,9 +1,11 @@
 #include "settings/SettingsFile.h"
 
+#include "host/HostFile.h"
+#include "host/HostText.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 Settings g_settings;
 
@@ -185,20 +187,38 @@ void SettingsFile::SetDefaults( Settings &settings ) {
     }
 }
 
-int SettingsFile::WriteDefaults( const std::string &path ) {
+// Written whole beside the old name and renamed over it, so that a disk that fills leaves no
+// half-written file for later starts to read as if it were the player's.
+int SettingsFile::WriteDefaults( const std::string &path, const char **reason ) {
+    const char *ignored = nullptr;
+    const char *&why = reason != nullptr ? *reason : ignored;
     std::error_code error;
     const std::filesystem::path folder = std::filesystem::path( path ).parent_path();
     if ( !folder.empty() ) {
         std::filesystem::create_directories( folder, error );
     }
-    std::ofstream file( path );
-    file << "# Kelto's settings: one \"key = value\" a line; lines starting with # are comments.\n"
-            "# Delete this file to get the defaults back. Options on the command line win.\n";
+    std::string text = "# Kelto's settings: one \"key = value\" a line; lines starting with # are comments.\n"
+                       "# Delete this file to get the defaults back. Options on the command line win.\n";
     for ( const SettingRow &row : SETTING_ROWS ) {
-        file << "\n# " << row.comment << "\n" << row.key << " = " << row.defaultValue << "\n";
+        text += std::string( "\n# " ) + row.comment + "\n" + row.key + " = " + row.defaultValue + "\n";
     }
-    file.flush();
-    return file.good() ? 1 : 0;
+    char temporary[4096];
+    HostFile *file = HostFileCreateBeside( path.c_str(), temporary, sizeof( temporary ) );
+    if ( file == nullptr ) {
+        why = HostFileGetOpenError();
+        return 0;
+    }
+    const int written = HostFileWrite( file, text.data(), int64_t( text.size() ) ) && HostFileSync( file );
+    why = HostFileGetError( file );
+    HostFileClose( file );
+    if ( !written || !HostFileRename( temporary, path.c_str() ) ) {
+        if ( written ) {
+            why = HostFileGetOpenError();
+        }
+        HostFileRemove( temporary );
+        return 0;
+    }
+    return 1;
 }
 
 int SettingsFile::ApplyLine( const std::string &line, Settings &settings ) const {
@@ -211,32 +231,70 @@ int SettingsFile::ApplyLine( const std::string &line, Settings &settings ) const
     return row != nullptr && row->apply( settings, Trim( line.substr( equals + 1 ) ), checks );
 }
 
+// One line of the file, whole up to SETTINGS_LINE_LIMIT bytes; `cut` when it was longer
+// (it is then not understood, and only its start is shown).
+void SettingsFile::ReadLine( const std::string &line, int cut, int number, Settings &settings,
+                             LineReport &report ) const {
+    const std::string text = Trim( line );
+    if ( text.empty() || text[0] == '#' ) {
+        return;
+    }
+    if ( !cut && ApplyLine( text, settings ) ) {
+        return;
+    }
+    if ( ++report.notUnderstood > SETTINGS_WARNING_LIMIT ) {
+        return;
+    }
+    char shown[HOST_TEXT_SIZE];
+    std::fprintf( report.warnings, "kelto: %s:%d: not understood, its default is used: %s\n", report.path,
+                  number, HostEscapeText( text.data(), text.size(), shown ) );
+}
+
 int SettingsFile::Load( const std::string &path, Settings &settings, FILE *warnings ) const {
     SetDefaults( settings );
     if ( path.empty() ) {
         return 0; // no home to keep settings in: the defaults, without a word
     }
-    std::error_code error;
-    const bool exists = std::filesystem::exists( path, error );
-    if ( !exists && WriteDefaults( path ) ) {
-        return 1;
-    }
-    std::ifstream file( path );
-    if ( !exists || !file.is_open() || !std::filesystem::is_regular_file( path, error ) ) {
-        std::fprintf( warnings, "kelto: %s: cannot be read or written; using the default settings\n",
-                      path.c_str() );
+    HostFile *file = HostFileOpen( path.c_str() );
+    if ( file == nullptr ) {
+        const char *reason = HostFileGetOpenError();
+        if ( std::strcmp( reason, "no such file" ) == 0 ) {
+            if ( WriteDefaults( path, &reason ) ) {
+                return 1;
+            }
+            std::fprintf( warnings, "kelto: %s: cannot be written: %s; using the default settings\n",
+                          path.c_str(), reason );
+            return 0;
+        }
+        std::fprintf( warnings, "kelto: %s: cannot be read: %s; using the default settings\n", path.c_str(),
+                      reason );
         return 0;
     }
+    LineReport report = { warnings, path.c_str(), 0 };
     std::string line;
-    for ( int number = 1; std::getline( file, line ); ++number ) {
-        const std::string text = Trim( line );
-        if ( text.empty() || text[0] == '#' ) {
-            continue;
+    int cut = 0;
+    int number = 1;
+    char buffer[4096];
+    for ( int64_t got; ( got = HostFileRead( file, buffer, sizeof( buffer ) ) ) > 0; ) {
+        for ( int64_t i = 0; i < got; i++ ) {
+            if ( buffer[i] == '\n' ) {
+                ReadLine( line, cut, number++, settings, report );
+                line.clear();
+                cut = 0;
+            } else if ( line.size() < SETTINGS_LINE_LIMIT ) {
+                line += buffer[i];
+            } else {
+                cut = 1;
+            }
         }
-        if ( !ApplyLine( text, settings ) ) {
-            std::fprintf( warnings, "kelto: %s:%d: not understood, its default is used: %s\n", path.c_str(),
-                          number, text.c_str() );
-        }
+    }
+    HostFileClose( file );
+    if ( !line.empty() ) {
+        ReadLine( line, cut, number, settings, report );
+    }
+    if ( report.notUnderstood > SETTINGS_WARNING_LIMIT ) {
+        std::fprintf( warnings, "kelto: %s: %d more lines not understood, their defaults are used\n",
+                      path.c_str(), report.notUnderstood - SETTINGS_WARNING_LIMIT );
     }
     return 1;
 }

@@ -6,12 +6,18 @@
 #include <cstdio>
 #include <string>
 
+// Lines longer than this are not settings; only their start is kept to be shown.
+const size_t SETTINGS_LINE_LIMIT = 1024;
+// Lines not understood that are named one by one; the others are counted in one more line.
+const int SETTINGS_WARNING_LIMIT = 8;
+
 // Says whether a key or gamepad name in a binding is one the backend knows; 1 or 0.
 typedef int ( *SettingsNameCheck )( const char *name );
 
 // The settings file: plain "key = value" lines, '#' starts a comment line. A missing file is
 // written with every default and a comment on each; a line that cannot be understood is
-// reported once (file and line) and leaves its default. Nothing here can stop the game.
+// reported once (file, line and its start, escaped) and leaves its default, the first few
+// of them one by one and the rest counted. Nothing here can stop the game.
 class SettingsFile {
 public:
     SettingsFile();
@@ -26,13 +32,23 @@ public:
     int Load( const std::string &path, Settings &settings, FILE *warnings ) const;
 
     static void SetDefaults( Settings &settings );
-    static int WriteDefaults( const std::string &path );
+    // Writes the defaults whole, then renames them over `path`; 1, or 0 with the reason
+    // in `reason` (when given), leaving `path` as it was.
+    static int WriteDefaults( const std::string &path, const char **reason = nullptr );
 
     // $XDG_CONFIG_HOME/kelto/settings.ini, else ~/.config/kelto/settings.ini; empty when
     // neither variable is set.
     static std::string GetDefaultPath();
 
 private:
+    struct LineReport {
+        FILE *warnings;
+        const char *path;
+        int notUnderstood;
+    };
+
+    void ReadLine( const std::string &line, int cut, int number, Settings &settings,
+                   LineReport &report ) const;
     int ApplyLine( const std::string &line, Settings &settings ) const;
 
     SettingsNameCheck keyCheck; // not owned; null takes any name

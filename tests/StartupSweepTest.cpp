@@ -2,11 +2,13 @@
 // and the bundled pictures, run again and again with one allocation made to fail: the first,
 // then the second, and so on until a run meets no failure. Every run must either refuse
 // cleanly (exit code 1, one line on standard error, nothing leaked) or start the very game
-// a run without failures starts (the same first frame). The display comes up once per
-// process, so each run is a child process of its own.
+// a run without failures starts (the same first frame). The sweep is made for the plain game
+// and for each way of starting it with a recording (--record, --replay, --timedemo). The
+// display comes up once per process, so each run is a child process of its own.
 
 #include "app/App.h"
 #include "app/Game.h"
+#include "app/Options.h"
 #include "host/HostWindow.h"
 #include "host/headless/HeadlessBackend.h"
 
@@ -98,9 +100,38 @@ uint64_t Hash( const std::vector<uint8_t> &bytes ) {
     return hash;
 }
 
+// How a sweep starts the game: the option and the recording it names.
+struct Start {
+    const char *option; // "" for the plain game
+    std::string file;
+};
+
+std::string RecordingFile() {
+    return ::testing::TempDir() + "kelto-sweep-" + std::to_string( getpid() ) + ".krec";
+}
+
+const std::string GOLDEN = std::string( KELTO_ASSETS_DIR ) + "/../tests/replays/golden.krec";
+
+void SetOptions( const Start &start ) {
+    g_options = Options();
+    const std::string option = start.option;
+    if ( option == "--record" ) {
+        g_options.record = start.file;
+    } else if ( option == "--replay" ) {
+        g_options.replay = start.file;
+    } else if ( option == "--timedemo" ) {
+        g_options.timedemo = start.file;
+    }
+}
+
 // The child: the game's own start-up with allocation `failAt` refused, one frame, Escape.
-[[noreturn]] void RunChild( long failAt, int outcomeFd, int stderrFd ) {
+[[noreturn]] void RunChild( const Start &start, long failAt, int outcomeFd, int stderrFd ) {
     dup2( stderrFd, 2 );
+    // The timedemo's line of figures is not start-up's: out of the way of the error stream.
+    if ( std::freopen( "/dev/null", "w", stdout ) == nullptr ) {
+        _exit( 3 );
+    }
+    SetOptions( start );
     Outcome outcome = { 1, 0, 0 };
     if ( chdir( KELTO_ASSETS_DIR ) == 0 ) {
         SweepBackend backend;
@@ -128,7 +159,7 @@ uint64_t Hash( const std::vector<uint8_t> &bytes ) {
 
 // Runs one start-up in a child; fills `outcome` and `errors` (its standard error) and
 // returns the child's wait status, or -1 if it could not be run.
-int RunStartup( long failAt, Outcome *outcome, std::string *errors ) {
+int RunStartup( const Start &start, long failAt, Outcome *outcome, std::string *errors ) {
     int outcomePipe[2];
     char errorPath[] = "/tmp/kelto-sweep-XXXXXX";
     const int errorFd = mkstemp( errorPath );
@@ -139,7 +170,7 @@ int RunStartup( long failAt, Outcome *outcome, std::string *errors ) {
     const pid_t child = fork();
     if ( child == 0 ) {
         close( outcomePipe[0] );
-        RunChild( failAt, outcomePipe[1], errorFd );
+        RunChild( start, failAt, outcomePipe[1], errorFd );
     }
     close( outcomePipe[1] );
     *outcome = Outcome{ -1, 0, 0 };
@@ -161,21 +192,25 @@ int RunStartup( long failAt, Outcome *outcome, std::string *errors ) {
     return status;
 }
 
-TEST( StartupSweep, EveryAllocationFailingInTurnEndsInARefusalOrTheSameGame ) {
+class StartupSweep : public ::testing::TestWithParam<const char *> {};
+
+TEST_P( StartupSweep, EveryAllocationFailingInTurnEndsInARefusalOrTheSameGame ) {
+    const std::string option = GetParam();
+    const Start start = { GetParam(), option == "--record" ? RecordingFile() : GOLDEN };
     Outcome reference;
     std::string errors;
-    const int status = RunStartup( 0, &reference, &errors );
+    const int status = RunStartup( start, 0, &reference, &errors );
     ASSERT_TRUE( WIFEXITED( status ) && WEXITSTATUS( status ) == 0 ) << status << errors;
     ASSERT_EQ( reference.exitCode, 0 ) << errors;
     ASSERT_NE( reference.firstFrame, 0u );
     ASSERT_GT( reference.allocations, 0 );
-    std::printf( "start-up makes %ld allocations\n", reference.allocations );
+    std::printf( "start-up %s makes %ld allocations\n", start.option, reference.allocations );
     RecordProperty( "allocations", int( reference.allocations ) );
 
     int refusals = 0;
     for ( long failAt = 1; failAt <= reference.allocations; failAt++ ) {
         Outcome outcome;
-        const int each = RunStartup( failAt, &outcome, &errors );
+        const int each = RunStartup( start, failAt, &outcome, &errors );
         const int exitCode = WIFEXITED( each ) ? WEXITSTATUS( each ) : -1;
         const long lines = std::count( errors.begin(), errors.end(), '\n' );
         SCOPED_TRACE( "allocation " + std::to_string( failAt ) + " refused; standard error:\n" + errors );
@@ -195,6 +230,19 @@ TEST( StartupSweep, EveryAllocationFailingInTurnEndsInARefusalOrTheSameGame ) {
         }
     }
     std::printf( "%d of them end start-up with a refusal, the others are lived without\n", refusals );
+    if ( option == "--record" ) {
+        std::remove( start.file.c_str() );
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P( Options, StartupSweep,
+                          ::testing::Values( "", "--record", "--replay", "--timedemo" ),
+                          []( const ::testing::TestParamInfo<const char *> &info ) {
+                              const std::string option = info.param;
+                              return option.empty()         ? std::string( "Plain" )
+                                     : option == "--record" ? std::string( "Record" )
+                                     : option == "--replay" ? std::string( "Replay" )
+                                                            : std::string( "Timedemo" );
+                          } );
 
 } // namespace

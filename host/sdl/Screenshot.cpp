@@ -1,5 +1,7 @@
 #include "host/sdl/Screenshot.h"
 
+#include "host/HostFile.h"
+
 #include <png.h>
 
 #include <csetjmp>
@@ -33,8 +35,17 @@ std::string ChooseFolder() {
     return ".";
 }
 
+void WriteToFile( png_structp png, png_bytep bytes, png_size_t count ) {
+    if ( !HostFileWrite( static_cast<HostFile *>( png_get_io_ptr( png ) ), bytes, int64_t( count ) ) ) {
+        png_error( png, "cannot be written" );
+    }
+}
+
+void FlushNothing( png_structp ) {
+}
+
 // libpng reports a failure by jumping back to where the write began.
-int WriteRows( FILE *file, const uint8_t *pixels, int pitch, int width, int height,
+int WriteRows( HostFile *file, const uint8_t *pixels, int pitch, int width, int height,
                const HostPaletteEntry *palette ) {
     png_structp png = png_create_write_struct( PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr );
     png_infop info = png ? png_create_info_struct( png ) : nullptr;
@@ -46,7 +57,7 @@ int WriteRows( FILE *file, const uint8_t *pixels, int pitch, int width, int heig
         png_destroy_write_struct( &png, &info );
         return 0;
     }
-    png_init_io( png, file );
+    png_set_write_fn( png, file, WriteToFile, FlushNothing );
     png_set_IHDR( png, info, width, height, 8, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
                   PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT );
     png_color colours[256];
@@ -86,12 +97,14 @@ int ScreenshotWritePng( const std::string &path, const uint8_t *pixels, int pitc
     if ( pixels == nullptr || width <= 0 || height <= 0 ) {
         return 0;
     }
-    FILE *file = std::fopen( path.c_str(), "wb" );
+    // A new regular file only: whatever took the name since it was chosen is left alone.
+    HostFile *file = HostFileCreate( path.c_str(), 1 );
     if ( file == nullptr ) {
         return 0;
     }
-    const int written = WriteRows( file, pixels, pitch, width, height, palette );
-    if ( std::fclose( file ) != 0 || !written ) {
+    const int written = WriteRows( file, pixels, pitch, width, height, palette ) && HostFileSync( file );
+    HostFileClose( file );
+    if ( !written ) {
         unlink( path.c_str() );
         return 0;
     }

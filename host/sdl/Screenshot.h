@@ -13,7 +13,8 @@
 // added when that name is taken.
 std::string ScreenshotChoosePath();
 
-// Writes the picture; 1, or 0 when the file could not be written (nothing is left behind).
+// Writes the picture into a new file; 1, or 0 when the file could not be written (nothing is
+// left behind) or the name is taken, by a file of any kind.
 int ScreenshotWritePng( const std::string &path, const uint8_t *pixels, int pitch, int width, int height,
                         const HostPaletteEntry *palette );
 

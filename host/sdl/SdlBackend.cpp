@@ -18,6 +18,8 @@
 #include <thread>
 #include <vector>
 
+#include <sys/resource.h>
+
 namespace {
 
 typedef std::chrono::steady_clock Clock;
@@ -102,16 +104,33 @@ bool DrawsWithSoftwareOpenGl( SDL_Renderer *renderer ) {
     return false;
 }
 
+// OpenGL drawn in software (Mesa's llvmpipe) maps hundreds of megabytes, and where the address
+// space is too small for it, it crashes inside the driver instead of failing. Under a limit
+// below this the game does not try OpenGL at all.
+const rlim_t OPENGL_ADDRESS_SPACE = rlim_t( 1 ) << 30;
+
+bool AddressSpaceTooSmallForOpenGl() {
+    struct rlimit limit;
+    return getrlimit( RLIMIT_AS, &limit ) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+           limit.rlim_cur < OPENGL_ADDRESS_SPACE;
+}
+
 // The graphics card's renderer where there is one; else SDL's software renderer, writing
 // straight into the window's shared-memory image. A renderer named in SDL_RENDER_DRIVER is
 // taken as it is. No vsync either way: the frame schedule paces the game, so that it runs at
 // the same speed on a 60, 75 or 144 Hz display, and on one without any refresh at all.
 // `why` says which of these it was, for the statistics.
 SDL_Renderer *CreateRenderer( SDL_Window *window, const char *&why ) {
-    SDL_Renderer *renderer = SDL_CreateRenderer( window, -1, SDL_RENDERER_ACCELERATED );
     const char *chosenDriver = SDL_GetHint( SDL_HINT_RENDER_DRIVER );
-    why = chosenDriver && *chosenDriver ? "named in SDL_RENDER_DRIVER" : "accelerated";
-    if ( renderer && !( chosenDriver && *chosenDriver ) && DrawsWithSoftwareOpenGl( renderer ) ) {
+    const bool named = chosenDriver && *chosenDriver;
+    if ( !named && AddressSpaceTooSmallForOpenGl() ) {
+        why = "as the address space is limited below what OpenGL needs";
+        SDL_SetHint( SDL_HINT_FRAMEBUFFER_ACCELERATION, "0" );
+        return SDL_CreateRenderer( window, -1, SDL_RENDERER_SOFTWARE );
+    }
+    SDL_Renderer *renderer = SDL_CreateRenderer( window, -1, SDL_RENDERER_ACCELERATED );
+    why = named ? "named in SDL_RENDER_DRIVER" : "accelerated";
+    if ( renderer && !named && DrawsWithSoftwareOpenGl( renderer ) ) {
         SDL_DestroyRenderer( renderer );
         renderer = nullptr;
         why = "instead of OpenGL drawn in software";

@@ -56,7 +56,7 @@ refused() { # <file> <expected line> [directory]
 refused "$work/bomb.bmp" "kelto: $work/bomb.bmp: not a Kelto recording"
 head -c 100 "$golden" > "$work/cut.krec"
 refused "$work/cut.krec" "kelto: $work/cut.krec: truncated at byte 100"
-refused "$work/missing.krec" "kelto: $work/missing.krec: cannot be opened"
+refused "$work/missing.krec" "kelto: $work/missing.krec: no such file"
 mkdir "$work/other"
 cp "$work"/*.bmp "$work/other/"
 printf '\x01' | dd of="$work/other/tank.bmp" bs=1 seek=2000 conv=notrunc 2> /dev/null

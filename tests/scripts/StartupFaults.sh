@@ -63,9 +63,10 @@ break_picture() {
 failures=0
 cases=0
 
-# Runs `command...` in `dir` and checks exit code 1 and one line on standard error that
-# contains `expected`, within `limit` seconds.
+# Runs `command...` in `dir` and checks exit code 1 (or $status_wanted) and one line on
+# standard error that contains `expected`, within `limit` seconds.
 limit=20
+status_wanted=1
 check() {
     local label="$1" dir="$2" expected="$3"
     shift 3
@@ -75,8 +76,8 @@ check() {
     lines="$(wc -l < "$dir/stderr")"
     first="$(head -n 1 "$dir/stderr")"
     cases=$((cases + 1))
-    if [ "$status" -eq 1 ] && [ "$lines" -eq 1 ] && [[ "$first" == *"$expected"* ]]; then
-        printf 'ok    %-36s exit 1: %s\n' "$label" "$first"
+    if [ "$status" -eq "$status_wanted" ] && [ "$lines" -eq 1 ] && [[ "$first" == *"$expected"* ]]; then
+        printf 'ok    %-36s exit %s: %s\n' "$label" "$status" "$first"
     else
         failures=$((failures + 1))
         printf 'FAIL  %-36s exit %s, %s lines on stderr:\n' "$label" "$status" "$lines"
@@ -151,6 +152,75 @@ for picture in background land tank bomb; do
     done
 done
 limit=20
+
+# Every other file the game opens, as each kind of special file: the settings (named and at
+# the usual place), the recordings to play and to write, the sounds, and a picture in a
+# folder named with --data. None may make the game wait; a special file is refused at once.
+make_special() { # <path> <kind>
+    case "$2" in
+    fifo) mkfifo "$1" ;;
+    directory) mkdir "$1" ;;
+    dev-zero) ln -s /dev/zero "$1" ;;
+    esac
+}
+golden="$source_dir/tests/replays/golden.krec"
+for kind in fifo directory dev-zero; do
+    limit=5
+    dir="$(fresh_dir "others-$kind")"
+    mkdir -p "$dir/config/kelto"
+    make_special "$dir/named.ini" "$kind"
+    make_special "$dir/config/kelto/settings.ini" "$kind"
+    make_special "$dir/game.krec" "$kind"
+    status_wanted=0
+    # The settings never stop the game: a warning, then the recording plays.
+    if [ -z "${KELTO_WITHOUT_PROGRAM:-}" ]; then
+        check "--settings $kind" "$dir" "named.ini: cannot be read: not a regular file" \
+            "$kelto" --settings "$dir/named.ini" --timedemo "$golden"
+        check "settings.ini $kind" "$dir" "settings.ini: cannot be read: not a regular file" \
+            env XDG_CONFIG_HOME="$dir/config" "$kelto" --timedemo "$golden"
+        status_wanted=1
+        check "--timedemo $kind" "$dir" "game.krec: not a regular file" "$kelto" --timedemo "$dir/game.krec"
+        # A replay and a recording need a window: SDL's display in memory stands in for a screen.
+        check "--replay $kind" "$dir" "game.krec: not a regular file" \
+            env SDL_VIDEODRIVER=dummy "$kelto" --windowed --mute --replay "$dir/game.krec"
+        check "--record $kind" "$dir" "game.krec: not a regular file" \
+            env SDL_VIDEODRIVER=dummy "$kelto" --windowed --mute --record "$dir/game.krec"
+        mkdir "$dir/data"
+        cp "$dir"/*.bmp "$dir/data/"
+        rm "$dir/data/land.bmp"
+        make_special "$dir/data/land.bmp" "$kind"
+        check "--data with land.bmp $kind" "$dir" "data/land.bmp: not a regular file" \
+            "$kelto" --data "$dir/data" --timedemo "$golden"
+    fi
+    # A sound that is no file leaves that sound out: the game starts and ends as usual.
+    make_special "$dir/explosion.wav" "$kind"
+    (cd "$dir" && timeout "$limit" "$headless" --frames 30 > /dev/null 2> "$dir/stderr")
+    status=$?
+    cases=$((cases + 1))
+    if [ "$status" -eq 0 ] && [ ! -s "$dir/stderr" ]; then
+        printf 'ok    %-36s exit 0, nothing on stderr\n' "explosion.wav $kind"
+    else
+        failures=$((failures + 1))
+        printf 'FAIL  %-36s exit %s\n' "explosion.wav $kind" "$status"
+        head -n 5 "$dir/stderr" | sed 's/^/        /'
+    fi
+    status_wanted=1
+done
+limit=20
+
+# --record given the name of a picture (or any file that is not a recording) leaves it alone.
+if [ -z "${KELTO_WITHOUT_PROGRAM:-}" ]; then
+    dir="$(fresh_dir record-over-picture)"
+    check "--record land.bmp" "$dir" "land.bmp: is not a recording; it is left as it is" \
+        env SDL_VIDEODRIVER=dummy "$kelto" --windowed --mute --record land.bmp
+    cases=$((cases + 1))
+    if cmp -s "$dir/land.bmp" "$assets/land.bmp"; then
+        echo "ok    --record land.bmp                    land.bmp unchanged"
+    else
+        failures=$((failures + 1))
+        echo "FAIL  --record land.bmp                    land.bmp was changed"
+    fi
+fi
 
 # The real program with no display to show itself on (left out of a build without SDL).
 if [ -n "${KELTO_WITHOUT_PROGRAM:-}" ]; then
