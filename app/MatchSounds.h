@@ -1,7 +1,7 @@
 #ifndef KELTO_APP_MATCHSOUNDS_H
 #define KELTO_APP_MATCHSOUNDS_H
 
-#include "hud/Match.h"
+#include "play/Match.h"
 
 class WorldSounds;
 

@@ -3,7 +3,7 @@
 
 #include "hud/HudColours.h"
 #include "hud/LandMap.h"
-#include "hud/Match.h"
+#include "play/Match.h"
 #include "hud/Overlay.h"
 
 #include <cstdint>

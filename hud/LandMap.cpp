@@ -7,7 +7,7 @@
 #include "game/World.h"
 #include "gfx/Sprite.h"
 #include "hud/HudColours.h"
-#include "hud/Match.h"
+#include "play/Match.h"
 #include "platform/Display.h"
 
 #include <new>

@@ -8,7 +8,7 @@
 #include "hud/Font.h"
 #include "hud/HudColours.h"
 #include "hud/LandMap.h"
-#include "hud/Match.h"
+#include "play/Match.h"
 #include "hud/TextLine.h"
 
 namespace {

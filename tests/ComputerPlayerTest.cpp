@@ -8,7 +8,7 @@
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
 #include "host/HostTypes.h"
-#include "hud/Match.h"
+#include "play/Match.h"
 #include "platform/Keyboard.h"
 #include "tests/support/LandScene.h"
 

@@ -1,5 +1,5 @@
-#ifndef KELTO_HUD_MATCH_H
-#define KELTO_HUD_MATCH_H
+#ifndef KELTO_PLAY_MATCH_H
+#define KELTO_PLAY_MATCH_H
 
 #include "game/TankPlacement.h"
 #include "gfx/Image.h"

@@ -1,4 +1,4 @@
-#include "hud/Match.h"
+#include "play/Match.h"
 
 #include "game/Bomb.h"
 #include "game/EntityList.h"
