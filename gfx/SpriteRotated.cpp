@@ -87,6 +87,18 @@ template <bool clipEachPixel> void Walk( const SegmentWalk &walk ) {
 
 void Sprite::DrawRotated( Image &destination, int x, int y, int cx, int cy, int angle,
                           const TrigTable &trig ) const {
+    DrawTurned( destination, x, y, cx, cy, angle, trig, 0 );
+}
+
+void Sprite::DrawRotatedMirrored( Image &destination, int x, int y, int cx, int cy, int angle,
+                                  const TrigTable &trig ) const {
+    DrawTurned( destination, x, y, cx, cy, angle, trig, 1 );
+}
+
+// A mirrored picture lays each row from its turned right end back to its left end: the box is
+// the same, only the order of the bytes along each row is reversed.
+void Sprite::DrawTurned( Image &destination, int x, int y, int cx, int cy, int angle, const TrigTable &trig,
+                         int mirrored ) const {
     if ( encoded || data == nullptr || width <= 0 || height <= 0 ) {
         return;
     }
@@ -116,8 +128,13 @@ void Sprite::DrawRotated( Image &destination, int x, int y, int cx, int cy, int 
     for ( int i = 0; i < height; i++ ) {
         const int64_t ox = ( edgeX * i ) / height;
         const int64_t oy = ( edgeY * i ) / height;
-        DrawRotatedRow( destination, i, static_cast<int>( topLeftX + ox ), static_cast<int>( topLeftY + oy ),
-                        static_cast<int>( topRightX + ox ), static_cast<int>( topRightY + oy ) );
+        const int leftX = static_cast<int>( topLeftX + ox ), leftY = static_cast<int>( topLeftY + oy );
+        const int rightX = static_cast<int>( topRightX + ox ), rightY = static_cast<int>( topRightY + oy );
+        if ( mirrored ) {
+            DrawRotatedRow( destination, i, rightX, rightY, leftX, leftY );
+        } else {
+            DrawRotatedRow( destination, i, leftX, leftY, rightX, rightY );
+        }
     }
 }
 
