@@ -18,6 +18,8 @@
 #include "hud/Hud.h"
 #include "platform/Display.h"
 #include "platform/Keyboard.h"
+#include "play/DefaultRules.h"
+#include "play/Match.h"
 #include "replay/ReplaySession.h"
 #include "replay/StateChecksum.h"
 #include "settings/Settings.h"
@@ -223,14 +225,14 @@ static int StartReplaySession() {
     const char *const pictures[REPLAY_PICTURE_COUNT] = { files[0].c_str(), files[1].c_str(), files[2].c_str(),
                                                          files[3].c_str() };
     // The people at the keyboard as the game seats them: the settings, with --players over them.
-    const std::vector<int32_t> rules = { g_options.classic, g_options.hits, g_settings.players };
+    const std::vector<int32_t> rules = { g_options.classic, g_options.health, g_settings.players };
     if ( !replaySession.Start( mode, fileName, KELTO_VERSION, pictures, rules ) ) {
         return 0;
     }
     const std::vector<int32_t> &recorded = replaySession.GetRecordedRules();
     if ( replaySession.IsPlayback() && recorded.size() >= rules.size() ) {
         g_options.classic = recorded[0];
-        g_options.hits = recorded[1];
+        g_options.health = recorded[1];
         if ( recorded[2] >= 0 && recorded[2] <= ComputerPlayers::SEATS ) {
             g_options.players = recorded[2];
             g_settings.players = recorded[2];
@@ -239,7 +241,8 @@ static int StartReplaySession() {
     return 1;
 }
 
-// The World's state and the match's: the scores, the winner and which match it is.
+// The World's state and the match's: each player's matches won, health and place in play,
+// how the match stands, where the turn is, and which match it is.
 static uint32_t StateChecksumOf( const World &world ) {
     StateChecksum checksum;
     checksum.AddWorld( world );
@@ -247,12 +250,27 @@ static uint32_t StateChecksumOf( const World &world ) {
         const Match &match = g_hud.GetMatch();
         for ( int player = 0; player < Match::MAX_PLAYERS; player++ ) {
             checksum.AddInt( match.GetScore( player ) );
+            checksum.AddInt( match.GetHealth( player ) );
+            checksum.AddInt( match.IsInPlay( player ) );
         }
+        checksum.AddInt( match.GetOutcome() );
         checksum.AddInt( match.GetWinner() );
-        checksum.AddInt( match.GetTargetHits() );
+        checksum.AddInt( match.GetStartHealth() );
+        checksum.AddInt( match.GetPhase() );
+        checksum.AddInt( match.GetQuietTurns() );
         checksum.AddInt( match.GetMatchNumber() );
     }
     return checksum.Get();
+}
+
+// The designed game plays by the designed classes alone; otherwise the default game's rules
+// are switched on before the first tank is made.
+static void SwitchRules( const World &world ) {
+    if ( g_options.classic ) {
+        UseDesignedRules();
+    } else {
+        UseDefaultRules( world.GetLandImage() );
+    }
 }
 
 // The designed game leaves every tank to the keyboard; otherwise the computer plays the
@@ -290,10 +308,17 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
         std::fprintf( stderr, "kelto: %s\n", world.GetLoadError() );
         return 0;
     }
-    if ( !StartReplaySession() || !StartTanks( world ) ) {
+    // The rules go in before the recording takes over the tank columns, and again after a
+    // replay has said which rules it was recorded with.
+    SwitchRules( world );
+    if ( !StartReplaySession() ) {
         return 0;
     }
-    if ( WithView() && !g_hud.Init( world, g_display.GetPaletteEntries(), g_options.hits ) ) {
+    SwitchRules( world );
+    if ( !StartTanks( world ) ) {
+        return 0;
+    }
+    if ( WithView() && !g_hud.Init( world, g_display.GetPaletteEntries(), g_options.health ) ) {
         DropTanks( world );
         return Complain( "match", "out of memory" );
     }
@@ -315,7 +340,9 @@ static void StartNewMatch( World &world ) {
 
 void GameFrame( World &world ) {
     Entity *target = world.GetCameraTarget();
-    if ( target != nullptr ) {
+    if ( WithView() ) {
+        g_hud.GetMatch().MoveCamera( world );
+    } else if ( target != nullptr ) {
         world.SetCameraX( target->GetX() - CAMERA_OFFSET_X );
         world.SetCameraY( target->GetY() - CAMERA_OFFSET_Y );
     }
@@ -362,5 +389,6 @@ int GameEnd( World &world ) {
     if ( world.GetBombs() != nullptr ) {
         world.GetBombs()->DeleteEntities();
     }
+    UseDesignedRules();
     return exitCode;
 }

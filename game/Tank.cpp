@@ -241,7 +241,8 @@ int Tank::IsSolid( int column, int row ) const {
 // wide this is 0 <= x <= landWidth - 1 - 2 * (w/2). A land too narrow for the tank leaves it
 // at the left bound.
 void Tank::ClampX() {
-    if ( g_gameRules.openLandEdges || sprite == nullptr || world == nullptr || world->GetLandImage() == nullptr ) {
+    if ( g_gameRules.openLandEdges || sprite == nullptr || world == nullptr ||
+         world->GetLandImage() == nullptr ) {
         return;
     }
     const int half = sprite->GetWidth() / 2;

@@ -68,7 +68,8 @@ int PlaceTanks( World &world, const int columns[TANK_PLACEMENT_COUNT] ) {
         return 0;
     }
     for ( int i = 0; i < TANK_PLACEMENT_COUNT; i++ ) {
-        Tank *tank = new ( std::nothrow ) Tank( columns[i], StartRow( world, columns[i] ), &g_tankSprite, &world );
+        Tank *tank =
+            new ( std::nothrow ) Tank( columns[i], StartRow( world, columns[i] ), &g_tankSprite, &world );
         const int before = tanks->GetCount();
         if ( tank != nullptr ) {
             world.AddTank( tank );

@@ -6,10 +6,15 @@
 #include "game/Tank.h"
 #include "game/World.h"
 #include "gfx/Sprite.h"
+#include "platform/Display.h"
 
+#include <cstdint>
 #include <new>
 
 namespace {
+
+// The camera closes this fraction of the distance to what it looks at in every frame.
+const int CAMERA_EASE = 8;
 
 // Deletes what the list holds and empties it; the lists never own their entities.
 void DropAll( EntityList *list ) {
@@ -19,31 +24,63 @@ void DropAll( EntityList *list ) {
     }
 }
 
+uint64_t SquareRoot( uint64_t value ) {
+    uint64_t root = 0;
+    uint64_t bit = uint64_t( 1 ) << 62;
+    while ( bit > value ) {
+        bit >>= 2;
+    }
+    while ( bit != 0 ) {
+        if ( value >= root + bit ) {
+            value -= root + bit;
+            root = ( root >> 1 ) + bit;
+        } else {
+            root >>= 1;
+        }
+        bit >>= 2;
+    }
+    return root;
+}
+
+int Clamp( int value, int low, int high ) {
+    return value < low ? low : ( value > high ? high : value );
+}
+
+// What a bomb's crater is and how much it hurts at its centre: one place, so that bombs of
+// other sizes and strengths plug in here.
+struct CraterSize {
+    int rx;
+    int ry;
+    int centreDamage;
+};
+
+CraterSize CraterOf( const Entity & ) {
+    return CraterSize{ Bomb::CRATER_RX, Bomb::CRATER_RY, Match::CENTRE_DAMAGE };
+}
+
 } // namespace
 
 Match::Match()
-    : world( nullptr ), tanks{}, scores{}, computer{}, playerCount( 0 ), targetHits( DEFAULT_TARGET ),
-      winner( NO_PLAYER ), matchNumber( 0 ), frame( 0 ), bombsSeen( 0 ), flights{},
-      flightCount( 0 ), craterX{}, craterY{}, craterCount( 0 ), startLand( nullptr ) {
+    : world( nullptr ), tanks{}, scores{}, health{}, inPlay{}, fallTop{}, computer{}, playerCount( 0 ),
+      startHealth( DEFAULT_HEALTH ), outcome( Playing ), winner( NO_PLAYER ), matchNumber( 0 ), starter( 0 ),
+      frame( 0 ), phase( Aiming ), countdown( 0 ), hurtInTurn( 0 ), quietTurns( 0 ), bombsSeen( 0 ),
+      news( NoNews ), newsPlayer( NO_PLAYER ), newsFrames( 0 ), focusX( 0 ), focusY( 0 ), snapCamera( 1 ),
+      followed( nullptr ), flights{}, flightCount( 0 ), craters{}, craterCount( 0 ), wreckCount( 0 ),
+      startLand( nullptr ) {
 }
 
 Match::~Match() {
     delete startLand;
 }
 
-int Match::Init( World &newWorld, int newTargetHits ) {
+int Match::Init( World &newWorld, int newStartHealth ) {
     world = &newWorld;
-    targetHits = newTargetHits > 0 ? newTargetHits : DEFAULT_TARGET;
+    startHealth =
+        newStartHealth >= MIN_HEALTH && newStartHealth <= MAX_HEALTH ? newStartHealth : DEFAULT_HEALTH;
     matchNumber = 1;
-    for ( int &isComputer : computer ) {
-        isComputer = 0;
-    }
-    // The crater as the bomb carves it, drawn once by the same ellipse fill.
-    if ( craterShape.GetPixels() == nullptr ) {
-        if ( !craterShape.Create( 2 * Bomb::CRATER_RX + 1, 2 * Bomb::CRATER_RY + 1 ) ) {
-            return 0; // without it no crater could be told to hit a tank
-        }
-        craterShape.FillEllipse( Bomb::CRATER_RX, Bomb::CRATER_RY, Bomb::CRATER_RX, Bomb::CRATER_RY, 1 );
+    for ( int player = 0; player < MAX_PLAYERS; player++ ) {
+        computer[player] = 0;
+        scores[player] = 0;
     }
     delete startLand;
     startLand = nullptr;
@@ -76,7 +113,8 @@ int Match::StartNew( World &newWorld, const int columns[MAX_PLAYERS] ) {
     return playerCount > 0 ? 1 : 0;
 }
 
-// The tanks in list order are the players; everything of the match before is forgotten.
+// The tanks in list order are the players; everything of the match before but the scores is
+// forgotten.
 void Match::TakePlayers() {
     playerCount = 0;
     EntityList *list = world != nullptr ? world->GetTanks() : nullptr;
@@ -88,17 +126,47 @@ void Match::TakePlayers() {
         }
     }
     for ( int i = 0; i < MAX_PLAYERS; i++ ) {
-        scores[i] = 0;
+        health[i] = i < playerCount ? startHealth : 0;
+        inPlay[i] = i < playerCount ? 1 : 0;
+        fallTop[i] = -1;
         if ( i >= playerCount ) {
             tanks[i] = nullptr;
         }
     }
+    outcome = Playing;
     winner = NO_PLAYER;
     frame = 0;
+    phase = Aiming;
+    countdown = 0;
+    hurtInTurn = 0;
+    quietTurns = 0;
+    news = NoNews;
+    newsPlayer = NO_PLAYER;
+    newsFrames = 0;
+    snapCamera = 1;
+    followed = nullptr;
     // Bombs already in the list belong to no one.
-    bombsSeen = list != nullptr && world->GetBombs() != nullptr ? world->GetBombs()->GetCount() : 0;
+    bombsSeen = list != nullptr && world->GetBombs() != nullptr ? world->GetBombs()->GetAdded() : 0;
     flightCount = 0;
     craterCount = 0;
+    wreckCount = 0;
+    GiveFirstTurn();
+}
+
+// Player 1 starts the first match, player 2 the second, and so on round the table. The
+// placement gave the first tank the turn; it goes back to waiting on its way to the ground.
+void Match::GiveFirstTurn() {
+    starter = playerCount > 0 ? ( matchNumber > 0 ? matchNumber - 1 : 0 ) % playerCount : 0;
+    if ( playerCount == 0 || world == nullptr ) {
+        return;
+    }
+    if ( starter != 0 ) {
+        tanks[0]->SetState( Tank::Falling );
+    }
+    world->SetCurrentTank( tanks[starter] );
+    world->SetCameraTarget( tanks[starter] );
+    focusX = tanks[starter]->GetX();
+    focusY = tanks[starter]->GetY();
 }
 
 void Match::Forget() {
@@ -106,6 +174,8 @@ void Match::Forget() {
     playerCount = 0;
     flightCount = 0;
     craterCount = 0;
+    wreckCount = 0;
+    followed = nullptr;
     for ( Tank *&tank : tanks ) {
         tank = nullptr;
     }
@@ -132,6 +202,14 @@ int Match::GetScore( int player ) const {
     return player >= 0 && player < playerCount ? scores[player] : 0;
 }
 
+int Match::GetHealth( int player ) const {
+    return player >= 0 && player < playerCount ? health[player] : 0;
+}
+
+int Match::IsInPlay( int player ) const {
+    return player >= 0 && player < playerCount ? inPlay[player] : 0;
+}
+
 int Match::GetComputer( int player ) const {
     return player >= 0 && player < MAX_PLAYERS ? computer[player] : 0;
 }
@@ -144,12 +222,47 @@ void Match::SetComputer( int player, int value ) {
 
 void Match::Observe() {
     craterCount = 0;
-    if ( world == nullptr || winner != NO_PLAYER ) {
+    wreckCount = 0;
+    if ( world == nullptr || outcome != Playing ) {
         return;
     }
     frame++;
+    if ( newsFrames > 0 ) {
+        newsFrames--;
+    }
     FollowNewBombs();
-    // A bomb can explode in the update that fired it, so the new ones are looked at too.
+    ObserveFlights();
+    ObserveFalls();
+    ObserveLeavers();
+    Decide();
+    if ( outcome == Playing ) {
+        KeepTurn();
+    }
+}
+
+// Bombs are only ever appended, and only by the tank that has the turn: every bomb new since
+// the last look is that player's. The last one fired is the one the camera follows.
+void Match::FollowNewBombs() {
+    EntityList *bombs = world->GetBombs();
+    if ( bombs == nullptr || bombs->GetAdded() == bombsSeen ) {
+        return;
+    }
+    const int fresh = bombs->GetAdded() - bombsSeen;
+    const int shooter = GetCurrentPlayer();
+    EntityNode *node = nullptr;
+    bombs->First( node );
+    bombs->Next( node, fresh < bombs->GetCount() ? bombs->GetCount() - fresh : 0 );
+    for ( ; !bombs->IsEnd( node ); bombs->Next( node, 1 ) ) {
+        if ( flightCount < MAX_FLIGHTS ) {
+            flights[flightCount++] = Flight{ bombs->Get( node ), shooter };
+            followed = bombs->Get( node );
+        }
+    }
+    bombsSeen = bombs->GetAdded();
+}
+
+// A bomb can explode in the update that fired it, so the new ones are looked at too.
+void Match::ObserveFlights() {
     for ( int i = 0; i < flightCount; ) {
         const Flight flight = flights[i];
         const int state = flight.bomb->GetState();
@@ -158,72 +271,284 @@ void Match::Observe() {
             continue;
         }
         flights[i] = flights[--flightCount];
+        if ( flight.bomb == followed ) {
+            followed = nullptr;
+            focusX = flight.bomb->GetX();
+            focusY = flight.bomb->GetY();
+        }
         if ( state == Bomb::Exploded ) {
-            Explode( *flight.bomb, flight.shooter );
+            Explode( *flight.bomb );
         }
+    }
+    // The next bomb to follow is the last one fired of those still in the air.
+    if ( followed == nullptr && flightCount > 0 ) {
+        followed = flights[flightCount - 1].bomb;
     }
 }
 
-// Bombs are only ever appended, and only by the tank that has the turn, which keeps it for
-// the rest of the frame it fires in: every bomb new since the last look is that player's.
-void Match::FollowNewBombs() {
-    EntityList *bombs = world->GetBombs();
-    if ( bombs == nullptr || bombs->GetCount() == bombsSeen ) {
-        return;
-    }
-    const int shooter = GetCurrentPlayer();
-    EntityNode *node = nullptr;
-    bombs->First( node );
-    bombs->Next( node, bombsSeen );
-    for ( ; !bombs->IsEnd( node ); bombs->Next( node, 1 ) ) {
-        if ( flightCount < MAX_FLIGHTS ) {
-            flights[flightCount++] = Flight{ bombs->Get( node ), shooter };
-        }
-    }
-    bombsSeen = bombs->GetCount();
-}
-
-void Match::Explode( const Entity &bomb, int shooter ) {
-    if ( craterCount < MAX_CRATERS ) {
-        craterX[craterCount] = bomb.GetX();
-        craterY[craterCount] = bomb.GetY();
-        craterCount++;
-    }
-    if ( shooter == NO_PLAYER ) {
-        return;
-    }
+// Every tank in play whose box the crater touches loses health by how near its middle is to
+// the crater's centre, the shooter's own tank as well.
+void Match::Explode( const Entity &bomb ) {
+    const CraterSize crater = CraterOf( bomb );
+    NoteCrater( bomb.GetX(), bomb.GetY(), crater.rx, crater.ry );
     const int width = g_tankSprite.GetWidth();
     const int height = g_tankSprite.GetHeight();
     for ( int i = 0; i < playerCount; i++ ) {
         const Tank *tank = tanks[i];
-        if ( i == shooter || tank == nullptr ) {
+        if ( !inPlay[i] ||
+             !EllipseTouches( bomb.GetX(), bomb.GetY(), crater.rx, crater.ry, tank->GetX(), tank->GetY(),
+                              tank->GetX() + width - 1, tank->GetY() + height - 1 ) ) {
             continue;
         }
-        if ( CraterTouches( bomb.GetX(), bomb.GetY(), tank->GetX(), tank->GetY(), tank->GetX() + width - 1,
-                            tank->GetY() + height - 1 ) ) {
-            scores[shooter]++;
-        }
-    }
-    if ( winner == NO_PLAYER && scores[shooter] >= targetHits ) {
-        winner = shooter;
+        const int dx = tank->GetX() + width / 2 - bomb.GetX();
+        const int dy = tank->GetY() + height / 2 - bomb.GetY();
+        Hurt( i, CraterDamage( dx, dy, crater.rx, crater.ry, crater.centreDamage ) );
     }
 }
 
-int Match::CraterTouches( int bombX, int bombY, int left, int top, int right, int bottom ) const {
-    // The box in the crater shape's own coordinates, cut to the shape.
-    Rect box( left - ( bombX - Bomb::CRATER_RX ), top - ( bombY - Bomb::CRATER_RY ),
-              right - ( bombX - Bomb::CRATER_RX ), bottom - ( bombY - Bomb::CRATER_RY ) );
-    box.Intersect( craterShape.GetBounds() );
-    const uint8_t *shape = craterShape.GetPixels();
-    if ( shape == nullptr ) {
-        return 0;
+void Match::Hurt( int player, int damage ) {
+    if ( damage <= 0 || !inPlay[player] ) {
+        return;
     }
-    for ( int y = box.top; y <= box.bottom; y++ ) {
-        for ( int x = box.left; x <= box.right; x++ ) {
-            if ( shape[y * craterShape.GetPitch() + x] != 0 ) {
-                return 1;
+    hurtInTurn = 1;
+    health[player] = health[player] > damage ? health[player] - damage : 0;
+    if ( health[player] == 0 ) {
+        // The tank goes up in a blast of its own, which leaves a hole where it stood.
+        const Tank *tank = tanks[player];
+        const int x = tank->GetX() + g_tankSprite.GetWidth() / 2;
+        const int y = tank->GetY() + g_tankSprite.GetHeight() / 2;
+        world->Carve( x, y, WRECK_RX, WRECK_RY );
+        NoteCrater( x, y, WRECK_RX, WRECK_RY );
+        wreckCount++;
+        TakeOut( player, Destroyed );
+    }
+}
+
+// A fall is measured from the row it began at to the row it ended on.
+void Match::ObserveFalls() {
+    for ( int i = 0; i < playerCount; i++ ) {
+        if ( !inPlay[i] ) {
+            continue;
+        }
+        const Tank *tank = tanks[i];
+        if ( tank->GetState() == Tank::Falling ) {
+            if ( fallTop[i] < 0 ) {
+                fallTop[i] = tank->GetY();
             }
+        } else if ( fallTop[i] >= 0 ) {
+            const int rows = tank->GetY() - fallTop[i];
+            fallTop[i] = -1;
+            Hurt( i, FallDamage( rows ) );
+        }
+    }
+}
+
+// A tank whose middle has left the land at a side, or whose top has dropped below its bottom,
+// is out of the match.
+void Match::ObserveLeavers() {
+    const Image *land = world->GetLandImage();
+    if ( land == nullptr ) {
+        return;
+    }
+    for ( int i = 0; i < playerCount; i++ ) {
+        const Tank *tank = tanks[i];
+        const int middle = tank->GetX() + g_tankSprite.GetWidth() / 2;
+        if ( inPlay[i] &&
+             ( middle < 0 || middle >= land->GetWidth() || tank->GetY() >= land->GetHeight() ) ) {
+            TakeOut( i, OffTheLand );
+        }
+    }
+}
+
+void Match::TakeOut( int player, int why ) {
+    inPlay[player] = 0;
+    fallTop[player] = -1;
+    tanks[player]->SetState( Tank::Out );
+    news = why;
+    newsPlayer = player;
+    newsFrames = NEWS_FRAMES;
+}
+
+// The last tank in play wins; when the last ones go together nobody does.
+void Match::Decide() {
+    if ( playerCount < 2 ) {
+        return;
+    }
+    int left = 0;
+    int last = NO_PLAYER;
+    for ( int i = 0; i < playerCount; i++ ) {
+        if ( inPlay[i] ) {
+            left++;
+            last = i;
+        }
+    }
+    if ( left == 1 ) {
+        outcome = Won;
+        winner = last;
+        scores[last]++;
+    } else if ( left == 0 ) {
+        outcome = Drawn;
+    }
+}
+
+// The turn stays with the tank that aims until it has fired (or left the match); then the
+// camera follows the shot until every bomb is down, the crater is shown for a moment, and
+// once no tank is still falling the turn passes on.
+void Match::KeepTurn() {
+    const int current = GetCurrentPlayer();
+    if ( phase == Aiming ) {
+        const int done = current == NO_PLAYER || !inPlay[current] || tanks[current]->GetState() == Tank::Idle;
+        if ( done ) {
+            phase = flightCount > 0 ? Following : Settling;
+            countdown = SETTLE_FRAMES;
+        }
+    }
+    if ( phase == Following && flightCount == 0 ) {
+        phase = Settling;
+        countdown = SETTLE_FRAMES;
+    }
+    if ( phase == Settling ) {
+        if ( countdown > 0 ) {
+            countdown--;
+        }
+        if ( countdown == 0 && !AnyoneFalling() ) {
+            PassTurn();
+        }
+    }
+}
+
+int Match::AnyoneFalling() const {
+    for ( int i = 0; i < playerCount; i++ ) {
+        if ( inPlay[i] && tanks[i]->GetState() == Tank::Falling ) {
+            return 1;
         }
     }
     return 0;
+}
+
+// To the next tank in play after the current one, round the table. A match in which nobody
+// has been hurt for too long ends in a draw instead.
+void Match::PassTurn() {
+    quietTurns = hurtInTurn ? 0 : quietTurns + 1;
+    hurtInTurn = 0;
+    if ( quietTurns >= QUIET_TURN_LIMIT ) {
+        outcome = Drawn;
+        return;
+    }
+    const int current = GetCurrentPlayer();
+    int next = current == NO_PLAYER ? starter : current;
+    for ( int step = 0; step < playerCount; step++ ) {
+        next = ( next + 1 ) % playerCount;
+        if ( inPlay[next] ) {
+            break;
+        }
+    }
+    world->SetCurrentTank( tanks[next] );
+    world->SetCameraTarget( tanks[next] );
+    phase = Aiming;
+}
+
+void Match::NoteCrater( int x, int y, int rx, int ry ) {
+    if ( craterCount < MAX_CRATERS ) {
+        craters[craterCount++] = Crater{ x, y, rx, ry };
+    }
+}
+
+void Match::MoveCamera( World &camera ) {
+    const Display *display = camera.GetDisplay();
+    if ( display == nullptr ) {
+        return;
+    }
+    const int current = GetCurrentPlayer();
+    if ( followed != nullptr ) {
+        focusX = followed->GetX();
+        focusY = followed->GetY();
+    } else if ( phase == Aiming && current != NO_PLAYER ) {
+        focusX = tanks[current]->GetX();
+        focusY = tanks[current]->GetY();
+    }
+    // The camera puts what it looks at in the middle of the screen, within the land.
+    const int wantX = focusX - display->GetWidth() / 2;
+    const int wantY = focusY - display->GetHeight() / 2;
+    if ( snapCamera ) {
+        snapCamera = 0;
+        camera.SetCameraX( wantX );
+        camera.SetCameraY( wantY );
+        return;
+    }
+    // The clamped goal first, so that the camera does not linger against the land's edge.
+    const int fromX = camera.GetCameraX();
+    const int fromY = camera.GetCameraY();
+    camera.SetCameraX( wantX );
+    camera.SetCameraY( wantY );
+    const int goalX = camera.GetCameraX();
+    const int goalY = camera.GetCameraY();
+    const int stepX = ( goalX - fromX ) / CAMERA_EASE;
+    const int stepY = ( goalY - fromY ) / CAMERA_EASE;
+    camera.SetCameraX( fromX + ( stepX != 0 ? stepX : Clamp( goalX - fromX, -1, 1 ) ) );
+    camera.SetCameraY( fromY + ( stepY != 0 ? stepY : Clamp( goalY - fromY, -1, 1 ) ) );
+}
+
+int Match::CraterDamage( int dx, int dy, int rx, int ry, int centreDamage ) {
+    if ( rx <= 0 || ry <= 0 || centreDamage <= 0 ) {
+        return 0;
+    }
+    const int rimDamage = centreDamage / 5;
+    // The distance from the centre in 1/1024 of the way to the rim, along the same direction.
+    const int64_t across = int64_t( dx ) * ry;
+    const int64_t down = int64_t( dy ) * rx;
+    const uint64_t reach = SquareRoot( uint64_t( across * across + down * down ) );
+    const int64_t way = int64_t( reach * 1024 / uint64_t( int64_t( rx ) * ry ) );
+    if ( way >= 1024 ) {
+        return rimDamage;
+    }
+    return centreDamage - int( ( centreDamage - rimDamage ) * way / 1024 );
+}
+
+int Match::FallDamage( int rows ) {
+    return rows > SAFE_FALL ? rows / 2 - 20 : 0;
+}
+
+// The point of the box nearest the centre decides.
+int Match::EllipseTouches( int cx, int cy, int rx, int ry, int left, int top, int right, int bottom ) {
+    if ( rx <= 0 || ry <= 0 || right < left || bottom < top ) {
+        return 0;
+    }
+    const int64_t dx = Clamp( cx, left, right ) - cx;
+    const int64_t dy = Clamp( cy, top, bottom ) - cy;
+    const int64_t rx2 = int64_t( rx ) * rx;
+    const int64_t ry2 = int64_t( ry ) * ry;
+    return dx * dx * ry2 + dy * dy * rx2 <= rx2 * ry2 ? 1 : 0;
+}
+
+namespace {
+
+// Into -179 .. 180.
+int Normalised( int direction ) {
+    int d = direction % 360;
+    if ( d > 180 ) {
+        d -= 360;
+    }
+    if ( d <= -180 ) {
+        d += 360;
+    }
+    return d;
+}
+
+} // namespace
+
+int Match::PointsLeft( int direction ) {
+    const int d = Normalised( direction );
+    return d > 90 || d < -90 ? 1 : 0;
+}
+
+int Match::Elevation( int direction ) {
+    const int d = Normalised( direction );
+    if ( d > 90 ) {
+        return 180 - d;
+    }
+    if ( d < -90 ) {
+        return -180 - d;
+    }
+    return d;
 }

@@ -6,6 +6,24 @@
 #include <cstdio>
 #include <cstring>
 
+namespace {
+
+// A version read from a file goes into a line on the terminal: anything but the letters a
+// version is made of shows as '?'.
+std::string SafeVersion( const std::string &text ) {
+    std::string safe = text;
+    for ( char &c : safe ) {
+        const int plain = ( c >= '0' && c <= '9' ) || ( c >= 'a' && c <= 'z' ) || ( c >= 'A' && c <= 'Z' ) ||
+                          c == '.' || c == '-' || c == '+' || c == '_' || c == '~';
+        if ( !plain ) {
+            c = '?';
+        }
+    }
+    return safe;
+}
+
+} // namespace
+
 // Little-endian fields read from the file's bytes, never past their end.
 class ReplayFile::Reader {
 public:
@@ -134,7 +152,8 @@ int ReplayFile::ParseHeader( Reader &reader ) {
     if ( !reader.U16( version ) ) {
         return Fail( "truncated in its header" );
     }
-    if ( version != uint32_t( REPLAY_FORMAT_VERSION ) ) {
+    const int known = version >= 1 && version <= uint32_t( REPLAY_FORMAT_VERSION );
+    if ( !known ) {
         char line[96];
         std::snprintf( line, sizeof( line ), "recording format %u; this game reads format %d",
                        unsigned( version ), REPLAY_FORMAT_VERSION );
@@ -153,6 +172,15 @@ int ReplayFile::ParseHeader( Reader &reader ) {
         return Fail( "truncated in its header" );
     }
     gameVersion.assign( text, length );
+    // An older format's game is played by rules this one no longer has: named, not played.
+    if ( version != uint32_t( REPLAY_FORMAT_VERSION ) ) {
+        char line[160];
+        std::snprintf( line, sizeof( line ),
+                       "recorded by kelto %s under older rules (format %u); this game plays format %d",
+                       SafeVersion( gameVersion ).c_str(), unsigned( version ), REPLAY_FORMAT_VERSION );
+        error = line;
+        return 0;
+    }
     for ( uint32_t &checksum : pictureChecksums ) {
         if ( !reader.U32( checksum ) ) {
             return Fail( "truncated in its header" );

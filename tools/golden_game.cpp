@@ -95,7 +95,7 @@ int main( int argc, char **argv ) {
         return 2;
     }
     g_options.record = argv[1];
-    g_options.hits = 2;
+    g_options.health = 40;
     g_options.players = PEOPLE;
     g_settings.players = PEOPLE; // the game seats its computer players by the settings
     g_options.level = "hard";
