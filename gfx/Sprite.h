@@ -49,6 +49,7 @@ private:
     void MakeEmpty();
     void DrawTurned( Image &destination, int x, int y, int cx, int cy, int angle, const TrigTable &trig,
                      int mirrored ) const;
+    void DrawTurnedRow( Image &destination, int row, int x0, int y0, int x1, int y1, int mirrored ) const;
 
     uint8_t ownsData;
     uint8_t encoded;

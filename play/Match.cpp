@@ -397,23 +397,24 @@ void Match::Decide() {
 void Match::KeepTurn() {
     const int current = GetCurrentPlayer();
     if ( phase == Aiming ) {
-        const int done = current == NO_PLAYER || !inPlay[current] || tanks[current]->GetState() == Tank::Idle;
-        if ( done ) {
+        if ( current == NO_PLAYER || !inPlay[current] || tanks[current]->GetState() == Tank::Idle ) {
             phase = flightCount > 0 ? Following : Settling;
             countdown = SETTLE_FRAMES;
         }
+        return;
     }
-    if ( phase == Following && flightCount == 0 ) {
-        phase = Settling;
-        countdown = SETTLE_FRAMES;
+    if ( phase == Following ) {
+        if ( flightCount == 0 ) {
+            phase = Settling;
+            countdown = SETTLE_FRAMES;
+        }
+        return;
     }
-    if ( phase == Settling ) {
-        if ( countdown > 0 ) {
-            countdown--;
-        }
-        if ( countdown == 0 && !AnyoneFalling() ) {
-            PassTurn();
-        }
+    if ( countdown > 0 ) {
+        countdown--;
+    }
+    if ( countdown == 0 && !AnyoneFalling() ) {
+        PassTurn();
     }
 }
 

@@ -1,8 +1,9 @@
 // Plays the golden game and records it: two minutes of varied play on the pictures in the
 // working directory, on the headless backend, with fixed tank columns. The first two tanks
 // are played by a script at the keyboard (driving both ways, aiming up and down, short and
-// full charges), the other two by the game's computer players at their best, which hit; a
-// won match is followed by a new one. The recording is the replay that CI runs to guard the game's behaviour;
+// full charges), the other two by the game's computer players at their best, which hit; tanks
+// start with 40 health, so that tanks are destroyed and matches won; a won match is followed
+// by a new one. The recording is the replay that CI runs to guard the game's behaviour;
 // scripts/record-golden.sh makes it again when the game changes on purpose.
 //
 // Usage: golden_game FILE [--frames N]   (default 7200, two minutes of play)
