@@ -66,11 +66,12 @@ int Hud::StartNewMatch( World &newWorld, const int columns[Match::MAX_PLAYERS] )
 }
 
 void Hud::Observe() {
-    if ( !IsPlaying() ) {
+    // A finished match still looks, so that what it reports of the last frame is forgotten.
+    match.Observe();
+    if ( !IsPlaying() && match.GetCraterCount() == 0 ) {
         bannerFrames++;
         return;
     }
-    match.Observe();
     const Image *land = world != nullptr ? world->GetLandImage() : nullptr;
     for ( int i = 0; land != nullptr && i < match.GetCraterCount(); i++ ) {
         const int x = match.GetCraterX( i );
