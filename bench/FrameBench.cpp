@@ -98,7 +98,7 @@ void BuildSprite( Sprite &sprite, int width, int height, uint8_t colour ) {
 // to the end of the process, like the game's own display.
 class Scene {
 public:
-    explicit Scene( int withRules ) : withRules( withRules ) {
+    Scene() : withRules( 0 ) {
         HostSetBackend( &backend );
         HostWindowClass windowClass = { 0, HostDefWindowProc, nullptr, "KeltoBench" };
         HostRegisterClass( &windowClass );
@@ -128,9 +128,7 @@ public:
             Frame();
         }
         // The match takes the tanks once they stand, as they start in the default game.
-        if ( withRules ) {
-            match.Init( world, Match::DEFAULT_HEALTH );
-        }
+        match.Init( world, Match::DEFAULT_HEALTH );
         LaunchBomb();
         PixelLayout layout = { 16, 8, 0, 0xFF000000u };
         BuildPaletteLookup( display.GetPaletteEntries(), layout, lookup );
@@ -143,6 +141,16 @@ public:
         Entity *tank = world.GetCurrentTank();
         bomb = new Bomb( tank->GetX(), tank->GetY() - 100, 20, 500, &g_bombSprite, &world );
         world.GetBombs()->Add( bomb );
+    }
+
+    // The designed rules, or the default game's with its match.
+    void SetRules( int value ) {
+        withRules = value;
+        if ( withRules ) {
+            UseDefaultRules( nullptr );
+        } else {
+            UseDesignedRules();
+        }
     }
 
     int BombFlying() const { return bomb != nullptr && bomb->GetState() == Bomb::Flying; }
@@ -226,18 +234,21 @@ void WholeFrame( benchmark::State &state, Scene &scene ) {
     state.counters["framesPerBomb"] = double( state.iterations() ) / double( launches + 1 );
 }
 
+Scene &TheScene() {
+    static Scene &scene = *new Scene;
+    return scene;
+}
+
 void BM_WholeFrame_FourTanksAndABomb( benchmark::State &state ) {
-    UseDesignedRules();
-    static Scene &scene = *new Scene( 0 );
-    WholeFrame( state, scene );
+    TheScene().SetRules( 0 );
+    WholeFrame( state, TheScene() );
 }
 
 // The same frame by the default game's rules: the cost of the play layer.
 void BM_WholeFrame_DefaultRules( benchmark::State &state ) {
-    UseDefaultRules( nullptr );
-    static Scene &scene = *new Scene( 1 );
-    WholeFrame( state, scene );
-    UseDesignedRules();
+    TheScene().SetRules( 1 );
+    WholeFrame( state, TheScene() );
+    TheScene().SetRules( 0 );
 }
 
 } // namespace
