@@ -245,6 +245,23 @@ TEST_F( SoundFixture, ATankFallingIntoAHoleLandsWithAThud ) {
     EXPECT_EQ( tank->GetY(), GROUND_TOP + 30 - 10 );
 }
 
+// The spent bomb leaves the list in the next update; the tank its crater drops is still
+// remembered, and lands with its thud.
+TEST_F( SoundFixture, ATankDroppedByACraterLandsWithAThudAfterTheBombHasGone ) {
+    Start();
+    UntilLanded();
+    EntityNode *node = nullptr;
+    world->GetTanks()->First( node );
+    Tank *second = static_cast<Tank *>( world->GetTanks()->Next( node, 1 ) );
+    world->AddBomb( new Bomb( second->GetX() + 8, second->GetY() - 40, 0, 0, &g_bombSprite, world.get() ) );
+    for ( int i = 0; i < 300 && Started( "landing.wav" ) == nullptr; ++i ) {
+        Step();
+    }
+    EXPECT_EQ( world->GetBombs()->GetCount(), 0 );
+    EXPECT_GT( second->GetY(), GROUND_TOP - 10 );
+    ASSERT_NE( Started( "landing.wav" ), nullptr );
+}
+
 TEST( SoundListener, PansAcrossTheScreenAndQuietensOffIt ) {
     SoundListener listener;
     listener.SetView( 100, 200, 640, 480 );
