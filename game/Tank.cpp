@@ -218,7 +218,8 @@ int Tank::IsOnGround() const {
 // Rows above the land picture are open sky, so nothing climbs out of the top; rows below it
 // are bedrock, so a tank whose ground is blown away at the bottom comes to rest on the
 // bottom edge instead of falling for ever. Columns outside are never asked for while x is
-// clamped; they read as empty all the same.
+// clamped; they read as empty all the same. Where the game opens the land's edges, x is not
+// clamped and the rows below are empty too: the tank drives or falls out of the land.
 int Tank::IsSolid( int column, int row ) const {
     const Image &land = *world->GetLandImage();
     if ( row < 0 ) {
