@@ -2,6 +2,7 @@
 
 #include "game/Bomb.h"
 #include "game/EntityList.h"
+#include "game/GameRules.h"
 #include "game/Globals.h"
 #include "game/Tank.h"
 #include "game/World.h"
@@ -34,6 +35,9 @@ int AnyTankAboutToFall( const EntityList *tanks ) {
     EntityNode *node;
     for ( tanks->First( node ); !tanks->IsEnd( node ); tanks->Next( node, 1 ) ) {
         const Tank *tank = static_cast<const Tank *>( tanks->Get( node ) );
+        if ( tank->GetState() == Tank::Out ) {
+            continue; // gone from the match, wherever it is
+        }
         if ( tank->GetState() == Tank::Falling || ( tank->GetSprite() != nullptr && !tank->IsOnGround() ) ) {
             return 1;
         }
@@ -178,7 +182,8 @@ void ComputerPlayer::Act( const Tank &tank, uint8_t *keys ) {
         }
         break;
     case Tank::Charging:
-        if ( tank.GetPower() < plan.power ) {
+        // Let go at the charge nearest the plan: it grows by more than one where it charges fast.
+        if ( 2 * tank.GetPower() + g_gameRules.chargePerFrame < 2 * plan.power ) {
             keys[DIK_SPACE] = DOWN;
         } else {
             phase = Done;

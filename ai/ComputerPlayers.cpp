@@ -1,6 +1,7 @@
 #include "ai/ComputerPlayers.h"
 
 #include "game/EntityList.h"
+#include "game/GameRules.h"
 #include "game/Tank.h"
 #include "game/World.h"
 #include "host/HostTypes.h"
@@ -68,7 +69,8 @@ int ComputerPlayers::IsComputer( int seat ) const {
 }
 
 // The World passes the turn at the start of its update, before any tank reads the keys: a
-// current tank whose turn is over hands this update to the next one in the list.
+// current tank whose turn is over hands this update to the next one in the list. Where the
+// match passes the turn itself, after the shot has landed, the current tank keeps it.
 Entity *ComputerPlayers::TankOfThisUpdate( int &seat ) const {
     const EntityList *tanks = world->GetTanks();
     const Entity *current = world->GetCurrentTank();
@@ -82,7 +84,7 @@ Entity *ComputerPlayers::TankOfThisUpdate( int &seat ) const {
         tanks->Next( node, 1 );
         seat++;
     }
-    if ( current->GetState() == 0 ) {
+    if ( current->GetState() == 0 && !g_gameRules.rulesPassTurn ) {
         tanks->Next( node, 1 );
         seat++;
         if ( tanks->IsEnd( node ) ) {
@@ -103,7 +105,9 @@ int ComputerPlayers::GatherTargets( const Entity *shooter, Tank **targets ) cons
         for ( world->GetTanks()->First( node ); !world->GetTanks()->IsEnd( node );
               world->GetTanks()->Next( node, 1 ), seat++ ) {
             Entity *tank = world->GetTanks()->Get( node );
-            if ( tank == shooter || count >= SEATS || IsComputer( seat ) != wantComputer ) {
+            // A tank out of the match is no target.
+            if ( tank == shooter || count >= SEATS || IsComputer( seat ) != wantComputer ||
+                 tank->GetState() == Tank::Out ) {
                 continue;
             }
             // Insertion by distance keeps equal distances in list order.

@@ -20,6 +20,8 @@
 #include "hud/Hud.h"
 #include "platform/Display.h"
 #include "platform/Keyboard.h"
+#include "play/DefaultRules.h"
+#include "play/Match.h"
 #include "replay/ReplaySession.h"
 #include "replay/StateChecksum.h"
 #include "settings/Settings.h"
@@ -226,7 +228,7 @@ struct RecordedRule {
 
 static const RecordedRule RECORDED_RULES[] = {
     { "classic", 0, 1, 0, &g_options.classic },
-    { "hits", 1, 99, 1, &g_options.hits },
+    { "health", 1, 999, 1, &g_options.health },
     { "players", 0, ComputerPlayers::SEATS, 0, &g_options.players },
 };
 static const int RECORDED_RULE_COUNT = int( sizeof( RECORDED_RULES ) / sizeof( RECORDED_RULES[0] ) );
@@ -339,7 +341,7 @@ static int SettleReplaySession() {
         return replaySession.CheckPictures( checksums, names );
     }
     // The people at the keyboard as the game seats them: the settings, with --players over them.
-    int32_t rules[RECORDED_RULE_COUNT + GameLand::RULE_COUNT] = { g_options.classic, g_options.hits,
+    int32_t rules[RECORDED_RULE_COUNT + GameLand::RULE_COUNT] = { g_options.classic, g_options.health,
                                                                  g_settings.players };
     gameLand.AddRules( rules + RECORDED_RULE_COUNT );
     if ( !replaySession.Start( mode, fileName, KELTO_VERSION, checksums, names, rules,
@@ -353,7 +355,8 @@ static int SettleReplaySession() {
     return 1;
 }
 
-// The World's state and the match's: the scores, the winner and which match it is.
+// The World's state and the match's: each player's matches won, health and place in play,
+// how the match stands, where the turn is, and which match it is.
 static uint32_t StateChecksumOf( const World &world ) {
     StateChecksum checksum;
     checksum.AddWorld( world );
@@ -361,12 +364,27 @@ static uint32_t StateChecksumOf( const World &world ) {
         const Match &match = g_hud.GetMatch();
         for ( int player = 0; player < Match::MAX_PLAYERS; player++ ) {
             checksum.AddInt( match.GetScore( player ) );
+            checksum.AddInt( match.GetHealth( player ) );
+            checksum.AddInt( match.IsInPlay( player ) );
         }
+        checksum.AddInt( match.GetOutcome() );
         checksum.AddInt( match.GetWinner() );
-        checksum.AddInt( match.GetTargetHits() );
+        checksum.AddInt( match.GetStartHealth() );
+        checksum.AddInt( match.GetPhase() );
+        checksum.AddInt( match.GetQuietTurns() );
         checksum.AddInt( match.GetMatchNumber() );
     }
     return checksum.Get();
+}
+
+// The designed game plays by the designed classes alone; otherwise the default game's rules
+// are switched on before the first tank is made.
+static void SwitchRules( const World &world ) {
+    if ( g_options.classic ) {
+        UseDesignedRules();
+    } else {
+        UseDefaultRules( world.GetLandImage() );
+    }
 }
 
 // The designed game leaves every tank to the keyboard; otherwise the computer plays the
@@ -449,7 +467,14 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     }
     const int loaded =
         gameLand.IsGenerated() ? BuildSprites() && LoadGeneratedLand( world ) : LoadPictures( world );
-    if ( !loaded || !SettleReplaySession() ) {
+    if ( !loaded ) {
+        FinishReplaySession( nullptr );
+        return 0;
+    }
+    // The rules go in once the land is there and a replay has said which rules it was
+    // recorded with, and before a recording takes over the tank columns.
+    SwitchRules( world );
+    if ( !SettleReplaySession() ) {
         FinishReplaySession( nullptr );
         return 0;
     }
@@ -463,7 +488,7 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
         FinishReplaySession( nullptr );
         return 0;
     }
-    if ( WithView() && !g_hud.Init( world, g_display.GetPaletteEntries(), g_options.hits ) ) {
+    if ( WithView() && !g_hud.Init( world, g_display.GetPaletteEntries(), g_options.health ) ) {
         DropTanks( world );
         FinishReplaySession( nullptr );
         return Complain( "match", "out of memory" );
@@ -491,7 +516,9 @@ static void StartNewMatch( World &world ) {
 
 void GameFrame( World &world ) {
     Entity *target = world.GetCameraTarget();
-    if ( target != nullptr ) {
+    if ( WithView() ) {
+        g_hud.GetMatch().MoveCamera( world );
+    } else if ( target != nullptr ) {
         world.SetCameraX( target->GetX() - CAMERA_OFFSET_X );
         world.SetCameraY( target->GetY() - CAMERA_OFFSET_Y );
     }
@@ -537,5 +564,6 @@ int GameEnd( World &world ) {
     if ( world.GetBombs() != nullptr ) {
         world.GetBombs()->DeleteEntities();
     }
+    UseDesignedRules();
     return exitCode;
 }

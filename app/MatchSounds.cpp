@@ -5,41 +5,46 @@
 
 namespace {
 
-int AllHits( const Match &match ) {
-    int hits = 0;
+int AllHealth( const Match &match ) {
+    int health = 0;
     for ( int player = 0; player < match.GetPlayerCount(); ++player ) {
-        hits += match.GetScore( player );
+        health += match.GetHealth( player );
     }
-    return hits;
+    return health;
 }
 
 } // namespace
 
-MatchSounds::MatchSounds() : hits( 0 ), winner( Match::NO_PLAYER ) {
+MatchSounds::MatchSounds() : health( 0 ), outcome( Match::Playing ) {
 }
 
 MatchSounds::~MatchSounds() {
 }
 
 void MatchSounds::Reset( const Match &match ) {
-    hits = AllHits( match );
-    winner = match.GetWinner();
+    health = AllHealth( match );
+    outcome = match.GetOutcome();
 }
 
-// A hit is heard where the crater that scored it is; one clang for however many tanks it
-// touched.
+// A hurt tank is heard where the crater that hurt it is, one clang for however many tanks it
+// touched; a destroyed tank's blast is heard where it stood (the last craters of the frame are
+// the blasts).
 void MatchSounds::Observe( const Match &match, WorldSounds &sounds ) {
-    const int nowHits = AllHits( match );
-    if ( nowHits > hits ) {
-        if ( match.GetCraterCount() > 0 ) {
+    const int nowHealth = AllHealth( match );
+    const int craters = match.GetCraterCount();
+    if ( match.GetWreckCount() > 0 && craters > 0 ) {
+        sounds.PlayAt( SOUND_DESTROYED, match.GetCraterX( craters - 1 ), match.GetCraterY( craters - 1 ),
+                       HOST_VOLUME_FULL );
+    } else if ( nowHealth < health ) {
+        if ( craters > 0 ) {
             sounds.PlayAt( SOUND_HIT, match.GetCraterX( 0 ), match.GetCraterY( 0 ), HOST_VOLUME_FULL );
         } else {
             sounds.Play( SOUND_HIT, HOST_VOLUME_FULL );
         }
     }
-    if ( match.GetWinner() != winner && match.GetWinner() != Match::NO_PLAYER ) {
+    if ( match.GetOutcome() != outcome && match.GetOutcome() == Match::Won ) {
         sounds.Play( SOUND_WINNER, HOST_VOLUME_FULL );
     }
-    hits = nowHits;
-    winner = match.GetWinner();
+    health = nowHealth;
+    outcome = match.GetOutcome();
 }

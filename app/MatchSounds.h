@@ -1,12 +1,13 @@
 #ifndef KELTO_APP_MATCHSOUNDS_H
 #define KELTO_APP_MATCHSOUNDS_H
 
-#include "hud/Match.h"
+#include "play/Match.h"
 
 class WorldSounds;
 
-// The match's news as sounds: a clang where a hit was scored, a fanfare for the winner. It
-// compares the scores and the winner after each frame with those of the frame before.
+// The match's news as sounds: a clang where a tank was hurt, a blast where one was destroyed,
+// a fanfare for the winner. It compares the health and the outcome after each frame with
+// those of the frame before.
 class MatchSounds {
 public:
     MatchSounds();
@@ -18,8 +19,8 @@ public:
     void Observe( const Match &match, WorldSounds &sounds );
 
 private:
-    int hits; // all players' scores together
-    int winner;
+    int health; // all players' health together
+    int outcome;
 };
 
 #endif

@@ -63,8 +63,8 @@ const OptionRow OPTION_ROWS[] = {
           o.classic = 1;
           return 1;
       } },
-    { "--hits", "N", "hits that win a match (1 to 99, default 5)",
-      []( Options &o, const char *a ) { return ParseInt( a, 1, 99, o.hits ); } },
+    { "--health", "N", "each tank's health at a match's start (1 to 999, default 100)",
+      []( Options &o, const char *a ) { return ParseInt( a, 1, 999, o.health ); } },
     { "--record", "FILE", "record the game into FILE",
       []( Options &o, const char *a ) {
           o.record = a;
@@ -189,9 +189,10 @@ void PrintUsage( FILE *stream ) {
     std::fprintf( stream, "Usage: kelto [options]\n"
                           "Four tanks, players 1 to 4, take turns on a destructible land. Left and Right\n"
                           "drive, Up and Down aim, Space charges while held and fires when let go, F1\n"
-                          "shows the help, Escape quits. A crater on another player's tank scores a hit;\n"
-                          "the first to the target (--hits) wins the match, and Enter or Space then\n"
-                          "starts a new one. You play player 1 and the computer the other three.\n"
+                          "shows the help, Escape quits. A crater costs health to every tank it touches,\n"
+                          "the shooter's too, and so does a long fall; a tank with none left (--health)\n"
+                          "or off the land is out. The last tank standing wins the match, and Enter or\n"
+                          "Space then starts a new one. You play player 1 and the computer the others.\n"
                           "Every match is played on a new land, made from a code that --land plays again.\n"
                           "Alt+Enter or F11 switches full screen, F12 saves a screenshot. Keys,\n"
                           "gamepad, window and scaling are set in $XDG_CONFIG_HOME/kelto/settings.ini\n"

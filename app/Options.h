@@ -20,7 +20,7 @@ enum OptionsResult {
 struct Options {
     int windowed = -1;      // --windowed; -1 not given
     int classic = 0;        // --classic: the designed game alone, without any addition
-    int hits = -1;          // --hits N: hits that win a match; -1 not given
+    int health = -1;        // --health N: each tank's health at a match's start; -1 not given
     std::string record;     // --record FILE
     std::string replay;     // --replay FILE
     std::string timedemo;   // --timedemo FILE

@@ -5,8 +5,8 @@
 #include <cstdio>
 
 static const char *const SOUND_FILES[SOUND_COUNT] = {
-    "shot-light.wav", "shot-medium.wav", "shot-heavy.wav", "flight.wav", "explosion.wav",
-    "engine.wav",     "barrel.wav",      "landing.wav",    "hit.wav",    "winner.wav" };
+    "shot-light.wav", "shot-medium.wav", "shot-heavy.wav", "flight.wav", "explosion.wav", "engine.wav",
+    "barrel.wav",     "landing.wav",     "hit.wav",        "winner.wav", "destroyed.wav" };
 
 SoundBank::SoundBank() {
     for ( int &sound : sounds ) {

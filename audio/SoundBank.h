@@ -15,6 +15,7 @@ enum SoundName {
     SOUND_LANDING,
     SOUND_HIT,
     SOUND_WINNER,
+    SOUND_DESTROYED,
     SOUND_COUNT
 };
 

@@ -117,23 +117,25 @@ void WorldSounds::HandleMuteKey( const uint8_t *keys ) {
     muteKeyDown = down;
 }
 
-// Bombs are only ever added to the list, so the ones past those already heard are new. A
-// list that shrank belongs to a new world: its bombs are taken as heard.
+// Bombs are only ever appended, so the ones added since the last look are the last in the
+// list (spent ones may have left it meanwhile). A list that was emptied belongs to a new
+// world: its bombs are taken as heard.
 void WorldSounds::ObserveBombs( const World &world ) {
     const EntityList *bombs = world.GetBombs();
     if ( bombs == nullptr ) {
         return;
     }
-    if ( bombCount < 0 || bombs->GetCount() < bombCount ) {
+    if ( bombCount < 0 || bombs->GetAdded() < bombCount ) {
         Forget();
-        bombCount = bombs->GetCount();
+        bombCount = bombs->GetAdded();
         return;
     }
+    const int firstNew = bombs->GetCount() - ( bombs->GetAdded() - bombCount );
     int index = 0;
     EntityNode *node;
     for ( bombs->First( node ); !bombs->IsEnd( node ); bombs->Next( node, 1 ), ++index ) {
         const Entity *bomb = bombs->Get( node );
-        if ( index >= bombCount ) {
+        if ( index >= firstNew ) {
             Shot( *bomb );
             if ( bomb->GetState() == Bomb::Flying ) {
                 const int pan = listener.GetPan( bomb->GetX() );
@@ -153,7 +155,7 @@ void WorldSounds::ObserveBombs( const World &world ) {
             }
         }
     }
-    bombCount = index;
+    bombCount = bombs->GetAdded();
 }
 
 void WorldSounds::Shot( const Entity &bomb ) {

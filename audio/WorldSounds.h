@@ -93,7 +93,7 @@ private:
     int recentVoices[RECENT_VOICES]; // the last sounds played once, stopped by a mute
     int nextRecent;
     int firingPower; // what the tank that fires this frame had charged, from the last frame
-    int bombCount;   // bombs already heard
+    int bombCount;   // bombs already heard: the list's GetAdded at the last look
     int engineVoice;
     int barrelVoice;
     int muteKeyDown;

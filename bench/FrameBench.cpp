@@ -12,6 +12,8 @@
 #include "host/headless/HeadlessBackend.h"
 #include "platform/Display.h"
 #include "platform/Keyboard.h"
+#include "play/DefaultRules.h"
+#include "play/Match.h"
 
 #include <benchmark/benchmark.h>
 
@@ -21,8 +23,9 @@
 
 // One whole frame of play on the headless backend, as the frame loop runs it: camera, the
 // update and draw of four tanks and a bomb in flight over the 1280 x 960 land, and then the
-// present's conversion of the 8-bit frame into 32-bit pixels through the palette. Next to it,
-// in the same run, a memcpy of the 307,200-byte frame.
+// present's conversion of the 8-bit frame into 32-bit pixels through the palette; once as
+// designed, once by the default game's rules with its match watching every update and
+// moving the camera. Next to them, in the same run, a memcpy of the 307,200-byte frame.
 
 namespace {
 
@@ -95,7 +98,7 @@ void BuildSprite( Sprite &sprite, int width, int height, uint8_t colour ) {
 // to the end of the process, like the game's own display.
 class Scene {
 public:
-    Scene() {
+    Scene() : withRules( 0 ) {
         HostSetBackend( &backend );
         HostWindowClass windowClass = { 0, HostDefWindowProc, nullptr, "KeltoBench" };
         HostRegisterClass( &windowClass );
@@ -124,6 +127,8 @@ public:
         for ( int i = 0; i < 800; i++ ) {
             Frame();
         }
+        // The match takes the tanks once they stand, as they start in the default game.
+        match.Init( world, Match::DEFAULT_HEALTH );
         LaunchBomb();
         PixelLayout layout = { 16, 8, 0, 0xFF000000u };
         BuildPaletteLookup( display.GetPaletteEntries(), layout, lookup );
@@ -138,13 +143,34 @@ public:
         world.GetBombs()->Add( bomb );
     }
 
-    int BombFlying() const { return bomb->GetState() == Bomb::Flying; }
+    // The designed rules, or the default game's with its match.
+    void SetRules( int value ) {
+        withRules = value;
+        if ( withRules ) {
+            UseDefaultRules( nullptr );
+        } else {
+            UseDesignedRules();
+        }
+    }
 
+    int BombFlying() const { return bomb != nullptr && bomb->GetState() == Bomb::Flying; }
+
+    // By the rules a spent bomb is deleted in the next update: it is let go of at once.
     void Frame() {
-        Entity *target = world.GetCameraTarget();
-        world.SetCameraX( target->GetX() - FRAME_WIDTH / 2 );
-        world.SetCameraY( target->GetY() - FRAME_HEIGHT / 2 );
+        if ( withRules ) {
+            match.MoveCamera( world );
+        } else {
+            Entity *target = world.GetCameraTarget();
+            world.SetCameraX( target->GetX() - FRAME_WIDTH / 2 );
+            world.SetCameraY( target->GetY() - FRAME_HEIGHT / 2 );
+        }
         world.Update();
+        if ( withRules ) {
+            match.Observe();
+            if ( !BombFlying() ) {
+                bomb = nullptr;
+            }
+        }
         world.Draw( display );
     }
 
@@ -157,10 +183,12 @@ public:
     const uint32_t *GetScreen() const { return screen.data(); }
 
 private:
+    int withRules;
     HeadlessBackend backend;
     HostWindow *window;
     Display display;
     World world;
+    Match match;
     Bomb *bomb = nullptr;
     uint8_t noKeys[256] = {};
     uint32_t lookup[256];
@@ -187,8 +215,7 @@ double ThreadSeconds() {
 
 // Timed by hand, so that the launch of a fresh bomb when the last one has left the land
 // stays out of the figure.
-void BM_WholeFrame_FourTanksAndABomb( benchmark::State &state ) {
-    static Scene &scene = *new Scene;
+void WholeFrame( benchmark::State &state, Scene &scene ) {
     int launches = 0;
     for ( auto _ : state ) {
         if ( !scene.BombFlying() ) {
@@ -207,7 +234,25 @@ void BM_WholeFrame_FourTanksAndABomb( benchmark::State &state ) {
     state.counters["framesPerBomb"] = double( state.iterations() ) / double( launches + 1 );
 }
 
+Scene &TheScene() {
+    static Scene &scene = *new Scene;
+    return scene;
+}
+
+void BM_WholeFrame_FourTanksAndABomb( benchmark::State &state ) {
+    TheScene().SetRules( 0 );
+    WholeFrame( state, TheScene() );
+}
+
+// The same frame by the default game's rules: the cost of the play layer.
+void BM_WholeFrame_DefaultRules( benchmark::State &state ) {
+    TheScene().SetRules( 1 );
+    WholeFrame( state, TheScene() );
+    TheScene().SetRules( 0 );
+}
+
 } // namespace
 
 BENCHMARK( BM_Memcpy_Frame );
 BENCHMARK( BM_WholeFrame_FourTanksAndABomb )->UseManualTime();
+BENCHMARK( BM_WholeFrame_DefaultRules )->UseManualTime();

@@ -4,7 +4,7 @@
 
 #include <new>
 
-EntityList::EntityList() : count( 0 ), head( nullptr ), tail( nullptr ) {
+EntityList::EntityList() : count( 0 ), added( 0 ), head( nullptr ), tail( nullptr ) {
     head = new ( std::nothrow ) EntityNode;
     tail = new ( std::nothrow ) EntityNode;
     if ( head == nullptr || tail == nullptr ) {
@@ -44,7 +44,20 @@ int EntityList::Add( Entity *entity ) {
     tail->prev->next = node;
     tail->prev = node;
     count += 1;
+    added += 1;
     return count;
+}
+
+void EntityList::Remove( EntityNode *&iterator ) {
+    if ( head == nullptr || iterator == nullptr || iterator == head || iterator == tail ) {
+        return;
+    }
+    EntityNode *next = iterator->next;
+    iterator->prev->next = next;
+    next->prev = iterator->prev;
+    delete iterator;
+    count -= 1;
+    iterator = next;
 }
 
 Entity *EntityList::First( EntityNode *&iterator ) const {
@@ -90,4 +103,5 @@ void EntityList::Clear() {
     head->next = tail;
     tail->prev = head;
     count = 0;
+    added = 0;
 }

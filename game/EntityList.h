@@ -11,7 +11,8 @@ struct EntityNode {
 
 // The doubly linked list in which the World keeps its tanks and its bombs, between two end
 // markers; walked with a node pointer as cursor: First, then while !IsEnd: Get, Next(1).
-// Entries are appended and never removed; the destructor frees the nodes, not the entities.
+// Entries are appended, and removed only where the game drops spent bombs; the destructor
+// frees the nodes, not the entities.
 class EntityList {
 public:
     EntityList();
@@ -24,7 +25,14 @@ public:
     Entity *Get( const EntityNode *iterator ) const;
     Entity *Next( EntityNode *&iterator, int n ) const;
 
+    // Takes out the entry at `iterator`, freeing its node but not its entity, and moves the
+    // cursor on to the entry after it. The end markers are never taken out.
+    void Remove( EntityNode *&iterator );
+
     int GetCount() const { return count; }
+    // Entries appended since the list was made or last cleared, removed ones included: the
+    // new ones since an earlier look are the last (GetAdded() - then) entries.
+    int GetAdded() const { return added; }
     // 0 when the end markers could not be had: such a list takes nothing.
     int IsUsable() const { return head != nullptr; }
 
@@ -40,6 +48,7 @@ private:
     EntityList &operator=( const EntityList & ) = delete;
 
     int count;
+    int added;
     EntityNode *head; // owned end marker
     EntityNode *tail; // owned end marker
 };

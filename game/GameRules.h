@@ -17,6 +17,11 @@ struct GameRules {
     int chargePerFrame = 1;
     // An exploded bomb leaves the bomb list and is deleted; designed: it stays in the list.
     int removeSpentBombs = 0;
+    // New tanks start just above the ground of their column; designed: on the top edge.
+    int tanksStartOnGround = 0;
+    // The land's sides and bottom are open: a tank can drive or fall out of the land;
+    // designed: the tank is kept inside and the bottom edge holds it.
+    int openLandEdges = 0;
 };
 
 extern GameRules g_gameRules;

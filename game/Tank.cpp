@@ -2,6 +2,7 @@
 
 #include "game/Bomb.h"
 #include "game/EntityList.h"
+#include "game/GameRules.h"
 #include "game/Globals.h"
 #include "game/World.h"
 #include "gfx/Image.h"
@@ -19,7 +20,11 @@ static const int START_BARREL_ANGLE = 30;
 // The slope search stops one degree short of the vertical, where the tangent has its pole.
 static const int STEEPEST = 89;
 
-static int IsKeyDown( int code ) {
+// Where only the tank whose turn it is reads the keys, a waiting tank sees them all up.
+int Tank::IsKeyDown( int code ) const {
+    if ( g_gameRules.onlyCurrentTankReadsKeys && world->GetCurrentTank() != this ) {
+        return 0;
+    }
     return g_keyState != nullptr && ( g_keyState[code] & 0x80 ) != 0 ? 1 : 0;
 }
 
@@ -59,6 +64,10 @@ int Tank::FacesLeft() const {
 
 int Tank::FacesLeftAt( int bodyAngle ) {
     return bodyAngle > 90 && bodyAngle < 270 ? 1 : 0;
+}
+
+int Tank::FacesLeftForDrawing() const {
+    return g_gameRules.mirrorLeftFacingTanks && FacesLeft();
 }
 
 // The barrel's elevation counts upwards whichever way the hull faces.
@@ -150,8 +159,9 @@ void Tank::UpdateActive() {
 // The ground is not looked at while charging: the tank stays put until it has fired.
 void Tank::UpdateCharging() {
     if ( IsKeyDown( DIK_SPACE ) ) {
-        power += 1;
+        power += g_gameRules.chargePerFrame;
         if ( power >= MAX_POWER ) {
+            power = MAX_POWER;
             state = Firing;
         }
     } else {
@@ -212,14 +222,15 @@ int Tank::IsOnGround() const {
 // Rows above the land picture are open sky, so nothing climbs out of the top; rows below it
 // are bedrock, so a tank whose ground is blown away at the bottom comes to rest on the
 // bottom edge instead of falling for ever. Columns outside are never asked for while x is
-// clamped; they read as empty all the same.
+// clamped; they read as empty all the same. Where the game opens the land's edges, x is not
+// clamped and the rows below are empty too: the tank drives or falls out of the land.
 int Tank::IsSolid( int column, int row ) const {
     const Image &land = *world->GetLandImage();
     if ( row < 0 ) {
         return 0;
     }
     if ( row >= land.GetHeight() ) {
-        return 1;
+        return g_gameRules.openLandEdges ? 0 : 1;
     }
     if ( column < 0 || column >= land.GetWidth() || land.GetPixels() == nullptr ) {
         return 0;
@@ -235,7 +246,8 @@ int Tank::IsSolid( int column, int row ) const {
 // wide this is 0 <= x <= landWidth - 1 - 2 * (w/2). A land too narrow for the tank leaves it
 // at the left bound.
 void Tank::ClampX() {
-    if ( sprite == nullptr || world == nullptr || world->GetLandImage() == nullptr ) {
+    if ( g_gameRules.openLandEdges || sprite == nullptr || world == nullptr ||
+         world->GetLandImage() == nullptr ) {
         return;
     }
     const int half = sprite->GetWidth() / 2;
@@ -334,10 +346,11 @@ int Tank::AngleForTangent( int tangent ) const {
 }
 
 // The barrel first, from the middle of the box, so that the hull covers its inner part; the
-// hull turned (never mirrored) by its angle, so a tank facing left is drawn upside down; and
+// hull turned by its angle, so a tank facing left is drawn upside down (unless the game
+// mirrors it); and
 // the probe point in a colour that changes every frame.
 void Tank::Draw( Image &target ) {
-    if ( sprite == nullptr || world == nullptr ) {
+    if ( sprite == nullptr || world == nullptr || state == Out ) {
         return;
     }
     const int w = sprite->GetWidth();
@@ -351,6 +364,12 @@ void Tank::Draw( Image &target ) {
     const int barrelX = ( g_trigTable.Cosine( direction ) * BARREL_LENGTH ) >> 8;
     const int barrelY = ( g_trigTable.Sine( direction ) * BARREL_LENGTH ) >> 8;
     target.DrawLine( centreX, centreY, centreX + barrelX, centreY - barrelY, BARREL_COLOUR );
-    sprite->DrawRotated( target, x - cameraX, y - cameraY, w >> 1, h >> 1, bodyAngle, g_trigTable );
+    if ( FacesLeftForDrawing() ) {
+        // Mirrored and tilted by the slope alone, so it stands upright facing left.
+        sprite->DrawRotatedMirrored( target, x - cameraX, y - cameraY, w >> 1, h >> 1, bodyAngle - 180,
+                                     g_trigTable );
+    } else {
+        sprite->DrawRotated( target, x - cameraX, y - cameraY, w >> 1, h >> 1, bodyAngle, g_trigTable );
+    }
     target.PutPixel( x + w / 2 - cameraX, y + h - cameraY, static_cast<uint8_t>( std::rand() % 256 ) );
 }

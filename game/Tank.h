@@ -11,7 +11,14 @@ class World;
 // Space is released.
 class Tank : public Entity {
 public:
-    enum { Idle = 0, Active = 1, Charging = 2, Firing = 3, Falling = 4 };
+    enum {
+        Idle = 0,
+        Active = 1,
+        Charging = 2,
+        Firing = 3,
+        Falling = 4,
+        Out = 5 // out of the match (destroyed, or gone off the land): neither moves nor is drawn
+    };
 
     Tank();
     Tank( int x, int y, Sprite *sprite, World *world );
@@ -55,6 +62,8 @@ private:
     int AngleForTangent( int tangent ) const;
     int Pixel( int dx, int dy ) const; // the ground dx columns right of, dy rows below the probe point
     int IsSolid( int column, int row ) const;
+    int IsKeyDown( int code ) const;
+    int FacesLeftForDrawing() const;
     void ClampX();
 
     int power;

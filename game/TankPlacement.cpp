@@ -1,10 +1,12 @@
 #include "game/TankPlacement.h"
 
 #include "game/EntityList.h"
+#include "game/GameRules.h"
 #include "game/Globals.h"
 #include "game/Tank.h"
 #include "game/World.h"
 #include "gfx/Image.h"
+#include "gfx/Sprite.h"
 
 #include <cstdlib>
 #include <new>
@@ -12,6 +14,27 @@
 namespace {
 
 TankColumnSource *columnSource = nullptr; // not owned
+
+// The row a tank at `column` starts on: the top edge, or where the game wants its tanks on the
+// ground from the start, one pixel above the highest ground under its middle, so that it
+// settles onto its slope in its first updates instead of falling the height of the land.
+int StartRow( const World &world, int column ) {
+    const Image *land = world.GetLandImage();
+    if ( !g_gameRules.tanksStartOnGround || land == nullptr || land->GetPixels() == nullptr ) {
+        return 0;
+    }
+    const int probe = column + g_tankSprite.GetWidth() / 2;
+    if ( probe < 0 || probe >= land->GetWidth() ) {
+        return 0;
+    }
+    for ( int row = 0; row < land->GetHeight(); row++ ) {
+        if ( land->GetPixels()[row * land->GetPitch() + probe] != 0 ) {
+            const int top = row - g_tankSprite.GetHeight() - 1;
+            return top > 0 ? top : 0;
+        }
+    }
+    return 0;
+}
 
 } // namespace
 
@@ -45,7 +68,8 @@ int PlaceTanks( World &world, const int columns[TANK_PLACEMENT_COUNT] ) {
         return 0;
     }
     for ( int i = 0; i < TANK_PLACEMENT_COUNT; i++ ) {
-        Tank *tank = new ( std::nothrow ) Tank( columns[i], 0, &g_tankSprite, &world );
+        Tank *tank =
+            new ( std::nothrow ) Tank( columns[i], StartRow( world, columns[i] ), &g_tankSprite, &world );
         const int before = tanks->GetCount();
         if ( tank != nullptr ) {
             world.AddTank( tank );

@@ -1,7 +1,9 @@
 #include "game/World.h"
 
+#include "game/Bomb.h"
 #include "game/Entity.h"
 #include "game/EntityList.h"
+#include "game/GameRules.h"
 #include "gfx/Bmp.h"
 #include "gfx/BmpFile.h"
 #include "gfx/Image.h"
@@ -54,13 +56,17 @@ void UpdateAll( EntityList *list ) {
     }
 }
 
-void DrawAll( EntityList *list, Image &target ) {
+// `flyingOnly` leaves out the bombs that are spent.
+void DrawAll( EntityList *list, Image &target, int flyingOnly ) {
     if ( list == nullptr ) {
         return;
     }
     EntityNode *node;
     for ( list->First( node ); !list->IsEnd( node ); list->Next( node, 1 ) ) {
-        list->Get( node )->Draw( target );
+        Entity *entity = list->Get( node );
+        if ( !flyingOnly || entity->GetState() == Bomb::Flying ) {
+            entity->Draw( target );
+        }
     }
 }
 
@@ -246,12 +252,59 @@ void World::AddToList3( Entity *entity ) {
     }
 }
 
+// Where the game's rules pass the turn themselves, the World leaves it where it is; where
+// spent bombs are dropped, those spent in the last update go before anything moves, so that
+// whoever watched the World after that update saw them explode.
 void World::Update() {
-    if ( currentTank != nullptr && currentTank->GetState() == 0 ) {
+    if ( g_gameRules.removeSpentBombs ) {
+        DropSpentBombs();
+    }
+    if ( !g_gameRules.rulesPassTurn && currentTank != nullptr && currentTank->GetState() == 0 ) {
         PassTurn();
     }
     UpdateAll( tanks );
     UpdateAll( bombs );
+}
+
+void World::DropSpentBombs() {
+    if ( bombs == nullptr ) {
+        return;
+    }
+    EntityNode *node;
+    bombs->First( node );
+    while ( !bombs->IsEnd( node ) ) {
+        Entity *bomb = bombs->Get( node );
+        if ( bomb->GetState() == Bomb::Flying ) {
+            bombs->Next( node, 1 );
+            continue;
+        }
+        if ( cameraTarget == bomb ) {
+            cameraTarget = nullptr;
+        }
+        bombs->Remove( node );
+        delete bomb;
+    }
+}
+
+void World::Carve( int x, int y, int radiusX, int radiusY ) {
+    if ( land != nullptr && display != nullptr ) {
+        const int tileWidth = display->GetWidth();
+        const int tileHeight = display->GetHeight();
+        for ( int row = 0; row < land->GetRows(); row++ ) {
+            for ( int column = 0; column < land->GetColumns(); column++ ) {
+                LandTile *tile = land->GetTile( column, row );
+                if ( tile == nullptr ) {
+                    continue;
+                }
+                Image &tileImage = tile->Lock();
+                tileImage.FillEllipse( x - column * tileWidth, y - row * tileHeight, radiusX, radiusY, 0 );
+                tile->Unlock();
+            }
+        }
+    }
+    if ( landImage != nullptr ) {
+        landImage->FillEllipse( x, y, radiusX, radiusY, 0 );
+    }
 }
 
 void World::PassTurn() {
@@ -372,7 +425,7 @@ void World::RefillTiles() {
 
 void World::DrawEntities( Display &target ) {
     Image &back = target.LockBackBuffer();
-    DrawAll( tanks, back );
-    DrawAll( bombs, back );
+    DrawAll( tanks, back, 0 );
+    DrawAll( bombs, back, g_gameRules.removeSpentBombs );
     target.UnlockBackBuffer();
 }

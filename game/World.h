@@ -57,6 +57,10 @@ public:
     void Update();
     void Draw( Display &display );
 
+    // Blows an elliptical crater centred at (x, y) out of every land tile and the land
+    // picture, as an exploding bomb does.
+    void Carve( int x, int y, int radiusX, int radiusY );
+
     // Copies the land picture into every land tile: the shown land then matches the land
     // picture again, as after a new match puts the picture back.
     void RefillTiles();
@@ -66,6 +70,7 @@ private:
     World &operator=( const World & ) = delete;
 
     void PassTurn();
+    void DropSpentBombs();
     void DrawBackground( Display &display );
     void DrawLand( Display &display );
     void DrawEntities( Display &display );

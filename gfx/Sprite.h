@@ -33,6 +33,9 @@ public:
     // unturned top-left pixel would go to (x, y), with the sine and cosine of `trig`.
     void DrawRotated( Image &destination, int x, int y, int cx, int cy, int angle,
                       const TrigTable &trig ) const;
+    // The same, with the picture mirrored left to right before it is turned.
+    void DrawRotatedMirrored( Image &destination, int x, int y, int cx, int cy, int angle,
+                              const TrigTable &trig ) const;
     void DrawRotatedRow( Image &destination, int row, int x0, int y0, int x1, int y1 ) const;
 
 private:
@@ -44,6 +47,9 @@ private:
     void DrawRaw( Image &destination, int x, int y ) const;
     void DrawEncoded( Image &destination, int x, int y ) const;
     void MakeEmpty();
+    void DrawTurned( Image &destination, int x, int y, int cx, int cy, int angle, const TrigTable &trig,
+                     int mirrored ) const;
+    void DrawTurnedRow( Image &destination, int row, int x0, int y0, int x1, int y1, int mirrored ) const;
 
     uint8_t ownsData;
     uint8_t encoded;

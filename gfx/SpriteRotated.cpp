@@ -37,7 +37,8 @@ struct SegmentWalk {
     int64_t left, top, right, bottom; // the clip rectangle
 };
 
-template <bool clipEachPixel> void Walk( const SegmentWalk &walk ) {
+// A mirrored row is read from its last byte back to its first.
+template <bool clipEachPixel, bool mirrored> void Walk( const SegmentWalk &walk ) {
     // Copied to locals: stores into the pixels could otherwise alias the walk's fields and force
     // them back to memory on every pixel.
     uint8_t *const pixels = walk.pixels;
@@ -49,7 +50,7 @@ template <bool clipEachPixel> void Walk( const SegmentWalk &walk ) {
     int64_t error = 0;
     int64_t fraction = 0;
     auto plot = [&]() {
-        const uint8_t value = source[index];
+        const uint8_t value = source[mirrored ? width - 1 - index : index];
         if ( value != 0 && ( !clipEachPixel || ( x >= left && x <= right && y >= top && y <= bottom ) ) ) {
             pixels[offset] = value;
         }
@@ -87,6 +88,18 @@ template <bool clipEachPixel> void Walk( const SegmentWalk &walk ) {
 
 void Sprite::DrawRotated( Image &destination, int x, int y, int cx, int cy, int angle,
                           const TrigTable &trig ) const {
+    DrawTurned( destination, x, y, cx, cy, angle, trig, 0 );
+}
+
+void Sprite::DrawRotatedMirrored( Image &destination, int x, int y, int cx, int cy, int angle,
+                                  const TrigTable &trig ) const {
+    DrawTurned( destination, x, y, cx, cy, angle, trig, 1 );
+}
+
+// A mirrored picture has the same turned box; only the bytes along each row come in the
+// other order.
+void Sprite::DrawTurned( Image &destination, int x, int y, int cx, int cy, int angle, const TrigTable &trig,
+                         int mirrored ) const {
     if ( encoded || data == nullptr || width <= 0 || height <= 0 ) {
         return;
     }
@@ -116,12 +129,18 @@ void Sprite::DrawRotated( Image &destination, int x, int y, int cx, int cy, int 
     for ( int i = 0; i < height; i++ ) {
         const int64_t ox = ( edgeX * i ) / height;
         const int64_t oy = ( edgeY * i ) / height;
-        DrawRotatedRow( destination, i, static_cast<int>( topLeftX + ox ), static_cast<int>( topLeftY + oy ),
-                        static_cast<int>( topRightX + ox ), static_cast<int>( topRightY + oy ) );
+        const int leftX = static_cast<int>( topLeftX + ox ), leftY = static_cast<int>( topLeftY + oy );
+        const int rightX = static_cast<int>( topRightX + ox ), rightY = static_cast<int>( topRightY + oy );
+        DrawTurnedRow( destination, i, leftX, leftY, rightX, rightY, mirrored );
     }
 }
 
 void Sprite::DrawRotatedRow( Image &destination, int row, int x0, int y0, int x1, int y1 ) const {
+    DrawTurnedRow( destination, row, x0, y0, x1, y1, 0 );
+}
+
+void Sprite::DrawTurnedRow( Image &destination, int row, int x0, int y0, int x1, int y1,
+                            int mirrored ) const {
     if ( encoded || data == nullptr || row < 0 || row >= height || destination.GetPixels() == nullptr ) {
         return;
     }
@@ -169,9 +188,10 @@ void Sprite::DrawRotatedRow( Image &destination, int row, int x0, int y0, int x1
 
     // Every plotted pixel lies in the box spanned by the two ends, so a segment with both ends
     // inside the clip rectangle (the usual case) needs no test per pixel.
-    if ( clip.Contains( x0, y0 ) && clip.Contains( x1, y1 ) ) {
-        Walk<false>( walk );
+    const bool inside = clip.Contains( x0, y0 ) && clip.Contains( x1, y1 );
+    if ( mirrored ) {
+        inside ? Walk<false, true>( walk ) : Walk<true, true>( walk );
     } else {
-        Walk<true>( walk );
+        inside ? Walk<false, false>( walk ) : Walk<true, false>( walk );
     }
 }

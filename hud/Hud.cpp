@@ -1,6 +1,5 @@
 #include "hud/Hud.h"
 
-#include "game/Bomb.h"
 #include "game/Tank.h"
 #include "game/World.h"
 #include "host/HostTypes.h"
@@ -22,13 +21,13 @@ Hud::Hud()
 Hud::~Hud() {
 }
 
-int Hud::Init( World &newWorld, const HostPaletteEntry *palette, int targetHits ) {
+int Hud::Init( World &newWorld, const HostPaletteEntry *palette, int startHealth ) {
     world = &newWorld;
     helpShown = 0;
     helpKeyBefore = 0;
     newMatchKeysBefore = 0;
     colours.Find( palette );
-    if ( !match.Init( newWorld, targetHits ) ) {
+    if ( !match.Init( newWorld, startHealth ) ) {
         return 0;
     }
     // A map that could not be had is a machine out of memory: start-up stops there.
@@ -67,22 +66,24 @@ int Hud::StartNewMatch( World &newWorld, const int columns[Match::MAX_PLAYERS] )
 }
 
 void Hud::Observe() {
-    if ( !IsPlaying() ) {
+    // A finished match still looks, so that what it reports of the last frame is forgotten.
+    match.Observe();
+    if ( !IsPlaying() && match.GetCraterCount() == 0 ) {
         bannerFrames++;
         return;
     }
-    match.Observe();
     const Image *land = world != nullptr ? world->GetLandImage() : nullptr;
     for ( int i = 0; land != nullptr && i < match.GetCraterCount(); i++ ) {
         const int x = match.GetCraterX( i );
         const int y = match.GetCraterY( i );
-        map.Refresh( *land, Rect( x - Bomb::CRATER_RX, y - Bomb::CRATER_RY, x + Bomb::CRATER_RX,
-                                  y + Bomb::CRATER_RY ) );
+        const int rx = match.GetCraterRX( i );
+        const int ry = match.GetCraterRY( i );
+        map.Refresh( *land, Rect( x - rx, y - ry, x + rx, y + ry ) );
     }
     if ( !settled ) {
         settled = 1;
         for ( int player = 0; player < match.GetPlayerCount(); player++ ) {
-            if ( match.GetTank( player )->GetState() == Tank::Falling ) {
+            if ( match.IsInPlay( player ) && match.GetTank( player )->GetState() == Tank::Falling ) {
                 settled = 0;
             }
         }

@@ -7,8 +7,8 @@
 #include "game/World.h"
 #include "gfx/Sprite.h"
 #include "hud/HudColours.h"
-#include "hud/Match.h"
 #include "platform/Display.h"
+#include "play/Match.h"
 
 #include <new>
 
@@ -103,6 +103,9 @@ void LandMap::Draw( Image &screen, int x, int y, const World &world, const Match
     const int tankH = g_tankSprite.GetHeight();
     for ( int player = 0; player < match.GetPlayerCount(); player++ ) {
         const Tank *tank = match.GetTank( player );
+        if ( !match.IsInPlay( player ) ) {
+            continue;
+        }
         Dot( screen, box, tank->GetX() + tankW / 2, tank->GetY() + tankH / 2, 3,
              colours.GetPlayer( player ) );
     }

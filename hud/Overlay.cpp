@@ -8,8 +8,8 @@
 #include "hud/Font.h"
 #include "hud/HudColours.h"
 #include "hud/LandMap.h"
-#include "hud/Match.h"
 #include "hud/TextLine.h"
+#include "play/Match.h"
 
 namespace {
 
@@ -19,6 +19,10 @@ const int MARKER_HALF = 6; // the marker is an arrow 13 pixels wide, pointing do
 const int MARKER_GAP = 2;  // between the marker and the label
 const int METER_HEIGHT = 8;
 const int HINT_TOP = 24;
+const int NEWS_TOP = HINT_TOP + 2 * LINE;
+const int HEALTH_WIDTH = 24; // the health bar under a label, full
+const int HEALTH_HEIGHT = 4;
+const int HEALTH_GAP = 2; // between the label and its bar
 
 const char *const HELP_LINES[] = {
     "HOW TO PLAY",
@@ -29,8 +33,8 @@ const char *const HELP_LINES[] = {
     "F1             SHOW OR HIDE THIS HELP",
     "ESCAPE         QUIT",
     "",
-    "A HIT IS A CRATER ON ANOTHER PLAYER'S TANK.",
-    "YOUR OWN TANK SCORES NOTHING.",
+    "A CRATER HURTS EVERY TANK IT TOUCHES, YOURS TOO,",
+    "SO DOES A LONG FALL. LEAVE THE LAND AND YOU ARE OUT.",
 };
 const int HELP_LINE_COUNT = int( sizeof( HELP_LINES ) / sizeof( HELP_LINES[0] ) );
 
@@ -80,7 +84,10 @@ void Overlay::Draw( Image &screen, const World &world, const Match &match, const
     if ( showHint ) {
         DrawHint( screen, colours );
     }
-    if ( match.GetWinner() != Match::NO_PLAYER ) {
+    if ( match.GetNews() != Match::NoNews ) {
+        DrawNews( screen, match, colours );
+    }
+    if ( match.GetOutcome() != Match::Playing ) {
         DrawBanner( screen, match, colours );
     }
     if ( showHelp ) {
@@ -93,6 +100,9 @@ void Overlay::DrawLabels( Image &screen, const World &world, const Match &match,
     const int current = match.GetCurrentPlayer();
     for ( int player = 0; player < match.GetPlayerCount(); player++ ) {
         const Tank *tank = match.GetTank( player );
+        if ( !match.IsInPlay( player ) ) {
+            continue;
+        }
         TextLine line;
         line.Add( player + 1 ).Add( match.GetComputer( player ) ? " CPU" : "" );
         const char *text = line.Get();
@@ -100,12 +110,17 @@ void Overlay::DrawLabels( Image &screen, const World &world, const Match &match,
         const int x = centreX - Font::Measure( text ) / 2;
         // A tank at the top of the screen (all of them at the start) keeps its number in view.
         const int tankTop = tank->GetY() - world.GetCameraY();
-        int y = tankTop - LABEL_GAP - Font::GLYPH_HEIGHT;
+        int y = tankTop - LABEL_GAP - HEALTH_HEIGHT - HEALTH_GAP - Font::GLYPH_HEIGHT;
         if ( y < 0 && tankTop >= 0 ) {
             y = 0;
         }
         Rect box = Font::Box( x, y, text );
         Font::Draw( screen, x, y, text, colours.GetPlayer( player ), colours.GetShadow() );
+        const Rect bar =
+            DrawHealth( screen, centreX, y + Font::GLYPH_HEIGHT + HEALTH_GAP, match, player, colours );
+        box.left = box.left < bar.left ? box.left : bar.left;
+        box.right = box.right > bar.right ? box.right : bar.right;
+        box.bottom = bar.bottom;
         if ( player == current ) {
             const int markerBottom = y - MARKER_GAP;
             DrawMarker( screen, centreX, markerBottom, colours );
@@ -119,6 +134,33 @@ void Overlay::DrawLabels( Image &screen, const World &world, const Match &match,
         }
         Note( box );
     }
+}
+
+// The part of the start health left, in the player's colour, in a dark frame.
+Rect Overlay::DrawHealth( Image &screen, int centreX, int top, const Match &match, int player,
+                          const HudColours &colours ) {
+    const Rect bar( centreX - HEALTH_WIDTH / 2 - 1, top, centreX + HEALTH_WIDTH / 2,
+                    top + HEALTH_HEIGHT - 1 );
+    screen.DrawRect( bar, colours.GetShadow() );
+    screen.FillRect( bar.left + 1, bar.top + 1, bar.right - 1, bar.bottom - 1, colours.GetPanel() );
+    const int fill = HealthFill( match.GetHealth( player ), match.GetStartHealth() );
+    if ( fill > 0 ) {
+        screen.FillRect( bar.left + 1, bar.top + 1, bar.left + fill, bar.bottom - 1,
+                         colours.GetPlayer( player ) );
+    }
+    return bar;
+}
+
+int Overlay::HealthFill( int health, int startHealth ) {
+    if ( health <= 0 || startHealth <= 0 ) {
+        return 0;
+    }
+    if ( health >= startHealth ) {
+        return HEALTH_WIDTH;
+    }
+    // Any health left shows at least one pixel.
+    const int fill = health * HEALTH_WIDTH / startHealth;
+    return fill > 0 ? fill : 1;
 }
 
 // A white arrow pointing down at the tank, with the text's shadow.
@@ -142,9 +184,7 @@ void Overlay::DrawScores( Image &screen, const Match &match, const HudColours &c
         Font::Draw( screen, x, y, text, colours.GetPlayer( player ), colours.GetShadow() );
         x += Font::Measure( text ) + 2 * Font::ADVANCE;
     }
-    TextLine line;
-    line.Add( "FIRST TO " ).Add( match.GetTargetHits() );
-    const char *target = line.Get();
+    const char *target = "MATCHES WON";
     Font::Draw( screen, x, y, target, colours.GetText(), colours.GetShadow() );
     Note( Rect( MARGIN, y, x + Font::Measure( target ), y + Font::GLYPH_HEIGHT ) );
 }
@@ -162,9 +202,12 @@ void Overlay::DrawReadouts( Image &screen, const Match &match, const HudColours 
     nameLine.Add( "PLAYER " ).Add( player + 1 );
     const char *name = nameLine.Get();
     TextLine valuesLine;
-    valuesLine.Add( "ANGLE " )
-        .Add( tank->GetBarrelAngle() )
-        .Add( tank->FacesLeft() ? " LEFT" : " RIGHT" )
+    const int direction = tank->GetBarrelDirection();
+    valuesLine.Add( "HEALTH " )
+        .Add( match.GetHealth( player ) )
+        .Add( "  ANGLE " )
+        .Add( Match::Elevation( direction ) )
+        .Add( Match::PointsLeft( direction ) ? " LEFT" : " RIGHT" )
         .Add( "  POWER " )
         .Add( tank->GetPower() );
     const char *values = valuesLine.Get();
@@ -192,7 +235,7 @@ void Overlay::DrawCentred( Image &screen, int y, const char *text, uint8_t colou
 }
 
 void Overlay::DrawHint( Image &screen, const HudColours &colours ) {
-    const char *hint = "THE TANKS ARE FALLING INTO PLACE.  F1: HELP";
+    const char *hint = "THE LAST TANK STANDING WINS.  F1: HELP";
     DrawCentred( screen, HINT_TOP, hint, colours.GetText(), colours, 1 );
     const int x = ( screen.GetWidth() - Font::Measure( hint ) ) / 2;
     Note( Font::Box( x, HINT_TOP, hint ) );
@@ -204,14 +247,29 @@ void Overlay::DrawPanel( Image &screen, const Rect &box, const HudColours &colou
     Note( box );
 }
 
+void Overlay::DrawNews( Image &screen, const Match &match, const HudColours &colours ) {
+    const int player = match.GetNewsPlayer();
+    TextLine text;
+    text.Add( "PLAYER " )
+        .Add( player + 1 )
+        .Add( match.GetNews() == Match::Destroyed ? " IS DESTROYED" : " LEFT THE LAND" );
+    DrawCentred( screen, NEWS_TOP, text.Get(), colours.GetPlayer( player ), colours, 1 );
+    const int x = ( screen.GetWidth() - Font::Measure( text.Get() ) ) / 2;
+    Note( Font::Box( x, NEWS_TOP, text.Get() ) );
+}
+
 void Overlay::DrawBanner( Image &screen, const Match &match, const HudColours &colours ) {
     const int winner = match.GetWinner();
     const int width = screen.GetWidth();
     const Rect box( width / 2 - 150, 170, width / 2 + 150, 250 );
     DrawPanel( screen, box, colours );
     TextLine text;
-    text.Add( "PLAYER " ).Add( winner + 1 ).Add( " WINS!" );
-    DrawCentred( screen, box.top + 16, text.Get(), colours.GetPlayer( winner ), colours, 3 );
+    if ( winner != Match::NO_PLAYER ) {
+        text.Add( "PLAYER " ).Add( winner + 1 ).Add( " WINS!" );
+        DrawCentred( screen, box.top + 16, text.Get(), colours.GetPlayer( winner ), colours, 3 );
+    } else {
+        DrawCentred( screen, box.top + 16, "A DRAW!", colours.GetText(), colours, 3 );
+    }
     DrawCentred( screen, box.top + 56, "ENTER OR SPACE: NEW MATCH", colours.GetText(), colours, 1 );
 }
 
@@ -226,6 +284,6 @@ void Overlay::DrawHelp( Image &screen, const Match &match, const HudColours &col
                     colours.GetShadow() );
     }
     TextLine aim;
-    aim.Add( "THE FIRST TO " ).Add( match.GetTargetHits() ).Add( " HITS WINS THE MATCH." );
+    aim.Add( "EACH TANK HAS " ).Add( match.GetStartHealth() ).Add( " HEALTH. THE LAST ONE WINS." );
     Font::Draw( screen, box.left + 12, y, aim.Get(), colours.GetText(), colours.GetShadow() );
 }

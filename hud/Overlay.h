@@ -12,10 +12,12 @@ class Match;
 class Tank;
 class World;
 
-// What the player's view draws over the finished scene: a label over every tank with its
-// player's number in the player's colour and a marker over the one whose turn it is, the
-// scores, the readouts of the turn (barrel elevation, side, power) with the power meter, the
-// map of the land, and when asked the starting hint, the winner's banner and the help panel.
+// What the player's view draws over the finished scene: a label over every tank in play with
+// its player's number in the player's colour, its health bar under it and a marker over the
+// one whose turn it is, the matches won, the readouts of the turn (health, barrel elevation
+// above the horizon, side, power) with the power meter, the map of the land, the news of a
+// tank leaving the match, and when asked the starting hint, the winner's (or the draw's)
+// banner and the help panel.
 // It only reads the World and the Match.
 class Overlay {
 public:
@@ -37,11 +39,16 @@ public:
     static Rect MeterBar( int screenHeight );
     static int MeterFill( int power );
     static Rect MapBox( int screenWidth, const LandMap &map );
+    // How many pixels of a full health bar a tank's health fills.
+    static int HealthFill( int health, int startHealth );
 
 private:
     void Note( const Rect &region );
     void DrawLabels( Image &screen, const World &world, const Match &match, const HudColours &colours );
     void DrawMarker( Image &screen, int centreX, int bottom, const HudColours &colours );
+    Rect DrawHealth( Image &screen, int centreX, int top, const Match &match, int player,
+                     const HudColours &colours );
+    void DrawNews( Image &screen, const Match &match, const HudColours &colours );
     void DrawScores( Image &screen, const Match &match, const HudColours &colours );
     void DrawReadouts( Image &screen, const Match &match, const HudColours &colours );
     void DrawHint( Image &screen, const HudColours &colours );

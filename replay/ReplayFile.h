@@ -16,7 +16,9 @@
 #include <vector>
 
 const char REPLAY_MAGIC[8] = { 'K', 'E', 'L', 'T', 'O', 'R', 'E', 'C' };
-const int REPLAY_FORMAT_VERSION = 1;
+// 2: the default game's rules of turns, health and the last tank standing (rule 1 is the start
+// health). A recording of format 1 was played by the rules of hits and is refused by name.
+const int REPLAY_FORMAT_VERSION = 2;
 const int REPLAY_BLOCK_FRAMES = 60; // one second of play between checksums
 const int REPLAY_PICTURE_COUNT = 4; // background, land, tank, bomb
 const int REPLAY_MAX_VERSION_LENGTH = 32;

@@ -1,6 +1,7 @@
 #include "replay/ReplayReader.h"
 
 #include "host/HostFile.h"
+#include "host/HostText.h"
 #include "replay/ReplayKeys.h"
 
 #include <cstdio>
@@ -153,7 +154,7 @@ int ReplayReader::ReadHeader() {
     if ( !Unsigned( version, 2 ) ) {
         return Fail( "truncated in its header" );
     }
-    if ( version != uint32_t( REPLAY_FORMAT_VERSION ) ) {
+    if ( version < 1 || version > uint32_t( REPLAY_FORMAT_VERSION ) ) {
         std::snprintf( error, sizeof( error ), "recording format %u; this game reads format %d",
                        unsigned( version ), REPLAY_FORMAT_VERSION );
         return 0;
@@ -169,6 +170,14 @@ int ReplayReader::ReadHeader() {
         return Fail( "truncated in its header" );
     }
     gameVersion[length] = '\0';
+    // An older format's game was played by rules this one no longer has: named, not played.
+    if ( version != uint32_t( REPLAY_FORMAT_VERSION ) ) {
+        char shown[HOST_TEXT_SIZE];
+        std::snprintf( error, sizeof( error ),
+                       "recorded by kelto %s under older rules (format %u); this game plays format %d",
+                       HostEscapeText( gameVersion, length, shown ), unsigned( version ), REPLAY_FORMAT_VERSION );
+        return 0;
+    }
     for ( uint32_t &checksum : pictureChecksums ) {
         if ( !Unsigned( checksum, 4 ) ) {
             return Fail( "truncated in its header" );

@@ -76,7 +76,7 @@ private:
     int bufferStart; // the next unread byte in the buffer
     int bufferEnd;
 
-    char error[160];
+    char error[320];
     char gameVersion[REPLAY_MAX_VERSION_LENGTH + 1];
     uint32_t pictureChecksums[REPLAY_PICTURE_COUNT];
     int32_t rules[REPLAY_MAX_RULES];

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Records the golden replay again: two minutes of play (tools/golden_game.cpp: a script for two
-# tanks, the computer for the other two, matches of two hits) on the bundled pictures, into
+# tanks, the computer for the other two, tanks of 40 health) on the bundled pictures, into
 # tests/replays/golden.krec, which the test command then replays with --timedemo on every build
 # and fails on any divergence. Run it when the game's behaviour changes on purpose (or its
 # pictures do), and commit the new recording with that change.

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Serves the browser build (build/web, made by scripts/build.sh web) on this machine only and
-# prints its address. Options for the game go in the address: ?classic, ?hits=3.
+# prints its address. Options for the game go in the address: ?classic, ?health=50.
 # Usage: scripts/serve.sh [port]   (default 8640)
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -8,8 +8,9 @@
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
 #include "host/HostTypes.h"
-#include "hud/Match.h"
 #include "platform/Keyboard.h"
+#include "play/DefaultRules.h"
+#include "play/Match.h"
 #include "tests/support/LandScene.h"
 
 #include <gtest/gtest.h>
@@ -308,6 +309,7 @@ TEST( ComputerTurn, PressesOnlyTheGameKeysAndTouchesNothingUntilItsBombFlies ) {
 // bound a person would sit through; with nobody at the keyboard the winner's banner stands a
 // while, then the computer presses Enter for the next match.
 TEST( ComputerMatch, FourComputersPlayToAWinnerThenStartTheNextMatch ) {
+    UseDefaultRules( nullptr );
     struct Case {
         int level;
         int frameBound;
@@ -321,17 +323,38 @@ TEST( ComputerMatch, FourComputersPlayToAWinnerThenStartTheNextMatch ) {
         Match match;
         ASSERT_EQ( match.Init( field.scene.world, 2 ), 1 );
         int frame = 0;
-        for ( ; frame < c.frameBound && match.GetWinner() == Match::NO_PLAYER; frame++ ) {
+        for ( ; frame < c.frameBound && match.GetOutcome() == Match::Playing; frame++ ) {
             g_keyState = field.players.Keys( nullptr, 0 );
             field.scene.world.Update();
             match.Observe();
         }
-        ASSERT_NE( match.GetWinner(), Match::NO_PLAYER ) << "after " << frame << " frames";
-        EXPECT_EQ( match.GetScore( match.GetWinner() ), 2 );
+        ASSERT_NE( match.GetOutcome(), Match::Playing ) << "after " << frame << " frames";
+        if ( match.GetOutcome() == Match::Won ) {
+            EXPECT_EQ( match.GetScore( match.GetWinner() ), 1 );
+        }
         for ( int banner = 1; banner <= ComputerPlayers::DEMO_BANNER_UPDATES; banner++ ) {
             const uint8_t *keys = field.players.Keys( nullptr, 1 );
             ASSERT_EQ( keys != nullptr && keys[DIK_RETURN] != 0,
                        banner == ComputerPlayers::DEMO_BANNER_UPDATES );
         }
     }
+    UseDesignedRules();
+}
+
+// A tank out of the match is no target, however near: the computer aims past it at the next.
+TEST( ComputerMatch, ATankOutOfTheMatchIsNoTarget ) {
+    UseDefaultRules( nullptr );
+    for ( int out : { 0, 1 } ) {
+        Field field;
+        FlatLand( field.land, 640, 150, 120 );
+        field.Start( { 100, 250, 700 }, 0, AimSearch::Hard );
+        if ( out ) {
+            field.tanks[1]->SetState( Tank::Out );
+        }
+        for ( int frame = 0; frame < 200 && field.players.GetPlayer( 0 ).GetTarget() == nullptr; frame++ ) {
+            field.Frame();
+        }
+        EXPECT_EQ( field.players.GetPlayer( 0 ).GetTarget(), field.tanks[out ? 2 : 1] ) << out;
+    }
+    UseDesignedRules();
 }

@@ -116,7 +116,10 @@ protected:
 
 } // namespace
 
+// The designed start-up, as --classic plays it.
 TEST_F( GameFixture, StartUpPlacesFourFallingTanksAndGivesTheFirstTheTurn ) {
+    const Options given = g_options;
+    g_options.classic = 1;
     World world;
     ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
     std::vector<Tank *> tanks = Tanks( world );
@@ -135,9 +138,31 @@ TEST_F( GameFixture, StartUpPlacesFourFallingTanksAndGivesTheFirstTheTurn ) {
     EXPECT_EQ( g_bombSprite.GetWidth(), 4 );
     EXPECT_EQ( g_display.GetPaletteEntries()[200].red, 200 );
     GameEnd( world );
+    g_options = given;
 }
 
+// The default game: the tanks start spaced on the ground, the first player has the turn.
+TEST_F( GameFixture, TheDefaultGameStartsItsTanksOnTheGroundSpacedApart ) {
+    World world;
+    ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+    std::vector<Tank *> tanks = Tanks( world );
+    ASSERT_EQ( tanks.size(), 4u );
+    EXPECT_EQ( world.GetCurrentTank(), tanks[0] );
+    for ( size_t i = 0; i < tanks.size(); i++ ) {
+        EXPECT_EQ( tanks[i]->GetY(), GROUND_TOP - TANK_H - 1 );
+        EXPECT_GE( tanks[i]->GetX(), TANK_W );
+        EXPECT_LE( tanks[i]->GetX(), 1280 - 2 * TANK_W );
+        for ( size_t j = 0; j < i; j++ ) {
+            EXPECT_GE( std::abs( tanks[i]->GetX() - tanks[j]->GetX() ), 2 * TANK_W );
+        }
+    }
+    GameEnd( world );
+}
+
+// The designed turn, as --classic plays it.
 TEST_F( GameFixture, TheTurnAndTheCameraPassOnAfterAShot ) {
+    const Options given = g_options;
+    g_options.classic = 1;
     World world;
     ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
     std::vector<Tank *> tanks = Tanks( world );
@@ -194,6 +219,7 @@ TEST_F( GameFixture, TheTurnAndTheCameraPassOnAfterAShot ) {
     EXPECT_EQ( world.GetCameraY(), CameraY( second->GetY() ) );
     EXPECT_EQ( world.GetCurrentTank(), second );
     GameEnd( world );
+    g_options = given;
 }
 
 TEST_F( GameFixture, TheSameSeedPlacesTheTanksInTheSameColumns ) {
@@ -317,10 +343,11 @@ TEST_F( GameFixture, StartUpOpensEachPictureOnce ) {
     ASSERT_EQ( started, 1 );
     std::sort( g_opened.begin(), g_opened.end() );
     // The sounds are read once each too (missing here, so silent).
-    EXPECT_EQ( g_opened, ( std::vector<std::string>{ "background.bmp", "barrel.wav", "bomb.bmp", "engine.wav",
-                                                     "explosion.wav", "flight.wav", "hit.wav", "land.bmp",
-                                                     "landing.wav", "shot-heavy.wav", "shot-light.wav",
-                                                     "shot-medium.wav", "tank.bmp", "winner.wav" } ) );
+    EXPECT_EQ( g_opened,
+               ( std::vector<std::string>{ "background.bmp", "barrel.wav", "bomb.bmp", "destroyed.wav",
+                                           "engine.wav", "explosion.wav", "flight.wav", "hit.wav", "land.bmp",
+                                           "landing.wav", "shot-heavy.wav", "shot-light.wav",
+                                           "shot-medium.wav", "tank.bmp", "winner.wav" } ) );
     GameEnd( world );
 }
 
@@ -361,15 +388,18 @@ TEST_F( GameFixture, ClassicShowsTheDesignedSceneAndTheViewDrawsOnlyInItsRegions
     PutMemoryFile( "land.bmp", MakeGroundBmp( 1280, 960, 3, LOW_GROUND ) );
     const Options given = g_options;
     const int captured[] = { 5, 230, 270, 330 }; // hint; charging; bomb in flight; later
-    enum { DESIGNED, CLASSIC, VIEW, RUNS };
+    // The view's run keeps its scene drawn again without the view, with the probe pixels'
+    // colours drawn from the same seed.
+    enum { DESIGNED, CLASSIC, VIEW, SCENE, RUNS };
     std::vector<uint8_t> frames[RUNS][4];
     std::vector<Rect> regions[4];
-    for ( int run = 0; run < RUNS; run++ ) {
+    for ( int run = 0; run < SCENE; run++ ) {
         g_options.classic = run != VIEW;
         World world;
         ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
         for ( int frame = 0, shot = 0; frame <= captured[3]; frame++ ) {
             PressKeysOfFrame( frame );
+            std::srand( unsigned( frame ) );
             if ( run == DESIGNED ) {
                 DesignedFrame( world );
             } else {
@@ -379,6 +409,11 @@ TEST_F( GameFixture, ClassicShowsTheDesignedSceneAndTheViewDrawsOnlyInItsRegions
                 frames[run][shot] = BackBuffer();
                 for ( int i = 0; run == VIEW && i < g_hud.GetOverlay().GetRegionCount(); i++ ) {
                     regions[shot].push_back( g_hud.GetOverlay().GetRegion( i ) );
+                }
+                if ( run == VIEW ) {
+                    std::srand( unsigned( frame ) );
+                    world.Draw( g_display );
+                    frames[SCENE][shot] = BackBuffer();
                 }
                 shot++;
             }
@@ -392,7 +427,7 @@ TEST_F( GameFixture, ClassicShowsTheDesignedSceneAndTheViewDrawsOnlyInItsRegions
         int changed = 0;
         int outside = 0;
         for ( int i = 0; i < 640 * 480; i++ ) {
-            if ( frames[VIEW][shot][i] == frames[CLASSIC][shot][i] ) {
+            if ( frames[VIEW][shot][i] == frames[SCENE][shot][i] ) {
                 continue;
             }
             changed++;
@@ -411,21 +446,25 @@ TEST_F( GameFixture, AWonMatchStandsStillUntilEnterStartsANewOne ) {
     PutMemoryFile( "land.bmp", MakeGroundBmp( 1280, 960, 3, LOW_GROUND ) );
     const Options given = g_options;
     g_options = PictureOptions();
-    g_options.hits = 1;
+    g_options.health = 1;
     World world;
     ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
-    EXPECT_EQ( g_hud.GetMatch().GetTargetHits(), 1 );
+    EXPECT_EQ( g_hud.GetMatch().GetStartHealth(), 1 );
     for ( int frame = 0; frame < 200; frame++ ) {
         GameFrame( world );
     }
-    // A bomb of the first player's turn dropped onto the second player's tank.
-    Tank *second = Tanks( world )[1];
-    Bomb *bomb = new Bomb( second->GetX(), second->GetY() - 100, 0, 0, &g_bombSprite, &world );
-    world.AddBomb( bomb );
-    while ( bomb->GetState() == Bomb::Flying ) {
-        GameFrame( world );
+    // Bombs of the first player's turn dropped onto the other players' tanks.
+    for ( int player = 1; player < 4 && g_hud.IsPlaying(); player++ ) {
+        Tank *target = Tanks( world )[player];
+        Bomb *bomb = new Bomb( target->GetX(), target->GetY() - 100, 0, 0, &g_bombSprite, &world );
+        world.AddBomb( bomb );
+        while ( bomb->GetState() == Bomb::Flying ) {
+            GameFrame( world );
+        }
     }
+    ASSERT_EQ( g_hud.GetMatch().GetOutcome(), Match::Won );
     ASSERT_EQ( g_hud.GetMatch().GetWinner(), 0 );
+    Tank *second = Tanks( world )[1];
 
     // Play stands still: the waiting tanks no longer turn with the arrows.
     const int angle = second->GetBodyAngle();
@@ -443,8 +482,9 @@ TEST_F( GameFixture, AWonMatchStandsStillUntilEnterStartsANewOne ) {
     EXPECT_EQ( g_hud.GetMatch().GetWinner(), Match::NO_PLAYER );
     EXPECT_EQ( world.GetBombs()->GetCount(), 0 );
     ASSERT_EQ( Tanks( world ).size(), 4u );
-    // Fresh on the top edge, and already one frame into their fall.
-    EXPECT_EQ( Tanks( world )[1]->GetY(), 1 );
+    // Fresh just over the ground, and the second player's match to start.
+    EXPECT_EQ( Tanks( world )[1]->GetY(), LOW_GROUND - TANK_H - 1 );
+    EXPECT_EQ( world.GetCurrentTank(), Tanks( world )[1] );
     GameEnd( world );
 
     // --classic leaves the match alone.
@@ -484,8 +524,8 @@ TEST_F( GameFixture, TheComputerTakesTheSeatsThePeopleLeave ) {
         // The first tank has the turn: a person's turn reads the keyboard untouched.
         uint8_t keyboard[256] = {};
         EXPECT_EQ( g_computerPlayers.Keys( keyboard ) == keyboard, c.computers > 0 );
-        // All four the computer's: the tanks fall 690 rows, then the first one fires within
-        // ten seconds.
+        // All four the computer's: the tanks start on the ground, and the first one fires
+        // within twenty seconds.
         for ( int frame = 0; c.computers == 0 && frame < 690 + 600 && world.GetBombs()->GetCount() == 0;
               frame++ ) {
             GameFrame( world );
@@ -533,7 +573,7 @@ TEST_F( GameFixture, TheDefaultGameMakesANewLandForEveryMatch ) {
     const Options given = g_options;
     const Settings kept = g_settings;
     g_options = Options();
-    g_options.hits = 1;
+    g_options.health = 1;
     g_options.players = 0;
     ApplyOptions( g_options, g_settings );
     World world;
@@ -594,7 +634,7 @@ TEST_F( GameFixture, AGivenCodeOrPictureIsPlayedInEveryMatch ) {
     };
     for ( const auto &c : cases ) {
         g_options = Options();
-        g_options.hits = 1;
+        g_options.health = 1;
         // Every tank at the keyboard and no key pressed: the first player keeps the turn.
         g_options.players = 4;
         g_options.land = c.land;

@@ -2,6 +2,7 @@
 
 #include "game/Bomb.h"
 #include "game/EntityList.h"
+#include "game/GameRules.h"
 #include "game/Globals.h"
 #include "game/Tank.h"
 #include "game/World.h"
@@ -12,6 +13,7 @@
 #include "land/Land.h"
 #include "land/LandTile.h"
 #include "platform/Keyboard.h"
+#include "play/DefaultRules.h"
 #include "tests/support/LandScene.h"
 
 #include <gtest/gtest.h>
@@ -54,11 +56,13 @@ int Count( const Image &image, const Rect &area, uint8_t colour ) {
     return count;
 }
 
-// The World on the test land with tanks standing at the given columns, the first with the
-// turn, and the view over it. The test drives the frames: Update, then the view's Observe.
+// The World on the test land by the default game's rules, with tanks standing at the given
+// columns, the first with the turn, and the view over it. The test drives the frames: Update,
+// then the view's Observe.
 class HudScene {
 public:
-    explicit HudScene( const std::vector<int> &columns, int targetHits = 5 ) : screen( 640, 480 ) {
+    explicit HudScene( const std::vector<int> &columns, int health = Match::DEFAULT_HEALTH )
+        : screen( 640, 480 ) {
         BuildSprite( g_tankSprite, TANK_W, TANK_H, 5 );
         BuildSprite( g_bombSprite, 4, 4, 9 );
         g_keyState = keys;
@@ -68,12 +72,13 @@ public:
         startLand = Checksum( land, land.GetBounds() );
         scene.Load( land );
         scene.display.LoadPalette( "background.bmp" );
+        UseDefaultRules( world().GetLandImage() );
         for ( int column : columns ) {
             world().AddTank( new Tank( column, GROUND_TOP - TANK_H, &g_tankSprite, &world() ) );
         }
         EntityNode *node = nullptr;
         world().SetCurrentTank( world().GetTanks()->First( node ) );
-        hud.Init( world(), scene.display.GetPaletteEntries(), targetHits );
+        hud.Init( world(), scene.display.GetPaletteEntries(), health );
         Frame(); // the tanks find the ground
     }
 
@@ -82,6 +87,7 @@ public:
         world().GetTanks()->DeleteEntities();
         world().GetBombs()->DeleteEntities();
         g_keyState = nullptr;
+        UseDesignedRules();
     }
 
     World &world() { return scene.world; }
@@ -102,8 +108,8 @@ public:
         return screen;
     }
 
-    // Drops a bomb straight down from above the column, fired by whoever has the turn, and
-    // lets it fall until it explodes.
+    // Drops a bomb straight down from above the column, in whoever's turn it is, and lets it
+    // fall until it explodes.
     void DropBomb( int column ) {
         Bomb *bomb = new Bomb( column, 100, 0, 0, &g_bombSprite, &world() );
         world().AddBomb( bomb );
@@ -151,17 +157,20 @@ TEST( HudMarker, FollowsTheTurnThroughAFullRound ) {
         for ( int player = 0; player < 4; player++ ) {
             const Tank *tank = s.tank( player );
             const int centre = tank->GetX() + TANK_W / 2;
-            // Above the label, which ends 4 rows over the tank.
-            const Rect above( centre - 10, tank->GetY() - 30, centre + 10, tank->GetY() - 13 );
+            // Above the label and its health bar, which end 4 rows over the tank.
+            const Rect above( centre - 10, tank->GetY() - 36, centre + 10, tank->GetY() - 19 );
             EXPECT_EQ( Count( screen, above, white ) > 0, player == current ) << "turn " << turn;
         }
-        // The turn ends as after a shot; the World passes it at its next update.
+        // The turn ends as after a shot; the match passes it once the crater has been seen.
         s.world().GetCurrentTank()->SetState( Tank::Idle );
-        s.Frame();
+        for ( int frame = 0; frame <= Match::SETTLE_FRAMES; frame++ ) {
+            EXPECT_EQ( s.hud.GetMatch().GetCurrentPlayer(), current );
+            s.Frame();
+        }
     }
 }
 
-TEST( HudMeter, FillsWithThePowerUpTo500 ) {
+TEST( HudMeter, FillsWithThePowerUpTo500AtThreeAnUpdate ) {
     HudScene s( { 100, 400 } );
     const Rect bar = Overlay::MeterBar( 480 );
     const Rect middleRow( bar.left + 1, ( bar.top + bar.bottom ) / 2, bar.right - 1,
@@ -172,8 +181,8 @@ TEST( HudMeter, FillsWithThePowerUpTo500 ) {
         int power;
         int filled; // of 200 pixels
     };
-    const Step steps[] = { { 0, 0, 0 },       { 1, 0, 0 },       { 4, 3, 1 },
-                           { 251, 250, 100 }, { 500, 499, 199 }, { 501, 500, 200 } };
+    const Step steps[] = { { 0, 0, 0 },     { 1, 0, 0 },       { 2, 3, 1 },      { 4, 9, 3 },
+                           { 84, 249, 99 }, { 167, 498, 199 }, { 168, 500, 200 } };
     int held = 0;
     s.keys[DIK_SPACE] = 0x80;
     for ( const Step &step : steps ) {
@@ -220,40 +229,56 @@ TEST( HudMap, ShowsAFlyingBombAndTheNewCraterAtTheirPlaces ) {
     EXPECT_EQ( after.GetPixels()[( mapY + craterY ) * 640 + mapX + 600 / 8], colours.GetGround() );
 }
 
-TEST( HudMatch, ACraterOnAnotherPlayersTankScoresTheShooterAHit ) {
+TEST( HudMatch, ACraterCostsHealthToEveryTankItTouchesAndTheBarsShowIt ) {
     struct Case {
         const char *name;
-        int shooter;   // whose turn it is when the bomb appears
-        int column;    // where it drops
-        int scores[2]; // afterwards
+        int shooter; // whose turn it is when the bomb appears
+        int column;  // where it drops
+        int hurt[2]; // 1 when the player loses health
     };
     // Player 1 stands at 100, player 2 at 400; a crater reaches 50 columns either side.
     const Case cases[] = {
-        { "hit", 0, 400, { 1, 0 } },
-        { "hit back", 1, 100, { 0, 1 } },
+        { "hit", 0, 400, { 0, 1 } },
+        { "hit back", 1, 100, { 1, 0 } },
         { "miss", 0, 250, { 0, 0 } },
-        { "own tank", 0, 100, { 0, 0 } },
-        { "crater edge touches the tank's corner", 0, 400 - 50 + 1, { 1, 0 } },
+        { "own tank", 0, 100, { 1, 0 } },
+        { "crater edge on the tank's corner", 0, 400 - 50 + 1, { 0, 1 } },
         { "crater edge one pixel short", 0, 400 - 50 - 1, { 0, 0 } },
     };
     for ( const Case &c : cases ) {
         HudScene s( { 100, 400 } );
         s.world().SetCurrentTank( s.tank( c.shooter ) );
+        const uint8_t colours[2] = { s.hud.GetColours().GetPlayer( 0 ), s.hud.GetColours().GetPlayer( 1 ) };
+        int before[2];
+        for ( int player = 0; player < 2; player++ ) {
+            const Tank *tank = s.tank( player );
+            const Rect bar( tank->GetX() - 4, tank->GetY() - 8, tank->GetX() + TANK_W + 4, tank->GetY() - 5 );
+            before[player] = Count( s.Draw(), bar, colours[player] );
+        }
         s.DropBomb( c.column );
-        EXPECT_EQ( s.hud.GetMatch().GetScore( 0 ), c.scores[0] ) << c.name;
-        EXPECT_EQ( s.hud.GetMatch().GetScore( 1 ), c.scores[1] ) << c.name;
-        EXPECT_EQ( s.hud.GetMatch().GetWinner(), Match::NO_PLAYER ) << c.name;
+        for ( int player = 0; player < 2; player++ ) {
+            const int health = s.hud.GetMatch().GetHealth( player );
+            EXPECT_EQ( health < Match::DEFAULT_HEALTH, c.hurt[player] == 1 ) << c.name << " " << player;
+            const Tank *tank = s.tank( player );
+            const Rect bar( tank->GetX() - 4, tank->GetY() - 8, tank->GetX() + TANK_W + 4, tank->GetY() - 5 );
+            // The bar under the label is shorter by the health lost.
+            EXPECT_EQ( Count( s.Draw(), bar, colours[player] ),
+                       before[player] * Overlay::HealthFill( health, Match::DEFAULT_HEALTH ) / 24 )
+                << c.name << " " << player;
+        }
+        EXPECT_EQ( s.hud.GetMatch().GetOutcome(), Match::Playing ) << c.name;
     }
 }
 
-TEST( HudMatch, TheTargetWinsAndEnterStartsAFreshMatch ) {
-    HudScene s( { 100, 400 }, 2 );
+TEST( HudMatch, TheLastTankStandingWinsAndEnterStartsAFreshMatch ) {
+    HudScene s( { 100, 400 }, 60 );
     Match &match = s.hud.GetMatch();
     s.DropBomb( 400 );
-    EXPECT_EQ( match.GetScore( 0 ), 1 );
+    EXPECT_EQ( match.GetScore( 0 ), 0 );
     EXPECT_TRUE( s.hud.IsPlaying() );
     s.DropBomb( 420 );
-    EXPECT_EQ( match.GetScore( 0 ), 2 );
+    EXPECT_EQ( match.GetHealth( 1 ), 0 );
+    EXPECT_EQ( match.GetScore( 0 ), 1 );
     EXPECT_EQ( match.GetWinner(), 0 );
     EXPECT_FALSE( s.hud.IsPlaying() );
 
@@ -279,12 +304,15 @@ TEST( HudMatch, TheTargetWinsAndEnterStartsAFreshMatch ) {
     EXPECT_EQ( match.GetMatchNumber(), 2 );
     EXPECT_EQ( s.world().GetBombs()->GetCount(), 0 );
     ASSERT_EQ( match.GetPlayerCount(), 4 );
+    // The matches won stay; the new tanks start just over the ground, at the start health;
+    // the second match is the second player's to start.
     for ( int player = 0; player < 4; player++ ) {
-        EXPECT_EQ( match.GetScore( player ), 0 );
+        EXPECT_EQ( match.GetScore( player ), player == 0 ? 1 : 0 );
+        EXPECT_EQ( match.GetHealth( player ), 60 );
         EXPECT_EQ( match.GetTank( player )->GetX(), columns[player] );
-        EXPECT_EQ( match.GetTank( player )->GetY(), 0 );
+        EXPECT_EQ( match.GetTank( player )->GetY(), GROUND_TOP - TANK_H - 1 );
     }
-    EXPECT_EQ( s.world().GetCurrentTank(), match.GetTank( 0 ) );
+    EXPECT_EQ( s.world().GetCurrentTank(), match.GetTank( 1 ) );
     // The land picture and the shown land are whole again.
     const Image &land = *s.world().GetLandImage();
     EXPECT_EQ( Checksum( land, land.GetBounds() ), s.startLand );
@@ -315,7 +343,8 @@ TEST( HudHelp, F1ShowsAndHidesThePanelAndTheHintLastsWhileTanksFall ) {
         s.Frame();
     }
     EXPECT_FALSE( s.hud.GetHintShown() );
-    // A new match's tanks fall from the top edge, 290 rows here: the hint stays up meanwhile.
+    // Tanks put on the top edge fall 290 rows here: the hint stays up meanwhile.
+    g_gameRules.tanksStartOnGround = 0;
     const int columns[Match::MAX_PLAYERS] = { 100, 250, 400, 550 };
     s.hud.StartNewMatch( s.world(), columns );
     for ( int frame = 0; frame < Hud::HINT_FRAMES; frame++ ) {

@@ -31,10 +31,14 @@ TEST( Options, EveryOptionIsReadOrRefusedAsAWhole ) {
         { { "--windowed", "--version" }, OPTIONS_EXIT_OK },
         { { "--bogus" }, OPTIONS_INVALID },
         { { "windowed" }, OPTIONS_INVALID },
-        { { "--hits" }, OPTIONS_INVALID },
-        { { "--hits", "0" }, OPTIONS_INVALID },
-        { { "--hits", "7x" }, OPTIONS_INVALID },
-        { { "--hits", "99999999999999" }, OPTIONS_INVALID },
+        { { "--health" }, OPTIONS_INVALID },
+        { { "--health", "0" }, OPTIONS_INVALID },
+        { { "--health", "1" }, OPTIONS_RUN },
+        { { "--health", "999" }, OPTIONS_RUN },
+        { { "--health", "1000" }, OPTIONS_INVALID },
+        { { "--health", "7x" }, OPTIONS_INVALID },
+        { { "--health", "99999999999999" }, OPTIONS_INVALID },
+        { { "--hits", "3" }, OPTIONS_INVALID },
         { { "--players", "5" }, OPTIONS_INVALID },
         { { "--scale", "" }, OPTIONS_INVALID },
         { { "--scale", "fi" }, OPTIONS_INVALID },
@@ -49,11 +53,11 @@ TEST( Options, EveryOptionIsReadOrRefusedAsAWhole ) {
 
 TEST( Options, ValuesLandInTheirFieldsAndTheRestStayNotGiven ) {
     Options options;
-    ASSERT_EQ( Parse( { "--hits", "3", "--scale", "integer", "--players", "0", "--level", "easy", "--record",
-                        "a.krec", "--classic" },
+    ASSERT_EQ( Parse( { "--health", "3", "--scale", "integer", "--players", "0", "--level", "easy",
+                        "--record", "a.krec", "--classic" },
                       options ),
                OPTIONS_RUN );
-    EXPECT_EQ( options.hits, 3 );
+    EXPECT_EQ( options.health, 3 );
     EXPECT_EQ( options.scale, "integer" );
     EXPECT_EQ( options.players, 0 );
     EXPECT_EQ( options.level, "easy" );

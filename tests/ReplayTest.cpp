@@ -30,7 +30,7 @@ namespace {
 
 const int GROUND_TOP = 60; // the tanks are down within a second
 const int TANK_H = 10;
-const int GAME_FRAMES = 600;
+const int GAME_FRAMES = 1200;
 
 // The game's display is process-wide and is brought up once, as the entry function does.
 HeadlessBackend *backend = nullptr;
@@ -62,13 +62,14 @@ struct HeldKey {
     int last;
 };
 
-// Four turns: the first tank drives, aims and fires; the second turns round, lowers its
+// Four turns, each once the shot before has landed and the turn has passed (at frames 235,
+// 610 and 828): the first tank drives, aims and fires; the second turns round, lowers its
 // barrel and fires further; the third drops a bomb at its own feet and falls into the
 // crater; the fourth drives and fires a long shot.
 const HeldKey SCRIPT[] = {
     { DIK_RIGHT, 70, 89 },   { DIK_UP, 90, 99 },      { DIK_SPACE, 100, 139 },
-    { DIK_LEFT, 160, 169 },  { DIK_DOWN, 170, 174 },  { DIK_SPACE, 175, 254 },
-    { DIK_SPACE, 280, 280 }, { DIK_RIGHT, 320, 339 }, { DIK_SPACE, 340, 439 },
+    { DIK_LEFT, 400, 409 },  { DIK_DOWN, 410, 414 },  { DIK_SPACE, 415, 494 },
+    { DIK_SPACE, 780, 780 }, { DIK_RIGHT, 920, 939 }, { DIK_SPACE, 940, 1039 },
 };
 
 std::vector<uint8_t> ReadBytes( const std::string &path ) {
@@ -168,14 +169,10 @@ TEST_F( ReplayFixture, ARecordedGameReplaysToTheSameStateAfterEverySecond ) {
     {
         World world;
         RecordScriptedGame( world, GAME_FRAMES );
-        // The script did what it is for: four shots, all of them craters, and a tank that
-        // fell below the ground it stood on.
-        ASSERT_EQ( world.GetBombs()->GetCount(), 4 );
-        EntityNode *node = nullptr;
-        for ( Entity *bomb = world.GetBombs()->First( node ); bomb != nullptr;
-              bomb = world.GetBombs()->Next( node, 1 ) ) {
-            EXPECT_EQ( bomb->GetState(), Bomb::Exploded );
-        }
+        // The script did what it is for: four shots, all of them down (a spent bomb leaves
+        // the list), and a tank that fell below the ground it stood on.
+        ASSERT_EQ( world.GetBombs()->GetAdded(), 4 );
+        EXPECT_EQ( world.GetBombs()->GetCount(), 0 );
         EXPECT_GE( CountTanksBelow( world, GROUND_TOP - TANK_H ), 1 );
         EXPECT_EQ( GameEnd( world ), 0 );
     }
@@ -194,7 +191,7 @@ TEST_F( ReplayFixture, ARecordedGameReplaysToTheSameStateAfterEverySecond ) {
     EXPECT_EQ( err, "" );
     char checksum[16];
     std::snprintf( checksum, sizeof( checksum ), "%08x", unsigned( recording.GetBlocks().back().checksum ) );
-    EXPECT_EQ( out.rfind( path + ": 600 frames, ", 0 ), 0u ) << out;
+    EXPECT_EQ( out.rfind( path + ": 1200 frames, ", 0 ), 0u ) << out;
     EXPECT_NE( out.find( std::string( "state checksum " ) + checksum + "\n" ), std::string::npos ) << out;
 }
 
@@ -214,7 +211,7 @@ TEST_F( ReplayFixture, OneChangedKeyIsCaughtAtTheNextCheckpoint ) {
         int divergesAt;
     };
     // Up dropped while the first tank aims; Down added while the fourth drives.
-    const Change changes[] = { { 95, 0, 120 }, { 330, 1u << 1 | 1u << 3, 360 } };
+    const Change changes[] = { { 95, 0, 120 }, { 930, 1u << 1 | 1u << 3, 960 } };
     for ( const Change &change : changes ) {
         const std::string copy = path + ".changed";
         ReplayRecorder recorder;
@@ -276,7 +273,18 @@ TEST_F( ReplayFixture, BadFilesAreRefusedWithOneLineNamingTheReason ) {
         return bytes;
     };
     cases.push_back( { "not a Kelto recording", Picture( 4, 4, 9 ) } );
-    cases.push_back( { "recording format 2; this game reads format 1", changed( 8, 2 ) } );
+    cases.push_back( { "recording format 3; this game reads format 2", changed( 8, 3 ) } );
+    cases.push_back( { "recording format 0; this game reads format 2", changed( 8, 0 ) } );
+    // An older game's recording names the version that made it, and is not played.
+    const std::string version( good.begin() + 11, good.begin() + 16 );
+    cases.push_back(
+        { "recorded by kelto " + version + " under older rules (format 1); this game plays format 2",
+          changed( 8, 1 ) } );
+    std::vector<uint8_t> hostile = changed( 8, 1 );
+    hostile[12] = '\n';
+    cases.push_back( { "recorded by kelto " + version.substr( 0, 1 ) + "?" + version.substr( 2 ) +
+                           " under older rules (format 1); this game plays format 2",
+                       hostile } );
     cases.push_back( { "truncated in its header", std::vector<uint8_t>( good.begin(), good.begin() + 20 ) } );
     cases.push_back( { "truncated at byte 105", std::vector<uint8_t>( good.begin(), good.begin() + 105 ) } );
     cases.push_back( { "game version of 0 bytes", changed( 10, 0 ) } );
@@ -343,12 +351,12 @@ TEST_F( ReplayFixture, AFileCutAnywhereIsRefusedOrReadAsTheGameUpToTheCut ) {
     EXPECT_EQ( accepted, 6 );
 }
 
-// Columns chosen by the test instead of rand(): the first match puts the first two tanks side
-// by side, so that a bomb dropped at the first one's feet hits the second.
+// Columns chosen by the test instead of rand(): the first match puts all four tanks side by
+// side, so that a bomb dropped at the first one's feet destroys them all at once.
 class FixedColumns : public TankColumnSource {
 public:
     void Choose( int, int columns[TANK_PLACEMENT_COUNT] ) override {
-        static const int SETS[2][TANK_PLACEMENT_COUNT] = { { 100, 112, 600, 900 }, { 300, 700, 1000, 50 } };
+        static const int SETS[2][TANK_PLACEMENT_COUNT] = { { 100, 112, 124, 136 }, { 300, 700, 1000, 50 } };
         for ( int i = 0; i < TANK_PLACEMENT_COUNT; i++ ) {
             columns[i] = SETS[calls % 2][i];
         }
@@ -357,8 +365,8 @@ public:
     int calls = 0;
 };
 
-// A match of one hit: the first tank drops a bomb at its feet and hits its neighbour, Enter
-// starts a new match under the winner's banner, and the new tanks fall. The recording keeps
+// A match at one health: the first tank drops a bomb at its feet, which ends the match in a
+// draw; Enter starts a new match under the banner, and the new tanks settle. The recording keeps
 // both matches' columns, and the replay gives them back in place of drawing any.
 TEST_F( ReplayFixture, ANewMatchIsReplayedWithTheColumnsItWasPlayedWith ) {
     const HeldKey script[] = { { DIK_SPACE, 70, 70 }, { DIK_RETURN, 150, 150 } };
@@ -367,7 +375,7 @@ TEST_F( ReplayFixture, ANewMatchIsReplayedWithTheColumnsItWasPlayedWith ) {
     {
         g_options = PictureOptions();
         g_options.record = path;
-        g_options.hits = 1;
+        g_options.health = 1;
         g_options.players = 4;
         g_settings.players = 4;
         World world;
@@ -381,7 +389,7 @@ TEST_F( ReplayFixture, ANewMatchIsReplayedWithTheColumnsItWasPlayedWith ) {
             }
             GameFrame( world );
             if ( frame == 140 ) {
-                ASSERT_EQ( g_hud.GetMatch().GetWinner(), 0 );
+                ASSERT_EQ( g_hud.GetMatch().GetOutcome(), Match::Drawn );
             }
         }
         EXPECT_EQ( g_hud.GetMatch().GetMatchNumber(), 2 );

@@ -14,6 +14,7 @@
 #include "gfx/Sprite.h"
 #include "host/HostFile.h"
 #include "host/HostSurface.h"
+#include "hud/Hud.h"
 #include "platform/Display.h"
 #include "settings/Settings.h"
 #include "tests/support/BmpWriter.h"
@@ -130,12 +131,12 @@ protected:
         ASSERT_EQ( FirstTank()->GetState(), Tank::Active );
     }
 
-    // Charges for `frames` frames, lets go, and runs until the bomb has left; the frame it
-    // left in.
+    // Charges for `frames` frames (three power each), lets go, and runs until the bomb has
+    // left; the frame it left in.
     int Fire( int frames ) {
-        const int before = world->GetBombs()->GetCount();
+        const int before = world->GetBombs()->GetAdded();
         Hold( DIK_SPACE, frames );
-        for ( int i = 0; i < 10 && world->GetBombs()->GetCount() == before; ++i ) {
+        for ( int i = 0; i < 10 && world->GetBombs()->GetAdded() == before; ++i ) {
             Step();
         }
         return Frame() - 1;
@@ -169,13 +170,15 @@ protected:
 } // namespace
 
 TEST_F( SoundFixture, TheShotStartsItsFlightAndTheCraterEndsItWithTheExplosion ) {
-    // The heavy shot goes with the barrel lowered, to come down on the land.
+    // The heavy shot goes with the barrel lowered, to come down on the land. The light one
+    // drops beside the shooter and the heavy one near a tank: a tank hurt clangs with the crater.
     const struct {
         int charge;
         int lower;
         const char *shot;
+        int hurts;
     } cases[] = {
-        { 20, 0, "+shot-light.wav" }, { 200, 0, "+shot-medium.wav" }, { 400, 45, "+shot-heavy.wav" } };
+        { 7, 0, "+shot-light.wav", 1 }, { 67, 0, "+shot-medium.wav", 0 }, { 134, 45, "+shot-heavy.wav", 1 } };
     for ( const auto &test : cases ) {
         SCOPED_TRACE( test.charge );
         Start();
@@ -197,7 +200,8 @@ TEST_F( SoundFixture, TheShotStartsItsFlightAndTheCraterEndsItWithTheExplosion )
         ASSERT_EQ( bomb->GetState(), Bomb::Exploded );
         const Image &land = *world->GetLandImage();
         EXPECT_EQ( land.GetPixels()[bomb->GetY() * land.GetPitch() + bomb->GetX()], 0 ); // the crater
-        EXPECT_EQ( EventsAt( landed ), ( Names{ "-flight.wav", "+explosion.wav" } ) );
+        EXPECT_EQ( EventsAt( landed ), test.hurts ? ( Names{ "+hit.wav", "-flight.wav", "+explosion.wav" } )
+                                                  : ( Names{ "-flight.wav", "+explosion.wav" } ) );
         EXPECT_EQ( backend->GetSoundEvents().at( backend->GetSoundEvents().size() - 2 ).voice, flightVoice );
         Stop();
     }
@@ -242,6 +246,23 @@ TEST_F( SoundFixture, ATankFallingIntoAHoleLandsWithAThud ) {
     EXPECT_EQ( tank->GetY(), GROUND_TOP + 30 - 10 );
 }
 
+// The spent bomb leaves the list in the next update; the tank its crater drops is still
+// remembered, and lands with its thud.
+TEST_F( SoundFixture, ATankDroppedByACraterLandsWithAThudAfterTheBombHasGone ) {
+    Start();
+    UntilLanded();
+    EntityNode *node = nullptr;
+    world->GetTanks()->First( node );
+    Tank *second = static_cast<Tank *>( world->GetTanks()->Next( node, 1 ) );
+    world->AddBomb( new Bomb( second->GetX() + 8, second->GetY() - 40, 0, 0, &g_bombSprite, world.get() ) );
+    for ( int i = 0; i < 300 && Started( "landing.wav" ) == nullptr; ++i ) {
+        Step();
+    }
+    EXPECT_EQ( world->GetBombs()->GetCount(), 0 );
+    EXPECT_GT( second->GetY(), GROUND_TOP - 10 );
+    ASSERT_NE( Started( "landing.wav" ), nullptr );
+}
+
 TEST( SoundListener, PansAcrossTheScreenAndQuietensOffIt ) {
     SoundListener listener;
     listener.SetView( 100, 200, 640, 480 );
@@ -263,13 +284,13 @@ TEST( SoundListener, PansAcrossTheScreenAndQuietensOffIt ) {
 
 // Three shots from three tanks; each explosion is heard where it is on the screen of the
 // moment (the camera has moved on to the next tank by then), at full loudness only on screen.
-// With this seed the first lands off the screen's left, the second on it, the third off its
-// right.
+// Each shot is the next player's; the view follows each bomb down, and its explosion is heard
+// from the side of the screen's middle it is on.
 TEST_F( SoundFixture, ExplosionsAreHeardWhereTheyAreOnTheScreen ) {
     Start();
     UntilLanded();
     int explosions = 0;
-    for ( int charge : { 120, 150, 140 } ) {
+    for ( int charge : { 40, 50, 47 } ) {
         SCOPED_TRACE( charge );
         Fire( charge );
         Bomb *bomb = LastBomb();
@@ -285,7 +306,7 @@ TEST_F( SoundFixture, ExplosionsAreHeardWhereTheyAreOnTheScreen ) {
             EXPECT_EQ( explosion.pan > 0, fromMiddle > 0 ) << explosion.pan << " " << fromMiddle;
             EXPECT_EQ( explosion.volume == 100, fromMiddle >= -640 && fromMiddle < 640 ) << explosion.volume;
         }
-        while ( world->GetCurrentTank()->GetState() != Tank::Active ) {
+        while ( g_hud.GetMatch().GetPhase() != Match::Aiming ) {
             Step();
         }
     }
@@ -332,9 +353,9 @@ TEST_F( SoundFixture, TheMKeyTurnsTheSoundOffAndOn ) {
     EXPECT_EQ( Events( from, Frame() ), Names() );
 }
 
-// Two tanks on a land the screen's size; bombs dropped straight onto the second score the
-// first player hits, and the second hit wins a match of two.
-TEST( MatchSounds, AHitClangsAtItsCraterAndTheWinnerHasAFanfare ) {
+// Two tanks on a land the screen's size, 60 health each; the first bomb dropped straight onto
+// the second hurts it, the second destroys it, which wins the match for the first.
+TEST( MatchSounds, AHitClangsAtItsCraterADestroyedTankBlastsAndTheWinnerHasAFanfare ) {
     LandScene scene;
     ASSERT_EQ( scene.LoadFlat( 640, 480, 300, 3 ), 1 );
     Image tankPicture( 20, 10 );
@@ -348,7 +369,7 @@ TEST( MatchSounds, AHitClangsAtItsCraterAndTheWinnerHasAFanfare ) {
     EntityNode *node = nullptr;
     world.SetCurrentTank( world.GetTanks()->First( node ) );
     Match match;
-    ASSERT_EQ( match.Init( world, 2 ), 1 );
+    ASSERT_EQ( match.Init( world, 60 ), 1 );
     for ( int i = 0; i < SOUND_COUNT; ++i ) {
         PutMemoryFile( SoundBank::GetFileName( SoundName( i ) ), { 1 } );
     }
@@ -371,8 +392,8 @@ TEST( MatchSounds, AHitClangsAtItsCraterAndTheWinnerHasAFanfare ) {
         }
         scene.Backend().ClearSoundEvents();
     }
-    // Heard from the screen's middle, 320: the craters at 400 and 420 are a little right.
-    EXPECT_EQ( heard, ( Names{ "hit.wav 25", "hit.wav 31", "winner.wav 0" } ) );
+    // Heard from the screen's middle, 320: the crater at 400 and the wreck at 410 a little right.
+    EXPECT_EQ( heard, ( Names{ "hit.wav 25", "destroyed.wav 28", "winner.wav 0" } ) );
     match.Forget();
     world.GetTanks()->DeleteEntities();
     world.GetBombs()->DeleteEntities();

@@ -1,12 +1,15 @@
 // Plays the golden game and records it: two minutes of varied play on the pictures in the
 // working directory, on the headless backend, with fixed tank columns. The first two tanks
 // are played by a script at the keyboard (driving both ways, aiming up and down, short and
-// full charges), the other two by the game's computer players at their best, which hit; a
-// won match is followed by a new one. The recording is the replay that CI runs to guard the game's behaviour;
+// full charges), the other two by the game's computer players at their best, which hit; tanks
+// start with 40 health, so that tanks are destroyed and matches won; a won match is followed
+// by a new one. The recording is the replay that CI runs to guard the game's behaviour;
 // scripts/record-golden.sh makes it again when the game changes on purpose.
 //
 // Usage: golden_game FILE [--frames N]   (default 7200, two minutes of play)
-// Exits with the game's own exit code: 0, or 1 with one line on standard error.
+// Prints what the recording holds (matches won and drawn, tanks destroyed, health lost), so
+// that whoever records it sees it guards the rules it should. Exits with the game's own exit
+// code: 0, or 1 with one line on standard error.
 
 #include "app/App.h"
 #include "app/Game.h"
@@ -95,7 +98,7 @@ int main( int argc, char **argv ) {
         return 2;
     }
     g_options.record = argv[1];
-    g_options.hits = 2;
+    g_options.health = 40;
     g_options.players = PEOPLE;
     g_settings.players = PEOPLE; // the game seats its computer players by the settings
     g_options.level = "hard";
@@ -110,16 +113,32 @@ int main( int argc, char **argv ) {
         if ( WinMainStart( nullptr, nullptr, SW_SHOWDEFAULT, world ) ) {
             Script script;
             int won = 0;
+            int wins = 0, draws = 0, wrecks = 0, healthLost = 0;
             for ( int frame = 0; frame < frames; frame++ ) {
                 uint8_t keys[256] = {};
                 script.KeysFor( frame, keys );
-                won = g_hud.GetMatch().GetWinner() != Match::NO_PLAYER ? won + 1 : 0;
+                const Match &match = g_hud.GetMatch();
+                won = match.GetOutcome() != Match::Playing ? won + 1 : 0;
+                wins += won == 1 && match.GetOutcome() == Match::Won;
+                draws += won == 1 && match.GetOutcome() == Match::Drawn;
                 keys[DIK_RETURN] = won == BANNER_WAIT ? 0x80 : 0;
                 for ( int code = 0; code < 256; code++ ) {
                     backend.SetKey( code, keys[code] & 0x80 );
                 }
+                int before = 0;
+                for ( int player = 0; player < match.GetPlayerCount(); player++ ) {
+                    before += match.GetHealth( player );
+                }
                 WinMainFrame( &world );
+                wrecks += match.GetWreckCount();
+                for ( int player = 0; player < match.GetPlayerCount(); player++ ) {
+                    before -= match.GetHealth( player );
+                }
+                healthLost += before > 0 ? before : 0;
             }
+            std::printf(
+                "golden_game: %d frames, %d matches won, %d drawn, %d tanks destroyed, %d health lost\n",
+                frames, wins, draws, wrecks, healthLost );
             exitCode = WinMainEnd( world );
         }
         HostSetBackend( nullptr );

@@ -1,6 +1,6 @@
 // Makes the game's sounds as 22050 Hz, 16-bit mono WAV files: the shot in three weights, the
-// shell's flight, the explosion, the engine, the barrel turning, a tank landing, a hit and the
-// winner's fanfare.
+// shell's flight, the explosion, the engine, the barrel turning, a tank landing, a hit, the
+// winner's fanfare and the blast of a destroyed tank.
 //
 // Usage: make_sounds [output directory]   (default "assets")
 //
@@ -172,6 +172,25 @@ Wave MakeExplosion() {
     return wave;
 }
 
+// A tank going up: a sharp crack, a longer and deeper blast than a bomb's, and metal ringing
+// down as the wreck settles.
+Wave MakeDestroyed() {
+    Noise noise( 3005u );
+    LowPass rumble1, rumble2, body;
+    Oscillator boom, ring;
+    Wave wave = Render( 2.2, 0, [&]( double t ) {
+        const double corner = 120.0 + 3400.0 * std::exp( -t / 0.08 );
+        const double n = rumble2.Step( rumble1.Step( noise.Next(), corner ), corner );
+        const double blast = 2.6 * n * Envelope( t, 0.002, 0.7 );
+        const double low = 1.0 * boom.Step( 22.0 + 50.0 * std::exp( -t / 0.25 ) ) * Envelope( t, 0.004, 0.6 );
+        const double metal =
+            0.12 * ring.Step( 410.0 - 120.0 * t ) * Envelope( t - 0.1 > 0.0 ? t - 0.1 : 0.0, 0.01, 0.5 );
+        return body.Step( blast + low + metal, 2600.0 );
+    } );
+    Finish( wave, 0.9, 1 );
+    return wave;
+}
+
 // A half-second engine loop: a 44 Hz pulse through a low-pass with some exhaust noise, its
 // loudness throbbing 8 times a second. 22 cycles and 4 throbs fit the half second exactly.
 Wave MakeEngine() {
@@ -316,7 +335,8 @@ int main( int argc, char **argv ) {
                   { "barrel.wav", MakeBarrel() },
                   { "landing.wav", MakeLanding() },
                   { "hit.wav", MakeHit() },
-                  { "winner.wav", MakeWinner() } };
+                  { "winner.wav", MakeWinner() },
+                  { "destroyed.wav", MakeDestroyed() } };
     for ( const auto &file : files ) {
         const std::string path = directory + "/" + file.name;
         if ( !WriteWav( path, file.wave ) ) {

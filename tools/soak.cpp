@@ -3,19 +3,20 @@
 // in real life, then checks that nothing drifted:
 //   - the program ends with exit code 0 when Escape is pressed;
 //   - every land tile shows exactly its part of the land picture, craters included;
-//   - every tank is still inside the land picture;
+//   - every tank still in the match stands with its middle inside the land picture;
 //   - frames kept coming (the target count is reached, and a watchdog ends a stalled run);
 //   - the heap grew by no more than one bomb and one list node per shot, within each match
 //     (a new match gives back the last one's tanks, bombs and nodes and makes its own);
 //   - nothing is left allocated at the exit (seen by LeakSanitizer in the sanitizer build).
 //
-// Usage: soak [--seed N] [--frames N] [--assets DIR] [--stall SECONDS] [--hits N]
+// Usage: soak [--seed N] [--frames N] [--assets DIR] [--stall SECONDS] [--health N]
 //   --seed    drives the player, the faults and the tanks' columns (default: from the clock)
 //   --frames  frames to play before Escape (default 20000)
 //   --assets  where background.bmp, land.bmp, tank.bmp and bomb.bmp are (default: the
 //             source tree's assets/); the land is made anew for every match, as the game does
 //   --stall   seconds without a new frame after which the run counts as hung (default 120)
-//   --hits    hits that win a match (default 2, so that many matches end and start again)
+//   --health  each tank's health at a match's start (default 20, so that many matches end and
+//             start again)
 //   --assets largest   plays on the largest pictures the game takes instead: a 16384 x 16384
 //             land and background, a tank and a bomb as large as the screen
 //   --min-rate  updates per second the run must keep up on average (default 0: no check)
@@ -195,12 +196,12 @@ struct SoakOptions {
     std::string assets;
     unsigned stallSeconds = 120;
     // Low, so that matches are won and new ones start again and again in a soak.
-    int hits = 2;
+    int health = 20;
     int minRate = 0;
 };
 
 const char USAGE[] =
-    "usage: soak [--seed N] [--frames N] [--assets DIR|largest] [--stall SECONDS] [--hits N] "
+    "usage: soak [--seed N] [--frames N] [--assets DIR|largest] [--stall SECONDS] [--health N] "
     "[--min-rate N]\n";
 
 int ParseNumber( const char *text, long long lowest, long long highest, long long *value ) {
@@ -240,8 +241,8 @@ int ParseOptions( int argc, char **argv, SoakOptions *options ) {
             options->frames = int( value );
         } else if ( std::strcmp( name, "--stall" ) == 0 && ParseNumber( argument, 1, 86400, &value ) ) {
             options->stallSeconds = unsigned( value );
-        } else if ( std::strcmp( name, "--hits" ) == 0 && ParseNumber( argument, 1, 99, &value ) ) {
-            options->hits = int( value );
+        } else if ( std::strcmp( name, "--health" ) == 0 && ParseNumber( argument, 1, 999, &value ) ) {
+            options->health = int( value );
         } else if ( std::strcmp( name, "--min-rate" ) == 0 && ParseNumber( argument, 0, 100000, &value ) ) {
             options->minRate = int( value );
         } else if ( std::strcmp( name, "--assets" ) == 0 ) {
@@ -369,7 +370,8 @@ private:
     void InjectFault();
     void Deactivate();
     HostSurface *RandomTileSurface();
-    int ShotsSoFar() const { return world.GetBombs() != nullptr ? world.GetBombs()->GetCount() : 0; }
+    // Spent bombs leave the list: the shots of a match are all the bombs it was given.
+    int ShotsSoFar() const { return world.GetBombs() != nullptr ? world.GetBombs()->GetAdded() : 0; }
 
     HeadlessBackend &backend;
     World &world;
@@ -661,11 +663,11 @@ int CheckTiles( World &world ) {
     return good;
 }
 
-// The tank's whole box lies within the land picture.
+// A tank still in the match has the middle of its box within the land picture's columns and
+// its top within its rows; a tank out of the match may be anywhere.
 int CheckTanks( World &world ) {
     const Image &picture = *world.GetLandImage();
     const int width = g_tankSprite.GetWidth();
-    const int height = g_tankSprite.GetHeight();
     EntityList *tanks = world.GetTanks();
     int good = 1;
     int number = 0;
@@ -673,8 +675,10 @@ int CheckTanks( World &world ) {
     for ( tanks->First( node ); !tanks->IsEnd( node ); tanks->Next( node, 1 ) ) {
         const Entity *tank = tanks->Get( node );
         number++;
-        if ( tank->GetX() < 0 || tank->GetY() < 0 || tank->GetX() + width > picture.GetWidth() ||
-             tank->GetY() + height > picture.GetHeight() ) {
+        const int middle = tank->GetX() + width / 2;
+        if ( tank->GetState() != Tank::Out &&
+             ( middle < 0 || tank->GetY() < 0 || middle >= picture.GetWidth() ||
+               tank->GetY() >= picture.GetHeight() ) ) {
             std::fprintf( stderr, "soak: FAILED: tank %d at (%d, %d) is outside the %d x %d land\n", number,
                           tank->GetX(), tank->GetY(), picture.GetWidth(), picture.GetHeight() );
             good = 0;
@@ -705,7 +709,7 @@ void RunGameFrame( void *world ) {
 
 // The entry function's steps, kept here so that the World is still at hand for the checks
 // after the loop has ended.
-int StartGame( HostWindow **window, World &world, unsigned seed, int hits, int onPictures ) {
+int StartGame( HostWindow **window, World &world, unsigned seed, int health, int onPictures ) {
     HostWindowClass windowClass = { 0, MainWindowProc, nullptr, "Kelto" };
     HostRegisterClass( &windowClass );
     *window = HostCreateWindow( 0, "Kelto", "Kelto", WS_POPUP, nullptr );
@@ -720,7 +724,7 @@ int StartGame( HostWindow **window, World &world, unsigned seed, int hits, int o
         return 0;
     }
     GameSetSeed( seed );
-    g_options.hits = hits;
+    g_options.health = health;
     // The largest pictures are played as they are; otherwise every match makes its land.
     if ( onPictures ) {
         g_options.land = GameDataPath( GAME_LAND_FILE );
@@ -732,7 +736,7 @@ int StartGame( HostWindow **window, World &world, unsigned seed, int hits, int o
 int Soak( HeadlessBackend &backend, const SoakOptions &options ) {
     World world;
     HostWindow *window = nullptr;
-    if ( !StartGame( &window, world, options.seed, options.hits, options.assets == "largest" ) ) {
+    if ( !StartGame( &window, world, options.seed, options.health, options.assets == "largest" ) ) {
         return 1;
     }
     SoakRun run( backend, world, options );

@@ -1,5 +1,5 @@
 // The page around the game: passes the options in the address to the program
-// (?classic, ?hits=3, ?timedemo=golden.krec), gives the canvas the focus on a click or a key,
+// (?classic, ?health=50, ?timedemo=golden.krec), gives the canvas the focus on a click or a key,
 // says so until it has it, offers a new game after the game ends, and keeps the figures a
 // test or a curious player may read (window.kelto).
 'use strict';
