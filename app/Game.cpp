@@ -313,8 +313,8 @@ static int StartReplaySession() {
     const ReplaySession::Mode mode = ReplayModeOf( fileName );
     if ( mode == ReplaySession::MODE_OFF || mode == ReplaySession::MODE_RECORD ) {
         // A recording is made once its pictures have been read (SettleReplaySession).
-        return replaySession.Start( ReplaySession::MODE_OFF, nullptr, KELTO_VERSION, nullptr, nullptr, nullptr,
-                                    0 );
+        return replaySession.Start( ReplaySession::MODE_OFF, nullptr, KELTO_VERSION, nullptr, nullptr,
+                                    nullptr, 0 );
     }
     return replaySession.Start( mode, fileName, KELTO_VERSION, nullptr, nullptr, nullptr, 0 ) &&
            TakeRecordedRules( replaySession );
@@ -342,7 +342,7 @@ static int SettleReplaySession() {
     }
     // The people at the keyboard as the game seats them: the settings, with --players over them.
     int32_t rules[RECORDED_RULE_COUNT + GameLand::RULE_COUNT] = { g_options.classic, g_options.health,
-                                                                 g_settings.players };
+                                                                  g_settings.players };
     gameLand.AddRules( rules + RECORDED_RULE_COUNT );
     if ( !replaySession.Start( mode, fileName, KELTO_VERSION, checksums, names, rules,
                                RECORDED_RULE_COUNT + GameLand::RULE_COUNT ) ) {

@@ -175,7 +175,8 @@ int ReplayReader::ReadHeader() {
         char shown[HOST_TEXT_SIZE];
         std::snprintf( error, sizeof( error ),
                        "recorded by kelto %s under older rules (format %u); this game plays format %d",
-                       HostEscapeText( gameVersion, length, shown ), unsigned( version ), REPLAY_FORMAT_VERSION );
+                       HostEscapeText( gameVersion, length, shown ), unsigned( version ),
+                       REPLAY_FORMAT_VERSION );
         return 0;
     }
     for ( uint32_t &checksum : pictureChecksums ) {

@@ -658,13 +658,15 @@ TEST_F( GameFixture, AGivenCodeOrPictureIsPlayedInEveryMatch ) {
         }
         // A new match puts the same land back.
         // Tanks fall a pixel a frame: deep lands take a while to land on.
-        Tank *second = Tanks( world )[1];
-        for ( int frame = 0; frame < 2000 && second->GetState() == Tank::Falling; frame++ ) {
-            GameFrame( world );
+        // The last tank standing wins: the other three go, one bomb each.
+        for ( int other = 1; other < 4; other++ ) {
+            Tank *tank = Tanks( world )[other];
+            for ( int frame = 0; frame < 2000 && tank->GetState() == Tank::Falling; frame++ ) {
+                GameFrame( world );
+            }
+            ASSERT_NE( tank->GetState(), Tank::Falling ) << c.land;
+            world.AddBomb( new Bomb( tank->GetX(), tank->GetY() - 100, 0, 0, &g_bombSprite, &world ) );
         }
-        ASSERT_NE( second->GetState(), Tank::Falling ) << c.land;
-        Bomb *bomb = new Bomb( second->GetX(), second->GetY() - 100, 0, 0, &g_bombSprite, &world );
-        world.AddBomb( bomb );
         for ( int frame = 0; frame < 2000 && g_hud.IsPlaying(); frame++ ) {
             GameFrame( world );
         }

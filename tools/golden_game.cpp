@@ -102,6 +102,10 @@ int main( int argc, char **argv ) {
     g_options.players = PEOPLE;
     g_settings.players = PEOPLE; // the game seats its computer players by the settings
     g_options.level = "hard";
+    // On the bundled pictures, so that the replay checks them and the start-up's faults can be
+    // tried on its files.
+    g_options.land = GAME_LAND_FILE;
+    g_options.background = GAME_BACKGROUND_FILE;
 
     int exitCode = 1;
     {
