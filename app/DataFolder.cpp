@@ -20,11 +20,18 @@ int DataFolder::Try( const std::string &folder ) {
     tried += tried.empty() ? shown : ", " + shown;
     const char *const names[] = { GAME_BACKGROUND_FILE, GAME_LAND_FILE, GAME_TANK_FILE, GAME_BOMB_FILE };
     for ( const char *name : names ) {
+        const fs::path file = fs::path( folder.empty() ? "." : folder ) / name;
         std::error_code error;
-        if ( !fs::is_regular_file( fs::path( folder.empty() ? "." : folder ) / name, error ) ) {
+        const fs::file_status status = fs::status( file, error );
+        if ( !fs::is_regular_file( status ) ) {
+            const char *reason = status.type() == fs::file_type::not_found ? "no such file"
+                                 : error                                   ? "cannot be reached"
+                                                                           : "not a regular file";
+            missing = ( folder.empty() ? fs::path( name ) : file ).string() + ": " + reason;
             return 0;
         }
     }
+    missing.clear();
     path = folder;
     if ( !path.empty() && path.back() != '/' ) {
         path += '/';
@@ -35,6 +42,7 @@ int DataFolder::Try( const std::string &folder ) {
 int DataFolder::Find( const char *option, const char *environment, const char *programPath ) {
     path.clear();
     tried.clear();
+    missing.clear();
     if ( option != nullptr && option[0] != '\0' ) {
         return Try( option );
     }

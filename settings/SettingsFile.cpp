@@ -211,7 +211,7 @@ int SettingsFile::ApplyLine( const std::string &line, Settings &settings ) const
     return row != nullptr && row->apply( settings, Trim( line.substr( equals + 1 ) ), checks );
 }
 
-int SettingsFile::Load( const std::string &path, Settings &settings, FILE *warnings ) const {
+int SettingsFile::Load( const std::string &path, Settings &settings, FILE *warnings, FILE *notices ) const {
     SetDefaults( settings );
     if ( path.empty() ) {
         return 0; // no home to keep settings in: the defaults, without a word
@@ -219,6 +219,9 @@ int SettingsFile::Load( const std::string &path, Settings &settings, FILE *warni
     std::error_code error;
     const bool exists = std::filesystem::exists( path, error );
     if ( !exists && WriteDefaults( path ) ) {
+        if ( notices != nullptr ) {
+            std::fprintf( notices, "kelto: wrote the default settings to %s\n", path.c_str() );
+        }
         return 1;
     }
     std::ifstream file( path );

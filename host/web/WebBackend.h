@@ -37,8 +37,9 @@ public:
     int StartSound( int sound, int pan, int volume, int loop ) override;
     void StopSound( int voice ) override;
 
-    // From the page's events: a key by its KeyboardEvent.code and keyCode; focus and
-    // visibility. 1 when the event is the game's (the page should not act on it).
+    // From the page's events: a key by its KeyboardEvent.code and keyCode (a key let go that
+    // the game never saw pressed is not its); focus and visibility. 1 when the game took the
+    // key.
     int HandleKey( const char *code, unsigned keyCode, int down, int repeat );
     void HandleActive( int focused, int visible );
 
@@ -56,6 +57,7 @@ private:
     int lookupValid;
     int focused;
     int visible;
+    uint8_t held[256];    // the keys the game saw pressed and not yet let go
     int keyboardAcquired; // lost with the focus until the game takes it back
     int windowOpen;
     int presentedFrames;

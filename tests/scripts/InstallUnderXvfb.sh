@@ -36,7 +36,7 @@ if ! cmake --install "$build_dir" --prefix "$work/prefix" > "$work/install.log" 
     exit 1
 fi
 for file in bin/kelto share/kelto/background.bmp share/kelto/land.bmp share/kelto/tank.bmp \
-            share/kelto/bomb.bmp share/applications/kelto.desktop share/metainfo/kelto.metainfo.xml \
+            share/kelto/bomb.bmp share/applications/kelto.desktop share/metainfo/io.github.kelto.kelto.metainfo.xml \
             share/man/man6/kelto.6.gz share/icons/hicolor/48x48/apps/kelto.png \
             share/icons/hicolor/128x128/apps/kelto.png share/icons/hicolor/256x256/apps/kelto.png; do
     [ -f "$work/prefix/$file" ] || fail "the install lacks $file"
@@ -45,9 +45,14 @@ for unwanted in make_assets make_icons soak kelto_headless OptionsTest; do
     [ -z "$(find "$work/prefix" -name "$unwanted")" ] || fail "the install holds $unwanted"
 done
 desktop-file-validate "$work/prefix/share/applications/kelto.desktop" || fail "desktop entry invalid"
+# The whole installed tree, as a software centre reads it: the metadata's file name must match
+# its ID and its desktop entry must be there. Pedantic notes aside, nothing may be reported.
 if command -v appstreamcli > /dev/null; then
-    appstreamcli validate --no-net "$work/prefix/share/metainfo/kelto.metainfo.xml" > "$work/appstream.log" 2>&1 \
+    appstreamcli validate-tree --no-net "$work/prefix" > "$work/appstream.log" 2>&1 \
         || { cat "$work/appstream.log"; fail "AppStream data invalid"; }
+    if grep -E "^[EW]:" "$work/appstream.log"; then
+        fail "AppStream reports warnings on the installed tree"
+    fi
 fi
 
 if ! kelto_start_xvfb "$work/xvfb.log" 230 240 250; then
