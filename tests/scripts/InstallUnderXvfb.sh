@@ -3,7 +3,8 @@
 # working directory: it must find its pictures in ../share/kelto, open its window and end
 # with exit code 0 on Escape; moved to another prefix, it must still do so. Also checks the
 # installed files (desktop entry and AppStream data pass their validators) and that a
-# program with no pictures anywhere says where it looked, in one line, with exit code 1.
+# program with no pictures anywhere says where it looked, in one line, with exit code 1, and
+# one given --data names the picture that folder lacks.
 # Arguments: <kelto binary> <source directory>.
 set -u
 
@@ -50,7 +51,7 @@ desktop-file-validate "$work/prefix/share/applications/kelto.desktop" || fail "d
 if command -v appstreamcli > /dev/null; then
     appstreamcli validate-tree --no-net "$work/prefix" > "$work/appstream.log" 2>&1 \
         || { cat "$work/appstream.log"; fail "AppStream data invalid"; }
-    if grep -E "^[EW]:" "$work/appstream.log"; then
+    if grep -E "^[[:space:]]*[EW]:" "$work/appstream.log"; then
         fail "AppStream reports warnings on the installed tree"
     fi
 fi
@@ -103,5 +104,15 @@ status=$?
 [ "$(wc -l <<< "$errors")" -eq 1 ] || fail "with no pictures anywhere said more than one line: $errors"
 grep -q "^kelto: cannot find the pictures; looked in the working directory, $work/moved/share/kelto$" \
     <<< "$errors" || fail "with no pictures anywhere said: $errors"
+
+# --data is the only place looked at, so the line names the picture its folder lacks (the
+# last of the four, with the other three there) even with pictures in $KELTO_DATA.
+mkdir -p "$work/partial"
+cp "$source_dir"/assets/{background,land,tank}.bmp "$work/partial/"
+errors="$(cd "$work/elsewhere" && KELTO_DATA="$source_dir/assets" "$work/moved/bin/kelto" --data "$work/partial" 2>&1 > /dev/null)"
+status=$?
+[ "$status" -eq 1 ] || fail "--data without bomb.bmp exited with $status, expected 1"
+[ "$errors" = "kelto: cannot find the pictures in $work/partial: $work/partial/bomb.bmp: no such file" ] \
+    || fail "--data without bomb.bmp said: $errors"
 
 exit "$failures"
