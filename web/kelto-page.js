@@ -86,8 +86,12 @@ var Module = {
   onRuntimeInitialized: () => { kelto.state = 'running'; canvas.focus(); showFocus(); },
   // Emscripten stops the program this way when it cannot go on (the game's code could not be
   // fetched or compiled, or it ran out of memory).
+  // The first reason is the one that says what went wrong; Emscripten's advice to its
+  // developers is not the player's.
   onAbort: (reason) => {
-    showReport('The game stopped: ' + (reason || 'no reason given') + '.', 'Reloading the page may help.', 'failed');
+    if (kelto.state === 'failed') return;
+    const said = String(reason || 'no reason given').replace(/\.?\s*Build with .*$/, '');
+    showReport('The game stopped: ' + said + '.', 'Reloading the page may help.', 'failed');
   },
   keltoStep: (frames, milliseconds) => {
     kelto.frames += frames;
