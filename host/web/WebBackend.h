@@ -9,12 +9,12 @@
 #include <vector>
 
 // The browser's canvas and keyboard, through Emscripten's HTML5 API: the 8-bit frame shown
-// through its palette on the page's 640 x 480 canvas, key events turned into the 256-byte
-// DIK_ keyboard state and into key messages, and a window that loses focus or a tab that is
-// hidden making the game inactive, as switching away does on a desktop. The browser calls
-// back between animation frames, so events become messages as they happen; a tab cannot
-// block, so PumpEvents never waits and the frame loop is driven one step per animation
-// frame (app/WebMain.cpp).
+// through its palette on the page's 640 x 480 canvas, key events (while the canvas has the
+// focus, and never the browser's own keys) turned into the 256-byte DIK_ keyboard state and
+// into key messages, and a window that loses focus or a tab that is hidden making the game
+// inactive, as switching away does on a desktop. The browser calls back between animation
+// frames, so events become messages as they happen; a tab cannot block, so PumpEvents never
+// waits and the frame loop is driven one step per animation frame (app/WebMain.cpp).
 class WebBackend : public HostBackend {
 public:
     WebBackend();
