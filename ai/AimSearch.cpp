@@ -1,6 +1,7 @@
 #include "ai/AimSearch.h"
 
 #include "game/Bomb.h"
+#include "game/Tank.h"
 
 #include <cmath>
 
@@ -50,13 +51,9 @@ int Clamp( int value, int low, int high ) {
     return value < low ? low : ( value > high ? high : value );
 }
 
-int FacesLeft( int bodyAngle ) {
-    return bodyAngle > 90 && bodyAngle < 270 ? 1 : 0;
-}
-
 // The hull angle after turning to the given side: a turn flips it by half a circle.
 int BodyFacing( int bodyAngle, int facesLeft ) {
-    if ( FacesLeft( bodyAngle ) == facesLeft ) {
+    if ( Tank::FacesLeftAt( bodyAngle ) == facesLeft ) {
         return bodyAngle;
     }
     return facesLeft ? bodyAngle + 180 : bodyAngle - 180;

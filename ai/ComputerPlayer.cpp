@@ -12,10 +12,6 @@ namespace {
 
 const uint8_t DOWN = 0x80;
 
-int FacesLeft( int bodyAngle ) {
-    return bodyAngle > 90 && bodyAngle < 270 ? 1 : 0;
-}
-
 int AnyInState( const EntityList *list, int state ) {
     if ( list == nullptr ) {
         return 0;
@@ -171,7 +167,7 @@ void ComputerPlayer::Act( const Tank &tank, uint8_t *keys ) {
     }
     switch ( tank.GetState() ) {
     case Tank::Active:
-        if ( FacesLeft( tank.GetBodyAngle() ) != plan.facesLeft ) {
+        if ( tank.FacesLeft() != plan.facesLeft ) {
             keys[plan.facesLeft ? DIK_LEFT : DIK_RIGHT] = DOWN;
         } else if ( tank.GetBarrelAngle() < plan.barrel ) {
             keys[DIK_UP] = DOWN;

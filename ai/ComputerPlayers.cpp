@@ -23,7 +23,7 @@ int64_t DistanceSquared( const Entity &a, const Entity &b ) {
 } // namespace
 
 ComputerPlayers::ComputerPlayers()
-    : world( nullptr ), people( SEATS ), level( AimSearch::Normal ), lastTurn( nullptr ) {
+    : world( nullptr ), people( SEATS ), level( AimSearch::Normal ), lastTurn( nullptr ), wonUpdates( 0 ) {
     std::memset( keys, 0, sizeof( keys ) );
 }
 

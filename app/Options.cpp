@@ -1,6 +1,7 @@
 #include "app/Options.h"
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 
@@ -121,9 +122,15 @@ const OptionRow *FindRow( const char *name ) {
     return nullptr;
 }
 
-OptionsResult Refuse( FILE *err, const char *format, const char *name ) {
+OptionsResult Refuse( FILE *err, const char *format, ... ) __attribute__( ( format( printf, 2, 3 ) ) );
+
+// One line on `err` from a printf format, then the usage.
+OptionsResult Refuse( FILE *err, const char *format, ... ) {
     std::fprintf( err, "kelto: " );
-    std::fprintf( err, format, name );
+    va_list arguments;
+    va_start( arguments, format );
+    std::vfprintf( err, format, arguments );
+    va_end( arguments );
     std::fprintf( err, "\n" );
     PrintUsage( err );
     return OPTIONS_INVALID;

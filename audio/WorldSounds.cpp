@@ -26,10 +26,6 @@ int IsDown( const uint8_t *keys, int code ) {
     return keys != nullptr && ( keys[code] & 0x80 ) != 0 ? 1 : 0;
 }
 
-int FacesLeft( int bodyAngle ) {
-    return bodyAngle > 90 && bodyAngle < 270 ? 1 : 0;
-}
-
 } // namespace
 
 WorldSounds::WorldSounds()
@@ -194,7 +190,7 @@ void WorldSounds::ObserveTanks( const World &world, const uint8_t *keys ) {
             TankMemory &memory = *remembered;
             const int state = tank->GetState();
             if ( tank == world.GetCurrentTank() && memory.state == Tank::Active && state == Tank::Active ) {
-                driving |= IsDown( keys, FacesLeft( memory.bodyAngle ) ? DIK_LEFT : DIK_RIGHT );
+                driving |= IsDown( keys, Tank::FacesLeftAt( memory.bodyAngle ) ? DIK_LEFT : DIK_RIGHT );
                 turning |= tank->GetBarrelAngle() != memory.barrelAngle ? 1 : 0;
             }
             if ( state == Tank::Falling && memory.state != Tank::Falling ) {

@@ -3,6 +3,7 @@
 # all in the build folder, ready to be served as it is (scripts/serve.sh).
 file( GLOB KELTO_WEB_SOURCES CONFIGURE_DEPENDS host/web/*.cpp )
 add_library( kelto_host_web STATIC ${KELTO_WEB_SOURCES} )
+add_dependencies( kelto_host_web kelto_layering )
 target_link_libraries( kelto_host_web PUBLIC kelto_layer_host )
 
 add_executable( kelto_web app/WebMain.cpp )

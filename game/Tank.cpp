@@ -54,6 +54,10 @@ void Tank::BeginTurn() {
 }
 
 int Tank::FacesLeft() const {
+    return FacesLeftAt( bodyAngle );
+}
+
+int Tank::FacesLeftAt( int bodyAngle ) {
     return bodyAngle > 90 && bodyAngle < 270 ? 1 : 0;
 }
 

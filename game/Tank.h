@@ -29,6 +29,10 @@ public:
     int GetBarrelMax() const { return barrelMax; }
     int GetBarrelMin() const { return barrelMin; }
     int GetBarrelDirection() const;
+    // 1 while the hull faces left: the one facing rule, for whoever needs to know which way a
+    // tank (or a hull angle) points.
+    int FacesLeft() const;
+    static int FacesLeftAt( int bodyAngle );
     // 1 while the ground under the middle of its bottom edge holds it (with its picture and
     // World given).
     int IsOnGround() const;
@@ -50,7 +54,6 @@ private:
     int TraceRise( int side ) const;
     int AngleForTangent( int tangent ) const;
     int Pixel( int dx, int dy ) const; // the ground dx columns right of, dy rows below the probe point
-    int FacesLeft() const;
     int IsSolid( int column, int row ) const;
     void ClampX();
 

@@ -61,6 +61,10 @@ public:
 private:
     friend class HostVideo; // builds the flipping chain
 
+    // It owns its pixels and is shared by reference count, never copied.
+    HostSurface( const HostSurface & ) = delete;
+    HostSurface &operator=( const HostSurface & ) = delete;
+
     void AttachBackBuffer( HostSurface *back );
     void ExchangeWithBackBuffer();
     HostResult CheckBlitSides( const HostSurface *source ) const;

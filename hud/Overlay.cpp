@@ -34,10 +34,6 @@ const char *const HELP_LINES[] = {
 };
 const int HELP_LINE_COUNT = int( sizeof( HELP_LINES ) / sizeof( HELP_LINES[0] ) );
 
-int FacesLeft( const Tank &tank ) {
-    return tank.GetBodyAngle() > 90 && tank.GetBodyAngle() < 270;
-}
-
 } // namespace
 
 Overlay::Overlay() : regionCount( 0 ) {
@@ -168,7 +164,7 @@ void Overlay::DrawReadouts( Image &screen, const Match &match, const HudColours 
     TextLine valuesLine;
     valuesLine.Add( "ANGLE " )
         .Add( tank->GetBarrelAngle() )
-        .Add( FacesLeft( *tank ) ? " LEFT" : " RIGHT" )
+        .Add( tank->FacesLeft() ? " LEFT" : " RIGHT" )
         .Add( "  POWER " )
         .Add( tank->GetPower() );
     const char *values = valuesLine.Get();

@@ -3,6 +3,7 @@
 #include "host/HostFile.h"
 #include "replay/ReplayKeys.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -64,9 +65,12 @@ void ReplayFile::Clear() {
     finished = 0;
 }
 
-int ReplayFile::Fail( const char *format, long long value ) {
+int ReplayFile::Fail( const char *format, ... ) {
     char line[160];
-    std::snprintf( line, sizeof( line ), format, value );
+    va_list arguments;
+    va_start( arguments, format );
+    std::vsnprintf( line, sizeof( line ), format, arguments );
+    va_end( arguments );
     error = line;
     return 0;
 }
@@ -80,7 +84,7 @@ int ReplayFile::Load( const char *fileName ) {
     const int64_t size = HostFileGetSize( file );
     if ( size > REPLAY_MAX_FILE_SIZE ) {
         HostFileClose( file );
-        return Fail( "%lld bytes is longer than any recording", size );
+        return Fail( "%lld bytes is longer than any recording", (long long)size );
     }
     std::vector<uint8_t> bytes( size_t( size > 0 ? size : 0 ) );
     const int64_t read = bytes.empty() ? 0 : HostFileRead( file, bytes.data(), size );
@@ -147,7 +151,7 @@ int ReplayFile::ParseHeader( Reader &reader ) {
         return Fail( "truncated in its header" );
     }
     if ( length == 0 || length > uint32_t( REPLAY_MAX_VERSION_LENGTH ) ) {
-        return Fail( "game version of %lld bytes", length );
+        return Fail( "game version of %lld bytes", (long long)length );
     }
     if ( !reader.Bytes( text, length ) ) {
         return Fail( "truncated in its header" );
@@ -163,7 +167,7 @@ int ReplayFile::ParseHeader( Reader &reader ) {
         return Fail( "truncated in its header" );
     }
     if ( count > uint32_t( REPLAY_MAX_RULES ) ) {
-        return Fail( "%lld rules is more than any game has", count );
+        return Fail( "%lld rules is more than any game has", (long long)count );
     }
     for ( uint32_t i = 0; i < count; i++ ) {
         uint32_t rule = 0;
@@ -209,7 +213,7 @@ int ReplayFile::ParseKeys( Reader &reader ) {
         return Fail( "has keys before its first match" );
     }
     if ( !blocks.empty() && blocks.back().frames != REPLAY_BLOCK_FRAMES ) {
-        return Fail( "goes on after a short block, at frame %lld", frameCount );
+        return Fail( "goes on after a short block, at frame %lld", (long long)frameCount );
     }
     uint32_t first = 0;
     uint32_t frames = 0;
@@ -218,10 +222,10 @@ int ReplayFile::ParseKeys( Reader &reader ) {
         return Fail( "truncated at byte %lld", (long long)reader.GetSize() );
     }
     if ( first != uint32_t( frameCount ) ) {
-        return Fail( "skips from frame %lld", frameCount );
+        return Fail( "skips from frame %lld", (long long)frameCount );
     }
     if ( frames == 0 || frames > uint32_t( REPLAY_BLOCK_FRAMES ) || count == 0 || count > frames ) {
-        return Fail( "has a block of absurd length at frame %lld", frameCount );
+        return Fail( "has a block of absurd length at frame %lld", (long long)frameCount );
     }
     ReplayBlock block;
     block.firstFrame = frameCount;
@@ -236,16 +240,17 @@ int ReplayFile::ParseKeys( Reader &reader ) {
             return Fail( "truncated at byte %lld", (long long)reader.GetSize() );
         }
         if ( keys & ~uint32_t( REPLAY_KEY_BITS ) ) {
-            return Fail( "holds keys this game does not know, at frame %lld", frameCount + covered );
+            return Fail( "holds keys this game does not know, at frame %lld",
+                         (long long)( frameCount + covered ) );
         }
         if ( length == 0 || covered + length > frames ) {
-            return Fail( "has a run of absurd length at frame %lld", frameCount + covered );
+            return Fail( "has a run of absurd length at frame %lld", (long long)( frameCount + covered ) );
         }
         runs.push_back( ReplayRun{ uint16_t( keys ), int( length ) } );
         covered += length;
     }
     if ( covered != frames ) {
-        return Fail( "has a block of absurd length at frame %lld", frameCount );
+        return Fail( "has a block of absurd length at frame %lld", (long long)frameCount );
     }
     if ( !reader.U32( block.checksum ) ) {
         return Fail( "truncated at byte %lld", (long long)reader.GetSize() );

@@ -70,7 +70,8 @@ private:
     class Reader;
 
     void Clear();
-    int Fail( const char *format, long long value = 0 );
+    // Sets the error from a printf format; returns 0.
+    int Fail( const char *format, ... ) __attribute__( ( format( printf, 2, 3 ) ) );
     int ParseHeader( Reader &reader );
     int ParseMatchStart( Reader &reader );
     int ParseKeys( Reader &reader );

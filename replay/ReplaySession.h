@@ -62,7 +62,6 @@ private:
     void Report( const char *reason );
     void Stop( const char *reason );
     void Diverge();
-    int CheckPictures( const char *const pictureFiles[REPLAY_PICTURE_COUNT] );
 
     Mode mode;
     TankColumnSource *drawingSource; // not owned; who drew the columns before, null for rand()

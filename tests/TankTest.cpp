@@ -301,6 +301,33 @@ TEST_F( TankFixture, TheArrowKeysTurnATankFacingAwayBeforeTheyDriveIt ) {
     EXPECT_EQ( tank.GetX(), 99 );
 }
 
+// The one facing rule everybody asks: left strictly between 90 and 270 degrees, so that a
+// hull tilted up to straight up or down still counts as facing the way it drove.
+TEST( TankFacing, LeftStrictlyBetweenNinetyAndTwoHundredSeventyDegrees ) {
+    const struct {
+        int bodyAngle;
+        int facesLeft;
+    } cases[] = { { 0, 0 },   { 15, 0 },  { 89, 0 },  { 90, 0 },  { 91, 1 }, { 180, 1 },
+                  { 195, 1 }, { 269, 1 }, { 270, 0 }, { 271, 0 }, { 345, 0 } };
+    for ( const auto &c : cases ) {
+        EXPECT_EQ( c.facesLeft, Tank::FacesLeftAt( c.bodyAngle ) ) << "hull at " << c.bodyAngle;
+    }
+}
+
+TEST_F( TankFixture, ATankTurnedByTheArrowsSaysWhichWayItFaces ) {
+    LoadFlat();
+    Tank &tank = Drop( 100 );
+    EXPECT_EQ( 0, tank.FacesLeft() );
+    tank.BeginTurn();
+    Hold( DIK_LEFT );
+    tank.Update();
+    EXPECT_EQ( 1, tank.FacesLeft() );
+    ReleaseAll();
+    Hold( DIK_RIGHT );
+    tank.Update();
+    EXPECT_EQ( 0, tank.FacesLeft() );
+}
+
 TEST_F( TankFixture, RightAndLeftTogetherMoveOnceThenOnlyTurn ) {
     LoadFlat();
     Tank &right = Drop( 100 );

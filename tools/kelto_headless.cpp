@@ -2,13 +2,16 @@
 // pictures from the working directory exactly as on a desktop, but nothing is shown and no
 // display is needed. The player drives, aims and fires every 200 frames; after the given
 // number of frames Escape ends the game. For start-up tests and for running the game under valgrind.
+// With --timedemo the game plays a recording instead, as `kelto --timedemo` does, so that a
+// build without SDL replays the golden recording too.
 //
-// Usage: kelto_headless [--frames N]   (default 300)
+// Usage: kelto_headless [--frames N | --timedemo FILE]   (default --frames 300)
 // Exits with the game's own exit code: 0, or 1 with one line on standard error when the game
-// cannot start.
+// cannot start (or a recording is refused or diverges).
 
 #include "app/App.h"
 #include "app/Game.h"
+#include "app/Options.h"
 #include "host/HostWindow.h"
 #include "host/headless/HeadlessBackend.h"
 
@@ -51,19 +54,26 @@ int main( int argc, char **argv ) {
     int frames = 300;
     if ( argc == 3 && std::strcmp( argv[1], "--frames" ) == 0 && std::atoi( argv[2] ) > 0 ) {
         frames = std::atoi( argv[2] );
+    } else if ( argc == 3 && std::strcmp( argv[1], "--timedemo" ) == 0 && argv[2][0] != '\0' ) {
+        g_options.timedemo = argv[2];
     } else if ( argc != 1 ) {
-        std::fputs( "usage: kelto_headless [--frames N]\n", stderr );
+        std::fputs( "usage: kelto_headless [--frames N | --timedemo FILE]\n", stderr );
         return 2;
     }
 
     int exitCode = 1;
     {
         HeadlessBackend backend;
-        backend.PostAtFrame( frames, WM_KEYDOWN, VK_ESCAPE, 0 );
-        backend.SetFrameHook( [&backend]( int frame ) { PressKeysFor( backend, frame ); } );
+        if ( g_options.timedemo.empty() ) {
+            backend.PostAtFrame( frames, WM_KEYDOWN, VK_ESCAPE, 0 );
+            backend.SetFrameHook( [&backend]( int frame ) { PressKeysFor( backend, frame ); } );
+            // The same tanks every run, so that a run can be repeated.
+            GameSetSeed( 1 );
+        } else {
+            // The recording supplies the keys and the tanks, and ends the game.
+            backend.SetKeepFrames( 0 );
+        }
         HostSetBackend( &backend );
-        // The same tanks every run, so that a run can be repeated.
-        GameSetSeed( 1 );
         exitCode = WinMain( nullptr, nullptr, "", SW_SHOWDEFAULT );
         // The game's process-wide objects outlive main; what they release after it returns
         // must not reach a backend that is gone.

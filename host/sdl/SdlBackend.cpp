@@ -394,22 +394,21 @@ void SdlBackend::PumpEvents( int wait ) {
     SDL_Event event;
     int posted = 0;
     while ( SDL_PollEvent( &event ) ) {
-        posted += HandleEvent( &event );
+        posted += HandleEvent( event );
     }
     // Block only while there is a window to wake up for, so that a wait can never hang.
     while ( wait && !posted && native->window && HostGetMainWindow() ) {
         if ( !SDL_WaitEvent( &event ) ) {
             return;
         }
-        posted += HandleEvent( &event );
+        posted += HandleEvent( event );
         while ( SDL_PollEvent( &event ) ) {
-            posted += HandleEvent( &event );
+            posted += HandleEvent( event );
         }
     }
 }
 
-int SdlBackend::HandleEvent( const void *data ) {
-    const SDL_Event &event = *static_cast<const SDL_Event *>( data );
+int SdlBackend::HandleEvent( const SDL_Event &event ) {
     switch ( event.type ) {
     case SDL_QUIT:
         if ( closePosted ) {
@@ -421,13 +420,13 @@ int SdlBackend::HandleEvent( const void *data ) {
         return HandleWindowEvent( event.window.event );
     case SDL_KEYDOWN:
     case SDL_KEYUP:
-        return HandleKeyEvent( &event );
+        return HandleKeyEvent( event );
     case SDL_CONTROLLERDEVICEADDED:
     case SDL_CONTROLLERDEVICEREMOVED:
     case SDL_CONTROLLERBUTTONDOWN:
     case SDL_CONTROLLERBUTTONUP:
     case SDL_CONTROLLERAXISMOTION:
-        return HandlePadEvent( &event );
+        return HandlePadEvent( event );
     default:
         return 0;
     }
@@ -469,8 +468,8 @@ int SdlBackend::HandleWindowEvent( int windowEvent ) {
 
 // Alt+Enter and F11 switch the window, F12 saves the frame; the game sees none of them, so
 // that Enter held with Alt never reads as Enter. 1 when the key was one of them.
-int SdlBackend::HandleShortcut( const void *data ) {
-    const SDL_KeyboardEvent &key = static_cast<const SDL_Event *>( data )->key;
+int SdlBackend::HandleShortcut( const SDL_Event &event ) {
+    const SDL_KeyboardEvent &key = event.key;
     const SDL_Scancode scancode = key.keysym.scancode;
     const bool enter = scancode == SDL_SCANCODE_RETURN || scancode == SDL_SCANCODE_KP_ENTER;
     const bool altEnter = enter && ( key.keysym.mod & KMOD_ALT ) != 0;
@@ -487,9 +486,9 @@ int SdlBackend::HandleShortcut( const void *data ) {
     return 1;
 }
 
-int SdlBackend::HandleKeyEvent( const void *data ) {
-    const SDL_KeyboardEvent &key = static_cast<const SDL_Event *>( data )->key;
-    if ( HandleShortcut( data ) ) {
+int SdlBackend::HandleKeyEvent( const SDL_Event &event ) {
+    const SDL_KeyboardEvent &key = event.key;
+    if ( HandleShortcut( event ) ) {
         return 0;
     }
     const int keyInput = SdlScancodeToDik( key.keysym.scancode );
@@ -520,8 +519,7 @@ int SdlBackend::HandleKeyEvent( const void *data ) {
                          static_cast<intptr_t>( lParam ) );
 }
 
-int SdlBackend::HandlePadEvent( const void *data ) {
-    const SDL_Event &event = *static_cast<const SDL_Event *>( data );
+int SdlBackend::HandlePadEvent( const SDL_Event &event ) {
     HostKeyState &keys = native->keyState;
     switch ( event.type ) {
     case SDL_CONTROLLERDEVICEADDED:

@@ -5,6 +5,8 @@
 #include "host/HostKeyState.h"
 #include "host/sdl/SdlAudio.h"
 
+union SDL_Event;
+
 // The real screen and keyboard, through SDL2: one window (borderless full screen on the
 // desktop's own mode, or a resizable window), the 640 x 480 8-bit frame shown through its
 // palette, scaled as the player chose (host/sdl/PictureScaling.h), at a steady 60 frames a
@@ -70,11 +72,11 @@ private:
     struct Native;
 
     int PostToWindow( uint32_t message, uintptr_t wParam, intptr_t lParam );
-    int HandleEvent( const void *event );
+    int HandleEvent( const SDL_Event &event );
     int HandleWindowEvent( int windowEvent );
-    int HandleKeyEvent( const void *event );
-    int HandleShortcut( const void *event );
-    int HandlePadEvent( const void *event );
+    int HandleKeyEvent( const SDL_Event &event );
+    int HandleShortcut( const SDL_Event &event );
+    int HandlePadEvent( const SDL_Event &event );
     void WindowedSize( int &width, int &height );
     void DrawPicture( int outputWidth, int outputHeight );
     int CreateTexture( int width, int height );

@@ -25,9 +25,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-mkdir -p "$work/home/Pictures"
 cp "$source_dir"/assets/{background,land,tank,bomb}.bmp "$work/"
-export HOME="$work/home"
+# Without the XDG folders, so that the game finds its settings and pictures through HOME.
+kelto_scratch_home "$work"
 unset XDG_CONFIG_HOME XDG_PICTURES_DIR
 
 if ! kelto_start_xvfb "$work/xvfb.log" 120 130 140; then

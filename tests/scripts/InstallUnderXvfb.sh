@@ -17,6 +17,7 @@ kelto_sanitizer_settings "$kelto" "$source_dir"
 kelto_require_tools Xvfb xdotool desktop-file-validate
 
 work="$(mktemp -d)"
+kelto_scratch_home "$work"
 xvfb_pid=""
 game_pid=""
 cleanup() {

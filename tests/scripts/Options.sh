@@ -11,8 +11,11 @@ source_dir="$2"
 source "$(dirname "$0")/XvfbSupport.bash"
 kelto_sanitizer_settings "$kelto" "$source_dir"
 failures=0
+# The home lies outside the empty folder, which must stay empty.
+scratch="$(mktemp -d)"
 empty="$(mktemp -d)"
-trap 'rm -rf "$empty"' EXIT
+trap 'rm -rf "$empty" "$scratch"' EXIT
+kelto_scratch_home "$scratch"
 
 fail() {
     echo "FAIL: $*"

@@ -35,6 +35,7 @@ fi
 kelto_require_tools Xvfb xdotool xwd convert compare
 
 work="$(mktemp -d)"
+kelto_scratch_home "$work"
 xvfb_pid=""
 game_pid=""
 cleanup() {

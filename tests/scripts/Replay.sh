@@ -25,6 +25,7 @@ fail() {
 }
 
 work="$(mktemp -d)"
+kelto_scratch_home "$work"
 xvfb_pid=""
 cleanup() {
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2> /dev/null && wait "$xvfb_pid" 2> /dev/null

@@ -13,4 +13,8 @@ if [ ! -x "$soak" ]; then
     echo "Soak: no $soak; build the soak target" >&2
     exit 1
 fi
-exec "$soak" --seed 20261207 --frames 20000 --assets "$source_dir/assets" --stall 60
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/Scratch.bash"
+kelto_scratch_home "$work"
+"$soak" --seed 20261207 --frames 20000 --assets "$source_dir/assets" --stall 60

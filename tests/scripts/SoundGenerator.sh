@@ -8,6 +8,8 @@ make_sounds="$(dirname "$(realpath "$1")")/make_sounds"
 source_dir="$2"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/Scratch.bash"
+kelto_scratch_home "$work"
 
 failures=0
 "$make_sounds" "$work/first" > /dev/null && "$make_sounds" "$work/second" > /dev/null || {

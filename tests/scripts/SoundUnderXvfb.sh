@@ -19,6 +19,7 @@ kelto_require_tools Xvfb xdotool
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
+kelto_scratch_home "$work"
 
 # Bytes other than zero (sound) in <file> from byte <first> to <last> (exclusive).
 loud_bytes() {

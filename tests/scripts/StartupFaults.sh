@@ -21,6 +21,8 @@ fi
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/Scratch.bash"
+kelto_scratch_home "$work"
 
 # Writes `value` as a little-endian number of `bytes` bytes at `offset` of `file`.
 put_number() {

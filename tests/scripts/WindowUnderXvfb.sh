@@ -15,6 +15,7 @@ kelto_sanitizer_settings "$kelto" "$source_dir"
 kelto_require_tools Xvfb xdotool
 
 work="$(mktemp -d)"
+kelto_scratch_home "$work"
 xvfb_pid=""
 game_pid=""
 # Ends a game that is still running, so that a failed run leaves nothing behind.
@@ -76,7 +77,9 @@ run_and_quit() {
         failures=$((failures + 1))
         return
     fi
-    # Let the game run a little before it is told to stop.
+    # Let the game run a little before it is told to stop, once its window has the keys: on
+    # a busy machine the window is found some time before it is shown.
+    kelto_wait_for_focus
     sleep 1
     if ! kill -0 "$game_pid" 2> /dev/null; then
         echo "FAIL ($label): the game ended by itself"

@@ -1,5 +1,7 @@
 # Shared by the scripts that run the real program: source it, do not run it.
 
+source "$(dirname "${BASH_SOURCE[0]}")/Scratch.bash"
+
 # Under the sanitizers: leaks inside the system libraries SDL opens are not the game's (see
 # SystemLeaks.supp), and SDL's software renderer keeps out the software OpenGL driver, whose
 # one-time allocations show up as nameless leaks once SDL has unloaded it.
@@ -68,16 +70,28 @@ kelto_wait_exit() {
     done
 }
 
-# Makes a scratch folder $work for one run, and on exit ends the game ($game_pid) and the
-# virtual display ($xvfb_pid) if they still run, and removes the folder.
+# Makes a scratch folder $work for one run, with the run's home in it, and on exit ends the
+# game ($game_pid) and the virtual display ($xvfb_pid) if they still run, and removes the folder.
 kelto_scratch_run() {
     work="$(mktemp -d)"
+    kelto_scratch_home "$work"
     xvfb_pid=""
     game_pid=""
     trap '
         [ -n "$game_pid" ] && kill "$game_pid" 2> /dev/null && wait "$game_pid" 2> /dev/null
         [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2> /dev/null && wait "$xvfb_pid" 2> /dev/null
         rm -rf "$work"' EXIT
+}
+
+# Waits up to five seconds for a window of the game to hold the keyboard focus, which it
+# takes once it is shown (the renderer may have made it anew by then): a key pressed before
+# then goes nowhere. Returns 1 if none did.
+kelto_wait_for_focus() {
+    for _ in $(seq 50); do
+        [ "$(xdotool getwindowfocus getwindowname 2> /dev/null)" = "Kelto" ] && return 0
+        sleep 0.1
+    done
+    return 1
 }
 
 # Waits up to five seconds for the game's window; prints its id, or returns 1 when none came.
