@@ -13,11 +13,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A scratch home with its own config folder, and the environment pointed at it for the test's
-// length (the player's own folders are never looked at).
-class ScratchHome {
+// A home of this test's own with its config folder, and the environment pointed at it for the
+// test's length (the player's own folders are never looked at).
+class PicturesHome {
 public:
-    ScratchHome() {
+    PicturesHome() {
         char pattern[] = "/tmp/kelto-home-XXXXXX";
         home = mkdtemp( pattern );
         config = home + "/.config";
@@ -30,7 +30,7 @@ public:
         unsetenv( "XDG_CONFIG_HOME" );
         unsetenv( "XDG_PICTURES_DIR" );
     }
-    ~ScratchHome() {
+    ~PicturesHome() {
         for ( const Saved &variable : saved ) {
             if ( variable.set ) {
                 setenv( variable.name, variable.value.c_str(), 1 );
@@ -58,7 +58,7 @@ public:
 
 // Each row: the user-dirs.dirs text (null: no file) and the folder it names ("~" for the home).
 TEST( ScreenshotFolder, UserDirsIsReadAsTheDesktopsOwnToolReadsIt ) {
-    ScratchHome scratch;
+    PicturesHome scratch;
     const struct {
         const char *text;
         std::string expected;
@@ -108,7 +108,7 @@ TEST( ScreenshotFolder, UserDirsIsReadAsTheDesktopsOwnToolReadsIt ) {
 // The folder chosen falls through $XDG_PICTURES_DIR, the desktop's folder, ~/Pictures and the
 // working directory, each taken only when it is an existing folder.
 TEST( ScreenshotFolder, EachPlaceIsTakenOnlyWhenItIsAFolder ) {
-    ScratchHome scratch;
+    PicturesHome scratch;
     const std::string bilder = scratch.home + "/Bilder";
     const std::string pictures = scratch.home + "/Pictures";
     const std::string chosen = scratch.home + "/chosen";
