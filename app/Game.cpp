@@ -2,8 +2,10 @@
 
 #include "ai/ComputerPlayers.h"
 #include "app/App.h"
+#include "app/GameLand.h"
 #include "app/MatchSounds.h"
 #include "app/Options.h"
+#include "app/StartColumnSource.h"
 #include "audio/WorldSounds.h"
 #include "game/Bomb.h"
 #include "game/EntityList.h"
@@ -45,6 +47,8 @@ Hud g_hud;
 ComputerPlayers g_computerPlayers;
 static MatchSounds g_matchSounds;
 static ReplaySession replaySession;
+static GameLand gameLand;
+static StartColumnSource startColumns;
 
 static std::string dataFolder;
 static int useFixedSeed = 0;
@@ -65,6 +69,10 @@ void GameSetDataFolder( const std::string &folder ) {
 
 std::string GameDataPath( const char *name ) {
     return dataFolder + name;
+}
+
+std::string GameLandCode() {
+    return gameLand.GetCodeText();
 }
 
 static int Complain( const char *fileName, const char *reason ) {
@@ -217,23 +225,30 @@ static int StartReplaySession() {
         // A game neither recorded nor replayed asks for no memory here.
         return replaySession.Start( mode, nullptr, KELTO_VERSION, nullptr, std::vector<int32_t>() );
     }
-    const std::string files[REPLAY_PICTURE_COUNT] = {
-        GameDataPath( GAME_BACKGROUND_FILE ), GameDataPath( GAME_LAND_FILE ), GameDataPath( GAME_TANK_FILE ),
-        GameDataPath( GAME_BOMB_FILE ) };
+    // A generated land is kept by its code among the rules; the pictures' checks stay.
+    const std::string files[REPLAY_PICTURE_COUNT] = { gameLand.GetBackgroundFile(), gameLand.GetLandFile(),
+                                                      GameDataPath( GAME_TANK_FILE ),
+                                                      GameDataPath( GAME_BOMB_FILE ) };
     const char *const pictures[REPLAY_PICTURE_COUNT] = { files[0].c_str(), files[1].c_str(), files[2].c_str(),
                                                          files[3].c_str() };
     // The people at the keyboard as the game seats them: the settings, with --players over them.
-    const std::vector<int32_t> rules = { g_options.classic, g_options.hits, g_settings.players };
+    std::vector<int32_t> rules = { g_options.classic, g_options.hits, g_settings.players };
+    const size_t landRules = rules.size();
+    gameLand.AddRules( rules );
     if ( !replaySession.Start( mode, fileName, KELTO_VERSION, pictures, rules ) ) {
         return 0;
     }
     const std::vector<int32_t> &recorded = replaySession.GetRecordedRules();
-    if ( replaySession.IsPlayback() && recorded.size() >= rules.size() ) {
+    if ( replaySession.IsPlayback() && recorded.size() >= landRules ) {
         g_options.classic = recorded[0];
         g_options.hits = recorded[1];
         if ( recorded[2] >= 0 && recorded[2] <= ComputerPlayers::SEATS ) {
             g_options.players = recorded[2];
             g_settings.players = recorded[2];
+        }
+        // A recording from before generated lands was played on the pictures.
+        if ( !gameLand.TakeRules( recorded, landRules ) ) {
+            gameLand.UsePictures();
         }
     }
     return 1;
@@ -266,31 +281,71 @@ static void SeatComputerPlayers( World &world ) {
     }
 }
 
-int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
-    g_keyboard.Init( instance, window );
-
+// The designed game's way: the background's colour table is the palette, and the land is a
+// picture; the sprites are read between the two.
+static int LoadPictures( World &world ) {
     BmpFile background;
-    if ( !ReadPicture( DataPath( GAME_BACKGROUND_FILE ).Get(), background ) ||
-         !CheckCoversScreen( background ) ) {
+    if ( !ReadPicture( gameLand.GetBackgroundFile(), background ) || !CheckCoversScreen( background ) ) {
         return 0;
     }
     g_display.LoadPalette( background );
     g_display.ApplyPalette();
-
-    std::srand( useFixedSeed ? fixedSeed : static_cast<unsigned>( std::time( nullptr ) ) );
     if ( !BuildSprites() ) {
         return 0;
     }
-
     BmpFile land;
-    if ( !ReadPicture( DataPath( GAME_LAND_FILE ).Get(), land ) || !CheckCoversScreen( land ) ) {
+    if ( !ReadPicture( gameLand.GetLandFile(), land ) || !CheckCoversScreen( land ) ) {
         return 0;
     }
     if ( !world.Load( &g_display, land, background ) ) {
         std::fprintf( stderr, "kelto: %s\n", world.GetLoadError() );
         return 0;
     }
-    if ( !StartReplaySession() || !StartTanks( world ) ) {
+    return 1;
+}
+
+// A land made from its code, with its theme's colours; a World already loaded takes it in
+// place of the land it had.
+static int LoadGeneratedLand( World &world ) {
+    Image land;
+    Image background;
+    HostPaletteEntry palette[256];
+    if ( !gameLand.Make( land, background, palette ) ) {
+        char code[LandCode::TEXT_SIZE];
+        gameLand.FormatCode( code, sizeof( code ) );
+        return Complain( code, "out of memory" );
+    }
+    g_display.SetPaletteEntries( palette );
+    g_display.ApplyPalette();
+    if ( !world.LoadPictures( &g_display, land, background ) ) {
+        std::fprintf( stderr, "kelto: %s\n", world.GetLoadError() );
+        return 0;
+    }
+    return 1;
+}
+
+int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
+    g_keyboard.Init( instance, window );
+
+    std::srand( useFixedSeed ? fixedSeed : static_cast<unsigned>( std::time( nullptr ) ) );
+    // The designed game draws nothing before its tank columns: the land's seed is drawn only
+    // when a land is to be made.
+    const uint32_t seed = !g_options.classic && g_options.land.empty() ? uint32_t( std::rand() ) : 0u;
+    gameLand.Choose( g_options, DataPath( GAME_LAND_FILE ).Get(), DataPath( GAME_BACKGROUND_FILE ).Get(),
+                     seed );
+    // A recording says which land it was played on, so the replay session starts first.
+    startColumns.SetWorld( &world );
+    if ( gameLand.IsGenerated() ) {
+        SetTankColumnSource( &startColumns );
+    } else if ( GetTankColumnSource() == &startColumns ) {
+        SetTankColumnSource( nullptr );
+    }
+    if ( !StartReplaySession() ) {
+        return 0;
+    }
+    const int loaded =
+        gameLand.IsGenerated() ? BuildSprites() && LoadGeneratedLand( world ) : LoadPictures( world );
+    if ( !loaded || !StartTanks( world ) ) {
         return 0;
     }
     if ( WithView() && !g_hud.Init( world, g_display.GetPaletteEntries(), g_options.hits ) ) {
@@ -305,6 +360,11 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
 // A new match draws new columns for its tanks, as the start-up does; its tanks and bombs are
 // new to the sound too.
 static void StartNewMatch( World &world ) {
+    // A land made for every match gives way to the next one; the match puts it back at its
+    // start. Without memory for it the last land stays.
+    if ( gameLand.Advance() && LoadGeneratedLand( world ) ) {
+        g_hud.GetMatch().SetStartLand( *world.GetLandImage() );
+    }
     int columns[TANK_PLACEMENT_COUNT];
     ChooseTankColumns( world, columns );
     g_hud.StartNewMatch( world, columns );

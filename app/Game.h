@@ -41,4 +41,8 @@ void GameSetDataFolder( const std::string &folder );
 std::string GameDataPath( const char *name );
 void GameUseClockSeed();
 
+// The current match's land code as the player types it ("HILLS-GREEN-3F9A21C0"), for the
+// pause menu and the set-up; empty when the match is played on pictures.
+std::string GameLandCode();
+
 #endif

@@ -1,5 +1,7 @@
 #include "app/Options.h"
 
+#include "lands/LandCode.h"
+
 #include <cerrno>
 #include <cstdarg>
 #include <cstdlib>
@@ -111,7 +113,36 @@ const OptionRow OPTION_ROWS[] = {
           o.level = a;
           return 1;
       } },
+    { "--land", "CODE|FILE", "play on the land of a code (e.g. HILLS-GREEN-3F9A21C0) or on your own picture",
+      []( Options &o, const char *a ) {
+          o.land = a;
+          return 1;
+      } },
+    { "--background", "FILE",
+      "the background picture to go with --land FILE.bmp (its colours are the game's)",
+      []( Options &o, const char *a ) {
+          o.background = a;
+          return 1;
+      } },
 };
+
+// The one line that says what is wrong with the land options, or null when nothing is.
+// `argument` is set to the value the line names.
+const char *LandOptionsFault( const Options &options, const char *&argument ) {
+    argument = options.land.c_str();
+    if ( !options.land.empty() && !IsLandPicture( options.land ) &&
+         !LandCode().Parse( options.land.c_str() ) ) {
+        return "--land: '%s' is neither a land code like HILLS-GREEN-3F9A21C0 nor a .bmp picture";
+    }
+    argument = options.background.c_str();
+    if ( !options.background.empty() && !IsLandPicture( options.background ) ) {
+        return "--background: '%s' is not a .bmp picture";
+    }
+    if ( !options.background.empty() && !IsLandPicture( options.land ) ) {
+        return "--background: '%s' goes with a land picture of your own (--land FILE.bmp)";
+    }
+    return nullptr;
+}
 
 const OptionRow *FindRow( const char *name ) {
     for ( const OptionRow &row : OPTION_ROWS ) {
@@ -138,6 +169,22 @@ OptionsResult Refuse( FILE *err, const char *format, ... ) {
 
 } // namespace
 
+int IsLandPicture( const std::string &argument ) {
+    static const char SUFFIX[] = ".bmp";
+    const size_t length = sizeof( SUFFIX ) - 1;
+    if ( argument.size() <= length ) {
+        return 0;
+    }
+    for ( size_t i = 0; i < length; i++ ) {
+        char c = argument[argument.size() - length + i];
+        c = c >= 'A' && c <= 'Z' ? char( c - 'A' + 'a' ) : c;
+        if ( c != SUFFIX[i] ) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
 void PrintUsage( FILE *stream ) {
     std::fprintf( stream, "Usage: kelto [options]\n"
                           "Four tanks, players 1 to 4, take turns on a destructible land. Left and Right\n"
@@ -145,6 +192,7 @@ void PrintUsage( FILE *stream ) {
                           "shows the help, Escape quits. A crater on another player's tank scores a hit;\n"
                           "the first to the target (--hits) wins the match, and Enter or Space then\n"
                           "starts a new one. You play player 1 and the computer the other three.\n"
+                          "Every match is played on a new land, made from a code that --land plays again.\n"
                           "Alt+Enter or F11 switches full screen, F12 saves a screenshot. Keys,\n"
                           "gamepad, window and scaling are set in $XDG_CONFIG_HOME/kelto/settings.ini\n"
                           "(~/.config/kelto/settings.ini).\n" );
@@ -204,6 +252,15 @@ OptionsResult ParseOptions( int argc, const char *const *argv, Options &options,
     if ( recordings > 1 ) {
         return Refuse( err, "%s: only one of --record, --replay and --timedemo at a time",
                        !options.record.empty() ? "--record" : "--replay" );
+    }
+    // A land that cannot be had is said in one line, without the usage around it.
+    const char *argument = nullptr;
+    const char *landFault = LandOptionsFault( options, argument );
+    if ( landFault != nullptr ) {
+        std::fprintf( err, "kelto: " );
+        std::fprintf( err, landFault, argument );
+        std::fprintf( err, "\n" );
+        return OPTIONS_INVALID;
     }
     return OPTIONS_RUN;
 }

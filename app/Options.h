@@ -18,19 +18,24 @@ enum OptionsResult {
 };
 
 struct Options {
-    int windowed = -1;    // --windowed; -1 not given
-    int classic = 0;      // --classic: the designed game alone, without any addition
-    int hits = -1;        // --hits N: hits that win a match; -1 not given
-    std::string record;   // --record FILE
-    std::string replay;   // --replay FILE
-    std::string timedemo; // --timedemo FILE
-    std::string settings; // --settings FILE
-    std::string scale;    // --scale fit|integer|smooth; empty not given
-    int mute = -1;        // --mute; -1 not given
-    std::string data;     // --data DIR
-    int players = -1;     // --players N (0 to 4 people); -1 not given
-    std::string level;    // --level easy|normal|hard; empty not given
+    int windowed = -1;      // --windowed; -1 not given
+    int classic = 0;        // --classic: the designed game alone, without any addition
+    int hits = -1;          // --hits N: hits that win a match; -1 not given
+    std::string record;     // --record FILE
+    std::string replay;     // --replay FILE
+    std::string timedemo;   // --timedemo FILE
+    std::string settings;   // --settings FILE
+    std::string scale;      // --scale fit|integer|smooth; empty not given
+    int mute = -1;          // --mute; -1 not given
+    std::string data;       // --data DIR
+    int players = -1;       // --players N (0 to 4 people); -1 not given
+    std::string level;      // --level easy|normal|hard; empty not given
+    std::string land;       // --land CODE or FILE.bmp; empty: a new land every match
+    std::string background; // --background FILE.bmp, with --land FILE.bmp
 };
+
+// 1 when a --land argument names a picture (it ends in ".bmp", any case) rather than a code.
+int IsLandPicture( const std::string &argument );
 
 // What this run was started with: set by the program's entry before the game starts, read by
 // the game's start-up and frame. Everything at "not given" when nobody set it.

@@ -1,5 +1,6 @@
 #include "app/App.h"
 #include "app/Game.h"
+#include "app/Options.h"
 #include "gfx/Bmp.h"
 #include "host/HostWindow.h"
 #include "host/headless/HeadlessBackend.h"
@@ -111,6 +112,9 @@ Figures StartOnce() {
     } );
     HostSetBackend( &backend );
     GameSetSeed( 1 );
+    // The start-up from the pictures in the working folder, which the reading is compared with.
+    g_options.land = GAME_LAND_FILE;
+    g_options.background = GAME_BACKGROUND_FILE;
     figures.exitCode = WinMain( nullptr, nullptr, "", SW_SHOWDEFAULT );
     HostSetBackend( nullptr );
     return figures;

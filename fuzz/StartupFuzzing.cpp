@@ -4,6 +4,7 @@
 
 #include "app/App.h"
 #include "app/Game.h"
+#include "app/Options.h"
 #include "game/EntityList.h"
 #include "game/Globals.h"
 #include "game/Tank.h"
@@ -165,6 +166,9 @@ void FuzzStartupOnce( const std::string &folder, int frames, uint8_t keys ) {
     const bool expected = ShouldStart( folder );
     GameSetDataFolder( folder );
     GameSetSeed( keys );
+    // The fuzzed pictures are the land and the background played on.
+    g_options.land = GameDataPath( GAME_LAND_FILE );
+    g_options.background = GameDataPath( GAME_BACKGROUND_FILE );
     World world;
     int started;
     {

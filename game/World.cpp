@@ -141,6 +141,53 @@ int World::Load( Display *newDisplay, BmpFile &landFile, BmpFile &backgroundFile
     return 1;
 }
 
+// Copies `source` into `target`, which takes its size: in place when the sizes match, else
+// into a new picture. 0, keeping the old one, without memory for it.
+static int CopyPicture( Image *&target, const Image &source ) {
+    if ( source.GetPixels() == nullptr ) {
+        return 0;
+    }
+    if ( target == nullptr || target->GetWidth() != source.GetWidth() ||
+         target->GetHeight() != source.GetHeight() || !target->GetOwnsPixels() ) {
+        Image *made = new ( std::nothrow ) Image( source.GetWidth(), source.GetHeight() );
+        if ( made == nullptr || made->GetPixels() == nullptr ) {
+            delete made;
+            return 0;
+        }
+        delete target;
+        target = made;
+    }
+    source.BlitTo( *target, 0, 0, source.GetBounds() );
+    return 1;
+}
+
+int World::LoadPictures( Display *newDisplay, const Image &landPicture, const Image &backgroundPicture ) {
+    display = newDisplay;
+    loadError[0] = '\0';
+    if ( tanks == nullptr || bombs == nullptr || list2 == nullptr || list3 == nullptr || !tanks->IsUsable() ||
+         !bombs->IsUsable() ) {
+        return FailLoad( "the tank and bomb lists", "out of memory" );
+    }
+    if ( !CopyPicture( background, backgroundPicture ) ) {
+        return FailLoad( "the background", "out of memory" );
+    }
+    if ( !CopyPicture( landImage, landPicture ) ) {
+        return FailLoad( "the land", "out of memory" );
+    }
+    if ( display == nullptr || display->GetWidth() <= 0 || display->GetHeight() <= 0 ) {
+        return FailLoad( "the land", "no display to show it on" );
+    }
+    // A grid made by an earlier load is rebuilt by the Land itself when the size changes.
+    const int hasGrid = land != nullptr && land->GetColumns() > 0;
+    if ( land == nullptr || ( !hasGrid && !land->Create( display, LAND_WIDTH, LAND_HEIGHT ) ) ||
+         !land->Load( *landImage ) ) {
+        return FailLoad( "the land", "out of memory" );
+    }
+    parallaxX = ParallaxRatio( background->GetWidth(), landImage->GetWidth(), display->GetWidth() );
+    parallaxY = ParallaxRatio( background->GetHeight(), landImage->GetHeight(), display->GetHeight() );
+    return 1;
+}
+
 void World::SetCameraX( int value ) {
     // The lower bound first: a land narrower than the screen leaves the camera negative.
     if ( value < 0 ) {

@@ -26,6 +26,9 @@ public:
     // large land is never held three times over.
     int Load( Display *display, const char *landFile, const char *backgroundFile );
     int Load( Display *display, BmpFile &landFile, BmpFile &backgroundFile );
+    // The same from pictures made in memory (a generated land), copied. Called again on a
+    // loaded World, it puts the new pictures in place of the old ones.
+    int LoadPictures( Display *display, const Image &landPicture, const Image &backgroundPicture );
     const char *GetLoadError() const { return loadError; }
 
     void SetCameraX( int value );

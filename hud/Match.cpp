@@ -76,6 +76,25 @@ int Match::StartNew( World &newWorld, const int columns[MAX_PLAYERS] ) {
     return playerCount > 0 ? 1 : 0;
 }
 
+// A generated land gives each match a land of its own.
+int Match::SetStartLand( const Image &land ) {
+    if ( land.GetPixels() == nullptr ) {
+        return 0;
+    }
+    if ( startLand == nullptr || startLand->GetWidth() != land.GetWidth() ||
+         startLand->GetHeight() != land.GetHeight() ) {
+        Image *copy = new ( std::nothrow ) Image( land.GetWidth(), land.GetHeight() );
+        if ( copy == nullptr || copy->GetPixels() == nullptr ) {
+            delete copy;
+            return 0;
+        }
+        delete startLand;
+        startLand = copy;
+    }
+    land.BlitTo( *startLand, 0, 0, land.GetBounds() );
+    return 1;
+}
+
 // The tanks in list order are the players; everything of the match before is forgotten.
 void Match::TakePlayers() {
     playerCount = 0;

@@ -32,6 +32,9 @@ public:
     // Drops every tank and bomb, puts the land back as it was at Init and places new tanks at
     // `columns`; the scores start again from 0. 1, or 0 when no tank could be made.
     int StartNew( World &world, const int columns[MAX_PLAYERS] );
+    // Keeps `land` instead as the land the next StartNew puts back: a new land for the next
+    // match. 1, or 0 keeping the old copy without memory for the new one.
+    int SetStartLand( const Image &land );
     // Looks at what this frame's update did: new bombs, explosions, hits.
     void Observe();
     // Lets go of the World before its tanks are deleted at the game's end.

@@ -27,6 +27,8 @@ public:
     // The palette: read from a BMP file's colour table, then installed on the screen.
     int LoadPalette( const char *fileName );
     int LoadPalette( const BmpFile &file );
+    // Or the 256 entries made by the game itself (a generated land's theme).
+    void SetPaletteEntries( const HostPaletteEntry *entries );
     void ApplyPalette();
     const HostPaletteEntry *GetPaletteEntries() const { return paletteEntries; }
 

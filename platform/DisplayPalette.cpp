@@ -15,6 +15,12 @@ int Display::LoadPalette( const BmpFile &file ) {
     return file.CopyPalette( paletteEntries );
 }
 
+void Display::SetPaletteEntries( const HostPaletteEntry *entries ) {
+    for ( int i = 0; i < 256; i++ ) {
+        paletteEntries[i] = entries[i];
+    }
+}
+
 // Installs all 256 entries, whatever the file's colour count, and shows the screen through
 // them from now on.
 void Display::ApplyPalette() {

@@ -15,7 +15,8 @@ test=( libgtest-dev libgmock-dev libbenchmark-dev
        xvfb xdotool x11-apps imagemagick
        valgrind clang libclang-rt-14-dev
        dpkg-dev lintian desktop-file-utils appstream
-       emscripten nodejs chromium )
+       emscripten nodejs chromium
+       libwebsockets-dev )
 
 case "${1:-test}" in
     play) packages=( "${play[@]}" ) ;;

@@ -11,17 +11,24 @@
 #include "gfx/Sprite.h"
 #include "host/HostFile.h"
 #include "hud/Hud.h"
+#include "lands/LandCode.h"
+#include "lands/LandGenerator.h"
+#include "lands/LandPalette.h"
+#include "lands/LandRandom.h"
+#include "lands/LandStarts.h"
 #include "platform/Display.h"
 #include "platform/Keyboard.h"
 #include "settings/Settings.h"
 #include "tests/support/BmpWriter.h"
 #include "tests/support/LandScene.h"
+#include "tests/support/PictureOptions.h"
 #include "tests/support/TestScreen.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -54,6 +61,7 @@ protected:
         backend->ReleaseAllKeys();
         PutPictures();
         GameSetSeed( 1234 );
+        UsePictures( g_options );
     }
 
     // A 1280 x 960 land with flat ground from row 700, a 960 x 720 background, a 20 x 10
@@ -402,7 +410,7 @@ TEST_F( GameFixture, ClassicShowsTheDesignedSceneAndTheViewDrawsOnlyInItsRegions
 TEST_F( GameFixture, AWonMatchStandsStillUntilEnterStartsANewOne ) {
     PutMemoryFile( "land.bmp", MakeGroundBmp( 1280, 960, 3, LOW_GROUND ) );
     const Options given = g_options;
-    g_options = Options();
+    g_options = PictureOptions();
     g_options.hits = 1;
     World world;
     ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
@@ -461,7 +469,7 @@ TEST_F( GameFixture, TheComputerTakesTheSeatsThePeopleLeave ) {
     } cases[] = { { 0, -1, "", 1 }, { 0, 0, "hard", 0 }, { 0, 4, "", 4 }, { 1, 0, "easy", 4 } };
     for ( const Case &c : cases ) {
         SCOPED_TRACE( testing::Message() << "classic " << c.classic << " players " << c.players );
-        g_options = Options();
+        g_options = PictureOptions();
         g_options.classic = c.classic;
         g_options.players = c.players;
         g_options.level = c.level;
@@ -483,6 +491,159 @@ TEST_F( GameFixture, TheComputerTakesTheSeatsThePeopleLeave ) {
             GameFrame( world );
         }
         EXPECT_EQ( world.GetBombs()->GetCount(), c.computers == 0 ? 1 : 0 );
+        GameEnd( world );
+    }
+    g_options = given;
+    g_settings = kept;
+}
+
+namespace {
+
+uint32_t PictureChecksum( const Image &image ) {
+    uint32_t hash = 2166136261u;
+    for ( int y = 0; y < image.GetHeight(); y++ ) {
+        for ( int x = 0; x < image.GetWidth(); x++ ) {
+            hash = ( hash ^ image.GetPixels()[y * image.GetPitch() + x] ) * 16777619u;
+        }
+    }
+    return hash;
+}
+
+// The World plays the land of `text`: its picture, its background and its colours.
+void ExpectLandOf( const World &world, const std::string &text ) {
+    LandCode code;
+    ASSERT_EQ( code.Parse( text.c_str() ), 1 ) << text;
+    Image land;
+    Image background;
+    ASSERT_EQ( LandGenerator::MakeLand( code, 1280, 960, land ), 1 );
+    ASSERT_EQ( LandGenerator::MakeBackground( code, 960, 720, background ), 1 );
+    EXPECT_EQ( PictureChecksum( *world.GetLandImage() ), PictureChecksum( land ) ) << text;
+    EXPECT_EQ( PictureChecksum( *world.GetBackground() ), PictureChecksum( background ) ) << text;
+    HostPaletteEntry palette[256];
+    LandMakePalette( code.GetTheme(), palette );
+    EXPECT_EQ( std::memcmp( palette, g_display.GetPaletteEntries(), sizeof( palette ) ), 0 ) << text;
+}
+
+} // namespace
+
+// With no option the game makes its land: the computer plays all four tanks to the end of a
+// one-hit match without a fault, every tank starting at an open place; the next match is
+// played on the next land of the sequence, in another style and theme.
+TEST_F( GameFixture, TheDefaultGameMakesANewLandForEveryMatch ) {
+    const Options given = g_options;
+    const Settings kept = g_settings;
+    g_options = Options();
+    g_options.hits = 1;
+    g_options.players = 0;
+    ApplyOptions( g_options, g_settings );
+    World world;
+    ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+    const std::string first = GameLandCode();
+    ExpectLandOf( world, first );
+    for ( Tank *tank : Tanks( world ) ) {
+        EXPECT_EQ( LandStarts::IsOpen( *world.GetLandImage(), tank->GetX(), TANK_W, TANK_H, nullptr ), 1 )
+            << first << " " << tank->GetX();
+    }
+    int frames = 0;
+    for ( ; frames < 20000 && g_hud.IsPlaying(); frames++ ) {
+        GameFrame( world );
+        for ( Tank *tank : Tanks( world ) ) {
+            ASSERT_TRUE( tank->GetX() >= 0 && tank->GetX() + TANK_W <= 1280 && tank->GetY() <= 960 ) << first;
+        }
+    }
+    ASSERT_NE( g_hud.GetMatch().GetWinner(), Match::NO_PLAYER ) << first << " after " << frames << " frames";
+    for ( int frame = 0; frame < Hud::BANNER_FRAMES; frame++ ) {
+        GameFrame( world );
+    }
+    backend->SetKey( DIK_RETURN, 1 );
+    GameFrame( world );
+    backend->SetKey( DIK_RETURN, 0 );
+    ASSERT_EQ( g_hud.GetMatch().GetMatchNumber(), 2 );
+    const std::string second = GameLandCode();
+    LandCode a;
+    LandCode b;
+    ASSERT_EQ( a.Parse( first.c_str() ) && b.Parse( second.c_str() ), 1 );
+    EXPECT_NE( a.GetStyle(), b.GetStyle() );
+    EXPECT_NE( a.GetTheme(), b.GetTheme() );
+    EXPECT_EQ( b.GetSeed(), LandRandom::NextSeed( a.GetSeed() ) );
+    ExpectLandOf( world, second );
+    GameEnd( world );
+    g_options = given;
+    g_settings = kept;
+}
+
+// A code given plays that land in every match, its tanks at open places; a picture of the
+// player's own is played as it is, with no code; pictures that cannot be had are named.
+TEST_F( GameFixture, AGivenCodeOrPictureIsPlayedInEveryMatch ) {
+    const Options given = g_options;
+    const Settings kept = g_settings;
+    PutMemoryFile( "mine.bmp", MakeGroundBmp( 1280, 960, 6, 500 ) );
+    const struct {
+        const char *land;
+        const char *background;
+        const char *code;    // GameLandCode; null when the start-up fails
+        const char *message; // the one line of a failed start-up
+    } cases[] = {
+        { "cavern-snow-0000002a", "", "CAVERN-SNOW-0000002A", "" },
+        { "ISLANDS-DESERT-FFFFFFFF", "", "ISLANDS-DESERT-FFFFFFFF", "" },
+        { "mine.bmp", "", "", "" },
+        { "mine.bmp", "background.bmp", "", "" },
+        { "missing.bmp", "", nullptr, "kelto: missing.bmp: no such file\n" },
+        { "mine.bmp", "missing.bmp", nullptr, "kelto: missing.bmp: no such file\n" },
+        { "tank.bmp", "", nullptr, "kelto: tank.bmp: 20 x 10 is smaller than the 640 x 480 screen\n" },
+    };
+    for ( const auto &c : cases ) {
+        g_options = Options();
+        g_options.hits = 1;
+        // Every tank at the keyboard and no key pressed: the first player keeps the turn.
+        g_options.players = 4;
+        g_options.land = c.land;
+        g_options.background = c.background;
+        if ( c.code == nullptr ) {
+            int result = 1;
+            EXPECT_EQ( FailedStartup( &result ), c.message ) << c.land;
+            EXPECT_EQ( result, 0 );
+            continue;
+        }
+        ApplyOptions( g_options, g_settings );
+        World world;
+        ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 ) << c.land;
+        EXPECT_EQ( GameLandCode(), c.code );
+        const uint32_t land = PictureChecksum( *world.GetLandImage() );
+        if ( *c.code != '\0' ) {
+            ExpectLandOf( world, c.code );
+        } else {
+            EXPECT_EQ( world.GetLandImage()->GetPixels()[499 * 1280], 0 );
+            EXPECT_EQ( world.GetLandImage()->GetPixels()[500 * 1280], 6 );
+        }
+        // A new match puts the same land back.
+        // Tanks fall a pixel a frame: deep lands take a while to land on.
+        Tank *second = Tanks( world )[1];
+        for ( int frame = 0; frame < 2000 && second->GetState() == Tank::Falling; frame++ ) {
+            GameFrame( world );
+        }
+        ASSERT_NE( second->GetState(), Tank::Falling ) << c.land;
+        Bomb *bomb = new Bomb( second->GetX(), second->GetY() - 100, 0, 0, &g_bombSprite, &world );
+        world.AddBomb( bomb );
+        for ( int frame = 0; frame < 2000 && g_hud.IsPlaying(); frame++ ) {
+            GameFrame( world );
+        }
+        ASSERT_FALSE( g_hud.IsPlaying() ) << c.land;
+        for ( int frame = 0; frame < Hud::BANNER_FRAMES; frame++ ) {
+            GameFrame( world );
+        }
+        backend->SetKey( DIK_RETURN, 1 );
+        GameFrame( world );
+        backend->SetKey( DIK_RETURN, 0 );
+        ASSERT_EQ( g_hud.GetMatch().GetMatchNumber(), 2 ) << c.land;
+        EXPECT_EQ( GameLandCode(), c.code );
+        EXPECT_EQ( PictureChecksum( *world.GetLandImage() ), land ) << c.land;
+        for ( Tank *tank : Tanks( world ) ) {
+            if ( *c.code != '\0' ) {
+                EXPECT_EQ( LandStarts::IsOpen( *world.GetLandImage(), tank->GetX(), TANK_W, TANK_H, nullptr ),
+                           1 );
+            }
+        }
         GameEnd( world );
     }
     g_options = given;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 namespace {
@@ -61,4 +62,60 @@ TEST( Options, ValuesLandInTheirFieldsAndTheRestStayNotGiven ) {
     EXPECT_EQ( options.windowed, -1 );
     EXPECT_EQ( options.mute, -1 );
     EXPECT_TRUE( options.data.empty() );
+}
+
+// A land is a code or a .bmp picture; anything else is refused with one line naming it, and
+// without the usage around it.
+TEST( Options, LandsAreCodesOrPicturesAndTheRestIsRefusedInOneLine ) {
+    const struct {
+        std::vector<const char *> arguments;
+        OptionsResult result;
+        const char *line; // the whole error output of a refusal
+    } cases[] = {
+        { { "--land", "HILLS-GREEN-3F9A21C0" }, OPTIONS_RUN, "" },
+        { { "--land", "islands-snow-0000abcd" }, OPTIONS_RUN, "" },
+        { { "--land", "my land.BMP" }, OPTIONS_RUN, "" },
+        { { "--land", "a.bmp", "--background", "b.Bmp" }, OPTIONS_RUN, "" },
+        { { "--land", ".bmp" },
+          OPTIONS_INVALID,
+          "kelto: --land: '.bmp' is neither a land code like HILLS-GREEN-3F9A21C0 nor a .bmp picture\n" },
+        { { "--land", "HILLS-3F9A21C0" },
+          OPTIONS_INVALID,
+          "kelto: --land: 'HILLS-3F9A21C0' is neither a land code like HILLS-GREEN-3F9A21C0 nor a .bmp "
+          "picture\n" },
+        { { "--land", "HILLS-GREEN-3F9A21C" },
+          OPTIONS_INVALID,
+          "kelto: --land: 'HILLS-GREEN-3F9A21C' is neither a land code like HILLS-GREEN-3F9A21C0 nor a .bmp "
+          "picture\n" },
+        { { "--land", "land.png" },
+          OPTIONS_INVALID,
+          "kelto: --land: 'land.png' is neither a land code like HILLS-GREEN-3F9A21C0 nor a .bmp picture\n" },
+        { { "--land", "a.bmp", "--background", "b.png" },
+          OPTIONS_INVALID,
+          "kelto: --background: 'b.png' is not a .bmp picture\n" },
+        { { "--background", "b.bmp" },
+          OPTIONS_INVALID,
+          "kelto: --background: 'b.bmp' goes with a land picture of your own (--land FILE.bmp)\n" },
+        { { "--land", "CAVERN-DESERT-00000001", "--background", "b.bmp" },
+          OPTIONS_INVALID,
+          "kelto: --background: 'b.bmp' goes with a land picture of your own (--land FILE.bmp)\n" },
+    };
+    for ( const auto &c : cases ) {
+        std::vector<const char *> arguments = c.arguments;
+        arguments.insert( arguments.begin(), "kelto" );
+        FILE *err = std::tmpfile();
+        FILE *out = std::tmpfile();
+        Options options;
+        EXPECT_EQ( ParseOptions( int( arguments.size() ), arguments.data(), options, out, err ), c.result )
+            << c.arguments[1];
+        std::rewind( err );
+        char text[512] = {};
+        const size_t length = std::fread( text, 1, sizeof( text ) - 1, err );
+        EXPECT_EQ( std::string( text, length ), c.line );
+        std::fclose( err );
+        std::fclose( out );
+        if ( c.result == OPTIONS_RUN ) {
+            EXPECT_EQ( options.land, c.arguments[1] );
+        }
+    }
 }

@@ -17,6 +17,7 @@
 #include "settings/Settings.h"
 #include "tests/support/BmpWriter.h"
 #include "tests/support/LandScene.h"
+#include "tests/support/PictureOptions.h"
 
 #include <gtest/gtest.h>
 
@@ -89,10 +90,11 @@ protected:
         backend->ReleaseAllKeys();
         PutPictures();
         GameSetSeed( 99 );
+        UsePictures( g_options );
     }
 
     ~ReplayFixture() override {
-        g_options = Options();
+        g_options = PictureOptions();
         g_settings = Settings();
         GameUseClockSeed();
         HostClearMemoryFiles();
@@ -109,7 +111,7 @@ protected:
 
     // Plays the script for `frames` frames with the keyboard, recording into `path`.
     void RecordScriptedGame( World &world, int frames ) {
-        g_options = Options();
+        g_options = PictureOptions();
         g_options.record = path;
         g_settings.players = 4; // every tank at the keyboard, played by the script
         ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
@@ -128,7 +130,7 @@ protected:
     // leaves what was printed in `out` and `err`.
     int Replay( const std::string &file, std::string &out, std::string &err ) {
         backend->ReleaseAllKeys();
-        g_options = Options();
+        g_options = PictureOptions();
         g_options.timedemo = file;
         World world;
         ::testing::internal::CaptureStdout();
@@ -256,8 +258,9 @@ TEST_F( ReplayFixture, BadFilesAreRefusedWithOneLineNamingTheReason ) {
     }
     const std::vector<uint8_t> good = ReadBytes( path );
     ASSERT_GT( good.size(), 60u );
-    // The header: 8 magic, 2 format, 1 + 5 version, 16 pictures, 1 + 12 rules.
-    const size_t records = 8 + 2 + 1 + 5 + 16 + 1 + 12;
+    // The header: 8 magic, 2 format, 1 + 5 version, 16 pictures, 1 + 28 rules (three of
+    // play, four of the land).
+    const size_t records = 8 + 2 + 1 + 5 + 16 + 1 + 28;
     const size_t firstBlock = records + 1 + 4 + 16;
     ASSERT_EQ( good[records], 'S' );
     ASSERT_EQ( good[firstBlock], 'K' );
@@ -281,7 +284,7 @@ TEST_F( ReplayFixture, BadFilesAreRefusedWithOneLineNamingTheReason ) {
     cases.push_back( { "has a block of absurd length at frame 0", changed( firstBlock + 5, 61 ) } );
     cases.push_back( { "has a run of absurd length at frame 0", changed( firstBlock + 9, 0 ) } );
     cases.push_back( { "holds keys this game does not know, at frame 0", changed( firstBlock + 8, 0x80 ) } );
-    cases.push_back( { "unknown record at byte 45", changed( records, 'X' ) } );
+    cases.push_back( { "unknown record at byte " + std::to_string( records ), changed( records, 'X' ) } );
     cases.push_back( { "skips from frame 0", changed( firstBlock + 3, 1 ) } );
     std::vector<uint8_t> longer = good;
     longer.push_back( 'K' );
@@ -292,7 +295,7 @@ TEST_F( ReplayFixture, BadFilesAreRefusedWithOneLineNamingTheReason ) {
 
     for ( const Case &bad : cases ) {
         PutMemoryFile( "bad.krec", bad.bytes );
-        g_options = Options();
+        g_options = PictureOptions();
         g_options.replay = "bad.krec";
         World world;
         ::testing::internal::CaptureStderr();
@@ -304,7 +307,7 @@ TEST_F( ReplayFixture, BadFilesAreRefusedWithOneLineNamingTheReason ) {
 
     // The same recording on other pictures.
     PutMemoryFile( "land.bmp", Picture( 1280, 960, 4, GROUND_TOP ) );
-    g_options = Options();
+    g_options = PictureOptions();
     g_options.replay = path;
     World world;
     ::testing::internal::CaptureStderr();
@@ -362,7 +365,7 @@ TEST_F( ReplayFixture, ANewMatchIsReplayedWithTheColumnsItWasPlayedWith ) {
     FixedColumns columns;
     SetTankColumnSource( &columns );
     {
-        g_options = Options();
+        g_options = PictureOptions();
         g_options.record = path;
         g_options.hits = 1;
         g_options.players = 4;
@@ -392,7 +395,8 @@ TEST_F( ReplayFixture, ANewMatchIsReplayedWithTheColumnsItWasPlayedWith ) {
     ASSERT_EQ( recording.GetMatchStarts().size(), 2u );
     EXPECT_EQ( recording.GetMatchStarts()[1].frame, 150 );
     EXPECT_EQ( recording.GetMatchStarts()[1].columns[1], 700 );
-    ASSERT_EQ( recording.GetRules().size(), 3u );
+    ASSERT_EQ( recording.GetRules().size(), 7u );
+    EXPECT_EQ( recording.GetRules()[3], 0 ) << "played on pictures";
     EXPECT_EQ( recording.GetRules()[1], 1 );
 
     std::string out;
@@ -419,4 +423,46 @@ TEST( ReplayKeys, EveryKeyTheGameReadsHasItsOwnBitAndNothingElseIsKept ) {
         EXPECT_EQ( std::memcmp( back, state, 256 ), 0 ) << code;
     }
     EXPECT_EQ( all, REPLAY_KEY_BITS );
+}
+
+// A game on a generated land keeps the land's code among its rules: replayed with no option,
+// it is played on the same lands to the same state; a recording whose seed is changed plays on
+// another land and is caught.
+TEST_F( ReplayFixture, AGeneratedLandIsReplayedFromItsCode ) {
+    std::string code;
+    {
+        World world;
+        g_options = Options();
+        g_options.record = path;
+        g_settings.players = 4;
+        ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+        code = GameLandCode();
+        ASSERT_FALSE( code.empty() );
+        for ( int frame = 0; frame < GAME_FRAMES; frame++ ) {
+            backend->ReleaseAllKeys();
+            for ( const HeldKey &held : SCRIPT ) {
+                if ( frame >= held.first && frame <= held.last ) {
+                    backend->SetKey( held.key, 1 );
+                }
+            }
+            GameFrame( world );
+        }
+        ASSERT_EQ( GameEnd( world ), 0 );
+    }
+    std::string out;
+    std::string err;
+    EXPECT_EQ( Replay( path, out, err ), 1 );
+    EXPECT_EQ( err, "" );
+    EXPECT_EQ( GameLandCode(), code ) << "the replay's land is the recording's, not the pictures";
+
+    // The seed is the last of the rules, after 8 magic, 2 format, 1 + 5 version, 16 pictures
+    // and the rules' count and first six.
+    std::vector<uint8_t> bytes = ReadBytes( path );
+    const size_t seed = 8 + 2 + 1 + 5 + 16 + 1 + 6 * 4;
+    bytes[seed] ^= 0x01;
+    const std::string changed = path + ".seed";
+    ASSERT_EQ( WriteFileBytes( changed, bytes ), 1 );
+    EXPECT_EQ( Replay( changed, out, err ), 0 );
+    EXPECT_NE( err.find( "replay diverges at frame" ), std::string::npos ) << err;
+    std::remove( changed.c_str() );
 }

@@ -18,6 +18,7 @@
 #include "settings/Settings.h"
 #include "tests/support/BmpWriter.h"
 #include "tests/support/LandScene.h"
+#include "tests/support/PictureOptions.h"
 
 #include <gtest/gtest.h>
 
@@ -61,7 +62,7 @@ protected:
             PutMemoryFile( SoundBank::GetFileName( SoundName( i ) ), { 1, 2, 3, 4 } );
         }
         GameSetSeed( 1234 );
-        g_options = Options();
+        g_options = PictureOptions();
         g_settings.players = 4; // no computer players: the test holds every key
     }
 
@@ -69,7 +70,7 @@ protected:
         Stop();
         GameUseClockSeed();
         HostClearMemoryFiles();
-        g_options = Options();
+        g_options = PictureOptions();
         g_settings = Settings();
     }
 
@@ -295,7 +296,7 @@ TEST_F( SoundFixture, ClassicMuteAndMissingSoundsStartNothing ) {
     const char *const setups[] = { "classic", "mute", "no sound files" };
     for ( const char *setup : setups ) {
         SCOPED_TRACE( setup );
-        g_options = Options();
+        g_options = PictureOptions();
         g_options.classic = std::string( setup ) == "classic";
         g_options.mute = std::string( setup ) == "mute" ? 1 : -1;
         if ( std::string( setup ) == "no sound files" ) {

@@ -1,5 +1,6 @@
 // The game as the real program runs it, on the headless backend: the entry function reads the
-// pictures from the working directory exactly as on a desktop, but nothing is shown and no
+// pictures from the working directory exactly as on a desktop (the land and the background
+// too, as --land land.bmp --background background.bmp ask), but nothing is shown and no
 // display is needed. The player drives, aims and fires every 200 frames; after the given
 // number of frames Escape ends the game. For start-up tests and for running the game under valgrind.
 // With --timedemo the game plays a recording instead, as `kelto --timedemo` does, so that a
@@ -67,8 +68,10 @@ int main( int argc, char **argv ) {
         if ( g_options.timedemo.empty() ) {
             backend.PostAtFrame( frames, WM_KEYDOWN, VK_ESCAPE, 0 );
             backend.SetFrameHook( [&backend]( int frame ) { PressKeysFor( backend, frame ); } );
-            // The same tanks every run, so that a run can be repeated.
+            // The same tanks every run, on the bundled pictures, so that a run can be repeated.
             GameSetSeed( 1 );
+            g_options.land = GAME_LAND_FILE;
+            g_options.background = GAME_BACKGROUND_FILE;
         } else {
             // The recording supplies the keys and the tanks, and ends the game.
             backend.SetKeepFrames( 0 );

@@ -13,7 +13,7 @@
 //   --seed    drives the player, the faults and the tanks' columns (default: from the clock)
 //   --frames  frames to play before Escape (default 20000)
 //   --assets  where background.bmp, land.bmp, tank.bmp and bomb.bmp are (default: the
-//             source tree's assets/)
+//             source tree's assets/); the land is made anew for every match, as the game does
 //   --stall   seconds without a new frame after which the run counts as hung (default 120)
 //   --hits    hits that win a match (default 2, so that many matches end and start again)
 //   --assets largest   plays on the largest pictures the game takes instead: a 16384 x 16384
@@ -705,7 +705,7 @@ void RunGameFrame( void *world ) {
 
 // The entry function's steps, kept here so that the World is still at hand for the checks
 // after the loop has ended.
-int StartGame( HostWindow **window, World &world, unsigned seed, int hits ) {
+int StartGame( HostWindow **window, World &world, unsigned seed, int hits, int onPictures ) {
     HostWindowClass windowClass = { 0, MainWindowProc, nullptr, "Kelto" };
     HostRegisterClass( &windowClass );
     *window = HostCreateWindow( 0, "Kelto", "Kelto", WS_POPUP, nullptr );
@@ -721,13 +721,18 @@ int StartGame( HostWindow **window, World &world, unsigned seed, int hits ) {
     }
     GameSetSeed( seed );
     g_options.hits = hits;
+    // The largest pictures are played as they are; otherwise every match makes its land.
+    if ( onPictures ) {
+        g_options.land = GameDataPath( GAME_LAND_FILE );
+        g_options.background = GameDataPath( GAME_BACKGROUND_FILE );
+    }
     return GameStartup( nullptr, *window, world );
 }
 
 int Soak( HeadlessBackend &backend, const SoakOptions &options ) {
     World world;
     HostWindow *window = nullptr;
-    if ( !StartGame( &window, world, options.seed, options.hits ) ) {
+    if ( !StartGame( &window, world, options.seed, options.hits, options.assets == "largest" ) ) {
         return 1;
     }
     SoakRun run( backend, world, options );
