@@ -21,13 +21,18 @@ int DataFolder::Try( const std::string &folder ) {
     tried += tried.empty() ? shown : ", " + shown;
     const char *const names[] = { GAME_BACKGROUND_FILE, GAME_LAND_FILE, GAME_TANK_FILE, GAME_BOMB_FILE };
     for ( const char *name : names ) {
+        const fs::path file = fs::path( folder.empty() ? "." : folder ) / name;
         std::error_code error;
-        const fs::file_status status =
-            fs::symlink_status( fs::path( folder.empty() ? "." : folder ) / name, error );
+        // A name that exists is the loader's to judge, so a FIFO or a folder in its place is
+        // named with its own reason there; only a missing one makes the folder pass over.
+        const fs::file_status status = fs::symlink_status( file, error );
         if ( !fs::exists( status ) ) {
+            const char *reason = status.type() == fs::file_type::not_found ? "no such file" : "cannot be reached";
+            missing = ( folder.empty() ? fs::path( name ) : file ).string() + ": " + reason;
             return 0;
         }
     }
+    missing.clear();
     path = folder;
     if ( !path.empty() && path.back() != '/' ) {
         path += '/';
@@ -38,6 +43,7 @@ int DataFolder::Try( const std::string &folder ) {
 int DataFolder::Find( const char *option, const char *environment, const char *programPath ) {
     path.clear();
     tried.clear();
+    missing.clear();
     if ( option != nullptr && option[0] != '\0' ) {
         return Try( option );
     }

@@ -22,12 +22,16 @@ public:
     const std::string &GetPath() const { return path; }
     // The places tried, in order, separated by ", ".
     const std::string &GetTried() const { return tried; }
+    // Why the last place tried was passed over: its first picture that is missing or no file,
+    // as "DIR/land.bmp: no such file"; empty when a folder was found.
+    const std::string &GetMissing() const { return missing; }
 
 private:
     int Try( const std::string &folder );
 
     std::string path;
     std::string tried;
+    std::string missing;
 };
 
 #endif

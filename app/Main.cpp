@@ -127,7 +127,14 @@ int main( int argc, char **argv ) {
     // Found before the window opens, so that a game with no pictures never flashes a screen.
     DataFolder data;
     if ( !data.Find( options.data.c_str(), std::getenv( "KELTO_DATA" ), ProgramPath( argv[0] ).c_str() ) ) {
-        std::fprintf( stderr, "kelto: cannot find the pictures; looked in %s\n", data.GetTried().c_str() );
+        // The folder named with --data is the only place, so the picture it lacks is the answer.
+        if ( !options.data.empty() ) {
+            std::fprintf( stderr, "kelto: cannot find the pictures in %s: %s\n", options.data.c_str(),
+                          data.GetMissing().c_str() );
+        } else {
+            std::fprintf( stderr, "kelto: cannot find the pictures; looked in %s\n",
+                          data.GetTried().c_str() );
+        }
         return 1;
     }
     GameSetDataFolder( data.GetPath() );
@@ -135,7 +142,7 @@ int main( int argc, char **argv ) {
     SettingsFile settingsFile;
     settingsFile.SetNameChecks( SdlIsKeyName, SdlIsPadName );
     settingsFile.Load( options.settings.empty() ? SettingsFile::GetDefaultPath() : options.settings,
-                       g_settings, stderr );
+                       g_settings, stderr, stdout );
     ApplyOptions( options, g_settings );
 
     // A timedemo runs the recorded game as fast as it goes, without a display or a window.

@@ -48,8 +48,17 @@ EM_BOOL Step( double now, void * ) {
 } // namespace
 
 int main( int argc, char **argv ) {
-    if ( ParseOptions( argc, argv, g_options, stdout, stderr ) != OPTIONS_RUN ) {
-        return 2;
+    const OptionsResult options = ParseOptions( argc, argv, g_options, stdout, stderr );
+    if ( options != OPTIONS_RUN ) {
+        // The page shows what was said (the usage, or why an option was refused) in place of
+        // the game, as the desktop prints it.
+        const int exitCode = options == OPTIONS_EXIT_OK ? 0 : 2;
+        std::fflush( stdout );
+        std::fflush( stderr );
+        // clang-format off
+        EM_ASM( { if ( Module.keltoEnded ) Module.keltoEnded( $0, 1 ); }, exitCode );
+        // clang-format on
+        return exitCode;
     }
     // A page has no settings file: the settings' defaults, with the page's options over them.
     ApplyOptions( g_options, g_settings );

@@ -7,7 +7,9 @@ include( GNUInstallDirs )
 
 set( KELTO_DIST ${CMAKE_SOURCE_DIR}/dist )
 set( KELTO_DIST_OUT ${CMAKE_BINARY_DIR}/dist )
-configure_file( ${KELTO_DIST}/kelto.metainfo.xml ${KELTO_DIST_OUT}/kelto.metainfo.xml @ONLY )
+# AppStream wants the file named after the component's ID.
+set( KELTO_APPSTREAM_ID io.github.kelto.kelto )
+configure_file( ${KELTO_DIST}/${KELTO_APPSTREAM_ID}.metainfo.xml ${KELTO_DIST_OUT}/${KELTO_APPSTREAM_ID}.metainfo.xml @ONLY )
 configure_file( ${KELTO_DIST}/kelto.6 ${KELTO_DIST_OUT}/kelto.6 @ONLY )
 configure_file( ${KELTO_DIST}/changelog ${KELTO_DIST_OUT}/changelog @ONLY )
 
@@ -29,7 +31,7 @@ endif()
 file( GLOB KELTO_DATA_FILES ${CMAKE_SOURCE_DIR}/assets/*.bmp ${CMAKE_SOURCE_DIR}/assets/*.wav )
 install( FILES ${KELTO_DATA_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/kelto )
 install( FILES ${KELTO_DIST}/kelto.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications )
-install( FILES ${KELTO_DIST_OUT}/kelto.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo )
+install( FILES ${KELTO_DIST_OUT}/${KELTO_APPSTREAM_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo )
 install( FILES ${KELTO_DIST_OUT}/kelto.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6 )
 foreach( size 48 128 256 )
     install( FILES ${CMAKE_SOURCE_DIR}/assets/icons/kelto-${size}.png

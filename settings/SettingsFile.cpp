@@ -250,7 +250,7 @@ void SettingsFile::ReadLine( const std::string &line, int cut, int number, Setti
                   number, HostEscapeText( text.data(), text.size(), shown ) );
 }
 
-int SettingsFile::Load( const std::string &path, Settings &settings, FILE *warnings ) const {
+int SettingsFile::Load( const std::string &path, Settings &settings, FILE *warnings, FILE *notices ) const {
     SetDefaults( settings );
     if ( path.empty() ) {
         return 0; // no home to keep settings in: the defaults, without a word
@@ -260,6 +260,9 @@ int SettingsFile::Load( const std::string &path, Settings &settings, FILE *warni
         const char *reason = HostFileGetOpenError();
         if ( std::strcmp( reason, "no such file" ) == 0 ) {
             if ( WriteDefaults( path, &reason ) ) {
+                if ( notices != nullptr ) {
+                    std::fprintf( notices, "kelto: wrote the default settings to %s\n", path.c_str() );
+                }
                 return 1;
             }
             std::fprintf( warnings, "kelto: %s: cannot be written: %s; using the default settings\n",

@@ -27,9 +27,10 @@ public:
     void SetNameChecks( SettingsNameCheck keyCheck, SettingsNameCheck padCheck );
 
     // Fills `settings` with the defaults, then with what `path` says; writes the defaults
-    // there when it does not exist. 1 when the file was read or written, 0 when neither
-    // could be done (a warning says so and the defaults stand) or the path is empty.
-    int Load( const std::string &path, Settings &settings, FILE *warnings ) const;
+    // there when it does not exist, and then says where on `notices` (when given), so that the
+    // player learns once where the settings are. 1 when the file was read or written, 0 when
+    // neither could be done (a warning says so and the defaults stand) or the path is empty.
+    int Load( const std::string &path, Settings &settings, FILE *warnings, FILE *notices = nullptr ) const;
 
     static void SetDefaults( Settings &settings );
     // Writes the defaults whole, then renames them over `path`; 1, or 0 with the reason

@@ -89,3 +89,42 @@ TEST( DataFolder, NothingFoundListsEveryPlaceTried ) {
     EXPECT_EQ( data.Find( nullptr, nullptr, tree( "prefix/bin/kelto" ).c_str() ), 0 );
     EXPECT_EQ( data.GetTried(), "the working directory, " + tree( "prefix/share/kelto" ) );
 }
+
+// With --data the folder named is the only place, so the refusal names the picture it lacks:
+// the first of the four, the last, one that is a folder, and a folder that is not there at all.
+TEST( DataFolder, TheFolderNamedWithDataSaysWhichPictureItLacks ) {
+    DataFolderTree tree;
+    const std::string full = tree( "full" );
+    struct Case {
+        const char *broken; // made missing, or a folder when it ends in '/'
+        std::string option, missing;
+    };
+    const Case cases[] = {
+        { "background.bmp", full, full + "/background.bmp: no such file" },
+        { "bomb.bmp", full, full + "/bomb.bmp: no such file" },
+        { "land.bmp/", full, full + "/land.bmp: not a regular file" },
+        { nullptr, tree( "nowhere" ), tree( "nowhere" ) + "/background.bmp: no such file" },
+        { nullptr, full + "/", full + "/background.bmp: no such file" },
+    };
+    for ( const Case &test : cases ) {
+        tree.FillWithPictures( tree( "full" ) );
+        std::string broken = test.broken != nullptr ? test.broken : "background.bmp";
+        const bool folder = broken.back() == '/';
+        if ( folder ) {
+            broken.pop_back();
+        }
+        fs::remove( tree.root / "full" / broken );
+        if ( folder ) {
+            fs::create_directories( tree.root / "full" / broken );
+        }
+        DataFolder data;
+        EXPECT_EQ( data.Find( test.option.c_str(), tree( "full" ).c_str(), "" ), 0 ) << test.missing;
+        EXPECT_EQ( data.GetMissing(), test.missing );
+        EXPECT_EQ( data.GetTried(), test.option );
+        fs::remove_all( tree.root / "full" / broken );
+    }
+    tree.FillWithPictures( tree( "full" ) );
+    DataFolder data;
+    EXPECT_EQ( data.Find( full.c_str(), nullptr, "" ), 1 );
+    EXPECT_EQ( data.GetMissing(), "" );
+}

@@ -147,3 +147,29 @@ TEST_F( SettingsFixture, AnUnreadableFileIsSaidOnceAndLeavesTheDefaults ) {
     EXPECT_NE( said.find( folder + ":" ), std::string::npos ) << said;
     EXPECT_EQ( settings.scale, "smooth" );
 }
+
+// The player learns where the settings are from the run that writes them, and only from it: a
+// file read again, or one that could not be written, says nothing there.
+TEST_F( SettingsFixture, TheRunThatWritesTheDefaultsSaysWhereOnce ) {
+    const auto noticesOfLoad = [&]( const std::string &path ) {
+        FILE *warnings = std::tmpfile();
+        FILE *notices = std::tmpfile();
+        Settings settings;
+        SettingsFile().Load( path, settings, warnings, notices );
+        std::rewind( notices );
+        std::string said;
+        for ( int c; ( c = std::fgetc( notices ) ) != EOF; ) {
+            said += char( c );
+        }
+        std::fclose( warnings );
+        std::fclose( notices );
+        return said;
+    };
+    const std::string path = folder + "/first/kelto/settings.ini";
+    EXPECT_EQ( noticesOfLoad( path ), "kelto: wrote the default settings to " + path + "\n" );
+    EXPECT_EQ( noticesOfLoad( path ), "" );
+    // Under a regular file no folder can be made: nothing written, nothing claimed.
+    const std::string blocked = Write( "window = window\n" ) + "/kelto/settings.ini";
+    EXPECT_EQ( noticesOfLoad( blocked ), "" );
+    EXPECT_EQ( noticesOfLoad( "" ), "" );
+}

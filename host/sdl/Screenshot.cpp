@@ -7,7 +7,9 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,18 +25,83 @@ int Exists( const std::string &path ) {
     return stat( path.c_str(), &info ) == 0 ? 1 : 0;
 }
 
-std::string ChooseFolder() {
+// The path one user-dirs.dirs line gives XDG_PICTURES_DIR, or empty when the line sets
+// something else or a relative path. Quotes and backslash escapes as the shell would read them.
+std::string PicturesDirOfLine( const std::string &line, const std::string &home ) {
+    const char *key = "XDG_PICTURES_DIR";
+    size_t at = line.find_first_not_of( " \t" );
+    if ( at == std::string::npos || line.compare( at, std::strlen( key ), key ) != 0 ) {
+        return std::string();
+    }
+    at = line.find_first_not_of( " \t", at + std::strlen( key ) );
+    if ( at == std::string::npos || line[at] != '=' ) {
+        return std::string();
+    }
+    at = line.find_first_not_of( " \t", at + 1 );
+    if ( at == std::string::npos || line[at] != '"' ) {
+        return std::string();
+    }
+    ++at;
+    std::string path;
+    if ( line.compare( at, 5, "$HOME" ) == 0 &&
+         ( at + 5 == line.size() || line[at + 5] == '/' || line[at + 5] == '"' ) ) {
+        path = home;
+        at += 5;
+    } else if ( at >= line.size() || line[at] != '/' ) {
+        return std::string();
+    }
+    for ( ; at < line.size() && line[at] != '"'; ++at ) {
+        if ( line[at] == '\\' && at + 1 < line.size() ) {
+            ++at;
+        }
+        path += line[at];
+    }
+    while ( path.size() > 1 && path.back() == '/' ) {
+        path.pop_back();
+    }
+    return path;
+}
+
+} // namespace
+
+std::string ScreenshotUserPicturesDir( const char *home, const char *configHome ) {
+    const std::string homePath = home != nullptr ? home : "";
+    std::string file;
+    if ( configHome != nullptr && configHome[0] != '\0' ) {
+        file = std::string( configHome ) + "/user-dirs.dirs";
+    } else if ( !homePath.empty() ) {
+        file = homePath + "/.config/user-dirs.dirs";
+    } else {
+        return std::string();
+    }
+    std::ifstream lines( file );
+    std::string picked;
+    for ( std::string line; std::getline( lines, line ); ) {
+        const std::string path = PicturesDirOfLine( line, homePath );
+        if ( !path.empty() ) {
+            picked = path;
+        }
+    }
+    return picked;
+}
+
+std::string ScreenshotChooseFolder() {
     const char *pictures = std::getenv( "XDG_PICTURES_DIR" );
     if ( pictures != nullptr && IsFolder( pictures ) ) {
         return pictures;
     }
     const char *home = std::getenv( "HOME" );
+    const std::string desktops = ScreenshotUserPicturesDir( home, std::getenv( "XDG_CONFIG_HOME" ) );
+    if ( IsFolder( desktops ) ) {
+        return desktops;
+    }
     if ( home != nullptr && IsFolder( std::string( home ) + "/Pictures" ) ) {
         return std::string( home ) + "/Pictures";
     }
     return ".";
 }
 
+namespace {
 void WriteToFile( png_structp png, png_bytep bytes, png_size_t count ) {
     if ( !HostFileWrite( static_cast<HostFile *>( png_get_io_ptr( png ) ), bytes, int64_t( count ) ) ) {
         png_error( png, "cannot be written" );
@@ -84,7 +151,7 @@ std::string ScreenshotChoosePath() {
     localtime_r( &now, &local );
     char stamp[32];
     std::strftime( stamp, sizeof( stamp ), "%Y%m%d-%H%M%S", &local );
-    const std::string base = ChooseFolder() + "/kelto-" + stamp;
+    const std::string base = ScreenshotChooseFolder() + "/kelto-" + stamp;
     std::string path = base + ".png";
     for ( int number = 2; Exists( path ); ++number ) {
         path = base + "-" + std::to_string( number ) + ".png";

@@ -8,10 +8,19 @@
 
 #include <string>
 
-// Where a new screenshot goes: $XDG_PICTURES_DIR, else ~/Pictures when it exists, else the
-// working directory; named kelto-YYYYMMDD-HHMMSS.png after the local time, with -2, -3 ...
-// added when that name is taken.
+// Where a new screenshot goes: in ScreenshotChooseFolder(), named kelto-YYYYMMDD-HHMMSS.png
+// after the local time, with -2, -3 ... added when that name is taken.
 std::string ScreenshotChoosePath();
+
+// The first existing folder of: $XDG_PICTURES_DIR; the pictures folder the desktop set in
+// user-dirs.dirs (a German desktop's ~/Bilder); ~/Pictures; else the working directory (".").
+std::string ScreenshotChooseFolder();
+
+// The pictures folder user-dirs.dirs names, read as xdg-user-dir reads it: the file in
+// `configHome` (else in `home`/.config), its last XDG_PICTURES_DIR="..." line that is not a
+// comment, with a leading $HOME replaced by `home`. Empty when there is no such file or line,
+// or the path is relative, which the desktop's own tools pass over too.
+std::string ScreenshotUserPicturesDir( const char *home, const char *configHome );
 
 // Writes the picture into a new file; 1, or 0 when the file could not be written (nothing is
 // left behind) or the name is taken, by a file of any kind.

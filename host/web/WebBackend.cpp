@@ -14,11 +14,23 @@ namespace {
 // The canvas takes RGBA bytes, which is a little-endian 32-bit pixel with red lowest.
 const PixelLayout CANVAS_LAYOUT = { 0, 8, 16, 0xFF000000u };
 
+int CanvasFocused() {
+    return EM_ASM_INT( { return document.activeElement == Module.keltoCanvas ? 1 : 0; } );
+}
+
+// The keys are the game's only while its canvas has the focus, and never the browser's own:
+// elsewhere on the page Enter presses a button and Tab moves on. A key let go reaches the game
+// wherever the focus went, so that no key it took stays down.
 EM_BOOL OnKey( int eventType, const EmscriptenKeyboardEvent *event, void *backend ) {
     const int down = eventType == EMSCRIPTEN_EVENT_KEYDOWN;
-    return static_cast<WebBackend *>( backend )->HandleKey( event->code, event->keyCode, down, event->repeat )
-               ? EM_TRUE
-               : EM_FALSE;
+    const int gameKey =
+        CanvasFocused() && !WebIsBrowserKey( event->code, event->ctrlKey, event->altKey, event->metaKey );
+    if ( down && !gameKey ) {
+        return EM_FALSE;
+    }
+    const int taken =
+        static_cast<WebBackend *>( backend )->HandleKey( event->code, event->keyCode, down, event->repeat );
+    return taken && gameKey ? EM_TRUE : EM_FALSE;
 }
 
 int PageVisible() {
@@ -47,6 +59,7 @@ WebBackend::WebBackend()
       presentedFrames( 0 ) {
     std::memset( lookup, 0, sizeof( lookup ) );
     std::memset( lookupPalette, 0, sizeof( lookupPalette ) );
+    std::memset( held, 0, sizeof( held ) );
 }
 
 WebBackend::~WebBackend() {
@@ -58,8 +71,8 @@ WebBackend::~WebBackend() {
 }
 
 int WebBackend::Init( const char *canvas ) {
-    // Keys are taken from the whole page, so that the first key press both reaches the game
-    // and gives the canvas its focus (the page does that).
+    // Keys are heard on the whole page, so that the first key pressed while nothing has the
+    // focus both gives the canvas the focus (the page does that first) and reaches the game.
     int ok = emscripten_set_keydown_callback( EMSCRIPTEN_EVENT_TARGET_DOCUMENT, this, EM_TRUE, OnKey ) ==
              EMSCRIPTEN_RESULT_SUCCESS;
     ok &= emscripten_set_keyup_callback( EMSCRIPTEN_EVENT_TARGET_DOCUMENT, this, EM_TRUE, OnKey ) ==
@@ -162,9 +175,10 @@ HostResult WebBackend::AcquireKeyboard() {
 
 int WebBackend::HandleKey( const char *code, unsigned keyCode, int down, int repeat ) {
     const int dik = WebCodeToDik( code );
-    if ( dik == 0 ) {
+    if ( dik == 0 || ( !down && !held[dik] ) ) {
         return 0;
     }
+    held[dik] = uint8_t( down );
     if ( down ) {
         keyState.Press( dik );
     } else {
@@ -183,8 +197,7 @@ int WebBackend::HandleKey( const char *code, unsigned keyCode, int down, int rep
         lParam |= 1u << 31;
     }
     PostToWindow( down ? WM_KEYDOWN : WM_KEYUP, keyCode, intptr_t( lParam ) );
-    // The page keeps its own keys (reloading, developer tools) that the game does not read.
-    return dik != 0x3F && dik != 0x58 && dik != 0x57;
+    return 1;
 }
 
 void WebBackend::HandleActive( int nowFocused, int nowVisible ) {
@@ -199,6 +212,7 @@ void WebBackend::HandleActive( int nowFocused, int nowVisible ) {
         // Keys held when the game went to the back would otherwise stay down for ever.
         keyboardAcquired = 0;
         keyState.ReleaseAll();
+        std::memset( held, 0, sizeof( held ) );
     }
     PostToWindow( WM_ACTIVATEAPP, uintptr_t( active ), 0 );
 }

@@ -9,12 +9,12 @@
 #include <vector>
 
 // The browser's canvas and keyboard, through Emscripten's HTML5 API: the 8-bit frame shown
-// through its palette on the page's 640 x 480 canvas, key events turned into the 256-byte
-// DIK_ keyboard state and into key messages, and a window that loses focus or a tab that is
-// hidden making the game inactive, as switching away does on a desktop. The browser calls
-// back between animation frames, so events become messages as they happen; a tab cannot
-// block, so PumpEvents never waits and the frame loop is driven one step per animation
-// frame (app/WebMain.cpp).
+// through its palette on the page's 640 x 480 canvas, key events (while the canvas has the
+// focus, and never the browser's own keys) turned into the 256-byte DIK_ keyboard state and
+// into key messages, and a window that loses focus or a tab that is hidden making the game
+// inactive, as switching away does on a desktop. The browser calls back between animation
+// frames, so events become messages as they happen; a tab cannot block, so PumpEvents never
+// waits and the frame loop is driven one step per animation frame (app/WebMain.cpp).
 class WebBackend : public HostBackend {
 public:
     WebBackend();
@@ -37,8 +37,9 @@ public:
     int StartSound( int sound, int pan, int volume, int loop ) override;
     void StopSound( int voice ) override;
 
-    // From the page's events: a key by its KeyboardEvent.code and keyCode; focus and
-    // visibility. 1 when the event is the game's (the page should not act on it).
+    // From the page's events: a key by its KeyboardEvent.code and keyCode (a key let go that
+    // the game never saw pressed is not its); focus and visibility. 1 when the game took the
+    // key.
     int HandleKey( const char *code, unsigned keyCode, int down, int repeat );
     void HandleActive( int focused, int visible );
 
@@ -56,6 +57,7 @@ private:
     int lookupValid;
     int focused;
     int visible;
+    uint8_t held[256];    // the keys the game saw pressed and not yet let go
     int keyboardAcquired; // lost with the focus until the game takes it back
     int windowOpen;
     int presentedFrames;

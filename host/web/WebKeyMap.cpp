@@ -132,3 +132,11 @@ int WebCodeToDik( const char *code ) {
     }
     return 0;
 }
+
+int WebIsBrowserKey( const char *code, int ctrl, int alt, int meta ) {
+    if ( ctrl || alt || meta ) {
+        return 1;
+    }
+    const int dik = WebCodeToDik( code );
+    return dik == 0x0F || dik == 0x3F || dik == 0x57 || dik == 0x58;
+}

@@ -9,4 +9,9 @@
 // The DIK_ code of a KeyboardEvent.code, or 0 when the key has none (or `code` is null).
 int WebCodeToDik( const char *code );
 
+// 1 when a key pressed is the browser's and not the game's, so that the page keeps working
+// around the game: Tab moves the focus; F5 reloads, F11 fills the screen, F12 opens the
+// developer tools; and any key held with Ctrl, Alt or Meta is a shortcut (reload, find, zoom).
+int WebIsBrowserKey( const char *code, int ctrl, int alt, int meta );
+
 #endif

@@ -3,7 +3,8 @@
 # working directory: it must find its pictures in ../share/kelto, open its window and end
 # with exit code 0 on Escape; moved to another prefix, it must still do so. Also checks the
 # installed files (desktop entry and AppStream data pass their validators) and that a
-# program with no pictures anywhere says where it looked, in one line, with exit code 1.
+# program with no pictures anywhere says where it looked, in one line, with exit code 1, and
+# one given --data names the picture that folder lacks.
 # Arguments: <kelto binary> <source directory>.
 set -u
 
@@ -37,7 +38,7 @@ if ! cmake --install "$build_dir" --prefix "$work/prefix" > "$work/install.log" 
     exit 1
 fi
 for file in bin/kelto share/kelto/background.bmp share/kelto/land.bmp share/kelto/tank.bmp \
-            share/kelto/bomb.bmp share/applications/kelto.desktop share/metainfo/kelto.metainfo.xml \
+            share/kelto/bomb.bmp share/applications/kelto.desktop share/metainfo/io.github.kelto.kelto.metainfo.xml \
             share/man/man6/kelto.6.gz share/icons/hicolor/48x48/apps/kelto.png \
             share/icons/hicolor/128x128/apps/kelto.png share/icons/hicolor/256x256/apps/kelto.png; do
     [ -f "$work/prefix/$file" ] || fail "the install lacks $file"
@@ -46,9 +47,14 @@ for unwanted in make_assets make_icons soak kelto_headless OptionsTest; do
     [ -z "$(find "$work/prefix" -name "$unwanted")" ] || fail "the install holds $unwanted"
 done
 desktop-file-validate "$work/prefix/share/applications/kelto.desktop" || fail "desktop entry invalid"
+# The whole installed tree, as a software centre reads it: the metadata's file name must match
+# its ID and its desktop entry must be there. Pedantic notes aside, nothing may be reported.
 if command -v appstreamcli > /dev/null; then
-    appstreamcli validate --no-net "$work/prefix/share/metainfo/kelto.metainfo.xml" > "$work/appstream.log" 2>&1 \
+    appstreamcli validate-tree --no-net "$work/prefix" > "$work/appstream.log" 2>&1 \
         || { cat "$work/appstream.log"; fail "AppStream data invalid"; }
+    if grep -E "^[[:space:]]*[EW]:" "$work/appstream.log"; then
+        fail "AppStream reports warnings on the installed tree"
+    fi
 fi
 
 if ! kelto_start_xvfb "$work/xvfb.log" 230 240 250; then
@@ -99,5 +105,15 @@ status=$?
 [ "$(wc -l <<< "$errors")" -eq 1 ] || fail "with no pictures anywhere said more than one line: $errors"
 grep -q "^kelto: cannot find the pictures; looked in the working directory, $work/moved/share/kelto$" \
     <<< "$errors" || fail "with no pictures anywhere said: $errors"
+
+# --data is the only place looked at, so the line names the picture its folder lacks (the
+# last of the four, with the other three there) even with pictures in $KELTO_DATA.
+mkdir -p "$work/partial"
+cp "$source_dir"/assets/{background,land,tank}.bmp "$work/partial/"
+errors="$(cd "$work/elsewhere" && KELTO_DATA="$source_dir/assets" "$work/moved/bin/kelto" --data "$work/partial" 2>&1 > /dev/null)"
+status=$?
+[ "$status" -eq 1 ] || fail "--data without bomb.bmp exited with $status, expected 1"
+[ "$errors" = "kelto: cannot find the pictures in $work/partial: $work/partial/bomb.bmp: no such file" ] \
+    || fail "--data without bomb.bmp said: $errors"
 
 exit "$failures"

@@ -256,6 +256,30 @@ TEST( WebKeyMap, EveryBrowserKeyReadsAsTheSameKeyOnTheDesktop ) {
     EXPECT_EQ( WebCodeToDik( nullptr ), 0 );
 }
 
+// Each row: a key by KeyboardEvent.code, Ctrl, Alt, Meta, and whether the browser keeps it.
+// The game's own keys stay the game's; Tab, F5, F11, F12 and every shortcut stay the browser's,
+// down to a modifier held alone, while the keys beside them (F10, Escape) are the game's.
+TEST( WebKeyMap, TheBrowserKeepsTabItsFunctionKeysAndEveryShortcut ) {
+    const struct {
+        const char *code;
+        int ctrl, alt, meta;
+        int browsers;
+    } cases[] = {
+        { "ArrowLeft", 0, 0, 0, 0 },   { "Space", 0, 0, 0, 0 },        { "Enter", 0, 0, 0, 0 },
+        { "Escape", 0, 0, 0, 0 },      { "F1", 0, 0, 0, 0 },           { "F10", 0, 0, 0, 0 },
+        { "KeyR", 0, 0, 0, 0 },        { "Tab", 0, 0, 0, 1 },          { "F5", 0, 0, 0, 1 },
+        { "F11", 0, 0, 0, 1 },         { "F12", 0, 0, 0, 1 },          { "KeyR", 1, 0, 0, 1 },
+        { "KeyF", 1, 0, 0, 1 },        { "Equal", 1, 0, 0, 1 },        { "Minus", 1, 0, 0, 1 },
+        { "Digit0", 1, 0, 0, 1 },      { "ArrowLeft", 0, 1, 0, 1 },    { "KeyR", 0, 0, 1, 1 },
+        { "ControlLeft", 1, 0, 0, 1 }, { "Unidentified", 0, 0, 0, 0 }, { nullptr, 0, 0, 0, 0 },
+    };
+    for ( const auto &key : cases ) {
+        EXPECT_EQ( WebIsBrowserKey( key.code, key.ctrl, key.alt, key.meta ), key.browsers )
+            << ( key.code ? key.code : "null" ) << " ctrl " << key.ctrl << " alt " << key.alt << " meta "
+            << key.meta;
+    }
+}
+
 // Each row: a mode and a screen, and where the 640 x 480 picture must go.
 TEST( PictureScaling, EachModePlacesThePictureAsThePlayerChose ) {
     struct Case {

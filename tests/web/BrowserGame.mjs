@@ -1,7 +1,11 @@
 // Plays the browser build in Debian's headless Chromium: the page loads from a local server,
 // the canvas shows the scene (not black) once the tanks can have landed, a Space press and
 // release changes the picture, the game keeps 60 updates per second and stops while the window
-// is away, and Escape ends the game and offers a new one. Prints the main thread's time per step and the download's size.
+// is away, and Escape ends the game and offers a new one. The keys are the game's only while
+// its canvas has the focus (Tab, shortcuts and the Full screen button stay the browser's), the
+// Full screen button stays within reach on a narrow window, and a page that cannot run the game
+// says why: options refused, no WebAssembly, no JavaScript, the game's code missing. Prints the
+// main thread's time per step and the download's size.
 //
 // Usage: node BrowserGame.mjs <build/web directory> [--settle SECONDS]
 import { chromium } from 'playwright-core';
@@ -57,6 +61,147 @@ async function picture(page) {
   });
 }
 
+// Each key pressed, whether the page (the game) kept it from the browser, and what had the
+// focus: heard last, on the window, after the game's own handler.
+async function logKeys(page) {
+  await page.evaluate(() => {
+    window.keyLog = [];
+    window.addEventListener('keydown', (event) => window.keyLog.push(
+      { code: event.code, ctrl: event.ctrlKey, taken: event.defaultPrevented, focus: document.activeElement.id }));
+  });
+}
+
+async function checkKeys(page) {
+  await logKeys(page);
+  await page.click('#screen');
+  await page.keyboard.press('ArrowUp');
+  await page.keyboard.press('ArrowDown');
+  await page.keyboard.press('Control+KeyF');
+  await page.keyboard.press('Control+Equal');
+  await page.keyboard.press('F5');
+  await page.keyboard.press('Tab');
+  const afterTab = await page.evaluate(() => document.activeElement.id);
+  check(afterTab === 'fullscreen', `Tab moved the focus from the game to the Full screen button (to '${afterTab}')`);
+  check(await page.isVisible('#hint'), 'the focus hint shows again while the game does not have the keys');
+  await page.keyboard.press('ArrowLeft');
+  await page.keyboard.press('Space');
+  const log = await page.evaluate(() => window.keyLog);
+  const taken = (code, ctrl) => log.filter((key) => key.code === code && key.ctrl === ctrl).map((key) => key.taken);
+  const expected = [
+    ['ArrowUp', false, [true], 'the game takes the arrows while its canvas has the focus'],
+    ['ArrowDown', false, [true], 'the game takes the arrows while its canvas has the focus'],
+    ['KeyF', true, [false], 'Ctrl+F (find) stays the browser\'s'],
+    ['Equal', true, [false], 'Ctrl+= (zoom) stays the browser\'s'],
+    ['F5', false, [false], 'F5 (reload) stays the browser\'s'],
+    ['Tab', false, [false], 'Tab stays the browser\'s'],
+    ['ArrowLeft', false, [false], 'an arrow on the Full screen button is not the game\'s'],
+    ['Space', false, [false], 'Space on the Full screen button presses the button, not the game\'s fire'],
+  ];
+  for (const [code, ctrl, want, what] of expected) {
+    const got = taken(code, ctrl);
+    check(JSON.stringify(got) === JSON.stringify(want), `${what} (kept from the browser: ${JSON.stringify(got)})`);
+  }
+  // Space pressed the button: out of full screen again, then Enter on the button goes in.
+  await page.waitForFunction(() => document.fullscreenElement !== null, null, { timeout: 3000 }).catch(() => {});
+  const bySpace = await page.evaluate(() => document.fullscreenElement && document.fullscreenElement.id);
+  await page.evaluate(() => document.fullscreenElement && document.exitFullscreen());
+  await page.waitForFunction(() => document.fullscreenElement === null, null, { timeout: 3000 }).catch(() => {});
+  await page.focus('#fullscreen');
+  await page.keyboard.press('Enter');
+  await page.waitForFunction(() => document.fullscreenElement !== null, null, { timeout: 3000 }).catch(() => {});
+  const byEnter = await page.evaluate(() => document.fullscreenElement && document.fullscreenElement.id);
+  check(bySpace === 'stage' && byEnter === 'stage',
+        `Space and Enter on the Full screen button fill the screen with the game (${bySpace}, ${byEnter})`);
+  check(await page.evaluate(() => window.kelto.state) === 'running', 'Enter on the button did not end or restart the game');
+  await page.evaluate(() => document.fullscreenElement && document.exitFullscreen());
+  await page.waitForFunction(() => document.fullscreenElement === null, null, { timeout: 3000 }).catch(() => {});
+  await page.click('#screen');
+}
+
+// The side panel folds away at 800 pixels and below; the Full screen button must stay, inside
+// the window, on both sides of that edge.
+async function checkNarrowWindows(page) {
+  const before = page.viewportSize();
+  for (const [width, panel] of [[801, true], [800, false], [320, false]]) {
+    await page.setViewportSize({ width, height: 600 });
+    const box = await page.locator('#fullscreen').boundingBox();
+    const inside = box !== null && box.x >= 0 && box.y >= 0 && box.x + box.width <= width && box.y + box.height <= 600;
+    check(await page.isVisible('#fullscreen') && inside,
+          `${width} px wide: the Full screen button shows inside the window (${JSON.stringify(box)})`);
+    check(await page.isVisible('aside h1') === panel, `${width} px wide: the side panel ${panel ? 'shows' : 'folds away'}`);
+  }
+  await page.setViewportSize(before);
+}
+
+// Loads the page in a context of its own and waits for it to settle, failed or ended.
+async function settledPage(browser, query, setUp, contextOptions = {}) {
+  const context = await browser.newContext(contextOptions);
+  const page = await context.newPage();
+  const requested = [];
+  page.on('request', (request) => requested.push(path.basename(new URL(request.url()).pathname)));
+  if (setUp) await setUp(page);
+  await page.goto(address + 'index.html' + query);
+  if (contextOptions.javaScriptEnabled !== false) {
+    await page.waitForFunction(() => window.kelto && window.kelto.state !== 'loading', null, { timeout: 30000 })
+      .catch(() => {});
+  }
+  const seen = {
+    state: contextOptions.javaScriptEnabled === false ? null : await page.evaluate(() => window.kelto.state),
+    exitCode: contextOptions.javaScriptEnabled === false ? null : await page.evaluate(() => window.kelto.exitCode),
+    report: await page.isVisible('#report') ? await page.innerText('#report') : '',
+    hint: await page.isVisible('#hint'),
+    requested,
+    page,
+  };
+  return { seen, close: () => context.close() };
+}
+
+async function checkPagesThatCannotPlay(browser) {
+  // Each row: the address's options, the exit code, and what the page must then say.
+  const refused = [
+    ['?bogus', 2, ["unknown option '--bogus'", 'Usage: kelto', 'without their dashes']],
+    ['?health=0', 2, ['--health: value not understood', 'Usage: kelto']],
+    ['?health=1000', 2, ['--health: value not understood', 'Usage: kelto']],
+    ['?health', 2, ['--health needs a value', 'Usage: kelto']],
+    ['?help', 0, ['Usage: kelto', '--timedemo FILE']],
+    ['?version', 0, ['kelto ']],
+  ];
+  for (const [query, exitCode, phrases] of refused) {
+    const { seen, close } = await settledPage(browser, query);
+    const says = phrases.filter((phrase) => !seen.report.includes(phrase));
+    check(seen.state === 'ended' && seen.exitCode === exitCode && says.length === 0 && !seen.hint,
+          `${query} shows what the program said, exit code ${seen.exitCode} (${exitCode} expected)` +
+          (says.length ? `; missing ${JSON.stringify(says)} in ${JSON.stringify(seen.report.slice(0, 200))}` : ''));
+    await close();
+  }
+  {
+    const { seen, close } = await settledPage(browser, '?health=999');
+    check(seen.state === 'running' && seen.report === '', `?health=999, the largest, starts the game (${seen.state})`);
+    await close();
+  }
+  {
+    const { seen, close } = await settledPage(browser, '', (page) => page.addInitScript(() => { delete window.WebAssembly; }));
+    check(seen.state === 'failed' && seen.report.includes('cannot run the game') && !seen.hint &&
+          !seen.requested.includes('kelto.js') && !seen.requested.includes('kelto.wasm'),
+          `without WebAssembly the page says the browser cannot run the game (${JSON.stringify(seen.report)})`);
+    await close();
+  }
+  {
+    const { seen, close } = await settledPage(browser, '', (page) => page.route('**/kelto.wasm',
+      (route) => route.fulfill({ status: 404, body: '' })));
+    check(seen.state === 'failed' && seen.report.includes('The game stopped') && !seen.hint,
+          `with its code missing the page says the game stopped (${JSON.stringify(seen.report.slice(0, 120))})`);
+    await close();
+  }
+  {
+    const { seen, close } = await settledPage(browser, '', null, { javaScriptEnabled: false });
+    const text = await seen.page.innerText('#stage');
+    check(text.includes('cannot run the game') && !seen.hint,
+          `without JavaScript the page says it cannot run the game (${JSON.stringify(text)})`);
+    await close();
+  }
+}
+
 const browser = await chromium.launch({
   executablePath: process.env.KELTO_CHROMIUM || '/usr/bin/chromium',
   args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
@@ -102,6 +247,9 @@ try {
   check(stillAway - away <= 1 && back - stillAway > 15,
         `no updates while away (${stillAway - away} in 1 s), updates again after (${back - stillAway} in 0.5 s)`);
 
+  await checkKeys(page);
+  await checkNarrowWindows(page);
+
   const timing = await page.evaluate(() => window.kelto.stepMilliseconds / Math.max(1, window.kelto.steps));
   console.log(`main thread: ${timing.toFixed(3)} ms a step that runs frames`);
 
@@ -125,6 +273,8 @@ try {
     check(line.includes(`state checksum ${expectedChecksum}`),
           `the golden replay ends on the desktop's checksum ${expectedChecksum} in the browser too`);
   }
+
+  await checkPagesThatCannotPlay(browser);
 
   let total = 0;
   let zipped = 0;
