@@ -107,8 +107,8 @@ def run(command, timeout):
         return None, output
 
 
-def unit_tests(build):
-    status, output = run(["ctest", "--test-dir", build, "-N", "-R", "Test$"], 60)
+def unit_tests(build, pattern):
+    status, output = run(["ctest", "--test-dir", build, "-N", "-R", pattern], 60)
     names = [line.split(":", 1)[1].strip() for line in output.splitlines()
              if line.strip().startswith("Test") and "#" in line]
     if status != 0 or not names:
@@ -137,7 +137,7 @@ def main():
     parser.add_argument("--build", default="build/default")
     parser.add_argument("--faults", default="tests/mutations.txt")
     parser.add_argument("--only", default="", help="only the faults whose name or file holds this text")
-    parser.add_argument("--tests", default="Test$", help="ctest's -R: the unit tests, not the scripts")
+    parser.add_argument("--tests", default="Test$", help="ctest's -R: the unit tests to build and run (not the scripts)")
     parser.add_argument("--jobs", type=int, default=2)
     parser.add_argument("--build-timeout", type=int, default=900)
     parser.add_argument("--test-timeout", type=int, default=240, help="seconds for one test executable")
@@ -155,7 +155,7 @@ def main():
 
     faults = [f for f in read_faults(os.path.join(ROOT, args.faults))
               if args.only in f.name or args.only in f.path]
-    targets = unit_tests(args.build)
+    targets = unit_tests(args.build, args.tests)
 
     verdict, detail = build_and_test(args, targets)
     if verdict != "survived":
