@@ -13,6 +13,7 @@ fault whose text is gone or is not unique is reported as stale and not counted; 
 does not build is reported apart. A developer's tool: not run by the test scripts.
 
     scripts/mutate.py [--build build/default] [--faults tests/mutations.txt] [--only TEXT]
+                      [--scope all|near]
 """
 
 import argparse
@@ -116,14 +117,37 @@ def unit_tests(build, pattern):
     return names
 
 
+# Tests that run the whole game reach every layer.
+GAME_HEADERS = ('#include "app/Game.h"', '#include "app/App.h"')
+
+
+def near_tests(fault, targets):
+    """The unit tests that can reach the fault's code: those that include a header of its
+    folder, and for the game's own layers those that run the whole game (on the headless
+    backend, which reaches no other backend)."""
+    parts = fault.path.split("/")
+    folder = "/".join(parts[:2]) if parts[0] == "host" and len(parts) > 2 else parts[0]
+    chosen = []
+    for name in targets:
+        for source in ("tests/%s.cpp" % name, "tests/sdl/%s.cpp" % name):
+            path = os.path.join(ROOT, source)
+            if os.path.exists(path):
+                text = open(path, encoding="utf-8").read()
+                runsGame = parts[0] != "host" and any(h in text for h in GAME_HEADERS)
+                if '#include "%s/' % folder in text or runsGame:
+                    chosen.append(name)
+    return chosen
+
+
 def build_and_test(args, targets):
     """'caught', 'survived' or 'no build', with the failing tests' names."""
     status, output = run(["cmake", "--build", args.build, "-j", str(args.jobs), "--target"] + targets,
                          args.build_timeout)
     if status != 0:
         return "no build", output.strip().splitlines()[-1:] if output.strip() else []
-    status, output = run(["ctest", "--test-dir", args.build, "-j", str(args.jobs), "-R", args.tests,
-                          "--stop-on-failure", "--timeout", str(args.test_timeout)], args.test_timeout * 4)
+    status, output = run(["ctest", "--test-dir", args.build, "-j", str(args.jobs), "-R",
+                          "^(%s)$" % "|".join(targets), "--stop-on-failure", "--timeout",
+                          str(args.test_timeout)], args.test_timeout * 4)
     if status is None:
         return "caught", ["(time bound)"]
     failed = [line.split("-", 1)[1].split("(")[0].strip() for line in output.splitlines()
@@ -138,6 +162,9 @@ def main():
     parser.add_argument("--faults", default="tests/mutations.txt")
     parser.add_argument("--only", default="", help="only the faults whose name or file holds this text")
     parser.add_argument("--tests", default="Test$", help="ctest's -R: the unit tests to build and run (not the scripts)")
+    parser.add_argument("--scope", choices=("all", "near"), default="all",
+                        help="near: for each fault only the tests that include its folder's headers "
+                        "or run the whole game (quicker; can only miss catches)")
     parser.add_argument("--jobs", type=int, default=2)
     parser.add_argument("--build-timeout", type=int, default=900)
     parser.add_argument("--test-timeout", type=int, default=240, help="seconds for one test executable")
@@ -173,8 +200,9 @@ def main():
                 restorer.keep(path)
                 with open(path, "w", encoding="utf-8") as f:
                     f.write(text.replace(fault.original, fault.replacement))
+                chosen = near_tests(fault, targets) if args.scope == "near" else targets
                 try:
-                    fault.verdict, failed = build_and_test(args, targets)
+                    fault.verdict, failed = build_and_test(args, chosen)
                 finally:
                     restorer.restore()
                 fault.detail = "%s (%ds)" % (" ".join(failed), time.time() - started)
