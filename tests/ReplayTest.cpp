@@ -25,6 +25,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace {
 
 const int GROUND_TOP = 60; // the tanks are down within a second
@@ -85,7 +87,9 @@ std::vector<uint8_t> ReadBytes( const std::string &path ) {
 
 class ReplayFixture : public ::testing::Test {
 protected:
-    ReplayFixture() : path( ::testing::TempDir() + "kelto-replay-test.krec" ) {
+    // Named by the process, so that two runs of the tests at once (two builds) keep apart.
+    ReplayFixture()
+        : path( ::testing::TempDir() + "kelto-replay-test-" + std::to_string( getpid() ) + ".krec" ) {
         backend->ReleaseAllKeys();
         PutPictures();
         GameSetSeed( 99 );
