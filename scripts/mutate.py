@@ -12,7 +12,7 @@ rebuilt incrementally in the build folder and run (ctest, the tests whose names 
 fault whose text is gone or is not unique is reported as stale and not counted; one that
 does not build is reported apart. A developer's tool: not run by the test scripts.
 
-    scripts/mutate.py [--build build/default] [--faults tests/mutations.txt] [--only TEXT]
+    scripts/mutate.py [--build build/default] [--faults tests/mutations.txt] [--only TEXT[,TEXT]]
                       [--scope all|near]
 """
 
@@ -150,9 +150,9 @@ def build_and_test(args, targets):
                           str(args.test_timeout)], args.test_timeout * 4)
     if status is None:
         return "caught", ["(time bound)"]
-    failed = [line.split("-", 1)[1].split("(")[0].strip() for line in output.splitlines()
-              if "- " in line and ("(Failed)" in line or "(Timeout)" in line or "(SEGFAULT)" in line
-                                  or "(Subprocess aborted)" in line or "(Child aborted)" in line)]
+    listed = output.split("The following tests FAILED:", 1)[1] if "tests FAILED:" in output else ""
+    failed = [line.split(" - ", 1)[1].rsplit("(", 1)[0].strip() for line in listed.splitlines()
+              if " - " in line]
     return ("caught" if status != 0 else "survived"), failed
 
 
@@ -160,7 +160,7 @@ def main():
     parser = argparse.ArgumentParser(description="Plant faults one at a time and run the unit tests.")
     parser.add_argument("--build", default="build/default")
     parser.add_argument("--faults", default="tests/mutations.txt")
-    parser.add_argument("--only", default="", help="only the faults whose name or file holds this text")
+    parser.add_argument("--only", default="", help="only the faults whose name or file holds this text (or one of these, comma-separated)")
     parser.add_argument("--tests", default="Test$", help="ctest's -R: the unit tests to build and run (not the scripts)")
     parser.add_argument("--scope", choices=("all", "near"), default="all",
                         help="near: for each fault only the tests that include its folder's headers "
@@ -180,8 +180,9 @@ def main():
     signal.signal(signal.SIGTERM, stop)
     signal.signal(signal.SIGHUP, stop)
 
+    wanted = args.only.split(",")
     faults = [f for f in read_faults(os.path.join(ROOT, args.faults))
-              if args.only in f.name or args.only in f.path]
+              if any(w in f.name or w in f.path for w in wanted)]
     targets = unit_tests(args.build, args.tests)
 
     verdict, detail = build_and_test(args, targets)
