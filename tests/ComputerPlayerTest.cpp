@@ -17,6 +17,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -357,4 +358,101 @@ TEST( ComputerMatch, ATankOutOfTheMatchIsNoTarget ) {
         EXPECT_EQ( field.players.GetPlayer( 0 ).GetTarget(), field.tanks[out ? 2 : 1] ) << out;
     }
     UseDesignedRules();
+}
+
+// Each row: a crater's centre beside one side of a tank's box, at the crater's reach and one
+// pixel past it, and whether it reaches the tank. The tank is 35 x 20 at (100, 200).
+TEST( ComputerAim, ACraterReachesATankUpToItsRimAndNoFurther ) {
+    AimSearch search;
+    search.Init( nullptr, BOMB_SIZE, BOMB_SIZE, TANK_W, TANK_H );
+    const int rx = Bomb::CRATER_RX, ry = Bomb::CRATER_RY;
+    const int left = 100, top = 200, right = left + TANK_W - 1, bottom = top + TANK_H - 1;
+    struct Case {
+        int x, y;
+        int reaches;
+    } cases[] = {
+        { left - rx, top + 5, 1 },
+        { left - rx - 1, top + 5, 0 },
+        { right + rx, top + 5, 1 },
+        { right + rx + 1, top + 5, 0 },
+        { left + 10, top - ry, 1 },
+        { left + 10, top - ry - 1, 0 },
+        { left + 10, bottom + ry, 1 },
+        { left + 10, bottom + ry + 1, 0 },
+        { left + 17, top + 10, 1 },
+        // Past a corner the ellipse is narrower than the box's sides: (30, 18) from the
+        // corner is inside, (30, 25) is not.
+        { right + 30, bottom + 18, 1 },
+        { right + 30, bottom + 25, 0 },
+        { left - 30, top - 18, 1 },
+        { left - 30, top - 25, 0 },
+    };
+    for ( const Case &c : cases ) {
+        EXPECT_EQ( search.CraterReaches( c.x, c.y, left, top ), c.reaches ) << c.x << ", " << c.y;
+    }
+}
+
+// Each row: the number of people asked for and the seats the computer plays; fewer than none
+// is none and more than four is four.
+TEST( ComputerTurn, ThePeopleTakeTheFirstSeatsAndTheComputerTheRest ) {
+    struct Case {
+        int people;
+        int seated;
+        const char *computers; // seat by seat
+    } cases[] = { { -1, 0, "1111" }, { 0, 0, "1111" }, { 1, 1, "0111" },
+                  { 3, 3, "0001" },  { 4, 4, "0000" }, { 5, 4, "0000" } };
+    for ( const Case &c : cases ) {
+        ComputerPlayers players;
+        players.Create( nullptr, c.people, AimSearch::Hard );
+        EXPECT_EQ( players.GetPeople(), c.seated ) << c.people;
+        std::string computers;
+        for ( int seat = 0; seat < ComputerPlayers::SEATS; seat++ ) {
+            computers += char( '0' + players.IsComputer( seat ) );
+        }
+        EXPECT_EQ( computers, c.computers ) << c.people;
+    }
+}
+
+// Each row: the tanks' columns in list order, the people among them, and whom the first
+// computer to play aims at: people before the computer's tanks, the nearest first, and of
+// two as near the one earlier in the list. A hard computer hits whom it aims at.
+TEST( ComputerTurn, ItAimsAtPeopleFirstThenTheNearestAndOfEquallyNearTheEarlier ) {
+    struct Case {
+        std::vector<int> columns;
+        int people;
+        int shooter, target; // seats
+    } cases[] = {
+        { { 600, 300, 900 }, 0, 0, 1 },  // as near either way: the earlier
+        { { 600, 900, 300 }, 0, 0, 1 },  // the same, mirrored
+        { { 600, 300, 1000 }, 0, 0, 1 }, // the nearer
+        { { 600, 1000, 300 }, 0, 0, 2 },
+        { { 900, 600, 450 }, 1, 1, 0 }, // the person, though further than the computer's tank
+    };
+    for ( const Case &c : cases ) {
+        SCOPED_TRACE( testing::Message() << "shooter at " << c.columns[c.shooter] << " people " << c.people );
+        Field field;
+        FlatLand( field.land );
+        field.Start( c.columns, c.people, AimSearch::Hard );
+        const Bomb *bomb = field.NextShot();
+        ASSERT_NE( bomb, nullptr );
+        EXPECT_EQ( field.players.GetPlayer( c.shooter ).GetTarget(), field.tanks[c.target] );
+        EXPECT_EQ( Field::Beside( *bomb, *field.tanks[c.target] ), 0 );
+    }
+}
+
+// A person shut in a chamber no crater reaches is passed over for the next target in order,
+// which the computer hits at once rather than driving.
+TEST( ComputerTurn, ATargetNoShotReachesIsPassedOverForTheNext ) {
+    Field field;
+    FlatLand( field.land );
+    field.Start( { 300, 700, 1000 }, 1, AimSearch::Hard );
+    Image &land = *field.scene.world.GetLandImage();
+    // Walls and a roof 70 pixels thick round the person's tank, more than a crater's reach.
+    land.FillRect( 300 - 80, GROUND_TOP - 100, 300 + TANK_W + 80, GROUND_TOP - 1, GROUND );
+    land.FillRect( 300 - 10, GROUND_TOP - 30, 300 + TANK_W + 10, GROUND_TOP - 1, 0 );
+    const Bomb *bomb = field.NextShot();
+    ASSERT_NE( bomb, nullptr );
+    EXPECT_EQ( field.tanks[1]->GetX(), 700 ); // it did not drive
+    EXPECT_EQ( field.players.GetPlayer( 1 ).GetTarget(), field.tanks[2] );
+    EXPECT_EQ( Field::Beside( *bomb, *field.tanks[2] ), 0 );
 }

@@ -9,6 +9,7 @@
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
 #include "hud/Font.h"
+#include "hud/LandMap.h"
 #include "hud/TextLine.h"
 #include "land/Land.h"
 #include "land/LandTile.h"
@@ -19,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace {
@@ -34,6 +36,18 @@ void BuildSprite( Sprite &sprite, int width, int height, uint8_t colour ) {
     Image picture( width, height );
     picture.Clear( colour );
     sprite.Build( picture, picture.GetBounds(), 0 );
+}
+
+// The map's cells as text, row by row: G for ground, S for sky.
+std::string MapText( const LandMap &map ) {
+    std::string text;
+    for ( int y = 0; y < map.GetHeight(); y++ ) {
+        for ( int x = 0; x < map.GetWidth(); x++ ) {
+            text += map.GetCells()->GetPixels()[y * map.GetCells()->GetPitch() + x] == 1 ? 'G' : 'S';
+        }
+        text += y + 1 < map.GetHeight() ? "/" : "";
+    }
+    return text;
 }
 
 uint32_t Checksum( const Image &image, const Rect &area ) {
@@ -227,6 +241,70 @@ TEST( HudMap, ShowsAFlyingBombAndTheNewCraterAtTheirPlaces ) {
     EXPECT_NE( after.GetPixels()[dotY * 640 + dotX], colours.GetBright() );
     // Far from the crater the ground stays.
     EXPECT_EQ( after.GetPixels()[( mapY + craterY ) * 640 + mapX + 600 / 8], colours.GetGround() );
+}
+
+// Each row: a land's size and the map's block and size. The smallest block that keeps the
+// map within 160 x 120, at each limit and one pixel past it; a part block at the right or
+// bottom is a whole map pixel.
+TEST( HudMap, TheBlockIsTheSmallestThatKeepsTheMapWithinItsLimits ) {
+    struct Case {
+        int landWidth, landHeight;
+        int block, width, height;
+    } cases[] = {
+        { 1280, 960, 8, 160, 120 }, { 1281, 960, 9, 143, 107 },   { 1280, 961, 9, 143, 107 },
+        { 1288, 968, 9, 144, 108 }, { 1440, 1080, 9, 160, 120 },  { 1441, 960, 10, 145, 96 },
+        { 640, 480, 8, 80, 60 },    { 641, 479, 8, 81, 60 },      { 8, 8, 8, 1, 1 },
+        { 9, 1, 8, 2, 1 },          { 2560, 1920, 16, 160, 120 },
+    };
+    for ( const Case &c : cases ) {
+        Image land( c.landWidth, c.landHeight );
+        land.Clear( GROUND );
+        LandMap map;
+        ASSERT_EQ( map.Build( land, 1, 2 ), 1 );
+        EXPECT_EQ( map.GetBlock(), c.block ) << c.landWidth << " x " << c.landHeight;
+        EXPECT_EQ( map.GetWidth(), c.width ) << c.landWidth << " x " << c.landHeight;
+        EXPECT_EQ( map.GetHeight(), c.height ) << c.landWidth << " x " << c.landHeight;
+    }
+}
+
+// A block shows ground when half of its 16 looked-at points are solid, sky with one fewer:
+// block n of a 17-block strip has its first n points solid and nothing else.
+TEST( HudMap, ABlockHalfSolidIsGroundAndOnePointLessIsSky ) {
+    Image land( 17 * 8, 8 );
+    land.Clear( 0 );
+    for ( int n = 0; n <= 16; n++ ) {
+        for ( int point = 0; point < n; point++ ) {
+            land.GetPixels()[( 1 + 2 * ( point / 4 ) ) * land.GetPitch() + n * 8 + 1 + 2 * ( point % 4 )] =
+                GROUND;
+        }
+    }
+    LandMap map;
+    ASSERT_EQ( map.Build( land, 1, 2 ), 1 );
+    EXPECT_EQ( MapText( map ), "SSSSSSSSGGGGGGGGG" );
+}
+
+// Each row: the area a crater changed and the blocks drawn again, the area's sides one pixel
+// either side of a block's edge.
+TEST( HudMap, ACraterRedrawsEveryBlockItsAreaTouchesAndNoOther ) {
+    struct Case {
+        Rect area;
+        const char *map;
+    } cases[] = {
+        { Rect( 0, 0, 15, 7 ), "GGSS/SSSS" },  { Rect( 0, 0, 16, 7 ), "GGGS/SSSS" },
+        { Rect( 15, 0, 16, 7 ), "SGGS/SSSS" }, { Rect( 16, 0, 16, 7 ), "SSGS/SSSS" },
+        { Rect( 0, 0, 7, 8 ), "GSSS/GSSS" },   { Rect( 31, 15, 40, 20 ), "SSSS/SSSG" },
+        { Rect( -5, -5, 3, 3 ), "GSSS/SSSS" },
+    };
+    for ( const Case &c : cases ) {
+        Image land( 32, 16 );
+        land.Clear( 0 );
+        LandMap map;
+        ASSERT_EQ( map.Build( land, 1, 2 ), 1 );
+        land.Clear( GROUND );
+        map.Refresh( land, c.area );
+        EXPECT_EQ( MapText( map ), c.map )
+            << c.area.left << "," << c.area.top << " " << c.area.right << "," << c.area.bottom;
+    }
 }
 
 TEST( HudMatch, ACraterCostsHealthToEveryTankItTouchesAndTheBarsShowIt ) {

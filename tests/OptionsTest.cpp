@@ -43,11 +43,28 @@ TEST( Options, EveryOptionIsReadOrRefusedAsAWhole ) {
         { { "--scale", "" }, OPTIONS_INVALID },
         { { "--scale", "fi" }, OPTIONS_INVALID },
         { { "--level", "hard normal" }, OPTIONS_INVALID },
+        // Each number's exact limits, one inside and one outside.
+        { { "--hits", "1" }, OPTIONS_RUN },
+        { { "--hits", "99" }, OPTIONS_RUN },
+        { { "--hits", "100" }, OPTIONS_INVALID },
+        { { "--players", "0" }, OPTIONS_RUN },
+        { { "--players", "4" }, OPTIONS_RUN },
+        { { "--players", "-1" }, OPTIONS_INVALID },
+        { { "--players", "" }, OPTIONS_INVALID },
+        { { "--players", "2 " }, OPTIONS_INVALID },
+        { { "--level", "easy" }, OPTIONS_RUN },
+        { { "--scale", "smooth" }, OPTIONS_RUN },
+        // One recording file at a time, in any pair.
+        { { "--record", "a.krec" }, OPTIONS_RUN },
+        { { "--record", "a.krec", "--replay", "b.krec" }, OPTIONS_INVALID },
+        { { "--replay", "a.krec", "--timedemo", "b.krec" }, OPTIONS_INVALID },
+        { { "--timedemo", "a.krec", "--record", "b.krec" }, OPTIONS_INVALID },
     };
     for ( const Case &test : cases ) {
         Options options;
         EXPECT_EQ( Parse( test.arguments, options ), test.result )
-            << ( test.arguments.empty() ? "" : test.arguments[0] );
+            << ( test.arguments.empty() ? "" : test.arguments[0] ) << " "
+            << ( test.arguments.size() > 1 ? test.arguments[1] : "" );
     }
 }
 

@@ -26,6 +26,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace {
 
 const int GROUND_TOP = 60; // the tanks are down within a second
@@ -87,7 +89,9 @@ std::vector<uint8_t> ReadBytes( const std::string &path ) {
 
 class ReplayFixture : public ::testing::Test {
 protected:
-    ReplayFixture() : path( ::testing::TempDir() + "kelto-replay-test.krec" ) {
+    // Named by the process, so that two runs of the tests at once (two builds) keep apart.
+    ReplayFixture()
+        : path( ::testing::TempDir() + "kelto-replay-test-" + std::to_string( getpid() ) + ".krec" ) {
         backend->ReleaseAllKeys();
         PutPictures();
         GameSetSeed( 99 );
@@ -473,4 +477,153 @@ TEST_F( ReplayFixture, AGeneratedLandIsReplayedFromItsCode ) {
     EXPECT_EQ( Replay( changed, out, err ), 0 );
     EXPECT_NE( err.find( "replay diverges at frame" ), std::string::npos ) << err;
     std::remove( changed.c_str() );
+}
+
+namespace {
+
+// A recording put together byte by byte, as the format says, for the reader's limits.
+class RecordingBytes {
+public:
+    RecordingBytes &Header( int versionLength = 5, int ruleCount = 3 ) {
+        bytes.assign( REPLAY_MAGIC, REPLAY_MAGIC + sizeof( REPLAY_MAGIC ) );
+        Put( REPLAY_FORMAT_VERSION, 2 );
+        Put( uint32_t( versionLength ), 1 );
+        bytes.insert( bytes.end(), size_t( versionLength ), '1' );
+        for ( int picture = 0; picture < REPLAY_PICTURE_COUNT; picture++ ) {
+            Put( 0x01020304u * uint32_t( picture ), 4 );
+        }
+        Put( uint32_t( ruleCount ), 1 );
+        for ( int rule = 0; rule < ruleCount; rule++ ) {
+            Put( uint32_t( rule ), 4 );
+        }
+        return *this;
+    }
+    RecordingBytes &Start( uint32_t frame, uint32_t column = 100 ) {
+        bytes.push_back( REPLAY_TAG_MATCH );
+        Put( frame, 4 );
+        for ( int tank = 0; tank < TANK_PLACEMENT_COUNT; tank++ ) {
+            Put( tank == 0 ? column : uint32_t( 300 + tank ), 4 );
+        }
+        return *this;
+    }
+    // A block from `first` of runs (keys, length), as long as its runs unless `claimed`.
+    RecordingBytes &Keys( uint32_t first, const std::vector<std::pair<uint32_t, uint32_t>> &runs,
+                          int claimed = -1 ) {
+        uint32_t frames = 0;
+        for ( const auto &run : runs ) {
+            frames += run.second;
+        }
+        frames = claimed >= 0 ? uint32_t( claimed ) : frames;
+        bytes.push_back( REPLAY_TAG_KEYS );
+        Put( first, 4 );
+        Put( frames, 1 );
+        Put( uint32_t( runs.size() ), 1 );
+        for ( const auto &run : runs ) {
+            Put( run.first, 2 );
+            Put( run.second, 1 );
+        }
+        Put( 0xC0FFEEu, 4 );
+        return *this;
+    }
+    RecordingBytes &Block( uint32_t first, uint32_t frames = REPLAY_BLOCK_FRAMES ) {
+        return Keys( first, { { 1, frames } } );
+    }
+    RecordingBytes &End( uint32_t frames ) {
+        bytes.push_back( REPLAY_TAG_END );
+        Put( frames, 4 );
+        return *this;
+    }
+
+    std::vector<uint8_t> bytes;
+
+private:
+    void Put( uint32_t value, int count ) {
+        for ( int i = 0; i < count; i++ ) {
+            bytes.push_back( uint8_t( value >> ( 8 * i ) ) );
+        }
+    }
+};
+
+} // namespace
+
+// Each row: a recording at one of the reader's limits, and its verdict: read (with the frames
+// it holds) or refused with the reason. Every limit is tried at its value and one past it.
+TEST( ReplayReading, EachLimitIsReadAtItsValueAndRefusedOnePast ) {
+    typedef std::vector<std::pair<uint32_t, uint32_t>> Runs;
+    std::vector<std::pair<uint32_t, uint32_t>> sixtyRuns( REPLAY_BLOCK_FRAMES, { 2, 1 } );
+    const uint32_t allKeys = REPLAY_KEY_BITS;
+    struct Case {
+        const char *what;
+        RecordingBytes recording;
+        int frames;        // when read
+        const char *error; // when refused
+    } cases[] = {
+        { "longest version", RecordingBytes().Header( REPLAY_MAX_VERSION_LENGTH ).Start( 0 ).Block( 0 ), 60,
+          "" },
+        { "version too long", RecordingBytes().Header( REPLAY_MAX_VERSION_LENGTH + 1 ).Start( 0 ), 0,
+          "game version of 33 bytes" },
+        { "most rules", RecordingBytes().Header( 5, REPLAY_MAX_RULES ).Start( 0 ), 0, "" },
+        { "too many rules", RecordingBytes().Header( 5, REPLAY_MAX_RULES + 1 ).Start( 0 ), 0,
+          "17 rules is more than any game has" },
+        { "start at the block's first frame",
+          RecordingBytes().Header().Start( 0 ).Block( 0 ).Start( 60 ).Block( 60 ), 120, "" },
+        { "start at the block's last frame",
+          RecordingBytes().Header().Start( 0 ).Block( 0 ).Start( 119 ).Block( 60 ), 120, "" },
+        { "start past the next block", RecordingBytes().Header().Start( 0 ).Block( 0 ).Start( 120 ), 0,
+          "match start at frame 120 is out of order" },
+        { "start before the next block", RecordingBytes().Header().Start( 0 ).Block( 0 ).Start( 59 ), 0,
+          "match start at frame 59 is out of order" },
+        { "two starts in one frame", RecordingBytes().Header().Start( 0 ).Block( 0 ).Start( 70 ).Start( 70 ),
+          0, "match start at frame 70 is out of order" },
+        { "first start after frame 0", RecordingBytes().Header().Start( 1 ), 0,
+          "match start at frame 1 is out of order" },
+        { "widest column", RecordingBytes().Header().Start( 0, 0x7FFFFFFFu ), 0, "" },
+        { "column past int", RecordingBytes().Header().Start( 0, 0x80000000u ), 0,
+          "has a tank column of 2147483648" },
+        { "a run a frame", RecordingBytes().Header().Start( 0 ).Keys( 0, sixtyRuns ), 60, "" },
+        { "every known key", RecordingBytes().Header().Start( 0 ).Keys( 0, Runs{ { allKeys, 60 } } ), 60,
+          "" },
+        { "the first unknown key",
+          RecordingBytes().Header().Start( 0 ).Keys( 0, Runs{ { allKeys + 1, 60 } } ), 0,
+          "holds keys this game does not know, at frame 0" },
+        { "a run past the block",
+          RecordingBytes().Header().Start( 0 ).Keys( 0, Runs{ { 1, 59 }, { 1, 2 } }, 60 ), 0,
+          "has a run of absurd length at frame 59" },
+        { "runs short of the block", RecordingBytes().Header().Start( 0 ).Keys( 0, Runs{ { 1, 59 } }, 60 ), 0,
+          "has a block of absurd length at frame 0" },
+        { "short block last", RecordingBytes().Header().Start( 0 ).Block( 0 ).Block( 60, 59 ).End( 119 ), 119,
+          "" },
+        { "more after a short block", RecordingBytes().Header().Start( 0 ).Block( 0, 59 ).Block( 59 ), 0,
+          "goes on after a short block, at frame 59" },
+        { "end one short", RecordingBytes().Header().Start( 0 ).Block( 0 ).End( 59 ), 0,
+          "ends claiming 59 frames" },
+        { "end one over", RecordingBytes().Header().Start( 0 ).Block( 0 ).End( 61 ), 0,
+          "ends claiming 61 frames" },
+    };
+    for ( const Case &c : cases ) {
+        ReplayFile file;
+        const int read = file.Parse( c.recording.bytes.data(), c.recording.bytes.size() );
+        EXPECT_EQ( read, c.error[0] == '\0' ) << c.what << ": " << file.GetError();
+        EXPECT_STREQ( file.GetError(), c.error ) << c.what;
+        if ( read ) {
+            EXPECT_EQ( file.GetFrameCount(), c.frames ) << c.what;
+        }
+    }
+}
+
+// The longest file is read up to its first wrong byte; a byte more and it is not read at all.
+TEST( ReplayReading, TheLongestFileIsReadAndOneByteMoreIsRefusedUnread ) {
+    RecordingBytes recording;
+    recording.Header().Start( 0 );
+    const size_t end = recording.bytes.size();
+    recording.bytes.resize( size_t( REPLAY_MAX_FILE_SIZE ), 'X' );
+    PutMemoryFile( "longest.krec", recording.bytes );
+    ReplayFile file;
+    EXPECT_EQ( file.Load( "longest.krec" ), 0 );
+    EXPECT_EQ( std::string( file.GetError() ), "unknown record at byte " + std::to_string( end ) );
+    recording.bytes.push_back( 'X' );
+    PutMemoryFile( "longest.krec", recording.bytes );
+    EXPECT_EQ( file.Load( "longest.krec" ), 0 );
+    EXPECT_STREQ( file.GetError(), "67108865 bytes is longer than any recording" );
+    HostRemoveMemoryFile( "longest.krec" );
 }

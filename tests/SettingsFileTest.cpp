@@ -173,3 +173,76 @@ TEST_F( SettingsFixture, TheRunThatWritesTheDefaultsSaysWhereOnce ) {
     EXPECT_EQ( noticesOfLoad( blocked ), "" );
     EXPECT_EQ( noticesOfLoad( "" ), "" );
 }
+
+namespace {
+
+// The value a test reads back from a setting, by its key in the file.
+std::string FieldOf( const Settings &settings, const std::string &key ) {
+    if ( key == "pad_dead_zone" ) {
+        return std::to_string( settings.padDeadZone );
+    }
+    if ( key == "volume" ) {
+        return std::to_string( settings.volume );
+    }
+    if ( key == "players" ) {
+        return std::to_string( settings.players );
+    }
+    if ( key == "window" ) {
+        return std::to_string( settings.windowed );
+    }
+    if ( key == "gamepad" ) {
+        return std::to_string( settings.gamepad );
+    }
+    if ( key == "level" ) {
+        return settings.level;
+    }
+    return settings.scale;
+}
+
+} // namespace
+
+// Each row: one line of a file, whether it is understood (no warning) and the value that
+// stands after it. Every number at its lowest and highest and one past each; every word
+// whole, and cut short or lengthened by a letter.
+TEST_F( SettingsFixture, EachValueIsTakenUpToItsExactLimitsAndRefusedOnePast ) {
+    struct Case {
+        const char *key;
+        const char *value;
+        int understood;
+        const char *stands;
+    } cases[] = {
+        { "pad_dead_zone", "0", 1, "0" },
+        { "pad_dead_zone", "99", 1, "99" },
+        { "pad_dead_zone", "100", 0, "25" },
+        { "pad_dead_zone", "-1", 0, "25" },
+        { "pad_dead_zone", "25x", 0, "25" },
+        { "pad_dead_zone", "", 0, "25" },
+        { "volume", "0", 1, "0" },
+        { "volume", "100", 1, "100" },
+        { "volume", "101", 0, "100" },
+        { "volume", "-1", 0, "100" },
+        { "volume", "50%", 0, "100" },
+        { "players", "0", 1, "0" },
+        { "players", "4", 1, "4" },
+        { "players", "5", 0, "1" },
+        { "players", "04", 0, "1" },
+        { "window", "window", 1, "1" },
+        { "window", "windows", 0, "0" },
+        { "window", "windo", 0, "0" },
+        { "gamepad", "off", 1, "0" },
+        { "gamepad", "of", 0, "1" },
+        { "level", "hard", 1, "hard" },
+        { "level", "hardest", 0, "normal" },
+        { "level", "har", 0, "normal" },
+        { "scale", "integer", 1, "integer" },
+        { "scale", "integers", 0, "smooth" },
+        { "scale", "fits", 0, "smooth" },
+    };
+    for ( const Case &c : cases ) {
+        const std::string line = std::string( c.key ) + " = " + c.value;
+        Settings settings;
+        const std::string said = Load( SettingsFile(), Write( line + "\n" ), settings );
+        EXPECT_EQ( said.empty(), c.understood == 1 ) << line << ": " << said;
+        EXPECT_EQ( FieldOf( settings, c.key ), c.stands ) << line;
+    }
+}

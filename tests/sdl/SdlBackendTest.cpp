@@ -271,3 +271,27 @@ TEST_F( SdlBackendTest, AGamepadPluggedInDrivesAndFiresAndItsBackButtonQuits ) {
     ASSERT_EQ( HOST_OK, backend.ReadKeys( keys ) );
     EXPECT_EQ( 0, keys[DIK_SPACE] );
 }
+
+// The mouse pointer shows in the window and hides over the full screen, as the game starts in
+// either and after each Alt+Enter.
+TEST( SdlBackendCursor, ShowsInTheWindowAndHidesOverTheFullScreenThroughEachSwitch ) {
+    for ( int windowed = 0; windowed <= 1; windowed++ ) {
+        SDL_SetHint( SDL_HINT_VIDEODRIVER, "dummy" );
+        HostResetWindows();
+        {
+            SdlBackend backend( windowed );
+            HostSetBackend( &backend );
+            ASSERT_EQ( 1, backend.Init() ) << backend.GetError();
+            ASSERT_NE( nullptr, MakeTestWindow() );
+            for ( int switches = 0; switches <= 2; switches++ ) {
+                const int inWindow = ( windowed + switches ) % 2;
+                EXPECT_EQ( inWindow ? SDL_ENABLE : SDL_DISABLE, SDL_ShowCursor( SDL_QUERY ) )
+                    << ( windowed ? "started in a window, " : "started full screen, " ) << switches
+                    << " switches";
+                backend.ToggleFullScreen();
+            }
+            HostResetWindows();
+            HostSetBackend( nullptr );
+        }
+    }
+}

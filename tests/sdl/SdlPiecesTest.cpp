@@ -65,6 +65,32 @@ TEST( FrameSchedule, AFewFramesLateAreCaughtUpButAStallStartsAgain ) {
     EXPECT_EQ( stalled + frame, schedule.NextDeadline( stalled + 1000 ) );
 }
 
+// Each row: how late the second frame comes, in nanoseconds past its deadline, and whether the
+// schedule holds: up to exactly four frames late it does, a nanosecond more starts it again.
+TEST( FrameSchedule, FourFramesLateIsTheLastLatenessCaughtUp ) {
+    const int64_t fourFrames = 4 * SECOND / 60;
+    struct Case {
+        int64_t late;
+        int restarts;
+    } cases[] = { { 0, 0 }, { fourFrames - 1, 0 }, { fourFrames, 0 }, { fourFrames + 1, 1 } };
+    for ( const Case &c : cases ) {
+        FrameSchedule schedule( 60 );
+        schedule.NextDeadline( START );
+        const int64_t now = START + SECOND / 60 + c.late;
+        EXPECT_EQ( c.restarts ? now : START + SECOND / 60, schedule.NextDeadline( now ) ) << c.late;
+        EXPECT_EQ( c.restarts, schedule.GetRestarts() ) << c.late;
+    }
+}
+
+// A rate of none (or less) is taken as one frame a second rather than dividing by it.
+TEST( FrameSchedule, NoRateIsOneFrameASecond ) {
+    for ( int rate : { 0, -60, 1 } ) {
+        FrameSchedule schedule( rate );
+        EXPECT_EQ( START, schedule.NextDeadline( START ) ) << rate;
+        EXPECT_EQ( START + SECOND, schedule.NextDeadline( START + 1 ) ) << rate;
+    }
+}
+
 TEST( FrameSchedule, RestartShowsTheNextFrameAtOnce ) {
     FrameSchedule schedule( 60 );
     schedule.NextDeadline( START );
@@ -297,6 +323,16 @@ TEST( PictureScaling, EachModePlacesThePictureAsThePlayerChose ) {
         { SCALE_INTEGER, 2560, 1440, { 320, 0, 1920, 1440, 3, 0 } },
         { SCALE_SMOOTH, 800, 480, { 80, 0, 640, 480, 1, 0 } },
         { SCALE_INTEGER, 320, 240, { 0, 0, 320, 240, 0, 0 } }, // smaller than the picture: fit
+        // The picture's own size in each mode, and one pixel short of it or past it each way.
+        { SCALE_FIT, 640, 480, { 0, 0, 640, 480, 1, 0 } },
+        { SCALE_SMOOTH, 640, 480, { 0, 0, 640, 480, 1, 0 } },
+        { SCALE_INTEGER, 639, 480, { 0, 0, 639, 479, 0, 0 } },
+        { SCALE_INTEGER, 640, 479, { 1, 0, 638, 479, 0, 0 } },
+        { SCALE_INTEGER, 641, 480, { 0, 0, 640, 480, 1, 0 } },
+        { SCALE_INTEGER, 642, 481, { 1, 0, 640, 480, 1, 0 } },
+        { SCALE_INTEGER, 1279, 959, { 319, 239, 640, 480, 1, 0 } },
+        { SCALE_SMOOTH, 1279, 959, { 0, 0, 1278, 959, 1, 1 } },
+        { SCALE_FIT, 1279, 959, { 0, 0, 1278, 959, 0, 0 } },
     };
     for ( const Case &test : cases ) {
         const PicturePlace place = PlacePicture( test.mode, test.screenWidth, test.screenHeight, 640, 480 );
