@@ -12,10 +12,10 @@ if [ ! -f build/web/kelto.js ]; then
 fi
 (cd tests/web && npm ci --no-audit --no-fund --silent)
 # The golden replay's checksum on the desktop, when the desktop game is built, for the browser
-# to match.
+# to match, and its speed for the browser's to be compared with.
 expect=()
 if [ -x build/default/kelto ]; then
     line="$(build/default/kelto --timedemo tests/replays/golden.krec --data assets)"
-    expect=( --expect-checksum "${line##* }" )
+    expect=( --expect-checksum "${line##* }" --native-line "$line" )
 fi
 exec node tests/web/BrowserGame.mjs build/web "${expect[@]}" "$@"
