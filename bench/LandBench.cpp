@@ -3,6 +3,7 @@
 // same 307,200 bytes) and against SDL's own colour-keyed 8-bit blit of the same tile; and one
 // whole World::Draw of a view over four tiles on the headless backend.
 
+#include "bench/BenchReference.h"
 #include "game/World.h"
 #include "host/HostBlit.h"
 #include "host/HostFile.h"
@@ -87,21 +88,27 @@ std::vector<uint8_t> &Target() {
 void BM_Memcpy_Tile( benchmark::State &state ) {
     const std::vector<uint8_t> &source = LandTilePixels().pixels;
     std::vector<uint8_t> &target = Target();
+    BenchCpuTimer timer;
+    timer.Start();
     for ( auto _ : state ) {
         std::memcpy( target.data(), source.data(), kBytes );
         benchmark::DoNotOptimize( target.data() );
         benchmark::ClobberMemory();
     }
+    timer.Report( state, kBytes );
     state.SetBytesProcessed( int64_t( state.iterations() ) * int64_t( kBytes ) );
 }
 
 void KeyedBlit( benchmark::State &state, const Tile &tile ) {
     std::vector<uint8_t> &target = Target();
+    BenchCpuTimer timer;
+    timer.Start();
     for ( auto _ : state ) {
         HostBlitKeyed( target.data(), kWidth, tile.pixels.data(), kWidth, kWidth, kHeight, 0, 0 );
         benchmark::DoNotOptimize( target.data() );
         benchmark::ClobberMemory();
     }
+    timer.Report( state, kBytes );
     state.SetBytesProcessed( int64_t( state.iterations() ) * int64_t( kBytes ) );
 }
 
@@ -139,10 +146,13 @@ void SurfaceBlit( benchmark::State &state, const Tile &tile ) {
     std::memcpy( desc.surface, tile.pixels.data(), kBytes );
     source->Unlock( nullptr );
     const HostRect whole = { 0, 0, kWidth, kHeight };
+    BenchCpuTimer timer;
+    timer.Start();
     for ( auto _ : state ) {
         target->BltFast( 0, 0, source, &whole, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT );
         benchmark::ClobberMemory();
     }
+    timer.Report( state, kBytes );
     state.SetBytesProcessed( int64_t( state.iterations() ) * int64_t( kBytes ) );
     source->Release();
     target->Release();
@@ -183,11 +193,14 @@ void SdlKeyedBlit( benchmark::State &state, const Tile &tile ) {
         state.SkipWithError( "the SDL source is RLE accelerated" );
         return;
     }
+    BenchCpuTimer timer;
+    timer.Start();
     for ( auto _ : state ) {
         SDL_Rect place = { 0, 0, kWidth, kHeight };
         SDL_BlitSurface( source, nullptr, target, &place );
         benchmark::ClobberMemory();
     }
+    timer.Report( state, kBytes );
     state.SetBytesProcessed( int64_t( state.iterations() ) * int64_t( kBytes ) );
     SDL_FreeSurface( source );
     SDL_FreeSurface( target );
@@ -272,10 +285,13 @@ void BM_WorldDraw_FourTiles( benchmark::State &state ) {
         if ( world.GetLand()->GetColumns() != 2 || world.GetParallaxX() != 512 ) {
             state.SkipWithError( "the World did not load its pictures" );
         }
+        BenchCpuTimer timer;
+        timer.Start();
         for ( auto _ : state ) {
             world.Draw( display );
             benchmark::ClobberMemory();
         }
+        timer.Report( state, kBytes );
         state.SetBytesProcessed( int64_t( state.iterations() ) * int64_t( kBytes ) );
     }
     HostResetWindows();

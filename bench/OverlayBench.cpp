@@ -1,3 +1,4 @@
+#include "bench/BenchReference.h"
 #include "game/Bomb.h"
 #include "game/EntityList.h"
 #include "game/Globals.h"
@@ -108,21 +109,27 @@ Scene &TheScene() {
 
 void BM_Memcpy_Frame( benchmark::State &state ) {
     std::vector<uint8_t> source( FRAME_BYTES, 3 ), target( FRAME_BYTES, 0 );
+    BenchCpuTimer timer;
+    timer.Start();
     for ( auto _ : state ) {
         std::memcpy( target.data(), source.data(), FRAME_BYTES );
         benchmark::DoNotOptimize( target.data() );
         benchmark::ClobberMemory();
     }
+    timer.Report( state, size_t( FRAME_BYTES ) );
     state.SetBytesProcessed( int64_t( state.iterations() ) * FRAME_BYTES );
 }
 
 void BM_Overlay_ChargeWithBombInFlight( benchmark::State &state ) {
     Scene &scene = TheScene();
+    BenchCpuTimer timer;
+    timer.Start();
     for ( auto _ : state ) {
         scene.GetHud().DrawOn( scene.GetScreen(), scene.GetWorld() );
         benchmark::DoNotOptimize( scene.GetScreen().GetPixels() );
         benchmark::ClobberMemory();
     }
+    timer.Report( state, size_t( FRAME_BYTES ) );
     state.SetBytesProcessed( int64_t( state.iterations() ) * FRAME_BYTES );
     state.counters["flights"] = scene.GetHud().GetMatch().GetFlightCount();
     state.counters["power"] = scene.GetHud().GetMatch().GetTank( 0 )->GetPower();

@@ -6,6 +6,7 @@
 // and with four pixels changing (a still camera, the tanks' probe pixels). Needs a display
 // at least 1920 x 1080: xvfb-run -a -s "-screen 0 1920x1080x24" build/default/bench/PresentBench
 
+#include "bench/BenchReference.h"
 #include "host/FrameConversion.h"
 #include "host/sdl/PictureScaling.h"
 #include "host/sdl/SdlBackend.h"
@@ -81,10 +82,13 @@ void SetFrameCounters( benchmark::State &state ) {
 
 static void BM_Memcpy_Frame( benchmark::State &state ) {
     FrameData &frame = Frame();
+    BenchCpuTimer timer;
+    timer.Start();
     for ( auto _ : state ) {
         std::memcpy( frame.copy.data(), frame.indices.data(), frame.indices.size() );
         benchmark::ClobberMemory();
     }
+    timer.Report( state, size_t( WIDTH ) * HEIGHT );
     SetFrameCounters( state );
 }
 BENCHMARK( BM_Memcpy_Frame );
@@ -93,13 +97,17 @@ static void BM_PaletteConvert_Frame( benchmark::State &state ) {
     FrameData &frame = Frame();
     uint32_t lookup[256];
     BuildPaletteLookup( frame.palette, PixelLayout{ 16, 8, 0, 0xFF000000u }, lookup );
+    FrameConversionUseStreamingStores( int( state.range( 0 ) ) );
+    BenchCpuTimer timer;
+    timer.Start();
     for ( auto _ : state ) {
         ConvertFrame( frame.indices.data(), PITCH, WIDTH, HEIGHT, lookup, frame.converted.data(), WIDTH * 4 );
         benchmark::ClobberMemory();
     }
+    timer.Report( state, size_t( WIDTH ) * HEIGHT );
     SetFrameCounters( state );
 }
-BENCHMARK( BM_PaletteConvert_Frame );
+BENCHMARK( BM_PaletteConvert_Frame )->ArgName( "stream" )->Arg( 0 )->Arg( 1 );
 
 static void BM_SdlUploadFrame_Frame( benchmark::State &state ) {
     SdlBackend *backend = Backend();
@@ -110,14 +118,18 @@ static void BM_SdlUploadFrame_Frame( benchmark::State &state ) {
     FrameData &frame = Frame();
     const std::vector<uint8_t> other = Changed( frame.indices, 0 );
     int turn = 0;
+    FrameConversionUseStreamingStores( int( state.range( 0 ) ) );
+    BenchCpuTimer timer;
+    timer.Start();
     for ( auto _ : state ) {
         backend->UploadFrame( turn ? other.data() : frame.indices.data(), PITCH, WIDTH, HEIGHT,
                               frame.palette );
         turn ^= 1;
     }
+    timer.Report( state, size_t( WIDTH ) * HEIGHT );
     SetFrameCounters( state );
 }
-BENCHMARK( BM_SdlUploadFrame_Frame );
+BENCHMARK( BM_SdlUploadFrame_Frame )->ArgName( "stream" )->Arg( 0 )->Arg( 1 );
 
 static void BM_SdlPresentUnpaced_Frame( benchmark::State &state ) {
     SdlBackend *backend = Backend();
@@ -128,10 +140,13 @@ static void BM_SdlPresentUnpaced_Frame( benchmark::State &state ) {
     FrameData &frame = Frame();
     const std::vector<uint8_t> other = Changed( frame.indices, 0 );
     int turn = 0;
+    BenchCpuTimer timer;
+    timer.Start();
     for ( auto _ : state ) {
         backend->Present( turn ? other.data() : frame.indices.data(), PITCH, WIDTH, HEIGHT, frame.palette );
         turn ^= 1;
     }
+    timer.Report( state, size_t( WIDTH ) * HEIGHT );
     SetFrameCounters( state );
 }
 BENCHMARK( BM_SdlPresentUnpaced_Frame );
@@ -156,10 +171,13 @@ static void BM_SdlPresentScaled_Frame( benchmark::State &state ) {
     FrameData &frame = Frame();
     const std::vector<uint8_t> other = Changed( frame.indices, int( state.range( 3 ) ) );
     int turn = 0;
+    BenchCpuTimer timer;
+    timer.Start();
     for ( auto _ : state ) {
         backend->Present( turn ? other.data() : frame.indices.data(), PITCH, WIDTH, HEIGHT, frame.palette );
         turn ^= 1;
     }
+    timer.Report( state, size_t( WIDTH ) * HEIGHT );
     SetFrameCounters( state );
 }
 BENCHMARK( BM_SdlPresentScaled_Frame )

@@ -9,9 +9,14 @@
 #endif
 
 static int allowByteShuffles = 1;
+static int streamingStores = 1;
 
 void FrameConversionAllowByteShuffles( int allow ) {
     allowByteShuffles = allow;
+}
+
+void FrameConversionUseStreamingStores( int use ) {
+    streamingStores = use;
 }
 
 void BuildPaletteLookup( const HostPaletteEntry *palette, const PixelLayout &layout, uint32_t lookup[256] ) {
@@ -89,7 +94,7 @@ VBMI_CODE inline __m512i LookUpByte( const __m512i *part, __m512i indices, __mma
 // allows it): nothing reads them again before the next frame, and they would otherwise push
 // out the land and the background that the next frame draws from.
 VBMI_CODE void ConvertRowVbmi( const uint8_t *source, uint32_t *target, int width, const ByteTables &tables,
-                               const uint32_t lookup[256] ) {
+                               const uint32_t lookup[256], int stream ) {
     int x = 0;
     while ( x < width && ( reinterpret_cast<uintptr_t>( target + x ) & 63 ) != 0 ) {
         target[x] = lookup[source[x]];
@@ -105,14 +110,19 @@ VBMI_CODE void ConvertRowVbmi( const uint8_t *source, uint32_t *target, int widt
         const __m512i b3 = LookUpByte( tables.part[3], indices, high );
         const __m512i low01 = _mm512_unpacklo_epi8( b0, b1 ), high01 = _mm512_unpackhi_epi8( b0, b1 );
         const __m512i low23 = _mm512_unpacklo_epi8( b2, b3 ), high23 = _mm512_unpackhi_epi8( b2, b3 );
-        _mm512_stream_si512( reinterpret_cast<__m512i *>( target + x ),
-                             _mm512_unpacklo_epi16( low01, low23 ) );
-        _mm512_stream_si512( reinterpret_cast<__m512i *>( target + x + 16 ),
-                             _mm512_unpackhi_epi16( low01, low23 ) );
-        _mm512_stream_si512( reinterpret_cast<__m512i *>( target + x + 32 ),
-                             _mm512_unpacklo_epi16( high01, high23 ) );
-        _mm512_stream_si512( reinterpret_cast<__m512i *>( target + x + 48 ),
-                             _mm512_unpackhi_epi16( high01, high23 ) );
+        __m512i *out = reinterpret_cast<__m512i *>( target + x );
+        const __m512i pixels[4] = {
+            _mm512_unpacklo_epi16( low01, low23 ), _mm512_unpackhi_epi16( low01, low23 ),
+            _mm512_unpacklo_epi16( high01, high23 ), _mm512_unpackhi_epi16( high01, high23 ) };
+        if ( stream ) {
+            for ( int i = 0; i < 4; ++i ) {
+                _mm512_stream_si512( out + i, pixels[i] );
+            }
+        } else {
+            for ( int i = 0; i < 4; ++i ) {
+                _mm512_store_si512( out + i, pixels[i] );
+            }
+        }
     }
     ConvertRow( source + x, target + x, width - x, lookup );
 }
@@ -135,7 +145,8 @@ void ConvertFrame( const uint8_t *pixels, int pitch, int width, int height, cons
         SplitLookup( lookup, tables );
         for ( int y = 0; y < height; ++y ) {
             ConvertRowVbmi( pixels + static_cast<ptrdiff_t>( y ) * pitch,
-                            reinterpret_cast<uint32_t *>( destinationRow ), width, tables, lookup );
+                            reinterpret_cast<uint32_t *>( destinationRow ), width, tables, lookup,
+                            streamingStores );
             destinationRow += destinationPitch;
         }
         _mm_sfence();

@@ -12,10 +12,11 @@ if [ ! -f build/web/kelto.js ]; then
 fi
 (cd tests/web && npm ci --no-audit --no-fund --silent)
 # The golden replay's checksum on the desktop, when the desktop build is there, for the browser
-# to match: from the headless entry, which reads no settings and writes nothing in the home.
+# to match, and its speed for the browser's to be compared with: from the headless entry,
+# which reads no settings and writes nothing in the home.
 expect=()
 if [ -x build/default/kelto_headless ]; then
     line="$(cd assets && ../build/default/kelto_headless --timedemo ../tests/replays/golden.krec)"
-    expect=( --expect-checksum "${line##* }" )
+    expect=( --expect-checksum "${line##* }" --native-line "$line" )
 fi
 exec node tests/web/BrowserGame.mjs build/web "${expect[@]}" "$@"

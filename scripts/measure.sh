@@ -35,11 +35,20 @@ trap cleanup EXIT
 
 cp assets/background.bmp assets/land.bmp assets/tank.bmp assets/bomb.bmp assets/*.wav "$work/"
 
-source tests/scripts/XvfbSupport.bash
-if ! kelto_start_xvfb "$work/xvfb.log" 97 180 190; then
+# Xvfb picks a free display number itself and writes it to descriptor 3, so the measurement
+# never meets a display that another run (or a desktop) is using.
+Xvfb -displayfd 3 -screen 0 1280x960x24 -nolisten tcp -noreset 3> "$work/display" > "$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do
+    [ -s "$work/display" ] && break
+    kill -0 "$xvfb_pid" 2> /dev/null || break
+    sleep 0.1
+done
+if [ ! -s "$work/display" ]; then
     echo "measure: Xvfb did not start" >&2
     exit 1
 fi
+export DISPLAY=":$(tr -d '[:space:]' < "$work/display")"
 
 (cd "$work" && KELTO_STATS=1 exec "$kelto" --settings "$work/settings.ini" "${options[@]}") 2> "$work/stats.log" &
 game_pid=$!

@@ -1,5 +1,6 @@
 #include "host/headless/HeadlessBackend.h"
 
+#include "host/FrameConversion.h"
 #include "host/HostWindow.h"
 
 #include <algorithm>
@@ -15,7 +16,8 @@ static const int DEFAULT_PITCH_PADDING = 32;
 HeadlessBackend::HeadlessBackend()
     : frameWidth( 0 ), frameHeight( 0 ), frameCount( 0 ), windowOpen( 0 ), windowFails( 0 ), modeFails( 0 ),
       inputLossReads( 0 ), acquired( 0 ), pitchPadding( DEFAULT_PITCH_PADDING ), pacingHertz( 0 ),
-      keepFrames( 1 ), blockingWaits( 0 ), lastVoice( 0 ), nextFrameTime( 0.0 ) {
+      keepFrames( 1 ), blockingWaits( 0 ), lastVoice( 0 ), nextFrameTime( 0.0 ), lookupValid( 0 ),
+      convertFrames( 0 ) {
     std::memset( framePalette, 0, sizeof( framePalette ) );
     soundCount = 0;
 }
@@ -98,6 +100,9 @@ void HeadlessBackend::Present( const uint8_t *pixels, int pitch, int width, int 
     }
     if ( keepFrames ) {
         KeepFrame( pixels, pitch, width, height, palette );
+    }
+    if ( convertFrames ) {
+        ConvertPresented( pixels, pitch, width, height, palette );
     }
     WaitForPacing();
     frameCount++;
@@ -249,4 +254,26 @@ void HeadlessBackend::StopSound( int voice ) {
         const SoundEvent stop = { frameCount, 0, start->name, start->pan, start->volume, start->loop, voice };
         soundEvents.push_back( stop );
     }
+}
+
+void HeadlessBackend::SetConvertFrames( int convert ) {
+    convertFrames = convert ? 1 : 0;
+}
+
+// The lookup is made again only when the palette changed, as the desktop's present does.
+void HeadlessBackend::ConvertPresented( const uint8_t *pixels, int pitch, int width, int height,
+                                        const HostPaletteEntry *palette ) {
+    static const PixelLayout LAYOUT = { 16, 8, 0, 0xFF000000u };
+    HostPaletteEntry none[256];
+    if ( palette == nullptr ) {
+        std::memset( none, 0, sizeof( none ) );
+        palette = none;
+    }
+    if ( !lookupValid || std::memcmp( palette, lookupPalette, sizeof( lookupPalette ) ) != 0 ) {
+        BuildPaletteLookup( palette, LAYOUT, lookup );
+        std::memcpy( lookupPalette, palette, sizeof( lookupPalette ) );
+        lookupValid = 1;
+    }
+    converted.resize( size_t( width ) * size_t( height ) );
+    ConvertFrame( pixels, pitch, width, height, lookup, converted.data(), width * 4 );
 }

@@ -64,6 +64,10 @@ public:
     void SetModeFails( int fails );    // the next `fails` display modes are refused
     void SetPacing( int hertz );       // 0: frames are shown as fast as they come (the default)
     void SetKeepFrames( int keep );    // 0: presented frames are only counted, not kept
+    // 1: each presented frame is converted to 32-bit pixels through its palette, as a desktop
+    // window's present does, so that a whole frame can be measured; 0 (the default) skips it.
+    void SetConvertFrames( int convert );
+    const std::vector<uint32_t> &GetConvertedFrame() const { return converted; }
 
     int GetFrameCount() const { return frameCount; }
     int GetWindowOpen() const { return windowOpen; }
@@ -79,6 +83,8 @@ private:
     void KeepFrame( const uint8_t *pixels, int pitch, int width, int height,
                     const HostPaletteEntry *palette );
     void WaitForPacing();
+    void ConvertPresented( const uint8_t *pixels, int pitch, int width, int height,
+                           const HostPaletteEntry *palette );
 
     struct ScriptedMessage {
         int frame;
@@ -110,6 +116,11 @@ private:
     int blockingWaits;
     int lastVoice;
     double nextFrameTime;
+    std::vector<uint32_t> converted; // the last frame in 32-bit pixels, with SetConvertFrames
+    uint32_t lookup[256];
+    HostPaletteEntry lookupPalette[256];
+    int lookupValid;
+    int convertFrames;
 };
 
 #endif

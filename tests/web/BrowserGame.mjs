@@ -21,6 +21,15 @@ const settleSeconds = settleIndex > 0 ? Number(process.argv[settleIndex + 1]) : 
 // The desktop's final state checksum of the golden replay, which the browser must reach too.
 const expectIndex = process.argv.indexOf('--expect-checksum');
 const expectedChecksum = expectIndex > 0 ? process.argv[expectIndex + 1] : null;
+// The desktop's own timedemo line of the same replay, for the speeds side by side.
+const nativeIndex = process.argv.indexOf('--native-line');
+const nativeLine = nativeIndex > 0 ? process.argv[nativeIndex + 1] : null;
+
+// The frames per second in a timedemo's line ("7200 frames, 1.2 seconds, 6000 frames per second, ...").
+function framesPerSecond(line) {
+  const match = /(\d+) frames per second/.exec(line || '');
+  return match ? Number(match[1]) : 0;
+}
 
 const types = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.wasm': 'application/wasm',
                 '.png': 'image/png', '.data': 'application/octet-stream', '.krec': 'application/octet-stream' };
@@ -270,6 +279,12 @@ try {
       .catch(() => {});
     const line = await demo.evaluate(() => window.kelto.output.join(' '));
     console.log(`browser timedemo: ${line}`);
+    const browserSpeed = framesPerSecond(line);
+    const nativeSpeed = framesPerSecond(nativeLine);
+    if (browserSpeed > 0 && nativeSpeed > 0) {
+      console.log(`timedemo: browser ${browserSpeed} frames per second, desktop ${nativeSpeed}: ` +
+                  `${(nativeSpeed / browserSpeed).toFixed(2)} times slower in the browser`);
+    }
     check(line.includes(`state checksum ${expectedChecksum}`),
           `the golden replay ends on the desktop's checksum ${expectedChecksum} in the browser too`);
   }
