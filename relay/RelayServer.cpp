@@ -15,6 +15,8 @@ namespace {
 const double MESSAGES_PER_SECOND = 120.0;
 // Messages waiting for a client that does not read; more and it is dropped.
 const size_t MAX_WAITING = 1024;
+// How often connections that never said hello are looked for.
+const int64_t SWEEP_MICROSECONDS = 250000;
 
 int64_t NowMicroseconds() {
     return std::chrono::duration_cast<std::chrono::microseconds>(
@@ -48,7 +50,7 @@ struct RelayServer::Session {
     int64_t lastHeard;
 };
 
-// The timer that looks for idle connections once a second.
+// The timer that looks for connections that never said hello.
 struct RelaySweepTimer {
     lws_sorted_usec_list_t sul; // first, so that the timer's pointer is this one's
     RelayServer *server;
@@ -103,6 +105,12 @@ int RelayServer::Create( const RelayOptions &relayOptions ) {
     info.protocols = g_protocols;
     info.user = this;
     info.options = LWS_SERVER_OPTION_VALIDATE_UTF8;
+    // Once a connection has said hello, it is alive while it talks or answers our pings (which a
+    // browser does by itself, so a spectator who only watches stays): pinged after the idle time,
+    // hung up after twice that, well after the sweep has closed the ones that never said hello.
+    idlePolicy.secs_since_valid_ping = uint16_t( options.idleSeconds );
+    idlePolicy.secs_since_valid_hangup = uint16_t( 2 * options.idleSeconds );
+    info.retry_and_idle_policy = &idlePolicy;
     context = lws_create_context( &info );
     if ( context == nullptr ) {
         error = "cannot listen on port " + std::to_string( options.port );
@@ -111,7 +119,7 @@ int RelayServer::Create( const RelayOptions &relayOptions ) {
     lws_vhost *vhost = lws_get_vhost_by_name( context, "default" );
     port = vhost != nullptr ? lws_get_vhost_listen_port( vhost ) : options.port;
     g_sweepTimer.server = this;
-    lws_sul_schedule( context, 0, &g_sweepTimer.sul, SweepNow, LWS_US_PER_SEC );
+    lws_sul_schedule( context, 0, &g_sweepTimer.sul, SweepNow, SWEEP_MICROSECONDS );
     return 1;
 }
 
@@ -201,6 +209,8 @@ void RelayServer::Heard( Session *session, const uint8_t *bytes, size_t length, 
     }
     const int64_t now = NowMicroseconds();
     session->lastHeard = now;
+    // A connection that talks is as alive as one that answers pings.
+    lws_validity_confirmed( session->wsi );
     if ( !binary ) {
         Refuse( session, "text messages are not spoken here" );
         return;
@@ -359,10 +369,9 @@ void RelayServer::Sweep() {
     const int64_t idle = int64_t( options.idleSeconds ) * 1000000;
     for ( auto &entry : sessions ) {
         Session *session = entry.second;
-        if ( !session->closing && now - session->lastHeard >= idle ) {
-            Refuse( session, ( session->room.empty() ? "no hello within " : "idle for " ) +
-                                 std::to_string( options.idleSeconds ) + " seconds" );
+        if ( !session->closing && session->room.empty() && now - session->lastHeard >= idle ) {
+            Refuse( session, "no hello within " + std::to_string( options.idleSeconds ) + " seconds" );
         }
     }
-    lws_sul_schedule( context, 0, &g_sweepTimer.sul, SweepNow, LWS_US_PER_SEC );
+    lws_sul_schedule( context, 0, &g_sweepTimer.sul, SweepNow, SWEEP_MICROSECONDS );
 }

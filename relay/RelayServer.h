@@ -10,13 +10,12 @@
 #include "net/RelayRoom.h"
 #include "net/RoomCodes.h"
 
+#include <libwebsockets.h>
+
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
-
-struct lws;
-struct lws_context;
 
 struct RelayOptions {
     std::string address; // empty for every interface
@@ -59,6 +58,7 @@ private:
 
     RelayOptions options;
     lws_context *context;
+    lws_retry_bo_t idlePolicy = {};
     int port;
     std::string error;
     volatile int stopping;
