@@ -12,12 +12,12 @@ export CXXFLAGS="$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get 
 export LDFLAGS="$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get LDFLAGS)"
 cmake -S . -B build/package -DCMAKE_BUILD_TYPE=Release -DKELTO_TESTS=OFF -DKELTO_BENCH=OFF \
     -DKELTO_INSTALL_BINDIR=games > /dev/null
-cmake --build build/package -j "$(nproc)" --target kelto_game kelto_dist > /dev/null
+cmake --build build/package -j "$(nproc)" --target kelto_game kelto_relay kelto_dist > /dev/null
 (cd build/package && cpack -G DEB > /dev/null)
 deb="$(ls build/package/package/kelto_*_amd64.deb)"
 dpkg-deb --info "$deb" > /dev/null
 contents="$(dpkg-deb --contents "$deb")"
-for path in ./usr/games/kelto ./usr/share/kelto/land.bmp ./usr/share/applications/kelto.desktop \
+for path in ./usr/games/kelto ./usr/games/kelto-relay ./usr/lib/systemd/system/kelto-relay.service ./usr/share/kelto/land.bmp ./usr/share/applications/kelto.desktop \
             ./usr/share/icons/hicolor/256x256/apps/kelto.png ./usr/share/metainfo/kelto.metainfo.xml \
             ./usr/share/man/man6/kelto.6.gz ./usr/share/doc/kelto/copyright; do
     grep -q " $path\$" <<< "$contents" || { echo "package: $deb lacks $path"; exit 1; }
