@@ -12,7 +12,10 @@ namespace {
 const int MEMBERS = 4; // connections 0 to 3: the creator, two players, a spectator
 
 std::vector<uint8_t> Header() {
-    std::vector<uint8_t> header( REPLAY_MAGIC, REPLAY_MAGIC + sizeof( REPLAY_MAGIC ) );
+    std::vector<uint8_t> header;
+    for ( char letter : REPLAY_MAGIC ) {
+        header.push_back( uint8_t( letter ) );
+    }
     const uint8_t rest[] = { 1, 0, 5, '1', '.', '0', '.', '0', 1, 0, 0, 0, 2,
                              0, 0, 0, 3,   0,   0,   0,   4,   0, 0, 0, 0 };
     header.insert( header.end(), rest, rest + sizeof( rest ) );
