@@ -1,0 +1,467 @@
+// The relay program on the loopback: test clients speak WebSocket to it byte by byte (so that
+// they can send what no game would), meet in rooms by code, pass keys and checksums, and are
+// refused or closed for what the relay must not take, while the other rooms play on.
+
+#include "net/NetMessage.h"
+#include "tests/support/NetBytes.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <csignal>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Every wait is bounded, so that a relay that stops answering fails the test instead of hanging it.
+const int WAIT_MILLISECONDS = 5000;
+
+// kelto-relay as a child process on 127.0.0.1 at a port the system chose.
+class RelayProcess {
+public:
+    ~RelayProcess() { Stop(); }
+
+    bool Start( const std::vector<std::string> &extra ) {
+        int out[2];
+        if ( pipe( out ) != 0 ) {
+            return false;
+        }
+        std::vector<std::string> arguments = { KELTO_RELAY_PROGRAM, "--address", "127.0.0.1", "--port", "0" };
+        arguments.insert( arguments.end(), extra.begin(), extra.end() );
+        pid = fork();
+        if ( pid == 0 ) {
+            dup2( out[1], 1 );
+            close( out[0] );
+            close( out[1] );
+            std::vector<char *> argv;
+            for ( std::string &argument : arguments ) {
+                argv.push_back( &argument[0] );
+            }
+            argv.push_back( nullptr );
+            execv( argv[0], argv.data() );
+            _exit( 127 );
+        }
+        close( out[1] );
+        std::string line;
+        pollfd poller = { out[0], POLLIN, 0 };
+        char c = 0;
+        while ( poll( &poller, 1, WAIT_MILLISECONDS ) == 1 && read( out[0], &c, 1 ) == 1 && c != '\n' ) {
+            line += c;
+        }
+        close( out[0] );
+        const std::string prefix = "kelto-relay: listening on port ";
+        if ( line.compare( 0, prefix.size(), prefix ) != 0 ) {
+            return false;
+        }
+        port = std::atoi( line.c_str() + prefix.size() );
+        return port > 0;
+    }
+
+    // SIGTERM, then the exit status once it is gone (-1 if it had to be killed).
+    int Stop() {
+        if ( pid <= 0 ) {
+            return -1;
+        }
+        kill( pid, SIGTERM );
+        int status = 0;
+        for ( int i = 0; i < WAIT_MILLISECONDS / 10; i++ ) {
+            if ( waitpid( pid, &status, WNOHANG ) == pid ) {
+                pid = 0;
+                return WIFEXITED( status ) ? WEXITSTATUS( status ) : -1;
+            }
+            usleep( 10000 );
+        }
+        kill( pid, SIGKILL );
+        waitpid( pid, &status, 0 );
+        pid = 0;
+        return -1;
+    }
+
+    int port = 0;
+
+private:
+    pid_t pid = 0;
+};
+
+// What a client read: a message, the relay's closing of the connection, or nothing in time.
+struct Heard {
+    enum Kind { MESSAGE, CLOSED, NOTHING } kind = NOTHING;
+    NetMessage message;
+};
+
+// A WebSocket client written out by hand: the handshake, masked frames out, plain frames in.
+class TestClient {
+public:
+    ~TestClient() {
+        if ( socket >= 0 ) {
+            close( socket );
+        }
+    }
+
+    // The HTTP status line of the handshake's answer; "101" when the connection is open.
+    std::string Connect( int port, const std::string &origin = "" ) {
+        socket = ::socket( AF_INET, SOCK_STREAM, 0 );
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_port = htons( uint16_t( port ) );
+        address.sin_addr.s_addr = htonl( INADDR_LOOPBACK );
+        if ( connect( socket, (sockaddr *)&address, sizeof( address ) ) != 0 ) {
+            return "no connection";
+        }
+        int one = 1;
+        setsockopt( socket, IPPROTO_TCP, TCP_NODELAY, &one, sizeof( one ) );
+        std::string request =
+            "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+            "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n"
+            "Sec-WebSocket-Protocol: kelto\r\n";
+        if ( !origin.empty() ) {
+            request += "Origin: " + origin + "\r\n";
+        }
+        request += "\r\n";
+        SendAll( request.data(), request.size() );
+        std::string answer;
+        uint8_t c = 0;
+        while ( answer.find( "\r\n\r\n" ) == std::string::npos && Read( &c, 1 ) ) {
+            answer += char( c );
+        }
+        const size_t space = answer.find( ' ' );
+        return space == std::string::npos ? "no answer" : answer.substr( space + 1, 3 );
+    }
+
+    void Send( const std::vector<uint8_t> &payload, int opcode = 2 ) {
+        std::vector<uint8_t> frame = { uint8_t( 0x80 | opcode ) };
+        if ( payload.size() < 126 ) {
+            frame.push_back( uint8_t( 0x80 | payload.size() ) );
+        } else {
+            frame.push_back( 0x80 | 126 );
+            frame.push_back( uint8_t( payload.size() >> 8 ) );
+            frame.push_back( uint8_t( payload.size() ) );
+        }
+        const uint8_t mask[4] = { 0x12, 0x34, 0x56, 0x78 };
+        frame.insert( frame.end(), mask, mask + 4 );
+        for ( size_t i = 0; i < payload.size(); i++ ) {
+            frame.push_back( payload[i] ^ mask[i % 4] );
+        }
+        SendAll( frame.data(), frame.size() );
+    }
+    void Send( const NetMessage &message ) { Send( message.Write( NET_FROM_CLIENT ) ); }
+
+    // The next message or the close, skipping pings; NOTHING after `milliseconds`.
+    Heard Next( int milliseconds = WAIT_MILLISECONDS ) {
+        Heard heard;
+        deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds( milliseconds );
+        for ( ;; ) {
+            uint8_t head[2];
+            if ( !Read( head, 2 ) ) {
+                heard.kind = closed ? Heard::CLOSED : Heard::NOTHING;
+                return heard;
+            }
+            uint64_t length = head[1] & 0x7F;
+            uint8_t extended[8];
+            if ( length == 126 && Read( extended, 2 ) ) {
+                length = uint64_t( extended[0] ) << 8 | extended[1];
+            } else if ( length == 127 ) {
+                return heard; // the relay sends nothing this long
+            }
+            std::vector<uint8_t> payload( length );
+            if ( length > 0 && !Read( payload.data(), length ) ) {
+                return heard;
+            }
+            const int opcode = head[0] & 0x0F;
+            if ( opcode == 8 ) {
+                heard.kind = Heard::CLOSED;
+                return heard;
+            }
+            if ( opcode == 9 && answerPings ) {
+                Send( payload, 10 );
+            }
+            if ( opcode == 2 ) {
+                heard.kind = Heard::MESSAGE;
+                EXPECT_TRUE( heard.message.Read( payload.data(), payload.size(), NET_FROM_RELAY ) )
+                    << heard.message.GetError();
+                return heard;
+            }
+        }
+    }
+
+    // The next message, which must be of `type`.
+    NetMessage Expect( uint8_t type ) {
+        Heard heard = Next();
+        EXPECT_EQ( Heard::MESSAGE, heard.kind ) << "waiting for '" << char( type ) << "'";
+        EXPECT_EQ( char( type ), char( heard.message.type ) ) << heard.message.reason;
+        return heard.message;
+    }
+
+    // An error naming `reason`, then the connection's end.
+    void ExpectClosedFor( const std::string &reason ) {
+        const NetMessage error = Expect( NET_ERROR );
+        EXPECT_NE( std::string::npos, error.reason.find( reason ) ) << "\"" << error.reason << "\"";
+        EXPECT_EQ( Heard::CLOSED, Next().kind );
+    }
+
+private:
+    void SendAll( const void *bytes, size_t size ) {
+        const char *data = static_cast<const char *>( bytes );
+        while ( size > 0 ) {
+            const ssize_t sent = ::send( socket, data, size, MSG_NOSIGNAL );
+            if ( sent <= 0 ) {
+                return; // a closed connection is what the next read finds
+            }
+            data += sent;
+            size -= size_t( sent );
+        }
+    }
+
+    bool Read( uint8_t *bytes, size_t size ) {
+        while ( size > 0 ) {
+            const int left = int( std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      deadline - std::chrono::steady_clock::now() )
+                                      .count() );
+            pollfd poller = { socket, POLLIN, 0 };
+            if ( left <= 0 || poll( &poller, 1, left ) != 1 ) {
+                return false;
+            }
+            const ssize_t got = recv( socket, bytes, size, 0 );
+            if ( got <= 0 ) {
+                closed = true;
+                return false;
+            }
+            bytes += got;
+            size -= size_t( got );
+        }
+        return true;
+    }
+
+    int socket = -1;
+    bool closed = false;
+
+public:
+    bool answerPings = true; // as a browser does by itself
+
+private:
+    std::chrono::steady_clock::time_point deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds( WAIT_MILLISECONDS );
+};
+
+NetMessage FromBytes( const std::vector<uint8_t> &bytes ) {
+    NetMessage message;
+    EXPECT_TRUE( message.Read( bytes.data(), bytes.size(), NET_FROM_CLIENT ) ) << message.GetError();
+    return message;
+}
+
+NetMessage Keys( uint32_t frame, int frames ) {
+    return FromBytes( NetBytes()
+                          .U8( 'K' )
+                          .U32( frame )
+                          .U8( uint32_t( frames ) )
+                          .U8( 1 )
+                          .U16( 1 )
+                          .U8( uint32_t( frames ) )
+                          .bytes );
+}
+
+NetMessage Start() {
+    return FromBytes( NetBytes().U8( 'S' ).U32( 0 ).U32( 10 ).U32( 20 ).U32( 30 ).U32( 40 ).bytes );
+}
+
+NetMessage Checksum( uint32_t frame, uint32_t checksum ) {
+    return FromBytes( NetBytes().U8( 'C' ).U32( frame ).U32( checksum ).bytes );
+}
+
+// Two players in a room of two with its match started; the code of the room.
+std::string MeetAndStart( int port, TestClient &host, TestClient &guest, const char *hostName = "Ann",
+                          const char *guestName = "Bob" ) {
+    EXPECT_EQ( "101", host.Connect( port ) );
+    host.Send( NetHello( NET_CREATE, 2, "", hostName ) );
+    const NetMessage welcome = host.Expect( NET_WELCOME );
+    EXPECT_EQ( 0, welcome.seat );
+    EXPECT_EQ( "101", guest.Connect( port ) );
+    guest.Send( NetHello( NET_PLAY, 0, welcome.code, guestName ) );
+    EXPECT_EQ( 1, guest.Expect( NET_WELCOME ).seat );
+    EXPECT_EQ( hostName, guest.Expect( NET_PLAYER ).name );
+    EXPECT_EQ( guestName, host.Expect( NET_PLAYER ).name );
+    host.Send( Start() );
+    EXPECT_EQ( 40u, guest.Expect( NET_MATCH_START ).columns[3] );
+    return welcome.code;
+}
+
+class RelayLoopback : public ::testing::Test {
+protected:
+    void StartRelay( const std::vector<std::string> &options ) { ASSERT_TRUE( relay.Start( options ) ); }
+    RelayProcess relay;
+};
+
+TEST_F( RelayLoopback, PlayersMeetByCodeAndAWrongSeatIsClosedAloneWhileTheOtherRoomPlays ) {
+    StartRelay( {} );
+    TestClient ann, bob, cy, dan, eve;
+    const std::string code = MeetAndStart( relay.port, ann, bob );
+    MeetAndStart( relay.port, cy, dan, "Cy", "Dan" );
+    ASSERT_EQ( "101", eve.Connect( relay.port ) );
+    eve.Send( NetHello( NET_WATCH, 0, code, "Eve" ) );
+    EXPECT_EQ( NET_SPECTATOR, eve.Expect( NET_WELCOME ).seat );
+    EXPECT_EQ( "Ann", eve.Expect( NET_PLAYER ).name );
+    EXPECT_EQ( "Bob", eve.Expect( NET_PLAYER ).name );
+    EXPECT_EQ( 0u, eve.Expect( NET_MATCH_START ).frame ); // the stream so far
+
+    ann.Send( Keys( 0, 60 ) );
+    EXPECT_EQ( 60, bob.Expect( NET_KEYS ).frames );
+    EXPECT_EQ( 60, eve.Expect( NET_KEYS ).frames );
+    ann.Send( Checksum( 60, 7 ) );
+    bob.Send( Checksum( 60, 7 ) );
+    ann.Send( Keys( 60, 60 ) );
+    EXPECT_EQ( 60u, bob.Expect( NET_KEYS ).frame ); // no out of sync came first
+    EXPECT_EQ( 60u, eve.Expect( NET_KEYS ).frame );
+    ann.Send( Checksum( 120, 7 ) );
+    bob.Send( Checksum( 120, 8 ) );
+    for ( TestClient *client : { &ann, &bob, &eve } ) {
+        const NetMessage split = client->Expect( NET_OUT_OF_SYNC );
+        EXPECT_EQ( 120u, split.frame );
+        EXPECT_EQ( NET_NO_SEAT, split.seat );
+    }
+
+    // In the other room Dan sends keys on Cy's turn: only Dan is closed.
+    dan.Send( Keys( 0, 1 ) );
+    dan.ExpectClosedFor( "keys from seat 1, but it is seat 0's turn" );
+    EXPECT_EQ( 1, cy.Expect( NET_LEAVE ).seat );
+    cy.Send( Keys( 0, 1 ) );
+    cy.Send( Checksum( 60, 1 ) ); // refused: the keys reach frame 1
+    cy.ExpectClosedFor( "the keys reach frame 1" );
+    // The first room heard none of it.
+    EXPECT_EQ( Heard::NOTHING, bob.Next( 200 ).kind );
+    EXPECT_EQ( 0, relay.Stop() );
+}
+
+TEST_F( RelayLoopback, MalformedOversizedAndEarlyMessagesCloseOnlyTheirConnection ) {
+    StartRelay( {} );
+    TestClient ann, bob;
+    MeetAndStart( relay.port, ann, bob );
+    std::vector<uint8_t> oversized = NetHello( NET_CREATE, 2, "", "A" );
+    oversized.resize( NET_MAX_MESSAGE_SIZE + 1, 0 );
+    std::vector<uint8_t> atLimit = oversized;
+    atLimit.resize( NET_MAX_MESSAGE_SIZE );
+    const struct {
+        const char *what;
+        std::vector<uint8_t> bytes;
+        int opcode;
+        const char *reason;
+    } cases[] = {
+        { "one byte over the limit", oversized, 2, "message of 513 bytes is longer than 512" },
+        { "at the limit, with bytes after the hello", atLimit, 2, "bytes after the end" },
+        { "unknown type", { 'Z' }, 2, "unknown message type 90" },
+        { "truncated hello", { 'H', 1 }, 2, "truncated hello" },
+        { "text", { 'L' }, 1, "text messages are not spoken here" },
+        { "keys before a hello", Keys( 0, 1 ).Write( NET_FROM_CLIENT ), 2,
+          "a connection begins with a hello" },
+        { "a room that is not there", NetHello( NET_PLAY, 0, "ZZZZZZ", "A" ), 2, "no room ZZZZZZ" },
+        { "another game", NetHello( NET_CREATE, 2, "", "A", NetRecordingHeader( "x", {} ) ), 2, "" },
+    };
+    for ( const auto &c : cases ) {
+        TestClient stranger;
+        ASSERT_EQ( "101", stranger.Connect( relay.port ) ) << c.what;
+        stranger.Send( c.bytes, c.opcode );
+        if ( std::string( c.what ) == "another game" ) {
+            // A game of another version is a game: it gets a room of its own.
+            EXPECT_EQ( 0, stranger.Expect( NET_WELCOME ).seat );
+            continue;
+        }
+        SCOPED_TRACE( c.what );
+        stranger.ExpectClosedFor( c.reason );
+    }
+    // The match that was going on goes on.
+    ann.Send( Keys( 0, 5 ) );
+    EXPECT_EQ( 5, bob.Expect( NET_KEYS ).frames );
+}
+
+TEST_F( RelayLoopback, SilentConnectionsAreClosedButListeningOnesStay ) {
+    StartRelay( { "--idle-seconds", "1" } );
+    TestClient ann, bob, silent, deaf;
+    const std::string code = MeetAndStart( relay.port, ann, bob );
+    ASSERT_EQ( "101", silent.Connect( relay.port ) );
+    ASSERT_EQ( "101", deaf.Connect( relay.port ) );
+    deaf.answerPings = false;
+    deaf.Send( NetHello( NET_WATCH, 0, code, "Deaf" ) );
+    const auto begin = std::chrono::steady_clock::now();
+    bool bobHeardTheDeafGo = false;
+    // For three seconds Ann plays and Bob only listens, answering the relay's pings; the silent
+    // connection never says hello, and the deaf spectator never answers a ping.
+    for ( uint32_t frame = 0; frame < 12; frame++ ) {
+        ann.Send( Keys( frame, 1 ) );
+        Heard heard = bob.Next();
+        if ( heard.kind == Heard::MESSAGE && heard.message.type == NET_LEAVE && !bobHeardTheDeafGo ) {
+            EXPECT_EQ( NET_SPECTATOR, heard.message.seat );
+            bobHeardTheDeafGo = true;
+            heard = bob.Next();
+        }
+        ASSERT_EQ( Heard::MESSAGE, heard.kind );
+        ASSERT_EQ( NET_KEYS, heard.message.type );
+        ASSERT_EQ( frame, heard.message.frame );
+        usleep( 250000 );
+    }
+    silent.ExpectClosedFor( "no hello within 1 seconds" );
+    const double seconds = std::chrono::duration<double>( std::chrono::steady_clock::now() - begin ).count();
+    EXPECT_GE( seconds, 0.9 );
+    Heard heard = deaf.Next();
+    while ( heard.kind == Heard::MESSAGE ) {
+        heard = deaf.Next();
+    }
+    EXPECT_EQ( Heard::CLOSED, heard.kind );
+    EXPECT_TRUE( bobHeardTheDeafGo );
+    EXPECT_EQ( NET_SPECTATOR, ann.Expect( NET_LEAVE ).seat );
+    ann.Send( Keys( 12, 1 ) );
+    EXPECT_EQ( 12u, bob.Expect( NET_KEYS ).frame );
+}
+
+TEST_F( RelayLoopback, RoomsConnectionsRateAndOriginAreBounded ) {
+    StartRelay( { "--max-rooms", "2", "--max-connections", "4", "--origin", "http://kelto.example" } );
+    TestClient wrongOrigin, noOrigin;
+    EXPECT_NE( "101", wrongOrigin.Connect( relay.port, "http://other.example" ) );
+    EXPECT_NE( "101", noOrigin.Connect( relay.port ) );
+
+    std::unique_ptr<TestClient> clients[5];
+    for ( int i = 0; i < 5; i++ ) {
+        clients[i].reset( new TestClient );
+        ASSERT_EQ( "101", clients[i]->Connect( relay.port, "http://kelto.example" ) ) << i;
+    }
+    clients[4]->ExpectClosedFor( "the relay holds its 4 connections already" );
+    for ( int i = 0; i < 3; i++ ) {
+        clients[i]->Send( NetHello( NET_CREATE, 2, "", "Host" ) );
+    }
+    const NetMessage welcome = clients[0]->Expect( NET_WELCOME );
+    EXPECT_EQ( 0, clients[1]->Expect( NET_WELCOME ).seat );
+    clients[2]->ExpectClosedFor( "the relay holds its 2 rooms already" );
+
+    // A flood: 200 messages at once, where 120 is the burst a second allows.
+    clients[3]->Send( NetHello( NET_PLAY, 0, welcome.code, "Guest" ) );
+    EXPECT_EQ( 1, clients[3]->Expect( NET_WELCOME ).seat );
+    EXPECT_EQ( "Host", clients[3]->Expect( NET_PLAYER ).name );
+    clients[0]->Expect( NET_PLAYER );
+    clients[0]->Send( Start() );
+    for ( uint32_t frame = 0; frame < 200; frame++ ) {
+        clients[0]->Send( Keys( frame, 1 ) );
+    }
+    clients[0]->ExpectClosedFor( "too many messages" );
+    // The guest saw the start and the keys the burst left after the hello and the start (118),
+    // and a few more for the time the relay took to read them, never all 200.
+    clients[3]->Expect( NET_MATCH_START );
+    int keys = 0;
+    for ( Heard heard = clients[3]->Next(); heard.kind == Heard::MESSAGE && heard.message.type == NET_KEYS;
+          heard = clients[3]->Next() ) {
+        keys++;
+    }
+    EXPECT_GE( keys, 118 );
+    EXPECT_LE( keys, 150 );
+    EXPECT_EQ( 0, relay.Stop() );
+}
+
+} // namespace
