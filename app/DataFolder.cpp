@@ -13,9 +13,9 @@ DataFolder::DataFolder() {
 DataFolder::~DataFolder() {
 }
 
-// A folder counts when it holds something under every picture's name; the loaders give the
-// reasons for one that is no picture later (a FIFO, a folder, a socket, a broken link), with
-// the file's name, rather than a search that says nothing of it.
+// A folder counts when it holds every picture as a regular file; otherwise the first picture
+// that is missing or no file (a FIFO, a folder, a socket, a broken link) is kept with its
+// reason, so the line that stops the game names it rather than a search that says nothing.
 int DataFolder::Try( const std::string &folder ) {
     const std::string shown = folder.empty() ? "the working directory" : folder;
     tried += tried.empty() ? shown : ", " + shown;
@@ -23,11 +23,13 @@ int DataFolder::Try( const std::string &folder ) {
     for ( const char *name : names ) {
         const fs::path file = fs::path( folder.empty() ? "." : folder ) / name;
         std::error_code error;
-        // A name that exists is the loader's to judge, so a FIFO or a folder in its place is
-        // named with its own reason there; only a missing one makes the folder pass over.
-        const fs::file_status status = fs::symlink_status( file, error );
-        if ( !fs::exists( status ) ) {
-            const char *reason = status.type() == fs::file_type::not_found ? "no such file" : "cannot be reached";
+        // A folder holds the pictures only as regular files; anything else in a picture's place
+        // is named with its reason, so the player learns which file is wrong.
+        const fs::file_status status = fs::status( file, error );
+        if ( !fs::is_regular_file( status ) ) {
+            const char *reason = status.type() == fs::file_type::not_found ? "no such file"
+                                 : error                                   ? "cannot be reached"
+                                                                           : "not a regular file";
             missing = ( folder.empty() ? fs::path( name ) : file ).string() + ": " + reason;
             return 0;
         }

@@ -44,9 +44,10 @@ TEST( Options, EveryOptionIsReadOrRefusedAsAWhole ) {
         { { "--scale", "fi" }, OPTIONS_INVALID },
         { { "--level", "hard normal" }, OPTIONS_INVALID },
         // Each number's exact limits, one inside and one outside.
-        { { "--hits", "1" }, OPTIONS_RUN },
-        { { "--hits", "99" }, OPTIONS_RUN },
-        { { "--hits", "100" }, OPTIONS_INVALID },
+        { { "--health", "0" }, OPTIONS_INVALID },
+        { { "--health", "1" }, OPTIONS_RUN },
+        { { "--health", "999" }, OPTIONS_RUN },
+        { { "--health", "1000" }, OPTIONS_INVALID },
         { { "--players", "0" }, OPTIONS_RUN },
         { { "--players", "4" }, OPTIONS_RUN },
         { { "--players", "-1" }, OPTIONS_INVALID },

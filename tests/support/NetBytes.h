@@ -4,6 +4,7 @@
 // Messages of the online game's protocol built byte by byte, so that tests can send what the
 // game's own writer never would: wrong lengths, counts out of range, strangers' headers.
 
+#include "replay/ReplayFile.h"
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -36,7 +37,13 @@ inline std::vector<uint8_t> NetRecordingHeader( const std::string &version = "1.
     for ( char c : std::string( "KELTOREC" ) ) {
         header.U8( uint8_t( c ) );
     }
-    header.U16( 1 ).Text( version ).U32( 1 ).U32( 2 ).U32( 3 ).U32( 4 ).U8( uint32_t( rules.size() ) );
+    header.U16( uint32_t( REPLAY_FORMAT_VERSION ) )
+        .Text( version )
+        .U32( 1 )
+        .U32( 2 )
+        .U32( 3 )
+        .U32( 4 )
+        .U8( uint32_t( rules.size() ) );
     for ( int32_t rule : rules ) {
         header.U32( uint32_t( rule ) );
     }
