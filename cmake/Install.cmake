@@ -11,16 +11,18 @@ set( KELTO_DIST_OUT ${CMAKE_BINARY_DIR}/dist )
 set( KELTO_APPSTREAM_ID io.github.kelto.kelto )
 configure_file( ${KELTO_DIST}/${KELTO_APPSTREAM_ID}.metainfo.xml ${KELTO_DIST_OUT}/${KELTO_APPSTREAM_ID}.metainfo.xml @ONLY )
 configure_file( ${KELTO_DIST}/kelto.6 ${KELTO_DIST_OUT}/kelto.6 @ONLY )
+configure_file( ${KELTO_DIST}/kelto-relay.6 ${KELTO_DIST_OUT}/kelto-relay.6 @ONLY )
 configure_file( ${KELTO_DIST}/changelog ${KELTO_DIST_OUT}/changelog @ONLY )
 
 # Debian wants the manual page and the changelog compressed, without a time stamp.
 find_program( GZIP_PROGRAM gzip REQUIRED )
-foreach( name kelto.6 changelog )
+foreach( name kelto.6 kelto-relay.6 changelog )
     add_custom_command( OUTPUT ${KELTO_DIST_OUT}/${name}.gz
         COMMAND ${GZIP_PROGRAM} -9n -c ${KELTO_DIST_OUT}/${name} > ${KELTO_DIST_OUT}/${name}.gz
         DEPENDS ${KELTO_DIST_OUT}/${name} )
 endforeach()
-add_custom_target( kelto_dist ALL DEPENDS ${KELTO_DIST_OUT}/kelto.6.gz ${KELTO_DIST_OUT}/changelog.gz )
+add_custom_target( kelto_dist ALL DEPENDS ${KELTO_DIST_OUT}/kelto.6.gz ${KELTO_DIST_OUT}/kelto-relay.6.gz
+                   ${KELTO_DIST_OUT}/changelog.gz )
 
 # The Debian package puts the program in games/, as Debian does for games; the data folder
 # is still ../share/kelto from there.
@@ -37,6 +39,7 @@ if( TARGET kelto_relay )
     endif()
     configure_file( ${KELTO_DIST}/kelto-relay.service ${KELTO_DIST_OUT}/kelto-relay.service @ONLY )
     install( FILES ${KELTO_DIST_OUT}/kelto-relay.service DESTINATION lib/systemd/system )
+    install( FILES ${KELTO_DIST_OUT}/kelto-relay.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6 )
 endif()
 file( GLOB KELTO_DATA_FILES ${CMAKE_SOURCE_DIR}/assets/*.bmp ${CMAKE_SOURCE_DIR}/assets/*.wav )
 install( FILES ${KELTO_DATA_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/kelto )
