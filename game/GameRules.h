@@ -17,6 +17,10 @@ struct GameRules {
     int chargePerFrame = 1;
     // An exploded bomb leaves the bomb list and is deleted; designed: it stays in the list.
     int removeSpentBombs = 0;
+    // A new wind blows each turn and pushes the bombs sideways; designed: no wind.
+    int windEnabled = 0;
+    // The players choose among the weapons before firing; designed: the plain bomb only.
+    int weaponsEnabled = 0;
 };
 
 extern GameRules g_gameRules;
