@@ -29,6 +29,9 @@ public:
     int GetBarrelMax() const { return barrelMax; }
     int GetBarrelMin() const { return barrelMin; }
     int GetBarrelDirection() const;
+    // The weapon its next shot is (game/Weapons.h); the plain bomb unless the rules choose.
+    void SetWeapon( int value ) { weapon = value; }
+    int GetWeapon() const { return weapon; }
     // 1 while the ground under the middle of its bottom edge holds it (with its picture and
     // World given).
     int IsOnGround() const;
@@ -60,6 +63,7 @@ private:
     int barrelMax;
     int barrelMin;
     int barrelAngle;
+    int weapon;
 };
 
 #endif
