@@ -7,6 +7,7 @@
 #include "audio/WorldSounds.h"
 #include "game/Bomb.h"
 #include "game/EntityList.h"
+#include "game/GameRules.h"
 #include "game/Globals.h"
 #include "game/Tank.h"
 #include "game/TankPlacement.h"
@@ -18,6 +19,8 @@
 #include "hud/Hud.h"
 #include "platform/Display.h"
 #include "platform/Keyboard.h"
+#include "play/Arsenal.h"
+#include "play/Wind.h"
 #include "replay/ReplaySession.h"
 #include "replay/StateChecksum.h"
 #include "settings/Settings.h"
@@ -43,6 +46,8 @@ static const int CAMERA_OFFSET_Y = 240;
 
 Hud g_hud;
 ComputerPlayers g_computerPlayers;
+Arsenal g_arsenal;
+static Wind g_wind;
 static MatchSounds g_matchSounds;
 static ReplaySession replaySession;
 
@@ -223,20 +228,51 @@ static int StartReplaySession() {
     const char *const pictures[REPLAY_PICTURE_COUNT] = { files[0].c_str(), files[1].c_str(), files[2].c_str(),
                                                          files[3].c_str() };
     // The people at the keyboard as the game seats them: the settings, with --players over them.
-    const std::vector<int32_t> rules = { g_options.classic, g_options.hits, g_settings.players };
+    const std::vector<int32_t> rules = { g_options.classic, g_options.hits, g_settings.players,
+                                         g_settings.wind };
     if ( !replaySession.Start( mode, fileName, KELTO_VERSION, pictures, rules ) ) {
         return 0;
     }
     const std::vector<int32_t> &recorded = replaySession.GetRecordedRules();
-    if ( replaySession.IsPlayback() && recorded.size() >= rules.size() ) {
+    if ( replaySession.IsPlayback() && recorded.size() >= 3 ) {
         g_options.classic = recorded[0];
         g_options.hits = recorded[1];
         if ( recorded[2] >= 0 && recorded[2] <= ComputerPlayers::SEATS ) {
             g_options.players = recorded[2];
             g_settings.players = recorded[2];
         }
+        // A recording from before the wind was played without one.
+        g_settings.wind = recorded.size() >= 4 && recorded[3] == 1 ? 1 : 0;
     }
     return 1;
+}
+
+// The wind, each tank's weapon and what is left of every player's weapons.
+static void AddArmsTo( StateChecksum &checksum, const World &world ) {
+    checksum.AddInt( world.GetWind() );
+    EntityNode *node;
+    const EntityList *tanks = world.GetTanks();
+    for ( tanks->First( node ); !tanks->IsEnd( node ); tanks->Next( node, 1 ) ) {
+        checksum.AddInt( static_cast<const Tank *>( tanks->Get( node ) )->GetWeapon() );
+    }
+    for ( int player = 0; player < Arsenal::PLAYERS; player++ ) {
+        for ( int weapon = 0; weapon < WEAPON_CHOICES; weapon++ ) {
+            checksum.AddInt( g_arsenal.GetStock( player, weapon ) );
+        }
+    }
+}
+
+// The default game's wind and weapons, by the settings (a replay's as recorded); the designed
+// game has neither.
+static void SwitchArmsOn( World &world ) {
+    g_gameRules.windEnabled = !g_options.classic && g_settings.wind == 1 ? 1 : 0;
+    g_gameRules.weaponsEnabled = !g_options.classic ? 1 : 0;
+    world.SetWind( 0 );
+    g_wind.NewMatch();
+    g_arsenal.NewMatch();
+    if ( g_gameRules.windEnabled ) {
+        g_wind.Observe( world );
+    }
 }
 
 // The World's state and the match's: the scores, the winner and which match it is.
@@ -251,6 +287,7 @@ static uint32_t StateChecksumOf( const World &world ) {
         checksum.AddInt( match.GetWinner() );
         checksum.AddInt( match.GetTargetHits() );
         checksum.AddInt( match.GetMatchNumber() );
+        AddArmsTo( checksum, world );
     }
     return checksum.Get();
 }
@@ -297,6 +334,7 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
         DropTanks( world );
         return Complain( "match", "out of memory" );
     }
+    SwitchArmsOn( world );
     SeatComputerPlayers( world );
     StartSound();
     return 1;
@@ -309,6 +347,8 @@ static void StartNewMatch( World &world ) {
     ChooseTankColumns( world, columns );
     g_hud.StartNewMatch( world, columns );
     g_computerPlayers.NewMatch();
+    g_wind.NewMatch();
+    g_arsenal.NewMatch();
     g_worldSounds.Forget();
     g_matchSounds.Reset( g_hud.GetMatch() );
 }
@@ -334,7 +374,16 @@ void GameFrame( World &world ) {
     // A won match stands still under the winner's banner until a new one starts.
     const int playing = !WithView() || g_hud.IsPlaying();
     if ( playing ) {
+        if ( g_gameRules.weaponsEnabled ) {
+            g_arsenal.BeforeUpdate( world, g_keyState );
+        }
         world.Update();
+        if ( g_gameRules.weaponsEnabled ) {
+            g_arsenal.AfterUpdate( world );
+        }
+        if ( g_gameRules.windEnabled ) {
+            g_wind.Observe( world );
+        }
     }
     if ( WithView() ) {
         g_hud.Observe();

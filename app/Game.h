@@ -8,6 +8,7 @@
 
 #include <string>
 
+class Arsenal;
 class ComputerPlayers;
 class Hud;
 class World;
@@ -22,6 +23,8 @@ extern const char *const GAME_BOMB_FILE;
 extern Hud g_hud;
 // Who plays which tank: the people at the keyboard, and the computer in the other seats.
 extern ComputerPlayers g_computerPlayers;
+// What is left of each player's weapons in this match.
+extern Arsenal g_arsenal;
 
 // 1, or 0 after one line on standard error naming the file and what is wrong with it.
 int GameStartup( HostInstance *instance, HostWindow *window, World &world );

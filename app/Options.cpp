@@ -110,6 +110,14 @@ const OptionRow OPTION_ROWS[] = {
           o.level = a;
           return 1;
       } },
+    { "--wind", "on|off", "a new wind each turn that pushes the bombs sideways (default on)",
+      []( Options &o, const char *a ) {
+          if ( !IsChoice( a, "on off" ) ) {
+              return 0;
+          }
+          o.wind = std::strcmp( a, "on" ) == 0 ? 1 : 0;
+          return 1;
+      } },
 };
 
 const OptionRow *FindRow( const char *name ) {
@@ -163,6 +171,9 @@ void ApplyOptions( const Options &options, Settings &settings ) {
     }
     if ( !options.level.empty() ) {
         settings.level = options.level;
+    }
+    if ( options.wind >= 0 ) {
+        settings.wind = options.wind;
     }
 }
 

@@ -30,6 +30,7 @@ struct Options {
     std::string data;     // --data DIR
     int players = -1;     // --players N (0 to 4 people); -1 not given
     std::string level;    // --level easy|normal|hard; empty not given
+    int wind = -1;        // --wind on|off: 1 or 0; -1 not given
 };
 
 // What this run was started with: set by the program's entry before the game starts, read by

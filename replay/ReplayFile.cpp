@@ -58,6 +58,7 @@ void ReplayFile::Clear() {
     std::memset( pictureChecksums, 0, sizeof( pictureChecksums ) );
     rules.clear();
     matchStarts.clear();
+    winds.clear();
     blocks.clear();
     runs.clear();
     frameCount = 0;
@@ -109,6 +110,8 @@ int ReplayFile::Parse( const uint8_t *bytes, size_t size ) {
             ok = ParseMatchStart( reader );
         } else if ( tag == REPLAY_TAG_KEYS ) {
             ok = ParseKeys( reader );
+        } else if ( tag == REPLAY_TAG_WIND ) {
+            ok = ParseWind( reader );
         } else if ( tag == REPLAY_TAG_END ) {
             ok = ParseEnd( reader );
         } else {
@@ -201,6 +204,27 @@ int ReplayFile::ParseMatchStart( Reader &reader ) {
     }
     start.frame = int( frame );
     matchStarts.push_back( start );
+    return 1;
+}
+
+// A wind falls within the block of keys that follows it, after the first match has started
+// and not before the wind drawn last.
+int ReplayFile::ParseWind( Reader &reader ) {
+    uint32_t frame = 0;
+    uint32_t steps = 0;
+    if ( !reader.U32( frame ) || !reader.U32( steps ) ) {
+        return Fail( "truncated at byte %lld", (long long)reader.GetSize() );
+    }
+    const int64_t lowest = winds.empty() ? int64_t( frameCount ) : int64_t( winds.back().frame );
+    if ( matchStarts.empty() || int64_t( frame ) < lowest || int64_t( frame ) < int64_t( frameCount ) ||
+         int64_t( frame ) > int64_t( frameCount ) + REPLAY_BLOCK_FRAMES - 1 ) {
+        return Fail( "wind at frame %lld is out of order", (long long)frame );
+    }
+    const int32_t value = int32_t( steps );
+    if ( value < -REPLAY_MAX_WIND || value > REPLAY_MAX_WIND ) {
+        return Fail( "has a wind of %lld", (long long)value );
+    }
+    winds.push_back( ReplayWind{ int( frame ), int( value ) } );
     return 1;
 }
 

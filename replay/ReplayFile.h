@@ -26,10 +26,20 @@ const int64_t REPLAY_MAX_FILE_SIZE = 64 * 1024 * 1024;
 const uint8_t REPLAY_TAG_MATCH = 'S';
 const uint8_t REPLAY_TAG_KEYS = 'K';
 const uint8_t REPLAY_TAG_END = 'E';
+const uint8_t REPLAY_TAG_WIND = 'W';
+// Stronger than any wind the game draws; a file with a stronger one is not a recording.
+const int REPLAY_MAX_WIND = 100;
 
 struct ReplayMatchStart {
     int frame; // the frame during which the match started; 0 for the first
     int columns[TANK_PLACEMENT_COUNT];
+};
+
+// The wind drawn for a new turn, in steps, during the frame whose keys came last (0 for one
+// drawn before the first frame).
+struct ReplayWind {
+    int frame;
+    int steps;
 };
 
 // `length` frames in a row with the same keys held.
@@ -60,6 +70,7 @@ public:
     uint32_t GetPictureChecksum( int index ) const { return pictureChecksums[index]; }
     const std::vector<int32_t> &GetRules() const { return rules; }
     const std::vector<ReplayMatchStart> &GetMatchStarts() const { return matchStarts; }
+    const std::vector<ReplayWind> &GetWinds() const { return winds; }
     const std::vector<ReplayBlock> &GetBlocks() const { return blocks; }
     const std::vector<ReplayRun> &GetRuns() const { return runs; }
     int GetFrameCount() const { return frameCount; }
@@ -75,12 +86,14 @@ private:
     int ParseMatchStart( Reader &reader );
     int ParseKeys( Reader &reader );
     int ParseEnd( Reader &reader );
+    int ParseWind( Reader &reader );
 
     std::string error;
     std::string gameVersion;
     uint32_t pictureChecksums[REPLAY_PICTURE_COUNT];
     std::vector<int32_t> rules;
     std::vector<ReplayMatchStart> matchStarts;
+    std::vector<ReplayWind> winds;
     std::vector<ReplayBlock> blocks;
     std::vector<ReplayRun> runs;
     int frameCount;

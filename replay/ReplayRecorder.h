@@ -27,6 +27,9 @@ public:
     // the first match, which starts before any frame).
     void AddMatchStart( const int columns[TANK_PLACEMENT_COUNT] );
 
+    // The wind drawn for a new turn during the frame whose keys came last.
+    void AddWind( int steps );
+
     // The keys the game reads in the current frame. Returns 1 when this frame fills the
     // block, which then waits for the state's checksum in EndBlock.
     int AddFrame( uint16_t keys );

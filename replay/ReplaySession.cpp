@@ -30,14 +30,17 @@ int FileChecksum( const char *fileName, uint32_t &checksum ) {
 } // namespace
 
 ReplaySession::ReplaySession()
-    : mode( MODE_OFF ), drawingSource( nullptr ), frame( 0 ), blockIndex( 0 ), runIndex( 0 ), runLeft( 0 ),
-      matchIndex( 0 ), diverged( -1 ), exitCode( 0 ) {
+    : mode( MODE_OFF ), drawingSource( nullptr ), windDrawingSource( nullptr ), frame( 0 ), blockIndex( 0 ),
+      runIndex( 0 ), runLeft( 0 ), matchIndex( 0 ), windIndex( 0 ), diverged( -1 ), exitCode( 0 ) {
     std::memset( keyState, 0, sizeof( keyState ) );
 }
 
 ReplaySession::~ReplaySession() {
     if ( GetTankColumnSource() == this ) {
         SetTankColumnSource( drawingSource );
+    }
+    if ( GetWindSource() == this ) {
+        SetWindSource( windDrawingSource );
     }
 }
 
@@ -61,6 +64,7 @@ int ReplaySession::Start( Mode newMode, const char *name, const char *version,
     runIndex = 0;
     runLeft = 0;
     matchIndex = 0;
+    windIndex = 0;
     diverged = -1;
     exitCode = 0;
     std::memset( keyState, 0, sizeof( keyState ) );
@@ -94,6 +98,10 @@ int ReplaySession::Start( Mode newMode, const char *name, const char *version,
         drawingSource = GetTankColumnSource();
     }
     SetTankColumnSource( this );
+    if ( GetWindSource() != this ) {
+        windDrawingSource = GetWindSource();
+    }
+    SetWindSource( this );
     return 1;
 }
 
@@ -157,6 +165,11 @@ void ReplaySession::EndFrame( uint32_t checksum ) {
     // A match the recording started in this frame and the game did not.
     const std::vector<ReplayMatchStart> &starts = replay.GetMatchStarts();
     if ( matchIndex < int( starts.size() ) && starts[matchIndex].frame < frame && diverged < 0 ) {
+        diverged = frame;
+    }
+    // Likewise a wind the recording drew in this frame and the game did not.
+    const std::vector<ReplayWind> &winds = replay.GetWinds();
+    if ( windIndex < int( winds.size() ) && winds[windIndex].frame < frame && diverged < 0 ) {
         diverged = frame;
     }
     if ( diverged >= 0 ) {
@@ -226,6 +239,27 @@ void ReplaySession::Choose( int landWidth, int columns[TANK_PLACEMENT_COUNT] ) {
     }
 }
 
+// A recording notes the wind drawn, by whoever draws it; a replay gives back the one noted
+// next, which must have been drawn in this frame.
+int ReplaySession::ChooseWind() {
+    if ( !IsPlayback() ) {
+        const int steps = windDrawingSource != nullptr ? windDrawingSource->ChooseWind() : DrawWindSteps();
+        if ( mode == MODE_RECORD ) {
+            recorder.AddWind( steps );
+        }
+        return steps;
+    }
+    const std::vector<ReplayWind> &winds = replay.GetWinds();
+    const int fileFrame = frame > 0 ? frame - 1 : 0;
+    if ( windIndex >= int( winds.size() ) || winds[windIndex].frame != fileFrame ) {
+        if ( diverged < 0 ) {
+            diverged = frame;
+        }
+        return 0;
+    }
+    return winds[windIndex++].steps;
+}
+
 int ReplaySession::Finish( uint32_t checksum ) {
     if ( mode == MODE_RECORD && !recorder.Finish( checksum ) ) {
         char reason[160];
@@ -243,7 +277,11 @@ int ReplaySession::Finish( uint32_t checksum ) {
     if ( GetTankColumnSource() == this ) {
         SetTankColumnSource( drawingSource );
     }
+    if ( GetWindSource() == this ) {
+        SetWindSource( windDrawingSource );
+    }
     drawingSource = nullptr;
+    windDrawingSource = nullptr;
     mode = MODE_OFF;
     return exitCode;
 }

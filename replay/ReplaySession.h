@@ -9,6 +9,7 @@
 // timedemo is a replay run as fast as it goes, which ends with one line of figures.
 
 #include "game/TankPlacement.h"
+#include "play/Wind.h"
 #include "replay/ReplayFile.h"
 #include "replay/ReplayRecorder.h"
 
@@ -17,7 +18,7 @@
 #include <string>
 #include <vector>
 
-class ReplaySession : public TankColumnSource {
+class ReplaySession : public TankColumnSource, public WindSource {
 public:
     enum Mode { MODE_OFF, MODE_RECORD, MODE_REPLAY, MODE_TIMEDEMO };
 
@@ -53,6 +54,7 @@ public:
     int Finish( uint32_t checksum );
 
     void Choose( int landWidth, int columns[TANK_PLACEMENT_COUNT] ) override;
+    int ChooseWind() override;
 
 private:
     ReplaySession( const ReplaySession & ) = delete;
@@ -66,6 +68,7 @@ private:
 
     Mode mode;
     TankColumnSource *drawingSource; // not owned; who drew the columns before, null for rand()
+    WindSource *windDrawingSource;   // not owned; who drew the winds before, null for rand()
     std::string fileName;
     std::string gameVersion;
     ReplayRecorder recorder;
@@ -76,6 +79,7 @@ private:
     int runIndex;   // its run
     int runLeft;    // frames left in that run
     int matchIndex; // the next recorded match start
+    int windIndex;  // the next recorded wind
     int diverged;   // the frame at which the replay went its own way, or -1
     int exitCode;
     std::chrono::steady_clock::time_point startTime;
