@@ -120,30 +120,20 @@ void Bomb::Split() {
     state = Gone;
 }
 
-// Which pixels of the land lie in the ellipse around (centreX, centreY): row by row, the
-// widest half-span whose end still satisfies dx^2 ry^2 + dy^2 rx^2 <= rx^2 ry^2.
-static int HalfSpan( int dy, int rx, int ry ) {
-    const long long limit = 1LL * rx * rx * ry * ry - 1LL * dy * dy * rx * rx;
-    int dx = 0;
-    while ( dx < rx && 1LL * ( dx + 1 ) * ( dx + 1 ) * ry * ry <= limit ) {
-        dx++;
-    }
-    return dx;
-}
-
-// Fills the empty pixels of `target`, placed at (originX, originY) on the land, that lie in
-// the mound and were empty in the land picture `land` before it.
-static void FillEmpty( Image &target, const Image &land, int originX, int originY, int centreX, int centreY,
-                       int rx, int ry, uint8_t colour ) {
-    for ( int dy = -ry; dy <= ry; dy++ ) {
-        const int row = centreY + dy;
+// Fills the pixels of `target` (placed at (originX, originY) on the land) that the mound's
+// mask covers and that were empty in the land picture `land` before it.
+static void FillEmpty( Image &target, const Image &land, int originX, int originY, const Image &mask,
+                       int maskX, int maskY, uint8_t colour ) {
+    for ( int my = 0; my < mask.GetHeight(); my++ ) {
+        const int row = maskY + my;
         if ( row < 0 || row >= land.GetHeight() || row - originY < 0 ||
              row - originY >= target.GetHeight() ) {
             continue;
         }
-        const int span = HalfSpan( dy, rx, ry );
-        for ( int column = centreX - span; column <= centreX + span; column++ ) {
-            if ( column < 0 || column >= land.GetWidth() || column - originX < 0 ||
+        for ( int mx = 0; mx < mask.GetWidth(); mx++ ) {
+            const int column = maskX + mx;
+            if ( mask.GetPixels()[my * mask.GetPitch() + mx] == 0 || column < 0 ||
+                 column >= land.GetWidth() || column - originX < 0 ||
                  column - originX >= target.GetWidth() ) {
                 continue;
             }
@@ -154,10 +144,19 @@ static void FillEmpty( Image &target, const Image &land, int originX, int origin
     }
 }
 
-// A mound of new ground in the colour of the ground the bomb struck: the tiles first, while
-// the land picture still says which pixels were empty, then the land picture itself.
+// A mound of new ground in the colour of the ground the bomb struck, the very ellipse a crater
+// of its size would blow: the tiles first, while the land picture still says which pixels were
+// empty, then the land picture itself.
 void Bomb::Heap( int centreX, int centreY, int rx, int ry ) {
     Image &picture = *world->GetLandImage();
+    Image mask( 2 * rx + 1, 2 * ry + 1 );
+    if ( mask.GetPixels() == nullptr ) {
+        return;
+    }
+    mask.Clear( 0 );
+    mask.FillEllipse( rx, ry, rx, ry, 1 );
+    const int maskX = centreX - rx;
+    const int maskY = centreY - ry;
     const int middleX = x + sprite->GetWidth() / 2;
     const int middleY = y + sprite->GetHeight() / 2;
     const uint8_t colour = picture.GetPixels()[middleY * picture.GetPitch() + middleX];
@@ -173,13 +172,13 @@ void Bomb::Heap( int centreX, int centreY, int rx, int ry ) {
                 Image &tileImage = tile->Lock();
                 if ( tileImage.GetPixels() != nullptr ) {
                     FillEmpty( tileImage, picture, column * display->GetWidth(), row * display->GetHeight(),
-                               centreX, centreY, rx, ry, colour );
+                               mask, maskX, maskY, colour );
                 }
                 tile->Unlock();
             }
         }
     }
-    FillEmpty( picture, picture, 0, 0, centreX, centreY, rx, ry, colour );
+    FillEmpty( picture, picture, 0, 0, mask, maskX, maskY, colour );
 }
 
 void Bomb::Explode() {
