@@ -17,6 +17,7 @@
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
 #include "hud/Hud.h"
+#include "hud/WeaponReadout.h"
 #include "platform/Display.h"
 #include "platform/Keyboard.h"
 #include "play/Arsenal.h"
@@ -47,6 +48,7 @@ static const int CAMERA_OFFSET_Y = 240;
 Hud g_hud;
 ComputerPlayers g_computerPlayers;
 Arsenal g_arsenal;
+WeaponReadout g_weaponReadout;
 static Wind g_wind;
 static MatchSounds g_matchSounds;
 static ReplaySession replaySession;
@@ -353,6 +355,14 @@ static void StartNewMatch( World &world ) {
     g_matchSounds.Reset( g_hud.GetMatch() );
 }
 
+// The wind and the weapons' readout, over the view.
+static void DrawArms( const World &world ) {
+    Image &screen = g_display.LockBackBuffer();
+    g_weaponReadout.Draw( screen, world, g_arsenal, g_hud.GetColours(), g_gameRules.weaponsEnabled,
+                          g_gameRules.windEnabled );
+    g_display.UnlockBackBuffer();
+}
+
 void GameFrame( World &world ) {
     Entity *target = world.GetCameraTarget();
     if ( target != nullptr ) {
@@ -394,6 +404,7 @@ void GameFrame( World &world ) {
     world.Draw( g_display );
     if ( WithView() ) {
         g_hud.Draw( g_display, world );
+        DrawArms( world );
     }
 }
 

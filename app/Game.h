@@ -11,6 +11,7 @@
 class Arsenal;
 class ComputerPlayers;
 class Hud;
+class WeaponReadout;
 class World;
 
 // The four pictures, in the data folder (see GameSetDataFolder).
@@ -25,6 +26,8 @@ extern Hud g_hud;
 extern ComputerPlayers g_computerPlayers;
 // What is left of each player's weapons in this match.
 extern Arsenal g_arsenal;
+// The wind's and the weapons' readout beside the view's.
+extern WeaponReadout g_weaponReadout;
 
 // 1, or 0 after one line on standard error naming the file and what is wrong with it.
 int GameStartup( HostInstance *instance, HostWindow *window, World &world );

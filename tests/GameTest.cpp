@@ -11,6 +11,7 @@
 #include "gfx/Sprite.h"
 #include "host/HostFile.h"
 #include "hud/Hud.h"
+#include "hud/WeaponReadout.h"
 #include "platform/Display.h"
 #include "platform/Keyboard.h"
 #include "settings/Settings.h"
@@ -309,11 +310,11 @@ TEST_F( GameFixture, StartUpOpensEachPictureOnce ) {
     ASSERT_EQ( started, 1 );
     std::sort( g_opened.begin(), g_opened.end() );
     // The sounds are read once each too (missing here, so silent).
-    EXPECT_EQ( g_opened, ( std::vector<std::string>{ "background.bmp", "barrel.wav", "bomb.bmp", "cluster.wav",
-                                                    "digger.wav", "dirt.wav", "engine.wav", "explosion.wav",
-                                                    "flight.wav", "heavy.wav", "hit.wav", "land.bmp", "landing.wav",
-                                                    "shot-heavy.wav", "shot-light.wav", "shot-medium.wav",
-                                                    "tank.bmp", "winner.wav" } ) );
+    EXPECT_EQ( g_opened, ( std::vector<std::string>{
+                             "background.bmp", "barrel.wav", "bomb.bmp", "cluster.wav", "digger.wav",
+                             "dirt.wav", "engine.wav", "explosion.wav", "flight.wav", "heavy.wav", "hit.wav",
+                             "land.bmp", "landing.wav", "shot-heavy.wav", "shot-light.wav", "shot-medium.wav",
+                             "tank.bmp", "winner.wav" } ) );
     GameEnd( world );
 }
 
@@ -376,6 +377,9 @@ TEST_F( GameFixture, ClassicShowsTheDesignedSceneAndTheViewDrawsOnlyInItsRegions
                 frames[run][shot] = BackBuffer();
                 for ( int i = 0; run == VIEW && i < g_hud.GetOverlay().GetRegionCount(); i++ ) {
                     regions[shot].push_back( g_hud.GetOverlay().GetRegion( i ) );
+                }
+                for ( int i = 0; run == VIEW && i < g_weaponReadout.GetRegionCount(); i++ ) {
+                    regions[shot].push_back( g_weaponReadout.GetRegion( i ) );
                 }
                 shot++;
             }
