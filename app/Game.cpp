@@ -300,6 +300,7 @@ static uint32_t StateChecksumOf( const World &world ) {
 static void SeatComputerPlayers( World &world ) {
     const int people = g_options.classic ? ComputerPlayers::SEATS : g_settings.players;
     g_computerPlayers.Create( &world, people, ComputerPlayers::LevelFromName( g_settings.level.c_str() ) );
+    g_computerPlayers.SetArsenal( g_gameRules.weaponsEnabled ? &g_arsenal : nullptr );
     for ( int seat = 0; seat < ComputerPlayers::SEATS && WithView(); seat++ ) {
         g_hud.GetMatch().SetComputer( seat, g_computerPlayers.IsComputer( seat ) );
     }
