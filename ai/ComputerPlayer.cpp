@@ -180,27 +180,34 @@ int ComputerPlayer::WantsHeavy( const Tank *chosen ) const {
     return level >= AimSearch::Easy && level <= AimSearch::Hard && shots >= settledAfter[level] ? 1 : 0;
 }
 
-// A tank a bomb reaches takes a heavy shell, if one is left and the level wants it; when no
-// bomb reaches any target, the first one a digger reaches is dug out. The search is left set
-// for the weapon chosen, whose error the level then spoils the shot by.
+// A tank a bomb reaches takes a heavy shell, if one is left and the level wants it: the shell
+// flies the bomb's own arc, so the bomb's best shot is tried again with the shell's crater,
+// which must still spare the shooter. When no bomb reaches any target, the first one a digger
+// reaches is dug out. The search is left set for the weapon chosen, whose error the level
+// then spoils the shot by.
 void ComputerPlayer::ChooseWeapon( const World &world, const Tank &tank, Tank *const *targets, int count,
                                    AimSearch &search, Shot &best, const Tank *&chosen ) const {
-    const int special = best.covers ? WEAPON_HEAVY : WEAPON_DIGGER;
-    if ( !HasLeft( special ) || ( special == WEAPON_HEAVY && !WantsHeavy( chosen ) ) ) {
-        return;
-    }
-    search.SetConditions( world.GetWind(), special );
-    for ( int i = 0; i < count; i++ ) {
-        const Tank *aimed = special == WEAPON_HEAVY ? chosen : targets[i];
-        const Shot other =
-            search.Search( tank.GetX(), tank.GetY(), tank.GetBodyAngle(), aimed->GetX(), aimed->GetY() );
-        if ( other.covers ) {
-            best = other;
-            chosen = aimed;
+    if ( best.covers ) {
+        if ( !HasLeft( WEAPON_HEAVY ) || !WantsHeavy( chosen ) ) {
             return;
         }
-        if ( special == WEAPON_HEAVY ) {
-            break;
+        search.SetConditions( world.GetWind(), WEAPON_HEAVY );
+        const Shot heavy = search.Try( tank.GetX(), tank.GetY(), tank.GetBodyAngle(), best.facesLeft,
+                                       best.barrel, best.power, chosen->GetX(), chosen->GetY() );
+        if ( heavy.covers ) {
+            best = heavy;
+            return;
+        }
+    } else if ( HasLeft( WEAPON_DIGGER ) ) {
+        search.SetConditions( world.GetWind(), WEAPON_DIGGER );
+        for ( int i = 0; i < count; i++ ) {
+            const Shot dug = search.Search( tank.GetX(), tank.GetY(), tank.GetBodyAngle(), targets[i]->GetX(),
+                                            targets[i]->GetY() );
+            if ( dug.covers ) {
+                best = dug;
+                chosen = targets[i];
+                return;
+            }
         }
     }
     search.SetConditions( world.GetWind(), WEAPON_BOMB );

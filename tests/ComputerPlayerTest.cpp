@@ -417,8 +417,8 @@ TEST( ComputerAim, HardHitsWithItsFirstShotInAnyWind ) {
 
 // With weapons to choose from: a heavy shell for a tank in the open (hard at once; easy not
 // on the first shot, which is meant to miss), a digger for a tank in a cave that no crater
-// from above reaches, and never a crater that reaches its own tank, even at a target right
-// beside it. The choice is made with the weapon keys and is the shell that flies.
+// from above reaches, and the bomb for a tank right beside it, where the shell's crater
+// would reach its own. The choice is made with the weapon keys and is the shell that flies.
 TEST( ComputerChoice, HeavyForTheOpenDiggerForACaveAndNeverItsOwnTank ) {
     const struct {
         int level;
@@ -430,7 +430,7 @@ TEST( ComputerChoice, HeavyForTheOpenDiggerForACaveAndNeverItsOwnTank ) {
         { AimSearch::Hard, 900, 500, 0, WEAPON_HEAVY },
         { AimSearch::Easy, 300, 650, 0, WEAPON_BOMB },
         { AimSearch::Hard, 300, 650, 1, WEAPON_DIGGER },
-        { AimSearch::Hard, 600, 600 + TANK_W + 1, 0, WEAPON_HEAVY }, // beside it: beyond it, then
+        { AimSearch::Hard, 600, 600 + TANK_W + 1, 0, WEAPON_BOMB }, // right beside it
     };
     for ( const auto &c : cases ) {
         SCOPED_TRACE( testing::Message()
