@@ -142,10 +142,11 @@ OptionsResult Refuse( FILE *err, const char *format, const char *name ) {
 void PrintUsage( FILE *stream ) {
     std::fprintf( stream, "Usage: kelto [options]\n"
                           "Four tanks, players 1 to 4, take turns on a destructible land. Left and Right\n"
-                          "drive, Up and Down aim, Space charges while held and fires when let go, F1\n"
-                          "shows the help, Escape quits. A crater on another player's tank scores a hit;\n"
-                          "the first to the target (--hits) wins the match, and Enter or Space then\n"
-                          "starts a new one. You play player 1 and the computer the other three.\n"
+                          "drive, Up and Down aim, Q and E choose the weapon, Space charges while held\n"
+                          "and fires when let go, F1 shows the help, Escape quits. A new wind blows each\n"
+                          "turn (--wind). A crater on another player's tank scores a hit; the first to\n"
+                          "the target (--hits) wins the match, and Enter or Space then starts a new one.\n"
+                          " You play player 1 and the computer the other three.\n"
                           "Alt+Enter or F11 switches full screen, F12 saves a screenshot. Keys,\n"
                           "gamepad, window and scaling are set in $XDG_CONFIG_HOME/kelto/settings.ini\n"
                           "(~/.config/kelto/settings.ini).\n" );
