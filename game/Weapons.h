@@ -32,6 +32,10 @@ struct Weapon {
     const char *sound; // the file its explosion plays, in the data folder
 };
 
+// How far from where a shot went off the land it changed can reach: the heavy shell's crater,
+// and a digger's shaft back along its path (at most 20 updates of a bomb's top speed).
+const int WEAPON_REACH = 320;
+
 // The row of `kind`; the plain bomb's for anything outside the table.
 const Weapon &WeaponOf( int kind );
 

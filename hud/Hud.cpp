@@ -1,7 +1,7 @@
 #include "hud/Hud.h"
 
-#include "game/Bomb.h"
 #include "game/Tank.h"
+#include "game/Weapons.h"
 #include "game/World.h"
 #include "host/HostTypes.h"
 #include "platform/Display.h"
@@ -76,8 +76,8 @@ void Hud::Observe() {
     for ( int i = 0; land != nullptr && i < match.GetCraterCount(); i++ ) {
         const int x = match.GetCraterX( i );
         const int y = match.GetCraterY( i );
-        map.Refresh( *land, Rect( x - Bomb::CRATER_RX, y - Bomb::CRATER_RY, x + Bomb::CRATER_RX,
-                                  y + Bomb::CRATER_RY ) );
+        // Any weapon's mark on the land, the digger's shaft included, lies within this reach.
+        map.Refresh( *land, Rect( x - WEAPON_REACH, y - WEAPON_REACH, x + WEAPON_REACH, y + WEAPON_REACH ) );
     }
     if ( !settled ) {
         settled = 1;
