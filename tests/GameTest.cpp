@@ -4,8 +4,10 @@
 #include "app/Options.h"
 #include "game/Bomb.h"
 #include "game/EntityList.h"
+#include "game/GameRules.h"
 #include "game/Globals.h"
 #include "game/Tank.h"
+#include "game/Weapons.h"
 #include "game/World.h"
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
@@ -497,4 +499,47 @@ TEST_F( GameFixture, TheComputerTakesTheSeatsThePeopleLeave ) {
     }
     g_options = given;
     g_settings = kept;
+}
+
+// The designed game blows no wind and fires nothing but the bomb, whatever the weapon keys
+// say; the default game switches both on, and its wind setting turns the wind off alone.
+TEST_F( GameFixture, OnlyTheDefaultGameHasWindAndWeapons ) {
+    PutMemoryFile( "land.bmp", MakeGroundBmp( 1280, 960, 3, LOW_GROUND ) );
+    const Options given = g_options;
+    const int givenWind = g_settings.wind;
+    const int givenPlayers = g_settings.players;
+    const struct {
+        int classic;
+        int windSetting;
+        int wind, weapons;
+    } cases[] = { { 1, 1, 0, 0 }, { 0, 1, 1, 1 }, { 0, 0, 0, 1 } };
+    for ( const auto &c : cases ) {
+        SCOPED_TRACE( testing::Message() << "classic " << c.classic << " wind setting " << c.windSetting );
+        g_options.classic = c.classic;
+        g_settings.wind = c.windSetting;
+        g_settings.players = 4; // every tank at the keyboard
+        World world;
+        ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+        EXPECT_EQ( g_gameRules.windEnabled, c.wind );
+        EXPECT_EQ( g_gameRules.weaponsEnabled, c.weapons );
+        int winds = 0;
+        for ( int frame = 0; frame < 260; frame++ ) {
+            // E pressed and let go while the first tank aims, then a short charge.
+            backend->SetKey( DIK_E, frame == 205 || frame == 209 );
+            backend->SetKey( DIK_SPACE, frame >= 215 && frame < 245 );
+            GameFrame( world );
+            winds += world.GetWind() != 0 ? 1 : 0;
+        }
+        // Some turn of the default game's first few is windy (with this seed, the first).
+        EXPECT_EQ( winds > 0, c.wind == 1 );
+        ASSERT_GE( world.GetBombs()->GetCount(), 1 );
+        EntityNode *node = nullptr;
+        const Bomb *shot = static_cast<const Bomb *>( world.GetBombs()->First( node ) );
+        EXPECT_EQ( shot->GetWeapon(), c.weapons ? WEAPON_CLUSTER : WEAPON_BOMB );
+        EXPECT_EQ( shot->GetFlight().GetWind() != 0, c.wind == 1 );
+        GameEnd( world );
+    }
+    g_options = given;
+    g_settings.wind = givenWind;
+    g_settings.players = givenPlayers;
 }
