@@ -69,8 +69,10 @@ int Display::Init( HostWindow *newWindow, uint8_t newFullScreen, int newWidth, i
         surfaceDesc.flags |= DDSD_BACKBUFFERCOUNT;
         surfaceDesc.caps |= DDSCAPS_FLIP | DDSCAPS_COMPLEX;
     }
-    if ( directDraw->CreateSurface( &surfaceDesc, &primary, nullptr ) != HOST_OK ) {
-        return Fail( "cannot create the primary surface" );
+    const HostResult created = directDraw->CreateSurface( &surfaceDesc, &primary, nullptr );
+    if ( created != HOST_OK ) {
+        // A machine short of memory is told as such, as everywhere else at start-up.
+        return Fail( created == DDERR_OUTOFMEMORY ? "out of memory" : "cannot create the primary surface" );
     }
     if ( !CreateBackBuffer() ) {
         return Fail( "cannot create the back buffer" );

@@ -53,7 +53,7 @@ record_and_end() { # <how> <expected exit code>
     local size
     for _ in $(seq 300); do
         size="$(stat -c %s "$work/$how.krec" 2> /dev/null || echo 0)"
-        [ "$size" -gt 79 ] && break
+        [ "$size" -gt 95 ] && break
         sleep 0.1
     done
     sleep 0.5
