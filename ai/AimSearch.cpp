@@ -2,6 +2,7 @@
 
 #include "game/Bomb.h"
 #include "game/Tank.h"
+#include "game/Weapons.h"
 
 #include <cmath>
 
@@ -21,14 +22,14 @@ const int FINE_BARREL_REACH = 2;
 const int FINE_POWER_REACH = 15;
 const int CANDIDATES = 6;
 
-// The crater's half-axes squared, crossed: a point (dx, dy) from the centre lies inside the
-// ellipse when dx^2 * RY2 + dy^2 * RX2 <= RX2 * RY2.
+// A shot is scored by the plain bomb's crater, so that misses compare alike whatever the weapon.
 const int64_t RX2 = int64_t( Bomb::CRATER_RX ) * Bomb::CRATER_RX;
 const int64_t RY2 = int64_t( Bomb::CRATER_RY ) * Bomb::CRATER_RY;
 const int64_t INSIDE = RX2 * RY2;
-// A crater on the shooter's own tank counts as a miss this many craters wide.
-const int64_t OWN_TANK_PENALTY = 16 * INSIDE;
 const int64_t NO_CRATER = INT64_MAX / 4;
+// A crater on the shooter's own tank is never worth firing: it scores below every shot that
+// spares it, and is only fired when nothing else comes down at all.
+const int64_t OWN_TANK = NO_CRATER / 2;
 
 // Per level: the first shot's error in degrees of elevation and in pixels that the charge's
 // error carries the crater from the best one, and how much of both is left after each shot
@@ -85,7 +86,8 @@ int64_t Away( const Shot &shot, const Shot &best ) {
 
 } // namespace
 
-AimSearch::AimSearch() : tankWidth( 0 ), tankHeight( 0 ), flights( 0 ) {
+AimSearch::AimSearch()
+    : weapon( WEAPON_BOMB ), rx2( RX2 ), ry2( RY2 ), tankWidth( 0 ), tankHeight( 0 ), flights( 0 ) {
 }
 
 AimSearch::~AimSearch() {
@@ -97,10 +99,18 @@ void AimSearch::Init( const Image *land, int bombWidth, int bombHeight, int tank
     this->tankHeight = tankHeight;
 }
 
+void AimSearch::SetConditions( int wind, int weapon ) {
+    forecast.SetConditions( wind, weapon );
+    this->weapon = weapon;
+    const Weapon &row = WeaponOf( weapon );
+    rx2 = int64_t( row.craterRx ) * row.craterRx;
+    ry2 = int64_t( row.craterRy ) * row.craterRy;
+}
+
 int AimSearch::CraterReaches( int craterX, int craterY, int tankX, int tankY ) const {
     const int64_t dx = Clamp( craterX, tankX, tankX + tankWidth - 1 ) - craterX;
     const int64_t dy = Clamp( craterY, tankY, tankY + tankHeight - 1 ) - craterY;
-    return dx * dx * RY2 + dy * dy * RX2 <= INSIDE ? 1 : 0;
+    return dx * dx * ry2 + dy * dy * rx2 <= rx2 * ry2 ? 1 : 0;
 }
 
 Shot AimSearch::Try( int x, int y, int bodyAngle, int facesLeft, int barrel, int power, int targetX,
@@ -109,6 +119,7 @@ Shot AimSearch::Try( int x, int y, int bodyAngle, int facesLeft, int barrel, int
     shot.facesLeft = facesLeft;
     shot.barrel = barrel;
     shot.power = power;
+    shot.weapon = weapon;
     const int body = BodyFacing( bodyAngle, facesLeft );
     const int direction = facesLeft ? body - barrel : body + barrel;
     flights++;
@@ -124,7 +135,8 @@ Shot AimSearch::Try( int x, int y, int bodyAngle, int facesLeft, int barrel, int
     const int64_t dy = shot.craterY - ( targetY + tankHeight / 2 );
     shot.miss = dx * dx * RY2 + dy * dy * RX2;
     if ( CraterReaches( shot.craterX, shot.craterY, x, y ) ) {
-        shot.miss += OWN_TANK_PENALTY;
+        shot.covers = 0;
+        shot.miss = OWN_TANK + shot.miss / 1024;
     }
     return shot;
 }

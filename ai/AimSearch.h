@@ -15,6 +15,7 @@ struct Shot {
     int craterX = 0;
     int craterY = 0;
     int covers = 0;   // the crater overlaps the target tank's picture
+    int weapon = 0;   // what it fires (game/Weapons.h)
     int64_t miss = 0; // how far the crater's centre lands from the target's; 0 is dead centre
 };
 
@@ -31,6 +32,9 @@ public:
 
     // The land picture, the bomb's picture size and the tanks' picture size.
     void Init( const Image *land, int bombWidth, int bombHeight, int tankWidth, int tankHeight );
+    // The wind the shots fly in and the weapon they are; calm and the bomb until set. The
+    // crater scored is the weapon's.
+    void SetConditions( int wind, int weapon );
 
     // The best shot from a tank with top-left (x, y) and hull angle `bodyAngle` at the tank
     // with top-left (targetX, targetY). Faces the target first; the other side only when no
@@ -45,7 +49,8 @@ public:
     // Flies one shot and scores it against the target.
     Shot Try( int x, int y, int bodyAngle, int facesLeft, int barrel, int power, int targetX, int targetY );
 
-    // 1 when a crater centred at (craterX, craterY) reaches the tank picture at (tankX, tankY).
+    // 1 when the weapon's crater centred at (craterX, craterY) reaches the tank picture at
+    // (tankX, tankY).
     int CraterReaches( int craterX, int craterY, int tankX, int tankY ) const;
 
     int GetFlights() const { return flights; }
@@ -54,6 +59,9 @@ private:
     Shot SearchSide( int x, int y, int bodyAngle, int facesLeft, int targetX, int targetY );
 
     ShotForecast forecast;
+    int weapon;
+    int64_t rx2; // the weapon's crater's half-axes squared
+    int64_t ry2;
     int tankWidth;
     int tankHeight;
     int flights; // flown by the last Search, for the benchmark's report

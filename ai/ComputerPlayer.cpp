@@ -5,9 +5,11 @@
 #include "game/GameRules.h"
 #include "game/Globals.h"
 #include "game/Tank.h"
+#include "game/Weapons.h"
 #include "game/World.h"
 #include "gfx/Sprite.h"
 #include "host/HostTypes.h"
+#include "play/Arsenal.h"
 
 namespace {
 
@@ -64,8 +66,9 @@ uint32_t SeedOf( const World &world, const Tank &tank, const Tank &target, int s
 } // namespace
 
 ComputerPlayer::ComputerPlayer()
-    : level( AimSearch::Normal ), phase( Waiting ), countdown( PATIENCE_UPDATES ), hasDriven( 0 ), planX( 0 ),
-      planY( 0 ), target( nullptr ), shotsAtTarget( 0 ) {
+    : arsenal( nullptr ), seat( 0 ), level( AimSearch::Normal ), phase( Waiting ), weaponKeyDown( 0 ),
+      weaponKeyPresses( 0 ), countdown( PATIENCE_UPDATES ), hasDriven( 0 ), planX( 0 ), planY( 0 ),
+      target( nullptr ), shotsAtTarget( 0 ) {
 }
 
 ComputerPlayer::~ComputerPlayer() {
@@ -73,6 +76,8 @@ ComputerPlayer::~ComputerPlayer() {
 
 void ComputerPlayer::BeginTurn() {
     phase = Waiting;
+    weaponKeyDown = 0;
+    weaponKeyPresses = 0;
     countdown = PATIENCE_UPDATES;
     hasDriven = 0;
     plan = Shot();
@@ -132,6 +137,7 @@ void ComputerPlayer::Plan( World &world, const Tank &tank, Tank *const *targets,
     AimSearch search;
     search.Init( world.GetLandImage(), g_bombSprite.GetWidth(), g_bombSprite.GetHeight(),
                  tank.GetSprite()->GetWidth(), tank.GetSprite()->GetHeight() );
+    search.SetConditions( world.GetWind(), WEAPON_BOMB );
     const Tank *chosen = targets[0];
     Shot best =
         search.Search( tank.GetX(), tank.GetY(), tank.GetBodyAngle(), chosen->GetX(), chosen->GetY() );
@@ -143,6 +149,7 @@ void ComputerPlayer::Plan( World &world, const Tank &tank, Tank *const *targets,
             chosen = targets[i];
         }
     }
+    ChooseWeapon( world, tank, targets, count, search, best, chosen );
     if ( !best.covers && !hasDriven ) {
         plan.facesLeft = targets[0]->GetX() < tank.GetX() ? 1 : 0;
         phase = Driving;
@@ -161,7 +168,53 @@ void ComputerPlayer::Plan( World &world, const Tank &tank, Tank *const *targets,
     countdown = THINKING_UPDATES;
 }
 
-// One key per update, read off the tank as it stands: turn, then the barrel, then the charge.
+int ComputerPlayer::HasLeft( int weapon ) const {
+    return arsenal != nullptr && arsenal->GetStock( seat, weapon ) != 0 ? 1 : 0;
+}
+
+// The few heavy shells are not thrown away on shots that are meant to miss: hard fires one
+// at once, normal once it has found its range, easy only when its aim has nearly closed in.
+int ComputerPlayer::WantsHeavy( const Tank *chosen ) const {
+    const int shots = chosen == target ? shotsAtTarget : 0;
+    const int settledAfter[] = { 3, 1, 0 };
+    return level >= AimSearch::Easy && level <= AimSearch::Hard && shots >= settledAfter[level] ? 1 : 0;
+}
+
+// A tank a bomb reaches takes a heavy shell, if one is left and the level wants it: the shell
+// flies the bomb's own arc, so the bomb's best shot is tried again with the shell's crater,
+// which must still spare the shooter. When no bomb reaches any target, the first one a digger
+// reaches is dug out. The search is left set for the weapon chosen, whose error the level
+// then spoils the shot by.
+void ComputerPlayer::ChooseWeapon( const World &world, const Tank &tank, Tank *const *targets, int count,
+                                   AimSearch &search, Shot &best, const Tank *&chosen ) const {
+    if ( best.covers ) {
+        if ( !HasLeft( WEAPON_HEAVY ) || !WantsHeavy( chosen ) ) {
+            return;
+        }
+        search.SetConditions( world.GetWind(), WEAPON_HEAVY );
+        const Shot heavy = search.Try( tank.GetX(), tank.GetY(), tank.GetBodyAngle(), best.facesLeft,
+                                       best.barrel, best.power, chosen->GetX(), chosen->GetY() );
+        if ( heavy.covers ) {
+            best = heavy;
+            return;
+        }
+    } else if ( HasLeft( WEAPON_DIGGER ) ) {
+        search.SetConditions( world.GetWind(), WEAPON_DIGGER );
+        for ( int i = 0; i < count; i++ ) {
+            const Shot dug = search.Search( tank.GetX(), tank.GetY(), tank.GetBodyAngle(), targets[i]->GetX(),
+                                            targets[i]->GetY() );
+            if ( dug.covers ) {
+                best = dug;
+                chosen = targets[i];
+                return;
+            }
+        }
+    }
+    search.SetConditions( world.GetWind(), WEAPON_BOMB );
+}
+
+// One key per update, read off the tank as it stands: turn, the weapon, then the barrel, then
+// the charge.
 // A tank that has fallen since it aimed aims again where it came to rest.
 void ComputerPlayer::Act( const Tank &tank, uint8_t *keys ) {
     if ( tank.GetX() != planX || tank.GetY() != planY ) {
@@ -173,6 +226,12 @@ void ComputerPlayer::Act( const Tank &tank, uint8_t *keys ) {
     case Tank::Active:
         if ( tank.FacesLeft() != plan.facesLeft ) {
             keys[plan.facesLeft ? DIK_LEFT : DIK_RIGHT] = DOWN;
+        } else if ( tank.GetWeapon() != plan.weapon && weaponKeyPresses < 4 * WEAPON_CHOICES ) {
+            // A weapon key steps once each time it goes down; a choice that never comes (the
+            // game not taking the keys) is given up after going round a few times.
+            weaponKeyDown = !weaponKeyDown;
+            weaponKeyPresses++;
+            keys[DIK_E] = weaponKeyDown ? DOWN : 0;
         } else if ( tank.GetBarrelAngle() < plan.barrel ) {
             keys[DIK_UP] = DOWN;
         } else if ( tank.GetBarrelAngle() > plan.barrel ) {

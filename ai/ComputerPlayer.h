@@ -5,14 +5,19 @@
 
 #include <cstdint>
 
+class Arsenal;
 class Tank;
 class World;
 
 // One tank played by the computer. In its turn it presses the game's keys as a person
 // would, one update at a time: it waits until its tank stands and every bomb is down, thinks
 // for half a second (aiming takes a few milliseconds; the pause lets a person follow), turns
-// to face the side it chose, raises or lowers the barrel one degree per update, holds Space
-// for the charge it chose and lets go. Every step reads the tank as it is, so a fall or a
+// to face the side it chose, steps to the weapon it chose with the weapon keys, raises or
+// lowers the barrel one degree per update, holds Space for the charge it chose and lets go.
+// It reckons with the wind exactly, since its forecast flies the bomb's own flight in it;
+// with weapons to choose from it takes a heavy shell for a tank it can reach in the open (once
+// its aim has settled), a digger for one no bomb reaches, and never a shot whose crater
+// would reach its own tank. Every step reads the tank as it is, so a fall or a
 // turn by someone else's keys is simply caught up with.
 class ComputerPlayer {
 public:
@@ -28,6 +33,11 @@ public:
 
     void SetLevel( int value ) { level = value; }
     int GetLevel() const { return level; }
+    // The weapons its seat has left (`seat` in `arsenal`); null: the bomb only.
+    void SetArsenal( const Arsenal *value, int seatValue ) {
+        arsenal = value;
+        seat = seatValue;
+    }
 
     // Forgets the aim of the last turn, and with a new match also the shots at each target.
     void BeginTurn();
@@ -46,12 +56,20 @@ private:
 
     int IsSettled( World &world, const Tank &tank ) const;
     void Plan( World &world, const Tank &tank, Tank *const *targets, int count );
+    int HasLeft( int weapon ) const;
+    void ChooseWeapon( const World &world, const Tank &tank, Tank *const *targets, int count,
+                       AimSearch &search, Shot &best, const Tank *&chosen ) const;
+    int WantsHeavy( const Tank *chosen ) const;
     void Act( const Tank &tank, uint8_t *keys );
 
+    const Arsenal *arsenal; // not owned; null for the bomb only
+    int seat;
     int level;
     int phase;
-    int countdown; // updates left to think, drive or wait
-    int hasDriven; // this turn
+    int weaponKeyDown;    // a weapon key was pressed in the last update: let go before the next
+    int weaponKeyPresses; // this turn
+    int countdown;        // updates left to think, drive or wait
+    int hasDriven;        // this turn
     Shot plan;
     int planX; // where the tank stood when it aimed
     int planY;

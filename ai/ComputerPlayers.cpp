@@ -13,7 +13,7 @@ namespace {
 const uint8_t DOWN = 0x80;
 
 // The keys a tank reads; only these are taken out of a person's hands.
-const int GAME_KEYS[] = { DIK_SPACE, DIK_UP, DIK_DOWN, DIK_LEFT, DIK_RIGHT };
+const int GAME_KEYS[] = { DIK_SPACE, DIK_UP, DIK_DOWN, DIK_LEFT, DIK_RIGHT, DIK_Q, DIK_E };
 
 int64_t DistanceSquared( const Entity &a, const Entity &b ) {
     const int64_t dx = a.GetX() - b.GetX();
@@ -39,6 +39,12 @@ void ComputerPlayers::Create( World *world, int people, int level ) {
         player.SetLevel( level );
     }
     NewMatch();
+}
+
+void ComputerPlayers::SetArsenal( const Arsenal *arsenal ) {
+    for ( int seat = 0; seat < SEATS; seat++ ) {
+        players[seat].SetArsenal( arsenal, seat );
+    }
 }
 
 void ComputerPlayers::NewMatch() {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+class Arsenal;
 class Entity;
 class Tank;
 class World;
@@ -26,6 +27,9 @@ public:
     // `people` of the SEATS tanks play from the keyboard, the rest at `level` (AimSearch's
     // Easy, Normal or Hard). SEATS people leave every tank to the keyboard.
     void Create( World *world, int people, int level );
+    // The weapons each seat has left, for the computer to choose from; null (the start) for
+    // the bomb only.
+    void SetArsenal( const Arsenal *arsenal );
     // A new match: every computer forgets its targets and the shots it fired at them.
     void NewMatch();
     // Lets go of the World before its tanks are deleted at the game's end.

@@ -17,10 +17,14 @@ public:
 
     // The land picture the bombs meet and the size of the bomb's picture.
     void Init( const Image *land, int bombWidth, int bombHeight );
+    // The wind the shots fly in and the weapon they are (game/Weapons.h); calm and the bomb
+    // until set.
+    void SetConditions( int wind, int weapon );
 
     // Flies a bomb launched at (x, y) with the barrel direction `angle` and charge `power`.
-    // 1 when it strikes the land: then GetCraterX/Y is the crater's centre and GetUpdates the
-    // updates it flew, counting the one in which it was fired. 0 when it leaves play.
+    // 1 when it goes off on the land: then GetCraterX/Y is the crater's centre and GetUpdates
+    // the updates it flew, counting the one in which it was fired (a digger goes off where its
+    // boring ends). 0 when it leaves play.
     int Fly( int x, int y, int angle, int power );
 
     int GetCraterX() const { return craterX; }
@@ -31,6 +35,8 @@ private:
     const Image *land; // not owned
     int bombWidth;
     int bombHeight;
+    int wind;
+    int digUpdates; // the weapon's boring after it meets the ground
     int craterX;
     int craterY;
     int updates;

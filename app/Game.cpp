@@ -9,6 +9,7 @@
 #include "audio/WorldSounds.h"
 #include "game/Bomb.h"
 #include "game/EntityList.h"
+#include "game/GameRules.h"
 #include "game/Globals.h"
 #include "game/Tank.h"
 #include "game/TankPlacement.h"
@@ -18,10 +19,13 @@
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
 #include "hud/Hud.h"
+#include "hud/WeaponReadout.h"
 #include "platform/Display.h"
 #include "platform/Keyboard.h"
+#include "play/Arsenal.h"
 #include "play/DefaultRules.h"
 #include "play/Match.h"
+#include "play/Wind.h"
 #include "replay/ReplaySession.h"
 #include "replay/StateChecksum.h"
 #include "settings/Settings.h"
@@ -46,6 +50,9 @@ static const int CAMERA_OFFSET_Y = 240;
 
 Hud g_hud;
 ComputerPlayers g_computerPlayers;
+Arsenal g_arsenal;
+WeaponReadout g_weaponReadout;
+static Wind g_wind;
 static MatchSounds g_matchSounds;
 static ReplaySession replaySession;
 static GameLand gameLand;
@@ -230,6 +237,7 @@ static const RecordedRule RECORDED_RULES[] = {
     { "classic", 0, 1, 0, &g_options.classic },
     { "health", 1, 999, 1, &g_options.health },
     { "players", 0, ComputerPlayers::SEATS, 0, &g_options.players },
+    { "wind", 0, 1, 0, &g_options.wind },
 };
 static const int RECORDED_RULE_COUNT = int( sizeof( RECORDED_RULES ) / sizeof( RECORDED_RULES[0] ) );
 
@@ -265,6 +273,7 @@ static int TakeRecordedRules( ReplaySession &session ) {
         *RECORDED_RULES[i].optionField = session.GetRecordedRule( i );
     }
     g_settings.players = g_options.players;
+    g_settings.wind = g_options.wind;
     return 1;
 }
 
@@ -342,7 +351,7 @@ static int SettleReplaySession() {
     }
     // The people at the keyboard as the game seats them: the settings, with --players over them.
     int32_t rules[RECORDED_RULE_COUNT + GameLand::RULE_COUNT] = { g_options.classic, g_options.health,
-                                                                  g_settings.players };
+                                                                  g_settings.players, g_settings.wind };
     gameLand.AddRules( rules + RECORDED_RULE_COUNT );
     if ( !replaySession.Start( mode, fileName, KELTO_VERSION, checksums, names, rules,
                                RECORDED_RULE_COUNT + GameLand::RULE_COUNT ) ) {
@@ -355,8 +364,34 @@ static int SettleReplaySession() {
     return 1;
 }
 
+// The wind, each tank's weapon and what is left of every player's weapons.
+static void AddArmsTo( StateChecksum &checksum, const World &world ) {
+    checksum.AddInt( world.GetWind() );
+    EntityNode *node;
+    const EntityList *tanks = world.GetTanks();
+    for ( tanks->First( node ); !tanks->IsEnd( node ); tanks->Next( node, 1 ) ) {
+        checksum.AddInt( static_cast<const Tank *>( tanks->Get( node ) )->GetWeapon() );
+    }
+    for ( int player = 0; player < Arsenal::PLAYERS; player++ ) {
+        for ( int weapon = 0; weapon < WEAPON_CHOICES; weapon++ ) {
+            checksum.AddInt( g_arsenal.GetStock( player, weapon ) );
+        }
+    }
+}
+
+// A new start for the default game's wind and weapons, whose switches the rules set; the
+// first turn's wind is drawn at once.
+static void StartArms( World &world ) {
+    world.SetWind( 0 );
+    g_wind.NewMatch();
+    g_arsenal.NewMatch();
+    if ( g_gameRules.windEnabled ) {
+        g_wind.Observe( world );
+    }
+}
+
 // The World's state and the match's: each player's matches won, health and place in play,
-// how the match stands, where the turn is, and which match it is.
+// how the match stands, where the turn is, which match it is, the wind and the weapons.
 static uint32_t StateChecksumOf( const World &world ) {
     StateChecksum checksum;
     checksum.AddWorld( world );
@@ -373,17 +408,19 @@ static uint32_t StateChecksumOf( const World &world ) {
         checksum.AddInt( match.GetPhase() );
         checksum.AddInt( match.GetQuietTurns() );
         checksum.AddInt( match.GetMatchNumber() );
+        AddArmsTo( checksum, world );
     }
     return checksum.Get();
 }
 
 // The designed game plays by the designed classes alone; otherwise the default game's rules
-// are switched on before the first tank is made.
+// are switched on before the first tank is made, the wind by the settings (a replay's as
+// recorded).
 static void SwitchRules( const World &world ) {
     if ( g_options.classic ) {
         UseDesignedRules();
     } else {
-        UseDefaultRules( world.GetLandImage() );
+        UseDefaultRules( world.GetLandImage(), g_settings.wind == 1 );
     }
 }
 
@@ -393,6 +430,7 @@ static void SwitchRules( const World &world ) {
 static void SeatComputerPlayers( World &world ) {
     const int people = g_options.classic ? ComputerPlayers::SEATS : g_settings.players;
     g_computerPlayers.Create( &world, people, ComputerPlayers::LevelFromName( g_settings.level.c_str() ) );
+    g_computerPlayers.SetArsenal( g_gameRules.weaponsEnabled ? &g_arsenal : nullptr );
     for ( int seat = 0; seat < ComputerPlayers::SEATS && WithView(); seat++ ) {
         g_hud.GetMatch().SetComputer( seat, g_computerPlayers.IsComputer( seat ) );
     }
@@ -493,6 +531,7 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
         FinishReplaySession( nullptr );
         return Complain( "match", "out of memory" );
     }
+    StartArms( world );
     SeatComputerPlayers( world );
     StartSound();
     return 1;
@@ -510,8 +549,18 @@ static void StartNewMatch( World &world ) {
     ChooseTankColumns( world, columns );
     g_hud.StartNewMatch( world, columns );
     g_computerPlayers.NewMatch();
+    g_wind.NewMatch();
+    g_arsenal.NewMatch();
     g_worldSounds.Forget();
     g_matchSounds.Reset( g_hud.GetMatch() );
+}
+
+// The wind and the weapons' readout, over the view.
+static void DrawArms( const World &world ) {
+    Image &screen = g_display.LockBackBuffer();
+    g_weaponReadout.Draw( screen, world, g_arsenal, g_hud.GetColours(), g_gameRules.weaponsEnabled,
+                          g_gameRules.windEnabled );
+    g_display.UnlockBackBuffer();
 }
 
 void GameFrame( World &world ) {
@@ -537,7 +586,16 @@ void GameFrame( World &world ) {
     // A won match stands still under the winner's banner until a new one starts.
     const int playing = !WithView() || g_hud.IsPlaying();
     if ( playing ) {
+        if ( g_gameRules.weaponsEnabled ) {
+            g_arsenal.BeforeUpdate( world, g_keyState );
+        }
         world.Update();
+        if ( g_gameRules.weaponsEnabled ) {
+            g_arsenal.AfterUpdate( world );
+        }
+        if ( g_gameRules.windEnabled ) {
+            g_wind.Observe( world );
+        }
     }
     if ( WithView() ) {
         g_hud.Observe();
@@ -548,6 +606,7 @@ void GameFrame( World &world ) {
     world.Draw( g_display );
     if ( WithView() ) {
         g_hud.Draw( g_display, world );
+        DrawArms( world );
     }
 }
 

@@ -8,8 +8,10 @@
 
 #include <string>
 
+class Arsenal;
 class ComputerPlayers;
 class Hud;
+class WeaponReadout;
 class World;
 
 // The four pictures, in the data folder (see GameSetDataFolder).
@@ -22,6 +24,10 @@ extern const char *const GAME_BOMB_FILE;
 extern Hud g_hud;
 // Who plays which tank: the people at the keyboard, and the computer in the other seats.
 extern ComputerPlayers g_computerPlayers;
+// What is left of each player's weapons in this match.
+extern Arsenal g_arsenal;
+// The wind's and the weapons' readout beside the view's.
+extern WeaponReadout g_weaponReadout;
 
 // 1, or 0 after one line on standard error naming the file and what is wrong with it.
 int GameStartup( HostInstance *instance, HostWindow *window, World &world );

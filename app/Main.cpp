@@ -88,6 +88,8 @@ static void BindControls( HostKeyState &keys, const Settings &settings ) {
         { DIK_UP, settings.keyUp, settings.padUp },
         { DIK_DOWN, settings.keyDown, settings.padDown },
         { DIK_SPACE, settings.keyFire, settings.padFire },
+        { DIK_Q, settings.keyWeaponPrevious, settings.padWeaponPrevious },
+        { DIK_E, settings.keyWeaponNext, settings.padWeaponNext },
         { DIK_ESCAPE, escape, settings.padQuit },
     };
     for ( const Control &control : controls ) {

@@ -124,6 +124,14 @@ const OptionRow OPTION_ROWS[] = {
           o.background = a;
           return 1;
       } },
+    { "--wind", "on|off", "a new wind each turn that pushes the bombs sideways (default on)",
+      []( Options &o, const char *a ) {
+          if ( !IsChoice( a, "on off" ) ) {
+              return 0;
+          }
+          o.wind = std::strcmp( a, "on" ) == 0 ? 1 : 0;
+          return 1;
+      } },
 };
 
 // The one line that says what is wrong with the land options, or null when nothing is.
@@ -188,12 +196,13 @@ int IsLandPicture( const std::string &argument ) {
 void PrintUsage( FILE *stream ) {
     std::fprintf( stream, "Usage: kelto [options]\n"
                           "Four tanks, players 1 to 4, take turns on a destructible land. Left and Right\n"
-                          "drive, Up and Down aim, Space charges while held and fires when let go, F1\n"
-                          "shows the help, Escape quits. A crater costs health to every tank it touches,\n"
-                          "the shooter's too, and so does a long fall; a tank with none left (--health)\n"
-                          "or off the land is out. The last tank standing wins the match, and Enter or\n"
-                          "Space then starts a new one. You play player 1 and the computer the others.\n"
-                          "Every match is played on a new land, made from a code that --land plays again.\n"
+                          "drive, Up and Down aim, Q and E choose the weapon, Space charges while held\n"
+                          "and fires when let go, F1 shows the help, Escape quits. A new wind blows each\n"
+                          "turn (--wind). A crater costs health to every tank it touches, the shooter's\n"
+                          "too, and so does a long fall; a tank with none left (--health) or off the land\n"
+                          "is out. The last tank standing wins the match, and Enter or Space then starts\n"
+                          "a new one. You play player 1 and the computer the others. Every match is\n"
+                          "played on a new land, made from a code that --land plays again.\n"
                           "Alt+Enter or F11 switches full screen, F12 saves a screenshot. Keys,\n"
                           "gamepad, window and scaling are set in $XDG_CONFIG_HOME/kelto/settings.ini\n"
                           "(~/.config/kelto/settings.ini).\n" );
@@ -219,6 +228,9 @@ void ApplyOptions( const Options &options, Settings &settings ) {
     }
     if ( !options.level.empty() ) {
         settings.level = options.level;
+    }
+    if ( options.wind >= 0 ) {
+        settings.wind = options.wind;
     }
 }
 

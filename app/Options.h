@@ -32,6 +32,7 @@ struct Options {
     std::string level;      // --level easy|normal|hard; empty not given
     std::string land;       // --land CODE or FILE.bmp; empty: a new land every match
     std::string background; // --background FILE.bmp, with --land FILE.bmp
+    int wind = -1;          // --wind on|off: 1 or 0; -1 not given
 };
 
 // 1 when a --land argument names a picture (it ends in ".bmp", any case) rather than a code.

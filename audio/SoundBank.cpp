@@ -3,10 +3,12 @@
 #include "host/HostSound.h"
 
 #include <cstdio>
+#include <cstring>
 
 static const char *const SOUND_FILES[SOUND_COUNT] = {
-    "shot-light.wav", "shot-medium.wav", "shot-heavy.wav", "flight.wav", "explosion.wav", "engine.wav",
-    "barrel.wav",     "landing.wav",     "hit.wav",        "winner.wav", "destroyed.wav" };
+    "shot-light.wav", "shot-medium.wav", "shot-heavy.wav", "flight.wav", "explosion.wav",
+    "engine.wav",     "barrel.wav",      "landing.wav",    "hit.wav",    "winner.wav",
+    "destroyed.wav",  "heavy.wav",       "cluster.wav",    "digger.wav", "dirt.wav" };
 
 SoundBank::SoundBank() {
     for ( int &sound : sounds ) {
@@ -35,4 +37,13 @@ int SoundBank::GetSound( SoundName name ) const {
 
 const char *SoundBank::GetFileName( SoundName name ) {
     return name >= 0 && name < SOUND_COUNT ? SOUND_FILES[name] : "";
+}
+
+SoundName SoundBank::FromFileName( const char *fileName ) {
+    for ( int i = 0; i < SOUND_COUNT && fileName != nullptr; ++i ) {
+        if ( std::strcmp( SOUND_FILES[i], fileName ) == 0 ) {
+            return SoundName( i );
+        }
+    }
+    return SOUND_EXPLOSION;
 }

@@ -16,6 +16,10 @@ enum SoundName {
     SOUND_HIT,
     SOUND_WINNER,
     SOUND_DESTROYED,
+    SOUND_HEAVY, // the weapons' own explosions, named by their rows (game/Weapons.h)
+    SOUND_CLUSTER,
+    SOUND_DIGGER,
+    SOUND_DIRT,
     SOUND_COUNT
 };
 
@@ -33,6 +37,8 @@ public:
     int GetSound( SoundName name ) const;
 
     static const char *GetFileName( SoundName name );
+    // The sound whose file is `fileName`; SOUND_EXPLOSION for a file not in the bank.
+    static SoundName FromFileName( const char *fileName );
 
 private:
     int sounds[SOUND_COUNT];

@@ -4,6 +4,7 @@
 #include "game/EntityList.h"
 #include "game/Globals.h"
 #include "game/Tank.h"
+#include "game/Weapons.h"
 #include "game/World.h"
 #include "gfx/Sprite.h"
 #include "host/HostSound.h"
@@ -166,11 +167,13 @@ void WorldSounds::Shot( const Entity &bomb ) {
     PlayAt( name, bomb.GetX(), bomb.GetY(), loudness );
 }
 
-// The crater is centred on the bomb's corner, where the explosion is heard from.
+// The crater is centred on the bomb's corner, where the explosion is heard from; each weapon
+// goes off with its own sound, and a cluster that breaks open in the air with its pop.
 void WorldSounds::BombStopsFlying( const Entity &bomb, int voice ) {
     HostStopSound( voice );
-    if ( bomb.GetState() == Bomb::Exploded ) {
-        PlayAt( SOUND_EXPLOSION, bomb.GetX(), bomb.GetY(), HOST_VOLUME_FULL );
+    const Weapon &weapon = WeaponOf( static_cast<const Bomb &>( bomb ).GetWeapon() );
+    if ( bomb.GetState() == Bomb::Exploded || ( bomb.GetState() == Bomb::Gone && weapon.pieces > 0 ) ) {
+        PlayAt( SoundBank::FromFileName( weapon.sound ), bomb.GetX(), bomb.GetY(), HOST_VOLUME_FULL );
     }
 }
 

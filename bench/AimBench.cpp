@@ -3,7 +3,9 @@
 // work: memcpy of the 307,200-byte frame. A search must stay far inside one frame's 16 ms.
 
 #include "ai/AimSearch.h"
+#include "game/Weapons.h"
 #include "gfx/Image.h"
+#include "play/Wind.h"
 
 #include <benchmark/benchmark.h>
 
@@ -66,7 +68,34 @@ void BM_AimSearch_BundledLand( benchmark::State &state ) {
     state.counters["covers"] = shot.covers;
 }
 
+// The computer's whole choice in the strongest wind: the bomb's search, then the heavy shell
+// tried on the bomb's best arc (what a turn at a tank in reach costs).
+void BM_AimChoice_StrongWind( benchmark::State &state ) {
+    const Image &land = BundledLand();
+    if ( land.GetWidth() < 1280 ) {
+        state.SkipWithError( "assets/land.bmp not readable" );
+        return;
+    }
+    const int shooterX = int( state.range( 0 ) );
+    const int targetX = int( state.range( 1 ) );
+    const int shooterY = RestingY( land, shooterX );
+    const int targetY = RestingY( land, targetX );
+    const int wind = -Wind::MAX_STEPS * Wind::PUSH_PER_STEP;
+    AimSearch search;
+    search.Init( &land, kBombSize, kBombSize, kTankWidth, kTankHeight );
+    Shot shot;
+    for ( auto _ : state ) {
+        search.SetConditions( wind, WEAPON_BOMB );
+        shot = search.Search( shooterX, shooterY, 0, targetX, targetY );
+        search.SetConditions( wind, WEAPON_HEAVY );
+        shot = search.Try( shooterX, shooterY, 0, shot.facesLeft, shot.barrel, shot.power, targetX, targetY );
+        benchmark::DoNotOptimize( shot );
+    }
+    state.counters["covers"] = shot.covers;
+}
+
 } // namespace
 
 BENCHMARK( BM_Memcpy_Frame );
 BENCHMARK( BM_AimSearch_BundledLand )->Args( { 300, 900 } )->Args( { 1100, 200 } )->Args( { 600, 700 } );
+BENCHMARK( BM_AimChoice_StrongWind )->Args( { 300, 900 } )->Args( { 1100, 200 } )->Args( { 600, 700 } );

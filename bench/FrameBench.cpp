@@ -155,7 +155,7 @@ public:
     void SetRules( int value ) {
         withRules = value;
         if ( withRules ) {
-            UseDefaultRules( nullptr );
+            UseDefaultRules( nullptr, 1 );
         } else {
             UseDesignedRules();
         }

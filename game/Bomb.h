@@ -20,6 +20,9 @@ public:
 
     Bomb();
     Bomb( int x, int y, int angle, int power, Sprite *sprite, World *world );
+    // A shot of the given weapon (game/Weapons.h) in the given wind (pixels per time unit
+    // squared, positive = right).
+    Bomb( int x, int y, int angle, int power, int weapon, int wind, Sprite *sprite, World *world );
     virtual ~Bomb();
 
     void Draw( Image &target ) override;
@@ -27,16 +30,27 @@ public:
 
     float GetFlightTime() const { return flight.GetTime(); }
     const BombFlight &GetFlight() const { return flight; }
+    int GetWeapon() const { return weapon; }
+    // Updates left to bore through the ground (a digger that has met it); 0 otherwise.
+    int GetDigLeft() const { return digLeft; }
 
     // The crater's half-width and half-height.
     static constexpr int CRATER_RX = 50;
     static constexpr int CRATER_RY = 30;
 
 private:
+    Bomb( const BombFlight &flight, int weapon, Sprite *sprite, World *world );
+
     void Fly();
+    void Dig( int verdict );
+    void Split();
     void Explode();
+    void Carve( int centreX, int centreY, int rx, int ry );
+    void Heap( int centreX, int centreY, int rx, int ry );
 
     BombFlight flight;
+    int weapon;
+    int digLeft;
 };
 
 #endif

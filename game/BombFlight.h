@@ -14,6 +14,12 @@ public:
 
     BombFlight();
     BombFlight( int x, int y, int angle, int power );
+    // A flight pushed sideways by the wind, `wind` pixels per time unit squared (positive =
+    // right), constant for the whole flight like the gravity.
+    BombFlight( int x, int y, int angle, int power, int wind );
+    // A flight from raw launch velocities (1/256 pixel per time unit), for the pieces a
+    // bomb breaks into in the air.
+    static BombFlight FromVelocity( int x, int y, int velocityX, int velocityY, int wind );
     virtual ~BombFlight();
 
     // One update: the bomb's top-left corner at the current clock, then the clock moves on.
@@ -23,6 +29,12 @@ public:
     int GetLaunchY() const { return launchY; }
     int GetVelocityX() const { return velocityX; }
     int GetVelocityY() const { return velocityY; }
+    int GetWind() const { return wind; }
+    // 1 once the clock has passed the top of the arc: the bomb no longer climbs.
+    int IsFalling() const;
+    // The velocity at the current clock, in 1/256 pixel per time unit (y positive = up).
+    int GetVelocityXNow() const;
+    int GetVelocityYNow() const;
 
     // The land's verdict on a bomb whose picture's middle is at (middleX, middleY).
     static int Meet( const Image &land, int middleX, int middleY );
@@ -33,6 +45,7 @@ private:
     int velocityX; // 1/256 pixel per time unit, positive = right
     int velocityY; // 1/256 pixel per time unit, positive = up
     float flightTime;
+    int wind; // pixels per time unit squared, positive = right
 };
 
 #endif

@@ -22,6 +22,10 @@ struct GameRules {
     // The land's sides and bottom are open: a tank can drive or fall out of the land;
     // designed: the tank is kept inside and the bottom edge holds it.
     int openLandEdges = 0;
+    // A new wind blows each turn and pushes the bombs sideways; designed: no wind.
+    int windEnabled = 0;
+    // The players choose among the weapons before firing; designed: the plain bomb only.
+    int weaponsEnabled = 0;
 };
 
 extern GameRules g_gameRules;

@@ -4,6 +4,7 @@
 #include "game/EntityList.h"
 #include "game/GameRules.h"
 #include "game/Globals.h"
+#include "game/Weapons.h"
 #include "game/World.h"
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
@@ -30,7 +31,7 @@ int Tank::IsKeyDown( int code ) const {
 
 Tank::Tank()
     : power( 0 ), bodyAngle( 0 ), moveFraction( 0 ), barrelMax( START_BARREL_MAX ),
-      barrelMin( START_BARREL_MIN ), barrelAngle( START_BARREL_ANGLE ) {
+      barrelMin( START_BARREL_MIN ), barrelAngle( START_BARREL_ANGLE ), weapon( WEAPON_BOMB ) {
     x = 0;
     y = 0;
     state = Falling;
@@ -41,7 +42,7 @@ Tank::Tank()
 
 Tank::Tank( int x, int y, Sprite *sprite, World *world )
     : power( 0 ), bodyAngle( 0 ), moveFraction( 0 ), barrelMax( START_BARREL_MAX ),
-      barrelMin( START_BARREL_MIN ), barrelAngle( START_BARREL_ANGLE ) {
+      barrelMin( START_BARREL_MIN ), barrelAngle( START_BARREL_ANGLE ), weapon( WEAPON_BOMB ) {
     this->x = x;
     this->y = y;
     state = Falling;
@@ -172,7 +173,8 @@ void Tank::UpdateCharging() {
 // The bomb leaves from the tank's top-left corner along the barrel. Firing ends the turn
 // even when no bomb could be made.
 void Tank::Fire() {
-    Bomb *bomb = new ( std::nothrow ) Bomb( x, y, GetBarrelDirection(), power, &g_bombSprite, world );
+    Bomb *bomb = new ( std::nothrow )
+        Bomb( x, y, GetBarrelDirection(), power, weapon, world->GetWind(), &g_bombSprite, world );
     if ( bomb != nullptr ) {
         EntityList *bombs = world->GetBombs();
         const int before = bombs != nullptr ? bombs->GetCount() : 0;

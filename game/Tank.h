@@ -40,6 +40,9 @@ public:
     // tank (or a hull angle) points.
     int FacesLeft() const;
     static int FacesLeftAt( int bodyAngle );
+    // The weapon its next shot is (game/Weapons.h); the plain bomb unless the rules choose.
+    void SetWeapon( int value ) { weapon = value; }
+    int GetWeapon() const { return weapon; }
     // 1 while the ground under the middle of its bottom edge holds it (with its picture and
     // World given).
     int IsOnGround() const;
@@ -72,6 +75,7 @@ private:
     int barrelMax;
     int barrelMin;
     int barrelAngle;
+    int weapon;
 };
 
 #endif

@@ -75,7 +75,7 @@ void DrawAll( EntityList *list, Image &target, int flyingOnly ) {
 World::World()
     : cameraX( 0 ), cameraY( 0 ), parallaxX( 0 ), parallaxY( 0 ), display( nullptr ), background( nullptr ),
       landImage( nullptr ), land( nullptr ), tanks( nullptr ), bombs( nullptr ), list2( nullptr ),
-      list3( nullptr ), currentTank( nullptr ), cameraTarget( nullptr ) {
+      list3( nullptr ), currentTank( nullptr ), cameraTarget( nullptr ), wind( 0 ) {
     loadError[0] = '\0';
     tanks = new ( std::nothrow ) EntityList;
     bombs = new ( std::nothrow ) EntityList;

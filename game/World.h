@@ -47,6 +47,11 @@ public:
     Entity *GetCurrentTank() const { return currentTank; }
     Entity *GetCameraTarget() const { return cameraTarget; }
 
+    // The wind that pushes the bombs fired now, pixels per time unit squared (positive =
+    // right); none unless the rules draw one.
+    int GetWind() const { return wind; }
+    void SetWind( int value ) { wind = value; }
+
     void SetCurrentTank( Entity *tank );
     void SetCameraTarget( Entity *entity ) { cameraTarget = entity; }
     void AddTank( Entity *tank );
@@ -94,6 +99,7 @@ private:
     Entity *currentTank;  // not owned
     Entity *cameraTarget; // not owned
     char loadError[320];
+    int wind;
 };
 
 #endif

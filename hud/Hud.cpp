@@ -1,6 +1,7 @@
 #include "hud/Hud.h"
 
 #include "game/Tank.h"
+#include "game/Weapons.h"
 #include "game/World.h"
 #include "host/HostTypes.h"
 #include "platform/Display.h"
@@ -76,9 +77,8 @@ void Hud::Observe() {
     for ( int i = 0; land != nullptr && i < match.GetCraterCount(); i++ ) {
         const int x = match.GetCraterX( i );
         const int y = match.GetCraterY( i );
-        const int rx = match.GetCraterRX( i );
-        const int ry = match.GetCraterRY( i );
-        map.Refresh( *land, Rect( x - rx, y - ry, x + rx, y + ry ) );
+        // Any weapon's mark on the land, the digger's shaft included, lies within this reach.
+        map.Refresh( *land, Rect( x - WEAPON_REACH, y - WEAPON_REACH, x + WEAPON_REACH, y + WEAPON_REACH ) );
     }
     if ( !settled ) {
         settled = 1;

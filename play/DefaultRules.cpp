@@ -13,7 +13,7 @@ StartColumns startColumns;
 
 } // namespace
 
-void UseDefaultRules( const Image *land ) {
+void UseDefaultRules( const Image *land, int wind ) {
     g_gameRules = GameRules();
     g_gameRules.onlyCurrentTankReadsKeys = 1;
     g_gameRules.rulesPassTurn = 1;
@@ -22,6 +22,8 @@ void UseDefaultRules( const Image *land ) {
     g_gameRules.removeSpentBombs = 1;
     g_gameRules.tanksStartOnGround = 1;
     g_gameRules.openLandEdges = 1;
+    g_gameRules.windEnabled = wind ? 1 : 0;
+    g_gameRules.weaponsEnabled = 1;
     startColumns.SetLand( land );
     // A recording already drawing the columns asks the source it found, which was this one.
     if ( GetTankColumnSource() == nullptr ) {

@@ -4,6 +4,7 @@
 #include "game/EntityList.h"
 #include "game/Globals.h"
 #include "game/Tank.h"
+#include "game/Weapons.h"
 #include "game/World.h"
 #include "gfx/Sprite.h"
 #include "platform/Display.h"
@@ -46,16 +47,18 @@ int Clamp( int value, int low, int high ) {
     return value < low ? low : ( value > high ? high : value );
 }
 
-// What a bomb's crater is and how much it hurts at its centre: one place, so that bombs of
-// other sizes and strengths plug in here.
+// What a bomb's crater is and how much it hurts at its centre, by its weapon's row: a heavy
+// shell's larger crater reaches more tanks and hurts twice as hard; the dirt bomb's mound
+// hurts nobody.
 struct CraterSize {
     int rx;
     int ry;
     int centreDamage;
 };
 
-CraterSize CraterOf( const Entity & ) {
-    return CraterSize{ Bomb::CRATER_RX, Bomb::CRATER_RY, Match::CENTRE_DAMAGE };
+CraterSize CraterOf( const Entity &bomb ) {
+    const Weapon &weapon = WeaponOf( static_cast<const Bomb &>( bomb ).GetWeapon() );
+    return CraterSize{ weapon.craterRx, weapon.craterRy, Match::CENTRE_DAMAGE * weapon.damagePercent / 100 };
 }
 
 } // namespace

@@ -18,6 +18,7 @@ void ReplayFile::Clear() {
     std::memset( pictureChecksums, 0, sizeof( pictureChecksums ) );
     rules.clear();
     matchStarts.clear();
+    winds.clear();
     blocks.clear();
     runs.clear();
     frameCount = 0;
@@ -67,6 +68,7 @@ int ReplayFile::Collect( ReplayReader &reader ) {
     int got;
     while ( ( got = reader.Next( chunk ) ) > 0 ) {
         matchStarts.insert( matchStarts.end(), chunk.starts, chunk.starts + chunk.startCount );
+        winds.insert( winds.end(), chunk.winds, chunk.winds + chunk.windCount );
         if ( chunk.hasBlock ) {
             ReplayBlock block = chunk.block;
             block.firstRun = int( runs.size() );

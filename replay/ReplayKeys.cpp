@@ -5,8 +5,8 @@
 #include <cstring>
 
 // Fixed for good: the bit of a key is part of the file format (docs/replay-format.md).
-const uint8_t REPLAY_KEY_CODES[REPLAY_KEY_COUNT] = { DIK_LEFT,  DIK_RIGHT,  DIK_UP,          DIK_DOWN,
-                                                     DIK_SPACE, DIK_RETURN, DIK_NUMPADENTER, DIK_F1 };
+const uint8_t REPLAY_KEY_CODES[REPLAY_KEY_COUNT] = { DIK_LEFT,   DIK_RIGHT,       DIK_UP, DIK_DOWN, DIK_SPACE,
+                                                     DIK_RETURN, DIK_NUMPADENTER, DIK_F1, DIK_Q,    DIK_E };
 
 uint16_t ReplayKeysFromState( const uint8_t *keyState ) {
     uint16_t bits = 0;

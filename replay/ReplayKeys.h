@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-const int REPLAY_KEY_COUNT = 8;
+const int REPLAY_KEY_COUNT = 10;
 
 // The bits a recording may hold; any other bit marks a file this game cannot replay.
 const uint16_t REPLAY_KEY_BITS = ( 1u << REPLAY_KEY_COUNT ) - 1;

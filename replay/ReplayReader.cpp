@@ -10,7 +10,8 @@
 ReplayReader::ReplayReader()
     : file( nullptr ), bytes( nullptr ), size( 0 ), offset( 0 ), recordsOffset( 0 ), bufferStart( 0 ),
       bufferEnd( 0 ), ruleCount( 0 ), frameCount( 0 ), matchCount( 0 ), lastMatchFrame( -1 ),
-      lastBlockFrames( 0 ), finished( 0 ), totalFrames( 0 ), totalMatches( 0 ), totalFinished( 0 ) {
+      lastWindFrame( 0 ), lastBlockFrames( 0 ), finished( 0 ), totalFrames( 0 ), totalMatches( 0 ),
+      totalFinished( 0 ) {
     error[0] = '\0';
     gameVersion[0] = '\0';
     std::memset( pictureChecksums, 0, sizeof( pictureChecksums ) );
@@ -93,6 +94,7 @@ int ReplayReader::Rewind() {
     frameCount = 0;
     matchCount = 0;
     lastMatchFrame = -1;
+    lastWindFrame = 0;
     lastBlockFrames = 0;
     finished = 0;
     return 1;
@@ -204,6 +206,7 @@ int ReplayReader::ReadHeader() {
 
 int ReplayReader::Next( ReplayChunk &chunk ) {
     chunk.startCount = 0;
+    chunk.windCount = 0;
     chunk.hasBlock = 0;
     while ( !AtEnd() ) {
         const int64_t start = offset;
@@ -216,6 +219,10 @@ int ReplayReader::Next( ReplayChunk &chunk ) {
             if ( !ReadMatchStart( chunk ) ) {
                 return -1;
             }
+        } else if ( tag == REPLAY_TAG_WIND ) {
+            if ( !ReadWind( chunk ) ) {
+                return -1;
+            }
         } else if ( tag == REPLAY_TAG_KEYS ) {
             return ReadKeys( chunk ) ? 1 : -1;
         } else if ( tag == REPLAY_TAG_END ) {
@@ -226,7 +233,7 @@ int ReplayReader::Next( ReplayChunk &chunk ) {
             return Fail( "unknown record at byte %lld", (long long)start ) - 1;
         }
     }
-    return chunk.startCount > 0 ? 1 : 0;
+    return chunk.startCount > 0 || chunk.windCount > 0 ? 1 : 0;
 }
 
 // The first record is the first match's start, at frame 0; every later one falls within the
@@ -258,6 +265,29 @@ int ReplayReader::ReadMatchStart( ReplayChunk &chunk ) {
     chunk.starts[chunk.startCount++] = start;
     lastMatchFrame = int( frame );
     matchCount += 1;
+    return 1;
+}
+
+// A wind falls within the block of keys that follows it, after the first match has started
+// and not before the wind drawn last; no wind is stronger than REPLAY_MAX_WIND either way.
+int ReplayReader::ReadWind( ReplayChunk &chunk ) {
+    uint32_t frame = 0;
+    uint32_t steps = 0;
+    if ( !Unsigned( frame, 4 ) || !Unsigned( steps, 4 ) ) {
+        return Fail( "truncated at byte %lld", (long long)size );
+    }
+    const int64_t lowest = frameCount > lastWindFrame ? int64_t( frameCount ) : int64_t( lastWindFrame );
+    if ( matchCount == 0 || int64_t( frame ) < lowest ||
+         int64_t( frame ) > int64_t( frameCount ) + REPLAY_BLOCK_FRAMES - 1 ||
+         chunk.windCount >= REPLAY_BLOCK_FRAMES + 1 ) {
+        return Fail( "wind at frame %lld is out of order", (long long)frame );
+    }
+    const int32_t value = int32_t( steps );
+    if ( value < -REPLAY_MAX_WIND || value > REPLAY_MAX_WIND ) {
+        return Fail( "has a wind of %lld", (long long)value );
+    }
+    chunk.winds[chunk.windCount++] = ReplayWind{ int( frame ), int( value ) };
+    lastWindFrame = int( frame );
     return 1;
 }
 

@@ -16,10 +16,13 @@
 struct HostFile;
 
 // What comes before one block of keys and the block itself: the match starts recorded in
-// it (at most one a frame) and its runs.
+// it (at most one a frame), the winds drawn in it (at most one a frame, and one more before
+// the first frame) and its runs.
 struct ReplayChunk {
     ReplayMatchStart starts[REPLAY_BLOCK_FRAMES];
     int startCount;
+    ReplayWind winds[REPLAY_BLOCK_FRAMES + 1];
+    int windCount;
     int hasBlock; // 0 for match starts after the last block
     ReplayBlock block;
     ReplayRun runs[REPLAY_BLOCK_FRAMES]; // block.runCount of them; block.firstRun is 0
@@ -64,6 +67,7 @@ private:
     int AtEnd();
     int ReadHeader();
     int ReadMatchStart( ReplayChunk &chunk );
+    int ReadWind( ReplayChunk &chunk );
     int ReadKeys( ReplayChunk &chunk );
     int ReadEnd();
 
@@ -87,6 +91,7 @@ private:
     int frameCount;
     int matchCount;
     int lastMatchFrame;
+    int lastWindFrame;
     int lastBlockFrames;
     int finished;
 

@@ -105,6 +105,12 @@ void ReplayRecorder::AddMatchStart( const int columns[TANK_PLACEMENT_COUNT] ) {
     }
 }
 
+void ReplayRecorder::AddWind( int steps ) {
+    Put( REPLAY_TAG_WIND, 1 );
+    Put( uint32_t( currentFrame ), 4 );
+    Put( uint32_t( int32_t( steps ) ), 4 );
+}
+
 int ReplayRecorder::AddFrame( uint16_t keys ) {
     currentFrame = frameCount;
     if ( runCount > 0 && blockRuns[runCount - 1].keys == keys ) {

@@ -34,6 +34,9 @@ public:
     // the first match, which starts before any frame).
     void AddMatchStart( const int columns[TANK_PLACEMENT_COUNT] );
 
+    // The wind drawn for a new turn during the frame whose keys came last.
+    void AddWind( int steps );
+
     // The keys the game reads in the current frame. Returns 1 when this frame fills the
     // block, which then waits for the state's checksum in EndBlock.
     int AddFrame( uint16_t keys );
@@ -59,8 +62,9 @@ private:
     ReplayRecorder( const ReplayRecorder & ) = delete;
     ReplayRecorder &operator=( const ReplayRecorder & ) = delete;
 
-    // The most one write holds: a match start in every frame of a block, the block, the end.
-    static const int PENDING_SIZE = 2048;
+    // The most one write holds: a match start and a wind in every frame of a block (and one
+    // wind more before the first frame), the block, the end.
+    static const int PENDING_SIZE = 4096;
 
     void Put( uint32_t value, int bytes );
     void PutBytes( const void *bytes, int count );

@@ -9,8 +9,9 @@
 #include <cstring>
 
 ReplaySession::ReplaySession()
-    : mode( MODE_OFF ), drawingSource( nullptr ), gameVersion( "" ), frame( 0 ), runIndex( 0 ), runLeft( 0 ),
-      startIndex( 0 ), diverged( -1 ), recordingStopped( 0 ), exitCode( 0 ) {
+    : mode( MODE_OFF ), drawingSource( nullptr ), windDrawingSource( nullptr ), gameVersion( "" ), frame( 0 ),
+      runIndex( 0 ), runLeft( 0 ), startIndex( 0 ), windIndex( 0 ), diverged( -1 ), recordingStopped( 0 ),
+      exitCode( 0 ) {
     fileName[0] = '\0';
     std::memset( keyState, 0, sizeof( keyState ) );
     std::memset( &chunk, 0, sizeof( chunk ) );
@@ -19,6 +20,9 @@ ReplaySession::ReplaySession()
 ReplaySession::~ReplaySession() {
     if ( GetTankColumnSource() == this ) {
         SetTankColumnSource( drawingSource );
+    }
+    if ( GetWindSource() == this ) {
+        SetWindSource( windDrawingSource );
     }
 }
 
@@ -30,6 +34,10 @@ int ReplaySession::Refuse( const char *reason ) {
         SetTankColumnSource( drawingSource );
     }
     drawingSource = nullptr;
+    if ( GetWindSource() == this ) {
+        SetWindSource( windDrawingSource );
+    }
+    windDrawingSource = nullptr;
     return 0;
 }
 
@@ -47,6 +55,7 @@ int ReplaySession::Start( Mode newMode, const char *name, const char *version,
     runIndex = 0;
     runLeft = 0;
     startIndex = 0;
+    windIndex = 0;
     diverged = -1;
     recordingStopped = 0;
     exitCode = 0;
@@ -77,6 +86,10 @@ int ReplaySession::Start( Mode newMode, const char *name, const char *version,
         // A recording without a frame: the game ends before its first.
         HostPostMessage( HostGetMainWindow(), WM_CLOSE, 0, 0 );
     }
+    if ( GetWindSource() != this ) {
+        windDrawingSource = GetWindSource();
+    }
+    SetWindSource( this );
     return 1;
 }
 
@@ -156,13 +169,16 @@ void ReplaySession::NextChunk() {
     const int got = reader.Next( chunk );
     runIndex = 0;
     startIndex = 0;
+    windIndex = 0;
     runLeft = got > 0 && chunk.hasBlock ? chunk.runs[0].length : 0;
     if ( got < 0 ) {
         chunk.startCount = 0;
+        chunk.windCount = 0;
         chunk.hasBlock = 0;
         Stop( reader.GetError() );
     } else if ( got == 0 ) {
         chunk.startCount = 0;
+        chunk.windCount = 0;
         chunk.hasBlock = 0;
     }
 }
@@ -184,6 +200,10 @@ void ReplaySession::EndFrame( uint32_t checksum ) {
     }
     // A match the recording started in this frame and the game did not.
     if ( startIndex < chunk.startCount && chunk.starts[startIndex].frame < frame && diverged < 0 ) {
+        diverged = frame;
+    }
+    // Likewise a wind the recording drew in this frame and the game did not.
+    if ( windIndex < chunk.windCount && chunk.winds[windIndex].frame < frame && diverged < 0 ) {
         diverged = frame;
     }
     if ( diverged >= 0 ) {
@@ -260,6 +280,26 @@ void ReplaySession::Choose( int landWidth, int columns[TANK_PLACEMENT_COUNT] ) {
     }
 }
 
+// A recording notes the wind drawn, by whoever draws it; a replay gives back the one noted
+// next, which must have been drawn in this frame.
+int ReplaySession::ChooseWind() {
+    if ( !IsPlayback() ) {
+        const int steps = windDrawingSource != nullptr ? windDrawingSource->ChooseWind() : DrawWindSteps();
+        if ( mode == MODE_RECORD ) {
+            recorder.AddWind( steps );
+        }
+        return steps;
+    }
+    const int fileFrame = frame > 0 ? frame - 1 : 0;
+    if ( windIndex >= chunk.windCount || chunk.winds[windIndex].frame != fileFrame ) {
+        if ( diverged < 0 ) {
+            diverged = frame;
+        }
+        return 0;
+    }
+    return chunk.winds[windIndex++].steps;
+}
+
 int ReplaySession::Finish( uint32_t checksum ) {
     if ( mode == MODE_RECORD ) {
         recorder.Finish( checksum );
@@ -278,7 +318,11 @@ int ReplaySession::Finish( uint32_t checksum ) {
     if ( GetTankColumnSource() == this ) {
         SetTankColumnSource( drawingSource );
     }
+    if ( GetWindSource() == this ) {
+        SetWindSource( windDrawingSource );
+    }
     drawingSource = nullptr;
+    windDrawingSource = nullptr;
     mode = MODE_OFF;
     return exitCode;
 }

@@ -2,14 +2,15 @@
 #define KELTO_REPLAY_REPLAYSESSION_H
 
 // The recording or the replay of one run of the game, as the game's frame sees it. Recording
-// notes the key state the game reads each frame, the tank columns of every match start and,
-// every 60 frames, the state's checksum. A replay checks the whole file first, refusing a bad
-// one, then reads it a block at a time, standing in for the keyboard and for the drawing of
-// tank columns, and compares the state's checksum every 60 frames, stopping the game at the
-// first difference. A timedemo is a replay run as fast as it goes, which ends with one line
-// of figures. Nothing here asks for memory.
+// notes the key state the game reads each frame, the tank columns of every match start, the
+// wind of every turn and, every 60 frames, the state's checksum. A replay checks the whole
+// file first, refusing a bad one, then reads it a block at a time, standing in for the
+// keyboard and for the drawing of tank columns and winds, and compares the state's checksum every 60 frames,
+// stopping the game at the first difference. A timedemo is a replay run as fast as it goes, which ends with
+// one line of figures. Nothing here asks for memory.
 
 #include "game/TankPlacement.h"
+#include "play/Wind.h"
 #include "replay/ReplayFile.h"
 #include "replay/ReplayReader.h"
 #include "replay/ReplayRecorder.h"
@@ -17,7 +18,7 @@
 #include <chrono>
 #include <cstdint>
 
-class ReplaySession : public TankColumnSource {
+class ReplaySession : public TankColumnSource, public WindSource {
 public:
     enum Mode { MODE_OFF, MODE_RECORD, MODE_REPLAY, MODE_TIMEDEMO };
 
@@ -28,8 +29,9 @@ public:
     // the replay against the game's version and the checksums of the pictures the game was
     // started with (`pictureNames` name them in a refusal). `rules` are the options that
     // change play, kept in the recording. 1, or 0 after one line on standard error naming
-    // the file and the reason. Installs the session as the tank column source, in front of
-    // the one there was (which a recording still asks, and Finish puts back).
+    // the file and the reason. Installs the session as the tank column source and the wind
+    // source, in front of the ones there were (which a recording still asks, and Finish puts
+    // back).
     // A replay started without checksums (null) checks its pictures later, with CheckPictures,
     // once the game knows from the recording's rules which pictures to read.
     int Start( Mode mode, const char *fileName, const char *gameVersion,
@@ -69,6 +71,7 @@ public:
     int Finish( uint32_t checksum );
 
     void Choose( int landWidth, int columns[TANK_PLACEMENT_COUNT] ) override;
+    int ChooseWind() override;
 
 private:
     ReplaySession( const ReplaySession & ) = delete;
@@ -82,6 +85,7 @@ private:
 
     Mode mode;
     TankColumnSource *drawingSource; // not owned; who drew the columns before, null for rand()
+    WindSource *windDrawingSource;   // not owned; who drew the winds before, null for rand()
     char fileName[4096];
     const char *gameVersion; // not owned: the game's own, a literal
     ReplayRecorder recorder;
@@ -92,6 +96,7 @@ private:
     int runIndex;         // the chunk's run of the current frame
     int runLeft;          // frames left in that run
     int startIndex;       // the chunk's next match start
+    int windIndex;        // the chunk's next wind
     int diverged;         // the frame at which the replay went its own way, or -1
     int recordingStopped; // the recorder's failure was said
     int exitCode;

@@ -16,17 +16,22 @@ struct Settings {
     std::string keyUp;
     std::string keyDown;
     std::string keyFire;
+    std::string keyWeaponPrevious; // key_weapon_previous, key_weapon_next
+    std::string keyWeaponNext;
     int gamepad = 1;      // gamepad: on or off
     std::string padLeft;  // pad_left ... pad_quit: SDL controller button names, or a
     std::string padRight; // stick's half axis (leftx-, leftx+, lefty-, lefty+)
     std::string padUp;
     std::string padDown;
     std::string padFire;
+    std::string padWeaponPrevious;
+    std::string padWeaponNext;
     std::string padQuit;
     int padDeadZone = 0;          // pad_dead_zone: percent of the stick's travel ignored
     int players = 1;              // players: people at the keyboard, 0 to 4; the computer plays the rest
     std::string level = "normal"; // level: how well the computer aims: easy, normal or hard
     int volume = 100;             // volume: the sound's loudness in percent
+    int wind = 1;                 // wind: on or off, a new wind each turn
 };
 
 // The settings of this run, filled once at start-up by the program; read by whoever needs them.

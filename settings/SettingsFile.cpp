@@ -120,6 +120,8 @@ const SettingRow SETTING_ROWS[] = {
     NAMES_ROW( "key_up", key, keyUp, "Up", "keys that raise the barrel" ),
     NAMES_ROW( "key_down", key, keyDown, "Down", "keys that lower the barrel" ),
     NAMES_ROW( "key_fire", key, keyFire, "Space", "keys that charge while held and fire when let go" ),
+    NAMES_ROW( "key_weapon_previous", key, keyWeaponPrevious, "Q", "keys that choose the weapon before" ),
+    NAMES_ROW( "key_weapon_next", key, keyWeaponNext, "E", "keys that choose the weapon after" ),
     { "gamepad", "on", "on or off: play with a gamepad (plugged in at any time)",
       []( Settings &s, const std::string &v, const NameChecks & ) { return ReadSwitch( v, s.gamepad ); } },
     NAMES_ROW( "pad_left", pad, padLeft, "dpleft, leftx-",
@@ -129,6 +131,10 @@ const SettingRow SETTING_ROWS[] = {
     NAMES_ROW( "pad_up", pad, padUp, "dpup, lefty-", "gamepad buttons that raise the barrel" ),
     NAMES_ROW( "pad_down", pad, padDown, "dpdown, lefty+", "gamepad buttons that lower the barrel" ),
     NAMES_ROW( "pad_fire", pad, padFire, "a", "gamepad buttons that charge and fire" ),
+    NAMES_ROW( "pad_weapon_previous", pad, padWeaponPrevious, "leftshoulder",
+               "gamepad buttons that choose the weapon before" ),
+    NAMES_ROW( "pad_weapon_next", pad, padWeaponNext, "rightshoulder",
+               "gamepad buttons that choose the weapon after" ),
     NAMES_ROW( "pad_quit", pad, padQuit, "back", "gamepad buttons that quit, as Escape does" ),
     { "pad_dead_zone", "25", "percent of the stick's travel from the centre that does nothing (0 to 99)",
       []( Settings &s, const std::string &v, const NameChecks & ) {
@@ -154,6 +160,8 @@ const SettingRow SETTING_ROWS[] = {
           s.volume = int( number );
           return 1;
       } },
+    { "wind", "on", "on or off: a new wind each turn pushes the bombs sideways (as --wind)",
+      []( Settings &s, const std::string &v, const NameChecks & ) { return ReadSwitch( v, s.wind ); } },
 };
 
 #undef NAMES_ROW

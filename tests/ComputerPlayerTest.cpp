@@ -9,8 +9,10 @@
 #include "gfx/Sprite.h"
 #include "host/HostTypes.h"
 #include "platform/Keyboard.h"
+#include "play/Arsenal.h"
 #include "play/DefaultRules.h"
 #include "play/Match.h"
+#include "play/Wind.h"
 #include "tests/support/LandScene.h"
 
 #include <gtest/gtest.h>
@@ -66,7 +68,7 @@ public:
     }
 
     // Drops a tank at each column onto the land and lets them come to rest.
-    void Start( const std::vector<int> &columns, int people, int level ) {
+    void Start( const std::vector<int> &columns, int people, int level, int withWeapons = 0 ) {
         ASSERT_EQ( scene.Load( land ), 1 );
         for ( int column : columns ) {
             Tank *tank = new Tank( column, DROP_FROM, &tankSprite, &scene.world );
@@ -80,6 +82,8 @@ public:
             scene.world.Update();
         }
         players.Create( &scene.world, people, level );
+        weapons = withWeapons;
+        players.SetArsenal( weapons ? &arsenal : nullptr );
     }
 
     ~Field() {
@@ -92,7 +96,13 @@ public:
     uint8_t *Frame() {
         uint8_t *keys = players.Keys( keyboard );
         g_keyState = keys;
+        if ( weapons ) {
+            arsenal.BeforeUpdate( scene.world, keys );
+        }
         scene.world.Update();
+        if ( weapons ) {
+            arsenal.AfterUpdate( scene.world );
+        }
         return keys;
     }
 
@@ -141,6 +151,8 @@ public:
     Sprite tankSprite;
     std::vector<Tank *> tanks;
     ComputerPlayers players;
+    Arsenal arsenal;
+    int weapons = 0; // the computer chooses its weapons from `arsenal`
     uint8_t keyboard[256];
 };
 
@@ -310,7 +322,7 @@ TEST( ComputerTurn, PressesOnlyTheGameKeysAndTouchesNothingUntilItsBombFlies ) {
 // bound a person would sit through; with nobody at the keyboard the winner's banner stands a
 // while, then the computer presses Enter for the next match.
 TEST( ComputerMatch, FourComputersPlayToAWinnerThenStartTheNextMatch ) {
-    UseDefaultRules( nullptr );
+    UseDefaultRules( nullptr, 1 );
     struct Case {
         int level;
         int frameBound;
@@ -344,7 +356,7 @@ TEST( ComputerMatch, FourComputersPlayToAWinnerThenStartTheNextMatch ) {
 
 // A tank out of the match is no target, however near: the computer aims past it at the next.
 TEST( ComputerMatch, ATankOutOfTheMatchIsNoTarget ) {
-    UseDefaultRules( nullptr );
+    UseDefaultRules( nullptr, 1 );
     for ( int out : { 0, 1 } ) {
         Field field;
         FlatLand( field.land, 640, 150, 120 );
@@ -455,4 +467,132 @@ TEST( ComputerTurn, ATargetNoShotReachesIsPassedOverForTheNext ) {
     EXPECT_EQ( field.tanks[1]->GetX(), 700 ); // it did not drive
     EXPECT_EQ( field.players.GetPlayer( 1 ).GetTarget(), field.tanks[2] );
     EXPECT_EQ( Field::Beside( *bomb, *field.tanks[2] ), 0 );
+}
+
+// In wind and for every weapon the forecast still flies the bomb's own steps: the same place
+// where it goes off (a digger at the end of its boring) after the same updates, or the same
+// verdict that it leaves play; the strongest winds either way and none.
+TEST( ComputerAim, ForecastAgreesWithTheBombInEveryWindAndForEveryWeapon ) {
+    Field field;
+    FlatLand( field.land, 640, 120, 250 );
+    field.Start( {}, 0, AimSearch::Hard );
+    const int strongest = Wind::MAX_STEPS * Wind::PUSH_PER_STEP;
+    const int winds[] = { -strongest, -1, 0, strongest };
+    const int weapons[] = { WEAPON_BOMB, WEAPON_HEAVY, WEAPON_DIGGER };
+    struct Case {
+        int x, y, angle, power;
+    } cases[] = {
+        { 200, 670, 45, 300 }, { 1000, 670, 150, 260 }, { 300, 600, 75, 500 }, { 1200, 670, 20, 500 } };
+    ShotForecast forecast;
+    forecast.Init( field.scene.world.GetLandImage(), BOMB_SIZE, BOMB_SIZE );
+    for ( int wind : winds ) {
+        for ( int weapon : weapons ) {
+            forecast.SetConditions( wind, weapon );
+            for ( const Case &c : cases ) {
+                SCOPED_TRACE( testing::Message()
+                              << "wind " << wind << " weapon " << weapon << " angle " << c.angle );
+                const int strikes = forecast.Fly( c.x, c.y, c.angle, c.power );
+                Bomb bomb( c.x, c.y, c.angle, c.power, weapon, wind, &g_bombSprite, &field.scene.world );
+                int updates = 0;
+                while ( bomb.GetState() == Bomb::Flying && updates < ShotForecast::MAX_UPDATES ) {
+                    bomb.Update();
+                    updates++;
+                }
+                ASSERT_EQ( strikes, bomb.GetState() == Bomb::Exploded ? 1 : 0 );
+                if ( strikes ) {
+                    EXPECT_EQ( forecast.GetCraterX(), bomb.GetX() );
+                    EXPECT_EQ( forecast.GetCraterY(), bomb.GetY() );
+                    EXPECT_EQ( forecast.GetUpdates(), updates );
+                }
+                // The land as it was for the next case.
+                field.scene.world.GetLandImage()->FillRect( 0, 0, 1279, 959, 0 );
+                FlatLand( *field.scene.world.GetLandImage(), 640, 120, 250 );
+            }
+        }
+    }
+}
+
+// A hard computer reckons with the wind: in the strongest wind either way, and in a breath of
+// it, its first shot comes down where its forecast said, on the target.
+TEST( ComputerAim, HardHitsWithItsFirstShotInAnyWind ) {
+    const int strongest = Wind::MAX_STEPS * Wind::PUSH_PER_STEP;
+    const struct {
+        int wind;
+        int shooter, target;
+    } cases[] = {
+        { strongest, 300, 700 }, { -strongest, 300, 700 }, { -strongest, 900, 500 }, { 3, 900, 500 } };
+    for ( const auto &c : cases ) {
+        SCOPED_TRACE( testing::Message() << "wind " << c.wind << " from " << c.shooter );
+        Field field;
+        FlatLand( field.land );
+        field.Start( { c.target, c.shooter }, 1, AimSearch::Hard );
+        field.scene.world.SetWind( c.wind );
+        const Bomb *bomb = field.NextShot();
+        ASSERT_NE( bomb, nullptr );
+        EXPECT_EQ( bomb->GetFlight().GetWind(), c.wind );
+        EXPECT_EQ( bomb->GetX(), field.players.GetPlayer( 1 ).GetPlan().craterX );
+        EXPECT_EQ( bomb->GetY(), field.players.GetPlayer( 1 ).GetPlan().craterY );
+        EXPECT_EQ( Field::Beside( *bomb, *field.tanks[0] ), 0 );
+    }
+}
+
+// With weapons to choose from: a heavy shell for a tank in the open (hard at once; easy not
+// on the first shot, which is meant to miss), a digger for a tank in a cave that no crater
+// from above reaches, and the bomb for a tank right beside it, where the shell's crater
+// would reach its own. The choice is made with the weapon keys and is the shell that flies.
+TEST( ComputerChoice, HeavyForTheOpenDiggerForACaveAndNeverItsOwnTank ) {
+    const struct {
+        int level;
+        int shooter, target;
+        int cave;
+        int weapon;
+    } cases[] = {
+        { AimSearch::Hard, 300, 650, 0, WEAPON_HEAVY },
+        { AimSearch::Hard, 900, 500, 0, WEAPON_HEAVY },
+        { AimSearch::Easy, 300, 650, 0, WEAPON_BOMB },
+        { AimSearch::Hard, 300, 650, 1, WEAPON_DIGGER },
+        { AimSearch::Hard, 600, 600 + TANK_W + 1, 0, WEAPON_BOMB }, // right beside it
+    };
+    for ( const auto &c : cases ) {
+        SCOPED_TRACE( testing::Message()
+                      << "level " << c.level << " target " << c.target << " cave " << c.cave );
+        Field field;
+        FlatLand( field.land );
+        if ( c.cave ) {
+            // A shaft the target falls down into a cave 60 rows below the surface.
+            field.land.FillRect( c.target - 4, GROUND_TOP, c.target + TANK_W + 3, GROUND_TOP + 99, 0 );
+            field.land.FillRect( c.target - 30, GROUND_TOP + 60, c.target + TANK_W + 30, GROUND_TOP + 99, 0 );
+        }
+        field.Start( { c.target, c.shooter }, 1, c.level, 1 );
+        if ( c.cave ) {
+            for ( int i = 0; i < 100; i++ ) {
+                g_keyState = nullptr;
+                field.scene.world.Update(); // down the shaft
+            }
+            // The shaft closes over it.
+            field.scene.world.GetLandImage()->FillRect( c.target - 4, GROUND_TOP, c.target + TANK_W + 3,
+                                                        GROUND_TOP + 59, GROUND );
+            ASSERT_EQ( field.tanks[0]->GetY(), GROUND_TOP + 100 - TANK_H ); // on the cave's floor
+        }
+        const Bomb *bomb = field.NextShot();
+        ASSERT_NE( bomb, nullptr );
+        const Shot &plan = field.players.GetPlayer( 1 ).GetPlan();
+        EXPECT_EQ( plan.weapon, c.weapon );
+        EXPECT_EQ( bomb->GetWeapon(), c.weapon );
+        EXPECT_EQ( bomb->GetX(), plan.craterX );
+        EXPECT_EQ( bomb->GetY(), plan.craterY );
+        EXPECT_EQ( field.arsenal.GetStock( 1, c.weapon ), WeaponOf( c.weapon ).stock == WEAPON_UNLIMITED
+                                                              ? WEAPON_UNLIMITED
+                                                              : WeaponOf( c.weapon ).stock - 1 );
+        AimSearch search;
+        search.Init( field.scene.world.GetLandImage(), BOMB_SIZE, BOMB_SIZE, TANK_W, TANK_H );
+        search.SetConditions( 0, c.weapon );
+        const Tank &shooter = *field.tanks[1];
+        EXPECT_EQ( search.CraterReaches( bomb->GetX(), bomb->GetY(), shooter.GetX(), shooter.GetY() ), 0 );
+        if ( c.level == AimSearch::Hard ) {
+            EXPECT_EQ( search.CraterReaches( bomb->GetX(), bomb->GetY(), field.tanks[0]->GetX(),
+                                             field.tanks[0]->GetY() ),
+                       1 );
+        }
+    }
 }

@@ -4,13 +4,16 @@
 #include "app/Options.h"
 #include "game/Bomb.h"
 #include "game/EntityList.h"
+#include "game/GameRules.h"
 #include "game/Globals.h"
 #include "game/Tank.h"
+#include "game/Weapons.h"
 #include "game/World.h"
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
 #include "host/HostFile.h"
 #include "hud/Hud.h"
+#include "hud/WeaponReadout.h"
 #include "lands/LandCode.h"
 #include "lands/LandGenerator.h"
 #include "lands/LandPalette.h"
@@ -343,11 +346,11 @@ TEST_F( GameFixture, StartUpOpensEachPictureOnce ) {
     ASSERT_EQ( started, 1 );
     std::sort( g_opened.begin(), g_opened.end() );
     // The sounds are read once each too (missing here, so silent).
-    EXPECT_EQ( g_opened,
-               ( std::vector<std::string>{ "background.bmp", "barrel.wav", "bomb.bmp", "destroyed.wav",
-                                           "engine.wav", "explosion.wav", "flight.wav", "hit.wav", "land.bmp",
-                                           "landing.wav", "shot-heavy.wav", "shot-light.wav",
-                                           "shot-medium.wav", "tank.bmp", "winner.wav" } ) );
+    EXPECT_EQ( g_opened, ( std::vector<std::string>{
+                             "background.bmp", "barrel.wav", "bomb.bmp", "cluster.wav", "destroyed.wav",
+                             "digger.wav", "dirt.wav", "engine.wav", "explosion.wav", "flight.wav",
+                             "heavy.wav", "hit.wav", "land.bmp", "landing.wav", "shot-heavy.wav",
+                             "shot-light.wav", "shot-medium.wav", "tank.bmp", "winner.wav" } ) );
     GameEnd( world );
 }
 
@@ -387,6 +390,10 @@ void DesignedFrame( World &world ) {
 TEST_F( GameFixture, ClassicShowsTheDesignedSceneAndTheViewDrawsOnlyInItsRegions ) {
     PutMemoryFile( "land.bmp", MakeGroundBmp( 1280, 960, 3, LOW_GROUND ) );
     const Options given = g_options;
+    const int givenWind = g_settings.wind;
+    // Without wind the default game flies the designed shot, and draws nothing extra from the
+    // game's random sequence (the probe pixels' colours stay the same).
+    g_settings.wind = 0;
     const int captured[] = { 5, 230, 270, 330 }; // hint; charging; bomb in flight; later
     // The view's run keeps its scene drawn again without the view, with the probe pixels'
     // colours drawn from the same seed.
@@ -410,6 +417,9 @@ TEST_F( GameFixture, ClassicShowsTheDesignedSceneAndTheViewDrawsOnlyInItsRegions
                 for ( int i = 0; run == VIEW && i < g_hud.GetOverlay().GetRegionCount(); i++ ) {
                     regions[shot].push_back( g_hud.GetOverlay().GetRegion( i ) );
                 }
+                for ( int i = 0; run == VIEW && i < g_weaponReadout.GetRegionCount(); i++ ) {
+                    regions[shot].push_back( g_weaponReadout.GetRegion( i ) );
+                }
                 if ( run == VIEW ) {
                     std::srand( unsigned( frame ) );
                     world.Draw( g_display );
@@ -421,6 +431,7 @@ TEST_F( GameFixture, ClassicShowsTheDesignedSceneAndTheViewDrawsOnlyInItsRegions
         GameEnd( world );
     }
     g_options = given;
+    g_settings.wind = givenWind;
 
     for ( int shot = 0; shot < 4; shot++ ) {
         EXPECT_TRUE( frames[CLASSIC][shot] == frames[DESIGNED][shot] ) << "frame " << captured[shot];
@@ -690,4 +701,47 @@ TEST_F( GameFixture, AGivenCodeOrPictureIsPlayedInEveryMatch ) {
     }
     g_options = given;
     g_settings = kept;
+}
+
+// The designed game blows no wind and fires nothing but the bomb, whatever the weapon keys
+// say; the default game switches both on, and its wind setting turns the wind off alone.
+TEST_F( GameFixture, OnlyTheDefaultGameHasWindAndWeapons ) {
+    PutMemoryFile( "land.bmp", MakeGroundBmp( 1280, 960, 3, LOW_GROUND ) );
+    const Options given = g_options;
+    const int givenWind = g_settings.wind;
+    const int givenPlayers = g_settings.players;
+    const struct {
+        int classic;
+        int windSetting;
+        int wind, weapons;
+    } cases[] = { { 1, 1, 0, 0 }, { 0, 1, 1, 1 }, { 0, 0, 0, 1 } };
+    for ( const auto &c : cases ) {
+        SCOPED_TRACE( testing::Message() << "classic " << c.classic << " wind setting " << c.windSetting );
+        g_options.classic = c.classic;
+        g_settings.wind = c.windSetting;
+        g_settings.players = 4; // every tank at the keyboard
+        World world;
+        ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+        EXPECT_EQ( g_gameRules.windEnabled, c.wind );
+        EXPECT_EQ( g_gameRules.weaponsEnabled, c.weapons );
+        int winds = 0;
+        for ( int frame = 0; frame < 260; frame++ ) {
+            // E pressed and let go while the first tank aims, then a short charge.
+            backend->SetKey( DIK_E, frame == 205 || frame == 209 );
+            backend->SetKey( DIK_SPACE, frame >= 215 && frame < 245 );
+            GameFrame( world );
+            winds += world.GetWind() != 0 ? 1 : 0;
+        }
+        // Some turn of the default game's first few is windy (with this seed, the first).
+        EXPECT_EQ( winds > 0, c.wind == 1 );
+        ASSERT_GE( world.GetBombs()->GetCount(), 1 );
+        EntityNode *node = nullptr;
+        const Bomb *shot = static_cast<const Bomb *>( world.GetBombs()->First( node ) );
+        EXPECT_EQ( shot->GetWeapon(), c.weapons ? WEAPON_CLUSTER : WEAPON_BOMB );
+        EXPECT_EQ( shot->GetFlight().GetWind() != 0, c.wind == 1 );
+        GameEnd( world );
+    }
+    g_options = given;
+    g_settings.wind = givenWind;
+    g_settings.players = givenPlayers;
 }

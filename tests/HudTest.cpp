@@ -86,7 +86,7 @@ public:
         startLand = Checksum( land, land.GetBounds() );
         scene.Load( land );
         scene.display.LoadPalette( "background.bmp" );
-        UseDefaultRules( world().GetLandImage() );
+        UseDefaultRules( world().GetLandImage(), 1 );
         for ( int column : columns ) {
             world().AddTank( new Tank( column, GROUND_TOP - TANK_H, &g_tankSprite, &world() ) );
         }

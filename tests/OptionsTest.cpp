@@ -60,6 +60,11 @@ TEST( Options, EveryOptionIsReadOrRefusedAsAWhole ) {
         { { "--record", "a.krec", "--replay", "b.krec" }, OPTIONS_INVALID },
         { { "--replay", "a.krec", "--timedemo", "b.krec" }, OPTIONS_INVALID },
         { { "--timedemo", "a.krec", "--record", "b.krec" }, OPTIONS_INVALID },
+        { { "--wind" }, OPTIONS_INVALID },
+        { { "--wind", "" }, OPTIONS_INVALID },
+        { { "--wind", "o" }, OPTIONS_INVALID },
+        { { "--wind", "onn" }, OPTIONS_INVALID },
+        { { "--wind", "off" }, OPTIONS_RUN },
     };
     for ( const Case &test : cases ) {
         Options options;
@@ -83,7 +88,25 @@ TEST( Options, ValuesLandInTheirFieldsAndTheRestStayNotGiven ) {
     EXPECT_EQ( options.classic, 1 );
     EXPECT_EQ( options.windowed, -1 );
     EXPECT_EQ( options.mute, -1 );
+    EXPECT_EQ( options.wind, -1 );
     EXPECT_TRUE( options.data.empty() );
+
+    // The wind both ways, laid over the settings; not given leaves the settings' own.
+    const struct {
+        const char *value;
+        int settingBefore;
+        int wind;
+    } winds[] = { { "on", 0, 1 }, { "off", 1, 0 }, { nullptr, 0, 0 }, { nullptr, 1, 1 } };
+    for ( const auto &w : winds ) {
+        Options given;
+        if ( w.value != nullptr ) {
+            ASSERT_EQ( Parse( { "--wind", w.value }, given ), OPTIONS_RUN );
+        }
+        Settings settings;
+        settings.wind = w.settingBefore;
+        ApplyOptions( given, settings );
+        EXPECT_EQ( settings.wind, w.wind ) << ( w.value != nullptr ? w.value : "not given" );
+    }
 }
 
 // A land is a code or a .bmp picture; anything else is refused with one line naming it, and

@@ -5,6 +5,7 @@
 #include "game/GameRules.h"
 #include "game/Globals.h"
 #include "game/Tank.h"
+#include "game/Weapons.h"
 #include "game/World.h"
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
@@ -61,7 +62,7 @@ public:
         } else {
             scene.LoadFlat( 640, 480, GROUND_TOP, GROUND );
         }
-        UseDefaultRules( world().GetLandImage() );
+        UseDefaultRules( world().GetLandImage(), 1 );
         for ( int column : columns ) {
             world().AddTank( new Tank( column, GroundUnder( column ) - TANK_H, &g_tankSprite, &world() ) );
         }
@@ -101,8 +102,10 @@ public:
     // A shot of the current player's turn: a bomb dropped straight down from above `column`,
     // and the tank done as after firing. Returns the bomb, which lives until the update after
     // it lands.
-    Bomb *Shoot( int column, int fromRow = 100 ) {
-        Bomb *bomb = new Bomb( column, fromRow, 0, 0, &g_bombSprite, &world() );
+    Bomb *Shoot( int column, int fromRow = 100, int weapon = WEAPON_BOMB ) {
+        Bomb *bomb = weapon == WEAPON_BOMB
+                         ? new Bomb( column, fromRow, 0, 0, &g_bombSprite, &world() )
+                         : new Bomb( column, fromRow, 0, 0, weapon, 0, &g_bombSprite, &world() );
         world().AddBomb( bomb );
         world().GetCurrentTank()->SetState( Tank::Idle );
         return bomb;
@@ -224,6 +227,58 @@ TEST( PlayDamage, EveryTankTheCraterTouchesIsHurtTheShootersOwnToo ) {
     Play p( { 100, 300 } );
     p.Land( p.Shoot( 300 + TANK_W / 2 - 2, GROUND_TOP - 14 ) );
     EXPECT_GE( Match::DEFAULT_HEALTH - p.match.GetHealth( 1 ), Match::CENTRE_DAMAGE - 4 );
+}
+
+// Each weapon's crater hurts by its own size and strength: the heavy shell's reaches further
+// and hits twice as hard, a bomblet hits at two fifths, the digger goes off deep in the
+// ground, and the dirt bomb's mound hurts nobody. Tanks at 100 and 300, as above; the sizes
+// and centre damages are written out here, not read from the weapons' table.
+TEST( PlayDamage, EachWeaponHurtsByItsOwnCraterAndStrength ) {
+    struct Case {
+        const char *name;
+        int weapon;
+        int column;
+        int rx, ry, centreDamage;
+        int hurt[2]; // 1 when the player loses health
+    };
+    const int onTank = 300 + TANK_W / 2 - 2;
+    const Case cases[] = {
+        { "bomb on the tank", WEAPON_BOMB, onTank, 50, 30, 50, { 0, 1 } },
+        { "bomb's rim one pixel past the tank", WEAPON_BOMB, 300 + TANK_W + 50, 50, 30, 50, { 0, 0 } },
+        { "heavy shell on the tank", WEAPON_HEAVY, onTank, 90, 54, 100, { 0, 1 } },
+        { "heavy shell where the bomb's rim misses", WEAPON_HEAVY, 300 + TANK_W + 50, 90, 54, 100, { 0, 1 } },
+        { "heavy shell's rim on the tank's side",
+          WEAPON_HEAVY,
+          300 + TANK_W - 1 + 90,
+          90,
+          54,
+          100,
+          { 0, 1 } },
+        { "heavy shell's rim one pixel past", WEAPON_HEAVY, 300 + TANK_W + 90, 90, 54, 100, { 0, 0 } },
+        { "heavy shell nearer the shooter", WEAPON_HEAVY, 100 + TANK_W - 1 + 90, 90, 54, 100, { 1, 0 } },
+        { "bomblet on the tank", WEAPON_BOMBLET, onTank, 24, 15, 20, { 0, 1 } },
+        { "digger under the tank", WEAPON_DIGGER, onTank, 26, 18, 35, { 0, 1 } },
+        { "dirt on the tank", WEAPON_DIRT, onTank, 60, 36, 0, { 0, 0 } },
+    };
+    for ( const Case &c : cases ) {
+        Play p( { 100, 300 } );
+        Bomb *bomb = p.Shoot( c.column, GROUND_TOP - 14, c.weapon );
+        p.Land( bomb );
+        ASSERT_EQ( bomb->GetState(), Bomb::Exploded ) << c.name;
+        for ( int player = 0; player < 2; player++ ) {
+            const Tank *tank = p.tank( player );
+            const int expected = c.hurt[player]
+                                     ? Match::CraterDamage( tank->GetX() + TANK_W / 2 - bomb->GetX(),
+                                                            tank->GetY() + TANK_H / 2 - bomb->GetY(), c.rx,
+                                                            c.ry, c.centreDamage )
+                                     : 0;
+            EXPECT_EQ( p.match.GetHealth( player ), Match::DEFAULT_HEALTH - expected )
+                << c.name << " " << player;
+            if ( c.hurt[player] ) {
+                EXPECT_GT( expected, 0 ) << c.name << " " << player;
+            }
+        }
+    }
 }
 
 TEST( PlayDamage, ALongFallCostsHealthAndAShortOneNothing ) {
@@ -651,7 +706,7 @@ TEST( PlayRules, SpentBombsLeaveTheListAndAreNotDrawn ) {
 }
 
 TEST( PlayRules, TheDesignedRulesAreEveryDefaultSwitch ) {
-    UseDefaultRules( nullptr );
+    UseDefaultRules( nullptr, 1 );
     EXPECT_EQ( g_gameRules.rulesPassTurn, 1 );
     EXPECT_NE( GetTankColumnSource(), nullptr );
     UseDesignedRules();

@@ -31,9 +31,10 @@
 namespace {
 
 const int GROUND_TOP = 60;
-// The header: 8 magic, 2 format, 1 + 5 version, 16 pictures, 1 + 12 rules; then the first
-// match start (21 bytes) and blocks of 11 + 3 bytes a run.
-const int64_t HEADER_BYTES = 8 + 2 + 1 + 5 + 16 + 1 + 28;
+// The header: 8 magic, 2 format, 1 + 5 version, 16 pictures, 1 + 32 rules (four of play, four
+// of the land); then the first match start (21 bytes) and, without wind, blocks of 11 + 3
+// bytes a run.
+const int64_t HEADER_BYTES = 8 + 2 + 1 + 5 + 16 + 1 + 32;
 const int64_t FIRST_MATCH_BYTES = 21;
 
 HeadlessBackend *backend = nullptr;
@@ -102,11 +103,13 @@ protected:
     }
 
     // Plays `frames` frames of a tank that aims and fires every 100 frames, recorded into
-    // `path`; returns the bombs fired, GameEnd's exit code in `exitCode` and standard error.
+    // `path`, without wind (so that the first block follows the first match); returns the
+    // bombs fired, GameEnd's exit code in `exitCode` and standard error.
     int RecordGame( int frames, int &exitCode, std::string &err ) {
         g_options = PictureOptions();
         g_options.record = path;
         g_settings.players = 4;
+        g_settings.wind = 0;
         World world;
         ::testing::internal::CaptureStderr();
         int bombs = -1;
@@ -265,29 +268,31 @@ TEST_F( ReplayFaults, RecordedRulesOutsideTheirLimitsAreRefused ) {
         std::vector<int32_t> rules;
         std::string refusal; // empty: played
     };
-    // The three rules of play; the land's four follow as recorded.
+    // The four rules of play; the land's four follow as recorded.
     const Case cases[] = {
-        { { 0, -1, 1 }, "" },
-        { { 1, 1, 0 }, "" },
-        { { 0, 999, 4 }, "" },
-        { { -1, 5, 1 }, "has the rule classic at -1, which no game is played with" },
-        { { 2, 5, 1 }, "has the rule classic at 2, which no game is played with" },
-        { { 0, 0, 1 }, "has the rule health at 0, which no game is played with" },
-        { { 0, -2, 1 }, "has the rule health at -2, which no game is played with" },
-        { { 0, 1000, 1 }, "has the rule health at 1000, which no game is played with" },
-        { { 0, 5, -1 }, "has the rule players at -1, which no game is played with" },
-        { { 0, 5, 5 }, "has the rule players at 5, which no game is played with" },
-        { { 0, 5, 7 }, "has the rule players at 7, which no game is played with" },
-        { { 0, 5 }, "holds 6 rules; this game plays by 7" },
-        { { 0, 5, 1, 0 }, "holds 8 rules; this game plays by 7" },
+        { { 0, -1, 1, 1 }, "" },
+        { { 1, 1, 0, 0 }, "" },
+        { { 0, 999, 4, 1 }, "" },
+        { { -1, 5, 1, 1 }, "has the rule classic at -1, which no game is played with" },
+        { { 2, 5, 1, 1 }, "has the rule classic at 2, which no game is played with" },
+        { { 0, 0, 1, 1 }, "has the rule health at 0, which no game is played with" },
+        { { 0, -2, 1, 1 }, "has the rule health at -2, which no game is played with" },
+        { { 0, 1000, 1, 1 }, "has the rule health at 1000, which no game is played with" },
+        { { 0, 5, -1, 1 }, "has the rule players at -1, which no game is played with" },
+        { { 0, 5, 5, 1 }, "has the rule players at 5, which no game is played with" },
+        { { 0, 5, 7, 1 }, "has the rule players at 7, which no game is played with" },
+        { { 0, 5, 1, -1 }, "has the rule wind at -1, which no game is played with" },
+        { { 0, 5, 1, 2 }, "has the rule wind at 2, which no game is played with" },
+        { { 0, 5, 1 }, "holds 7 rules; this game plays by 8" },
+        { { 0, 5, 1, 1, 0 }, "holds 9 rules; this game plays by 8" },
     };
     const std::vector<int32_t> &recorded = good.GetRules();
-    ASSERT_EQ( recorded.size(), 7u );
+    ASSERT_EQ( recorded.size(), 8u );
     const std::string copy = path + ".rules";
     for ( const Case &test : cases ) {
         SCOPED_TRACE( test.refusal );
         std::vector<int32_t> rules = test.rules;
-        rules.insert( rules.end(), recorded.begin() + 3, recorded.end() );
+        rules.insert( rules.end(), recorded.begin() + 4, recorded.end() );
         ReplayRecorder recorder;
         ASSERT_EQ( recorder.Create( copy.c_str(), "1.0.0", pictures, rules ), 1 );
         recorder.AddMatchStart( good.GetMatchStarts()[0].columns );
@@ -303,6 +308,7 @@ TEST_F( ReplayFaults, RecordedRulesOutsideTheirLimitsAreRefused ) {
             EXPECT_EQ( g_options.classic, test.rules[0] );
             EXPECT_EQ( g_options.health, test.rules[1] );
             EXPECT_EQ( g_settings.players, test.rules[2] );
+            EXPECT_EQ( g_settings.wind, test.rules[3] );
             ::testing::internal::CaptureStdout();
             GameEnd( world );
             ::testing::internal::GetCapturedStdout();

@@ -67,11 +67,11 @@ struct HeldKey {
 // Four turns, each once the shot before has landed and the turn has passed (at frames 235,
 // 610 and 828): the first tank drives, aims and fires; the second turns round, lowers its
 // barrel and fires further; the third drops a bomb at its own feet and falls into the
-// crater; the fourth drives and fires a long shot.
+// crater; the fourth drives and fires a shot that lands before the end, whatever the wind.
 const HeldKey SCRIPT[] = {
     { DIK_RIGHT, 70, 89 },   { DIK_UP, 90, 99 },      { DIK_SPACE, 100, 139 },
     { DIK_LEFT, 400, 409 },  { DIK_DOWN, 410, 414 },  { DIK_SPACE, 415, 494 },
-    { DIK_SPACE, 780, 780 }, { DIK_RIGHT, 920, 939 }, { DIK_SPACE, 940, 1039 },
+    { DIK_SPACE, 780, 780 }, { DIK_RIGHT, 920, 939 }, { DIK_SPACE, 940, 989 },
 };
 
 std::vector<uint8_t> ReadBytes( const std::string &path ) {
@@ -186,6 +186,15 @@ TEST_F( ReplayFixture, ARecordedGameReplaysToTheSameStateAfterEverySecond ) {
     EXPECT_EQ( recording.GetBlocks().size(), size_t( GAME_FRAMES / REPLAY_BLOCK_FRAMES ) );
     EXPECT_EQ( recording.GetFinished(), 1 );
     ASSERT_EQ( recording.GetMatchStarts().size(), 1u );
+    // A wind for the first tank at the start and one for each turn after it, not all calm:
+    // the replay below holds only if it blows the same winds.
+    ASSERT_GE( recording.GetWinds().size(), 4u );
+    EXPECT_EQ( recording.GetWinds()[0].frame, 0 );
+    int blown = 0;
+    for ( const ReplayWind &wind : recording.GetWinds() ) {
+        blown += wind.steps != 0 ? 1 : 0;
+    }
+    EXPECT_GE( blown, 1 );
     // Unchanged frames take one run: the whole script is a few dozen runs, not 480 frames.
     EXPECT_LT( recording.GetRuns().size(), 40u );
 
@@ -227,12 +236,17 @@ TEST_F( ReplayFixture, OneChangedKeyIsCaughtAtTheNextCheckpoint ) {
                                     recording.GetRules() ),
                    1 );
         recorder.AddMatchStart( recording.GetMatchStarts()[0].columns );
+        size_t wind = 0;
         for ( const ReplayBlock &block : recording.GetBlocks() ) {
             int frame = block.firstFrame;
             for ( int r = block.firstRun; r < block.firstRun + block.runCount; r++ ) {
                 const ReplayRun &run = recording.GetRuns()[r];
                 for ( int i = 0; i < run.length; i++, frame++ ) {
                     recorder.AddFrame( frame == change.frame ? change.keys : run.keys );
+                    for ( ; wind < recording.GetWinds().size() && recording.GetWinds()[wind].frame == frame;
+                          wind++ ) {
+                        recorder.AddWind( recording.GetWinds()[wind].steps );
+                    }
                 }
             }
             recorder.EndBlock( block.checksum );
@@ -252,6 +266,7 @@ TEST_F( ReplayFixture, OneChangedKeyIsCaughtAtTheNextCheckpoint ) {
 // Every way a file can be wrong gives one line naming the file and the reason, and the game
 // does not start.
 TEST_F( ReplayFixture, BadFilesAreRefusedWithOneLineNamingTheReason ) {
+    g_settings.wind = 0; // no wind records: the keys follow the first match's start
     {
         World world;
         RecordScriptedGame( world, 130 );
@@ -259,9 +274,9 @@ TEST_F( ReplayFixture, BadFilesAreRefusedWithOneLineNamingTheReason ) {
     }
     const std::vector<uint8_t> good = ReadBytes( path );
     ASSERT_GT( good.size(), 60u );
-    // The header: 8 magic, 2 format, 1 + 5 version, 16 pictures, 1 + 28 rules (three of
+    // The header: 8 magic, 2 format, 1 + 5 version, 16 pictures, 1 + 32 rules (four of
     // play, four of the land).
-    const size_t records = 8 + 2 + 1 + 5 + 16 + 1 + 28;
+    const size_t records = 8 + 2 + 1 + 5 + 16 + 1 + 32;
     const size_t firstBlock = records + 1 + 4 + 16;
     ASSERT_EQ( good[records], 'S' );
     ASSERT_EQ( good[firstBlock], 'K' );
@@ -297,6 +312,32 @@ TEST_F( ReplayFixture, BadFilesAreRefusedWithOneLineNamingTheReason ) {
     cases.push_back( { "has a run of absurd length at frame 0", changed( firstBlock + 9, 0 ) } );
     cases.push_back( { "holds keys this game does not know, at frame 0", changed( firstBlock + 8, 0x80 ) } );
     cases.push_back( { "unknown record at byte " + std::to_string( records ), changed( records, 'X' ) } );
+    // A wind put in before the first block: it must fall within that block and blow no
+    // harder than any wind can.
+    auto withWind = [&good]( size_t at, uint32_t frame, int32_t steps ) {
+        std::vector<uint8_t> bytes( good.begin(), good.begin() + long( at ) );
+        bytes.push_back( 'W' );
+        for ( uint32_t value : { frame, uint32_t( steps ) } ) {
+            for ( int i = 0; i < 4; i++ ) {
+                bytes.push_back( uint8_t( value >> ( 8 * i ) ) );
+            }
+        }
+        bytes.insert( bytes.end(), good.begin() + long( at ), good.end() );
+        return bytes;
+    };
+    cases.push_back( { "wind at frame 60 is out of order", withWind( firstBlock, 60, 0 ) } );
+    cases.push_back( { "wind at frame 0 is out of order", withWind( records, 0, 0 ) } );
+    cases.push_back( { "has a wind of 101", withWind( firstBlock, 59, 101 ) } );
+    cases.push_back( { "has a wind of -101", withWind( firstBlock, 0, -101 ) } );
+    std::vector<uint8_t> cutWind = withWind( firstBlock, 0, 1 );
+    cutWind.resize( firstBlock + 7 );
+    cases.push_back( { "truncated at byte " + std::to_string( firstBlock + 7 ), cutWind } );
+    for ( const std::vector<uint8_t> &edge :
+          { withWind( firstBlock, 59, 100 ), withWind( firstBlock, 0, -100 ) } ) {
+        ReplayFile file;
+        EXPECT_EQ( file.Parse( edge.data(), edge.size() ), 1 ) << file.GetError();
+        EXPECT_EQ( file.GetWinds().size(), 1u );
+    }
     cases.push_back( { "skips from frame 0", changed( firstBlock + 3, 1 ) } );
     std::vector<uint8_t> longer = good;
     longer.push_back( 'K' );
@@ -332,6 +373,7 @@ TEST_F( ReplayFixture, BadFilesAreRefusedWithOneLineNamingTheReason ) {
 // crash leaves it), read as the shorter game it holds; nothing is read past its end (the
 // sanitizers watch each exact-sized copy).
 TEST_F( ReplayFixture, AFileCutAnywhereIsRefusedOrReadAsTheGameUpToTheCut ) {
+    g_settings.wind = 0; // the records counted below are the match start and the keys
     {
         World world;
         RecordScriptedGame( world, 250 );
@@ -407,8 +449,8 @@ TEST_F( ReplayFixture, ANewMatchIsReplayedWithTheColumnsItWasPlayedWith ) {
     ASSERT_EQ( recording.GetMatchStarts().size(), 2u );
     EXPECT_EQ( recording.GetMatchStarts()[1].frame, 150 );
     EXPECT_EQ( recording.GetMatchStarts()[1].columns[1], 700 );
-    ASSERT_EQ( recording.GetRules().size(), 7u );
-    EXPECT_EQ( recording.GetRules()[3], 0 ) << "played on pictures";
+    ASSERT_EQ( recording.GetRules().size(), 8u );
+    EXPECT_EQ( recording.GetRules()[4], 0 ) << "played on pictures";
     EXPECT_EQ( recording.GetRules()[1], 1 );
 
     std::string out;
@@ -418,8 +460,8 @@ TEST_F( ReplayFixture, ANewMatchIsReplayedWithTheColumnsItWasPlayedWith ) {
 }
 
 TEST( ReplayKeys, EveryKeyTheGameReadsHasItsOwnBitAndNothingElseIsKept ) {
-    const int read[] = { DIK_LEFT,  DIK_RIGHT,  DIK_UP,          DIK_DOWN,
-                         DIK_SPACE, DIK_RETURN, DIK_NUMPADENTER, DIK_F1 };
+    const int read[] = { DIK_LEFT,   DIK_RIGHT,       DIK_UP, DIK_DOWN, DIK_SPACE,
+                         DIK_RETURN, DIK_NUMPADENTER, DIK_F1, DIK_Q,    DIK_E };
     uint16_t all = 0;
     for ( int code : read ) {
         uint8_t state[256] = {};
@@ -468,9 +510,9 @@ TEST_F( ReplayFixture, AGeneratedLandIsReplayedFromItsCode ) {
     EXPECT_EQ( GameLandCode(), code ) << "the replay's land is the recording's, not the pictures";
 
     // The seed is the last of the rules, after 8 magic, 2 format, 1 + 5 version, 16 pictures
-    // and the rules' count and first six.
+    // and the rules' count and first seven.
     std::vector<uint8_t> bytes = ReadBytes( path );
-    const size_t seed = 8 + 2 + 1 + 5 + 16 + 1 + 6 * 4;
+    const size_t seed = 8 + 2 + 1 + 5 + 16 + 1 + 7 * 4;
     bytes[seed] ^= 0x01;
     const std::string changed = path + ".seed";
     ASSERT_EQ( WriteFileBytes( changed, bytes ), 1 );

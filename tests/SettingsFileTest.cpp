@@ -97,18 +97,21 @@ TEST_F( SettingsFixture, BadLinesAreNamedOnceAndKeepTheirDefaultsWhileGoodOnesAp
                                     "  gamepad   =   off  \n"
                                     "pad_dead_zone = 100\n"
                                     "key_up = A,\n"
-                                    "volume = 101\n" );
+                                    "volume = 101\n"
+                                    "wind = of\n"
+                                    "key_weapon_next = A\n"
+                                    "pad_weapon_previous = x\n" );
     SettingsFile file;
     file.SetNameChecks( KnownKey, nullptr );
     Settings settings;
     const std::string said = Load( file, path, settings );
-    for ( int line : { 3, 6, 7, 8, 10, 11, 12 } ) {
+    for ( int line : { 3, 6, 7, 8, 10, 11, 12, 13 } ) {
         const std::string where = path + ":" + std::to_string( line ) + ":";
         const size_t first = said.find( where );
         EXPECT_NE( first, std::string::npos ) << where;
         EXPECT_EQ( said.find( where, first + 1 ), std::string::npos ) << where;
     }
-    EXPECT_EQ( std::count( said.begin(), said.end(), '\n' ), 7 ) << said;
+    EXPECT_EQ( std::count( said.begin(), said.end(), '\n' ), 8 ) << said;
     EXPECT_EQ( settings.windowed, 1 );
     EXPECT_EQ( settings.scale, "smooth" );
     EXPECT_EQ( settings.keyFire, "Space, Return" );
@@ -117,6 +120,11 @@ TEST_F( SettingsFixture, BadLinesAreNamedOnceAndKeepTheirDefaultsWhileGoodOnesAp
     EXPECT_EQ( settings.gamepad, 0 );
     EXPECT_EQ( settings.padDeadZone, 25 );
     EXPECT_EQ( settings.volume, 100 );
+    EXPECT_EQ( settings.wind, 1 );
+    EXPECT_EQ( settings.keyWeaponNext, "A" );
+    EXPECT_EQ( settings.keyWeaponPrevious, "Q" );
+    EXPECT_EQ( settings.padWeaponPrevious, "x" );
+    EXPECT_EQ( settings.padWeaponNext, "rightshoulder" );
 }
 
 TEST_F( SettingsFixture, TheCommandLineWinsOverTheFile ) {

@@ -1,7 +1,8 @@
 // Plays the golden game and records it: two minutes of varied play on the pictures in the
 // working directory, on the headless backend, with fixed tank columns. The first two tanks
 // are played by a script at the keyboard (driving both ways, aiming up and down, short and
-// full charges), the other two by the game's computer players at their best, which hit; tanks
+// full charges, now and then the next weapon with E), the other two by the game's computer
+// players at their best, which hit and choose their weapons; a new wind blows every turn; tanks
 // start with 40 health, so that tanks are destroyed and matches won; a won match is followed
 // by a new one. The recording is the replay that CI runs to guard the game's behaviour;
 // scripts/record-golden.sh makes it again when the game changes on purpose.
@@ -40,6 +41,7 @@ public:
         }
         const int t = frame - turnStart;
         int at = wait;
+        Hold( keys, DIK_E, t, at, nextWeapon );
         Hold( keys, driveKey, t, at, drive );
         Hold( keys, aimKey, t, at, aim );
         Hold( keys, DIK_SPACE, t, at, charge );
@@ -62,6 +64,8 @@ private:
         step++;
         turnStart = frame;
         wait = 40 + int( Next( 80 ) );
+        // Every third turn steps to the next weapon left: one press of E.
+        nextWeapon = step % 3 == 0 ? 2 : 0;
         driveKey = Next( 2 ) ? DIK_RIGHT : DIK_LEFT;
         drive = int( Next( 90 ) );
         aimKey = Next( 3 ) ? DIK_UP : DIK_DOWN;
@@ -76,6 +80,7 @@ private:
     int turnStart = 0;
     int turnEnd = 0;
     int wait = 0;
+    int nextWeapon = 0;
     int driveKey = 0;
     int drive = 0;
     int aimKey = 0;
@@ -102,6 +107,7 @@ int main( int argc, char **argv ) {
     g_options.players = PEOPLE;
     g_settings.players = PEOPLE; // the game seats its computer players by the settings
     g_options.level = "hard";
+    g_settings.wind = 1;
     // On the bundled pictures, so that the replay checks them and the start-up's faults can be
     // tried on its files.
     g_options.land = GAME_LAND_FILE;

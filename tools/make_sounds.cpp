@@ -1,6 +1,7 @@
 // Makes the game's sounds as 22050 Hz, 16-bit mono WAV files: the shot in three weights, the
 // shell's flight, the explosion, the engine, the barrel turning, a tank landing, a hit, the
-// winner's fanfare and the blast of a destroyed tank.
+// winner's fanfare, the blast of a destroyed tank and the weapons' own bangs (heavy shell,
+// cluster, digger, dirt).
 //
 // Usage: make_sounds [output directory]   (default "assets")
 //
@@ -316,6 +317,71 @@ bool WriteWav( const std::string &path, const Wave &wave ) {
     return std::fclose( file ) == 0 && written;
 }
 
+// The heavy shell: the explosion's blast, longer and darker, over a boom an octave lower.
+Wave MakeHeavy() {
+    Noise noise( 8008u );
+    LowPass rumble1, rumble2, body;
+    Oscillator boom;
+    Wave wave = Render( 2.0, 0, [&]( double t ) {
+        const double corner = 120.0 + 1500.0 * std::exp( -t / 0.2 );
+        const double n = rumble2.Step( rumble1.Step( noise.Next(), corner ), corner );
+        const double blast = 2.4 * n * Envelope( t, 0.004, 0.65 );
+        const double low = 1.2 * boom.Step( 18.0 + 45.0 * std::exp( -t / 0.25 ) ) * Envelope( t, 0.006, 0.5 );
+        return body.Step( blast + low, 2000.0 );
+    } );
+    Finish( wave, 0.85, 1 );
+    return wave;
+}
+
+// The cluster breaking open: a sharp pop and a rattle of five small clicks spreading out.
+Wave MakeCluster() {
+    Noise noise( 9009u );
+    LowPass pop, rattle, body;
+    Wave wave = Render( 0.5, 0, [&]( double t ) {
+        const double n = noise.Next();
+        double clicks = 0.0;
+        for ( int i = 0; i < 5; ++i ) {
+            const double at = 0.04 + 0.05 * i;
+            clicks += t >= at ? std::exp( -( t - at ) / 0.006 ) : 0.0;
+        }
+        const double snap = pop.Step( n, 2400.0 ) * Envelope( t, 0.0005, 0.02 );
+        return body.Step( 1.5 * snap + rattle.Step( n * clicks, 1800.0 ), 3000.0 );
+    } );
+    Finish( wave, 0.6, 1 );
+    return wave;
+}
+
+// The digger: a grinding buzz that sinks in pitch as it bores, ending in a muffled thump.
+Wave MakeDigger() {
+    Noise noise( 10010u );
+    LowPass grind, thump, body;
+    Oscillator drill, boom;
+    Wave wave = Render( 0.9, 0, [&]( double t ) {
+        const double buzz =
+            drill.StepPulse( 140.0 - 70.0 * t ) * ( t < 0.6 ? 1.0 : std::exp( -( t - 0.6 ) / 0.03 ) );
+        const double grit = grind.Step( noise.Next(), 900.0 ) * ( t < 0.6 ? 0.8 : 0.0 );
+        const double end = t >= 0.55 ? boom.Step( 40.0 ) * Envelope( t - 0.55, 0.004, 0.1 ) : 0.0;
+        return body.Step( 0.5 * buzz + grit + thump.Step( 1.4 * end, 400.0 ) * 3.0, 1800.0 );
+    } );
+    Finish( wave, 0.6, 1 );
+    return wave;
+}
+
+// The dirt bomb: a soft whump and the hiss of earth pattering down.
+Wave MakeDirt() {
+    Noise noise( 11011u );
+    LowPass whump, patter1, patter2;
+    Oscillator low;
+    Wave wave = Render( 1.0, 0, [&]( double t ) {
+        const double thud = low.Step( 55.0 + 40.0 * std::exp( -t / 0.05 ) ) * Envelope( t, 0.004, 0.09 );
+        const double n = patter2.Step( patter1.Step( noise.Next(), 1200.0 ), 1200.0 );
+        const double fall = 1.8 * n * Envelope( t - 0.05, 0.08, 0.3 ) * ( t > 0.05 ? 1.0 : 0.0 );
+        return whump.Step( thud, 500.0 ) * 2.0 + fall;
+    } );
+    Finish( wave, 0.6, 1 );
+    return wave;
+}
+
 } // namespace
 
 int main( int argc, char **argv ) {
@@ -336,7 +402,11 @@ int main( int argc, char **argv ) {
                   { "landing.wav", MakeLanding() },
                   { "hit.wav", MakeHit() },
                   { "winner.wav", MakeWinner() },
-                  { "destroyed.wav", MakeDestroyed() } };
+                  { "destroyed.wav", MakeDestroyed() },
+                  { "heavy.wav", MakeHeavy() },
+                  { "cluster.wav", MakeCluster() },
+                  { "digger.wav", MakeDigger() },
+                  { "dirt.wav", MakeDirt() } };
     for ( const auto &file : files ) {
         const std::string path = directory + "/" + file.name;
         if ( !WriteWav( path, file.wave ) ) {

@@ -62,11 +62,14 @@ cp "$work"/*.bmp "$work/other/"
 printf '\x01' | dd of="$work/other/tank.bmp" bs=1 seek=2000 conv=notrunc 2> /dev/null
 refused "$golden" "kelto: $golden: was recorded with another tank.bmp" "$work/other"
 # The first block's checksum changed: the replay stops after its first second. The block
-# follows the header (33 bytes and 4 a rule) and the first match (21): tag, first frame,
-# frames, runs, then 3 bytes a run and the checksum.
+# follows the header (33 bytes and 4 a rule), the first match (21) and the winds of the first
+# second (9 each): tag, first frame, frames, runs, then 3 bytes a run and the checksum.
 cp "$golden" "$work/diverging.krec"
 rules="$(od -An -tu1 -j 32 -N 1 "$golden" | tr -d ' ')"
 block=$((33 + 4 * rules + 21))
+while [ "$(od -An -c -j "$block" -N 1 "$golden" | tr -d ' ')" = "W" ]; do
+    block=$((block + 9))
+done
 runs="$(od -An -tu1 -j $((block + 6)) -N 1 "$golden" | tr -d ' ')"
 printf '\xff\xff' | dd of="$work/diverging.krec" bs=1 seek=$((block + 7 + 3 * runs)) conv=notrunc 2> /dev/null
 refused "$work/diverging.krec" "kelto: $work/diverging.krec: replay diverges at frame 60"

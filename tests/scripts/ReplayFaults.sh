@@ -35,7 +35,7 @@ export HOME="$work/home" XDG_CONFIG_HOME="$work/config"
 cp "$source_dir"/assets/*.bmp "$work/"
 cd "$work" || exit 1
 
-# The golden recording's header and first match, then 60 MiB of legal blocks of 60 runs each
+# The golden recording's header, first match and start-up wind, then 60 MiB of legal blocks of 60 runs each
 # (the most bytes a frame can take), their checksums all 0, then the end.
 perl -e '
     open( my $in, "<:raw", $ARGV[0] ) or die;
@@ -45,7 +45,10 @@ perl -e '
     my $rules = ord( substr( $golden, 11 + $version + 16, 1 ) );
     my $header = 11 + $version + 16 + 1 + 4 * $rules;
     open( my $out, ">:raw", $ARGV[1] ) or die;
-    print $out substr( $golden, 0, $header + 21 );
+    # The winds drawn at the start, before the first frame, go with the first match.
+    my $start = $header + 21;
+    $start += 9 while substr( $golden, $start, 1 ) eq "W" && unpack( "V", substr( $golden, $start + 1, 4 ) ) == 0;
+    print $out substr( $golden, 0, $start );
     my $frame = 0;
     for my $block ( 1 .. ( 60 * 1024 * 1024 - 200 ) / 191 ) {
         print $out "K" . pack( "VCC", $frame, 60, 60 ) . pack( "vC", 0, 1 ) x 30 . pack( "vC", 1, 1 ) x 30 . pack( "V", 0 );
