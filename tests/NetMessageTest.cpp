@@ -132,7 +132,7 @@ TEST( NetMessage, MalformedFieldsAreRefusedWithTheirReason ) {
         { "runs short", Keys( 0, 3, { { 0, 1 }, { 1, 1 } } ), NET_FROM_CLIENT, "covering 2 of 3" },
         { "runs long", Keys( 0, 3, { { 0, 3 }, { 1, 1 } } ), NET_FROM_CLIENT, "covering 4 of 3" },
         { "empty run", Keys( 0, 2, { { 0, 2 }, { 1, 0 } } ), NET_FROM_CLIENT, "0 frames long" },
-        { "key bit 8", Keys( 0, 1, { { 0x100, 1 } } ), NET_FROM_CLIENT, "0x100" },
+        { "key bit 10", Keys( 0, 1, { { 0x400, 1 } } ), NET_FROM_CLIENT, "0x400" },
         { "keys past the last frame", Keys( INT32_MAX - 59, 60, { { 0, 60 } } ), NET_FROM_CLIENT,
           "keys for frame" },
         { "turn to seat 4", NetBytes().U8( 'T' ).U32( 0 ).U8( 4 ).bytes, NET_FROM_CLIENT, "turn to seat 4" },
