@@ -25,7 +25,21 @@ public:
     // could be done (a warning says so and the defaults stand) or the path is empty.
     int Load( const std::string &path, Settings &settings, FILE *warnings ) const;
 
+    // What Change did: the value was refused (nothing changed), or it applies and the file
+    // was written, or it applies to this run only since the file could not be written.
+    enum ChangeResult { CHANGE_REFUSED, CHANGE_WRITTEN, CHANGE_NOT_WRITTEN };
+
+    // Sets one setting to `value`, as a line of the file would: in `settings`, and in the file
+    // at `path` (made with the defaults when missing). Only that key's line changes; comments
+    // and lines the game does not know are kept as they were, and a key the file lacks is
+    // added at its end. The file is written whole beside the old one and renamed over it, so
+    // that a failed write leaves the old file as it was. An empty path writes nothing.
+    ChangeResult Change( const std::string &path, const std::string &key, const std::string &value,
+                         Settings &settings ) const;
+
     static void SetDefaults( Settings &settings );
+    // The default value of a setting as the file writes it; empty for an unknown key.
+    static std::string GetDefault( const std::string &key );
     static int WriteDefaults( const std::string &path );
 
     // $XDG_CONFIG_HOME/kelto/settings.ini, else ~/.config/kelto/settings.ini; empty when
@@ -33,6 +47,7 @@ public:
     static std::string GetDefaultPath();
 
 private:
+    static int Rewrite( const std::string &path, const std::string &key, const std::string &value );
     int ApplyLine( const std::string &line, Settings &settings ) const;
 
     SettingsNameCheck keyCheck; // not owned; null takes any name
