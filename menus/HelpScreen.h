@@ -1,0 +1,36 @@
+#ifndef KELTO_MENUS_HELPSCREEN_H
+#define KELTO_MENUS_HELPSCREEN_H
+
+#include <string>
+#include <vector>
+
+struct Settings;
+class HudColours;
+class Image;
+class MenuInput;
+
+// Every key of the game on one panel, with the player's own bindings for the tank's keys;
+// Enter, Escape or F1 close it.
+class HelpScreen {
+public:
+    static constexpr int LINE_HEIGHT = 12;
+    static constexpr int PADDING = 12;
+
+    HelpScreen();
+    virtual ~HelpScreen();
+
+    void Build( const Settings &settings );
+    // 1 when the player closed the help in this frame.
+    int Update( const MenuInput &input );
+    void Draw( Image &screen, const HudColours &colours ) const;
+
+    int GetLineCount() const { return int( lines.size() ); }
+    const std::string &GetLine( int index ) const { return lines[index]; }
+
+private:
+    void AddRow( const char *what, const std::string &keys );
+
+    std::vector<std::string> lines;
+};
+
+#endif
