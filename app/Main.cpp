@@ -31,7 +31,8 @@ static std::string ProgramPath( const char *argument0 ) {
 }
 
 // Each of the game's keys follows its keys and its gamepad buttons; Escape stays Escape and
-// gains the gamepad's quit buttons.
+// gains the gamepad's quit buttons and Start; the menus' Enter and Backspace gain the pad's A
+// and B.
 static void BindControls( HostKeyState &keys, const Settings &settings ) {
     struct Control {
         int gameKey;
@@ -39,19 +40,43 @@ static void BindControls( HostKeyState &keys, const Settings &settings ) {
         const std::string &padNames;
     };
     const std::string escape = "Escape";
+    const std::string padEscape = settings.padQuit + ", start";
+    const std::string enter = "Return";
+    const std::string padEnter = "a";
+    const std::string backspace = "Backspace";
+    const std::string padBackspace = "b";
     const Control controls[] = {
         { DIK_LEFT, settings.keyLeft, settings.padLeft },
         { DIK_RIGHT, settings.keyRight, settings.padRight },
         { DIK_UP, settings.keyUp, settings.padUp },
         { DIK_DOWN, settings.keyDown, settings.padDown },
         { DIK_SPACE, settings.keyFire, settings.padFire },
-        { DIK_ESCAPE, escape, settings.padQuit },
+        { DIK_ESCAPE, escape, padEscape },
+        { DIK_RETURN, enter, padEnter },
+        { DIK_BACK, backspace, padBackspace },
     };
     for ( const Control &control : controls ) {
         std::vector<int> inputs = SdlInputsFromNames( control.keyNames, 0 );
         const std::vector<int> padInputs = SdlInputsFromNames( control.padNames, 1 );
         inputs.insert( inputs.end(), padInputs.begin(), padInputs.end() );
         keys.Bind( control.gameKey, inputs );
+    }
+}
+
+// The desktop's backend while the game runs, for the settings changed on screen.
+static SdlBackend *shownBackend = nullptr;
+
+// What the settings screen changed that the backend holds: the window, the scaling, the
+// gamepad and the bindings.
+static void ApplySettings( const Settings &settings ) {
+    if ( shownBackend == nullptr ) {
+        return;
+    }
+    shownBackend->SetScaleMode( ScaleModeFromName( settings.scale.c_str() ) );
+    shownBackend->SetGamepad( settings.gamepad, settings.padDeadZone );
+    BindControls( shownBackend->GetKeyState(), settings );
+    if ( shownBackend->IsFullScreen() == settings.windowed ) {
+        shownBackend->ToggleFullScreen();
     }
 }
 
@@ -87,8 +112,9 @@ int main( int argc, char **argv ) {
 
     SettingsFile settingsFile;
     settingsFile.SetNameChecks( SdlIsKeyName, SdlIsPadName );
-    settingsFile.Load( options.settings.empty() ? SettingsFile::GetDefaultPath() : options.settings,
-                       g_settings, stderr );
+    const std::string settingsPath =
+        options.settings.empty() ? SettingsFile::GetDefaultPath() : options.settings;
+    settingsFile.Load( settingsPath, g_settings, stderr );
     ApplyOptions( options, g_settings );
 
     // A timedemo runs the recorded game as fast as it goes, without a display or a window.
@@ -105,5 +131,11 @@ int main( int argc, char **argv ) {
         std::fprintf( stderr, "kelto: no display available: %s\n", backend.GetError() );
         return 1;
     }
-    return RunOn( backend );
+    shownBackend = &backend;
+    GameUseMenus( 1 );
+    GameSetSettingsFile( &settingsFile, settingsPath, SdlInputName, ApplySettings );
+    const int exitCode = RunOn( backend );
+    shownBackend = nullptr;
+    GameSetSettingsFile( nullptr, std::string(), nullptr, nullptr );
+    return exitCode;
 }
