@@ -353,6 +353,10 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     }
     const int onTitle = WithMenus() && !OptionsSetUpMatch();
     SeatComputerPlayers( world, onTitle );
+    // A match set up on the command line shows the players by their numbers.
+    for ( int seat = 0; seat < MatchSetup::SEATS && WithView(); seat++ ) {
+        g_hud.SetName( seat, "" );
+    }
     if ( WithMenus() ) {
         // A recording holds one match as it was played: it is neither restarted nor left.
         const int withRestart = replaySession.GetMode() == ReplaySession::MODE_OFF;

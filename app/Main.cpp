@@ -3,6 +3,7 @@
 // headless backend: nothing is shown) and hands over to the game's own entry function.
 
 #include "app/App.h"
+#include "app/Controls.h"
 #include "app/DataFolder.h"
 #include "app/Game.h"
 #include "app/Options.h"
@@ -30,39 +31,6 @@ static std::string ProgramPath( const char *argument0 ) {
     return path;
 }
 
-// Each of the game's keys follows its keys and its gamepad buttons; Escape stays Escape and
-// gains the gamepad's quit buttons and Start; the menus' Enter and Backspace gain the pad's A
-// and B.
-static void BindControls( HostKeyState &keys, const Settings &settings ) {
-    struct Control {
-        int gameKey;
-        const std::string &keyNames;
-        const std::string &padNames;
-    };
-    const std::string escape = "Escape";
-    const std::string padEscape = settings.padQuit + ", start";
-    const std::string enter = "Return";
-    const std::string padEnter = "a";
-    const std::string backspace = "Backspace";
-    const std::string padBackspace = "b";
-    const Control controls[] = {
-        { DIK_LEFT, settings.keyLeft, settings.padLeft },
-        { DIK_RIGHT, settings.keyRight, settings.padRight },
-        { DIK_UP, settings.keyUp, settings.padUp },
-        { DIK_DOWN, settings.keyDown, settings.padDown },
-        { DIK_SPACE, settings.keyFire, settings.padFire },
-        { DIK_ESCAPE, escape, padEscape },
-        { DIK_RETURN, enter, padEnter },
-        { DIK_BACK, backspace, padBackspace },
-    };
-    for ( const Control &control : controls ) {
-        std::vector<int> inputs = SdlInputsFromNames( control.keyNames, 0 );
-        const std::vector<int> padInputs = SdlInputsFromNames( control.padNames, 1 );
-        inputs.insert( inputs.end(), padInputs.begin(), padInputs.end() );
-        keys.Bind( control.gameKey, inputs );
-    }
-}
-
 // The desktop's backend while the game runs, for the settings changed on screen.
 static SdlBackend *shownBackend = nullptr;
 
@@ -74,7 +42,7 @@ static void ApplySettings( const Settings &settings ) {
     }
     shownBackend->SetScaleMode( ScaleModeFromName( settings.scale.c_str() ) );
     shownBackend->SetGamepad( settings.gamepad, settings.padDeadZone );
-    BindControls( shownBackend->GetKeyState(), settings );
+    BindControls( shownBackend->GetKeyState(), settings, SdlInputsFromNames );
     if ( shownBackend->IsFullScreen() == settings.windowed ) {
         shownBackend->ToggleFullScreen();
     }
@@ -126,7 +94,7 @@ int main( int argc, char **argv ) {
     SdlBackend backend( g_settings.windowed );
     backend.SetScaleMode( ScaleModeFromName( g_settings.scale.c_str() ) );
     backend.SetGamepad( g_settings.gamepad, g_settings.padDeadZone );
-    BindControls( backend.GetKeyState(), g_settings );
+    BindControls( backend.GetKeyState(), g_settings, SdlInputsFromNames );
     if ( !backend.Init() ) {
         std::fprintf( stderr, "kelto: no display available: %s\n", backend.GetError() );
         return 1;

@@ -45,13 +45,13 @@ void HelpScreen::Build( const Settings &settings ) {
     AddRow( "SOUND ON, OFF", "M" );
     AddRow( "FULL SCREEN", "F11 OR ALT+ENTER" );
     AddRow( "SCREENSHOT", "F12" );
-    AddRow( "MENUS", "ARROWS, ENTER; ESCAPE BACK" );
+    AddRow( "MENUS", "ARROWS AND ENTER, ESCAPE: BACK" );
     lines.push_back( "" );
     lines.push_back( "GAMEPAD" );
     AddRow( "DRIVE, AIM", settings.padLeft + " ..." );
     AddRow( "FIRE", settings.padFire );
     AddRow( "PAUSE", "START, " + settings.padQuit );
-    AddRow( "MENUS", "D-PAD, A CHOOSES, B BACK" );
+    AddRow( "MENUS", "D-PAD AND A, B: BACK" );
     lines.push_back( "" );
     lines.push_back( "A CRATER ON ANOTHER PLAYER'S TANK IS A HIT." );
     lines.push_back( "" );

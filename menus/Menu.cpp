@@ -5,6 +5,8 @@
 #include "hud/HudColours.h"
 #include "menus/MenuInput.h"
 
+#include <cstring>
+
 namespace {
 
 const int ADVANCE = Font::ADVANCE * Menu::SCALE;
@@ -91,10 +93,10 @@ int Menu::LabelWidth() const {
 Rect Menu::GetBox( int screenWidth, int screenHeight ) const {
     int valueWidth = 0;
     for ( const Entry &entry : entries ) {
-        int width = Width( entry.value );
-        if ( entry.stepped ) {
-            width += Width( std::string( STEP_LEFT ) + STEP_RIGHT ) + ADVANCE;
+        if ( entry.value.empty() && !entry.stepped ) {
+            continue;
         }
+        const int width = Width( std::string( STEP_LEFT ) + entry.value + STEP_RIGHT );
         valueWidth = width > valueWidth ? width : valueWidth;
     }
     int width = LabelWidth() + ( valueWidth > 0 ? VALUE_GAP + valueWidth : 0 ) + 2 * PADDING;
@@ -132,11 +134,10 @@ void Menu::Draw( Image &screen, const HudColours &colours ) const {
         if ( entry.value.empty() && !entry.stepped ) {
             continue;
         }
-        // A stepped value keeps its place whether or not its arrows are shown.
-        const std::string value =
-            isSelected && entry.stepped ? std::string( STEP_LEFT ) + entry.value + STEP_RIGHT : entry.value;
-        const int x =
-            entry.stepped && !isSelected ? valueX + Width( STEP_LEFT ) + ADVANCE - 2 * SCALE : valueX;
+        // Every value in one column; the selected stepped one's arrows stand either side of it.
+        const int arrows = isSelected && entry.stepped;
+        const std::string value = arrows ? std::string( STEP_LEFT ) + entry.value + STEP_RIGHT : entry.value;
+        const int x = arrows ? valueX : valueX + int( std::strlen( STEP_LEFT ) ) * ADVANCE;
         Font::Draw( screen, x, y + glyphTop, value.c_str(), colour, colours.GetShadow(), SCALE );
     }
 }
