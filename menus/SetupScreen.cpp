@@ -58,7 +58,11 @@ void SetupScreen::Step( int id, int step ) {
         // From an odd health (set in the file) the first step lands on the steps' grid.
         const int onGrid = step > 0 ? ( setup.health / HEALTH_STEP + 1 ) * HEALTH_STEP
                                     : ( ( setup.health + HEALTH_STEP - 1 ) / HEALTH_STEP - 1 ) * HEALTH_STEP;
-        setup.health = Clamp( onGrid, HEALTH_STEP, HEALTH_MOST );
+        // A health beyond the steps' range (from the file) only steps back into it.
+        const int stepped = Clamp( onGrid, HEALTH_STEP, HEALTH_MOST );
+        if ( ( step < 0 && stepped < setup.health ) || ( step > 0 && stepped > setup.health ) ) {
+            setup.health = stepped;
+        }
     } else if ( id == WIND ) {
         setup.wind = !setup.wind;
     } else if ( id == STOCK ) {

@@ -147,3 +147,86 @@ TEST_F( SettingsFixture, AnUnreadableFileIsSaidOnceAndLeavesTheDefaults ) {
     EXPECT_NE( said.find( folder + ":" ), std::string::npos ) << said;
     EXPECT_EQ( settings.scale, "smooth" );
 }
+
+// A change rewrites its own line and nothing else: the player's comments, blank lines and
+// lines of settings this game does not know stay byte for byte; a key the file lacks is added
+// at its end; a refused value leaves the file and the settings alone; no temporary file is
+// left beside it.
+TEST_F( SettingsFixture, AChangeRewritesOnlyItsLineAndKeepsCommentsAndUnknownLines ) {
+    const std::string head = "# my own notes\n\n  # indented note = not a setting\nfuture_setting = 7\n";
+    const std::string tail = "\n# about the keys\nkey_fire = Space\nsomething else entirely\n";
+    struct Case {
+        const char *key;
+        const char *value;
+        SettingsFile::ChangeResult result;
+        std::string expected; // the whole file after the change
+    } cases[] = {
+        { "volume", "40", SettingsFile::CHANGE_WRITTEN, head + "volume = 40\n" + tail },
+        { "volume", "100", SettingsFile::CHANGE_WRITTEN, head + "volume = 100\n" + tail },
+        { "volume", "101", SettingsFile::CHANGE_REFUSED, head + "volume = 80\n" + tail },
+        { "volume", "-1", SettingsFile::CHANGE_REFUSED, head + "volume = 80\n" + tail },
+        { "future_setting", "8", SettingsFile::CHANGE_REFUSED, head + "volume = 80\n" + tail },
+        { "volume\nwindow", "1", SettingsFile::CHANGE_REFUSED, head + "volume = 80\n" + tail },
+        { "name_1", "ABCDEFGHIJKL", SettingsFile::CHANGE_WRITTEN,
+          head + "volume = 80\n" + tail +
+              "\n# the players' names, up to 12 letters (empty: PLAYER 1 and so on)\nname_1 = "
+              "ABCDEFGHIJKL\n" },
+        { "name_1", "ABCDEFGHIJKLM", SettingsFile::CHANGE_REFUSED, head + "volume = 80\n" + tail },
+        { "health", "999", SettingsFile::CHANGE_WRITTEN,
+          head + "volume = 80\n" + tail +
+              "\n# each tank's health at the start of a match (1 to 999)\nhealth = 999\n" },
+        { "health", "1000", SettingsFile::CHANGE_REFUSED, head + "volume = 80\n" + tail },
+        { "health", "0", SettingsFile::CHANGE_REFUSED, head + "volume = 80\n" + tail },
+        { "key_fire", "Nonsense", SettingsFile::CHANGE_REFUSED, head + "volume = 80\n" + tail },
+        { "key_fire", "A", SettingsFile::CHANGE_WRITTEN,
+          head + "volume = 80\n" + "\n# about the keys\nkey_fire = A\nsomething else entirely\n" },
+    };
+    SettingsFile file;
+    file.SetNameChecks( KnownKey, nullptr );
+    for ( const Case &c : cases ) {
+        SCOPED_TRACE( std::string( c.key ) + " = " + c.value );
+        const std::string path = Write( head + "volume = 80\n" + tail );
+        Settings settings;
+        Load( file, path, settings );
+        EXPECT_EQ( file.Change( path, c.key, c.value, settings ), c.result );
+        std::ifstream written( path );
+        std::stringstream text;
+        text << written.rdbuf();
+        EXPECT_EQ( text.str(), c.expected );
+        EXPECT_EQ( settings.volume,
+                   std::string( c.key ) == "volume" && c.result == SettingsFile::CHANGE_WRITTEN
+                       ? std::atoi( c.value )
+                       : 80 );
+        Settings reread;
+        Load( file, path, reread );
+        EXPECT_EQ( reread.keyFire, settings.keyFire );
+        EXPECT_EQ( reread.health, settings.health );
+        EXPECT_EQ( reread.name[0], settings.name[0] );
+    }
+    // Only settings.ini is left in the folder.
+    EXPECT_EQ( std::system( ( "test \"$(ls -A '" + folder + "')\" = settings.ini" ).c_str() ), 0 );
+}
+
+// A missing file is made with the defaults and the change; a file that cannot be written
+// leaves the value for this run only, and says so; an empty path writes nothing.
+TEST_F( SettingsFixture, AChangeWithoutAWritableFileStillAppliesToThisRun ) {
+    SettingsFile file;
+    Settings settings;
+    const std::string fresh = folder + "/new/settings.ini";
+    EXPECT_EQ( file.Change( fresh, "wind", "off", settings ), SettingsFile::CHANGE_WRITTEN );
+    Settings reread;
+    Load( file, fresh, reread );
+    EXPECT_EQ( reread.wind, 0 );
+    EXPECT_EQ( reread.scale, "smooth" );
+
+    const std::string blocked = folder + "/not-a-folder";
+    std::ofstream( blocked ) << "x";
+    settings.stock = 3;
+    EXPECT_EQ( file.Change( blocked + "/settings.ini", "stock", "0", settings ),
+               SettingsFile::CHANGE_NOT_WRITTEN );
+    EXPECT_EQ( settings.stock, 0 );
+    EXPECT_EQ( file.Change( "", "stock", "99", settings ), SettingsFile::CHANGE_NOT_WRITTEN );
+    EXPECT_EQ( settings.stock, 99 );
+    EXPECT_EQ( file.Change( "", "stock", "100", settings ), SettingsFile::CHANGE_REFUSED );
+    EXPECT_EQ( settings.stock, 99 );
+}
