@@ -66,6 +66,10 @@ static uint8_t heldFromMenu[256];
 // No key down: the keys of the computer's match behind the title, and of a paused match.
 static uint8_t noKeys[256];
 
+static int WithMenus() {
+    return menusOn && !g_options.classic;
+}
+
 void GameUseMenus( int withQuit ) {
     menusOn = 1;
     menusWithQuit = withQuit;
@@ -76,8 +80,10 @@ void GameStopMenus() {
     menusWithQuit = 1;
 }
 
+// On the title Escape quits as it always did, through the window, so that it works also while
+// no frame runs (the window not in front); everywhere else the menus read it from the keys.
 int GameTakesEscape() {
-    return menusOn && !g_options.classic;
+    return WithMenus() && !( g_screens.GetScreen() == GameScreens::TITLE && menusWithQuit );
 }
 
 void GameSetSettingsFile( const SettingsFile *file, const std::string &path, GameInputNamer namer,
@@ -241,9 +247,6 @@ static int WithView() {
     return !g_options.classic;
 }
 
-static int WithMenus() {
-    return menusOn && !g_options.classic;
-}
 
 // The command line sets up a match with any of these; without them the menus start on the
 // title.
