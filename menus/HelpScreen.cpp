@@ -4,7 +4,10 @@
 #include "hud/Font.h"
 #include "hud/HudColours.h"
 #include "menus/MenuInput.h"
+#include "menus/PanelCopy.h"
 #include "settings/Settings.h"
+
+#include <new>
 
 namespace {
 
@@ -35,6 +38,7 @@ void HelpScreen::AddRow( const char *what, const std::string &keys ) {
 
 void HelpScreen::Build( const Settings &settings ) {
     lines.clear();
+    panel.reset();
     lines.push_back( "HOW TO PLAY" );
     lines.push_back( "" );
     AddRow( "DRIVE", settings.keyLeft + " / " + settings.keyRight );
@@ -71,14 +75,25 @@ void HelpScreen::Draw( Image &screen, const HudColours &colours ) const {
     }
     const int width = widest + 2 * PADDING;
     const int height = GetLineCount() * LINE_HEIGHT + 2 * PADDING;
-    const int left = ( screen.GetWidth() - width ) / 2;
-    const int top = ( screen.GetHeight() - height ) / 2;
-    const Rect box( left, top, left + width - 1, top + height - 1 );
-    screen.FillRect( box, colours.GetPanel() );
-    screen.DrawRect( box, colours.GetText() );
-    int y = top + PADDING;
+    if ( panel == nullptr ) {
+        panel.reset( new ( std::nothrow ) Image( width, height ) );
+        if ( panel == nullptr || panel->GetPixels() == nullptr ) {
+            panel.reset();
+            return;
+        }
+        DrawPanel( *panel, colours );
+    }
+    // On a 16-pixel column, as the menus' panels, for the fastest copy.
+    CopyPanel( *panel, screen, ( screen.GetWidth() - width ) / 2 / 16 * 16,
+               ( screen.GetHeight() - height ) / 2 );
+}
+
+void HelpScreen::DrawPanel( Image &target, const HudColours &colours ) const {
+    target.FillRect( target.GetBounds(), colours.GetPanel() );
+    target.DrawRect( target.GetBounds(), colours.GetText() );
+    int y = PADDING;
     for ( int i = 0; i < GetLineCount(); i++, y += LINE_HEIGHT ) {
         const uint8_t colour = i == 0 ? colours.GetBright() : colours.GetText();
-        Font::Draw( screen, left + PADDING, y, lines[i].c_str(), colour, colours.GetShadow() );
+        Font::Draw( target, PADDING, y, lines[i].c_str(), colour, colours.GetShadow() );
     }
 }

@@ -1,19 +1,22 @@
 #ifndef KELTO_MENUS_HELPSCREEN_H
 #define KELTO_MENUS_HELPSCREEN_H
 
+#include "gfx/Image.h"
+
+#include <memory>
 #include <string>
 #include <vector>
 
 struct Settings;
 class HudColours;
-class Image;
 class MenuInput;
 
 // Every key of the game on one panel, with the player's own bindings for the tank's keys;
-// Enter, Escape or F1 close it.
+// Enter, Escape or F1 close it. Drawn once into a picture of its own, then copied onto each
+// frame.
 class HelpScreen {
 public:
-    static constexpr int LINE_HEIGHT = 12;
+    static constexpr int LINE_HEIGHT = 10;
     static constexpr int PADDING = 12;
 
     HelpScreen();
@@ -29,8 +32,10 @@ public:
 
 private:
     void AddRow( const char *what, const std::string &keys );
+    void DrawPanel( Image &target, const HudColours &colours ) const;
 
     std::vector<std::string> lines;
+    mutable std::unique_ptr<Image> panel; // the panel as last drawn; null after Build
 };
 
 #endif

@@ -33,7 +33,7 @@ const Row ROWS[] = {
     { "PAD DOWN", "pad_down", PAD, &Settings::padDown },
     { "PAD FIRE", "pad_fire", PAD, &Settings::padFire },
     { "PAD PAUSE", "pad_quit", PAD, &Settings::padQuit },
-    { "DEFAULT CONTROLS", nullptr, DEFAULTS, nullptr },
+    { "DEFAULTS", nullptr, DEFAULTS, nullptr },
     { "BACK", nullptr, BACK_ROW, nullptr },
 };
 const int ROW_COUNT = int( sizeof( ROWS ) / sizeof( ROWS[0] ) );
@@ -43,7 +43,7 @@ const int VOLUME_STEP = 10;
 const int DEAD_ZONE_STEP = 5;
 const int DEAD_ZONE_MOST = 95;
 // Binding names longer than this are cut short on screen.
-const size_t SHOWN_NAMES = 16;
+const size_t SHOWN_NAMES = 12;
 
 std::string Capitals( std::string text ) {
     for ( char &c : text ) {
@@ -80,6 +80,7 @@ void SettingsScreen::Build( const Settings &settings, InputNamer newNamer ) {
     binding = -1;
     changes.clear();
     menu.Start( "SETTINGS" );
+    menu.SetSmall();
     for ( int id = 0; id < ROW_COUNT; id++ ) {
         const Row &row = ROWS[id];
         if ( namer != nullptr || row.kind == VOLUME || row.kind == BACK_ROW ) {

@@ -9,7 +9,7 @@
 
 // The settings file on screen: the window, the scaling, the volume, the gamepad and its dead
 // zone step with Left and Right; a key or a gamepad button of the tank is bound by choosing
-// it and pressing the new one (Escape keeps the old); Default controls puts every binding
+// it and pressing the new one (Escape keeps the old); Defaults puts every binding
 // back. Each change is handed out at once as the file's key and value. Where the game cannot
 // change its window or bindings (a browser) only the volume is offered.
 class SettingsScreen {

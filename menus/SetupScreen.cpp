@@ -24,6 +24,7 @@ void SetupScreen::Build( const MatchSetup &newSetup ) {
     setup = newSetup;
     typing = -1;
     menu.Start( "NEW MATCH" );
+    menu.SetSmall();
     for ( int seat = 0; seat < MatchSetup::SEATS; seat++ ) {
         const std::string number = std::to_string( seat + 1 );
         menu.Add( SEAT + seat, ( "SEAT " + number ).c_str(), "", 1 );

@@ -1,8 +1,5 @@
 #include "menus/TitleScreen.h"
 
-#include "gfx/Image.h"
-#include "hud/Font.h"
-#include "hud/HudColours.h"
 #include "menus/MenuInput.h"
 
 namespace {
@@ -19,14 +16,14 @@ TitleScreen::~TitleScreen() {
 
 void TitleScreen::Build( int quit ) {
     withQuit = quit;
-    menu.Start( "" );
+    menu.Start( GAME_NAME, NAME_SCALE );
     menu.Add( PLAY, "PLAY" );
     menu.Add( SETTINGS, "SETTINGS" );
     menu.Add( HELP, "HELP" );
     if ( withQuit ) {
         menu.Add( QUIT, "QUIT" );
     }
-    menu.SetTop( NAME_TOP + Font::GLYPH_HEIGHT * NAME_SCALE + 60 );
+    menu.SetTop( TOP );
 }
 
 int TitleScreen::Update( const MenuInput &input ) {
@@ -36,13 +33,4 @@ int TitleScreen::Update( const MenuInput &input ) {
     }
     // Escape leaves the game from here; a gamepad's B (Backspace) does not.
     return event.type == Menu::EVENT_BACK && input.Has( MenuInput::BACK ) && withQuit ? QUIT : NONE;
-}
-
-void TitleScreen::Draw( Image &screen, const HudColours &colours ) const {
-    const int x = ( screen.GetWidth() - Font::Measure( GAME_NAME, NAME_SCALE ) ) / 2;
-    // A deeper shadow than the font's own, so that the name stands off the land.
-    Font::Draw( screen, x + NAME_SCALE / 2, NAME_TOP + NAME_SCALE / 2, GAME_NAME, colours.GetShadow(),
-                colours.GetShadow(), NAME_SCALE );
-    Font::Draw( screen, x, NAME_TOP, GAME_NAME, colours.GetBright(), colours.GetShadow(), NAME_SCALE );
-    menu.Draw( screen, colours );
 }

@@ -3,13 +3,14 @@
 
 #include "menus/Menu.h"
 
-// The first screen of the game: its name, large, over the computer's match behind it, and
-// Play, Settings, Help and (where the game can end itself) Quit. Escape there quits too.
+// The first screen of the game: its name, large, and Play, Settings, Help and (where the game
+// can end itself) Quit on one panel over the computer's match behind it. Escape there quits
+// too.
 class TitleScreen {
 public:
     enum Choice { NONE, PLAY, SETTINGS, HELP, QUIT };
-    static constexpr int NAME_SCALE = 8;
-    static constexpr int NAME_TOP = 60;
+    static constexpr int NAME_SCALE = 6;
+    static constexpr int TOP = 80;
 
     TitleScreen();
     virtual ~TitleScreen();
@@ -17,7 +18,7 @@ public:
     void Build( int withQuit );
     // What the player chose in this frame.
     int Update( const MenuInput &input );
-    void Draw( Image &screen, const HudColours &colours ) const;
+    void Draw( Image &screen, const HudColours &colours ) const { menu.Draw( screen, colours ); }
 
     const Menu &GetMenu() const { return menu; }
 

@@ -1,6 +1,7 @@
 #include "gfx/Image.h"
 #include "host/HostBackend.h"
 #include "host/HostKeyState.h"
+#include "hud/Font.h"
 #include "hud/HudColours.h"
 #include "menus/MatchSetup.h"
 #include "menus/Menu.h"
@@ -280,7 +281,8 @@ TEST( Menu, DrawsOnlyInsideItsBox ) {
     pause.Draw( screen, colours );
     const Rect box = pause.GetMenu().GetBox( 640, 480 );
     EXPECT_EQ( box.right - box.left + 1, Menu::MIN_WIDTH );
-    EXPECT_EQ( box.bottom - box.top + 1, Menu::TITLE_HEIGHT + 5 * Menu::ROW_HEIGHT + 2 * Menu::PADDING );
+    EXPECT_EQ( box.bottom - box.top + 1, Font::GLYPH_HEIGHT * Menu::SCALE + Menu::TITLE_GAP +
+                                             5 * Menu::ROW_HEIGHT + 2 * Menu::PADDING );
     int outside = 0;
     for ( int y = 0; y < 480; y++ ) {
         for ( int x = 0; x < 640; x++ ) {
@@ -294,5 +296,5 @@ TEST( Menu, DrawsOnlyInsideItsBox ) {
     EXPECT_EQ( screen.GetPixels()[box.bottom * screen.GetPitch() + box.right], colours.GetText() );
     EXPECT_EQ( screen.GetPixels()[( box.top - 1 ) * screen.GetPitch() + box.left], sentinel );
     EXPECT_EQ( screen.GetPixels()[box.top * screen.GetPitch() + box.right + 1], sentinel );
-    EXPECT_EQ( Fnv( screen, box ), 575495149u );
+    EXPECT_EQ( Fnv( screen, box ), 884208745u );
 }
