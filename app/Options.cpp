@@ -135,12 +135,15 @@ void PrintUsage( FILE *stream ) {
     std::fprintf( stream, "Usage: kelto [options]\n"
                           "Four tanks, players 1 to 4, take turns on a destructible land. Left and Right\n"
                           "drive, Up and Down aim, Space charges while held and fires when let go, F1\n"
-                          "shows the help, Escape quits. A crater on another player's tank scores a hit;\n"
+                          "shows the help, Escape pauses. A crater on another player's tank scores a hit;\n"
                           "the first to the target (--hits) wins the match, and Enter or Space then\n"
-                          "starts a new one. You play player 1 and the computer the other three.\n"
+                          "starts a new one. Without options the game opens on its title, where the\n"
+                          "match is set up; --players, --level, --hits, --record, --replay and\n"
+                          "--timedemo start straight into a match (player 1 yours, the others the\n"
+                          "computer's unless --players says otherwise).\n"
                           "Alt+Enter or F11 switches full screen, F12 saves a screenshot. Keys,\n"
-                          "gamepad, window and scaling are set in $XDG_CONFIG_HOME/kelto/settings.ini\n"
-                          "(~/.config/kelto/settings.ini).\n" );
+                          "gamepad, window and scaling are set on the Settings screen or in\n"
+                          "$XDG_CONFIG_HOME/kelto/settings.ini (~/.config/kelto/settings.ini).\n" );
     for ( const OptionRow &row : OPTION_ROWS ) {
         char left[32];
         std::snprintf( left, sizeof( left ), "%s%s%s", row.name, row.argument ? " " : "",

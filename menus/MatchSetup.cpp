@@ -50,11 +50,3 @@ void MatchSetup::FromSettings( const Settings &settings ) {
     stock = settings.stock;
     land = settings.land;
 }
-
-void MatchSetup::FromPlayers( int people, const std::string &level ) {
-    const int computer = KindFromWord( level ) >= EASY ? KindFromWord( level ) : NORMAL;
-    for ( int seat = 0; seat < SEATS; seat++ ) {
-        seats[seat].kind = seat < people ? PERSON : computer;
-        seats[seat].name.clear();
-    }
-}

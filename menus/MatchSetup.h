@@ -37,9 +37,6 @@ struct MatchSetup {
 
     // The set-up kept in the settings.
     void FromSettings( const Settings &settings );
-    // The set-up the command line's --players and --level make: the first `people` seats
-    // for people, the others for the computer at `level`, with the seats' own names.
-    void FromPlayers( int people, const std::string &level );
 };
 
 #endif
