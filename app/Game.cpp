@@ -247,7 +247,6 @@ static int WithView() {
     return !g_options.classic;
 }
 
-
 // The command line sets up a match with any of these; without them the menus start on the
 // title.
 static int OptionsSetUpMatch() {
