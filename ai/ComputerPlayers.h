@@ -26,6 +26,9 @@ public:
     // `people` of the SEATS tanks play from the keyboard, the rest at `level` (AimSearch's
     // Easy, Normal or Hard). SEATS people leave every tank to the keyboard.
     void Create( World *world, int people, int level );
+    // Seats one player by hand, after Create: the computer at `level`, or a person. A set-up
+    // made on screen may mix them in any order.
+    void SetSeat( int seat, int computer, int level );
     // A new match: every computer forgets its targets and the shots it fired at them.
     void NewMatch();
     // Lets go of the World before its tanks are deleted at the game's end.
@@ -57,8 +60,9 @@ private:
     int people;
     int level;
     ComputerPlayer players[SEATS];
-    const Entity *lastTurn; // not owned; the tank that played the last update
-    int wonUpdates;         // how long the winner's banner has stood
+    int computerSeats[SEATS]; // 1 where the computer plays
+    const Entity *lastTurn;   // not owned; the tank that played the last update
+    int wonUpdates;           // how long the winner's banner has stood
     uint8_t keys[256];
 };
 

@@ -189,14 +189,17 @@ void PrintUsage( FILE *stream ) {
     std::fprintf( stream, "Usage: kelto [options]\n"
                           "Four tanks, players 1 to 4, take turns on a destructible land. Left and Right\n"
                           "drive, Up and Down aim, Space charges while held and fires when let go, F1\n"
-                          "shows the help, Escape quits. A crater costs health to every tank it touches,\n"
+                          "shows the help, Escape pauses. A crater costs health to every tank it touches,\n"
                           "the shooter's too, and so does a long fall; a tank with none left (--health)\n"
                           "or off the land is out. The last tank standing wins the match, and Enter or\n"
-                          "Space then starts a new one. You play player 1 and the computer the others.\n"
-                          "Every match is played on a new land, made from a code that --land plays again.\n"
+                          "Space then starts a new one. Every match is played on a new land, made from a\n"
+                          "code that --land plays again. Without options the game opens on its title,\n"
+                          "where the match is set up; --players, --level, --health, --land, --record,\n"
+                          "--replay and --timedemo start straight into a match (player 1 yours, the\n"
+                          "others the computer's unless --players says otherwise).\n"
                           "Alt+Enter or F11 switches full screen, F12 saves a screenshot. Keys,\n"
-                          "gamepad, window and scaling are set in $XDG_CONFIG_HOME/kelto/settings.ini\n"
-                          "(~/.config/kelto/settings.ini).\n" );
+                          "gamepad, window and scaling are set on the Settings screen or in\n"
+                          "$XDG_CONFIG_HOME/kelto/settings.ini (~/.config/kelto/settings.ini).\n" );
     for ( const OptionRow &row : OPTION_ROWS ) {
         char left[32];
         std::snprintf( left, sizeof( left ), "%s%s%s", row.name, row.argument ? " " : "",

@@ -75,8 +75,7 @@ Match::~Match() {
 
 int Match::Init( World &newWorld, int newStartHealth ) {
     world = &newWorld;
-    startHealth =
-        newStartHealth >= MIN_HEALTH && newStartHealth <= MAX_HEALTH ? newStartHealth : DEFAULT_HEALTH;
+    SetStartHealth( newStartHealth );
     matchNumber = 1;
     for ( int player = 0; player < MAX_PLAYERS; player++ ) {
         computer[player] = 0;
@@ -130,6 +129,11 @@ int Match::SetStartLand( const Image &land ) {
     }
     land.BlitTo( *startLand, 0, 0, land.GetBounds() );
     return 1;
+}
+
+void Match::SetStartHealth( int newStartHealth ) {
+    startHealth =
+        newStartHealth >= MIN_HEALTH && newStartHealth <= MAX_HEALTH ? newStartHealth : DEFAULT_HEALTH;
 }
 
 // The tanks in list order are the players; everything of the match before but the scores is

@@ -80,6 +80,8 @@ public:
     int GetScore( int player ) const;
     int GetHealth( int player ) const;
     int GetStartHealth() const { return startHealth; }
+    // The health each tank has from the next StartNew on (DEFAULT_HEALTH when out of range).
+    void SetStartHealth( int startHealth );
     int IsInPlay( int player ) const;
     int GetOutcome() const { return outcome; }
     // The winner of a won match; NO_PLAYER while playing and after a draw.

@@ -250,3 +250,7 @@ void HeadlessBackend::StopSound( int voice ) {
         soundEvents.push_back( stop );
     }
 }
+
+int HeadlessBackend::TakeLastInput() {
+    return keyState.TakeLastPress();
+}
