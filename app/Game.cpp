@@ -59,6 +59,7 @@ static StartColumnSource startColumns;
 
 static int menusOn = 0;
 static int menusWithQuit = 1;
+static int landShown = 0;                          // the screens know the land of this match (ShowLand)
 static const SettingsFile *settingsFile = nullptr; // not owned
 static std::string settingsPath;
 static GameInputNamer inputNamer = nullptr;
@@ -325,7 +326,6 @@ static int TakeRecordedRules( ReplaySession &session ) {
 }
 
 static uint32_t StateChecksumOf( const World &world );
-static void ShowLand();
 
 // The session's end, with the state the last frame left (none when the start-up gave up
 // before the first frame); its exit code.
@@ -562,15 +562,17 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
         g_screens.Start( onTitle, menusWithQuit, withRestart,
                          settingsFile != nullptr ? inputNamer : nullptr );
     }
-    ShowLand();
+    landShown = 0;
     std::memset( heldFromMenu, 0, sizeof( heldFromMenu ) );
     StartSound();
     return 1;
 }
 
 // The land as the screens show it: in the set-up, what the next match is played on; in the
-// pause menu, the code of the one being played.
+// pause menu, the code of the one being played. Told in the first frame of each match, so
+// that the start-up asks for no memory for it.
 static void ShowLand() {
+    landShown = 1;
     const std::string code = GameLandCode();
     const char *setupLand = "PICTURES";
     if ( gameLand.GetKind() == GameLand::SEQUENCE ) {
@@ -595,7 +597,7 @@ static void StartNewMatch( World &world ) {
     g_computerPlayers.NewMatch();
     g_worldSounds.Forget();
     g_matchSounds.Reset( g_hud.GetMatch() );
-    ShowLand();
+    landShown = 0;
 }
 
 // The one place where a match set up on screen reaches the game's rules. The seats (a person,
@@ -733,6 +735,9 @@ void GameFrame( World &world ) {
     }
     g_keyState = g_keyboard.Poll();
     if ( WithMenus() ) {
+        if ( !landShown ) {
+            ShowLand();
+        }
         const int wasOpen = g_screens.IsOpen();
         DoRequest( g_screens.Frame( g_keyState ), world );
         if ( g_screens.IsOpen() ) {

@@ -69,7 +69,11 @@ int Display::Init( HostWindow *newWindow, uint8_t newFullScreen, int newWidth, i
         surfaceDesc.flags |= DDSD_BACKBUFFERCOUNT;
         surfaceDesc.caps |= DDSCAPS_FLIP | DDSCAPS_COMPLEX;
     }
-    if ( directDraw->CreateSurface( &surfaceDesc, &primary, nullptr ) != HOST_OK ) {
+    const HostResult created = directDraw->CreateSurface( &surfaceDesc, &primary, nullptr );
+    if ( created == DDERR_OUTOFMEMORY ) {
+        return Fail( "out of memory" );
+    }
+    if ( created != HOST_OK ) {
         return Fail( "cannot create the primary surface" );
     }
     if ( !CreateBackBuffer() ) {

@@ -282,7 +282,8 @@ TEST_F( ReplayFixture, BadFilesAreRefusedWithOneLineNamingTheReason ) {
           changed( 8, 1 ) } );
     std::vector<uint8_t> hostile = changed( 8, 1 );
     hostile[12] = '\n';
-    cases.push_back( { "recorded by kelto " + version.substr( 0, 1 ) + "?" + version.substr( 2 ) +
+    // The line break in the version is shown escaped, as all hostile text is.
+    cases.push_back( { "recorded by kelto " + version.substr( 0, 1 ) + "\\x0a" + version.substr( 2 ) +
                            " under older rules (format 1); this game plays format 2",
                        hostile } );
     cases.push_back( { "truncated in its header", std::vector<uint8_t>( good.begin(), good.begin() + 20 ) } );
