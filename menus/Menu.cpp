@@ -60,6 +60,15 @@ void Menu::SetValue( int id, const std::string &value ) {
     }
 }
 
+std::string Menu::GetValue( int id ) const {
+    for ( const Entry &entry : entries ) {
+        if ( entry.id == id ) {
+            return entry.value;
+        }
+    }
+    return std::string();
+}
+
 int Menu::GetSelectedId() const {
     return entries.empty() ? -1 : entries[selected].id;
 }

@@ -47,6 +47,8 @@ public:
     // label.
     void Add( int id, const char *label, const std::string &value = std::string(), int stepped = 0 );
     void SetValue( int id, const std::string &value );
+    // The value an entry shows; empty for an entry without one, or no such entry.
+    std::string GetValue( int id ) const;
     // The panel's top; -1 (the start) centres it on the screen.
     void SetTop( int top ) { this->top = top; }
 

@@ -526,3 +526,56 @@ TEST_F( MenuGame, TheGamepadAndF1WorkTheMenusOverAMatch ) {
     EXPECT_EQ( g_screens.GetScreen(), GameScreens::PLAYING );
     GameEnd( world );
 }
+
+// The set-up says what the match will be played on, and the pause menu shows the code of
+// the land being played (none for pictures); choosing it changes nothing.
+TEST_F( MenuGame, TheSetUpAndThePauseShowTheLand ) {
+    const struct {
+        const char *land;
+        const char *setupLand;
+        const char *pauseLand; // null: GameLandCode(), a new land's
+    } cases[] = {
+        { "", "NEW EACH MATCH", nullptr },
+        { "hills-green-0000002a", "HILLS-GREEN-0000002A", "HILLS-GREEN-0000002A" },
+        { "land.bmp", "PICTURES", "" },
+    };
+    for ( const auto &c : cases ) {
+        SCOPED_TRACE( c.land );
+        g_options = Options();
+        g_options.land = IsLandPicture( c.land ) ? GameDataPath( c.land ) : c.land;
+        World world;
+        ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+        if ( g_screens.GetScreen() == GameScreens::PLAYING ) {
+            // A land given on the command line starts a match: its pause leads to the title.
+            Tap( world, DIK_ESCAPE );
+            ASSERT_EQ( g_screens.GetScreen(), GameScreens::PAUSE );
+            Tap( world, DIK_DOWN, 3 );
+            ASSERT_EQ( g_screens.GetPause().GetMenu().GetSelectedId(), PauseScreen::TO_TITLE );
+            Tap( world, DIK_RETURN );
+        }
+        ASSERT_EQ( g_screens.GetScreen(), GameScreens::TITLE );
+        Tap( world, DIK_RETURN );
+        ASSERT_EQ( g_screens.GetScreen(), GameScreens::SETUP );
+        EXPECT_EQ( g_screens.GetSetupScreen().GetMenu().GetValue( SetupScreen::LAND ), c.setupLand );
+        Tap( world, DIK_RETURN );
+        ASSERT_EQ( g_screens.GetScreen(), GameScreens::PLAYING );
+        Tap( world, DIK_ESCAPE );
+        ASSERT_EQ( g_screens.GetScreen(), GameScreens::PAUSE );
+        const std::string code = c.pauseLand != nullptr ? c.pauseLand : GameLandCode();
+        EXPECT_EQ( code.empty(), c.pauseLand != nullptr && *c.pauseLand == '\0' );
+        EXPECT_EQ( g_screens.GetPause().GetMenu().GetValue( PauseScreen::LAND ), code );
+        EXPECT_EQ( g_screens.GetPause().GetMenu().GetCount(), code.empty() ? 5 : 6 );
+        // Up from Resume goes round to the last entry: the land's, when there is one, which
+        // chosen leaves the pause as it is.
+        Tap( world, DIK_UP );
+        EXPECT_EQ( g_screens.GetPause().GetMenu().GetSelectedId(),
+                   code.empty() ? PauseScreen::QUIT : PauseScreen::LAND );
+        if ( !code.empty() ) {
+            CloseWasPosted();
+            Tap( world, DIK_RETURN );
+            EXPECT_EQ( g_screens.GetScreen(), GameScreens::PAUSE );
+            EXPECT_EQ( CloseWasPosted(), 0 );
+        }
+        GameEnd( world );
+    }
+}
