@@ -16,11 +16,12 @@ void PauseScreen::Build( int withRestart, int withQuit, const std::string &land 
     if ( withRestart ) {
         menu.Add( TO_TITLE, "QUIT TO TITLE" );
     }
-    if ( withQuit ) {
-        menu.Add( QUIT, "QUIT" );
-    }
+    // Quit stays the last entry, a step up from Resume.
     if ( !land.empty() ) {
         menu.Add( LAND, "LAND", land, 1 );
+    }
+    if ( withQuit ) {
+        menu.Add( QUIT, "QUIT" );
     }
 }
 

@@ -663,8 +663,15 @@ TEST_F( GameFixture, AGivenCodeOrPictureIsPlayedInEveryMatch ) {
             GameFrame( world );
         }
         ASSERT_NE( second->GetState(), Tank::Falling ) << c.land;
-        Bomb *bomb = new Bomb( second->GetX(), second->GetY() - 100, 0, 0, &g_bombSprite, &world );
-        world.AddBomb( bomb );
+        // A bomb onto each other tank leaves the first player standing.
+        for ( int player = 1; player < 4 && g_hud.IsPlaying(); player++ ) {
+            Tank *target = Tanks( world )[player];
+            Bomb *bomb = new Bomb( target->GetX(), target->GetY() - 100, 0, 0, &g_bombSprite, &world );
+            world.AddBomb( bomb );
+            for ( int frame = 0; frame < 2000 && bomb->GetState() == Bomb::Flying; frame++ ) {
+                GameFrame( world );
+            }
+        }
         for ( int frame = 0; frame < 2000 && g_hud.IsPlaying(); frame++ ) {
             GameFrame( world );
         }
@@ -681,7 +688,8 @@ TEST_F( GameFixture, AGivenCodeOrPictureIsPlayedInEveryMatch ) {
         for ( Tank *tank : Tanks( world ) ) {
             if ( *c.code != '\0' ) {
                 EXPECT_EQ( LandStarts::IsOpen( *world.GetLandImage(), tank->GetX(), TANK_W, TANK_H, nullptr ),
-                           1 );
+                           1 )
+                    << c.land << " at " << tank->GetX();
             }
         }
         GameEnd( world );

@@ -565,11 +565,13 @@ TEST_F( MenuGame, TheSetUpAndThePauseShowTheLand ) {
         EXPECT_EQ( code.empty(), c.pauseLand != nullptr && *c.pauseLand == '\0' );
         EXPECT_EQ( g_screens.GetPause().GetMenu().GetValue( PauseScreen::LAND ), code );
         EXPECT_EQ( g_screens.GetPause().GetMenu().GetCount(), code.empty() ? 5 : 6 );
-        // Up from Resume goes round to the last entry: the land's, when there is one, which
-        // chosen leaves the pause as it is.
+        // Up from Resume goes round to Quit, the last entry; the land's stands above it and,
+        // chosen, leaves the pause as it is.
+        Tap( world, DIK_UP );
+        EXPECT_EQ( g_screens.GetPause().GetMenu().GetSelectedId(), PauseScreen::QUIT );
         Tap( world, DIK_UP );
         EXPECT_EQ( g_screens.GetPause().GetMenu().GetSelectedId(),
-                   code.empty() ? PauseScreen::QUIT : PauseScreen::LAND );
+                   code.empty() ? PauseScreen::TO_TITLE : PauseScreen::LAND );
         if ( !code.empty() ) {
             CloseWasPosted();
             Tap( world, DIK_RETURN );
