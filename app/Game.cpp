@@ -591,6 +591,7 @@ static void StartNewMatch( World &world ) {
     if ( gameLand.Advance() && LoadGeneratedLand( world ) ) {
         g_hud.GetMatch().SetStartLand( *world.GetLandImage() );
     }
+    g_hud.GetMatch().PutLandBack( world );
     int columns[TANK_PLACEMENT_COUNT];
     ChooseTankColumns( world, columns );
     g_hud.StartNewMatch( world, columns );

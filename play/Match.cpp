@@ -101,15 +101,19 @@ int Match::StartNew( World &newWorld, const int columns[MAX_PLAYERS] ) {
     DropAll( world->GetTanks() );
     world->SetCurrentTank( nullptr );
     world->SetCameraTarget( nullptr );
-    Image *land = world->GetLandImage();
-    if ( land != nullptr && startLand != nullptr ) {
-        startLand->BlitTo( *land, 0, 0, startLand->GetBounds() );
-        world->RefillTiles();
-    }
+    PutLandBack( *world );
     PlaceTanks( *world, columns );
     matchNumber++;
     TakePlayers();
     return playerCount > 0 ? 1 : 0;
+}
+
+void Match::PutLandBack( World &landWorld ) const {
+    Image *land = landWorld.GetLandImage();
+    if ( land != nullptr && startLand != nullptr ) {
+        startLand->BlitTo( *land, 0, 0, startLand->GetBounds() );
+        landWorld.RefillTiles();
+    }
 }
 
 // A generated land gives each match a land of its own.
