@@ -24,7 +24,8 @@ int64_t DistanceSquared( const Entity &a, const Entity &b ) {
 } // namespace
 
 ComputerPlayers::ComputerPlayers()
-    : world( nullptr ), people( SEATS ), level( AimSearch::Normal ), lastTurn( nullptr ), wonUpdates( 0 ) {
+    : world( nullptr ), people( SEATS ), level( AimSearch::Normal ), computerSeats{}, lastTurn( nullptr ),
+      wonUpdates( 0 ) {
     std::memset( keys, 0, sizeof( keys ) );
 }
 
@@ -35,8 +36,9 @@ void ComputerPlayers::Create( World *world, int people, int level ) {
     this->world = world;
     this->people = people < 0 ? 0 : ( people > SEATS ? SEATS : people );
     this->level = level;
-    for ( ComputerPlayer &player : players ) {
-        player.SetLevel( level );
+    for ( int seat = 0; seat < SEATS; seat++ ) {
+        players[seat].SetLevel( level );
+        computerSeats[seat] = seat >= this->people ? 1 : 0;
     }
     NewMatch();
 }
@@ -44,6 +46,18 @@ void ComputerPlayers::Create( World *world, int people, int level ) {
 void ComputerPlayers::SetArsenal( const Arsenal *arsenal ) {
     for ( int seat = 0; seat < SEATS; seat++ ) {
         players[seat].SetArsenal( arsenal, seat );
+    }
+}
+
+void ComputerPlayers::SetSeat( int seat, int computer, int seatLevel ) {
+    if ( seat < 0 || seat >= SEATS ) {
+        return;
+    }
+    computerSeats[seat] = computer ? 1 : 0;
+    players[seat].SetLevel( seatLevel );
+    people = 0;
+    for ( int other = 0; other < SEATS; other++ ) {
+        people += computerSeats[other] ? 0 : 1;
     }
 }
 
@@ -71,7 +85,7 @@ int ComputerPlayers::LevelFromName( const char *name ) {
 }
 
 int ComputerPlayers::IsComputer( int seat ) const {
-    return seat >= people && seat < SEATS ? 1 : 0;
+    return seat >= 0 && seat < SEATS ? computerSeats[seat] : 0;
 }
 
 // The World passes the turn at the start of its update, before any tank reads the keys: a

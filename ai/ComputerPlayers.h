@@ -30,6 +30,9 @@ public:
     // The weapons each seat has left, for the computer to choose from; null (the start) for
     // the bomb only.
     void SetArsenal( const Arsenal *arsenal );
+    // Seats one player by hand, after Create: the computer at `level`, or a person. A set-up
+    // made on screen may mix them in any order.
+    void SetSeat( int seat, int computer, int level );
     // A new match: every computer forgets its targets and the shots it fired at them.
     void NewMatch();
     // Lets go of the World before its tanks are deleted at the game's end.
@@ -61,8 +64,9 @@ private:
     int people;
     int level;
     ComputerPlayer players[SEATS];
-    const Entity *lastTurn; // not owned; the tank that played the last update
-    int wonUpdates;         // how long the winner's banner has stood
+    int computerSeats[SEATS]; // 1 where the computer plays
+    const Entity *lastTurn;   // not owned; the tank that played the last update
+    int wonUpdates;           // how long the winner's banner has stood
     uint8_t keys[256];
 };
 

@@ -1,5 +1,6 @@
 #include "app/App.h"
 
+#include "app/Game.h"
 #include "game/Globals.h"
 #include "host/HostSurface.h"
 #include "host/HostWindow.h"
@@ -28,8 +29,9 @@ intptr_t MainWindowProc( HostWindow *window, uint32_t message, uintptr_t wParam,
         }
         break;
     case WM_KEYDOWN:
-        // Escape closes the window; every other key reaches the game through the keyboard.
-        if ( wParam == VK_ESCAPE ) {
+        // Escape closes the window, unless the game's menus take it (to pause, or to go back);
+        // every other key reaches the game through the keyboard.
+        if ( wParam == VK_ESCAPE && !GameTakesEscape() ) {
             HostPostMessage( window, WM_CLOSE, 0, 0 );
             return 0;
         }

@@ -3,6 +3,7 @@
 #include "ai/ComputerPlayers.h"
 #include "app/App.h"
 #include "app/GameLand.h"
+#include "app/GameScreens.h"
 #include "app/MatchSounds.h"
 #include "app/Options.h"
 #include "app/StartColumnSource.h"
@@ -18,8 +19,10 @@
 #include "gfx/BmpFile.h"
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
+#include "host/HostWindow.h"
 #include "hud/Hud.h"
 #include "hud/WeaponReadout.h"
+#include "menus/MatchSetup.h"
 #include "platform/Display.h"
 #include "platform/Keyboard.h"
 #include "play/Arsenal.h"
@@ -29,9 +32,11 @@
 #include "replay/ReplaySession.h"
 #include "replay/StateChecksum.h"
 #include "settings/Settings.h"
+#include "settings/SettingsFile.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <new>
 
@@ -53,10 +58,54 @@ ComputerPlayers g_computerPlayers;
 Arsenal g_arsenal;
 WeaponReadout g_weaponReadout;
 static Wind g_wind;
+GameScreens g_screens;
 static MatchSounds g_matchSounds;
 static ReplaySession replaySession;
 static GameLand gameLand;
 static StartColumnSource startColumns;
+
+static int menusOn = 0;
+static int menusWithQuit = 1;
+static int landShown = 0;                          // the screens know the land of this match (ShowLand)
+static const SettingsFile *settingsFile = nullptr; // not owned
+static std::string settingsPath;
+static GameInputNamer inputNamer = nullptr;
+static void ( *applySettings )( const Settings &settings ) = nullptr;
+
+// The keys the match reads in play: the keyboard's, less F1 (the menus' help) and the keys
+// still held from a menu that just closed, until they are let go.
+static uint8_t playKeys[256];
+static uint8_t heldFromMenu[256];
+// No key down: the keys of the computer's match behind the title, and of a paused match.
+static uint8_t noKeys[256];
+
+static int WithMenus() {
+    return menusOn && !g_options.classic;
+}
+
+void GameUseMenus( int withQuit ) {
+    menusOn = 1;
+    menusWithQuit = withQuit;
+}
+
+void GameStopMenus() {
+    menusOn = 0;
+    menusWithQuit = 1;
+}
+
+// On the title Escape quits as it always did, through the window, so that it works also while
+// no frame runs (the window not in front); everywhere else the menus read it from the keys.
+int GameTakesEscape() {
+    return WithMenus() && !( g_screens.GetScreen() == GameScreens::TITLE && menusWithQuit );
+}
+
+void GameSetSettingsFile( const SettingsFile *file, const std::string &path, GameInputNamer namer,
+                          void ( *apply )( const Settings &settings ) ) {
+    settingsFile = file;
+    settingsPath = path;
+    inputNamer = namer;
+    applySettings = apply;
+}
 
 static std::string dataFolder;
 // The hashes of the four pictures as the start-up read them, in the recording's order.
@@ -221,6 +270,14 @@ static void StartSound() {
 
 static int WithView() {
     return !g_options.classic;
+}
+
+// The command line sets up a match with any of these; without them the menus start on the
+// title.
+static int OptionsSetUpMatch() {
+    const Options &o = g_options;
+    return o.players >= 0 || !o.level.empty() || o.health >= 0 || !o.land.empty() || !o.record.empty() ||
+           !o.replay.empty() || !o.timedemo.empty();
 }
 
 // The rules a recording keeps, in its order, each with the values a game can be played
@@ -427,8 +484,8 @@ static void SwitchRules( const World &world ) {
 // The designed game leaves every tank to the keyboard; otherwise the computer plays the
 // seats the people do not take (the settings, or --players and --level over them), and the
 // view says which.
-static void SeatComputerPlayers( World &world ) {
-    const int people = g_options.classic ? ComputerPlayers::SEATS : g_settings.players;
+static void SeatComputerPlayers( World &world, int onTitle ) {
+    const int people = g_options.classic ? ComputerPlayers::SEATS : ( onTitle ? 0 : g_settings.players );
     g_computerPlayers.Create( &world, people, ComputerPlayers::LevelFromName( g_settings.level.c_str() ) );
     g_computerPlayers.SetArsenal( g_gameRules.weaponsEnabled ? &g_arsenal : nullptr );
     for ( int seat = 0; seat < ComputerPlayers::SEATS && WithView(); seat++ ) {
@@ -532,9 +589,37 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
         return Complain( "match", "out of memory" );
     }
     StartArms( world );
-    SeatComputerPlayers( world );
+    const int onTitle = WithMenus() && !OptionsSetUpMatch();
+    SeatComputerPlayers( world, onTitle );
+    // A match set up on the command line shows the players by their numbers.
+    for ( int seat = 0; seat < MatchSetup::SEATS && WithView(); seat++ ) {
+        g_hud.SetName( seat, "" );
+    }
+    if ( WithMenus() ) {
+        // A recording holds one match as it was played: it is neither restarted nor left.
+        const int withRestart = replaySession.GetMode() == ReplaySession::MODE_OFF;
+        g_screens.Start( onTitle, menusWithQuit, withRestart,
+                         settingsFile != nullptr ? inputNamer : nullptr );
+    }
+    landShown = 0;
+    std::memset( heldFromMenu, 0, sizeof( heldFromMenu ) );
     StartSound();
     return 1;
+}
+
+// The land as the screens show it: in the set-up, what the next match is played on; in the
+// pause menu, the code of the one being played. Told in the first frame of each match, so
+// that the start-up asks for no memory for it.
+static void ShowLand() {
+    landShown = 1;
+    const std::string code = GameLandCode();
+    const char *setupLand = "PICTURES";
+    if ( gameLand.GetKind() == GameLand::SEQUENCE ) {
+        setupLand = "NEW EACH MATCH";
+    } else if ( gameLand.GetKind() == GameLand::CODE ) {
+        setupLand = code.c_str();
+    }
+    g_screens.SetLand( setupLand, code );
 }
 
 // A new match draws new columns for its tanks, as the start-up does; its tanks and bombs are
@@ -545,6 +630,7 @@ static void StartNewMatch( World &world ) {
     if ( gameLand.Advance() && LoadGeneratedLand( world ) ) {
         g_hud.GetMatch().SetStartLand( *world.GetLandImage() );
     }
+    g_hud.GetMatch().PutLandBack( world );
     int columns[TANK_PLACEMENT_COUNT];
     ChooseTankColumns( world, columns );
     g_hud.StartNewMatch( world, columns );
@@ -553,6 +639,137 @@ static void StartNewMatch( World &world ) {
     g_arsenal.NewMatch();
     g_worldSounds.Forget();
     g_matchSounds.Reset( g_hud.GetMatch() );
+    landShown = 0;
+}
+
+// The one place where a match set up on screen reaches the game's rules. The seats (a person,
+// or the computer at its level), the names, the starting health and the wind are played. The
+// weapons' stock is kept in the set-up and the settings file, but each weapon still has the
+// stock of its own row in the weapon table. The land is the game's: a new one every match, or
+// the one --land gave. A seat that is off is played by the computer at normal, as every match
+// has four tanks. No recording passes through here: a recorded game never shows the set-up.
+static void HandRulesOver( const MatchSetup &setup, World &world ) {
+    g_computerPlayers.Create( &world, 0, ComputerPlayers::LevelFromName( "normal" ) );
+    for ( int seat = 0; seat < MatchSetup::SEATS; seat++ ) {
+        const int kind = setup.seats[seat].kind;
+        const char *level = MatchSetup::LevelWord( kind );
+        g_computerPlayers.SetSeat( seat, kind != MatchSetup::PERSON,
+                                   ComputerPlayers::LevelFromName( level != nullptr ? level : "normal" ) );
+        g_hud.GetMatch().SetComputer( seat, kind != MatchSetup::PERSON );
+        g_hud.SetName( seat, setup.NameOf( seat ).c_str() );
+    }
+    g_options.health = setup.health;
+    g_hud.GetMatch().SetStartHealth( g_options.health );
+    g_settings.wind = setup.wind ? 1 : 0;
+    g_gameRules.windEnabled = g_settings.wind;
+    if ( !g_gameRules.windEnabled ) {
+        world.SetWind( 0 );
+    }
+}
+
+// Sets one setting as the settings file has it, writes the file, and applies it to the
+// running game: the sound here, the rest by the program's entry.
+static void ChangeSetting( const std::string &key, const std::string &value ) {
+    if ( settingsFile != nullptr ) {
+        settingsFile->Change( settingsPath, key, value, g_settings );
+    } else {
+        SettingsFile().Change( std::string(), key, value, g_settings );
+    }
+    g_worldSounds.SetVolume( g_settings.volume );
+    if ( applySettings != nullptr ) {
+        applySettings( g_settings );
+    }
+}
+
+// The set-up is kept for the next game, in the settings file's own words.
+static void KeepSetup( const MatchSetup &setup ) {
+    for ( int seat = 0; seat < MatchSetup::SEATS; seat++ ) {
+        const std::string number = std::to_string( seat + 1 );
+        ChangeSetting( "seat_" + number, MatchSetup::KindWord( setup.seats[seat].kind ) );
+        ChangeSetting( "name_" + number, setup.seats[seat].name );
+    }
+    ChangeSetting( "health", std::to_string( setup.health ) );
+    ChangeSetting( "wind", setup.wind ? "on" : "off" );
+    ChangeSetting( "stock", std::to_string( setup.stock ) );
+    ChangeSetting( "land", setup.land );
+}
+
+// The computer plays all four tanks behind the title, under their numbers.
+static void SeatForTitle( World &world ) {
+    SeatComputerPlayers( world, 1 );
+    for ( int seat = 0; seat < MatchSetup::SEATS; seat++ ) {
+        g_hud.SetName( seat, "" );
+    }
+}
+
+static void DoRequest( int request, World &world ) {
+    switch ( request ) {
+    case GameScreens::START_MATCH:
+        KeepSetup( g_screens.GetSetup() );
+        HandRulesOver( g_screens.GetSetup(), world );
+        StartNewMatch( world );
+        break;
+    case GameScreens::RESTART_MATCH:
+        StartNewMatch( world );
+        break;
+    case GameScreens::TO_TITLE:
+        SeatForTitle( world );
+        StartNewMatch( world );
+        break;
+    case GameScreens::QUIT:
+        HostPostMessage( HostGetMainWindow(), WM_CLOSE, 0, 0 );
+        break;
+    default:
+        break;
+    }
+    for ( const SettingsScreen::Change &change : g_screens.TakeSettingChanges() ) {
+        ChangeSetting( change.key, change.value );
+        g_screens.RefreshSettings( g_settings );
+    }
+}
+
+// A frame with a menu up: behind the title the computer plays on; over a match everything
+// stands still, nothing is recorded, and the looping sounds stop.
+static void MenuFrame( World &world ) {
+    const int onTitle = g_screens.IsOnTitle();
+    int playing = 0;
+    if ( onTitle ) {
+        g_keyState = g_computerPlayers.Keys( noKeys, !g_hud.IsPlaying() );
+        if ( g_hud.ReadKeys( g_keyState ) ) {
+            StartNewMatch( world );
+        }
+        playing = g_hud.IsPlaying();
+        if ( playing ) {
+            world.Update();
+        }
+        g_hud.Observe();
+        g_matchSounds.Observe( g_hud.GetMatch(), g_worldSounds );
+    } else {
+        g_keyState = noKeys;
+    }
+    g_worldSounds.Observe( world, g_keyState, playing );
+    world.Draw( g_display );
+    Image &screen = g_display.LockBackBuffer();
+    if ( !onTitle ) {
+        g_hud.DrawOn( screen, world );
+    }
+    g_screens.Draw( screen, g_hud.GetColours() );
+    g_display.UnlockBackBuffer();
+}
+
+// The keyboard's keys for the match, without those the menus took.
+static uint8_t *KeysForPlay( const uint8_t *keyboard, int menuClosed ) {
+    for ( int key = 0; key < 256; key++ ) {
+        const uint8_t down = keyboard != nullptr ? keyboard[key] : 0;
+        if ( menuClosed ) {
+            heldFromMenu[key] = down & 0x80;
+        } else if ( !( down & 0x80 ) ) {
+            heldFromMenu[key] = 0;
+        }
+        playKeys[key] = heldFromMenu[key] ? 0 : down;
+    }
+    playKeys[DIK_F1] = 0;
+    return playKeys;
 }
 
 // The wind and the weapons' readout, over the view.
@@ -572,6 +789,18 @@ void GameFrame( World &world ) {
         world.SetCameraY( target->GetY() - CAMERA_OFFSET_Y );
     }
     g_keyState = g_keyboard.Poll();
+    if ( WithMenus() ) {
+        if ( !landShown ) {
+            ShowLand();
+        }
+        const int wasOpen = g_screens.IsOpen();
+        DoRequest( g_screens.Frame( g_keyState ), world );
+        if ( g_screens.IsOpen() ) {
+            MenuFrame( world );
+            return;
+        }
+        g_keyState = KeysForPlay( g_keyState, wasOpen );
+    }
     // The key sources: a replay supplies the whole recorded key state; otherwise the computer
     // players press the game's keys in their turns. Then the recorder keeps the key state the
     // game reads in this frame, whoever supplied it.

@@ -10,6 +10,9 @@
 
 class Arsenal;
 class ComputerPlayers;
+class GameScreens;
+class SettingsFile;
+struct Settings;
 class Hud;
 class WeaponReadout;
 class World;
@@ -28,6 +31,24 @@ extern ComputerPlayers g_computerPlayers;
 extern Arsenal g_arsenal;
 // The wind's and the weapons' readout beside the view's.
 extern WeaponReadout g_weaponReadout;
+
+// The title, set-up, pause and settings screens, when the menus are on.
+extern GameScreens g_screens;
+
+// The program's entries turn the menus on: the title when the command line sets up no match,
+// Escape pausing a match, F1's help over it. `withQuit` offers Quit (a browser page has no
+// way to end). Without it (tests and tools) the game starts in play and Escape ends it.
+void GameUseMenus( int withQuit );
+void GameStopMenus();
+// 1 when the game's menus take Escape, so that it does not close the window.
+int GameTakesEscape();
+// Names a key or button for the settings file (host/HostKeyState.h); empty for none.
+typedef std::string ( *GameInputNamer )( int input );
+// Where the settings changed on screen are written, and who applies what the game itself
+// cannot (the window, the scaling, the gamepad, the bindings): the program's entry. An empty
+// path writes nothing; a null namer offers no bindings on screen.
+void GameSetSettingsFile( const SettingsFile *file, const std::string &path, GameInputNamer namer,
+                          void ( *apply )( const Settings &settings ) );
 
 // 1, or 0 after one line on standard error naming the file and what is wrong with it.
 int GameStartup( HostInstance *instance, HostWindow *window, World &world );

@@ -3,6 +3,7 @@
 // headless backend: nothing is shown) and hands over to the game's own entry function.
 
 #include "app/App.h"
+#include "app/Controls.h"
 #include "app/DataFolder.h"
 #include "app/Game.h"
 #include "app/Options.h"
@@ -73,30 +74,20 @@ static std::string ProgramPath( const char *argument0 ) {
     return path;
 }
 
-// Each of the game's keys follows its keys and its gamepad buttons; Escape stays Escape and
-// gains the gamepad's quit buttons.
-static void BindControls( HostKeyState &keys, const Settings &settings ) {
-    struct Control {
-        int gameKey;
-        const std::string &keyNames;
-        const std::string &padNames;
-    };
-    const std::string escape = "Escape";
-    const Control controls[] = {
-        { DIK_LEFT, settings.keyLeft, settings.padLeft },
-        { DIK_RIGHT, settings.keyRight, settings.padRight },
-        { DIK_UP, settings.keyUp, settings.padUp },
-        { DIK_DOWN, settings.keyDown, settings.padDown },
-        { DIK_SPACE, settings.keyFire, settings.padFire },
-        { DIK_Q, settings.keyWeaponPrevious, settings.padWeaponPrevious },
-        { DIK_E, settings.keyWeaponNext, settings.padWeaponNext },
-        { DIK_ESCAPE, escape, settings.padQuit },
-    };
-    for ( const Control &control : controls ) {
-        std::vector<int> inputs = SdlInputsFromNames( control.keyNames, 0 );
-        const std::vector<int> padInputs = SdlInputsFromNames( control.padNames, 1 );
-        inputs.insert( inputs.end(), padInputs.begin(), padInputs.end() );
-        keys.Bind( control.gameKey, inputs );
+// The desktop's backend while the game runs, for the settings changed on screen.
+static SdlBackend *shownBackend = nullptr;
+
+// What the settings screen changed that the backend holds: the window, the scaling, the
+// gamepad and the bindings.
+static void ApplySettings( const Settings &settings ) {
+    if ( shownBackend == nullptr ) {
+        return;
+    }
+    shownBackend->SetScaleMode( ScaleModeFromName( settings.scale.c_str() ) );
+    shownBackend->SetGamepad( settings.gamepad, settings.padDeadZone );
+    BindControls( shownBackend->GetKeyState(), settings, SdlInputsFromNames );
+    if ( shownBackend->IsFullScreen() == settings.windowed ) {
+        shownBackend->ToggleFullScreen();
     }
 }
 
@@ -143,8 +134,9 @@ int main( int argc, char **argv ) {
 
     SettingsFile settingsFile;
     settingsFile.SetNameChecks( SdlIsKeyName, SdlIsPadName );
-    settingsFile.Load( options.settings.empty() ? SettingsFile::GetDefaultPath() : options.settings,
-                       g_settings, stderr, stdout );
+    const std::string settingsPath =
+        options.settings.empty() ? SettingsFile::GetDefaultPath() : options.settings;
+    settingsFile.Load( settingsPath, g_settings, stderr, stdout );
     ApplyOptions( options, g_settings );
 
     // A timedemo runs the recorded game as fast as it goes, without a display or a window.
@@ -156,10 +148,16 @@ int main( int argc, char **argv ) {
     SdlBackend backend( g_settings.windowed );
     backend.SetScaleMode( ScaleModeFromName( g_settings.scale.c_str() ) );
     backend.SetGamepad( g_settings.gamepad, g_settings.padDeadZone );
-    BindControls( backend.GetKeyState(), g_settings );
+    BindControls( backend.GetKeyState(), g_settings, SdlInputsFromNames );
     if ( !backend.Init() ) {
         std::fprintf( stderr, "kelto: no display available: %s\n", backend.GetError() );
         return 1;
     }
-    return RunOn( backend );
+    shownBackend = &backend;
+    GameUseMenus( 1 );
+    GameSetSettingsFile( &settingsFile, settingsPath, SdlInputName, ApplySettings );
+    const int exitCode = RunOn( backend );
+    shownBackend = nullptr;
+    GameSetSettingsFile( nullptr, std::string(), nullptr, nullptr );
+    return exitCode;
 }

@@ -197,15 +197,18 @@ void PrintUsage( FILE *stream ) {
     std::fprintf( stream, "Usage: kelto [options]\n"
                           "Four tanks, players 1 to 4, take turns on a destructible land. Left and Right\n"
                           "drive, Up and Down aim, Q and E choose the weapon, Space charges while held\n"
-                          "and fires when let go, F1 shows the help, Escape quits. A new wind blows each\n"
-                          "turn (--wind). A crater costs health to every tank it touches, the shooter's\n"
-                          "too, and so does a long fall; a tank with none left (--health) or off the land\n"
-                          "is out. The last tank standing wins the match, and Enter or Space then starts\n"
-                          "a new one. You play player 1 and the computer the others. Every match is\n"
-                          "played on a new land, made from a code that --land plays again.\n"
+                          "and fires when let go, F1 shows the help, Escape pauses. A new wind blows\n"
+                          "each turn (--wind). A crater costs health to every tank it touches, the\n"
+                          "shooter's too, and so does a long fall; a tank with none left (--health) or\n"
+                          "off the land is out. The last tank standing wins the match, and Enter or\n"
+                          "Space then starts a new one. Every match is played on a new land, made from a\n"
+                          "code that --land plays again. Without options the game opens on its title,\n"
+                          "where the match is set up; --players, --level, --health, --land, --record,\n"
+                          "--replay and --timedemo start straight into a match (player 1 yours, the\n"
+                          "others the computer's unless --players says otherwise).\n"
                           "Alt+Enter or F11 switches full screen, F12 saves a screenshot. Keys,\n"
-                          "gamepad, window and scaling are set in $XDG_CONFIG_HOME/kelto/settings.ini\n"
-                          "(~/.config/kelto/settings.ini).\n" );
+                          "gamepad, window and scaling are set on the Settings screen or in\n"
+                          "$XDG_CONFIG_HOME/kelto/settings.ini (~/.config/kelto/settings.ini).\n" );
     for ( const OptionRow &row : OPTION_ROWS ) {
         char left[32];
         std::snprintf( left, sizeof( left ), "%s%s%s", row.name, row.argument ? " " : "",

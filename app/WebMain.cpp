@@ -1,4 +1,5 @@
-// The program's entry in a browser: reads the options the page passes (from its address),
+// The program's entry in a browser: reads the options the page passes (from its address; any
+// option that sets up a match starts straight into play, as on a desktop),
 // brings up the canvas backend and runs the game one step per animation frame, with the
 // frames that the page's clock says are due (app/FrameClock.h).
 
@@ -75,6 +76,9 @@ int main( int argc, char **argv ) {
         // clang-format on
         return exitCode;
     }
+    // The same title, set-up and pause as on a desktop, without Quit (a page is left by the
+    // browser); the settings on screen last as long as the page.
+    GameUseMenus( 0 );
     if ( !backend.Init( "#screen" ) ) {
         std::fprintf( stderr, "kelto: the page has no canvas to draw on\n" );
         return 1;

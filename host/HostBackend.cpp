@@ -11,3 +11,7 @@ void HostSetBackend( HostBackend *backend ) {
 HostBackend *HostGetBackend() {
     return currentBackend;
 }
+
+int HostTakeLastInput() {
+    return currentBackend != nullptr ? currentBackend->TakeLastInput() : -1;
+}

@@ -35,6 +35,10 @@ public:
     virtual HostResult ReadKeys( uint8_t keys[256] ) = 0;
     virtual HostResult AcquireKeyboard() = 0;
 
+    // The key or gamepad input (host/HostKeyState.h) pressed last since the last call, before
+    // any binding; -1 when none was, or on a backend that cannot tell.
+    virtual int TakeLastInput() { return -1; }
+
     // Sound (host/HostSound.h). A backend without it keeps these: nothing loads, nothing
     // plays, and the game runs silent.
     virtual int LoadSound( const char *, const uint8_t *, size_t ) { return 0; }
@@ -43,6 +47,8 @@ public:
 };
 
 void HostSetBackend( HostBackend *backend );
+// The current backend's TakeLastInput; -1 without a backend.
+int HostTakeLastInput();
 HostBackend *HostGetBackend();
 
 #endif

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-HostKeyState::HostKeyState() {
+HostKeyState::HostKeyState() : lastPress( -1 ) {
     std::memset( bound, 0, sizeof( bound ) );
     std::memset( down, 0, sizeof( down ) );
     std::memset( tapped, 0, sizeof( tapped ) );
@@ -43,6 +43,7 @@ void HostKeyState::Press( int input ) {
     if ( input >= 0 && input < HOST_INPUT_COUNT ) {
         down[input] = 1;
         tapped[input] = 1;
+        lastPress = input;
     }
 }
 
@@ -64,6 +65,12 @@ void HostKeyState::MoveStick( int vertical, int value, int deadZone ) {
             Release( halves[i] );
         }
     }
+}
+
+int HostKeyState::TakeLastPress() {
+    const int input = lastPress;
+    lastPress = -1;
+    return input;
 }
 
 void HostKeyState::ReleaseAll() {

@@ -38,6 +38,10 @@ public:
     void ReleaseAll();
     void ReleasePad();
 
+    // The input pressed last since the last call (for binding a control by pressing it),
+    // as it is, before any binding; -1 when none was.
+    int TakeLastPress();
+
     // Fills the 256-byte state, high bit set while down, and forgets the taps it reported.
     void Read( uint8_t keys[256] );
 
@@ -51,6 +55,7 @@ private:
     uint8_t bound[256]; // 1 for a game key that follows its bindings
     uint8_t down[HOST_INPUT_COUNT];
     uint8_t tapped[HOST_INPUT_COUNT]; // pressed since the last read
+    int lastPress;                    // -1 when nothing was pressed since TakeLastPress
 };
 
 #endif

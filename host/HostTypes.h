@@ -75,6 +75,7 @@ const unsigned DISCL_FOREGROUND = 0x00000004;
 
 // Keyboard codes: set-1 scan codes, 0x80 added for the extended keys.
 const int DIK_ESCAPE = 0x01;
+const int DIK_BACK = 0x0E; // Backspace
 const int DIK_Q = 0x10;
 const int DIK_E = 0x12;
 const int DIK_RETURN = 0x1C;

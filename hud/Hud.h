@@ -46,6 +46,9 @@ public:
     // Lets go of the World before its tanks are deleted at the game's end.
     void Forget();
 
+    // The name a player is shown by; empty shows the player's number.
+    void SetName( int player, const char *name ) { overlay.SetName( player, name ); }
+
     Match &GetMatch() { return match; }
     const Match &GetMatch() const { return match; }
     const LandMap &GetMap() const { return map; }

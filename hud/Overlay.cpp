@@ -40,7 +40,30 @@ const int HELP_LINE_COUNT = int( sizeof( HELP_LINES ) / sizeof( HELP_LINES[0] ) 
 
 } // namespace
 
-Overlay::Overlay() : regionCount( 0 ) {
+Overlay::Overlay() : names{}, regionCount( 0 ) {
+}
+
+void Overlay::SetName( int player, const char *name ) {
+    if ( player < 0 || player >= MAX_NAMES ) {
+        return;
+    }
+    int length = 0;
+    for ( ; name != nullptr && name[length] != '\0' && length < NAME_LENGTH; length++ ) {
+        names[player][length] = name[length];
+    }
+    names[player][length] = '\0';
+}
+
+const char *Overlay::GetName( int player ) const {
+    return player >= 0 && player < MAX_NAMES ? names[player] : "";
+}
+
+void Overlay::AddPlayer( TextLine &line, int player, const char *numberWord ) const {
+    if ( GetName( player )[0] != '\0' ) {
+        line.Add( GetName( player ) );
+    } else {
+        line.Add( numberWord ).Add( player + 1 );
+    }
 }
 
 Overlay::~Overlay() {
@@ -104,7 +127,8 @@ void Overlay::DrawLabels( Image &screen, const World &world, const Match &match,
             continue;
         }
         TextLine line;
-        line.Add( player + 1 ).Add( match.GetComputer( player ) ? " CPU" : "" );
+        AddPlayer( line, player, "" );
+        line.Add( match.GetComputer( player ) ? " CPU" : "" );
         const char *text = line.Get();
         const int centreX = tank->GetX() + g_tankSprite.GetWidth() / 2 - world.GetCameraX();
         const int x = centreX - Font::Measure( text ) / 2;
@@ -179,7 +203,8 @@ void Overlay::DrawScores( Image &screen, const Match &match, const HudColours &c
     const int y = MARGIN;
     for ( int player = 0; player < match.GetPlayerCount(); player++ ) {
         TextLine line;
-        line.Add( "P" ).Add( player + 1 ).Add( ":" ).Add( match.GetScore( player ) );
+        AddPlayer( line, player, "P" );
+        line.Add( ":" ).Add( match.GetScore( player ) );
         const char *text = line.Get();
         Font::Draw( screen, x, y, text, colours.GetPlayer( player ), colours.GetShadow() );
         x += Font::Measure( text ) + 2 * Font::ADVANCE;
@@ -199,7 +224,7 @@ void Overlay::DrawReadouts( Image &screen, const Match &match, const HudColours 
     const Rect bar = MeterBar( screen.GetHeight() );
     const int y = bar.top - LINE;
     TextLine nameLine;
-    nameLine.Add( "PLAYER " ).Add( player + 1 );
+    AddPlayer( nameLine, player, "PLAYER " );
     const char *name = nameLine.Get();
     TextLine valuesLine;
     const int direction = tank->GetBarrelDirection();
@@ -265,8 +290,12 @@ void Overlay::DrawBanner( Image &screen, const Match &match, const HudColours &c
     DrawPanel( screen, box, colours );
     TextLine text;
     if ( winner != Match::NO_PLAYER ) {
-        text.Add( "PLAYER " ).Add( winner + 1 ).Add( " WINS!" );
-        DrawCentred( screen, box.top + 16, text.Get(), colours.GetPlayer( winner ), colours, 3 );
+        AddPlayer( text, winner, "PLAYER " );
+        text.Add( " WINS!" );
+        // A long name comes down a size to stay inside the banner.
+        const int scale = Font::Measure( text.Get(), 3 ) <= box.right - box.left - 16 ? 3 : 2;
+        DrawCentred( screen, box.top + 16 + ( 3 - scale ) * 4, text.Get(), colours.GetPlayer( winner ),
+                     colours, scale );
     } else {
         DrawCentred( screen, box.top + 16, "A DRAW!", colours.GetText(), colours, 3 );
     }

@@ -10,6 +10,7 @@ class Image;
 class LandMap;
 class Match;
 class Tank;
+class TextLine;
 class World;
 
 // What the player's view draws over the finished scene: a label over every tank in play with
@@ -27,6 +28,14 @@ public:
 
     Overlay();
     virtual ~Overlay();
+
+    static constexpr int NAME_LENGTH = 12;
+    static constexpr int MAX_NAMES = 4;
+
+    // The name a player is shown by (at most NAME_LENGTH characters); empty (the start) shows
+    // the player's number as before.
+    void SetName( int player, const char *name );
+    const char *GetName( int player ) const;
 
     // Draws everything into the screen and notes the rectangle of each part drawn.
     void Draw( Image &screen, const World &world, const Match &match, const LandMap &map,
@@ -58,7 +67,11 @@ private:
     void DrawCentred( Image &screen, int y, const char *text, uint8_t colour, const HudColours &colours,
                       int scale );
 
+    // "PLAYER N", or the player's name.
+    void AddPlayer( TextLine &line, int player, const char *numberWord ) const;
+
     Rect regions[MAX_REGIONS];
+    char names[MAX_NAMES][NAME_LENGTH + 1];
     int regionCount;
 };
 

@@ -78,8 +78,7 @@ Match::~Match() {
 
 int Match::Init( World &newWorld, int newStartHealth ) {
     world = &newWorld;
-    startHealth =
-        newStartHealth >= MIN_HEALTH && newStartHealth <= MAX_HEALTH ? newStartHealth : DEFAULT_HEALTH;
+    SetStartHealth( newStartHealth );
     matchNumber = 1;
     for ( int player = 0; player < MAX_PLAYERS; player++ ) {
         computer[player] = 0;
@@ -105,15 +104,19 @@ int Match::StartNew( World &newWorld, const int columns[MAX_PLAYERS] ) {
     DropAll( world->GetTanks() );
     world->SetCurrentTank( nullptr );
     world->SetCameraTarget( nullptr );
-    Image *land = world->GetLandImage();
-    if ( land != nullptr && startLand != nullptr ) {
-        startLand->BlitTo( *land, 0, 0, startLand->GetBounds() );
-        world->RefillTiles();
-    }
+    PutLandBack( *world );
     PlaceTanks( *world, columns );
     matchNumber++;
     TakePlayers();
     return playerCount > 0 ? 1 : 0;
+}
+
+void Match::PutLandBack( World &landWorld ) const {
+    Image *land = landWorld.GetLandImage();
+    if ( land != nullptr && startLand != nullptr ) {
+        startLand->BlitTo( *land, 0, 0, startLand->GetBounds() );
+        landWorld.RefillTiles();
+    }
 }
 
 // A generated land gives each match a land of its own.
@@ -133,6 +136,11 @@ int Match::SetStartLand( const Image &land ) {
     }
     land.BlitTo( *startLand, 0, 0, land.GetBounds() );
     return 1;
+}
+
+void Match::SetStartHealth( int newStartHealth ) {
+    startHealth =
+        newStartHealth >= MIN_HEALTH && newStartHealth <= MAX_HEALTH ? newStartHealth : DEFAULT_HEALTH;
 }
 
 // The tanks in list order are the players; everything of the match before but the scores is

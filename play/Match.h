@@ -59,6 +59,9 @@ public:
     // Drops every tank and bomb, puts the land back as it was at Init and places new tanks at
     // `columns`; the next player starts. 1, or 0 when no tank could be made.
     int StartNew( World &world, const int columns[MAX_PLAYERS] );
+    // Puts the land back as it was at Init (or as SetStartLand gave it): the next match's
+    // columns are chosen on the land it is played on, not on the last match's craters.
+    void PutLandBack( World &world ) const;
     // Keeps `land` instead as the land the next StartNew puts back: a new land for the next
     // match. 1, or 0 keeping the old copy without memory for the new one.
     int SetStartLand( const Image &land );
@@ -80,6 +83,8 @@ public:
     int GetScore( int player ) const;
     int GetHealth( int player ) const;
     int GetStartHealth() const { return startHealth; }
+    // The health each tank has from the next StartNew on (DEFAULT_HEALTH when out of range).
+    void SetStartHealth( int startHealth );
     int IsInPlay( int player ) const;
     int GetOutcome() const { return outcome; }
     // The winner of a won match; NO_PLAYER while playing and after a draw.

@@ -8,6 +8,9 @@
 
 #include <string>
 
+// The longest player's name, in characters.
+const int SETTINGS_NAME_LENGTH = 12;
+
 struct Settings {
     int windowed = 0;    // window: fullscreen or window
     std::string scale;   // scale: fit, integer or smooth
@@ -31,7 +34,15 @@ struct Settings {
     int players = 1;              // players: people at the keyboard, 0 to 4; the computer plays the rest
     std::string level = "normal"; // level: how well the computer aims: easy, normal or hard
     int volume = 100;             // volume: the sound's loudness in percent
-    int wind = 1;                 // wind: on or off, a new wind each turn
+    // The last match set up on screen: seat_1 ... seat_4 (off, person, easy, normal or hard),
+    // name_1 ... name_4 (empty for the seat's own "PLAYER N"), and the rules it was set with.
+    static constexpr int SEATS = 4;
+    std::string seat[SEATS];
+    std::string name[SEATS];
+    int health = 100;             // health: each tank's starting health
+    int wind = 1;                 // wind: on or off
+    int stock = 3;                // stock: shots of each weapon a tank has in a match
+    std::string land = "bundled"; // land: the land played on
 };
 
 // The settings of this run, filled once at start-up by the program; read by whoever needs them.

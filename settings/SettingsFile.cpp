@@ -91,6 +91,36 @@ int ReadPercent( const std::string &value, int &field ) {
     return 1;
 }
 
+int ReadNumber( const std::string &value, long low, long high, int &field ) {
+    char *end = nullptr;
+    const long number = std::strtol( value.c_str(), &end, 10 );
+    if ( value.empty() || *end != '\0' || number < low || number > high ) {
+        return 0;
+    }
+    field = int( number );
+    return 1;
+}
+
+// A player's name: at most SETTINGS_NAME_LENGTH letters, digits, spaces and the signs the
+// game's font draws, kept in capitals as the font shows them; empty for the seat's own.
+int ReadPlayerName( const std::string &value, std::string &field ) {
+    if ( value.size() > size_t( SETTINGS_NAME_LENGTH ) ) {
+        return 0;
+    }
+    std::string name;
+    for ( char c : value ) {
+        if ( c >= 'a' && c <= 'z' ) {
+            c = char( c - 'a' + 'A' );
+        }
+        if ( c < ' ' || c > '_' ) {
+            return 0;
+        }
+        name += c;
+    }
+    field = name;
+    return 1;
+}
+
 // A row of comma-separated names, checked by the key or the pad names (`kind`).
 #define NAMES_ROW( name, kind, field, value, comment )                                                       \
     {                                                                                                        \
@@ -166,13 +196,76 @@ const SettingRow SETTING_ROWS[] = {
 
 #undef NAMES_ROW
 
-const SettingRow *FindRow( const std::string &key ) {
-    for ( const SettingRow &row : SETTING_ROWS ) {
-        if ( key == row.key ) {
-            return &row;
-        }
+// The seats and names of the last set-up, one row each.
+#define SEAT_ROW( number, value, comment )                                                                   \
+    {                                                                                                        \
+        "seat_" #number, value, comment, []( Settings &s, const std::string &v, const NameChecks & ) {       \
+            return ReadWord( v, "off person easy normal hard", s.seat[number - 1] );                         \
+        }                                                                                                    \
     }
-    return nullptr;
+#define NAME_ROW( number, comment )                                                                          \
+    {                                                                                                        \
+        "name_" #number, "", comment, []( Settings &s, const std::string &v, const NameChecks & ) {          \
+            return ReadPlayerName( v, s.name[number - 1] );                                                  \
+        }                                                                                                    \
+    }
+
+const SettingRow SETUP_ROWS[] = {
+    SEAT_ROW( 1, "person",
+              "the last match set up on screen: who sits in each seat: off, person, or the computer "
+              "at easy, normal or hard" ),
+    SEAT_ROW( 2, "normal", "the second seat" ),
+    SEAT_ROW( 3, "normal", "the third seat" ),
+    SEAT_ROW( 4, "normal", "the fourth seat" ),
+    NAME_ROW( 1, "the players' names, up to 12 letters (empty: PLAYER 1 and so on)" ),
+    NAME_ROW( 2, "the second player's name" ),
+    NAME_ROW( 3, "the third player's name" ),
+    NAME_ROW( 4, "the fourth player's name" ),
+    { "health", "100", "each tank's health at the start of a match (1 to 999)",
+      []( Settings &s, const std::string &v, const NameChecks & ) {
+          return ReadNumber( v, 1, 999, s.health );
+      } },
+    { "stock", "3", "shots of each weapon a tank has in a match (0 to 99)",
+      []( Settings &s, const std::string &v, const NameChecks & ) {
+          return ReadNumber( v, 0, 99, s.stock );
+      } },
+    { "land", "bundled", "the land played on: bundled (the land of the game's pictures)",
+      []( Settings &s, const std::string &v, const NameChecks & ) {
+          return ReadWord( v, "bundled", s.land );
+      } },
+};
+
+#undef SEAT_ROW
+#undef NAME_ROW
+
+// Every row, the player's own settings first and the last set-up after them.
+template <typename Visit> void ForEachRow( Visit visit ) {
+    for ( const SettingRow &row : SETTING_ROWS ) {
+        visit( row );
+    }
+    for ( const SettingRow &row : SETUP_ROWS ) {
+        visit( row );
+    }
+}
+
+const SettingRow *FindRow( const std::string &key ) {
+    const SettingRow *found = nullptr;
+    ForEachRow( [&]( const SettingRow &row ) {
+        if ( found == nullptr && key == row.key ) {
+            found = &row;
+        }
+    } );
+    return found;
+}
+
+// The key of a "key = value" line, or empty for a comment, a blank or anything else.
+std::string KeyOfLine( const std::string &line ) {
+    const std::string text = Trim( line );
+    const size_t equals = text.find( '=' );
+    if ( text.empty() || text[0] == '#' || equals == std::string::npos ) {
+        return std::string();
+    }
+    return Trim( text.substr( 0, equals ) );
 }
 
 } // namespace
@@ -190,26 +283,17 @@ void SettingsFile::SetNameChecks( SettingsNameCheck newKeyCheck, SettingsNameChe
 
 void SettingsFile::SetDefaults( Settings &settings ) {
     const NameChecks anyName = { nullptr, nullptr };
-    for ( const SettingRow &row : SETTING_ROWS ) {
-        row.apply( settings, row.defaultValue, anyName );
-    }
+    ForEachRow( [&]( const SettingRow &row ) { row.apply( settings, row.defaultValue, anyName ); } );
+}
+
+std::string SettingsFile::GetDefault( const std::string &key ) {
+    const SettingRow *row = FindRow( key );
+    return row != nullptr ? row->defaultValue : "";
 }
 
 // Written whole beside the old name and renamed over it, so that a disk that fills leaves no
 // half-written file for later starts to read as if it were the player's.
-int SettingsFile::WriteDefaults( const std::string &path, const char **reason ) {
-    const char *ignored = nullptr;
-    const char *&why = reason != nullptr ? *reason : ignored;
-    std::error_code error;
-    const std::filesystem::path folder = std::filesystem::path( path ).parent_path();
-    if ( !folder.empty() ) {
-        std::filesystem::create_directories( folder, error );
-    }
-    std::string text = "# Kelto's settings: one \"key = value\" a line; lines starting with # are comments.\n"
-                       "# Delete this file to get the defaults back. Options on the command line win.\n";
-    for ( const SettingRow &row : SETTING_ROWS ) {
-        text += std::string( "\n# " ) + row.comment + "\n" + row.key + " = " + row.defaultValue + "\n";
-    }
+int SettingsFile::WriteWhole( const std::string &path, const std::string &text, const char *&why ) {
     char temporary[4096];
     HostFile *file = HostFileCreateBeside( path.c_str(), temporary, sizeof( temporary ) );
     if ( file == nullptr ) {
@@ -227,6 +311,22 @@ int SettingsFile::WriteDefaults( const std::string &path, const char **reason ) 
         return 0;
     }
     return 1;
+}
+
+int SettingsFile::WriteDefaults( const std::string &path, const char **reason ) {
+    const char *ignored = nullptr;
+    const char *&why = reason != nullptr ? *reason : ignored;
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::path( path ).parent_path();
+    if ( !folder.empty() ) {
+        std::filesystem::create_directories( folder, error );
+    }
+    std::string text = "# Kelto's settings: one \"key = value\" a line; lines starting with # are comments.\n"
+                       "# Delete this file to get the defaults back. Options on the command line win.\n";
+    ForEachRow( [&]( const SettingRow &row ) {
+        text += std::string( "\n# " ) + row.comment + "\n" + row.key + " = " + row.defaultValue + "\n";
+    } );
+    return WriteWhole( path, text, why );
 }
 
 int SettingsFile::ApplyLine( const std::string &line, Settings &settings ) const {
@@ -308,6 +408,68 @@ int SettingsFile::Load( const std::string &path, Settings &settings, FILE *warni
                       path.c_str(), report.notUnderstood - SETTINGS_WARNING_LIMIT );
     }
     return 1;
+}
+
+SettingsFile::ChangeResult SettingsFile::Change( const std::string &path, const std::string &key,
+                                                 const std::string &value, Settings &settings ) const {
+    if ( key.find_first_of( "=\n#" ) != std::string::npos || value.find( '\n' ) != std::string::npos ||
+         !ApplyLine( key + " = " + value, settings ) ) {
+        return CHANGE_REFUSED;
+    }
+    if ( path.empty() ) {
+        return CHANGE_NOT_WRITTEN;
+    }
+    return Rewrite( path, key, value ) ? CHANGE_WRITTEN : CHANGE_NOT_WRITTEN;
+}
+
+// The file as it is, one line a time, through the same reader as Load: a FIFO or a device is
+// refused, and a file grown past what a settings file can be is left alone rather than read
+// whole into memory.
+int SettingsFile::Rewrite( const std::string &path, const std::string &key, const std::string &value ) {
+    const char *why = nullptr;
+    HostFile *file = HostFileOpen( path.c_str() );
+    if ( file == nullptr && std::strcmp( HostFileGetOpenError(), "no such file" ) == 0 &&
+         WriteDefaults( path ) ) {
+        file = HostFileOpen( path.c_str() );
+    }
+    if ( file == nullptr ) {
+        return 0;
+    }
+    if ( HostFileGetSize( file ) > SETTINGS_REWRITE_LIMIT ) {
+        HostFileClose( file );
+        return 0;
+    }
+    std::string text;
+    std::string line;
+    int found = 0;
+    const auto keep = [&]() {
+        if ( !found && KeyOfLine( line ) == key ) {
+            line = key + " = " + value;
+            found = 1;
+        }
+        text += line + "\n";
+        line.clear();
+    };
+    char buffer[4096];
+    for ( int64_t got; ( got = HostFileRead( file, buffer, sizeof( buffer ) ) ) > 0; ) {
+        for ( int64_t i = 0; i < got; i++ ) {
+            if ( buffer[i] == '\n' ) {
+                keep();
+            } else {
+                line += buffer[i];
+            }
+        }
+    }
+    HostFileClose( file );
+    if ( !line.empty() ) {
+        keep();
+    }
+    if ( !found ) {
+        const SettingRow *row = FindRow( key );
+        text += std::string( "\n# " ) + ( row != nullptr ? row->comment : "" ) + "\n" + key + " = " + value +
+                "\n";
+    }
+    return WriteWhole( path, text, why );
 }
 
 std::string SettingsFile::GetDefaultPath() {

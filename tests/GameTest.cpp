@@ -694,7 +694,8 @@ TEST_F( GameFixture, AGivenCodeOrPictureIsPlayedInEveryMatch ) {
         for ( Tank *tank : Tanks( world ) ) {
             if ( *c.code != '\0' ) {
                 EXPECT_EQ( LandStarts::IsOpen( *world.GetLandImage(), tank->GetX(), TANK_W, TANK_H, nullptr ),
-                           1 );
+                           1 )
+                    << c.land << " at " << tank->GetX();
             }
         }
         GameEnd( world );

@@ -1,5 +1,6 @@
 #include "settings/SettingsFile.h"
 #include "app/Options.h"
+#include "host/HostFile.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -252,5 +254,145 @@ TEST_F( SettingsFixture, EachValueIsTakenUpToItsExactLimitsAndRefusedOnePast ) {
         const std::string said = Load( SettingsFile(), Write( line + "\n" ), settings );
         EXPECT_EQ( said.empty(), c.understood == 1 ) << line << ": " << said;
         EXPECT_EQ( FieldOf( settings, c.key ), c.stands ) << line;
+    }
+}
+
+// A change rewrites its own line and nothing else: the player's comments, blank lines and
+// lines of settings this game does not know stay byte for byte; a key the file lacks is added
+// at its end; a refused value leaves the file and the settings alone; no temporary file is
+// left beside it.
+TEST_F( SettingsFixture, AChangeRewritesOnlyItsLineAndKeepsCommentsAndUnknownLines ) {
+    const std::string head = "# my own notes\n\n  # indented note = not a setting\nfuture_setting = 7\n";
+    const std::string tail = "\n# about the keys\nkey_fire = Space\nsomething else entirely\n";
+    struct Case {
+        const char *key;
+        const char *value;
+        SettingsFile::ChangeResult result;
+        std::string expected; // the whole file after the change
+    } cases[] = {
+        { "volume", "40", SettingsFile::CHANGE_WRITTEN, head + "volume = 40\n" + tail },
+        { "volume", "100", SettingsFile::CHANGE_WRITTEN, head + "volume = 100\n" + tail },
+        { "volume", "101", SettingsFile::CHANGE_REFUSED, head + "volume = 80\n" + tail },
+        { "volume", "-1", SettingsFile::CHANGE_REFUSED, head + "volume = 80\n" + tail },
+        { "future_setting", "8", SettingsFile::CHANGE_REFUSED, head + "volume = 80\n" + tail },
+        { "volume\nwindow", "1", SettingsFile::CHANGE_REFUSED, head + "volume = 80\n" + tail },
+        { "name_1", "ABCDEFGHIJKL", SettingsFile::CHANGE_WRITTEN,
+          head + "volume = 80\n" + tail +
+              "\n# the players' names, up to 12 letters (empty: PLAYER 1 and so on)\nname_1 = "
+              "ABCDEFGHIJKL\n" },
+        { "name_1", "ABCDEFGHIJKLM", SettingsFile::CHANGE_REFUSED, head + "volume = 80\n" + tail },
+        { "health", "999", SettingsFile::CHANGE_WRITTEN,
+          head + "volume = 80\n" + tail +
+              "\n# each tank's health at the start of a match (1 to 999)\nhealth = 999\n" },
+        { "health", "1000", SettingsFile::CHANGE_REFUSED, head + "volume = 80\n" + tail },
+        { "health", "0", SettingsFile::CHANGE_REFUSED, head + "volume = 80\n" + tail },
+        { "key_fire", "Nonsense", SettingsFile::CHANGE_REFUSED, head + "volume = 80\n" + tail },
+        { "key_fire", "A", SettingsFile::CHANGE_WRITTEN,
+          head + "volume = 80\n" + "\n# about the keys\nkey_fire = A\nsomething else entirely\n" },
+    };
+    SettingsFile file;
+    file.SetNameChecks( KnownKey, nullptr );
+    for ( const Case &c : cases ) {
+        SCOPED_TRACE( std::string( c.key ) + " = " + c.value );
+        const std::string path = Write( head + "volume = 80\n" + tail );
+        Settings settings;
+        Load( file, path, settings );
+        EXPECT_EQ( file.Change( path, c.key, c.value, settings ), c.result );
+        std::ifstream written( path );
+        std::stringstream text;
+        text << written.rdbuf();
+        EXPECT_EQ( text.str(), c.expected );
+        EXPECT_EQ( settings.volume,
+                   std::string( c.key ) == "volume" && c.result == SettingsFile::CHANGE_WRITTEN
+                       ? std::atoi( c.value )
+                       : 80 );
+        Settings reread;
+        Load( file, path, reread );
+        EXPECT_EQ( reread.keyFire, settings.keyFire );
+        EXPECT_EQ( reread.health, settings.health );
+        EXPECT_EQ( reread.name[0], settings.name[0] );
+    }
+    // Only settings.ini is left in the folder.
+    EXPECT_EQ( std::system( ( "test \"$(ls -A '" + folder + "')\" = settings.ini" ).c_str() ), 0 );
+}
+
+// A missing file is made with the defaults and the change; a file that cannot be written
+// leaves the value for this run only, and says so; an empty path writes nothing.
+TEST_F( SettingsFixture, AChangeWithoutAWritableFileStillAppliesToThisRun ) {
+    SettingsFile file;
+    Settings settings;
+    const std::string fresh = folder + "/new/settings.ini";
+    EXPECT_EQ( file.Change( fresh, "wind", "off", settings ), SettingsFile::CHANGE_WRITTEN );
+    Settings reread;
+    Load( file, fresh, reread );
+    EXPECT_EQ( reread.wind, 0 );
+    EXPECT_EQ( reread.scale, "smooth" );
+
+    const std::string blocked = folder + "/not-a-folder";
+    std::ofstream( blocked ) << "x";
+    settings.stock = 3;
+    EXPECT_EQ( file.Change( blocked + "/settings.ini", "stock", "0", settings ),
+               SettingsFile::CHANGE_NOT_WRITTEN );
+    EXPECT_EQ( settings.stock, 0 );
+    EXPECT_EQ( file.Change( "", "stock", "99", settings ), SettingsFile::CHANGE_NOT_WRITTEN );
+    EXPECT_EQ( settings.stock, 99 );
+    EXPECT_EQ( file.Change( "", "stock", "100", settings ), SettingsFile::CHANGE_REFUSED );
+    EXPECT_EQ( settings.stock, 99 );
+}
+
+// A change is written whole beside the file and renamed over it: a disk that fills at any
+// byte of the new file, a FIFO at the file's place or a file too large to be the game's
+// leaves the old file exactly as it was and no other file beside it, and the change holds
+// for this run only.
+TEST_F( SettingsFixture, AChangeThatCannotBeWrittenWholeLeavesTheOldFile ) {
+    const std::string small = "# mine\nwind = on\n";
+    const int64_t changedSize = int64_t( small.size() ) + 1; // "off" for "on"
+    const std::string atLimit =
+        "wind = on\n#" + std::string( size_t( SETTINGS_REWRITE_LIMIT ) - 12, 'x' ) + "\n";
+    ASSERT_EQ( int64_t( atLimit.size() ), SETTINGS_REWRITE_LIMIT );
+    struct Case {
+        const char *name;
+        std::string text;   // the file before; empty: a FIFO
+        int64_t writeLimit; // -1: none
+        SettingsFile::ChangeResult result;
+    };
+    const Case cases[] = {
+        { "disk full at once", small, 0, SettingsFile::CHANGE_NOT_WRITTEN },
+        { "disk full a byte short", small, changedSize - 1, SettingsFile::CHANGE_NOT_WRITTEN },
+        { "disk with just room", small, changedSize, SettingsFile::CHANGE_WRITTEN },
+        { "a FIFO", "", -1, SettingsFile::CHANGE_NOT_WRITTEN },
+        { "a file at the limit", atLimit, -1, SettingsFile::CHANGE_WRITTEN },
+        { "a file past the limit", atLimit + "#", -1, SettingsFile::CHANGE_NOT_WRITTEN },
+    };
+    for ( const Case &c : cases ) {
+        SCOPED_TRACE( c.name );
+        const std::string path = folder + "/settings.ini";
+        std::remove( path.c_str() );
+        if ( c.text.empty() ) {
+            ASSERT_EQ( mkfifo( path.c_str(), 0600 ), 0 );
+        } else {
+            Write( c.text );
+        }
+        SettingsFile file;
+        Settings settings;
+        HostSetWriteLimit( c.writeLimit );
+        EXPECT_EQ( file.Change( path, "wind", "off", settings ), c.result );
+        HostSetWriteLimit( -1 );
+        EXPECT_EQ( settings.wind, 0 );
+        struct stat status;
+        ASSERT_EQ( stat( path.c_str(), &status ), 0 );
+        if ( c.text.empty() ) {
+            EXPECT_TRUE( S_ISFIFO( status.st_mode ) );
+        } else {
+            std::ifstream read( path );
+            std::stringstream now;
+            now << read.rdbuf();
+            std::string expected = c.text;
+            if ( c.result == SettingsFile::CHANGE_WRITTEN ) {
+                expected.replace( expected.find( "wind = on" ), 9, "wind = off" );
+            }
+            EXPECT_EQ( now.str(), expected );
+        }
+        EXPECT_EQ( std::system( ( "test \"$(ls -A '" + folder + "')\" = settings.ini" ).c_str() ), 0 );
     }
 }

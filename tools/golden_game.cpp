@@ -104,6 +104,9 @@ int main( int argc, char **argv ) {
     }
     g_options.record = argv[1];
     g_options.health = 40;
+    // The bundled pictures, which the script's drives and aims were made on, not a made land.
+    g_options.land = GameDataPath( GAME_LAND_FILE );
+    g_options.background = GameDataPath( GAME_BACKGROUND_FILE );
     g_options.players = PEOPLE;
     g_settings.players = PEOPLE; // the game seats its computer players by the settings
     g_options.level = "hard";

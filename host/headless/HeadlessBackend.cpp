@@ -277,3 +277,7 @@ void HeadlessBackend::ConvertPresented( const uint8_t *pixels, int pitch, int wi
     converted.resize( size_t( width ) * size_t( height ) );
     ConvertFrame( pixels, pitch, width, height, lookup, converted.data(), width * 4 );
 }
+
+int HeadlessBackend::TakeLastInput() {
+    return keyState.TakeLastPress();
+}

@@ -25,6 +25,7 @@ public:
                   const HostPaletteEntry *palette ) override;
     HostResult ReadKeys( uint8_t keys[256] ) override;
     HostResult AcquireKeyboard() override;
+    int TakeLastInput() override;
     int LoadSound( const char *name, const uint8_t *bytes, size_t size ) override;
     int StartSound( int sound, int pan, int volume, int loop ) override;
     void StopSound( int voice ) override;

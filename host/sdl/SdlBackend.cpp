@@ -865,3 +865,7 @@ int SdlBackend::StartSound( int sound, int pan, int volume, int loop ) {
 void SdlBackend::StopSound( int voice ) {
     audio.Stop( voice );
 }
+
+int SdlBackend::TakeLastInput() {
+    return native->keyState.TakeLastPress();
+}

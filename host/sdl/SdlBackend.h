@@ -36,6 +36,7 @@ public:
     // The bindings and the state of every key and button.
     HostKeyState &GetKeyState();
     void ToggleFullScreen();
+    int IsFullScreen() const { return fullScreen; }
     // Saves the last shown frame as a PNG and prints its path on standard output; 1 or 0.
     int SaveScreenshot();
     const char *GetError() const;
@@ -49,6 +50,7 @@ public:
                   const HostPaletteEntry *palette ) override;
     HostResult ReadKeys( uint8_t keys[256] ) override;
     HostResult AcquireKeyboard() override;
+    int TakeLastInput() override;
     int LoadSound( const char *name, const uint8_t *bytes, size_t size ) override;
     int StartSound( int sound, int pan, int volume, int loop ) override;
     void StopSound( int voice ) override;

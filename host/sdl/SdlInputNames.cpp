@@ -59,3 +59,23 @@ std::vector<int> SdlInputsFromNames( const std::string &names, int pad ) {
     }
     return inputs;
 }
+
+std::string SdlInputName( int input ) {
+    static const char *const stickHalves[] = { "leftx-", "leftx+", "lefty-", "lefty+" };
+    if ( input >= HOST_INPUT_STICK_LEFT && input < HOST_INPUT_COUNT ) {
+        return stickHalves[input - HOST_INPUT_STICK_LEFT];
+    }
+    if ( input >= HOST_INPUT_PAD_BUTTON && input < HOST_INPUT_STICK_LEFT ) {
+        const char *name =
+            SDL_GameControllerGetStringForButton( SDL_GameControllerButton( input - HOST_INPUT_PAD_BUTTON ) );
+        return name != nullptr ? name : "";
+    }
+    int count = 0;
+    const SdlDikKey *keys = SdlGetDikKeys( &count );
+    for ( int i = 0; i < count; ++i ) {
+        if ( keys[i].dik == input ) {
+            return SDL_GetScancodeName( SDL_Scancode( keys[i].scancode ) );
+        }
+    }
+    return std::string();
+}

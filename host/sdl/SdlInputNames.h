@@ -17,6 +17,10 @@ int SdlPadInputFromName( const char *name );
 int SdlIsKeyName( const char *name );
 int SdlIsPadName( const char *name );
 
+// The name the settings use for an input (a key by its SDL scan code name, a button by its
+// controller button name, a stick half as above); empty for an input without one.
+std::string SdlInputName( int input );
+
 // The inputs of a comma-separated list of names; unknown names are left out.
 std::vector<int> SdlInputsFromNames( const std::string &names, int pad );
 

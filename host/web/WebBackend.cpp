@@ -235,3 +235,7 @@ int WebBackend::StartSound( int sound, int pan, int volume, int loop ) {
 void WebBackend::StopSound( int voice ) {
     audio.Stop( voice );
 }
+
+int WebBackend::TakeLastInput() {
+    return keyState.TakeLastPress();
+}

@@ -79,7 +79,7 @@ play() {
             [ "$extra" -eq 0 ] && break
         fi
     done
-    xdotool key Escape
+    kelto_quit_from_play
     for _ in $(seq 50); do
         kill -0 "$game_pid" 2> /dev/null || break
         sleep 0.1
@@ -94,10 +94,12 @@ play() {
     [ "$status" -eq 0 ] && echo ok > "$dir/result" || echo "exit code $status" > "$dir/result"
 }
 
-options=()
+# Straight into a match (without a match option the game opens on its title, over the
+# computer's match and its sounds); in play the pause menu's Quit ends it.
+options=( --players 1 )
 (play "$work/sound" sound 110 160 170) &
 sound_run=$!
-options=( --mute )
+options=( --players 1 --mute )
 (play "$work/muted" muted 180 190 200) &
 muted_run=$!
 wait "$sound_run" "$muted_run"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the real program on a virtual X display, full screen and in a window: a window named
-# Kelto must appear within a few seconds, and Escape must end the program with exit code 0;
+# Kelto must appear within a few seconds, and Escape on the title (or, in a match, the pause
+# menu's Quit) must end the program with exit code 0;
 # so must a request to terminate (SIGTERM) and a closed terminal (SIGHUP), with everything
 # released (the sanitizer build's leak check sees to that).
 # Arguments: <kelto binary> <source directory>.
@@ -90,6 +91,8 @@ run_and_quit() {
     fi
     if [ "$how" = Escape ]; then
         xdotool key Escape
+    elif [ "$how" = "the pause menu" ]; then
+        kelto_quit_from_play
     else
         kill -s "$how" "$game_pid"
     fi
@@ -123,6 +126,7 @@ run_and_quit() {
 run_and_quit "full screen" Escape
 run_and_quit "windowed" Escape --windowed
 run_and_quit "classic" Escape --classic
+run_and_quit "in a match" "the pause menu" --windowed --players 1
 run_and_quit "terminated" TERM --windowed
 run_and_quit "hung up" HUP --windowed
 

@@ -107,3 +107,9 @@ kelto_wait_for_window() {
     done
     return 1
 }
+
+# Ends a game in play from its pause menu: Escape pauses, Up goes round from Resume to the last
+# entry, Quit, and Enter chooses it. On the title Escape alone quits.
+kelto_quit_from_play() {
+    xdotool key --delay 200 Escape Up Return
+}

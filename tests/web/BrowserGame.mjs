@@ -1,11 +1,13 @@
-// Plays the browser build in Debian's headless Chromium: the page loads from a local server,
+// Plays the browser build in Debian's headless Chromium: the page loads from a local server
+// onto the title, and keys alone (Enter on Play, Enter on the set-up's Play) start a match;
 // the canvas shows the scene (not black) once the tanks can have landed, a Space press and
 // release changes the picture, the game keeps 60 updates per second and stops while the window
-// is away, and Escape ends the game and offers a new one. The keys are the game's only while
-// its canvas has the focus (Tab, shortcuts and the Full screen button stay the browser's), the
-// Full screen button stays within reach on a narrow window, and a page that cannot run the game
-// says why: options refused, no WebAssembly, no JavaScript, the game's code missing. Prints the
-// main thread's time per step and the download's size.
+// is away; Escape pauses (the computer's turns stand still) and Escape again resumes them. The
+// designed game (?classic) ends on Escape and the page offers a new one. The keys are the game's
+// only while its canvas has the focus (Tab, shortcuts and the Full screen button stay the
+// browser's), the Full screen button stays within reach on a narrow window, and a page that
+// cannot run the game says why: options refused, no WebAssembly, no JavaScript, the game's code
+// missing. Prints the main thread's time per step and the download's size.
 //
 // Usage: node BrowserGame.mjs <build/web directory> [--settle SECONDS]
 import { chromium } from 'playwright-core';
@@ -225,6 +227,16 @@ try {
   await page.click('#screen');
   check(await page.evaluate(() => document.getElementById('hint').hidden), 'the focus hint goes once the canvas has the focus');
 
+  // The title, then the set-up, then the match: Enter on each screen's Play.
+  await sleep(500);
+  const title = await picture(page);
+  await page.keyboard.press('Enter');
+  await sleep(300);
+  const setup = await picture(page);
+  check(setup.hash !== title.hash, 'Enter on the title opened the set-up');
+  await page.keyboard.press('Enter');
+  await sleep(300);
+
   const start = await page.evaluate(() => ({ frames: window.kelto.frames, time: performance.now() }));
   await sleep(settleSeconds * 1000);
   const settled = await page.evaluate(() => ({ frames: window.kelto.frames, time: performance.now() }));
@@ -262,15 +274,53 @@ try {
   const timing = await page.evaluate(() => window.kelto.stepMilliseconds / Math.max(1, window.kelto.steps));
   console.log(`main thread: ${timing.toFixed(3)} ms a step that runs frames`);
 
+  // Escape pauses: the computer players' turns that follow the shot stand still, but for the
+  // tanks' probe pixels, which change colour every frame.
+  const differing = () => page.evaluate(() => {
+    const canvas = document.getElementById('screen');
+    const data = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+    const kept = window.keltoKept;
+    window.keltoKept = data;
+    let count = 0;
+    for (let i = 0; kept && i < data.length; i += 4) {
+      if (data[i] !== kept[i] || data[i + 1] !== kept[i + 1] || data[i + 2] !== kept[i + 2]) count++;
+    }
+    return count;
+  });
   await page.keyboard.press('Escape');
-  await page.waitForFunction(() => window.kelto.state === 'ended', null, { timeout: 5000 }).catch(() => {});
-  check(await page.evaluate(() => window.kelto.state === 'ended' && window.kelto.exitCode === 0),
-        'Escape ended the game with exit code 0');
-  check(await page.isVisible('#ended'), 'the page offers a new game');
-  await page.keyboard.press('Enter');
-  await page.waitForFunction(() => window.kelto && window.kelto.state === 'running', null, { timeout: 20000 })
+  await sleep(300);
+  await differing();
+  await sleep(2000);
+  const whilePaused = await differing();
+  check(whilePaused <= 8, `nothing moved in 2 s of the pause (${whilePaused} pixels changed)`);
+  await page.keyboard.press('Escape');
+  // Whoever's turn it is, Left held turns a tank (or the computer plays on).
+  await page.keyboard.down('ArrowLeft');
+  let afterResume = 0;
+  for (let i = 0; i < 10 && afterResume <= 8; i++) {
+    await sleep(500);
+    afterResume = await differing();
+  }
+  await page.keyboard.up('ArrowLeft');
+  check(afterResume > 8, `the match went on after Escape resumed it (${afterResume} pixels changed)`);
+  check(await page.evaluate(() => window.kelto.state) === 'running', 'Escape did not end the game in play');
+
+  // The designed game has no menus: Escape ends it and the page offers a new one.
+  const classic = await browser.newPage({ viewport: { width: 1100, height: 700 } });
+  classic.on('pageerror', (error) => check(false, `page error: ${error.message}`));
+  await classic.goto(address + 'index.html?classic');
+  await classic.waitForFunction(() => window.kelto && window.kelto.state === 'running', null, { timeout: 20000 })
     .catch(() => {});
-  check(await page.evaluate(() => window.kelto.state) === 'running', 'Enter started a new game');
+  await classic.click('#screen');
+  await classic.keyboard.press('Escape');
+  await classic.waitForFunction(() => window.kelto.state === 'ended', null, { timeout: 5000 }).catch(() => {});
+  check(await classic.evaluate(() => window.kelto.state === 'ended' && window.kelto.exitCode === 0),
+        'Escape ended the designed game with exit code 0');
+  check(await classic.isVisible('#ended'), 'the page offers a new game');
+  await classic.keyboard.press('Enter');
+  await classic.waitForFunction(() => window.kelto && window.kelto.state === 'running', null, { timeout: 20000 })
+    .catch(() => {});
+  check(await classic.evaluate(() => window.kelto.state) === 'running', 'Enter started a new game');
 
   if (expectedChecksum) {
     const demo = await browser.newPage();

@@ -1,0 +1,40 @@
+#ifndef KELTO_MENUS_MENUINPUT_H
+#define KELTO_MENUS_MENUINPUT_H
+
+#include <cstdint>
+
+// What the player asked of a menu in one frame, read from the game's key state: a key counts
+// in the frame it goes down, not while held. The arrows are the game's own (so a gamepad's
+// D-pad and stick move through menus as they drive a tank); Enter or Space choose, Escape goes
+// back, Backspace goes back or rubs out a typed letter. The letters, digits, space, '-' and
+// '.' are also read as the characters of a name being typed, by the keys' places on the
+// keyboard.
+class MenuInput {
+public:
+    // SELECT is Enter or Space; ENTER is Enter alone (Space types a space in a name); HELP is
+    // F1.
+    enum Action { UP, DOWN, LEFT, RIGHT, SELECT, ENTER, BACK, ERASE, HELP, ACTION_COUNT };
+
+    MenuInput();
+    virtual ~MenuInput();
+
+    // This frame's keys (256 bytes, high bit while down; null reads as nothing down).
+    void Read( const uint8_t *keys );
+    // Takes every key held now as held before, so that the key that opened a menu does
+    // nothing in it.
+    void Hold( const uint8_t *keys );
+
+    int Has( int action ) const { return action >= 0 && action < ACTION_COUNT && pressed[action]; }
+    // The character typed in this frame, or 0.
+    char GetTyped() const { return typed; }
+
+    // The character a key types, or 0.
+    static char CharacterOf( int key );
+
+private:
+    uint8_t before[256];
+    uint8_t pressed[ACTION_COUNT];
+    char typed;
+};
+
+#endif

@@ -1,0 +1,583 @@
+#include "ai/ComputerPlayers.h"
+#include "app/Controls.h"
+#include "app/Game.h"
+#include "app/GameScreens.h"
+#include "app/Options.h"
+#include "game/Bomb.h"
+#include "game/EntityList.h"
+#include "game/Globals.h"
+#include "game/Tank.h"
+#include "game/World.h"
+#include "gfx/Image.h"
+#include "host/HostFile.h"
+#include "host/HostWindow.h"
+#include "hud/Font.h"
+#include "hud/Hud.h"
+#include "platform/Display.h"
+#include "replay/ReplayFile.h"
+#include "replay/StateChecksum.h"
+#include "settings/SettingsFile.h"
+#include "tests/support/BmpWriter.h"
+#include "tests/support/TestScreen.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+// The game's screens driven by keys and gamepad buttons on the headless backend, on the
+// game's own pictures: from the title to a match, the seats, the names, the pause (with a
+// recording made through it) and a key bound by pressing it.
+
+namespace {
+
+HeadlessBackend *backend = nullptr;
+
+class MenuGameEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        HeadlessScope *scope = new HeadlessScope;
+        backend = &scope->Backend();
+        ASSERT_EQ( g_display.Init( MakeTestWindow(), 1, 640, 480, 8 ), 1 );
+    }
+};
+
+::testing::Environment *const environment = ::testing::AddGlobalTestEnvironment( new MenuGameEnvironment );
+
+const int DIK_F = 0x21;
+const int DIK_A = 0x1E;
+const int DIK_N = 0x31;
+const int PAD_A = HOST_INPUT_PAD_BUTTON + 0;
+const int PAD_B = HOST_INPUT_PAD_BUTTON + 1;
+const int PAD_BACK = HOST_INPUT_PAD_BUTTON + 4;
+const int PAD_START = HOST_INPUT_PAD_BUTTON + 6;
+const int PAD_DOWN = HOST_INPUT_PAD_BUTTON + 12;
+
+struct Named {
+    const char *name;
+    int input;
+};
+
+// The names this test's "backend" knows, as SDL spells them.
+const Named NAMES[] = {
+    { "Left", DIK_LEFT },      { "Right", DIK_RIGHT }, { "Up", DIK_UP },         { "Down", DIK_DOWN },
+    { "Space", DIK_SPACE },    { "F", DIK_F },         { "Escape", DIK_ESCAPE }, { "Return", DIK_RETURN },
+    { "Backspace", DIK_BACK }, { "a", PAD_A },         { "b", PAD_B },           { "back", PAD_BACK },
+    { "start", PAD_START },    { "dpdown", PAD_DOWN },
+};
+
+std::string NameOf( int input ) {
+    for ( const Named &named : NAMES ) {
+        if ( named.input == input ) {
+            return named.name;
+        }
+    }
+    return std::string();
+}
+
+std::vector<int> InputsOf( const std::string &names, int pad ) {
+    std::vector<int> inputs;
+    std::stringstream list( names );
+    std::string name;
+    while ( std::getline( list, name, ',' ) ) {
+        name.erase( 0, name.find_first_not_of( ' ' ) );
+        for ( const Named &named : NAMES ) {
+            if ( name == named.name && ( named.input >= HOST_INPUT_PAD_BUTTON ) == ( pad != 0 ) ) {
+                inputs.push_back( named.input );
+            }
+        }
+    }
+    return inputs;
+}
+
+void ApplyBindings( const Settings &settings ) {
+    BindControls( backend->GetKeyState(), settings, InputsOf );
+}
+
+int KnownKey( const char *name ) {
+    return !InputsOf( name, 0 ).empty();
+}
+
+int KnownPad( const char *name ) {
+    return !InputsOf( name, 1 ).empty();
+}
+
+std::string ReadText( const std::string &path ) {
+    std::ifstream file( path );
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+class MenuGame : public ::testing::Test {
+protected:
+    MenuGame() {
+        char pattern[] = "/tmp/kelto-menus-XXXXXX";
+        folder = mkdtemp( pattern );
+        settingsPath = folder + "/settings.ini";
+        HostClearMemoryFiles();
+        GameSetDataFolder( std::string( KELTO_ASSETS_DIR ) + "/" );
+        GameSetSeed( 7 );
+        g_options = Options();
+        file.SetNameChecks( KnownKey, KnownPad );
+        file.Load( settingsPath, g_settings, stderr );
+        backend->ReleaseAllKeys();
+        ApplyBindings( g_settings );
+        GameSetSettingsFile( &file, settingsPath, NameOf, ApplyBindings );
+        GameUseMenus( 1 );
+    }
+
+    ~MenuGame() override {
+        GameStopMenus();
+        GameSetSettingsFile( nullptr, std::string(), nullptr, nullptr );
+        GameSetDataFolder( std::string() );
+        GameUseClockSeed();
+        backend->GetKeyState() = HostKeyState();
+        g_options = Options();
+        g_settings = Settings();
+        std::system( ( "rm -rf '" + folder + "'" ).c_str() );
+    }
+
+    // One press and release of a key or button, seen in one frame; then a frame with it up.
+    void Tap( World &world, int input, int times = 1 ) {
+        for ( int i = 0; i < times; i++ ) {
+            backend->GetKeyState().Press( input );
+            backend->GetKeyState().Release( input );
+            GameFrame( world );
+            GameFrame( world );
+        }
+    }
+
+    void Frames( World &world, int count ) {
+        for ( int i = 0; i < count; i++ ) {
+            GameFrame( world );
+        }
+    }
+
+    // With KELTO_MENU_SHOTS set to a folder, the back buffer is kept there as a BMP.
+    void Shoot( const char *name ) {
+        const char *shots = std::getenv( "KELTO_MENU_SHOTS" );
+        if ( shots == nullptr ) {
+            return;
+        }
+        BmpPicture picture;
+        picture.width = 640;
+        picture.height = 480;
+        picture.palette.assign( g_display.GetPaletteEntries(), g_display.GetPaletteEntries() + 256 );
+        const Image &screen = g_display.LockBackBuffer();
+        for ( int y = 0; y < 480; y++ ) {
+            picture.pixels.insert( picture.pixels.end(), screen.GetPixels() + y * screen.GetPitch(),
+                                   screen.GetPixels() + y * screen.GetPitch() + 640 );
+        }
+        g_display.UnlockBackBuffer();
+        WriteFileBytes( std::string( shots ) + "/" + name + ".bmp", MakeBmp( picture ) );
+    }
+
+    std::vector<Tank *> Tanks( World &world ) {
+        std::vector<Tank *> tanks;
+        EntityNode *node = nullptr;
+        for ( Entity *tank = world.GetTanks()->First( node ); tank != nullptr;
+              tank = world.GetTanks()->Next( node, 1 ) ) {
+            tanks.push_back( static_cast<Tank *>( tank ) );
+        }
+        return tanks;
+    }
+
+    // 1 when the window was sent WM_CLOSE since the last look; the messages are taken.
+    static int CloseWasPosted() {
+        HostMessage message;
+        int closed = 0;
+        while ( HostPeekMessage( &message, nullptr, PM_REMOVE ) ) {
+            closed |= message.message == WM_CLOSE;
+        }
+        return closed;
+    }
+
+    std::string folder;
+    std::string settingsPath;
+    SettingsFile file;
+};
+
+} // namespace
+
+// Behind the title the computer plays all four tanks; Enter, then the set-up's arrows and
+// Enter start a match with the seats chosen, and the set-up is kept in the settings file.
+TEST_F( MenuGame, TheTitleLeadsToAMatchWithKeysAloneAndTheSetUpIsKept ) {
+    World world;
+    ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+    ASSERT_EQ( g_screens.GetScreen(), GameScreens::TITLE );
+    for ( int seat = 0; seat < ComputerPlayers::SEATS; seat++ ) {
+        EXPECT_TRUE( g_computerPlayers.IsComputer( seat ) );
+    }
+    // The tanks start falling onto the land: the match behind the title moves.
+    const int fallingY = Tanks( world )[1]->GetY();
+    ASSERT_EQ( Tanks( world )[1]->GetState(), Tank::Falling );
+    Frames( world, 30 );
+    EXPECT_GT( Tanks( world )[1]->GetY(), fallingY );
+    Shoot( "title" );
+
+    Tap( world, DIK_RETURN );
+    ASSERT_EQ( g_screens.GetScreen(), GameScreens::SETUP );
+    // Play is selected; Down twice goes round to the first seat. Seat 2 goes from the
+    // computer at normal to a person, seat 4 from normal to hard.
+    Tap( world, DIK_DOWN, 4 );
+    Tap( world, DIK_LEFT, 2 );
+    Tap( world, DIK_DOWN, 4 );
+    Tap( world, DIK_RIGHT );
+    Shoot( "setup" );
+    Tap( world, DIK_UP, 8 );
+    EXPECT_EQ( g_screens.GetSetupScreen().GetMenu().GetSelectedId(), SetupScreen::PLAY_ENTRY );
+    const int match = g_hud.GetMatch().GetMatchNumber();
+    Tap( world, DIK_RETURN );
+    ASSERT_EQ( g_screens.GetScreen(), GameScreens::PLAYING );
+    EXPECT_EQ( g_hud.GetMatch().GetMatchNumber(), match + 1 );
+    const int computers[] = { 0, 0, 1, 1 };
+    for ( int seat = 0; seat < ComputerPlayers::SEATS; seat++ ) {
+        EXPECT_EQ( g_computerPlayers.IsComputer( seat ), computers[seat] ) << "seat " << seat;
+        EXPECT_EQ( g_hud.GetMatch().GetComputer( seat ), computers[seat] ) << "seat " << seat;
+    }
+    EXPECT_EQ( g_computerPlayers.GetPlayer( 3 ).GetLevel(), ComputerPlayers::LevelFromName( "hard" ) );
+    const std::string kept = ReadText( settingsPath );
+    EXPECT_NE( kept.find( "\nseat_1 = person\n" ), std::string::npos );
+    EXPECT_NE( kept.find( "\nseat_2 = person\n" ), std::string::npos );
+    EXPECT_NE( kept.find( "\nseat_4 = hard\n" ), std::string::npos );
+    GameEnd( world );
+}
+
+// Quit is the last entry (Up from Play goes round to it) and Escape on the title quits, but
+// not in a browser, which has neither.
+TEST_F( MenuGame, QuitIsOfferedOnlyWhereTheGameCanEnd ) {
+    for ( int withQuit = 0; withQuit <= 1; withQuit++ ) {
+        SCOPED_TRACE( withQuit ? "desktop" : "browser" );
+        GameUseMenus( withQuit );
+        World world;
+        ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+        CloseWasPosted();
+        EXPECT_EQ( g_screens.GetTitle().GetMenu().GetCount(), 3 + withQuit );
+        Tap( world, DIK_ESCAPE );
+        EXPECT_EQ( CloseWasPosted(), withQuit );
+        Tap( world, DIK_UP );
+        Tap( world, DIK_RETURN );
+        EXPECT_EQ( CloseWasPosted(), withQuit );
+        EXPECT_EQ( g_screens.GetScreen(), withQuit ? GameScreens::TITLE : GameScreens::HELP );
+        GameEnd( world );
+    }
+}
+
+// A seat given to the computer plays without a key pressed: with all four the computer's
+// the first tank fires once the tanks have landed.
+TEST_F( MenuGame, ASeatSetToTheComputerPlays ) {
+    World world;
+    ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+    Tap( world, DIK_RETURN );
+    Tap( world, DIK_DOWN, 2 );
+    Tap( world, DIK_RIGHT ); // seat 1: from a person to the computer at easy
+    Tap( world, DIK_UP, 2 );
+    Tap( world, DIK_RETURN );
+    ASSERT_EQ( g_screens.GetScreen(), GameScreens::PLAYING );
+    ASSERT_TRUE( g_computerPlayers.IsComputer( 0 ) );
+    EXPECT_EQ( g_computerPlayers.GetPlayer( 0 ).GetLevel(), ComputerPlayers::LevelFromName( "easy" ) );
+    for ( int frame = 0; frame < 960 + 900 && world.GetBombs()->GetCount() == 0; frame++ ) {
+        GameFrame( world );
+    }
+    EXPECT_EQ( world.GetBombs()->GetCount(), 1 );
+    GameEnd( world );
+}
+
+// A name is typed on the set-up screen (twelve letters at most, Backspace rubs out, Escape
+// puts the old one back) and stands on the tank's label, the scores and the winner's banner.
+TEST_F( MenuGame, ANameTypedInTheSetUpStandsOnTheWinnersBanner ) {
+    // The last set-up's health, 1, reaches the match: one bomb puts a tank out.
+    ASSERT_EQ( file.Change( settingsPath, "health", "1", g_settings ), SettingsFile::CHANGE_WRITTEN );
+    World world;
+    ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+    Tap( world, DIK_RETURN );
+    Tap( world, DIK_DOWN, 3 ); // the first seat's name
+    Tap( world, DIK_RETURN );
+    ASSERT_EQ( g_screens.GetSetupScreen().GetTyping(), 0 );
+    Tap( world, DIK_A, 14 );
+    EXPECT_EQ( g_screens.GetSetup().seats[0].name, "AAAAAAAAAAAA" );
+    Tap( world, DIK_ESCAPE );
+    EXPECT_EQ( g_screens.GetSetup().seats[0].name, "" );
+    EXPECT_EQ( g_screens.GetScreen(), GameScreens::SETUP );
+    Tap( world, DIK_RETURN );
+    const int typed[] = { DIK_A, DIK_N, DIK_N, DIK_N, DIK_BACK, DIK_A };
+    for ( int key : typed ) {
+        Tap( world, key );
+    }
+    Tap( world, DIK_RETURN );
+    EXPECT_EQ( g_screens.GetSetupScreen().GetTyping(), -1 );
+    EXPECT_EQ( g_screens.GetSetup().seats[0].name, "ANNA" );
+    Tap( world, DIK_UP, 3 );
+    Tap( world, DIK_RETURN );
+    ASSERT_EQ( g_screens.GetScreen(), GameScreens::PLAYING );
+    EXPECT_STREQ( g_hud.GetOverlay().GetName( 0 ), "ANNA" );
+    EXPECT_STREQ( g_hud.GetOverlay().GetName( 1 ), "PLAYER 2" );
+    EXPECT_NE( ReadText( settingsPath ).find( "\nname_1 = ANNA\n" ), std::string::npos );
+
+    EXPECT_EQ( g_options.health, 1 );
+    EXPECT_EQ( g_hud.GetMatch().GetStartHealth(), 1 );
+    EXPECT_EQ( g_hud.GetMatch().GetHealth( 0 ), 1 );
+
+    // Once the tanks stand, a bomb of the first player's turn onto each other tank wins the
+    // match.
+    for ( int frame = 0; frame < 1000 && Tanks( world )[1]->GetState() == Tank::Falling; frame++ ) {
+        GameFrame( world );
+    }
+    for ( int player = 1; player < 4 && g_hud.IsPlaying(); player++ ) {
+        Tank *target = Tanks( world )[player];
+        Bomb *bomb = new Bomb( target->GetX(), target->GetY() - 60, 0, 0, &g_bombSprite, &world );
+        world.AddBomb( bomb );
+        while ( bomb->GetState() == Bomb::Flying ) {
+            GameFrame( world );
+        }
+    }
+    ASSERT_EQ( g_hud.GetMatch().GetWinner(), 0 );
+    Shoot( "banner" );
+    // The banner's text in the first player's colour is the name's, glyph for glyph.
+    Image text( 640, 40 );
+    text.Clear( 0 );
+    Font::Draw( text, 0, 0, "ANNA WINS!", 1, 2, 3 );
+    int expected = 0;
+    for ( int i = 0; i < 640 * 40; i++ ) {
+        expected += text.GetPixels()[i] == 1;
+    }
+    const uint8_t colour = g_hud.GetColours().GetPlayer( 0 );
+    const Image &screen = g_display.LockBackBuffer();
+    int counted = 0;
+    for ( int y = 170; y <= 250; y++ ) {
+        for ( int x = 170; x <= 470; x++ ) {
+            counted += screen.GetPixels()[y * screen.GetPitch() + x] == colour;
+        }
+    }
+    g_display.UnlockBackBuffer();
+    EXPECT_EQ( counted, expected );
+    GameEnd( world );
+}
+
+namespace {
+
+// Keys held over a stretch of frames: the first tank drives, aims and charges a shot.
+struct HeldKey {
+    int key;
+    int first;
+    int last;
+};
+
+const HeldKey SCRIPT[] = { { DIK_RIGHT, 20, 39 }, { DIK_UP, 40, 49 }, { DIK_SPACE, 60, 99 } };
+const int SCRIPT_FRAMES = 180;
+const int PAUSE_AT = 52; // no key held: a key held over the pause waits to be let go
+const int PAUSED_FRAMES = 100;
+
+// The World's state as the replay checks it.
+uint32_t WorldChecksum( const World &world ) {
+    StateChecksum checksum;
+    checksum.AddWorld( world );
+    return checksum.Get();
+}
+
+} // namespace
+
+// Escape pauses a recorded match: while paused nothing updates whatever is held, and the
+// pause is no frames of the recording, which replays without a divergence to the state of
+// the same game played without a pause.
+TEST_F( MenuGame, APauseStopsTheMatchAndIsNoPartOfItsRecording ) {
+    std::string checksums[2];
+    for ( int paused = 0; paused <= 1; paused++ ) {
+        SCOPED_TRACE( paused ? "paused" : "not paused" );
+        const std::string recording = folder + "/game" + std::to_string( paused ) + ".krec";
+        g_options = Options();
+        g_options.record = recording;
+        g_settings.players = 4;
+        {
+            World world;
+            ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+            ASSERT_EQ( g_screens.GetScreen(), GameScreens::PLAYING );
+            for ( int frame = 0; frame < SCRIPT_FRAMES; frame++ ) {
+                if ( paused && frame == PAUSE_AT ) {
+                    backend->ReleaseAllKeys();
+                    Tap( world, DIK_ESCAPE );
+                    ASSERT_TRUE( g_screens.IsPaused() );
+                    Shoot( "pause" );
+                    const uint32_t before = WorldChecksum( world );
+                    backend->SetKey( DIK_LEFT, 1 );
+                    Frames( world, PAUSED_FRAMES );
+                    backend->SetKey( DIK_LEFT, 0 );
+                    EXPECT_EQ( WorldChecksum( world ), before );
+                }
+                backend->ReleaseAllKeys();
+                for ( const HeldKey &held : SCRIPT ) {
+                    if ( frame >= held.first && frame <= held.last ) {
+                        backend->SetKey( held.key, 1 );
+                    }
+                }
+                // Escape resumes, and the match plays on in the same frame.
+                if ( paused && frame == PAUSE_AT ) {
+                    backend->GetKeyState().Press( DIK_ESCAPE );
+                    backend->GetKeyState().Release( DIK_ESCAPE );
+                }
+                GameFrame( world );
+                if ( paused && frame == PAUSE_AT ) {
+                    ASSERT_FALSE( g_screens.IsOpen() );
+                }
+            }
+            backend->ReleaseAllKeys();
+            ASSERT_EQ( GameEnd( world ), 0 );
+        }
+        // The pause's own frames (the Escape taps and the frames between) are not recorded.
+        ReplayFile file;
+        ASSERT_TRUE( file.Load( recording.c_str() ) );
+        EXPECT_EQ( file.GetFrameCount(), SCRIPT_FRAMES );
+
+        g_options = Options();
+        g_options.timedemo = recording;
+        World replayed;
+        testing::internal::CaptureStdout();
+        ASSERT_EQ( GameStartup( nullptr, nullptr, replayed ), 1 );
+        Frames( replayed, file.GetFrameCount() );
+        EXPECT_EQ( GameEnd( replayed ), 0 );
+        const std::string said = testing::internal::GetCapturedStdout();
+        checksums[paused] = said.substr( said.find( "state checksum" ) );
+    }
+    EXPECT_EQ( checksums[0], checksums[1] );
+}
+
+// Fire bound to F on the settings screen: the file says so at once and F then charges and
+// fires; Space no longer does.
+TEST_F( MenuGame, AKeyBoundByPressingItIsWrittenAndThenFires ) {
+    g_options.players = 4;
+    World world;
+    ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+    Tap( world, DIK_ESCAPE );
+    ASSERT_EQ( g_screens.GetScreen(), GameScreens::PAUSE );
+    // Resume, Restart match, Settings.
+    Tap( world, DIK_DOWN, 2 );
+    Tap( world, DIK_RETURN );
+    ASSERT_EQ( g_screens.GetScreen(), GameScreens::SETTINGS );
+    Tap( world, DIK_DOWN, 9 ); // the fire key
+    Tap( world, DIK_RETURN );
+    EXPECT_GE( g_screens.GetSettings().GetBinding(), 0 );
+    Shoot( "binding" );
+    Tap( world, DIK_F );
+    EXPECT_EQ( g_screens.GetSettings().GetBinding(), -1 );
+    EXPECT_EQ( g_settings.keyFire, "F" );
+    EXPECT_NE( ReadText( settingsPath ).find( "\nkey_fire = F\n" ), std::string::npos );
+    Shoot( "settings" );
+    Tap( world, DIK_ESCAPE );
+    EXPECT_EQ( g_screens.GetScreen(), GameScreens::PAUSE );
+    Tap( world, DIK_ESCAPE );
+    ASSERT_FALSE( g_screens.IsOpen() );
+
+    Tank *first = Tanks( world )[0];
+    for ( int frame = 0; frame < 1000 && first->GetState() == Tank::Falling; frame++ ) {
+        GameFrame( world );
+    }
+    ASSERT_EQ( first->GetState(), Tank::Active );
+    backend->SetKey( DIK_SPACE, 1 );
+    Frames( world, 10 );
+    backend->SetKey( DIK_SPACE, 0 );
+    EXPECT_EQ( first->GetPower(), 0 );
+    backend->SetKey( DIK_F, 1 );
+    Frames( world, 10 );
+    EXPECT_GT( first->GetPower(), 0 );
+    backend->SetKey( DIK_F, 0 );
+    Frames( world, 2 );
+    EXPECT_EQ( world.GetBombs()->GetCount(), 1 );
+
+    // Default controls put Space back, in the file too.
+    Tap( world, DIK_ESCAPE );
+    Tap( world, DIK_DOWN, 2 );
+    Tap( world, DIK_RETURN );
+    Tap( world, DIK_UP, 2 );
+    Tap( world, DIK_RETURN );
+    EXPECT_EQ( g_settings.keyFire, "Space" );
+    EXPECT_NE( ReadText( settingsPath ).find( "\nkey_fire = Space\n" ), std::string::npos );
+    GameEnd( world );
+}
+
+// The gamepad alone: Start pauses, the D-pad moves, A chooses, B goes back; F1 shows the help
+// over the match standing still.
+TEST_F( MenuGame, TheGamepadAndF1WorkTheMenusOverAMatch ) {
+    g_options.players = 1;
+    World world;
+    ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+    Tap( world, PAD_START );
+    ASSERT_EQ( g_screens.GetScreen(), GameScreens::PAUSE );
+    Tap( world, PAD_B );
+    EXPECT_EQ( g_screens.GetScreen(), GameScreens::PLAYING );
+    Tap( world, PAD_START );
+    Tap( world, PAD_DOWN ); // Restart match
+    const int match = g_hud.GetMatch().GetMatchNumber();
+    Tap( world, PAD_A );
+    EXPECT_EQ( g_screens.GetScreen(), GameScreens::PLAYING );
+    EXPECT_EQ( g_hud.GetMatch().GetMatchNumber(), match + 1 );
+
+    Tap( world, DIK_F1 );
+    ASSERT_EQ( g_screens.GetScreen(), GameScreens::HELP );
+    EXPECT_TRUE( g_screens.IsPaused() );
+    EXPECT_EQ( g_hud.GetHelpShown(), 0 );
+    Shoot( "help" );
+    Tap( world, DIK_F1 );
+    EXPECT_EQ( g_screens.GetScreen(), GameScreens::PLAYING );
+    GameEnd( world );
+}
+
+// The set-up says what the match will be played on, and the pause menu shows the code of
+// the land being played (none for pictures); choosing it changes nothing.
+TEST_F( MenuGame, TheSetUpAndThePauseShowTheLand ) {
+    const struct {
+        const char *land;
+        const char *setupLand;
+        const char *pauseLand; // null: GameLandCode(), a new land's
+    } cases[] = {
+        { "", "NEW EACH MATCH", nullptr },
+        { "hills-green-0000002a", "HILLS-GREEN-0000002A", "HILLS-GREEN-0000002A" },
+        { "land.bmp", "PICTURES", "" },
+    };
+    for ( const auto &c : cases ) {
+        SCOPED_TRACE( c.land );
+        g_options = Options();
+        g_options.land = IsLandPicture( c.land ) ? GameDataPath( c.land ) : c.land;
+        World world;
+        ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+        if ( g_screens.GetScreen() == GameScreens::PLAYING ) {
+            // A land given on the command line starts a match: its pause leads to the title.
+            Tap( world, DIK_ESCAPE );
+            ASSERT_EQ( g_screens.GetScreen(), GameScreens::PAUSE );
+            Tap( world, DIK_DOWN, 3 );
+            ASSERT_EQ( g_screens.GetPause().GetMenu().GetSelectedId(), PauseScreen::TO_TITLE );
+            Tap( world, DIK_RETURN );
+        }
+        ASSERT_EQ( g_screens.GetScreen(), GameScreens::TITLE );
+        Tap( world, DIK_RETURN );
+        ASSERT_EQ( g_screens.GetScreen(), GameScreens::SETUP );
+        EXPECT_EQ( g_screens.GetSetupScreen().GetMenu().GetValue( SetupScreen::LAND ), c.setupLand );
+        Tap( world, DIK_RETURN );
+        ASSERT_EQ( g_screens.GetScreen(), GameScreens::PLAYING );
+        Tap( world, DIK_ESCAPE );
+        ASSERT_EQ( g_screens.GetScreen(), GameScreens::PAUSE );
+        const std::string code = c.pauseLand != nullptr ? c.pauseLand : GameLandCode();
+        EXPECT_EQ( code.empty(), c.pauseLand != nullptr && *c.pauseLand == '\0' );
+        EXPECT_EQ( g_screens.GetPause().GetMenu().GetValue( PauseScreen::LAND ), code );
+        EXPECT_EQ( g_screens.GetPause().GetMenu().GetCount(), code.empty() ? 5 : 6 );
+        // Up from Resume goes round to Quit, the last entry; the land's stands above it and,
+        // chosen, leaves the pause as it is.
+        Tap( world, DIK_UP );
+        EXPECT_EQ( g_screens.GetPause().GetMenu().GetSelectedId(), PauseScreen::QUIT );
+        Tap( world, DIK_UP );
+        EXPECT_EQ( g_screens.GetPause().GetMenu().GetSelectedId(),
+                   code.empty() ? PauseScreen::TO_TITLE : PauseScreen::LAND );
+        if ( !code.empty() ) {
+            CloseWasPosted();
+            Tap( world, DIK_RETURN );
+            EXPECT_EQ( g_screens.GetScreen(), GameScreens::PAUSE );
+            EXPECT_EQ( CloseWasPosted(), 0 );
+        }
+        GameEnd( world );
+    }
+}

@@ -1,0 +1,300 @@
+#include "gfx/Image.h"
+#include "host/HostBackend.h"
+#include "host/HostKeyState.h"
+#include "hud/Font.h"
+#include "hud/HudColours.h"
+#include "menus/MatchSetup.h"
+#include "menus/Menu.h"
+#include "menus/MenuInput.h"
+#include "menus/PauseScreen.h"
+#include "menus/SettingsScreen.h"
+#include "menus/SetupScreen.h"
+#include "settings/SettingsFile.h"
+#include "tests/support/HeadlessScope.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+// The menus' pieces alone: keys as a menu reads them, the selection going round, the set-up's
+// values at their limits, a binding taking only its own kind of input, and what a menu draws.
+
+namespace {
+
+// Feeds one frame with `keys` down (and everything else up) to `input`.
+void Frame( MenuInput &input, std::initializer_list<int> keys ) {
+    uint8_t state[256] = {};
+    for ( int key : keys ) {
+        state[key] = 0x80;
+    }
+    input.Read( state );
+}
+
+// Presses `key` for one frame and lets it go in the next; returns the first frame's event.
+Menu::Event Press( Menu &menu, MenuInput &input, int key ) {
+    Frame( input, { key } );
+    const Menu::Event event = menu.Update( input );
+    Frame( input, {} );
+    menu.Update( input );
+    return event;
+}
+
+int Press( SetupScreen &screen, MenuInput &input, int key, int times = 1 ) {
+    int result = SetupScreen::NONE;
+    for ( int i = 0; i < times; i++ ) {
+        Frame( input, { key } );
+        result = screen.Update( input );
+        Frame( input, {} );
+        screen.Update( input );
+    }
+    return result;
+}
+
+uint32_t Fnv( const Image &image, const Rect &box ) {
+    uint32_t hash = 2166136261u;
+    for ( int y = box.top; y <= box.bottom; y++ ) {
+        for ( int x = box.left; x <= box.right; x++ ) {
+            hash = ( hash ^ image.GetPixels()[y * image.GetPitch() + x] ) * 16777619u;
+        }
+    }
+    return hash;
+}
+
+} // namespace
+
+// A key counts in the frame it goes down: held on, it does nothing more until let go.
+TEST( MenuInput, AKeyCountsOnceWhenItGoesDown ) {
+    MenuInput input;
+    Frame( input, { DIK_DOWN } );
+    EXPECT_TRUE( input.Has( MenuInput::DOWN ) );
+    Frame( input, { DIK_DOWN } );
+    EXPECT_FALSE( input.Has( MenuInput::DOWN ) );
+    Frame( input, {} );
+    Frame( input, { DIK_DOWN, DIK_SPACE } );
+    EXPECT_TRUE( input.Has( MenuInput::DOWN ) );
+    EXPECT_TRUE( input.Has( MenuInput::SELECT ) );
+    EXPECT_FALSE( input.Has( MenuInput::ENTER ) ); // Space chooses, but types in a name
+    EXPECT_EQ( input.GetTyped(), ' ' );
+    // What is held when a menu opens is old.
+    uint8_t held[256] = {};
+    held[DIK_RETURN] = 0x80;
+    input.Hold( held );
+    input.Read( held );
+    EXPECT_FALSE( input.Has( MenuInput::SELECT ) );
+    input.Read( nullptr );
+    EXPECT_FALSE( input.Has( MenuInput::SELECT ) );
+}
+
+// The characters of a name by the keys' places, with the keys either side of each row.
+TEST( MenuInput, KeysTypeTheCharactersOfTheirPlaces ) {
+    const struct {
+        int key;
+        char typed;
+    } cases[] = {
+        { 0x01, 0 },   { 0x02, '1' }, { 0x0B, '0' }, { 0x0C, '-' }, { 0x0D, 0 },   { 0x0F, 0 },
+        { 0x10, 'Q' }, { 0x19, 'P' }, { 0x1A, 0 },   { 0x1D, 0 },   { 0x1E, 'A' }, { 0x26, 'L' },
+        { 0x27, 0 },   { 0x2B, 0 },   { 0x2C, 'Z' }, { 0x32, 'M' }, { 0x33, 0 },   { 0x34, '.' },
+        { 0x35, 0 },   { 0x38, 0 },   { 0x39, ' ' }, { 0x3A, 0 },   { 0xCB, 0 },   { 0xFF, 0 },
+    };
+    for ( const auto &c : cases ) {
+        EXPECT_EQ( MenuInput::CharacterOf( c.key ), c.typed ) << "key " << c.key;
+    }
+}
+
+// Up and Down go round at both ends; only an entry with values steps; Enter, the keypad's
+// Enter and Space choose; Escape and Backspace go back.
+TEST( Menu, TheSelectionGoesRoundAndOnlySteppedEntriesStep ) {
+    Menu menu;
+    menu.Start( "TEST" );
+    menu.Add( 10, "FIRST" );
+    menu.Add( 20, "SECOND", "ON", 1 );
+    menu.Add( 30, "LAST" );
+    MenuInput input;
+    EXPECT_EQ( menu.GetSelectedId(), 10 );
+    const struct {
+        int key;
+        Menu::EventType type;
+        int selected;
+        int step;
+    } steps[] = {
+        { DIK_UP, Menu::EVENT_NONE, 30, 0 },       { DIK_DOWN, Menu::EVENT_NONE, 10, 0 },
+        { DIK_RIGHT, Menu::EVENT_NONE, 10, 0 },    { DIK_DOWN, Menu::EVENT_NONE, 20, 0 },
+        { DIK_RIGHT, Menu::EVENT_STEPPED, 20, 1 }, { DIK_LEFT, Menu::EVENT_STEPPED, 20, -1 },
+        { DIK_RETURN, Menu::EVENT_CHOSEN, 20, 0 }, { DIK_NUMPADENTER, Menu::EVENT_CHOSEN, 20, 0 },
+        { DIK_SPACE, Menu::EVENT_CHOSEN, 20, 0 },  { DIK_DOWN, Menu::EVENT_NONE, 30, 0 },
+        { DIK_DOWN, Menu::EVENT_NONE, 10, 0 },     { DIK_ESCAPE, Menu::EVENT_BACK, 10, 0 },
+        { DIK_BACK, Menu::EVENT_BACK, 10, 0 },     { 0x1E, Menu::EVENT_NONE, 10, 0 },
+    };
+    for ( const auto &step : steps ) {
+        SCOPED_TRACE( testing::Message() << "key " << step.key );
+        const Menu::Event event = Press( menu, input, step.key );
+        EXPECT_EQ( event.type, step.type );
+        EXPECT_EQ( menu.GetSelectedId(), step.selected );
+        EXPECT_EQ( event.step, step.step );
+    }
+    Menu empty;
+    EXPECT_EQ( Press( empty, input, DIK_RETURN ).type, Menu::EVENT_NONE );
+    EXPECT_EQ( empty.GetSelectedId(), -1 );
+}
+
+// The set-up's values stop at their limits, and the seats' kinds go round.
+TEST( SetupScreen, ValuesStepWithinTheirLimits ) {
+    struct Case {
+        int entry, health, stock, key, times;
+        int healthAfter, stockAfter;
+    } cases[] = {
+        { SetupScreen::HEALTH, 100, 3, DIK_LEFT, 3, 25, 3 },
+        { SetupScreen::HEALTH, 100, 3, DIK_LEFT, 4, 25, 3 },
+        { SetupScreen::HEALTH, 475, 3, DIK_RIGHT, 1, 500, 3 },
+        { SetupScreen::HEALTH, 500, 3, DIK_RIGHT, 1, 500, 3 },
+        { SetupScreen::HEALTH, 999, 3, DIK_RIGHT, 1, 999, 3 },
+        { SetupScreen::HEALTH, 999, 3, DIK_LEFT, 1, 500, 3 },
+        { SetupScreen::HEALTH, 1, 3, DIK_LEFT, 1, 1, 3 },
+        { SetupScreen::HEALTH, 1, 3, DIK_RIGHT, 1, 25, 3 },
+        { SetupScreen::HEALTH, 110, 3, DIK_LEFT, 1, 100, 3 },
+        { SetupScreen::HEALTH, 110, 3, DIK_RIGHT, 1, 125, 3 },
+        { SetupScreen::STOCK, 100, 1, DIK_LEFT, 1, 100, 0 },
+        { SetupScreen::STOCK, 100, 0, DIK_LEFT, 1, 100, 0 },
+        { SetupScreen::STOCK, 100, 98, DIK_RIGHT, 1, 100, 99 },
+        { SetupScreen::STOCK, 100, 99, DIK_RIGHT, 1, 100, 99 },
+    };
+    for ( const Case &c : cases ) {
+        SCOPED_TRACE( testing::Message() << "entry " << c.entry << " health " << c.health << " stock "
+                                         << c.stock << " key " << c.key );
+        MatchSetup setup;
+        setup.health = c.health;
+        setup.stock = c.stock;
+        SetupScreen screen;
+        screen.Build( setup );
+        MenuInput input;
+        // From Play, Up walks back to the entry.
+        Press( screen, input, DIK_UP,
+               SetupScreen::PLAY_ENTRY - c.entry + 8 - 8 * ( c.entry >= SetupScreen::HEALTH ) );
+        ASSERT_EQ( screen.GetMenu().GetSelectedId(), c.entry );
+        Press( screen, input, c.key, c.times );
+        EXPECT_EQ( screen.GetSetup().health, c.healthAfter );
+        EXPECT_EQ( screen.GetSetup().stock, c.stockAfter );
+    }
+    SetupScreen screen;
+    MatchSetup setup;
+    setup.seats[0].kind = MatchSetup::OFF;
+    screen.Build( setup );
+    MenuInput input;
+    Press( screen, input, DIK_DOWN, 2 );
+    Press( screen, input, DIK_LEFT );
+    EXPECT_EQ( screen.GetSetup().seats[0].kind, MatchSetup::HARD );
+    Press( screen, input, DIK_RIGHT );
+    EXPECT_EQ( screen.GetSetup().seats[0].kind, MatchSetup::OFF );
+    EXPECT_EQ( Press( screen, input, DIK_ESCAPE ), SetupScreen::BACK );
+}
+
+// A key row takes a key and a pad row a button, each ignoring the other kind; Escape keeps
+// the old binding; the volume and the dead zone stop at their ends.
+TEST( SettingsScreen, BindingsTakeTheirOwnKindOfInputAndValuesStopAtTheirEnds ) {
+    HeadlessScope scope;
+    Settings settings;
+    SettingsFile::SetDefaults( settings );
+    SettingsScreen screen;
+    screen.Build( settings, []( int input ) {
+        return std::string( input == 0x21 ? "F" : ( input >= 256 ? "x" : "" ) );
+    } );
+    MenuInput input;
+    auto press = [&]( int key ) {
+        Frame( input, { key } );
+        screen.Update( input );
+        Frame( input, {} );
+        screen.Update( input );
+    };
+    auto changes = [&]() {
+        std::string said;
+        for ( const SettingsScreen::Change &change : screen.TakeChanges() ) {
+            said += change.key + "=" + change.value + ";";
+        }
+        return said;
+    };
+    HostKeyState &keys = scope.Backend().GetKeyState();
+    press( DIK_DOWN );
+    press( DIK_DOWN ); // volume, at 100
+    press( DIK_RIGHT );
+    EXPECT_EQ( changes(), "volume=100;" );
+    press( DIK_LEFT );
+    EXPECT_EQ( changes(), "volume=90;" );
+    for ( int i = 0; i < 7; i++ ) {
+        press( DIK_DOWN ); // the fire key
+    }
+    press( DIK_RETURN );
+    EXPECT_EQ( screen.GetBinding(), 9 );
+    keys.Press( HOST_INPUT_PAD_BUTTON ); // a button does not bind a key
+    press( 0 );
+    EXPECT_EQ( screen.GetBinding(), 9 );
+    keys.Press( 0x22 ); // a key without a name binds nothing
+    press( 0 );
+    EXPECT_EQ( screen.GetBinding(), 9 );
+    keys.Press( DIK_ESCAPE );
+    press( 0 );
+    EXPECT_EQ( screen.GetBinding(), -1 );
+    EXPECT_EQ( changes(), "" );
+    press( DIK_RETURN );
+    keys.Press( 0x21 );
+    press( 0 );
+    EXPECT_EQ( changes(), "key_fire=F;" );
+    press( DIK_DOWN ); // the pad's left
+    press( DIK_RETURN );
+    keys.Press( 0x21 ); // a key does not bind a button
+    press( 0 );
+    EXPECT_EQ( screen.GetBinding(), 10 );
+    keys.Press( HOST_INPUT_STICK_LEFT );
+    press( 0 );
+    EXPECT_EQ( changes(), "pad_left=x;" );
+    settings.padDeadZone = 95;
+    screen.Refresh( settings );
+    for ( int i = 0; i < 6; i++ ) {
+        press( DIK_UP ); // the dead zone
+    }
+    press( DIK_RIGHT );
+    EXPECT_EQ( changes(), "pad_dead_zone=95;" );
+    settings.padDeadZone = 0;
+    screen.Refresh( settings );
+    press( DIK_LEFT );
+    EXPECT_EQ( changes(), "pad_dead_zone=0;" );
+    // Without a namer (a browser page) the volume alone is offered.
+    screen.Build( settings, nullptr );
+    EXPECT_EQ( screen.GetMenu().GetCount(), 2 );
+}
+
+// A menu draws only inside its box, the whole box; the pause menu's picture is pinned by its
+// checksum.
+TEST( Menu, DrawsOnlyInsideItsBox ) {
+    HostPaletteEntry palette[256];
+    for ( int i = 0; i < 256; i++ ) {
+        palette[i] = HostPaletteEntry{ uint8_t( i ), uint8_t( 255 - i ), uint8_t( i * 7 ), 0 };
+    }
+    HudColours colours;
+    colours.Find( palette );
+    PauseScreen pause;
+    pause.Build( 1, 1 );
+    Image screen( 640, 480 );
+    const uint8_t sentinel = 77;
+    screen.Clear( sentinel );
+    pause.Draw( screen, colours );
+    const Rect box = pause.GetMenu().GetBox( 640, 480 );
+    EXPECT_EQ( box.right - box.left + 1, Menu::MIN_WIDTH );
+    EXPECT_EQ( box.bottom - box.top + 1, Font::GLYPH_HEIGHT * Menu::SCALE + Menu::TITLE_GAP +
+                                             5 * Menu::ROW_HEIGHT + 2 * Menu::PADDING );
+    int outside = 0;
+    for ( int y = 0; y < 480; y++ ) {
+        for ( int x = 0; x < 640; x++ ) {
+            const int inside = x >= box.left && x <= box.right && y >= box.top && y <= box.bottom;
+            outside += !inside && screen.GetPixels()[y * screen.GetPitch() + x] != sentinel;
+        }
+    }
+    EXPECT_EQ( outside, 0 );
+    // The border is drawn on the box's edge, one pixel in from the sentinel around it.
+    EXPECT_EQ( screen.GetPixels()[box.top * screen.GetPitch() + box.left], colours.GetText() );
+    EXPECT_EQ( screen.GetPixels()[box.bottom * screen.GetPitch() + box.right], colours.GetText() );
+    EXPECT_EQ( screen.GetPixels()[( box.top - 1 ) * screen.GetPitch() + box.left], sentinel );
+    EXPECT_EQ( screen.GetPixels()[box.top * screen.GetPitch() + box.right + 1], sentinel );
+    EXPECT_EQ( Fnv( screen, box ), 884208745u );
+}
