@@ -440,6 +440,9 @@ static void AddArmsTo( StateChecksum &checksum, const World &world ) {
 // first turn's wind is drawn at once.
 static void StartArms( World &world ) {
     world.SetWind( 0 );
+    if ( g_gameRules.windEnabled ) {
+        SeedWind( uint32_t( std::rand() ) );
+    }
     g_wind.NewMatch();
     g_arsenal.NewMatch();
     if ( g_gameRules.windEnabled ) {
@@ -728,12 +731,25 @@ static void DoRequest( int request, World &world ) {
     }
 }
 
+// The camera follows its target before the update, as the designed frame does; the default
+// game eases it along.
+static void MoveCamera( World &world ) {
+    Entity *target = world.GetCameraTarget();
+    if ( WithView() ) {
+        g_hud.GetMatch().MoveCamera( world );
+    } else if ( target != nullptr ) {
+        world.SetCameraX( target->GetX() - CAMERA_OFFSET_X );
+        world.SetCameraY( target->GetY() - CAMERA_OFFSET_Y );
+    }
+}
+
 // A frame with a menu up: behind the title the computer plays on; over a match everything
 // stands still, nothing is recorded, and the looping sounds stop.
 static void MenuFrame( World &world ) {
     const int onTitle = g_screens.IsOnTitle();
     int playing = 0;
     if ( onTitle ) {
+        MoveCamera( world );
         g_keyState = g_computerPlayers.Keys( noKeys, !g_hud.IsPlaying() );
         if ( g_hud.ReadKeys( g_keyState ) ) {
             StartNewMatch( world );
@@ -781,13 +797,6 @@ static void DrawArms( const World &world ) {
 }
 
 void GameFrame( World &world ) {
-    Entity *target = world.GetCameraTarget();
-    if ( WithView() ) {
-        g_hud.GetMatch().MoveCamera( world );
-    } else if ( target != nullptr ) {
-        world.SetCameraX( target->GetX() - CAMERA_OFFSET_X );
-        world.SetCameraY( target->GetY() - CAMERA_OFFSET_Y );
-    }
     g_keyState = g_keyboard.Poll();
     if ( WithMenus() ) {
         if ( !landShown ) {
@@ -801,6 +810,8 @@ void GameFrame( World &world ) {
         }
         g_keyState = KeysForPlay( g_keyState, wasOpen );
     }
+    // Nothing moves under a menu, the camera neither: a paused game resumes as it was left.
+    MoveCamera( world );
     // The key sources: a replay supplies the whole recorded key state; otherwise the computer
     // players press the game's keys in their turns. Then the recorder keeps the key state the
     // game reads in this frame, whoever supplied it.

@@ -2,11 +2,10 @@
 
 #include "game/World.h"
 
-#include <cstdlib>
-
 namespace {
 
 WindSource *windSource = nullptr; // not owned
+uint32_t windState = 1;           // xorshift32; never 0
 
 } // namespace
 
@@ -18,8 +17,15 @@ WindSource *GetWindSource() {
     return windSource;
 }
 
+void SeedWind( uint32_t seed ) {
+    windState = seed != 0 ? seed : 0x9E3779B9u;
+}
+
 int DrawWindSteps() {
-    return std::rand() % ( 2 * Wind::MAX_STEPS + 1 ) - Wind::MAX_STEPS;
+    windState ^= windState << 13;
+    windState ^= windState >> 17;
+    windState ^= windState << 5;
+    return int( windState % uint32_t( 2 * Wind::MAX_STEPS + 1 ) ) - Wind::MAX_STEPS;
 }
 
 Wind::Wind() : turnTank( nullptr ) {

@@ -6,6 +6,8 @@
 // game's own pseudo-random sequence through a source that a recording notes and a replay
 // gives back, as the tank columns are.
 
+#include <cstdint>
+
 class World;
 
 // Gives the wind of a new turn, in steps from -WIND_MAX_STEPS to WIND_MAX_STEPS.
@@ -20,7 +22,11 @@ public:
 void SetWindSource( WindSource *source );
 WindSource *GetWindSource();
 
-// The game's own drawing: one rand() for each turn.
+// The game's own drawing: a sequence of its own, started by SeedWind from the game's
+// pseudo-random sequence once at start-up. It is kept apart from rand() because the designed
+// tanks draw with rand() (their probe pixel), so a frame drawn under a pause would otherwise
+// change every wind that follows it.
+void SeedWind( uint32_t seed );
 int DrawWindSteps();
 
 class Wind {

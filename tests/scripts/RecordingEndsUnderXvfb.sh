@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A recording is complete whenever the game ends: the real program records on a virtual X
-# display and is ended each way it can be (Escape, SIGTERM, SIGHUP, SIGINT, and the display
-# itself killed under it); each time the file must end with its end record and replay to its
+# display and is ended each way it can be (Quit on the pause menu, SIGTERM, SIGHUP, SIGINT,
+# and the display itself killed under it); each time the file must end with its end record and replay to its
 # end with --timedemo. Then, in an address space too small for OpenGL done in software, the
 # game must still open its window (drawn by SDL's software renderer) and end on Escape with
 # nothing on standard error.
@@ -53,12 +53,13 @@ record_and_end() { # <how> <expected exit code>
     local size
     for _ in $(seq 300); do
         size="$(stat -c %s "$work/$how.krec" 2> /dev/null || echo 0)"
+        # The header (seven rules) and the first match take 82 bytes; the first blocks follow.
         [ "$size" -gt 95 ] && break
         sleep 0.1
     done
     sleep 0.5
     case "$how" in
-    escape) xdotool key Escape 2> /dev/null ;;
+    escape) kelto_quit_from_play 2> /dev/null ;;
     display-lost) kill -KILL "$xvfb_pid" ;;
     *) kill -"${how^^}" "$game_pid" ;;
     esac
