@@ -172,6 +172,10 @@ int ReplayReader::ReadHeader() {
         return Fail( "truncated in its header" );
     }
     gameVersion[length] = '\0';
+    // The version is text: a NUL inside it would cut the name a refusal shows.
+    if ( std::memchr( gameVersion, '\0', length ) != nullptr ) {
+        return Fail( "game version holds a NUL byte" );
+    }
     // An older format's game was played by rules this one no longer has: named, not played.
     if ( version != uint32_t( REPLAY_FORMAT_VERSION ) ) {
         char shown[HOST_TEXT_SIZE];

@@ -74,7 +74,9 @@ std::vector<uint8_t> ReadBytes( const std::string &path ) {
 void WriteBytes( const std::string &path, const std::vector<uint8_t> &bytes ) {
     FILE *file = std::fopen( path.c_str(), "wb" );
     ASSERT_NE( file, nullptr );
-    std::fwrite( bytes.data(), 1, bytes.size(), file );
+    if ( !bytes.empty() ) {
+        std::fwrite( bytes.data(), 1, bytes.size(), file );
+    }
     std::fclose( file );
 }
 
