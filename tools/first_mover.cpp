@@ -2,8 +2,8 @@
 // every match (or the land of --land, a code or a picture), on the headless backend, each
 // match with new tank columns from the game's own random sequence, the banner standing until
 // the computer starts the next match itself. Prints one line: the level, the matches played,
-// how many player 1 (the first to move) won, its share, the draws and the frames a match took
-// on average. A match still going on after the bound is counted as undecided and ends the run.
+// how many the first to move (the match's starter, who rotates) won, its share, the draws and the frames a
+// match took on average. A match still going on after the bound is counted as undecided and ends the run.
 //
 // Usage: first_mover [--level easy|normal|hard] [--matches N] [--health N] [--wind on|off]
 //                    [--land CODE|FILE] [--seed S]
@@ -98,7 +98,11 @@ int main( int argc, char **argv ) {
                 const int outcome = g_hud.GetMatch().GetOutcome();
                 if ( before == Match::Playing && outcome != Match::Playing ) {
                     played++;
-                    firstWon += outcome == Match::Won && g_hud.GetMatch().GetWinner() == 0 ? 1 : 0;
+                    // The starter rotates from match to match: the first mover is whoever started.
+                    firstWon +=
+                        outcome == Match::Won && g_hud.GetMatch().GetWinner() == g_hud.GetMatch().GetStarter()
+                            ? 1
+                            : 0;
                     drawn += outcome == Match::Drawn ? 1 : 0;
                     matchFrames = 0;
                 } else if ( outcome == Match::Playing && matchFrames > FRAMES_PER_MATCH ) {
@@ -113,7 +117,7 @@ int main( int argc, char **argv ) {
         HostSetBackend( nullptr );
     }
     std::printf(
-        "%s: %d matches at %d health (wind %s), player 1 won %d (%.1f %%), %d drawn, %d undecided, %lld "
+        "%s: %d matches at %d health (wind %s), the first mover won %d (%.1f %%), %d drawn, %d undecided, %lld "
         "frames a match\n",
         run.level.c_str(), played, run.health, run.wind ? "on" : "off", firstWon,
         played > 0 ? 100.0 * firstWon / played : 0.0, drawn, undecided, played > 0 ? frames / played : 0 );
