@@ -22,6 +22,7 @@
 #include "host/HostWindow.h"
 #include "hud/Hud.h"
 #include "hud/WeaponReadout.h"
+#include "menus/LandChoice.h"
 #include "menus/MatchSetup.h"
 #include "platform/Display.h"
 #include "platform/Keyboard.h"
@@ -540,6 +541,39 @@ static int LoadGeneratedLand( World &world ) {
     return 1;
 }
 
+// A land chosen in the set-up during the game: pictures read again into the World that
+// holds a made land, with their own colours.
+static int ReloadPictures( World &world ) {
+    BmpFile backgroundFile;
+    BmpFile landFile;
+    if ( !ReadPicture( gameLand.GetBackgroundFile(), backgroundFile, PICTURE_BACKGROUND ) ||
+         !CheckCoversScreen( backgroundFile ) ||
+         !ReadPicture( gameLand.GetLandFile(), landFile, PICTURE_LAND ) || !CheckCoversScreen( landFile ) ) {
+        return 0;
+    }
+    Image background;
+    Image land;
+    if ( !background.LoadBmp( backgroundFile ) || !land.LoadBmp( landFile ) ) {
+        return Complain( gameLand.GetLandFile(), BmpGetLastError() );
+    }
+    g_display.LoadPalette( backgroundFile );
+    g_display.ApplyPalette();
+    if ( !world.LoadPictures( &g_display, land, background ) ) {
+        std::fprintf( stderr, "kelto: %s\n", world.GetLoadError() );
+        return 0;
+    }
+    return 1;
+}
+
+// Made lands have their tanks' columns chosen on them; pictures keep the designed columns.
+static void ChooseColumnSource() {
+    if ( gameLand.IsGenerated() ) {
+        SetTankColumnSource( &startColumns );
+    } else if ( GetTankColumnSource() == &startColumns ) {
+        SetTankColumnSource( nullptr );
+    }
+}
+
 int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     g_keyboard.Init( instance, window );
 
@@ -551,11 +585,7 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
                      seed );
     // A recording says which land it was played on, so the replay session starts first.
     startColumns.SetWorld( &world );
-    if ( gameLand.IsGenerated() ) {
-        SetTankColumnSource( &startColumns );
-    } else if ( GetTankColumnSource() == &startColumns ) {
-        SetTankColumnSource( nullptr );
-    }
+    ChooseColumnSource();
     if ( !StartReplaySession() ) {
         return 0;
     }
@@ -610,28 +640,39 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     return 1;
 }
 
-// The land as the screens show it: in the set-up, what the next match is played on; in the
-// pause menu, the code of the one being played. Told in the first frame of each match, so
-// that the start-up asks for no memory for it.
+// The land as the screens show it: in the set-up, the land the command line named (the
+// settings file's otherwise); in the pause menu, the code of the one being played. Told in
+// the first frame of each match, so that the start-up asks for no memory for it.
 static void ShowLand() {
     landShown = 1;
     const std::string code = GameLandCode();
-    const char *setupLand = "PICTURES";
-    if ( gameLand.GetKind() == GameLand::SEQUENCE ) {
-        setupLand = "NEW EACH MATCH";
-    } else if ( gameLand.GetKind() == GameLand::CODE ) {
-        setupLand = code.c_str();
+    std::string setupLand;
+    if ( g_options.classic || !g_options.land.empty() ) {
+        setupLand = gameLand.GetKind() == GameLand::CODE ? code : "bundled";
     }
     g_screens.SetLand( setupLand, code );
 }
 
+// The land the set-up chose, for the match about to start; 1 when it is another than the
+// one played so far.
+static int TakeSetupLand( const MatchSetup &setup ) {
+    LandChoice choice;
+    choice.Read( setup.land );
+    const int changed = gameLand.Take( choice, []() { return uint32_t( std::rand() ); } );
+    ChooseColumnSource();
+    return changed;
+}
+
 // A new match draws new columns for its tanks, as the start-up does; its tanks and bombs are
-// new to the sound too.
-static void StartNewMatch( World &world ) {
+// new to the sound too. `landChosen`: the set-up chose another land.
+static void StartNewMatch( World &world, int landChosen = 0 ) {
     // A land made for every match gives way to the next one; the match puts it back at its
-    // start. Without memory for it the last land stays.
-    if ( gameLand.Advance() && LoadGeneratedLand( world ) ) {
-        g_hud.GetMatch().SetStartLand( *world.GetLandImage() );
+    // start. Without memory for it (or without its pictures) the last land stays.
+    if ( gameLand.Advance() || landChosen ) {
+        const int loaded = gameLand.IsGenerated() ? LoadGeneratedLand( world ) : ReloadPictures( world );
+        if ( loaded ) {
+            g_hud.GetMatch().SetStartLand( *world.GetLandImage() );
+        }
     }
     g_hud.GetMatch().PutLandBack( world );
     int columns[TANK_PLACEMENT_COUNT];
@@ -648,8 +689,8 @@ static void StartNewMatch( World &world ) {
 // The one place where a match set up on screen reaches the game's rules. The seats (a person,
 // or the computer at its level), the names, the starting health and the wind are played. The
 // weapons' stock is kept in the set-up and the settings file, but each weapon still has the
-// stock of its own row in the weapon table. The land is the game's: a new one every match, or
-// the one --land gave. A seat that is off is played by the computer at normal, as every match
+// stock of its own row in the weapon table. The land is taken with the match's start
+// (TakeSetupLand). A seat that is off is played by the computer at normal, as every match
 // has four tanks. No recording passes through here: a recorded game never shows the set-up.
 static void HandRulesOver( const MatchSetup &setup, World &world ) {
     g_computerPlayers.Create( &world, 0, ComputerPlayers::LevelFromName( "normal" ) );
@@ -710,7 +751,7 @@ static void DoRequest( int request, World &world ) {
     case GameScreens::START_MATCH:
         KeepSetup( g_screens.GetSetup() );
         HandRulesOver( g_screens.GetSetup(), world );
-        StartNewMatch( world );
+        StartNewMatch( world, TakeSetupLand( g_screens.GetSetup() ) );
         break;
     case GameScreens::RESTART_MATCH:
         StartNewMatch( world );

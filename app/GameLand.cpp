@@ -5,10 +5,21 @@
 #include "lands/LandGenerator.h"
 #include "lands/LandPalette.h"
 #include "lands/LandRandom.h"
+#include "menus/LandChoice.h"
 
 #include <cstdio>
 
-GameLand::GameLand() : kind( PICTURES ), landFile{}, backgroundFile{} {
+namespace {
+
+// The first code of a sequence started from `seed`: its style and theme drawn from it too.
+LandCode FirstOfSequence( uint32_t seed, int style ) {
+    return LandCode( style >= 0 ? style : int( seed % LandCode::STYLE_COUNT ),
+                     int( ( seed / LandCode::STYLE_COUNT ) % LandCode::THEME_COUNT ), seed );
+}
+
+} // namespace
+
+GameLand::GameLand() : kind( PICTURES ), sequenceStyle( -1 ), landFile{}, backgroundFile{} {
 }
 
 GameLand::~GameLand() {
@@ -19,6 +30,7 @@ void GameLand::Choose( const Options &options, const char *dataLandFile, const c
     // A path cut short here is longer than any the system opens, and is refused there.
     std::snprintf( landFile, sizeof( landFile ), "%s", dataLandFile );
     std::snprintf( backgroundFile, sizeof( backgroundFile ), "%s", dataBackgroundFile );
+    sequenceStyle = -1;
     if ( options.classic ) {
         kind = PICTURES;
     } else if ( !options.land.empty() && IsLandPicture( options.land ) ) {
@@ -31,8 +43,37 @@ void GameLand::Choose( const Options &options, const char *dataLandFile, const c
         kind = CODE;
     } else {
         kind = SEQUENCE;
-        code = LandCode( int( seed % LandCode::STYLE_COUNT ),
-                         int( ( seed / LandCode::STYLE_COUNT ) % LandCode::THEME_COUNT ), seed );
+        code = FirstOfSequence( seed, -1 );
+    }
+}
+
+int GameLand::Take( const LandChoice &choice, uint32_t ( *drawSeed )() ) {
+    switch ( choice.GetKind() ) {
+    case LandChoice::PICTURES:
+        if ( kind == PICTURES ) {
+            return 0;
+        }
+        kind = PICTURES;
+        return 1;
+    case LandChoice::CODE:
+        if ( kind == CODE && code.GetStyle() == choice.GetCode().GetStyle() &&
+             code.GetTheme() == choice.GetCode().GetTheme() &&
+             code.GetSeed() == choice.GetCode().GetSeed() ) {
+            return 0;
+        }
+        kind = CODE;
+        code = choice.GetCode();
+        return 1;
+    default: {
+        const int style = choice.GetKind() == LandChoice::STYLE ? choice.GetStyle() : -1;
+        if ( kind == SEQUENCE && sequenceStyle == style ) {
+            return 0;
+        }
+        kind = SEQUENCE;
+        sequenceStyle = style;
+        code = FirstOfSequence( drawSeed(), style );
+        return 1;
+    }
     }
 }
 
@@ -70,7 +111,9 @@ int GameLand::Advance() {
     }
     const uint32_t seed = LandRandom::NextSeed( code.GetSeed() );
     const int style =
-        ( code.GetStyle() + 1 + int( seed % ( LandCode::STYLE_COUNT - 1 ) ) ) % LandCode::STYLE_COUNT;
+        sequenceStyle >= 0
+            ? sequenceStyle
+            : ( code.GetStyle() + 1 + int( seed % ( LandCode::STYLE_COUNT - 1 ) ) ) % LandCode::STYLE_COUNT;
     const int theme = ( code.GetTheme() + 1 + int( ( seed >> 8 ) % ( LandCode::THEME_COUNT - 1 ) ) ) %
                       LandCode::THEME_COUNT;
     code = LandCode( style, theme, seed );

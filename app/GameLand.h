@@ -9,6 +9,7 @@
 #include <vector>
 
 class Image;
+class LandChoice;
 struct Options;
 
 // The land a game is played on and where it comes from: pictures read from files (the
@@ -33,6 +34,11 @@ public:
     int TakeRules( const int32_t rules[RULE_COUNT] );
     // Plays on the pictures named at Choose after all.
     void UsePictures() { kind = PICTURES; }
+    // Takes the land the set-up chose: new lands (of any style or of one), the pictures named
+    // at Choose, or a code. 1 when the next match is played on another land than this one,
+    // which must then be made or read; 0 when the land goes on as it is (a sequence moving on
+    // at Advance). `drawSeed` is called only when a new sequence starts.
+    int Take( const LandChoice &choice, uint32_t ( *drawSeed )() );
 
     // The current land's pictures and colours, made from its code.
     int Make( Image &land, Image &background, HostPaletteEntry palette[256] ) const;
@@ -52,6 +58,7 @@ public:
 private:
     int kind;
     LandCode code;
+    int sequenceStyle; // the one style of a sequence's lands, or -1 for every style in turn
     // Kept without asking for memory, so that a start-up short of it can still say so.
     static const int PATH_SIZE = 4096;
     char landFile[PATH_SIZE];

@@ -37,7 +37,10 @@ void GameScreens::Open( int next ) {
     case SETUP: {
         MatchSetup kept;
         kept.FromSettings( g_settings );
-        setup.Build( kept, setupLand );
+        if ( !setupLand.empty() ) {
+            kept.land = setupLand;
+        }
+        setup.Build( kept );
         break;
     }
     case PAUSE:

@@ -41,8 +41,9 @@ public:
     // The title and the screens reached from it: the computer's match plays on behind them.
     int IsOnTitle() const { return screen != PLAYING && !overMatch; }
 
-    // What the set-up shows for the land, and the code of the land being played (empty for a
-    // land read from pictures), shown in the pause menu.
+    // The land the set-up starts from when the command line named one (in the settings
+    // file's words; empty: the settings' own), and the code of the land being played (empty
+    // for a land read from pictures), shown in the pause menu.
     void SetLand( const std::string &setupLand, const std::string &matchCode );
 
     const MatchSetup &GetSetup() const { return setup.GetSetup(); }

@@ -22,7 +22,7 @@ struct MatchSetup {
     int health = 100;
     int wind = 1;
     int stock = 3;
-    std::string land = "bundled";
+    std::string land = "new"; // in the settings file's words (LandChoice)
 
     // The seat's name as shown: its own, or "PLAYER N".
     std::string NameOf( int seat ) const;

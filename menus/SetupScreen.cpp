@@ -14,16 +14,21 @@ int Clamp( int value, int low, int high ) {
 
 } // namespace
 
-SetupScreen::SetupScreen() : typing( -1 ) {
+SetupScreen::SetupScreen() : typing( -1 ), typingLand( 0 ), landRefused( 0 ) {
 }
 
 SetupScreen::~SetupScreen() {
 }
 
-void SetupScreen::Build( const MatchSetup &newSetup, const std::string &newLand ) {
+void SetupScreen::Build( const MatchSetup &newSetup ) {
     setup = newSetup;
-    land = newLand;
+    // A land the settings file names no longer (or never did) is a new one each match.
+    land = LandChoice();
+    land.Read( setup.land );
+    setup.land = land.GetWord();
     typing = -1;
+    typingLand = 0;
+    landRefused = 0;
     menu.Start( "NEW MATCH" );
     menu.SetSmall();
     for ( int seat = 0; seat < MatchSetup::SEATS; seat++ ) {
@@ -49,7 +54,11 @@ void SetupScreen::ShowValues() {
     menu.SetValue( HEALTH, std::to_string( setup.health ) );
     menu.SetValue( WIND, setup.wind ? "ON" : "OFF" );
     menu.SetValue( STOCK, std::to_string( setup.stock ) + " EACH" );
-    menu.SetValue( LAND, land );
+    if ( !typingLand ) {
+        menu.SetValue( LAND, land.GetLabel() );
+    } else {
+        menu.SetValue( LAND, landText + ( landRefused ? "_ NOT A CODE" : "_" ) );
+    }
 }
 
 void SetupScreen::Step( int id, int step ) {
@@ -69,6 +78,9 @@ void SetupScreen::Step( int id, int step ) {
         setup.wind = !setup.wind;
     } else if ( id == STOCK ) {
         setup.stock = Clamp( setup.stock + step, 0, STOCK_MOST );
+    } else if ( id == LAND ) {
+        land.Step( step );
+        setup.land = land.GetWord();
     }
 }
 
@@ -92,9 +104,40 @@ void SetupScreen::Type( const MenuInput &input ) {
     ShowValues();
 }
 
+// A code is typed whole and checked when Enter keeps it: one that does not parse stays on
+// screen, marked, to be put right or given up with Escape.
+void SetupScreen::TypeLand( const MenuInput &input ) {
+    const int wasRefused = landRefused;
+    landRefused = 0;
+    if ( input.Has( MenuInput::ENTER ) ) {
+        if ( land.ReadCode( landText ) ) {
+            setup.land = land.GetWord();
+            typingLand = 0;
+        } else {
+            landRefused = 1;
+        }
+    } else if ( input.Has( MenuInput::BACK ) ) {
+        typingLand = 0;
+    } else if ( input.Has( MenuInput::ERASE ) ) {
+        if ( !landText.empty() ) {
+            landText.pop_back();
+        }
+    } else if ( input.GetTyped() != 0 && input.GetTyped() != ' ' && input.GetTyped() != '.' &&
+                int( landText.size() ) < LandCode::TEXT_SIZE - 1 ) {
+        landText += input.GetTyped();
+    } else {
+        landRefused = wasRefused;
+    }
+    ShowValues();
+}
+
 int SetupScreen::Update( const MenuInput &input ) {
     if ( typing >= 0 ) {
         Type( input );
+        return NONE;
+    }
+    if ( typingLand ) {
+        TypeLand( input );
         return NONE;
     }
     const Menu::Event event = menu.Update( input );
@@ -114,6 +157,9 @@ int SetupScreen::Update( const MenuInput &input ) {
             typing = event.id - NAME;
             nameBefore = setup.seats[typing].name;
             // A seat without a name of its own starts typing from nothing.
+        } else if ( event.id == LAND ) {
+            typingLand = 1;
+            landText.clear();
         } else {
             Step( event.id, 1 );
         }

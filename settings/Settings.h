@@ -39,10 +39,10 @@ struct Settings {
     static constexpr int SEATS = 4;
     std::string seat[SEATS];
     std::string name[SEATS];
-    int health = 100;             // health: each tank's starting health
-    int wind = 1;                 // wind: on or off
-    int stock = 3;                // stock: shots of each weapon a tank has in a match
-    std::string land = "bundled"; // land: the land played on
+    int health = 100;         // health: each tank's starting health
+    int wind = 1;             // wind: on or off
+    int stock = 3;            // stock: shots of each weapon a tank has in a match
+    std::string land = "new"; // land: the land played on (LandChoice's words)
 };
 
 // The settings of this run, filled once at start-up by the program; read by whoever needs them.

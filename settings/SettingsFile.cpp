@@ -197,6 +197,34 @@ const SettingRow SETTING_ROWS[] = {
 #undef NAMES_ROW
 
 // The seats and names of the last set-up, one row each.
+// A land's code as the game writes it: a name, a name and eight hexadecimal digits joined by
+// '-', in any letter case. Which names make a land is the game's to say; a code it cannot
+// make plays a new land instead.
+int IsLandCodeShape( const std::string &value ) {
+    const size_t first = value.find( '-' );
+    const size_t second = first == std::string::npos ? first : value.find( '-', first + 1 );
+    if ( first == 0 || second == std::string::npos || second == first + 1 || value.size() != second + 9 ) {
+        return 0;
+    }
+    for ( size_t i = 0; i < value.size(); i++ ) {
+        const char c = char( value[i] | 0x20 );
+        const int letter = c >= 'a' && c <= 'z';
+        const int hex = ( c >= '0' && c <= '9' ) || ( c >= 'a' && c <= 'f' );
+        if ( i != first && i != second && !( i < second ? letter : hex ) ) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
+int ReadLand( const std::string &value, std::string &field ) {
+    if ( IsLandCodeShape( value ) ) {
+        field = value;
+        return 1;
+    }
+    return ReadWord( value, "new bundled hills islands cavern cliffs", field );
+}
+
 #define SEAT_ROW( number, value, comment )                                                                   \
     {                                                                                                        \
         "seat_" #number, value, comment, []( Settings &s, const std::string &v, const NameChecks & ) {       \
@@ -229,10 +257,11 @@ const SettingRow SETUP_ROWS[] = {
       []( Settings &s, const std::string &v, const NameChecks & ) {
           return ReadNumber( v, 0, 99, s.stock );
       } },
-    { "land", "bundled", "the land played on: bundled (the land of the game's pictures)",
-      []( Settings &s, const std::string &v, const NameChecks & ) {
-          return ReadWord( v, "bundled", s.land );
-      } },
+    { "land", "new",
+      "the land played on: new (a new land each match), bundled (the game's pictures), hills, "
+      "islands, cavern or cliffs (a new land of that style each match), or a land's code such "
+      "as HILLS-GREEN-3F9A21C0",
+      []( Settings &s, const std::string &v, const NameChecks & ) { return ReadLand( v, s.land ); } },
 };
 
 #undef SEAT_ROW
