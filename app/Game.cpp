@@ -63,6 +63,7 @@ GameScreens g_screens;
 static MatchSounds g_matchSounds;
 static ReplaySession replaySession;
 static GameLand gameLand;
+static GameLand playedLand; // the land the World holds, for when another cannot be had
 static StartColumnSource startColumns;
 
 static int menusOn = 0;
@@ -551,9 +552,13 @@ static int ReloadPictures( World &world ) {
          !ReadPicture( gameLand.GetLandFile(), landFile, PICTURE_LAND ) || !CheckCoversScreen( landFile ) ) {
         return 0;
     }
-    Image background;
-    Image land;
-    if ( !background.LoadBmp( backgroundFile ) || !land.LoadBmp( landFile ) ) {
+    // An Image takes a picture into a block it owns already.
+    Image background( 1, 1 );
+    Image land( 1, 1 );
+    if ( !background.LoadBmp( backgroundFile ) ) {
+        return Complain( gameLand.GetBackgroundFile(), BmpGetLastError() );
+    }
+    if ( !land.LoadBmp( landFile ) ) {
         return Complain( gameLand.GetLandFile(), BmpGetLastError() );
     }
     g_display.LoadPalette( backgroundFile );
@@ -599,6 +604,7 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
         FinishReplaySession( nullptr );
         return 0;
     }
+    playedLand = gameLand;
     // The rules go in once the land is there and a replay has said which rules it was
     // recorded with, and before a recording takes over the tank columns.
     SwitchRules( world );
@@ -660,6 +666,8 @@ static int TakeSetupLand( const MatchSetup &setup ) {
     choice.Read( setup.land );
     const int changed = gameLand.Take( choice, []() { return uint32_t( std::rand() ); } );
     ChooseColumnSource();
+    // The set-up's land has replaced the command line's, and is the one it shows from now on.
+    g_options.land.clear();
     return changed;
 }
 
@@ -672,8 +680,12 @@ static void StartNewMatch( World &world, int landChosen = 0 ) {
         const int loaded = gameLand.IsGenerated() ? LoadGeneratedLand( world ) : ReloadPictures( world );
         if ( loaded ) {
             g_hud.GetMatch().SetStartLand( *world.GetLandImage() );
+        } else {
+            gameLand = playedLand;
+            ChooseColumnSource();
         }
     }
+    playedLand = gameLand;
     g_hud.GetMatch().PutLandBack( world );
     int columns[TANK_PLACEMENT_COUNT];
     ChooseTankColumns( world, columns );

@@ -13,6 +13,10 @@
 #include "host/HostWindow.h"
 #include "hud/Font.h"
 #include "hud/Hud.h"
+#include "lands/LandCode.h"
+#include "lands/LandGenerator.h"
+#include "lands/LandStarts.h"
+#include "menus/MenuInput.h"
 #include "platform/Display.h"
 #include "replay/ReplayFile.h"
 #include "replay/StateChecksum.h"
@@ -24,6 +28,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -580,4 +585,153 @@ TEST_F( MenuGame, TheSetUpAndThePauseShowTheLand ) {
         }
         GameEnd( world );
     }
+}
+
+namespace {
+
+uint32_t LandChecksum( const Image &image ) {
+    uint32_t hash = 2166136261u;
+    for ( int y = 0; y < image.GetHeight(); y++ ) {
+        for ( int x = 0; x < image.GetWidth(); x++ ) {
+            hash = ( hash ^ image.GetPixels()[y * image.GetPitch() + x] ) * 16777619u;
+        }
+    }
+    return hash;
+}
+
+// The checksum of the land `code` makes, or of the game's own land picture for an empty code.
+uint32_t ExpectedLand( const std::string &code ) {
+    Image land;
+    if ( code.empty() ) {
+        Image picture( 1, 1 );
+        EXPECT_EQ( picture.LoadBmp( GameDataPath( "land.bmp" ).c_str() ), 1 );
+        return LandChecksum( picture );
+    } else {
+        LandCode parsed;
+        EXPECT_EQ( parsed.Parse( code.c_str() ), 1 ) << code;
+        EXPECT_EQ( LandGenerator::MakeLand( parsed, 1280, 960, land ), 1 );
+    }
+    return LandChecksum( land );
+}
+
+} // namespace
+
+// The land chosen in the set-up is the match's, whatever the game started on, and stays in
+// the settings file: the pictures, a new land of one style each match, a code typed in (the
+// same land again at a restart), or a new land each match. Made lands have their tanks at
+// open start places.
+TEST_F( MenuGame, TheLandChosenInTheSetUpIsPlayedAndKept ) {
+    const struct {
+        const char *optionLand; // the command line's --land
+        int right;              // steps on the land row
+        const char *typed;      // or a code typed there
+        const char *kept;       // the settings file's land line after
+        const char *label;      // the set-up's land row when it comes back
+        const char *style;      // the made land's style; "" for pictures, null for any
+        int sameAtRestart;
+    } cases[] = {
+        { "", 1, nullptr, "bundled", "PICTURES", "", 1 },
+        { "", 3, nullptr, "islands", "NEW ISLANDS", "ISLANDS", 0 },
+        { "land.bmp", 0, "CLIFFS-DESERT-0000BEEF", "CLIFFS-DESERT-0000BEEF", "CLIFFS-DESERT-0000BEEF",
+          "CLIFFS", 1 },
+        { "land.bmp", 4, nullptr, "cliffs", "NEW CLIFFS", "CLIFFS", 0 },
+        { "HILLS-SNOW-0000002A", 1, nullptr, "new", "NEW EACH MATCH", nullptr, 0 },
+        { "HILLS-SNOW-0000002A", 0, nullptr, "HILLS-SNOW-0000002A", "HILLS-SNOW-0000002A", "HILLS", 1 },
+    };
+    for ( const auto &c : cases ) {
+        SCOPED_TRACE( testing::Message() << c.optionLand << " " << c.kept );
+        file.Change( settingsPath, "land", "new", g_settings );
+        g_options = Options();
+        g_options.land = IsLandPicture( c.optionLand ) ? GameDataPath( c.optionLand ) : c.optionLand;
+        World world;
+        ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+        if ( g_screens.GetScreen() == GameScreens::PLAYING ) {
+            Tap( world, DIK_ESCAPE );
+            Tap( world, DIK_DOWN, 3 );
+            Tap( world, DIK_RETURN );
+        }
+        ASSERT_EQ( g_screens.GetScreen(), GameScreens::TITLE );
+        Tap( world, DIK_RETURN );
+        Tap( world, DIK_UP );
+        ASSERT_EQ( g_screens.GetSetupScreen().GetMenu().GetSelectedId(), SetupScreen::LAND );
+        Tap( world, DIK_RIGHT, c.right );
+        if ( c.typed != nullptr ) {
+            Tap( world, DIK_RETURN );
+            for ( const char *t = c.typed; *t != '\0'; t++ ) {
+                int key = 0;
+                while ( key < 256 && MenuInput::CharacterOf( key ) != *t ) {
+                    key++;
+                }
+                Tap( world, key );
+            }
+            Tap( world, DIK_RETURN );
+        }
+        Tap( world, DIK_DOWN );
+        Tap( world, DIK_RETURN );
+        ASSERT_EQ( g_screens.GetScreen(), GameScreens::PLAYING );
+        EXPECT_NE( ReadText( settingsPath ).find( std::string( "\nland = " ) + c.kept + "\n" ),
+                   std::string::npos );
+        std::string codes[2];
+        for ( int match = 0; match < 2; match++ ) {
+            codes[match] = GameLandCode();
+            const std::string &code = codes[match];
+            EXPECT_EQ( code.empty(), c.style != nullptr && *c.style == '\0' );
+            if ( c.style != nullptr ) {
+                EXPECT_EQ( code.substr( 0, std::strlen( c.style ) ), c.style );
+            }
+            EXPECT_EQ( LandChecksum( *world.GetLandImage() ), ExpectedLand( code ) ) << code;
+            for ( Tank *tank : Tanks( world ) ) {
+                EXPECT_TRUE( code.empty() ||
+                             LandStarts::IsOpen( *world.GetLandImage(), tank->GetX(), 35, 20, nullptr ) )
+                    << code << " " << tank->GetX();
+            }
+            // Restart the match from the pause.
+            Tap( world, DIK_ESCAPE );
+            Tap( world, DIK_DOWN );
+            ASSERT_EQ( g_screens.GetPause().GetMenu().GetSelectedId(), PauseScreen::RESTART );
+            Tap( world, DIK_RETURN );
+            ASSERT_EQ( g_screens.GetScreen(), GameScreens::PLAYING );
+        }
+        EXPECT_EQ( codes[0] == codes[1], c.sameAtRestart ) << codes[0] << " " << codes[1];
+        // Back in the set-up, the choice is the kept one.
+        Tap( world, DIK_ESCAPE );
+        Tap( world, DIK_DOWN, 3 );
+        Tap( world, DIK_RETURN );
+        ASSERT_EQ( g_screens.GetScreen(), GameScreens::TITLE );
+        Tap( world, DIK_RETURN );
+        EXPECT_EQ( g_screens.GetSetupScreen().GetMenu().GetValue( SetupScreen::LAND ), c.label );
+        GameEnd( world );
+    }
+}
+
+// Pictures that went missing since the start leave the made land in play, its code shown, and
+// say why.
+TEST_F( MenuGame, PicturesGoneSinceTheStartLeaveTheMadeLandInPlay ) {
+    const std::string data = folder + "/data/";
+    ASSERT_EQ(
+        std::system( ( "mkdir -p '" + data + "' && cp " KELTO_ASSETS_DIR "/*.bmp '" + data + "'" ).c_str() ),
+        0 );
+    GameSetDataFolder( data );
+    World world;
+    ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+    ASSERT_EQ( g_screens.GetScreen(), GameScreens::TITLE );
+    std::remove( ( data + "land.bmp" ).c_str() );
+    Tap( world, DIK_RETURN );
+    Tap( world, DIK_UP );
+    Tap( world, DIK_RIGHT );
+    ASSERT_EQ( g_screens.GetSetupScreen().GetSetup().land, "bundled" );
+    Tap( world, DIK_DOWN );
+    testing::internal::CaptureStderr();
+    Tap( world, DIK_RETURN );
+    const std::string said = testing::internal::GetCapturedStderr();
+    ASSERT_EQ( g_screens.GetScreen(), GameScreens::PLAYING );
+    EXPECT_EQ( said.rfind( "kelto: " + data + "land.bmp: ", 0 ), 0u ) << said;
+    const std::string code = GameLandCode();
+    ASSERT_FALSE( code.empty() );
+    EXPECT_EQ( LandChecksum( *world.GetLandImage() ), ExpectedLand( code ) ) << code;
+    for ( Tank *tank : Tanks( world ) ) {
+        EXPECT_TRUE( LandStarts::IsOpen( *world.GetLandImage(), tank->GetX(), 35, 20, nullptr ) )
+            << tank->GetX();
+    }
+    GameEnd( world );
 }

@@ -190,6 +190,114 @@ TEST( SetupScreen, ValuesStepWithinTheirLimits ) {
     EXPECT_EQ( Press( screen, input, DIK_ESCAPE ), SetupScreen::BACK );
 }
 
+// Types `text` on `screen`, each character by the key at its place.
+void TypeOn( SetupScreen &screen, MenuInput &input, const std::string &text ) {
+    for ( char c : text ) {
+        int key = 0;
+        while ( key < 256 && MenuInput::CharacterOf( key ) != c ) {
+            key++;
+        }
+        ASSERT_LT( key, 256 ) << c;
+        Press( screen, input, key );
+    }
+}
+
+// The land's row goes round new lands, the pictures and the four styles, and through the
+// code when one was given; a settings word the game does not know is a new land each match.
+TEST( SetupScreen, TheLandStepsRoundItsChoices ) {
+    const struct {
+        const char *word;
+        int key;
+        int times;
+        const char *wordAfter;
+        const char *label;
+    } cases[] = {
+        { "new", DIK_RIGHT, 1, "bundled", "PICTURES" },
+        { "new", DIK_LEFT, 1, "cliffs", "NEW CLIFFS" },
+        { "cliffs", DIK_RIGHT, 1, "new", "NEW EACH MATCH" },
+        { "bundled", DIK_RIGHT, 1, "hills", "NEW HILLS" },
+        { "islands", DIK_RIGHT, 1, "cavern", "NEW CAVERN" },
+        { "cavern", DIK_LEFT, 2, "hills", "NEW HILLS" },
+        { "CAVERN-SNOW-0000002A", DIK_LEFT, 1, "cliffs", "NEW CLIFFS" },
+        { "cliffs-snow-0000002a", DIK_RIGHT, 1, "new", "NEW EACH MATCH" },
+        { "CAVERN-SNOW-0000002A", DIK_RIGHT, 7, "CAVERN-SNOW-0000002A", "CAVERN-SNOW-0000002A" },
+        { "CAVERN-SNOW-0000002A", DIK_LEFT, 7, "CAVERN-SNOW-0000002A", "CAVERN-SNOW-0000002A" },
+        { "new", DIK_RIGHT, 6, "new", "NEW EACH MATCH" },
+        { "dunes", DIK_RIGHT, 0, "new", "NEW EACH MATCH" },
+        { "HILLS-GRAY-0000002A", DIK_RIGHT, 0, "new", "NEW EACH MATCH" },
+        { "", DIK_RIGHT, 0, "new", "NEW EACH MATCH" },
+    };
+    for ( const auto &c : cases ) {
+        SCOPED_TRACE( testing::Message() << c.word << " key " << c.key << " x " << c.times );
+        MatchSetup setup;
+        setup.land = c.word;
+        SetupScreen screen;
+        screen.Build( setup );
+        MenuInput input;
+        Press( screen, input, DIK_UP );
+        ASSERT_EQ( screen.GetMenu().GetSelectedId(), SetupScreen::LAND );
+        Press( screen, input, c.key, c.times );
+        EXPECT_EQ( screen.GetSetup().land, c.wordAfter );
+        EXPECT_EQ( screen.GetMenu().GetValue( SetupScreen::LAND ), c.label );
+    }
+}
+
+// Enter on the land types a code: kept when it parses (in capitals), refused on screen and
+// left to put right when it does not; Escape gives it up; the longest code fits exactly.
+TEST( SetupScreen, ATypedLandCodeIsKeptOnlyWhenItParses ) {
+    const struct {
+        const char *typed;
+        int erase; // Backspaces after typing
+        int key;   // then
+        const char *shown;
+        int typing;
+        const char *word;
+    } cases[] = {
+        { "CAVERN-SNOW-0000002A", 0, DIK_RETURN, "CAVERN-SNOW-0000002A", 0, "CAVERN-SNOW-0000002A" },
+        { "CAVERN-SNOW-0000002", 0, DIK_RETURN, "CAVERN-SNOW-0000002_ NOT A CODE", 1, "bundled" },
+        { "CAVERN-SNOW-0000002AB", 0, DIK_RETURN, "CAVERN-SNOW-0000002AB_ NOT A CODE", 1, "bundled" },
+        { "CAVERN-SNOW-0000002AB", 1, DIK_RETURN, "CAVERN-SNOW-0000002A", 0, "CAVERN-SNOW-0000002A" },
+        { "HILLS-GREEN-3F9A21C0", 0, DIK_ESCAPE, "PICTURES", 0, "bundled" },
+        { "", 1, DIK_RETURN, "_ NOT A CODE", 1, "bundled" },
+        { "ISLANDS-DESERT-FFFFFFFF", 0, DIK_RETURN, "ISLANDS-DESERT-FFFFFFFF", 0, "ISLANDS-DESERT-FFFFFFFF" },
+        // The 24th character is not taken; nor a space or a point.
+        { "ISLANDS-DESERT-FFFFFFFFF", 0, DIK_RETURN, "ISLANDS-DESERT-FFFFFFFF", 0,
+          "ISLANDS-DESERT-FFFFFFFF" },
+        { "HILLS-GREEN. 3F9A21C0", 0, DIK_RETURN, "HILLS-GREEN3F9A21C0_ NOT A CODE", 1, "bundled" },
+        { "HILLS-GREEN-3F9A21C0", 0, 0, "HILLS-GREEN-3F9A21C0_", 1, "bundled" },
+    };
+    for ( const auto &c : cases ) {
+        SCOPED_TRACE( c.typed );
+        MatchSetup setup;
+        setup.land = "bundled";
+        SetupScreen screen;
+        screen.Build( setup );
+        MenuInput input;
+        Press( screen, input, DIK_UP );
+        Press( screen, input, DIK_RETURN );
+        ASSERT_TRUE( screen.IsTypingLand() );
+        EXPECT_EQ( screen.GetMenu().GetValue( SetupScreen::LAND ), "_" );
+        TypeOn( screen, input, c.typed );
+        Press( screen, input, DIK_BACK, c.erase );
+        if ( c.key != 0 ) {
+            Press( screen, input, c.key );
+        }
+        EXPECT_EQ( screen.GetMenu().GetValue( SetupScreen::LAND ), c.shown );
+        EXPECT_EQ( screen.IsTypingLand(), c.typing );
+        EXPECT_EQ( screen.GetSetup().land, c.word );
+        if ( c.typing && c.key == DIK_RETURN ) {
+            // The next key puts the refusal away; Escape then leaves the land as it was.
+            TypeOn( screen, input, "0" );
+            EXPECT_EQ( screen.GetMenu().GetValue( SetupScreen::LAND ).find( "NOT A CODE" ),
+                       std::string::npos );
+            Press( screen, input, DIK_ESCAPE );
+            EXPECT_FALSE( screen.IsTypingLand() );
+            EXPECT_EQ( screen.GetMenu().GetValue( SetupScreen::LAND ), "PICTURES" );
+            EXPECT_EQ( Press( screen, input, DIK_ESCAPE ), SetupScreen::BACK );
+        }
+    }
+}
+
 // A key row takes a key and a pad row a button, each ignoring the other kind; Escape keeps
 // the old binding; the volume and the dead zone stop at their ends.
 TEST( SettingsScreen, BindingsTakeTheirOwnKindOfInputAndValuesStopAtTheirEnds ) {

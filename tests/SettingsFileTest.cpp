@@ -206,6 +206,9 @@ std::string FieldOf( const Settings &settings, const std::string &key ) {
     if ( key == "level" ) {
         return settings.level;
     }
+    if ( key == "land" ) {
+        return settings.land;
+    }
     return settings.scale;
 }
 
@@ -247,6 +250,21 @@ TEST_F( SettingsFixture, EachValueIsTakenUpToItsExactLimitsAndRefusedOnePast ) {
         { "scale", "integer", 1, "integer" },
         { "scale", "integers", 0, "smooth" },
         { "scale", "fits", 0, "smooth" },
+        // The land: its words, and a code's shape (which names make a land is the game's).
+        { "land", "bundled", 1, "bundled" },
+        { "land", "cliffs", 1, "cliffs" },
+        { "land", "cliff", 0, "new" },
+        { "land", "HILLS-GREEN-3F9A21C0", 1, "HILLS-GREEN-3F9A21C0" },
+        { "land", "hills-green-3f9a21c0", 1, "hills-green-3f9a21c0" },
+        { "land", "A-B-00000000", 1, "A-B-00000000" },
+        { "land", "HILLS-GREEN-3F9A21C", 0, "new" },   // seven digits
+        { "land", "HILLS-GREEN-3F9A21C00", 0, "new" }, // nine
+        { "land", "HILLS-GREEN-3F9A21CG", 0, "new" },
+        { "land", "HILLS--3F9A21C0", 0, "new" },
+        { "land", "-GREEN-3F9A21C0", 0, "new" },
+        { "land", "HILLS-3F9A21C0", 0, "new" },
+        { "land", "HILLS-GR3EN-3F9A21C0", 0, "new" },
+        { "land", "HILLS-GREEN-3F9A21C0-", 0, "new" },
     };
     for ( const Case &c : cases ) {
         const std::string line = std::string( c.key ) + " = " + c.value;
