@@ -11,6 +11,7 @@
 #include "host/HostBackend.h"
 #include "host/headless/HeadlessBackend.h"
 #include "host/web/WebBackend.h"
+#include "lands/LandGenerator.h"
 #include "settings/Settings.h"
 
 #include <emscripten.h>
@@ -90,6 +91,14 @@ int main( int argc, char **argv ) {
         EM_ASM( { if ( Module.keltoEnded ) Module.keltoEnded( 1 ); } );
         // clang-format on
         return 1;
+    }
+    // A made land's fingerprint, for the page to check that a code makes the same land in a
+    // browser as on a desktop; taken before the first frame, so no crater is in it yet.
+    if ( !GameLandCode().empty() ) {
+        const uint32_t land = LandGenerator::Fingerprint( *world->GetLandImage() );
+        // clang-format off
+        EM_ASM( { if ( Module.keltoLand ) Module.keltoLand( $0 >>> 0 ); }, land );
+        // clang-format on
     }
     emscripten_request_animation_frame_loop( Step, nullptr );
     return 0;

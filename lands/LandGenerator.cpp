@@ -7,6 +7,8 @@
 #include "lands/LandPainter.h"
 #include "lands/LandShaper.h"
 
+#include <cstddef>
+
 namespace {
 
 int Prepare( Image &picture, int width, int height ) {
@@ -39,4 +41,15 @@ int LandGenerator::MakeBackground( const LandCode &code, int width, int height, 
         return 0;
     }
     return LandPaintBackdrop( code.GetTheme(), code.GetSeed(), background );
+}
+
+uint32_t LandGenerator::Fingerprint( const Image &picture ) {
+    uint32_t hash = 2166136261u;
+    for ( int y = 0; y < picture.GetHeight(); y++ ) {
+        const uint8_t *row = picture.GetPixels() + size_t( y ) * size_t( picture.GetPitch() );
+        for ( int x = 0; x < picture.GetWidth(); x++ ) {
+            hash = ( hash ^ row[x] ) * 16777619u;
+        }
+    }
+    return hash;
 }

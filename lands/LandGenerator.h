@@ -1,6 +1,8 @@
 #ifndef KELTO_LANDS_LANDGENERATOR_H
 #define KELTO_LANDS_LANDGENERATOR_H
 
+#include <cstdint>
+
 class Image;
 class LandCode;
 
@@ -25,6 +27,9 @@ public:
     // 1, or 0 for a size that does not fit, a picture of another size, or no memory.
     static int MakeLand( const LandCode &code, int width, int height, Image &land );
     static int MakeBackground( const LandCode &code, int width, int height, Image &background );
+    // A picture's fingerprint (FNV-1a over its pixels row by row, the pitch's padding left
+    // out): what the same code must make alike on every machine and in the browser.
+    static uint32_t Fingerprint( const Image &picture );
 };
 
 #endif

@@ -135,6 +135,8 @@ TEST( LandGeneration, EachStyleAndThemeMakesItsPinnedPicture ) {
         ASSERT_EQ(
             LandGenerator::MakeLand( LandCode( style, LandCode::GREEN, 0x3F9A21C0u ), 1280, 960, land ), 1 );
         EXPECT_EQ( Checksum( land ), landHashes[style] ) << LandCode::StyleName( style );
+        // The fingerprint the browser build reports for the same code (tests/web).
+        EXPECT_EQ( LandGenerator::Fingerprint( land ), landHashes[style] );
         int stray = 0;
         for ( int i = 0; i < 1280 * 960; i++ ) {
             const int p = land.GetPixels()[i];
@@ -156,6 +158,26 @@ TEST( LandGeneration, EachStyleAndThemeMakesItsPinnedPicture ) {
         }
         EXPECT_EQ( stray, 0 ) << LandCode::ThemeName( theme );
     }
+}
+
+// A fingerprint reads the pixels, not the padding at the end of a pitched row.
+TEST( LandGeneration, AFingerprintLeavesOutThePitchsPadding ) {
+    Image land;
+    ASSERT_EQ( LandGenerator::MakeLand( LandCode( LandCode::CAVERN, LandCode::SNOW, 9u ), 641, 480, land ),
+               1 );
+    std::vector<uint8_t> padded( 648 * 480, 0xA5 );
+    for ( int y = 0; y < 480; y++ ) {
+        std::memcpy( &padded[size_t( y ) * 648], land.GetPixels() + y * 641, 641 );
+    }
+    Image wrapped;
+    wrapped.SetWidth( 641 );
+    wrapped.SetHeight( 480 );
+    wrapped.SetPitch( 648 );
+    wrapped.SetPixels( padded.data() );
+    EXPECT_EQ( LandGenerator::Fingerprint( wrapped ), Checksum( land ) );
+    EXPECT_EQ( LandGenerator::Fingerprint( land ), Checksum( land ) );
+    padded[640] ^= 1; // the last pixel of the first row counts
+    EXPECT_NE( LandGenerator::Fingerprint( wrapped ), Checksum( land ) );
 }
 
 TEST( LandGeneration, SizesAreTakenUpToTheLimitsAndRefusedPastThem ) {

@@ -103,6 +103,8 @@ var Module = {
       statusLine.textContent = (kelto.stepMilliseconds / kelto.steps).toFixed(2) + ' ms a step';
     }
   },
+  // The fingerprint of a land made from its code (?land=CODE), before the match's first frame.
+  keltoLand: (hash) => { kelto.landHash = hash; },
   // `options` is 1 when the program ended on its options (refused, or ?help and ?version).
   // A game played on the page offers the next one; anything else shows what the program said
   // (a timedemo's figures, the usage, why it could not start).

@@ -7,7 +7,7 @@
 // only while its canvas has the focus (Tab, shortcuts and the Full screen button stay the
 // browser's), the Full screen button stays within reach on a narrow window, and a page that
 // cannot run the game says why: options refused, no WebAssembly, no JavaScript, the game's code
-// missing. Prints the main thread's time per step and the download's size.
+// missing. A land's code makes, in the page, the land the desktop pins for it. Prints the main thread's time per step and the download's size.
 //
 // Usage: node BrowserGame.mjs <build/web directory> [--settle SECONDS]
 import { chromium } from 'playwright-core';
@@ -176,6 +176,7 @@ async function checkPagesThatCannotPlay(browser) {
     ['?health', 2, ['--health needs a value', 'Usage: kelto']],
     ['?help', 0, ['Usage: kelto', '--timedemo FILE']],
     ['?version', 0, ['kelto ']],
+    ['?land=HILLS-GRAY-3F9A21C0', 2, ["--land: 'HILLS-GRAY-3F9A21C0' is neither a land code", 'Usage: kelto']],
   ];
   for (const [query, exitCode, phrases] of refused) {
     const { seen, close } = await settledPage(browser, query);
@@ -209,6 +210,28 @@ async function checkPagesThatCannotPlay(browser) {
     const text = await seen.page.innerText('#stage');
     check(text.includes('cannot run the game') && !seen.hint,
           `without JavaScript the page says it cannot run the game (${JSON.stringify(text)})`);
+    await close();
+  }
+}
+
+// One land of each style made from its code in the browser, with the fingerprint the desktop
+// pins for it (tests/LandsTest.cpp, EachStyleAndThemeMakesItsPinnedPicture): the generator
+// makes the same bytes in WebAssembly as on x86-64.
+const LAND_FINGERPRINTS = [
+  ['HILLS-GREEN-3F9A21C0', 3854759529],
+  ['ISLANDS-GREEN-3F9A21C0', 1967162333],
+  ['CAVERN-GREEN-3F9A21C0', 817002568],
+  ['CLIFFS-GREEN-3F9A21C0', 47554147],
+];
+
+async function checkLandsMadeAlike(browser) {
+  for (const [code, expected] of LAND_FINGERPRINTS) {
+    const { seen, close } = await settledPage(browser, `?land=${code.toLowerCase()}`);
+    await seen.page.waitForFunction(() => window.kelto.landHash !== undefined, null, { timeout: 5000 })
+      .catch(() => {});
+    const got = await seen.page.evaluate(() => window.kelto.landHash);
+    check(seen.state === 'running' && got === expected,
+          `?land=${code.toLowerCase()} makes the desktop's land (fingerprint ${got}, ${expected} expected)`);
     await close();
   }
 }
@@ -340,6 +363,7 @@ try {
   }
 
   await checkPagesThatCannotPlay(browser);
+  await checkLandsMadeAlike(browser);
 
   let total = 0;
   let zipped = 0;
