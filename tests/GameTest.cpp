@@ -623,6 +623,34 @@ TEST_F( GameFixture, TheDefaultGameMakesANewLandForEveryMatch ) {
     g_settings = kept;
 }
 
+// On a land of every style (and every theme among them) the computer, playing all four tanks
+// of a one-hit match, shoots its way to a winner: no start place is out of its reach.
+TEST_F( GameFixture, EveryStylePlaysAComputerMatchToAWinner ) {
+    const Options given = g_options;
+    const Settings kept = g_settings;
+    const char *const codes[] = { "HILLS-SNOW-0BADF00D", "ISLANDS-GREEN-3F9A21C0", "CAVERN-DESERT-00000001",
+                                  "CLIFFS-SNOW-FFFFFFFF" };
+    for ( const char *code : codes ) {
+        g_options = Options();
+        g_options.health = 1;
+        g_options.players = 0;
+        g_options.land = code;
+        ApplyOptions( g_options, g_settings );
+        World world;
+        ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 ) << code;
+        ASSERT_EQ( GameLandCode(), code );
+        int frames = 0;
+        for ( ; frames < 30000 && g_hud.IsPlaying(); frames++ ) {
+            GameFrame( world );
+        }
+        EXPECT_NE( g_hud.GetMatch().GetWinner(), Match::NO_PLAYER )
+            << code << " after " << frames << " frames";
+        GameEnd( world );
+    }
+    g_options = given;
+    g_settings = kept;
+}
+
 // A code given plays that land in every match, its tanks at open places; a picture of the
 // player's own is played as it is, with no code; pictures that cannot be had are named.
 TEST_F( GameFixture, AGivenCodeOrPictureIsPlayedInEveryMatch ) {
