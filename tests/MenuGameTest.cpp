@@ -666,6 +666,7 @@ TEST_F( MenuGame, TheLandChosenInTheSetUpIsPlayedAndKept ) {
             }
             Tap( world, DIK_RETURN );
         }
+        Shoot( ( std::string( "setup-land-" ) + c.kept ).c_str() );
         Tap( world, DIK_DOWN );
         Tap( world, DIK_RETURN );
         ASSERT_EQ( g_screens.GetScreen(), GameScreens::PLAYING );
