@@ -8,15 +8,17 @@ target_link_libraries( kelto_host_web PUBLIC kelto_layer_host )
 
 add_executable( kelto_web app/WebMain.cpp )
 set_target_properties( kelto_web PROPERTIES OUTPUT_NAME kelto SUFFIX .js )
-# The headless backend runs timedemos (?timedemo=golden.krec), which check that the browser
-# plays the committed golden replay to the desktop's checksums.
+# The headless backend runs timedemos (?timedemo=golden.krec, ?timedemo=land.krec), which
+# check that the browser plays the committed golden replays to the desktop's checksums.
 target_link_libraries( kelto_web PRIVATE kelto kelto_host_web kelto_host_headless )
 set( KELTO_WEB_PICTURES background.bmp land.bmp tank.bmp bomb.bmp )
 set( KELTO_WEB_PRELOAD )
 foreach( picture ${KELTO_WEB_PICTURES} )
     list( APPEND KELTO_WEB_PRELOAD "SHELL:--preload-file ${CMAKE_SOURCE_DIR}/assets/${picture}@/${picture}" )
 endforeach()
-list( APPEND KELTO_WEB_PRELOAD "SHELL:--preload-file ${CMAKE_SOURCE_DIR}/tests/replays/golden.krec@/golden.krec" )
+foreach( replay golden.krec land.krec )
+    list( APPEND KELTO_WEB_PRELOAD "SHELL:--preload-file ${CMAKE_SOURCE_DIR}/tests/replays/${replay}@/${replay}" )
+endforeach()
 file( GLOB KELTO_WEB_SOUNDS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/assets/*.wav )
 foreach( sound ${KELTO_WEB_SOUNDS} )
     get_filename_component( name ${sound} NAME )

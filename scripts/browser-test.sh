@@ -2,7 +2,8 @@
 # Plays the browser build (build/web, made by scripts/build.sh web) in Debian's headless
 # Chromium, driven through the DevTools protocol by playwright-core from the npm registry:
 # the scene shows, a shot changes it, 60 updates per second hold, Escape ends the game and
-# Enter starts another; the golden replay ends on the desktop's checksum. Prints the main
+# Enter starts another; the golden replays (the bundled pictures, a made land) end on the
+# desktop's checksums. Prints the main
 # thread's time per step and the download's size.
 # Usage: scripts/browser-test.sh [--settle SECONDS]   (the wait for the tanks to land; 16)
 set -euo pipefail
@@ -17,6 +18,7 @@ fi
 expect=()
 if [ -x build/default/kelto_headless ]; then
     line="$(cd assets && ../build/default/kelto_headless --timedemo ../tests/replays/golden.krec)"
-    expect=( --expect-checksum "${line##* }" --native-line "$line" )
+    land="$(cd assets && ../build/default/kelto_headless --timedemo ../tests/replays/land.krec)"
+    expect=( --expect-checksum "${line##* }" --native-line "$line" --expect-land-checksum "${land##* }" )
 fi
 exec node tests/web/BrowserGame.mjs build/web "${expect[@]}" "$@"

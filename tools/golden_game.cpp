@@ -7,7 +7,8 @@
 // by a new one. The recording is the replay that CI runs to guard the game's behaviour;
 // scripts/record-golden.sh makes it again when the game changes on purpose.
 //
-// Usage: golden_game FILE [--frames N]   (default 7200, two minutes of play)
+// Usage: golden_game FILE [--frames N] [--land CODE]   (default 7200 frames, two minutes of
+// play, on the bundled pictures)
 // Prints what the recording holds (matches won and drawn, tanks destroyed, health lost), so
 // that whoever records it sees it guards the rules it should. Exits with the game's own exit
 // code: 0, or 1 with one line on standard error.
@@ -96,10 +97,19 @@ const int BANNER_WAIT = 60;
 
 int main( int argc, char **argv ) {
     int frames = 7200;
-    if ( argc == 4 && std::strcmp( argv[2], "--frames" ) == 0 && std::atoi( argv[3] ) > 0 ) {
-        frames = std::atoi( argv[3] );
-    } else if ( argc != 2 ) {
-        std::fputs( "usage: golden_game FILE [--frames N]\n", stderr );
+    const char *code = nullptr;
+    int usage = argc < 2 || argc % 2 != 0;
+    for ( int i = 2; i + 1 < argc && !usage; i += 2 ) {
+        if ( std::strcmp( argv[i], "--frames" ) == 0 && std::atoi( argv[i + 1] ) > 0 ) {
+            frames = std::atoi( argv[i + 1] );
+        } else if ( std::strcmp( argv[i], "--land" ) == 0 ) {
+            code = argv[i + 1];
+        } else {
+            usage = 1;
+        }
+    }
+    if ( usage ) {
+        std::fputs( "usage: golden_game FILE [--frames N] [--land CODE]\n", stderr );
         return 2;
     }
     g_options.record = argv[1];
@@ -115,6 +125,11 @@ int main( int argc, char **argv ) {
     // tried on its files.
     g_options.land = GAME_LAND_FILE;
     g_options.background = GAME_BACKGROUND_FILE;
+    // Or on the land of a code, so that a made land is replayed alike everywhere too.
+    if ( code != nullptr ) {
+        g_options.land = code;
+        g_options.background.clear();
+    }
 
     int exitCode = 1;
     {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The golden replay (tests/replays/golden.krec) on the headless backend, through
-# kelto_headless --timedemo, so that every build replays it, with SDL or without:
+# The golden replays (tests/replays/golden.krec on the bundled pictures, land.krec on a made
+# land) on the headless backend, through kelto_headless --timedemo, so that every build
+# replays them, with SDL or without:
 #   - it plays to its end with exit code 0, nothing on standard error and one line of figures
 #     whose frame count and state checksum are those the recording itself ends with (its end
 #     record's frame count, and the checksum closing its last block);
@@ -37,24 +38,34 @@ u32_at() {
 }
 
 # A properly ended recording closes with its last block's checksum, then the end record: the
-# tag E and the frame count.
-size="$(stat -c %s "$golden")"
-tag="$(od -An -c -j $((size - 5)) -N 1 "$golden" | tr -d ' ')"
-if [ "$tag" != "E" ]; then
-    fail "$golden does not end with its end record (found '$tag')"
-    exit "$failures"
-fi
-frames=$((16#$(u32_at "$golden" $((size - 4)))))
-checksum="$(u32_at "$golden" $((size - 9)))"
-expected="$golden: $frames frames, [0-9.]+ seconds, [0-9]+ frames per second, state checksum $checksum"
+# tag E and the frame count. Sets `frames` and `checksum` from it.
+ends_on_its_own_figures() {
+    local recording="$1"
+    local size tag expected output status
+    size="$(stat -c %s "$recording")"
+    tag="$(od -An -c -j $((size - 5)) -N 1 "$recording" | tr -d ' ')"
+    if [ "$tag" != "E" ]; then
+        fail "$recording does not end with its end record (found '$tag')"
+        return
+    fi
+    frames=$((16#$(u32_at "$recording" $((size - 4)))))
+    checksum="$(u32_at "$recording" $((size - 9)))"
+    expected="$recording: $frames frames, [0-9.]+ seconds, [0-9]+ frames per second, state checksum $checksum"
+    output="$(cd "$work" && "$headless" --timedemo "$recording" 2> "$work/err")"
+    status=$?
+    echo "$output"
+    [ "$status" -eq 0 ] || fail "$recording exited with $status: $(cat "$work/err")"
+    [ -s "$work/err" ] && fail "$recording said on standard error: $(cat "$work/err")"
+    grep -Eqx "$expected" <<< "$output" ||
+        fail "$recording printed '$output', expected $frames frames and state checksum $checksum"
+}
 
-output="$(cd "$work" && "$headless" --timedemo "$golden" 2> "$work/err")"
-status=$?
-echo "$output"
-[ "$status" -eq 0 ] || fail "the golden replay exited with $status: $(cat "$work/err")"
-[ -s "$work/err" ] && fail "the golden replay said on standard error: $(cat "$work/err")"
-grep -Eqx "$expected" <<< "$output" ||
-    fail "the golden replay printed '$output', expected $frames frames and state checksum $checksum"
+# The made land's replay (its land's code among its rules) first, then the golden one, whose
+# figures the checks below use.
+ends_on_its_own_figures "$source_dir/tests/replays/land.krec"
+ends_on_its_own_figures "$golden"
+[ "$failures" -eq 0 ] || exit "$failures"
+size="$(stat -c %s "$golden")"
 
 # The last block's checksum, one off: the replay must stop at the recording's last frame.
 cp "$golden" "$work/last.krec"

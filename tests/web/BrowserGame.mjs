@@ -23,6 +23,9 @@ const settleSeconds = settleIndex > 0 ? Number(process.argv[settleIndex + 1]) : 
 // The desktop's final state checksum of the golden replay, which the browser must reach too.
 const expectIndex = process.argv.indexOf('--expect-checksum');
 const expectedChecksum = expectIndex > 0 ? process.argv[expectIndex + 1] : null;
+// The same for the replay on a made land.
+const expectLandIndex = process.argv.indexOf('--expect-land-checksum');
+const expectedLandChecksum = expectLandIndex > 0 ? process.argv[expectLandIndex + 1] : null;
 // The desktop's own timedemo line of the same replay, for the speeds side by side.
 const nativeIndex = process.argv.indexOf('--native-line');
 const nativeLine = nativeIndex > 0 ? process.argv[nativeIndex + 1] : null;
@@ -176,7 +179,7 @@ async function checkPagesThatCannotPlay(browser) {
     ['?health', 2, ['--health needs a value', 'Usage: kelto']],
     ['?help', 0, ['Usage: kelto', '--timedemo FILE']],
     ['?version', 0, ['kelto ']],
-    ['?land=HILLS-GRAY-3F9A21C0', 2, ["--land: 'HILLS-GRAY-3F9A21C0' is neither a land code", 'Usage: kelto']],
+    ['?land=HILLS-GRAY-3F9A21C0', 2, ["--land: 'HILLS-GRAY-3F9A21C0' is neither a land code", 'nor a .bmp picture']],
   ];
   for (const [query, exitCode, phrases] of refused) {
     const { seen, close } = await settledPage(browser, query);
@@ -360,6 +363,17 @@ try {
     }
     check(line.includes(`state checksum ${expectedChecksum}`),
           `the golden replay ends on the desktop's checksum ${expectedChecksum} in the browser too`);
+  }
+
+  if (expectedLandChecksum) {
+    const demo = await browser.newPage();
+    await demo.goto(address + 'index.html?timedemo=land.krec');
+    await demo.waitForFunction(() => window.kelto && window.kelto.state === 'ended', null, { timeout: 120000 })
+      .catch(() => {});
+    const line = await demo.evaluate(() => window.kelto.output.join(' '));
+    console.log(`browser timedemo on a made land: ${line}`);
+    check(line.includes(`state checksum ${expectedLandChecksum}`),
+          `the replay on a made land ends on the desktop's checksum ${expectedLandChecksum} in the browser too`);
   }
 
   await checkPagesThatCannotPlay(browser);
