@@ -276,8 +276,8 @@ static int WithView() {
 // title.
 static int OptionsSetUpMatch() {
     const Options &o = g_options;
-    return o.players >= 0 || !o.level.empty() || o.health >= 0 || !o.land.empty() || !o.record.empty() ||
-           !o.replay.empty() || !o.timedemo.empty();
+    return o.players >= 0 || !o.level.empty() || o.health >= 0 || o.stock >= 0 || !o.land.empty() ||
+           !o.record.empty() || !o.replay.empty() || !o.timedemo.empty();
 }
 
 // The rules a recording keeps, in its order, each with the values a game can be played
@@ -297,6 +297,10 @@ static const RecordedRule RECORDED_RULES[] = {
     { "wind", 0, 1, 0, &g_options.wind },
 };
 static const int RECORDED_RULE_COUNT = int( sizeof( RECORDED_RULES ) / sizeof( RECORDED_RULES[0] ) );
+// The weapons' stock comes last, after the land's rules: a recording made before matches had
+// a stock of their own ends with the land's, and is played by each weapon's own stock.
+static const RecordedRule STOCK_RULE = { "stock", 0, Arsenal::SHOTS_MOST, 1, &g_options.stock };
+static const int RULE_COUNT = RECORDED_RULE_COUNT + GameLand::RULE_COUNT + 1;
 
 static int IsRuleValue( const RecordedRule &rule, int32_t value ) {
     return ( value >= rule.lowest && value <= rule.highest ) || ( rule.notGiven && value == -1 );
@@ -305,10 +309,16 @@ static int IsRuleValue( const RecordedRule &rule, int32_t value ) {
 // The replay's recorded rules take the place of this run's, once all are known to be sound.
 static int TakeRecordedRules( ReplaySession &session ) {
     char reason[160];
-    const int ruleCount = RECORDED_RULE_COUNT + GameLand::RULE_COUNT;
-    if ( session.GetRecordedRuleCount() != ruleCount ) {
-        std::snprintf( reason, sizeof( reason ), "holds %d rules; this game plays by %d",
-                       session.GetRecordedRuleCount(), ruleCount );
+    const int ruleCount = session.GetRecordedRuleCount();
+    if ( ruleCount != RULE_COUNT && ruleCount != RULE_COUNT - 1 ) {
+        std::snprintf( reason, sizeof( reason ), "holds %d rules; this game plays by %d", ruleCount,
+                       RULE_COUNT );
+        return session.Refuse( reason );
+    }
+    const int32_t stock = ruleCount == RULE_COUNT ? session.GetRecordedRule( RULE_COUNT - 1 ) : -1;
+    if ( !IsRuleValue( STOCK_RULE, stock ) ) {
+        std::snprintf( reason, sizeof( reason ), "has the rule %s at %ld, which no game is played with",
+                       STOCK_RULE.name, long( stock ) );
         return session.Refuse( reason );
     }
     for ( int i = 0; i < RECORDED_RULE_COUNT; i++ ) {
@@ -329,6 +339,7 @@ static int TakeRecordedRules( ReplaySession &session ) {
     for ( int i = 0; i < RECORDED_RULE_COUNT; i++ ) {
         *RECORDED_RULES[i].optionField = session.GetRecordedRule( i );
     }
+    *STOCK_RULE.optionField = stock;
     g_settings.players = g_options.players;
     g_settings.wind = g_options.wind;
     return 1;
@@ -407,11 +418,10 @@ static int SettleReplaySession() {
         return replaySession.CheckPictures( checksums, names );
     }
     // The people at the keyboard as the game seats them: the settings, with --players over them.
-    int32_t rules[RECORDED_RULE_COUNT + GameLand::RULE_COUNT] = { g_options.classic, g_options.health,
-                                                                  g_settings.players, g_settings.wind };
+    int32_t rules[RULE_COUNT] = { g_options.classic, g_options.health, g_settings.players, g_settings.wind };
     gameLand.AddRules( rules + RECORDED_RULE_COUNT );
-    if ( !replaySession.Start( mode, fileName, KELTO_VERSION, checksums, names, rules,
-                               RECORDED_RULE_COUNT + GameLand::RULE_COUNT ) ) {
+    rules[RULE_COUNT - 1] = g_options.stock;
+    if ( !replaySession.Start( mode, fileName, KELTO_VERSION, checksums, names, rules, RULE_COUNT ) ) {
         return 0;
     }
     static int finishOnExit = 0;
@@ -444,6 +454,7 @@ static void StartArms( World &world ) {
         SeedWind( uint32_t( std::rand() ) );
     }
     g_wind.NewMatch();
+    g_arsenal.SetShots( g_options.stock );
     g_arsenal.NewMatch();
     if ( g_gameRules.windEnabled ) {
         g_wind.Observe( world );
@@ -646,11 +657,10 @@ static void StartNewMatch( World &world ) {
 }
 
 // The one place where a match set up on screen reaches the game's rules. The seats (a person,
-// or the computer at its level), the names, the starting health and the wind are played. The
-// weapons' stock is kept in the set-up and the settings file, but each weapon still has the
-// stock of its own row in the weapon table. The land is the game's: a new one every match, or
-// the one --land gave. A seat that is off is played by the computer at normal, as every match
-// has four tanks. No recording passes through here: a recorded game never shows the set-up.
+// or the computer at its level), the names, the starting health, the wind and the weapons'
+// stock (as many shots of each weapon but the bomb) are played. The land is the game's: a new
+// one every match, or the one --land gave. A seat that is off is played by the computer at normal, as every
+// match has four tanks. No recording passes through here: a recorded game never shows the set-up.
 static void HandRulesOver( const MatchSetup &setup, World &world ) {
     g_computerPlayers.Create( &world, 0, ComputerPlayers::LevelFromName( "normal" ) );
     for ( int seat = 0; seat < MatchSetup::SEATS; seat++ ) {
@@ -663,6 +673,7 @@ static void HandRulesOver( const MatchSetup &setup, World &world ) {
     }
     g_options.health = setup.health;
     g_hud.GetMatch().SetStartHealth( g_options.health );
+    g_arsenal.SetShots( setup.stock );
     g_settings.wind = setup.wind ? 1 : 0;
     g_gameRules.windEnabled = g_settings.wind;
     if ( !g_gameRules.windEnabled ) {

@@ -7,6 +7,7 @@
 #include "game/EntityList.h"
 #include "game/Globals.h"
 #include "game/Tank.h"
+#include "game/Weapons.h"
 #include "game/World.h"
 #include "gfx/Image.h"
 #include "host/HostFile.h"
@@ -14,6 +15,7 @@
 #include "hud/Font.h"
 #include "hud/Hud.h"
 #include "platform/Display.h"
+#include "play/Arsenal.h"
 #include "replay/ReplayFile.h"
 #include "replay/StateChecksum.h"
 #include "settings/SettingsFile.h"
@@ -358,6 +360,50 @@ TEST_F( MenuGame, ANameTypedInTheSetUpStandsOnTheWinnersBanner ) {
     g_display.UnlockBackBuffer();
     EXPECT_EQ( counted, expected );
     GameEnd( world );
+}
+
+// The weapons' stock chosen in the set-up is each player's for every weapon but the bomb;
+// one with none left cannot be chosen. Stepped at its limits it stays there.
+TEST_F( MenuGame, TheSetUpsWeaponStockIsPlayed ) {
+    const struct {
+        const char *kept; // in the settings file
+        int step;         // Left (-1) or Right (+1) on the set-up's stock
+        int shots;
+    } cases[] = { { "0", -1, 0 }, { "2", -1, 1 }, { "98", 1, 99 }, { "99", 1, 99 } };
+    for ( const auto &c : cases ) {
+        SCOPED_TRACE( c.kept );
+        g_options = Options(); // the last match's health, handed over, is no command line
+        ASSERT_EQ( file.Change( settingsPath, "stock", c.kept, g_settings ), SettingsFile::CHANGE_WRITTEN );
+        for ( int seat = 1; seat <= 4; seat++ ) {
+            file.Change( settingsPath, "seat_" + std::to_string( seat ), "person", g_settings );
+        }
+        World world;
+        ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+        Tap( world, DIK_RETURN );
+        Tap( world, DIK_UP, 2 );
+        ASSERT_EQ( g_screens.GetSetupScreen().GetMenu().GetSelectedId(), SetupScreen::STOCK );
+        Tap( world, c.step < 0 ? DIK_LEFT : DIK_RIGHT );
+        Tap( world, DIK_DOWN, 2 );
+        Tap( world, DIK_RETURN );
+        ASSERT_EQ( g_screens.GetScreen(), GameScreens::PLAYING );
+        EXPECT_EQ( g_screens.GetSetup().stock, c.shots );
+        for ( int player = 0; player < Arsenal::PLAYERS; player++ ) {
+            EXPECT_EQ( g_arsenal.GetStock( player, WEAPON_BOMB ), WEAPON_UNLIMITED );
+            for ( int weapon = WEAPON_HEAVY; weapon < WEAPON_CHOICES; weapon++ ) {
+                EXPECT_EQ( g_arsenal.GetStock( player, weapon ), c.shots ) << player << " " << weapon;
+            }
+        }
+        Tank *turn = nullptr;
+        for ( int frame = 0; frame < 1000 && turn == nullptr; frame++ ) {
+            GameFrame( world );
+            Tank *current = static_cast<Tank *>( world.GetCurrentTank() );
+            turn = current != nullptr && current->GetState() == Tank::Active ? current : nullptr;
+        }
+        ASSERT_NE( turn, nullptr );
+        Tap( world, DIK_E );
+        EXPECT_EQ( turn->GetWeapon(), c.shots > 0 ? WEAPON_HEAVY : WEAPON_BOMB );
+        GameEnd( world );
+    }
 }
 
 namespace {
