@@ -19,6 +19,7 @@
 #include "gfx/BmpFile.h"
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
+#include "host/HostBackend.h"
 #include "host/HostWindow.h"
 #include "hud/Hud.h"
 #include "hud/WeaponReadout.h"
@@ -814,7 +815,9 @@ void GameFrame( World &world ) {
             ShowLand();
         }
         const int wasOpen = g_screens.IsOpen();
-        DoRequest( g_screens.Frame( g_keyState ), world );
+        HostPointerState pointer;
+        HostReadPointer( pointer );
+        DoRequest( g_screens.Frame( g_keyState, &pointer ), world );
         if ( g_screens.IsOpen() ) {
             MenuFrame( world );
             return;

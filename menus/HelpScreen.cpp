@@ -59,12 +59,12 @@ void HelpScreen::Build( const Settings &settings ) {
     lines.push_back( "" );
     lines.push_back( "A CRATER ON ANOTHER PLAYER'S TANK IS A HIT." );
     lines.push_back( "" );
-    lines.push_back( "ENTER OR ESCAPE: BACK" );
+    lines.push_back( "ENTER, ESCAPE OR A CLICK: BACK" );
 }
 
 int HelpScreen::Update( const MenuInput &input ) {
     return input.Has( MenuInput::SELECT ) || input.Has( MenuInput::BACK ) || input.Has( MenuInput::ERASE ) ||
-           input.Has( MenuInput::HELP );
+           input.Has( MenuInput::HELP ) || input.Has( MenuInput::CLICK );
 }
 
 void HelpScreen::Draw( Image &screen, const HudColours &colours ) const {

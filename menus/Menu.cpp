@@ -12,6 +12,9 @@
 namespace {
 
 const int ALIGNMENT = 16;
+// The game's screen, until a menu is drawn on another.
+const int SCREEN_WIDTH = 640;
+const int SCREEN_HEIGHT = 480;
 // The selected entry's arrows around a value that steps.
 const char *const STEP_LEFT = "< ";
 const char *const STEP_RIGHT = " >";
@@ -24,7 +27,7 @@ int Width( const std::string &text, int scale ) {
 
 Menu::Menu()
     : titleScale( SCALE ), scale( SCALE ), rowHeight( ROW_HEIGHT ), selected( 0 ), top( -1 ), panelDrawn( 0 ),
-      panelColour( 0 ) {
+      panelColour( 0 ), screenWidth( SCREEN_WIDTH ), screenHeight( SCREEN_HEIGHT ) {
 }
 
 Menu::~Menu() {
@@ -88,6 +91,19 @@ Menu::Event Menu::Update( const MenuInput &input ) {
     if ( count == 0 ) {
         return event;
     }
+    if ( input.HasPointerMoved() ) {
+        const int pointed = EntryAt( input.GetPointerX(), input.GetPointerY(), screenWidth, screenHeight );
+        if ( pointed >= 0 && pointed != selected ) {
+            selected = pointed;
+            panelDrawn = 0;
+        }
+    }
+    if ( input.Has( MenuInput::CLICK ) ) {
+        const Event click = Click( input );
+        if ( click.type != EVENT_NONE ) {
+            return click;
+        }
+    }
     if ( input.Has( MenuInput::UP ) ) {
         selected = ( selected + count - 1 ) % count;
         panelDrawn = 0;
@@ -106,6 +122,42 @@ Menu::Event Menu::Update( const MenuInput &input ) {
         event.step = input.Has( MenuInput::LEFT ) ? -1 : 1;
     }
     return event;
+}
+
+Menu::Event Menu::Click( const MenuInput &input ) {
+    Event event = { EVENT_NONE, GetSelectedId(), 0 };
+    const int clicked = EntryAt( input.GetClickX(), input.GetClickY(), screenWidth, screenHeight );
+    if ( clicked < 0 ) {
+        return event;
+    }
+    if ( clicked != selected ) {
+        selected = clicked;
+        panelDrawn = 0;
+    }
+    event.id = GetSelectedId();
+    if ( !entries[clicked].stepped ) {
+        event.type = EVENT_CHOSEN;
+        return event;
+    }
+    const Rect box = GetBox( screenWidth, screenHeight );
+    event.type = EVENT_STEPPED;
+    event.step = input.GetClickX() < ( box.left + box.right + 1 ) / 2 ? -1 : 1;
+    return event;
+}
+
+Rect Menu::GetEntryBox( int place, int width, int height ) const {
+    const Rect box = GetBox( width, height );
+    const int rowTop = box.top + PADDING + TitleHeight() + place * rowHeight;
+    return Rect( box.left, rowTop, box.right, rowTop + rowHeight - 1 );
+}
+
+int Menu::EntryAt( int x, int y, int width, int height ) const {
+    const Rect first = GetEntryBox( 0, width, height );
+    if ( x < first.left || x > first.right || y < first.top ) {
+        return -1;
+    }
+    const int place = ( y - first.top ) / rowHeight;
+    return place < GetCount() ? place : -1;
 }
 
 int Menu::LabelWidth() const {
@@ -145,7 +197,9 @@ Rect Menu::GetBox( int screenWidth, int screenHeight ) const {
 }
 
 void Menu::Draw( Image &screen, const HudColours &colours ) const {
-    const Rect box = GetBox( screen.GetWidth(), screen.GetHeight() );
+    screenWidth = screen.GetWidth();
+    screenHeight = screen.GetHeight();
+    const Rect box = GetBox( screenWidth, screenHeight );
     const int width = box.right - box.left + 1;
     const int height = box.bottom - box.top + 1;
     if ( panel == nullptr || panel->GetWidth() != width || panel->GetHeight() != height ) {

@@ -408,6 +408,87 @@ TEST_F( MenuGame, TheSetUpsWeaponStockIsPlayed ) {
 
 namespace {
 
+// The middle of an entry's row (by its place in the list), or its left or right end.
+struct Spot {
+    int x;
+    int y;
+};
+enum Side { LEFT_END, MIDDLE, RIGHT_END };
+
+Spot SpotOf( const Menu &menu, int place, Side side = MIDDLE ) {
+    const Rect row = menu.GetEntryBox( place, 640, 480 );
+    const int x =
+        side == LEFT_END ? row.left : ( side == RIGHT_END ? row.right : ( row.left + row.right ) / 2 );
+    return Spot{ x, ( row.top + row.bottom ) / 2 };
+}
+
+} // namespace
+
+// The mouse alone through every screen: a click on an entry chooses it (or steps its value,
+// back on the left, on at the right), a click on the help closes it, a click beside a panel
+// does nothing.
+TEST_F( MenuGame, TheMouseClicksItsWayThroughEveryScreen ) {
+    World world;
+    ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+    const auto click = [&]( Spot spot ) {
+        backend->GetPointer().Click( spot.x, spot.y );
+        Frames( world, 2 );
+    };
+    const Menu &title = g_screens.GetTitle().GetMenu();
+    click( Spot{ title.GetBox( 640, 480 ).left - 1, SpotOf( title, 0 ).y } );
+    EXPECT_EQ( g_screens.GetScreen(), GameScreens::TITLE );
+    click( SpotOf( title, 2 ) ); // Help
+    ASSERT_EQ( g_screens.GetScreen(), GameScreens::HELP );
+    click( Spot{ 0, 0 } );
+    ASSERT_EQ( g_screens.GetScreen(), GameScreens::TITLE );
+    click( SpotOf( title, 1 ) ); // Settings: the volume down two steps, then up one
+    ASSERT_EQ( g_screens.GetScreen(), GameScreens::SETTINGS );
+    const Menu &settings = g_screens.GetSettings().GetMenu();
+    ASSERT_EQ( g_settings.volume, 100 );
+    click( SpotOf( settings, 2, LEFT_END ) );
+    EXPECT_EQ( g_settings.volume, 90 );
+    click( SpotOf( settings, 2, LEFT_END ) );
+    click( SpotOf( settings, 2, RIGHT_END ) );
+    EXPECT_EQ( g_settings.volume, 90 );
+    EXPECT_NE( ReadText( settingsPath ).find( "\nvolume = 90\n" ), std::string::npos );
+    click( SpotOf( settings, settings.GetCount() - 1 ) ); // Back
+    ASSERT_EQ( g_screens.GetScreen(), GameScreens::TITLE );
+
+    click( SpotOf( title, 0 ) ); // Play
+    ASSERT_EQ( g_screens.GetScreen(), GameScreens::SETUP );
+    const Menu &setup = g_screens.GetSetupScreen().GetMenu();
+    const int stock = g_screens.GetSetup().stock;
+    click( SpotOf( setup, 10, RIGHT_END ) ); // the weapons
+    EXPECT_EQ( g_screens.GetSetup().stock, stock + 1 );
+    // Moving onto an entry selects it: Enter then chooses it.
+    backend->GetPointer().Move( SpotOf( setup, 13 ).x, SpotOf( setup, 13 ).y ); // Back
+    Frames( world, 1 );
+    EXPECT_EQ( setup.GetSelectedId(), SetupScreen::BACK_ENTRY );
+    backend->GetPointer().Move( SpotOf( setup, 12 ).x, SpotOf( setup, 12 ).y ); // Play
+    Tap( world, DIK_RETURN );
+    ASSERT_EQ( g_screens.GetScreen(), GameScreens::PLAYING );
+    EXPECT_EQ( g_arsenal.GetStock( 0, WEAPON_DIRT ), stock + 1 );
+
+    // In play a click is no shot and opens nothing.
+    click( SpotOf( title, 0 ) );
+    EXPECT_EQ( g_screens.GetScreen(), GameScreens::PLAYING );
+    Tap( world, DIK_ESCAPE );
+    ASSERT_EQ( g_screens.GetScreen(), GameScreens::PAUSE );
+    const Menu &pause = g_screens.GetPause().GetMenu();
+    click( SpotOf( pause, 2 ) ); // Settings
+    ASSERT_EQ( g_screens.GetScreen(), GameScreens::SETTINGS );
+    click( SpotOf( settings, settings.GetCount() - 1 ) );
+    ASSERT_EQ( g_screens.GetScreen(), GameScreens::PAUSE );
+    click( SpotOf( pause, 0 ) ); // Resume
+    EXPECT_EQ( g_screens.GetScreen(), GameScreens::PLAYING );
+    Tap( world, DIK_ESCAPE );
+    click( SpotOf( pause, 3 ) ); // Quit to title
+    EXPECT_EQ( g_screens.GetScreen(), GameScreens::TITLE );
+    GameEnd( world );
+}
+
+namespace {
+
 // Keys held over a stretch of frames: the first tank drives, aims and charges a shot.
 struct HeldKey {
     int key;
