@@ -3,6 +3,7 @@
 #include "host/HostKeyState.h"
 #include "hud/Font.h"
 #include "hud/HudColours.h"
+#include "menus/HelpScreen.h"
 #include "menus/MatchSetup.h"
 #include "menus/Menu.h"
 #include "menus/MenuInput.h"
@@ -240,17 +241,19 @@ TEST( SettingsScreen, BindingsTakeTheirOwnKindOfInputAndValuesStopAtTheirEnds ) 
     keys.Press( 0x21 );
     press( 0 );
     EXPECT_EQ( changes(), "key_fire=F;" );
-    press( DIK_DOWN ); // the pad's left
+    for ( int i = 0; i < 3; i++ ) {
+        press( DIK_DOWN ); // past the weapon keys to the pad's left
+    }
     press( DIK_RETURN );
     keys.Press( 0x21 ); // a key does not bind a button
     press( 0 );
-    EXPECT_EQ( screen.GetBinding(), 10 );
+    EXPECT_EQ( screen.GetBinding(), 12 );
     keys.Press( HOST_INPUT_STICK_LEFT );
     press( 0 );
     EXPECT_EQ( changes(), "pad_left=x;" );
     settings.padDeadZone = 95;
     screen.Refresh( settings );
-    for ( int i = 0; i < 6; i++ ) {
+    for ( int i = 0; i < 8; i++ ) {
         press( DIK_UP ); // the dead zone
     }
     press( DIK_RIGHT );
@@ -386,4 +389,40 @@ TEST( Menu, TheMouseChoosesTheEntryUnderItAndNothingBeyondThePanel ) {
     ASSERT_NE( smallFirst.top, first.top );
     EXPECT_EQ( Mouse( menu, input, smallFirst.left, smallFirst.top, 0, 1 ).id, 1 );
     EXPECT_EQ( Mouse( menu, input, first.left, first.top, 0, 1 ).type, Menu::EVENT_NONE );
+}
+
+// The help names every key the game reads, each binding as the settings have it (a weapon
+// key rebound shows its new name), the keys the game keeps for itself, and the gamepad's.
+TEST( HelpScreen, ListsEveryKeyAndEveryBindingAsSet ) {
+    Settings settings;
+    SettingsFile::SetDefaults( settings );
+    settings.keyLeft = "J";
+    settings.keyRight = "L";
+    settings.keyUp = "I";
+    settings.keyDown = "K";
+    settings.keyFire = "Tab";
+    settings.keyWeaponPrevious = "U";
+    settings.keyWeaponNext = "O";
+    settings.padFire = "x";
+    settings.padWeaponPrevious = "leftshoulder";
+    settings.padWeaponNext = "rightshoulder";
+    HelpScreen help;
+    help.Build( settings );
+    std::string all;
+    for ( int i = 0; i < help.GetLineCount(); i++ ) {
+        all += help.GetLine( i ) + "\n";
+    }
+    const char *const named[] = {
+        "J / L",       "I / K",     "HOLD TAB", "U / O", "ESCAPE", "F1",    "\nSOUND ON, OFF     M\n",
+        "F11",         "ALT+ENTER", "F12",      "CLICK", "START",  "D-PAD", "X\n",
+        "LEFTSHOULDER" };
+    for ( const char *name : named ) {
+        EXPECT_NE( all.find( name ), std::string::npos ) << name << " in\n" << all;
+    }
+    // Every line fits the screen in the font's own size.
+    for ( int i = 0; i < help.GetLineCount(); i++ ) {
+        EXPECT_LE( Font::Measure( help.GetLine( i ).c_str() ) + 2 * HelpScreen::PADDING, 640 )
+            << help.GetLine( i );
+    }
+    EXPECT_LE( help.GetLineCount() * HelpScreen::LINE_HEIGHT + 2 * HelpScreen::PADDING, 480 );
 }
