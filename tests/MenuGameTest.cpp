@@ -14,6 +14,7 @@
 #include "host/HostWindow.h"
 #include "hud/Font.h"
 #include "hud/Hud.h"
+#include "hud/Overlay.h"
 #include "platform/Display.h"
 #include "play/Arsenal.h"
 #include "replay/ReplayFile.h"
@@ -321,6 +322,29 @@ TEST_F( MenuGame, ANameTypedInTheSetUpStandsOnTheWinnersBanner ) {
     EXPECT_STREQ( g_hud.GetOverlay().GetName( 0 ), "ANNA" );
     EXPECT_STREQ( g_hud.GetOverlay().GetName( 1 ), "PLAYER 2" );
     EXPECT_NE( ReadText( settingsPath ).find( "\nname_1 = ANNA\n" ), std::string::npos );
+
+    // The scores' row starts with the name, in the first player's colour, glyph for glyph.
+    Frames( world, 1 );
+    {
+        Image row( 160, Font::GLYPH_HEIGHT );
+        row.Clear( 0 );
+        Font::Draw( row, 0, 0, "ANNA:0", 1, 2 );
+        const uint8_t colour = g_hud.GetColours().GetPlayer( 0 );
+        const Image &screen = g_display.LockBackBuffer();
+        int expected = 0;
+        int counted = 0;
+        for ( int y = 0; y < Font::GLYPH_HEIGHT; y++ ) {
+            for ( int x = 0; x < 160; x++ ) {
+                expected += row.GetPixels()[y * row.GetPitch() + x] == 1;
+                const int at = ( Overlay::MARGIN + y ) * screen.GetPitch() + Overlay::MARGIN + x;
+                counted +=
+                    ( screen.GetPixels()[at] == colour ) == ( row.GetPixels()[y * row.GetPitch() + x] == 1 );
+            }
+        }
+        g_display.UnlockBackBuffer();
+        EXPECT_GT( expected, 40 );
+        EXPECT_EQ( counted, 160 * Font::GLYPH_HEIGHT ) << "the scores' row is not ANNA's";
+    }
 
     EXPECT_EQ( g_options.health, 1 );
     EXPECT_EQ( g_hud.GetMatch().GetStartHealth(), 1 );
