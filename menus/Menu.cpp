@@ -43,6 +43,11 @@ void Menu::Start( const char *newTitle, int newTitleScale ) {
     panelDrawn = 0;
 }
 
+void Menu::SetTop( int newTop ) {
+    top = newTop;
+    panelDrawn = 0;
+}
+
 void Menu::SetSmall() {
     scale = 1;
     rowHeight = SMALL_ROW_HEIGHT;
@@ -196,26 +201,31 @@ Rect Menu::GetBox( int screenWidth, int screenHeight ) const {
     return Rect( left, boxTop, left + width - 1, boxTop + height - 1 );
 }
 
+// The box is measured again only when the panel changes: measuring every entry's text in
+// every frame would cost more than copying the panel.
 void Menu::Draw( Image &screen, const HudColours &colours ) const {
-    screenWidth = screen.GetWidth();
-    screenHeight = screen.GetHeight();
-    const Rect box = GetBox( screenWidth, screenHeight );
-    const int width = box.right - box.left + 1;
-    const int height = box.bottom - box.top + 1;
-    if ( panel == nullptr || panel->GetWidth() != width || panel->GetHeight() != height ) {
-        panel.reset( new ( std::nothrow ) Image( width, height ) );
-        panelDrawn = 0;
-    }
-    if ( panel == nullptr || panel->GetPixels() == nullptr ) {
-        panel.reset();
-        return; // no memory for the panel: no menu rather than a broken one
-    }
-    if ( !panelDrawn || panelColour != colours.GetPanel() ) {
+    if ( !panelDrawn || panel == nullptr || screen.GetWidth() != screenWidth ||
+         screen.GetHeight() != screenHeight ) {
+        screenWidth = screen.GetWidth();
+        screenHeight = screen.GetHeight();
+        panelBox = GetBox( screenWidth, screenHeight );
+        const int width = panelBox.right - panelBox.left + 1;
+        const int height = panelBox.bottom - panelBox.top + 1;
+        if ( panel == nullptr || panel->GetWidth() != width || panel->GetHeight() != height ) {
+            panel.reset( new ( std::nothrow ) Image( width, height ) );
+        }
+        if ( panel == nullptr || panel->GetPixels() == nullptr ) {
+            panel.reset();
+            return; // no memory for the panel: no menu rather than a broken one
+        }
         DrawPanel( *panel, colours );
         panelDrawn = 1;
         panelColour = colours.GetPanel();
+    } else if ( panelColour != colours.GetPanel() ) {
+        DrawPanel( *panel, colours );
+        panelColour = colours.GetPanel();
     }
-    CopyPanel( *panel, screen, box.left, box.top );
+    CopyPanel( *panel, screen, panelBox.left, panelBox.top );
 }
 
 void Menu::DrawPanel( Image &target, const HudColours &colours ) const {

@@ -52,7 +52,7 @@ public:
     // The value an entry shows; empty for an entry without one, or no such entry.
     std::string GetValue( int id ) const;
     // The panel's top; -1 (the start) centres it on the screen.
-    void SetTop( int top ) { this->top = top; }
+    void SetTop( int top );
 
     int GetCount() const { return int( entries.size() ); }
     int GetSelectedId() const;
@@ -94,6 +94,7 @@ private:
     mutable uint8_t panelColour;          // the colours it was drawn with
     mutable int screenWidth;              // the screen it was last drawn on, for the mouse
     mutable int screenHeight;
+    mutable Rect panelBox; // where it was last drawn
 };
 
 #endif
