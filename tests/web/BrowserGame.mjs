@@ -7,7 +7,8 @@
 // one. The keys are the game's only while its canvas has the focus (Tab, shortcuts and the
 // Full screen button stay the browser's), the Full screen button stays within reach on a
 // narrow window, and a page that cannot run the game says why: options refused, no
-// WebAssembly, no JavaScript, the game's code missing. Prints the main thread's time per step and the download's size.
+// WebAssembly, no JavaScript, the game's code missing. Prints the main thread's time per step
+// and the download's size.
 //
 // Usage: node BrowserGame.mjs <build/web directory> [--settle SECONDS]
 import { chromium } from 'playwright-core';
