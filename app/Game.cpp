@@ -660,8 +660,9 @@ static void StartNewMatch( World &world ) {
 // The one place where a match set up on screen reaches the game's rules. The seats (a person,
 // or the computer at its level), the names, the starting health, the wind and the weapons'
 // stock (as many shots of each weapon but the bomb) are played. The land is the game's: a new
-// one every match, or the one --land gave. A seat that is off is played by the computer at normal, as every
-// match has four tanks. No recording passes through here: a recorded game never shows the set-up.
+// one every match, or the one --land gave. A seat that is off is played by the computer at
+// normal, as every match has four tanks. No recording passes through here: a recorded game
+// never shows the set-up.
 static void HandRulesOver( const MatchSetup &setup, World &world ) {
     g_computerPlayers.Create( &world, 0, ComputerPlayers::LevelFromName( "normal" ) );
     for ( int seat = 0; seat < MatchSetup::SEATS; seat++ ) {
