@@ -19,6 +19,7 @@
 #include "gfx/BmpFile.h"
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
+#include "host/HostBackend.h"
 #include "host/HostWindow.h"
 #include "hud/Hud.h"
 #include "hud/WeaponReadout.h"
@@ -278,8 +279,8 @@ static int WithView() {
 // title.
 static int OptionsSetUpMatch() {
     const Options &o = g_options;
-    return o.players >= 0 || !o.level.empty() || o.health >= 0 || !o.land.empty() || !o.record.empty() ||
-           !o.replay.empty() || !o.timedemo.empty();
+    return o.players >= 0 || !o.level.empty() || o.health >= 0 || o.stock >= 0 || !o.land.empty() ||
+           !o.record.empty() || !o.replay.empty() || !o.timedemo.empty();
 }
 
 // The rules a recording keeps, in its order, each with the values a game can be played
@@ -299,6 +300,10 @@ static const RecordedRule RECORDED_RULES[] = {
     { "wind", 0, 1, 0, &g_options.wind },
 };
 static const int RECORDED_RULE_COUNT = int( sizeof( RECORDED_RULES ) / sizeof( RECORDED_RULES[0] ) );
+// The weapons' stock comes last, after the land's rules: a recording made before matches had
+// a stock of their own ends with the land's, and is played by each weapon's own stock.
+static const RecordedRule STOCK_RULE = { "stock", 0, Arsenal::SHOTS_MOST, 1, &g_options.stock };
+static const int RULE_COUNT = RECORDED_RULE_COUNT + GameLand::RULE_COUNT + 1;
 
 static int IsRuleValue( const RecordedRule &rule, int32_t value ) {
     return ( value >= rule.lowest && value <= rule.highest ) || ( rule.notGiven && value == -1 );
@@ -307,10 +312,16 @@ static int IsRuleValue( const RecordedRule &rule, int32_t value ) {
 // The replay's recorded rules take the place of this run's, once all are known to be sound.
 static int TakeRecordedRules( ReplaySession &session ) {
     char reason[160];
-    const int ruleCount = RECORDED_RULE_COUNT + GameLand::RULE_COUNT;
-    if ( session.GetRecordedRuleCount() != ruleCount ) {
-        std::snprintf( reason, sizeof( reason ), "holds %d rules; this game plays by %d",
-                       session.GetRecordedRuleCount(), ruleCount );
+    const int ruleCount = session.GetRecordedRuleCount();
+    if ( ruleCount != RULE_COUNT && ruleCount != RULE_COUNT - 1 ) {
+        std::snprintf( reason, sizeof( reason ), "holds %d rules; this game plays by %d", ruleCount,
+                       RULE_COUNT );
+        return session.Refuse( reason );
+    }
+    const int32_t stock = ruleCount == RULE_COUNT ? session.GetRecordedRule( RULE_COUNT - 1 ) : -1;
+    if ( !IsRuleValue( STOCK_RULE, stock ) ) {
+        std::snprintf( reason, sizeof( reason ), "has the rule %s at %ld, which no game is played with",
+                       STOCK_RULE.name, long( stock ) );
         return session.Refuse( reason );
     }
     for ( int i = 0; i < RECORDED_RULE_COUNT; i++ ) {
@@ -331,6 +342,7 @@ static int TakeRecordedRules( ReplaySession &session ) {
     for ( int i = 0; i < RECORDED_RULE_COUNT; i++ ) {
         *RECORDED_RULES[i].optionField = session.GetRecordedRule( i );
     }
+    *STOCK_RULE.optionField = stock;
     g_settings.players = g_options.players;
     g_settings.wind = g_options.wind;
     return 1;
@@ -409,11 +421,10 @@ static int SettleReplaySession() {
         return replaySession.CheckPictures( checksums, names );
     }
     // The people at the keyboard as the game seats them: the settings, with --players over them.
-    int32_t rules[RECORDED_RULE_COUNT + GameLand::RULE_COUNT] = { g_options.classic, g_options.health,
-                                                                  g_settings.players, g_settings.wind };
+    int32_t rules[RULE_COUNT] = { g_options.classic, g_options.health, g_settings.players, g_settings.wind };
     gameLand.AddRules( rules + RECORDED_RULE_COUNT );
-    if ( !replaySession.Start( mode, fileName, KELTO_VERSION, checksums, names, rules,
-                               RECORDED_RULE_COUNT + GameLand::RULE_COUNT ) ) {
+    rules[RULE_COUNT - 1] = g_options.stock;
+    if ( !replaySession.Start( mode, fileName, KELTO_VERSION, checksums, names, rules, RULE_COUNT ) ) {
         return 0;
     }
     static int finishOnExit = 0;
@@ -446,6 +457,7 @@ static void StartArms( World &world ) {
         SeedWind( uint32_t( std::rand() ) );
     }
     g_wind.NewMatch();
+    g_arsenal.SetShots( g_options.stock );
     g_arsenal.NewMatch();
     if ( g_gameRules.windEnabled ) {
         g_wind.Observe( world );
@@ -699,11 +711,11 @@ static void StartNewMatch( World &world, int landChosen = 0 ) {
 }
 
 // The one place where a match set up on screen reaches the game's rules. The seats (a person,
-// or the computer at its level), the names, the starting health and the wind are played. The
-// weapons' stock is kept in the set-up and the settings file, but each weapon still has the
-// stock of its own row in the weapon table. The land is taken with the match's start
-// (TakeSetupLand). A seat that is off is played by the computer at normal, as every match
-// has four tanks. No recording passes through here: a recorded game never shows the set-up.
+// or the computer at its level), the names, the starting health, the wind and the weapons'
+// stock (as many shots of each weapon but the bomb) are played. The land is taken with the
+// match's start (TakeSetupLand). A seat that is off is played by the computer at normal, as
+// every match has four tanks. No recording passes through here: a recorded game never shows
+// the set-up.
 static void HandRulesOver( const MatchSetup &setup, World &world ) {
     g_computerPlayers.Create( &world, 0, ComputerPlayers::LevelFromName( "normal" ) );
     for ( int seat = 0; seat < MatchSetup::SEATS; seat++ ) {
@@ -716,6 +728,7 @@ static void HandRulesOver( const MatchSetup &setup, World &world ) {
     }
     g_options.health = setup.health;
     g_hud.GetMatch().SetStartHealth( g_options.health );
+    g_arsenal.SetShots( setup.stock );
     g_settings.wind = setup.wind ? 1 : 0;
     g_gameRules.windEnabled = g_settings.wind;
     if ( !g_gameRules.windEnabled ) {
@@ -856,7 +869,9 @@ void GameFrame( World &world ) {
             ShowLand();
         }
         const int wasOpen = g_screens.IsOpen();
-        DoRequest( g_screens.Frame( g_keyState ), world );
+        HostPointerState pointer;
+        HostReadPointer( pointer );
+        DoRequest( g_screens.Frame( g_keyState, &pointer ), world );
         if ( g_screens.IsOpen() ) {
             MenuFrame( world );
             return;

@@ -62,8 +62,12 @@ void GameScreens::Open( int next ) {
     screen = next;
 }
 
-int GameScreens::Frame( const uint8_t *keys ) {
+int GameScreens::Frame( const uint8_t *keys, const HostPointerState *pointer ) {
     input.Read( keys );
+    if ( pointer != nullptr ) {
+        input.Point( pointer->x, pointer->y, pointer->moved, pointer->clicked, pointer->clickX,
+                     pointer->clickY );
+    }
     switch ( screen ) {
     case PLAYING:
         return OnPlaying();

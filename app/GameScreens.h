@@ -1,6 +1,7 @@
 #ifndef KELTO_APP_GAMESCREENS_H
 #define KELTO_APP_GAMESCREENS_H
 
+#include "host/HostPointer.h"
 #include "menus/HelpScreen.h"
 #include "menus/MenuInput.h"
 #include "menus/PauseScreen.h"
@@ -30,8 +31,9 @@ public:
     // Restart match and Quit to title (not for a recorded or replayed match). `namer` names
     // keys and buttons for the settings file; null offers no bindings (see SettingsScreen).
     void Start( int onTitle, int withQuit, int withRestart, SettingsScreen::InputNamer namer );
-    // Reads this frame's keys; returns what the game must do (a Request).
-    int Frame( const uint8_t *keys );
+    // Reads this frame's keys and mouse (null for none); returns what the game must do (a
+    // Request).
+    int Frame( const uint8_t *keys, const HostPointerState *pointer = nullptr );
     void Draw( Image &screen, const HudColours &colours ) const;
 
     int GetScreen() const { return screen; }

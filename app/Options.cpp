@@ -65,6 +65,8 @@ const OptionRow OPTION_ROWS[] = {
       } },
     { "--health", "N", "each tank's health at a match's start (1 to 999, default 100)",
       []( Options &o, const char *a ) { return ParseInt( a, 1, 999, o.health ); } },
+    { "--stock", "N", "shots of each weapon but the bomb a player has in a match (0 to 99)",
+      []( Options &o, const char *a ) { return ParseInt( a, 0, 99, o.stock ); } },
     { "--record", "FILE", "record the game into FILE",
       []( Options &o, const char *a ) {
           o.record = a;
@@ -203,9 +205,9 @@ void PrintUsage( FILE *stream ) {
                           "off the land is out. The last tank standing wins the match, and Enter or\n"
                           "Space then starts a new one. Every match is played on a new land, made from a\n"
                           "code that --land plays again. Without options the game opens on its title,\n"
-                          "where the match is set up; --players, --level, --health, --land, --record,\n"
-                          "--replay and --timedemo start straight into a match (player 1 yours, the\n"
-                          "others the computer's unless --players says otherwise).\n"
+                          "where the match is set up; --players, --level, --health, --stock, --land,\n"
+                          "--record, --replay and --timedemo start straight into a match (player 1\n"
+                          "yours, the others the computer's unless --players says otherwise).\n"
                           "Alt+Enter or F11 switches full screen, F12 saves a screenshot. Keys,\n"
                           "gamepad, window and scaling are set on the Settings screen or in\n"
                           "$XDG_CONFIG_HOME/kelto/settings.ini (~/.config/kelto/settings.ini).\n" );

@@ -21,6 +21,7 @@ struct Options {
     int windowed = -1;      // --windowed; -1 not given
     int classic = 0;        // --classic: the designed game alone, without any addition
     int health = -1;        // --health N: each tank's health at a match's start; -1 not given
+    int stock = -1;         // --stock N: shots of each weapon but the bomb; -1 each weapon's own
     std::string record;     // --record FILE
     std::string replay;     // --replay FILE
     std::string timedemo;   // --timedemo FILE

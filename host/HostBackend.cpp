@@ -15,3 +15,11 @@ HostBackend *HostGetBackend() {
 int HostTakeLastInput() {
     return currentBackend != nullptr ? currentBackend->TakeLastInput() : -1;
 }
+
+int HostReadPointer( HostPointerState &state ) {
+    if ( currentBackend == nullptr ) {
+        state = HostPointerState{ 0, 0, 0, 0, 0, 0 };
+        return 0;
+    }
+    return currentBackend->ReadPointer( state );
+}

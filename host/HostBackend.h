@@ -1,6 +1,7 @@
 #ifndef KELTO_HOST_HOSTBACKEND_H
 #define KELTO_HOST_HOSTBACKEND_H
 
+#include "host/HostPointer.h"
 #include "host/HostTypes.h"
 
 #include <cstddef>
@@ -39,6 +40,13 @@ public:
     // any binding; -1 when none was, or on a backend that cannot tell.
     virtual int TakeLastInput() { return -1; }
 
+    // The mouse since the last read (host/HostPointer.h); 0, with `state` all zero, on a
+    // backend without one.
+    virtual int ReadPointer( HostPointerState &state ) {
+        state = HostPointerState{ 0, 0, 0, 0, 0, 0 };
+        return 0;
+    }
+
     // Sound (host/HostSound.h). A backend without it keeps these: nothing loads, nothing
     // plays, and the game runs silent.
     virtual int LoadSound( const char *, const uint8_t *, size_t ) { return 0; }
@@ -49,6 +57,8 @@ public:
 void HostSetBackend( HostBackend *backend );
 // The current backend's TakeLastInput; -1 without a backend.
 int HostTakeLastInput();
+// The current backend's ReadPointer; 0, with `state` all zero, without a backend.
+int HostReadPointer( HostPointerState &state );
 HostBackend *HostGetBackend();
 
 #endif

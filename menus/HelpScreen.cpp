@@ -43,40 +43,43 @@ void HelpScreen::Build( const Settings &settings ) {
     lines.push_back( "" );
     AddRow( "DRIVE", settings.keyLeft + " / " + settings.keyRight );
     AddRow( "AIM", settings.keyUp + " / " + settings.keyDown );
-    AddRow( "FIRE", "HOLD " + settings.keyFire + " TO CHARGE, LET GO" );
+    AddRow( "FIRE", "HOLD " + settings.keyFire + ", LET GO" );
+    AddRow( "WEAPON", settings.keyWeaponPrevious + " / " + settings.keyWeaponNext );
     AddRow( "PAUSE, MENU", "ESCAPE" );
     AddRow( "THIS HELP", "F1" );
     AddRow( "SOUND ON, OFF", "M" );
     AddRow( "FULL SCREEN", "F11 OR ALT+ENTER" );
     AddRow( "SCREENSHOT", "F12" );
-    AddRow( "MENUS", "ARROWS AND ENTER, ESCAPE: BACK" );
+    AddRow( "MENUS", "ARROWS, ENTER, ESCAPE, CLICK" );
     lines.push_back( "" );
     lines.push_back( "GAMEPAD" );
     AddRow( "DRIVE, AIM", settings.padLeft + " ..." );
     AddRow( "FIRE", settings.padFire );
+    AddRow( "WEAPON", settings.padWeaponPrevious + " / " + settings.padWeaponNext );
     AddRow( "PAUSE", "START, " + settings.padQuit );
     AddRow( "MENUS", "D-PAD AND A, B: BACK" );
     lines.push_back( "" );
     lines.push_back( "A CRATER ON ANOTHER PLAYER'S TANK IS A HIT." );
     lines.push_back( "" );
-    lines.push_back( "ENTER OR ESCAPE: BACK" );
+    lines.push_back( "ENTER, ESCAPE OR A CLICK: BACK" );
 }
 
 int HelpScreen::Update( const MenuInput &input ) {
     return input.Has( MenuInput::SELECT ) || input.Has( MenuInput::BACK ) || input.Has( MenuInput::ERASE ) ||
-           input.Has( MenuInput::HELP );
+           input.Has( MenuInput::HELP ) || input.Has( MenuInput::CLICK );
 }
 
+// Measured and drawn once, at the first frame after Build: every later frame only copies.
 void HelpScreen::Draw( Image &screen, const HudColours &colours ) const {
-    int widest = 0;
-    for ( const std::string &line : lines ) {
-        const int width = Font::Measure( line.c_str() );
-        widest = width > widest ? width : widest;
-    }
-    const int width = widest + 2 * PADDING;
-    const int height = GetLineCount() * LINE_HEIGHT + 2 * PADDING;
     if ( panel == nullptr ) {
-        panel.reset( new ( std::nothrow ) Image( width, height ) );
+        int widest = 0;
+        for ( const std::string &line : lines ) {
+            const int width = Font::Measure( line.c_str() );
+            widest = width > widest ? width : widest;
+        }
+        // Whole blocks of 16 pixels, as the menus' panels, for the fastest copy.
+        const int width = ( widest + 2 * PADDING + 15 ) / 16 * 16;
+        panel.reset( new ( std::nothrow ) Image( width, GetLineCount() * LINE_HEIGHT + 2 * PADDING ) );
         if ( panel == nullptr || panel->GetPixels() == nullptr ) {
             panel.reset();
             return;
@@ -84,8 +87,8 @@ void HelpScreen::Draw( Image &screen, const HudColours &colours ) const {
         DrawPanel( *panel, colours );
     }
     // On a 16-pixel column, as the menus' panels, for the fastest copy.
-    CopyPanel( *panel, screen, ( screen.GetWidth() - width ) / 2 / 16 * 16,
-               ( screen.GetHeight() - height ) / 2 );
+    CopyPanel( *panel, screen, ( screen.GetWidth() - panel->GetWidth() ) / 2 / 16 * 16,
+               ( screen.GetHeight() - panel->GetHeight() ) / 2 );
 }
 
 void HelpScreen::DrawPanel( Image &target, const HudColours &colours ) const {

@@ -12,7 +12,7 @@ class HudColours;
 class MenuInput;
 
 // Every key of the game on one panel, with the player's own bindings for the tank's keys;
-// Enter, Escape or F1 close it. Drawn once into a picture of its own, then copied onto each
+// Enter, Escape, F1 or a click close it. Drawn once into a picture of its own, then copied onto each
 // frame.
 class HelpScreen {
 public:

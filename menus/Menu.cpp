@@ -12,6 +12,9 @@
 namespace {
 
 const int ALIGNMENT = 16;
+// The game's screen, until a menu is drawn on another.
+const int SCREEN_WIDTH = 640;
+const int SCREEN_HEIGHT = 480;
 // The selected entry's arrows around a value that steps.
 const char *const STEP_LEFT = "< ";
 const char *const STEP_RIGHT = " >";
@@ -24,7 +27,7 @@ int Width( const std::string &text, int scale ) {
 
 Menu::Menu()
     : titleScale( SCALE ), scale( SCALE ), rowHeight( ROW_HEIGHT ), selected( 0 ), top( -1 ), panelDrawn( 0 ),
-      panelColour( 0 ) {
+      panelColour( 0 ), screenWidth( SCREEN_WIDTH ), screenHeight( SCREEN_HEIGHT ) {
 }
 
 Menu::~Menu() {
@@ -37,6 +40,11 @@ void Menu::Start( const char *newTitle, int newTitleScale ) {
     rowHeight = ROW_HEIGHT;
     entries.clear();
     selected = 0;
+    panelDrawn = 0;
+}
+
+void Menu::SetTop( int newTop ) {
+    top = newTop;
     panelDrawn = 0;
 }
 
@@ -88,6 +96,19 @@ Menu::Event Menu::Update( const MenuInput &input ) {
     if ( count == 0 ) {
         return event;
     }
+    if ( input.HasPointerMoved() ) {
+        const int pointed = EntryAt( input.GetPointerX(), input.GetPointerY(), screenWidth, screenHeight );
+        if ( pointed >= 0 && pointed != selected ) {
+            selected = pointed;
+            panelDrawn = 0;
+        }
+    }
+    if ( input.Has( MenuInput::CLICK ) ) {
+        const Event click = Click( input );
+        if ( click.type != EVENT_NONE ) {
+            return click;
+        }
+    }
     if ( input.Has( MenuInput::UP ) ) {
         selected = ( selected + count - 1 ) % count;
         panelDrawn = 0;
@@ -106,6 +127,42 @@ Menu::Event Menu::Update( const MenuInput &input ) {
         event.step = input.Has( MenuInput::LEFT ) ? -1 : 1;
     }
     return event;
+}
+
+Menu::Event Menu::Click( const MenuInput &input ) {
+    Event event = { EVENT_NONE, GetSelectedId(), 0 };
+    const int clicked = EntryAt( input.GetClickX(), input.GetClickY(), screenWidth, screenHeight );
+    if ( clicked < 0 ) {
+        return event;
+    }
+    if ( clicked != selected ) {
+        selected = clicked;
+        panelDrawn = 0;
+    }
+    event.id = GetSelectedId();
+    if ( !entries[clicked].stepped ) {
+        event.type = EVENT_CHOSEN;
+        return event;
+    }
+    const Rect box = GetBox( screenWidth, screenHeight );
+    event.type = EVENT_STEPPED;
+    event.step = input.GetClickX() < ( box.left + box.right + 1 ) / 2 ? -1 : 1;
+    return event;
+}
+
+Rect Menu::GetEntryBox( int place, int width, int height ) const {
+    const Rect box = GetBox( width, height );
+    const int rowTop = box.top + PADDING + TitleHeight() + place * rowHeight;
+    return Rect( box.left, rowTop, box.right, rowTop + rowHeight - 1 );
+}
+
+int Menu::EntryAt( int x, int y, int width, int height ) const {
+    const Rect first = GetEntryBox( 0, width, height );
+    if ( x < first.left || x > first.right || y < first.top ) {
+        return -1;
+    }
+    const int place = ( y - first.top ) / rowHeight;
+    return place < GetCount() ? place : -1;
 }
 
 int Menu::LabelWidth() const {
@@ -144,24 +201,31 @@ Rect Menu::GetBox( int screenWidth, int screenHeight ) const {
     return Rect( left, boxTop, left + width - 1, boxTop + height - 1 );
 }
 
+// The box is measured again only when the panel changes: measuring every entry's text in
+// every frame would cost more than copying the panel.
 void Menu::Draw( Image &screen, const HudColours &colours ) const {
-    const Rect box = GetBox( screen.GetWidth(), screen.GetHeight() );
-    const int width = box.right - box.left + 1;
-    const int height = box.bottom - box.top + 1;
-    if ( panel == nullptr || panel->GetWidth() != width || panel->GetHeight() != height ) {
-        panel.reset( new ( std::nothrow ) Image( width, height ) );
-        panelDrawn = 0;
-    }
-    if ( panel == nullptr || panel->GetPixels() == nullptr ) {
-        panel.reset();
-        return; // no memory for the panel: no menu rather than a broken one
-    }
-    if ( !panelDrawn || panelColour != colours.GetPanel() ) {
+    if ( !panelDrawn || panel == nullptr || screen.GetWidth() != screenWidth ||
+         screen.GetHeight() != screenHeight ) {
+        screenWidth = screen.GetWidth();
+        screenHeight = screen.GetHeight();
+        panelBox = GetBox( screenWidth, screenHeight );
+        const int width = panelBox.right - panelBox.left + 1;
+        const int height = panelBox.bottom - panelBox.top + 1;
+        if ( panel == nullptr || panel->GetWidth() != width || panel->GetHeight() != height ) {
+            panel.reset( new ( std::nothrow ) Image( width, height ) );
+        }
+        if ( panel == nullptr || panel->GetPixels() == nullptr ) {
+            panel.reset();
+            return; // no memory for the panel: no menu rather than a broken one
+        }
         DrawPanel( *panel, colours );
         panelDrawn = 1;
         panelColour = colours.GetPanel();
+    } else if ( panelColour != colours.GetPanel() ) {
+        DrawPanel( *panel, colours );
+        panelColour = colours.GetPanel();
     }
-    CopyPanel( *panel, screen, box.left, box.top );
+    CopyPanel( *panel, screen, panelBox.left, panelBox.top );
 }
 
 void Menu::DrawPanel( Image &target, const HudColours &colours ) const {

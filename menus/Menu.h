@@ -17,7 +17,9 @@ class MenuInput;
 // its size (or its own size for a long list), the selected entry on a bar of its own, every entry with the
 // font's shadow over a dark panel, so that it reads over sky and ground alike. The panel is drawn once into a
 // picture of its own and copied onto every frame until the menu changes, so that a frame with
-// a menu up costs about a copy of the panel.
+// a menu up costs about a copy of the panel. The mouse selects the entry it moves onto, and a
+// click chooses an entry, or steps one with a value: back on the panel's left half, on on its
+// right.
 class Menu {
 public:
     static constexpr int SCALE = 2;
@@ -50,7 +52,7 @@ public:
     // The value an entry shows; empty for an entry without one, or no such entry.
     std::string GetValue( int id ) const;
     // The panel's top; -1 (the start) centres it on the screen.
-    void SetTop( int top ) { this->top = top; }
+    void SetTop( int top );
 
     int GetCount() const { return int( entries.size() ); }
     int GetSelectedId() const;
@@ -60,6 +62,10 @@ public:
     void Draw( Image &screen, const HudColours &colours ) const;
     // Where the panel stands on a screen of that size.
     Rect GetBox( int screenWidth, int screenHeight ) const;
+    // The rows of the entries' place in the list (from 0) on a screen of that size; the
+    // place of the entry under the screen's point (x, y), or -1.
+    Rect GetEntryBox( int place, int screenWidth, int screenHeight ) const;
+    int EntryAt( int x, int y, int screenWidth, int screenHeight ) const;
 
 private:
     struct Entry {
@@ -70,6 +76,8 @@ private:
     };
 
     int LabelWidth() const;
+    // A mouse click on an entry, as an event; EVENT_NONE off the entries.
+    Event Click( const MenuInput &input );
     int TitleHeight() const;
     // Draws the panel into `target` with its top-left corner at (0, 0).
     void DrawPanel( Image &target, const HudColours &colours ) const;
@@ -84,6 +92,9 @@ private:
     mutable std::unique_ptr<Image> panel; // the panel as last drawn
     mutable int panelDrawn;               // 0 after any change
     mutable uint8_t panelColour;          // the colours it was drawn with
+    mutable int screenWidth;              // the screen it was last drawn on, for the mouse
+    mutable int screenHeight;
+    mutable Rect panelBox; // where it was last drawn
 };
 
 #endif

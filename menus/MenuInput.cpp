@@ -43,7 +43,8 @@ int IsDown( const uint8_t *keys, int key ) {
 
 } // namespace
 
-MenuInput::MenuInput() : typed( 0 ) {
+MenuInput::MenuInput()
+    : typed( 0 ), pointerX( 0 ), pointerY( 0 ), pointerMoved( 0 ), clickX( 0 ), clickY( 0 ) {
     std::memset( before, 0, sizeof( before ) );
     std::memset( pressed, 0, sizeof( pressed ) );
 }
@@ -64,6 +65,7 @@ char MenuInput::CharacterOf( int key ) {
 void MenuInput::Read( const uint8_t *keys ) {
     std::memset( pressed, 0, sizeof( pressed ) );
     typed = 0;
+    pointerMoved = 0;
     for ( int key = 0; key < 256; key++ ) {
         const int down = IsDown( keys, key );
         if ( down && !before[key] ) {
@@ -80,10 +82,20 @@ void MenuInput::Read( const uint8_t *keys ) {
     }
 }
 
+void MenuInput::Point( int x, int y, int moved, int clicked, int atX, int atY ) {
+    pointerX = x;
+    pointerY = y;
+    pointerMoved = moved != 0;
+    pressed[CLICK] = clicked != 0;
+    clickX = atX;
+    clickY = atY;
+}
+
 void MenuInput::Hold( const uint8_t *keys ) {
     for ( int key = 0; key < 256; key++ ) {
         before[key] = uint8_t( IsDown( keys, key ) );
     }
     std::memset( pressed, 0, sizeof( pressed ) );
     typed = 0;
+    pointerMoved = 0;
 }

@@ -8,18 +8,20 @@
 // D-pad and stick move through menus as they drive a tank); Enter or Space choose, Escape goes
 // back, Backspace goes back or rubs out a typed letter. The letters, digits, space, '-' and
 // '.' are also read as the characters of a name being typed, by the keys' places on the
-// keyboard.
+// keyboard. The mouse points at entries and clicks them, in the screen's pixels.
 class MenuInput {
 public:
     // SELECT is Enter or Space; ENTER is Enter alone (Space types a space in a name); HELP is
-    // F1.
-    enum Action { UP, DOWN, LEFT, RIGHT, SELECT, ENTER, BACK, ERASE, HELP, ACTION_COUNT };
+    // F1; CLICK is the mouse's left button, at GetClickX, GetClickY.
+    enum Action { UP, DOWN, LEFT, RIGHT, SELECT, ENTER, BACK, ERASE, HELP, CLICK, ACTION_COUNT };
 
     MenuInput();
     virtual ~MenuInput();
 
     // This frame's keys (256 bytes, high bit while down; null reads as nothing down).
     void Read( const uint8_t *keys );
+    // This frame's mouse, after Read: where it points, whether it moved, and a click.
+    void Point( int x, int y, int moved, int clicked, int clickX, int clickY );
     // Takes every key held now as held before, so that the key that opened a menu does
     // nothing in it.
     void Hold( const uint8_t *keys );
@@ -27,6 +29,11 @@ public:
     int Has( int action ) const { return action >= 0 && action < ACTION_COUNT && pressed[action]; }
     // The character typed in this frame, or 0.
     char GetTyped() const { return typed; }
+    int HasPointerMoved() const { return pointerMoved; }
+    int GetPointerX() const { return pointerX; }
+    int GetPointerY() const { return pointerY; }
+    int GetClickX() const { return clickX; }
+    int GetClickY() const { return clickY; }
 
     // The character a key types, or 0.
     static char CharacterOf( int key );
@@ -35,6 +42,11 @@ private:
     uint8_t before[256];
     uint8_t pressed[ACTION_COUNT];
     char typed;
+    int pointerX;
+    int pointerY;
+    int pointerMoved;
+    int clickX;
+    int clickY;
 };
 
 #endif

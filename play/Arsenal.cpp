@@ -20,7 +20,8 @@ uint8_t HeldOf( const uint8_t *keys ) {
 
 } // namespace
 
-Arsenal::Arsenal() : previousHeld( 0 ), firingPlayer( -1 ), firingWeapon( WEAPON_BOMB ) {
+Arsenal::Arsenal()
+    : shots( SHOTS_OF_TABLE ), previousHeld( 0 ), firingPlayer( -1 ), firingWeapon( WEAPON_BOMB ) {
     NewMatch();
 }
 
@@ -30,10 +31,19 @@ Arsenal::~Arsenal() {
 void Arsenal::NewMatch() {
     for ( int player = 0; player < PLAYERS; player++ ) {
         for ( int weapon = 0; weapon < WEAPON_CHOICES; weapon++ ) {
-            stock[player][weapon] = WeaponOf( weapon ).stock;
+            const int own = WeaponOf( weapon ).stock;
+            // The bomb never runs out, whatever the match's stock.
+            stock[player][weapon] = shots == SHOTS_OF_TABLE || own == WEAPON_UNLIMITED ? own : shots;
         }
     }
     firingPlayer = -1;
+}
+
+void Arsenal::SetShots( int shots ) {
+    if ( shots < SHOTS_OF_TABLE ) {
+        shots = SHOTS_OF_TABLE;
+    }
+    this->shots = shots > SHOTS_MOST ? SHOTS_MOST : shots;
 }
 
 int Arsenal::GetStock( int player, int weapon ) const {

@@ -15,12 +15,19 @@ class World;
 class Arsenal {
 public:
     static constexpr int PLAYERS = 4;
+    static constexpr int SHOTS_OF_TABLE = -1;
+    static constexpr int SHOTS_MOST = 99;
 
     Arsenal();
     virtual ~Arsenal();
 
     // Every player's stock full again.
     void NewMatch();
+    // How many of every weapon but the bomb each player has at a match's start, from the next
+    // NewMatch on: `shots` (0 to SHOTS_MOST) of each, or SHOTS_OF_TABLE for each weapon's own
+    // row. Anything else is taken as the nearest limit.
+    void SetShots( int shots );
+    int GetShots() const { return shots; }
 
     // Before the World's update: the weapon keys turn the current tank's choice (one step
     // per press), and a tank about to fire is noted, for its shot to be spent after.
@@ -39,6 +46,7 @@ public:
 
 private:
     int stock[PLAYERS][WEAPON_CHOICES];
+    int shots;            // SetShots; SHOTS_OF_TABLE for the table's own
     uint8_t previousHeld; // the weapon keys held in the last update, one bit each
     int firingPlayer;     // noted by BeforeUpdate; -1 for none
     int firingWeapon;

@@ -123,3 +123,48 @@ TEST_F( ArsenalFixture, FiringSpendsTheStockAndAnEmptyWeaponIsSkipped ) {
     arsenal.NewMatch();
     EXPECT_EQ( arsenal.GetStock( 1, WEAPON_HEAVY ), 2 );
 }
+
+// The match's stock from the set-up: every weapon but the bomb starts with that many shots,
+// from the next match on; out of range it is taken at the nearest limit. A weapon with none
+// cannot be chosen, and one with a single shot is gone after it.
+TEST_F( ArsenalFixture, TheMatchStockGivesEveryWeaponButTheBombAsManyShots ) {
+    const struct {
+        int asked;
+        int shots; // as kept
+        int heavy; // each weapon's stock but the bomb's; -2: the table's own
+    } cases[] = {
+        { -1, -1, -2 }, { -2, -1, -2 }, { -1000, -1, -2 }, { 0, 0, 0 },
+        { 1, 1, 1 },    { 98, 98, 98 }, { 99, 99, 99 },    { 100, 99, 99 },
+    };
+    for ( const auto &test : cases ) {
+        SCOPED_TRACE( test.asked );
+        arsenal.SetShots( test.asked );
+        EXPECT_EQ( arsenal.GetShots(), test.shots );
+        arsenal.NewMatch();
+        for ( int player = 0; player < Arsenal::PLAYERS; player++ ) {
+            EXPECT_EQ( arsenal.GetStock( player, WEAPON_BOMB ), WEAPON_UNLIMITED );
+            for ( int weapon = WEAPON_HEAVY; weapon < WEAPON_CHOICES; weapon++ ) {
+                EXPECT_EQ( arsenal.GetStock( player, weapon ),
+                           test.heavy == -2 ? WeaponOf( weapon ).stock : test.heavy );
+            }
+        }
+    }
+    // Kept until the next match: a stock set mid-match leaves the one being played.
+    arsenal.SetShots( 1 );
+    arsenal.NewMatch();
+    arsenal.SetShots( 0 );
+    Press( DIK_E );
+    ASSERT_EQ( tanks[1].GetWeapon(), WEAPON_HEAVY );
+    Fire();
+    EXPECT_EQ( arsenal.GetStock( 1, WEAPON_HEAVY ), 0 );
+    EXPECT_EQ( tanks[1].GetWeapon(), WEAPON_BOMB );
+    Press( DIK_E );
+    EXPECT_EQ( tanks[1].GetWeapon(), WEAPON_CLUSTER );
+    // With none of anything, the keys find nothing but the bomb, either way.
+    arsenal.NewMatch();
+    tanks[1].SetWeapon( WEAPON_BOMB );
+    for ( int key : { DIK_E, DIK_Q } ) {
+        Press( key );
+        EXPECT_EQ( tanks[1].GetWeapon(), WEAPON_BOMB );
+    }
+}

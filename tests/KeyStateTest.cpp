@@ -1,9 +1,11 @@
 #include "host/HostKeyState.h"
+#include "host/HostPointer.h"
 #include "platform/Keyboard.h"
 #include "support/HeadlessScope.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -122,4 +124,31 @@ TEST_F( KeyStateFixture, GamepadButtonsAndTheStickPastItsDeadZoneAreTheArrowsAnd
     Keys().Press( DIK_UP );
     Keys().ReleasePad();
     Play( { { {}, { DIK_UP }, "pad gone" } }, Keys(), keyboard );
+}
+
+// The mouse read once a frame: a click between two reads is seen once, where it was, even
+// when the pointer moved on; a pointer that did not move reads as still.
+TEST( HostPointer, AClickIsReadOnceWhereItWasAndMovesOnlyWhenTheyHappen ) {
+    HostPointer pointer;
+    HostPointerState state;
+    pointer.Read( state );
+    EXPECT_EQ( state.moved + state.clicked + state.x + state.y, 0 );
+    pointer.Move( 10, 20 );
+    pointer.Click( 30, 40 );
+    pointer.Move( 50, 60 );
+    pointer.Read( state );
+    const int first[] = { state.x, state.y, state.moved, state.clicked, state.clickX, state.clickY };
+    const int firstWanted[] = { 50, 60, 1, 1, 30, 40 };
+    EXPECT_TRUE( std::equal( first, first + 6, firstWanted ) );
+    pointer.Read( state );
+    EXPECT_EQ( state.moved, 0 );
+    EXPECT_EQ( state.clicked, 0 );
+    EXPECT_EQ( state.x, 50 );
+    pointer.Move( 50, 60 ); // to where it is: no move
+    pointer.Read( state );
+    EXPECT_EQ( state.moved, 0 );
+    pointer.Click( 50, 60 ); // a click without a move
+    pointer.Read( state );
+    EXPECT_EQ( state.moved, 0 );
+    EXPECT_EQ( state.clicked, 1 );
 }

@@ -7,17 +7,20 @@
 #include "game/EntityList.h"
 #include "game/Globals.h"
 #include "game/Tank.h"
+#include "game/Weapons.h"
 #include "game/World.h"
 #include "gfx/Image.h"
 #include "host/HostFile.h"
 #include "host/HostWindow.h"
 #include "hud/Font.h"
 #include "hud/Hud.h"
+#include "hud/Overlay.h"
 #include "lands/LandCode.h"
 #include "lands/LandGenerator.h"
 #include "lands/LandStarts.h"
 #include "menus/MenuInput.h"
 #include "platform/Display.h"
+#include "play/Arsenal.h"
 #include "replay/ReplayFile.h"
 #include "replay/StateChecksum.h"
 #include "settings/SettingsFile.h"
@@ -325,6 +328,29 @@ TEST_F( MenuGame, ANameTypedInTheSetUpStandsOnTheWinnersBanner ) {
     EXPECT_STREQ( g_hud.GetOverlay().GetName( 1 ), "PLAYER 2" );
     EXPECT_NE( ReadText( settingsPath ).find( "\nname_1 = ANNA\n" ), std::string::npos );
 
+    // The scores' row starts with the name, in the first player's colour, glyph for glyph.
+    Frames( world, 1 );
+    {
+        Image row( 160, Font::GLYPH_HEIGHT );
+        row.Clear( 0 );
+        Font::Draw( row, 0, 0, "ANNA:0", 1, 2 );
+        const uint8_t colour = g_hud.GetColours().GetPlayer( 0 );
+        const Image &screen = g_display.LockBackBuffer();
+        int expected = 0;
+        int counted = 0;
+        for ( int y = 0; y < Font::GLYPH_HEIGHT; y++ ) {
+            for ( int x = 0; x < 160; x++ ) {
+                expected += row.GetPixels()[y * row.GetPitch() + x] == 1;
+                const int at = ( Overlay::MARGIN + y ) * screen.GetPitch() + Overlay::MARGIN + x;
+                counted +=
+                    ( screen.GetPixels()[at] == colour ) == ( row.GetPixels()[y * row.GetPitch() + x] == 1 );
+            }
+        }
+        g_display.UnlockBackBuffer();
+        EXPECT_GT( expected, 40 );
+        EXPECT_EQ( counted, 160 * Font::GLYPH_HEIGHT ) << "the scores' row is not ANNA's";
+    }
+
     EXPECT_EQ( g_options.health, 1 );
     EXPECT_EQ( g_hud.GetMatch().GetStartHealth(), 1 );
     EXPECT_EQ( g_hud.GetMatch().GetHealth( 0 ), 1 );
@@ -362,6 +388,131 @@ TEST_F( MenuGame, ANameTypedInTheSetUpStandsOnTheWinnersBanner ) {
     }
     g_display.UnlockBackBuffer();
     EXPECT_EQ( counted, expected );
+    GameEnd( world );
+}
+
+// The weapons' stock chosen in the set-up is each player's for every weapon but the bomb;
+// one with none left cannot be chosen. Stepped at its limits it stays there.
+TEST_F( MenuGame, TheSetUpsWeaponStockIsPlayed ) {
+    const struct {
+        const char *kept; // in the settings file
+        int step;         // Left (-1) or Right (+1) on the set-up's stock
+        int shots;
+    } cases[] = { { "0", -1, 0 }, { "2", -1, 1 }, { "98", 1, 99 }, { "99", 1, 99 } };
+    for ( const auto &c : cases ) {
+        SCOPED_TRACE( c.kept );
+        g_options = Options(); // the last match's health, handed over, is no command line
+        ASSERT_EQ( file.Change( settingsPath, "stock", c.kept, g_settings ), SettingsFile::CHANGE_WRITTEN );
+        for ( int seat = 1; seat <= 4; seat++ ) {
+            file.Change( settingsPath, "seat_" + std::to_string( seat ), "person", g_settings );
+        }
+        World world;
+        ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+        Tap( world, DIK_RETURN );
+        Tap( world, DIK_UP, 2 );
+        ASSERT_EQ( g_screens.GetSetupScreen().GetMenu().GetSelectedId(), SetupScreen::STOCK );
+        Tap( world, c.step < 0 ? DIK_LEFT : DIK_RIGHT );
+        Tap( world, DIK_DOWN, 2 );
+        Tap( world, DIK_RETURN );
+        ASSERT_EQ( g_screens.GetScreen(), GameScreens::PLAYING );
+        EXPECT_EQ( g_screens.GetSetup().stock, c.shots );
+        for ( int player = 0; player < Arsenal::PLAYERS; player++ ) {
+            EXPECT_EQ( g_arsenal.GetStock( player, WEAPON_BOMB ), WEAPON_UNLIMITED );
+            for ( int weapon = WEAPON_HEAVY; weapon < WEAPON_CHOICES; weapon++ ) {
+                EXPECT_EQ( g_arsenal.GetStock( player, weapon ), c.shots ) << player << " " << weapon;
+            }
+        }
+        Tank *turn = nullptr;
+        for ( int frame = 0; frame < 1000 && turn == nullptr; frame++ ) {
+            GameFrame( world );
+            Tank *current = static_cast<Tank *>( world.GetCurrentTank() );
+            turn = current != nullptr && current->GetState() == Tank::Active ? current : nullptr;
+        }
+        ASSERT_NE( turn, nullptr );
+        Tap( world, DIK_E );
+        EXPECT_EQ( turn->GetWeapon(), c.shots > 0 ? WEAPON_HEAVY : WEAPON_BOMB );
+        GameEnd( world );
+    }
+}
+
+namespace {
+
+// The middle of an entry's row (by its place in the list), or its left or right end.
+struct Spot {
+    int x;
+    int y;
+};
+enum Side { LEFT_END, MIDDLE, RIGHT_END };
+
+Spot SpotOf( const Menu &menu, int place, Side side = MIDDLE ) {
+    const Rect row = menu.GetEntryBox( place, 640, 480 );
+    const int x =
+        side == LEFT_END ? row.left : ( side == RIGHT_END ? row.right : ( row.left + row.right ) / 2 );
+    return Spot{ x, ( row.top + row.bottom ) / 2 };
+}
+
+} // namespace
+
+// The mouse alone through every screen: a click on an entry chooses it (or steps its value,
+// back on the left, on at the right), a click on the help closes it, a click beside a panel
+// does nothing.
+TEST_F( MenuGame, TheMouseClicksItsWayThroughEveryScreen ) {
+    World world;
+    ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+    const auto click = [&]( Spot spot ) {
+        backend->GetPointer().Click( spot.x, spot.y );
+        Frames( world, 2 );
+    };
+    const Menu &title = g_screens.GetTitle().GetMenu();
+    click( Spot{ title.GetBox( 640, 480 ).left - 1, SpotOf( title, 0 ).y } );
+    EXPECT_EQ( g_screens.GetScreen(), GameScreens::TITLE );
+    click( SpotOf( title, 2 ) ); // Help
+    ASSERT_EQ( g_screens.GetScreen(), GameScreens::HELP );
+    click( Spot{ 0, 0 } );
+    ASSERT_EQ( g_screens.GetScreen(), GameScreens::TITLE );
+    click( SpotOf( title, 1 ) ); // Settings: the volume down two steps, then up one
+    ASSERT_EQ( g_screens.GetScreen(), GameScreens::SETTINGS );
+    const Menu &settings = g_screens.GetSettings().GetMenu();
+    ASSERT_EQ( g_settings.volume, 100 );
+    click( SpotOf( settings, 2, LEFT_END ) );
+    EXPECT_EQ( g_settings.volume, 90 );
+    click( SpotOf( settings, 2, LEFT_END ) );
+    click( SpotOf( settings, 2, RIGHT_END ) );
+    EXPECT_EQ( g_settings.volume, 90 );
+    EXPECT_NE( ReadText( settingsPath ).find( "\nvolume = 90\n" ), std::string::npos );
+    click( SpotOf( settings, settings.GetCount() - 1 ) ); // Back
+    ASSERT_EQ( g_screens.GetScreen(), GameScreens::TITLE );
+
+    click( SpotOf( title, 0 ) ); // Play
+    ASSERT_EQ( g_screens.GetScreen(), GameScreens::SETUP );
+    const Menu &setup = g_screens.GetSetupScreen().GetMenu();
+    const int stock = g_screens.GetSetup().stock;
+    click( SpotOf( setup, 10, RIGHT_END ) ); // the weapons
+    EXPECT_EQ( g_screens.GetSetup().stock, stock + 1 );
+    // Moving onto an entry selects it: Enter then chooses it.
+    backend->GetPointer().Move( SpotOf( setup, 13 ).x, SpotOf( setup, 13 ).y ); // Back
+    Frames( world, 1 );
+    EXPECT_EQ( setup.GetSelectedId(), SetupScreen::BACK_ENTRY );
+    backend->GetPointer().Move( SpotOf( setup, 12 ).x, SpotOf( setup, 12 ).y ); // Play
+    Tap( world, DIK_RETURN );
+    ASSERT_EQ( g_screens.GetScreen(), GameScreens::PLAYING );
+    EXPECT_EQ( g_arsenal.GetStock( 0, WEAPON_DIRT ), stock + 1 );
+
+    // In play a click is no shot and opens nothing.
+    click( SpotOf( title, 0 ) );
+    EXPECT_EQ( g_screens.GetScreen(), GameScreens::PLAYING );
+    Tap( world, DIK_ESCAPE );
+    ASSERT_EQ( g_screens.GetScreen(), GameScreens::PAUSE );
+    const Menu &pause = g_screens.GetPause().GetMenu();
+    click( SpotOf( pause, 2 ) ); // Settings
+    ASSERT_EQ( g_screens.GetScreen(), GameScreens::SETTINGS );
+    click( SpotOf( settings, settings.GetCount() - 1 ) );
+    ASSERT_EQ( g_screens.GetScreen(), GameScreens::PAUSE );
+    click( SpotOf( pause, 0 ) ); // Resume
+    EXPECT_EQ( g_screens.GetScreen(), GameScreens::PLAYING );
+    Tap( world, DIK_ESCAPE );
+    click( SpotOf( pause, 3 ) ); // Quit to title
+    EXPECT_EQ( g_screens.GetScreen(), GameScreens::TITLE );
     GameEnd( world );
 }
 

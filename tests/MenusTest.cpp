@@ -3,6 +3,7 @@
 #include "host/HostKeyState.h"
 #include "hud/Font.h"
 #include "hud/HudColours.h"
+#include "menus/HelpScreen.h"
 #include "menus/MatchSetup.h"
 #include "menus/Menu.h"
 #include "menus/MenuInput.h"
@@ -348,17 +349,19 @@ TEST( SettingsScreen, BindingsTakeTheirOwnKindOfInputAndValuesStopAtTheirEnds ) 
     keys.Press( 0x21 );
     press( 0 );
     EXPECT_EQ( changes(), "key_fire=F;" );
-    press( DIK_DOWN ); // the pad's left
+    for ( int i = 0; i < 3; i++ ) {
+        press( DIK_DOWN ); // past the weapon keys to the pad's left
+    }
     press( DIK_RETURN );
     keys.Press( 0x21 ); // a key does not bind a button
     press( 0 );
-    EXPECT_EQ( screen.GetBinding(), 10 );
+    EXPECT_EQ( screen.GetBinding(), 12 );
     keys.Press( HOST_INPUT_STICK_LEFT );
     press( 0 );
     EXPECT_EQ( changes(), "pad_left=x;" );
     settings.padDeadZone = 95;
     screen.Refresh( settings );
-    for ( int i = 0; i < 6; i++ ) {
+    for ( int i = 0; i < 8; i++ ) {
         press( DIK_UP ); // the dead zone
     }
     press( DIK_RIGHT );
@@ -405,4 +408,129 @@ TEST( Menu, DrawsOnlyInsideItsBox ) {
     EXPECT_EQ( screen.GetPixels()[( box.top - 1 ) * screen.GetPitch() + box.left], sentinel );
     EXPECT_EQ( screen.GetPixels()[box.top * screen.GetPitch() + box.right + 1], sentinel );
     EXPECT_EQ( Fnv( screen, box ), 884208745u );
+}
+
+namespace {
+
+// One frame of the mouse alone: no key down, the pointer at (x, y), moved and clicked as
+// asked (a click is where the pointer is).
+Menu::Event Mouse( Menu &menu, MenuInput &input, int x, int y, int moved, int clicked ) {
+    Frame( input, {} );
+    input.Point( x, y, moved, clicked, x, y );
+    return menu.Update( input );
+}
+
+} // namespace
+
+// A click chooses the entry under it, to the row's last pixel and the panel's sides, and
+// nothing one pixel beyond; a stepped entry steps back on the panel's left half and on from
+// its middle. The pointer moving onto an entry selects it; resting, or off the entries, it
+// leaves the keys' choice alone.
+TEST( Menu, TheMouseChoosesTheEntryUnderItAndNothingBeyondThePanel ) {
+    Menu menu;
+    menu.Start( "TITLE" );
+    menu.Add( 1, "PLAY" );
+    menu.Add( 2, "VOLUME", "5", 1 );
+    menu.Add( 3, "QUIT" );
+    const Rect box = menu.GetBox( 640, 480 );
+    const Rect first = menu.GetEntryBox( 0, 640, 480 );
+    const Rect last = menu.GetEntryBox( 2, 640, 480 );
+    ASSERT_EQ( first.left, box.left );
+    ASSERT_EQ( first.right, box.right );
+    ASSERT_EQ( first.bottom - first.top + 1, Menu::ROW_HEIGHT );
+    ASSERT_EQ( last.top, first.top + 2 * Menu::ROW_HEIGHT );
+    ASSERT_GT( first.top, box.top + Menu::PADDING ); // the title stands above
+    const int middle = ( box.left + box.right + 1 ) / 2;
+    const int stepped = first.top + Menu::ROW_HEIGHT;
+    MenuInput input;
+    const struct {
+        int x;
+        int y;
+        Menu::EventType type;
+        int id;
+        int step;
+    } clicks[] = {
+        { box.left, first.top, Menu::EVENT_CHOSEN, 1, 0 },
+        { box.right, first.bottom, Menu::EVENT_CHOSEN, 1, 0 },
+        { box.left - 1, first.top, Menu::EVENT_NONE, 0, 0 },
+        { box.right + 1, first.top, Menu::EVENT_NONE, 0, 0 },
+        { middle, first.top - 1, Menu::EVENT_NONE, 0, 0 },
+        { middle, first.bottom + 1, Menu::EVENT_STEPPED, 2, 1 },
+        { box.left, stepped, Menu::EVENT_STEPPED, 2, -1 },
+        { middle - 1, stepped + Menu::ROW_HEIGHT - 1, Menu::EVENT_STEPPED, 2, -1 },
+        { middle, stepped, Menu::EVENT_STEPPED, 2, 1 },
+        { box.right, stepped, Menu::EVENT_STEPPED, 2, 1 },
+        { middle, last.top, Menu::EVENT_CHOSEN, 3, 0 },
+        { middle, last.bottom, Menu::EVENT_CHOSEN, 3, 0 },
+        { middle, last.bottom + 1, Menu::EVENT_NONE, 0, 0 },
+        { middle, box.bottom + 1, Menu::EVENT_NONE, 0, 0 },
+    };
+    for ( const auto &click : clicks ) {
+        SCOPED_TRACE( std::to_string( click.x ) + "," + std::to_string( click.y ) );
+        menu.Select( 1 );
+        const Menu::Event event = Mouse( menu, input, click.x, click.y, 0, 1 );
+        EXPECT_EQ( event.type, click.type );
+        EXPECT_EQ( menu.GetSelectedId(), click.type == Menu::EVENT_NONE ? 1 : click.id );
+        if ( click.type != Menu::EVENT_NONE ) {
+            EXPECT_EQ( event.id, click.id );
+            EXPECT_EQ( event.step, click.step );
+        }
+    }
+    // Moving selects; a pointer at rest or off the entries does not, and the keys still move
+    // the selection from where the mouse left it.
+    menu.Select( 1 );
+    EXPECT_EQ( Mouse( menu, input, middle, last.top, 1, 0 ).type, Menu::EVENT_NONE );
+    EXPECT_EQ( menu.GetSelectedId(), 3 );
+    menu.Select( 1 );
+    Mouse( menu, input, middle, last.top, 0, 0 );
+    EXPECT_EQ( menu.GetSelectedId(), 1 );
+    Mouse( menu, input, middle, last.bottom + 1, 1, 0 );
+    Mouse( menu, input, box.right + 1, stepped, 1, 0 );
+    EXPECT_EQ( menu.GetSelectedId(), 1 );
+    Mouse( menu, input, middle, stepped, 1, 0 );
+    EXPECT_EQ( Press( menu, input, DIK_DOWN ).id, 3 );
+    // A menu drawn on a smaller screen is pointed at where it was drawn.
+    Image small( 320, 240 );
+    HudColours colours;
+    menu.Draw( small, colours );
+    const Rect smallFirst = menu.GetEntryBox( 0, 320, 240 );
+    ASSERT_NE( smallFirst.top, first.top );
+    EXPECT_EQ( Mouse( menu, input, smallFirst.left, smallFirst.top, 0, 1 ).id, 1 );
+    EXPECT_EQ( Mouse( menu, input, first.left, first.top, 0, 1 ).type, Menu::EVENT_NONE );
+}
+
+// The help names every key the game reads, each binding as the settings have it (a weapon
+// key rebound shows its new name), the keys the game keeps for itself, and the gamepad's.
+TEST( HelpScreen, ListsEveryKeyAndEveryBindingAsSet ) {
+    Settings settings;
+    SettingsFile::SetDefaults( settings );
+    settings.keyLeft = "J";
+    settings.keyRight = "L";
+    settings.keyUp = "I";
+    settings.keyDown = "K";
+    settings.keyFire = "Tab";
+    settings.keyWeaponPrevious = "U";
+    settings.keyWeaponNext = "O";
+    settings.padFire = "x";
+    settings.padWeaponPrevious = "leftshoulder";
+    settings.padWeaponNext = "rightshoulder";
+    HelpScreen help;
+    help.Build( settings );
+    std::string all;
+    for ( int i = 0; i < help.GetLineCount(); i++ ) {
+        all += help.GetLine( i ) + "\n";
+    }
+    const char *const named[] = {
+        "J / L",       "I / K",     "HOLD TAB", "U / O", "ESCAPE", "F1",    "\nSOUND ON, OFF     M\n",
+        "F11",         "ALT+ENTER", "F12",      "CLICK", "START",  "D-PAD", "X\n",
+        "LEFTSHOULDER" };
+    for ( const char *name : named ) {
+        EXPECT_NE( all.find( name ), std::string::npos ) << name << " in\n" << all;
+    }
+    // Every line fits the screen in the font's own size.
+    for ( int i = 0; i < help.GetLineCount(); i++ ) {
+        EXPECT_LE( Font::Measure( help.GetLine( i ).c_str() ) + 2 * HelpScreen::PADDING, 640 )
+            << help.GetLine( i );
+    }
+    EXPECT_LE( help.GetLineCount() * HelpScreen::LINE_HEIGHT + 2 * HelpScreen::PADDING, 480 );
 }

@@ -6,10 +6,12 @@
 #include "app/Options.h"
 #include "game/EntityList.h"
 #include "game/Globals.h"
+#include "game/Weapons.h"
 #include "game/World.h"
 #include "gfx/Image.h"
 #include "host/HostFile.h"
 #include "platform/Display.h"
+#include "play/Arsenal.h"
 #include "replay/ReplayFile.h"
 #include "replay/ReplayRecorder.h"
 #include "settings/Settings.h"
@@ -31,10 +33,10 @@
 namespace {
 
 const int GROUND_TOP = 60;
-// The header: 8 magic, 2 format, 1 + 5 version, 16 pictures, 1 + 32 rules (four of play, four
-// of the land); then the first match start (21 bytes) and, without wind, blocks of 11 + 3
+// The header: 8 magic, 2 format, 1 + 5 version, 16 pictures, 1 + 36 rules (four of play, four
+// of the land, the stock); then the first match start (21 bytes) and, without wind, blocks of 11 + 3
 // bytes a run.
-const int64_t HEADER_BYTES = 8 + 2 + 1 + 5 + 16 + 1 + 32;
+const int64_t HEADER_BYTES = 8 + 2 + 1 + 5 + 16 + 1 + 36;
 const int64_t FIRST_MATCH_BYTES = 21;
 
 HeadlessBackend *backend = nullptr;
@@ -266,41 +268,52 @@ TEST_F( ReplayFaults, RecordedRulesOutsideTheirLimitsAreRefused ) {
     for ( int i = 0; i < REPLAY_PICTURE_COUNT; i++ ) {
         pictures[i] = good.GetPictureChecksum( i );
     }
+    const int32_t OLD = -100; // a recording from before the stock was a rule: none after the land's
     struct Case {
         std::vector<int32_t> rules;
+        int32_t stock;
         std::string refusal; // empty: played
     };
-    // The four rules of play; the land's four follow as recorded.
+    // The four rules of play; the land's four follow as recorded, then the stock.
     const Case cases[] = {
-        { { 0, -1, 1, 1 }, "" },
-        { { 1, 1, 0, 0 }, "" },
-        { { 0, 999, 4, 1 }, "" },
-        { { -1, 5, 1, 1 }, "has the rule classic at -1, which no game is played with" },
-        { { 2, 5, 1, 1 }, "has the rule classic at 2, which no game is played with" },
-        { { 0, 0, 1, 1 }, "has the rule health at 0, which no game is played with" },
-        { { 0, -2, 1, 1 }, "has the rule health at -2, which no game is played with" },
-        { { 0, 1000, 1, 1 }, "has the rule health at 1000, which no game is played with" },
-        { { 0, 5, -1, 1 }, "has the rule players at -1, which no game is played with" },
-        { { 0, 5, 5, 1 }, "has the rule players at 5, which no game is played with" },
-        { { 0, 5, 7, 1 }, "has the rule players at 7, which no game is played with" },
-        { { 0, 5, 1, -1 }, "has the rule wind at -1, which no game is played with" },
-        { { 0, 5, 1, 2 }, "has the rule wind at 2, which no game is played with" },
-        { { 0, 5, 1 }, "holds 7 rules; this game plays by 8" },
-        { { 0, 5, 1, 1, 0 }, "holds 9 rules; this game plays by 8" },
+        { { 0, -1, 1, 1 }, -1, "" },
+        { { 1, 1, 0, 0 }, 0, "" },
+        { { 0, 999, 4, 1 }, 99, "" },
+        { { 0, 5, 1, 1 }, 1, "" },
+        { { 0, 5, 1, 1 }, OLD, "" },
+        { { -1, 5, 1, 1 }, -1, "has the rule classic at -1, which no game is played with" },
+        { { 2, 5, 1, 1 }, -1, "has the rule classic at 2, which no game is played with" },
+        { { 0, 0, 1, 1 }, -1, "has the rule health at 0, which no game is played with" },
+        { { 0, -2, 1, 1 }, -1, "has the rule health at -2, which no game is played with" },
+        { { 0, 1000, 1, 1 }, -1, "has the rule health at 1000, which no game is played with" },
+        { { 0, 5, -1, 1 }, -1, "has the rule players at -1, which no game is played with" },
+        { { 0, 5, 5, 1 }, -1, "has the rule players at 5, which no game is played with" },
+        { { 0, 5, 7, 1 }, -1, "has the rule players at 7, which no game is played with" },
+        { { 0, 5, 1, -1 }, -1, "has the rule wind at -1, which no game is played with" },
+        { { 0, 5, 1, 2 }, -1, "has the rule wind at 2, which no game is played with" },
+        { { 0, 5, 1, 1 }, -2, "has the rule stock at -2, which no game is played with" },
+        { { 0, 5, 1, 1 }, 100, "has the rule stock at 100, which no game is played with" },
+        { { 0, 5, 1 }, OLD, "holds 7 rules; this game plays by 9" },
+        { { 0, 5, 1, 1, 0 }, 1, "holds 10 rules; this game plays by 9" },
     };
     const std::vector<int32_t> &recorded = good.GetRules();
-    ASSERT_EQ( recorded.size(), 8u );
+    ASSERT_EQ( recorded.size(), 9u );
+    EXPECT_EQ( recorded[8], -1 ) << "a match without --stock keeps each weapon's own";
     const std::string copy = path + ".rules";
     for ( const Case &test : cases ) {
-        SCOPED_TRACE( test.refusal );
+        SCOPED_TRACE( test.refusal + " stock " + std::to_string( test.stock ) );
         std::vector<int32_t> rules = test.rules;
-        rules.insert( rules.end(), recorded.begin() + 4, recorded.end() );
+        rules.insert( rules.end(), recorded.begin() + 4, recorded.begin() + 8 );
+        if ( test.stock != OLD ) {
+            rules.push_back( test.stock );
+        }
         ReplayRecorder recorder;
         ASSERT_EQ( recorder.Create( copy.c_str(), "1.0.0", pictures, rules ), 1 );
         recorder.AddMatchStart( good.GetMatchStarts()[0].columns );
         ASSERT_EQ( recorder.Finish( 0 ), 1 );
         g_options = PictureOptions();
         g_options.timedemo = copy;
+        g_options.stock = 7; // the recording's stock, not this run's, is played
         World world;
         ::testing::internal::CaptureStderr();
         const int started = GameStartup( nullptr, nullptr, world );
@@ -311,6 +324,11 @@ TEST_F( ReplayFaults, RecordedRulesOutsideTheirLimitsAreRefused ) {
             EXPECT_EQ( g_options.health, test.rules[1] );
             EXPECT_EQ( g_settings.players, test.rules[2] );
             EXPECT_EQ( g_settings.wind, test.rules[3] );
+            const int shots = test.stock == OLD ? Arsenal::SHOTS_OF_TABLE : test.stock;
+            EXPECT_EQ( g_options.stock, shots );
+            EXPECT_EQ( g_arsenal.GetShots(), shots );
+            EXPECT_EQ( g_arsenal.GetStock( 3, WEAPON_DIGGER ),
+                       shots < 0 ? WeaponOf( WEAPON_DIGGER ).stock : shots );
             ::testing::internal::CaptureStdout();
             GameEnd( world );
             ::testing::internal::GetCapturedStdout();

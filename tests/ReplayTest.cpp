@@ -274,9 +274,9 @@ TEST_F( ReplayFixture, BadFilesAreRefusedWithOneLineNamingTheReason ) {
     }
     const std::vector<uint8_t> good = ReadBytes( path );
     ASSERT_GT( good.size(), 60u );
-    // The header: 8 magic, 2 format, 1 + 5 version, 16 pictures, 1 + 32 rules (four of
-    // play, four of the land).
-    const size_t records = 8 + 2 + 1 + 5 + 16 + 1 + 32;
+    // The header: 8 magic, 2 format, 1 + 5 version, 16 pictures, 1 + 36 rules (four of
+    // play, four of the land, the stock).
+    const size_t records = 8 + 2 + 1 + 5 + 16 + 1 + 36;
     const size_t firstBlock = records + 1 + 4 + 16;
     ASSERT_EQ( good[records], 'S' );
     ASSERT_EQ( good[firstBlock], 'K' );
@@ -449,7 +449,7 @@ TEST_F( ReplayFixture, ANewMatchIsReplayedWithTheColumnsItWasPlayedWith ) {
     ASSERT_EQ( recording.GetMatchStarts().size(), 2u );
     EXPECT_EQ( recording.GetMatchStarts()[1].frame, 150 );
     EXPECT_EQ( recording.GetMatchStarts()[1].columns[1], 700 );
-    ASSERT_EQ( recording.GetRules().size(), 8u );
+    ASSERT_EQ( recording.GetRules().size(), 9u );
     EXPECT_EQ( recording.GetRules()[4], 0 ) << "played on pictures";
     EXPECT_EQ( recording.GetRules()[1], 1 );
 
@@ -509,8 +509,8 @@ TEST_F( ReplayFixture, AGeneratedLandIsReplayedFromItsCode ) {
     EXPECT_EQ( err, "" );
     EXPECT_EQ( GameLandCode(), code ) << "the replay's land is the recording's, not the pictures";
 
-    // The seed is the last of the rules, after 8 magic, 2 format, 1 + 5 version, 16 pictures
-    // and the rules' count and first seven.
+    // The seed is the last of the land's rules, after 8 magic, 2 format, 1 + 5 version, 16
+    // pictures and the rules' count and first seven.
     std::vector<uint8_t> bytes = ReadBytes( path );
     const size_t seed = 8 + 2 + 1 + 5 + 16 + 1 + 7 * 4;
     bytes[seed] ^= 0x01;

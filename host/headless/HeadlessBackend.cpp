@@ -281,3 +281,8 @@ void HeadlessBackend::ConvertPresented( const uint8_t *pixels, int pitch, int wi
 int HeadlessBackend::TakeLastInput() {
     return keyState.TakeLastPress();
 }
+
+int HeadlessBackend::ReadPointer( HostPointerState &state ) {
+    pointer.Read( state );
+    return 1;
+}

@@ -26,6 +26,7 @@ public:
     HostResult ReadKeys( uint8_t keys[256] ) override;
     HostResult AcquireKeyboard() override;
     int TakeLastInput() override;
+    int ReadPointer( HostPointerState &state ) override;
     int LoadSound( const char *name, const uint8_t *bytes, size_t size ) override;
     int StartSound( int sound, int pan, int volume, int loop ) override;
     void StopSound( int voice ) override;
@@ -57,6 +58,8 @@ public:
     // bindings, and a key pressed and let go between two reads reads as down once.
     void SetKey( int code, int down );
     HostKeyState &GetKeyState() { return keyState; }
+    // The mouse, moved and clicked by the script in the picture's pixels.
+    HostPointer &GetPointer() { return pointer; }
     void ReleaseAllKeys();
     void InjectInputLoss( int reads ); // the next `reads` key reads report the input lost
 
@@ -101,6 +104,7 @@ private:
     std::vector<SoundEvent> soundEvents;
     std::function<void( int )> frameHook;
     HostKeyState keyState;
+    HostPointer pointer;
     std::vector<uint8_t> frame;
     HostPaletteEntry framePalette[256];
     int frameWidth;

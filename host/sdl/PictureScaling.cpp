@@ -1,6 +1,7 @@
 #include "host/sdl/PictureScaling.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 int ScaleModeFromName( const char *name ) {
@@ -44,4 +45,16 @@ PicturePlace PlacePicture( int mode, int screenWidth, int screenHeight, int pict
     place.x = ( screenWidth - place.width ) / 2;
     place.y = ( screenHeight - place.height ) / 2;
     return place;
+}
+
+int PicturePointAt( const PicturePlace &place, int pictureWidth, int pictureHeight, int screenX, int screenY,
+                    int &x, int &y ) {
+    if ( place.width <= 0 || place.height <= 0 || screenX < place.x || screenY < place.y ||
+         screenX >= place.x + place.width || screenY >= place.y + place.height ) {
+        return 0;
+    }
+    // In 64 bits: a screen's width times the picture's stays far from the limit either way.
+    x = int( int64_t( screenX - place.x ) * pictureWidth / place.width );
+    y = int( int64_t( screenY - place.y ) * pictureHeight / place.height );
+    return 1;
 }

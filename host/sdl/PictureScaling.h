@@ -25,4 +25,9 @@ int ScaleModeFromName( const char *name );
 
 PicturePlace PlacePicture( int mode, int screenWidth, int screenHeight, int pictureWidth, int pictureHeight );
 
+// The picture's pixel (x, y) under the screen's point (screenX, screenY) where the picture
+// stands at `place`; 1, or 0 for a point on the borders round it (x and y left alone).
+int PicturePointAt( const PicturePlace &place, int pictureWidth, int pictureHeight, int screenX, int screenY,
+                    int &x, int &y );
+
 #endif

@@ -186,6 +186,7 @@ struct SdlBackend::Native {
     int spanCount = -1; // pieces changed since the last show; -1 for the whole frame
 
     HostKeyState keyState;
+    HostPointer pointer;
     std::vector<SDL_GameController *> pads; // owned: every gamepad plugged in
     PixelLayout layout = LayoutOf( SDL_PIXELFORMAT_ARGB8888 );
 
@@ -446,8 +447,47 @@ int SdlBackend::HandleEvent( const SDL_Event &event ) {
     case SDL_CONTROLLERBUTTONUP:
     case SDL_CONTROLLERAXISMOTION:
         return HandlePadEvent( event );
+    case SDL_MOUSEMOTION:
+        PointAt( event.motion.x, event.motion.y, 0 );
+        return 0;
+    case SDL_MOUSEBUTTONDOWN:
+        if ( event.button.button == SDL_BUTTON_LEFT ) {
+            PointAt( event.button.x, event.button.y, 1 );
+        }
+        return 0;
     default:
         return 0;
+    }
+}
+
+// The mouse's window coordinates are in the window's units, which a high-density screen makes
+// fewer than its pixels; the picture stands where the scaling puts it on the pixels.
+void SdlBackend::PointAt( int windowX, int windowY, int click ) {
+    int windowWidth = 0;
+    int windowHeight = 0;
+    int outputWidth = 0;
+    int outputHeight = 0;
+    if ( !native->window || !native->renderer || native->textureWidth <= 0 ) {
+        return;
+    }
+    SDL_GetWindowSize( native->window, &windowWidth, &windowHeight );
+    if ( SDL_GetRendererOutputSize( native->renderer, &outputWidth, &outputHeight ) != 0 ||
+         windowWidth <= 0 || windowHeight <= 0 ) {
+        return;
+    }
+    const PicturePlace place =
+        PlacePicture( scaleMode, outputWidth, outputHeight, native->textureWidth, native->textureHeight );
+    int x = 0;
+    int y = 0;
+    if ( !PicturePointAt( place, native->textureWidth, native->textureHeight,
+                          int( int64_t( windowX ) * outputWidth / windowWidth ),
+                          int( int64_t( windowY ) * outputHeight / windowHeight ), x, y ) ) {
+        return;
+    }
+    if ( click ) {
+        native->pointer.Click( x, y );
+    } else {
+        native->pointer.Move( x, y );
     }
 }
 
@@ -868,4 +908,9 @@ void SdlBackend::StopSound( int voice ) {
 
 int SdlBackend::TakeLastInput() {
     return native->keyState.TakeLastPress();
+}
+
+int SdlBackend::ReadPointer( HostPointerState &state ) {
+    native->pointer.Read( state );
+    return 1;
 }

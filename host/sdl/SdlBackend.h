@@ -51,6 +51,7 @@ public:
     HostResult ReadKeys( uint8_t keys[256] ) override;
     HostResult AcquireKeyboard() override;
     int TakeLastInput() override;
+    int ReadPointer( HostPointerState &state ) override;
     int LoadSound( const char *name, const uint8_t *bytes, size_t size ) override;
     int StartSound( int sound, int pan, int volume, int loop ) override;
     void StopSound( int voice ) override;
@@ -79,6 +80,7 @@ private:
     int HandleKeyEvent( const SDL_Event &event );
     int HandleShortcut( const SDL_Event &event );
     int HandlePadEvent( const SDL_Event &event );
+    void PointAt( int windowX, int windowY, int click );
     void WindowedSize( int &width, int &height );
     void DrawPicture( int outputWidth, int outputHeight );
     int CreateTexture( int width, int height );

@@ -52,11 +52,33 @@ EM_BOOL OnVisibility( int, const EmscriptenVisibilityChangeEvent *event, void *b
     return EM_FALSE;
 }
 
+// The page may show the canvas at another size than its pixels: the mouse's place on the
+// element is turned into the canvas's pixels by the two sizes' ratio.
+EM_BOOL OnMouse( int eventType, const EmscriptenMouseEvent *event, void *backend ) {
+    const int x = EM_ASM_INT(
+        {
+            var canvas = Module.keltoCanvas;
+            return canvas && canvas.clientWidth > 0 ? Math.floor( $0 * canvas.width / canvas.clientWidth )
+                                                    : -1;
+        },
+        event->targetX );
+    const int y = EM_ASM_INT(
+        {
+            var canvas = Module.keltoCanvas;
+            return canvas && canvas.clientHeight > 0 ? Math.floor( $0 * canvas.height / canvas.clientHeight )
+                                                     : -1;
+        },
+        event->targetY );
+    const int click = eventType == EMSCRIPTEN_EVENT_MOUSEDOWN && event->button == 0;
+    static_cast<WebBackend *>( backend )->HandlePointer( x, y, click );
+    return EM_FALSE;
+}
+
 } // namespace
 
 WebBackend::WebBackend()
-    : lookupValid( 0 ), focused( 1 ), visible( 1 ), keyboardAcquired( 1 ), windowOpen( 0 ),
-      presentedFrames( 0 ) {
+    : canvasWidth( 0 ), canvasHeight( 0 ), lookupValid( 0 ), focused( 1 ), visible( 1 ),
+      keyboardAcquired( 1 ), windowOpen( 0 ), presentedFrames( 0 ) {
     std::memset( lookup, 0, sizeof( lookup ) );
     std::memset( lookupPalette, 0, sizeof( lookupPalette ) );
     std::memset( held, 0, sizeof( held ) );
@@ -68,6 +90,10 @@ WebBackend::~WebBackend() {
     emscripten_set_focus_callback( EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr );
     emscripten_set_blur_callback( EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr );
     emscripten_set_visibilitychange_callback( nullptr, EM_TRUE, nullptr );
+    if ( !canvasSelector.empty() ) {
+        emscripten_set_mousedown_callback( canvasSelector.c_str(), nullptr, EM_TRUE, nullptr );
+        emscripten_set_mousemove_callback( canvasSelector.c_str(), nullptr, EM_TRUE, nullptr );
+    }
 }
 
 int WebBackend::Init( const char *canvas ) {
@@ -94,6 +120,13 @@ int WebBackend::Init( const char *canvas ) {
             return Module.keltoContext ? 1 : 0;
         },
         canvas );
+    if ( found ) {
+        canvasSelector = canvas;
+        ok &=
+            emscripten_set_mousedown_callback( canvas, this, EM_TRUE, OnMouse ) == EMSCRIPTEN_RESULT_SUCCESS;
+        ok &=
+            emscripten_set_mousemove_callback( canvas, this, EM_TRUE, OnMouse ) == EMSCRIPTEN_RESULT_SUCCESS;
+    }
     focused = PageFocused();
     visible = PageVisible();
     return ok && found;
@@ -126,6 +159,8 @@ int WebBackend::SetDisplayMode( int width, int height, int bitsPerPixel ) {
         },
         width, height );
     rgba.assign( size_t( width ) * height, 0xFF000000u );
+    canvasWidth = width;
+    canvasHeight = height;
     return 1;
 }
 
@@ -238,4 +273,20 @@ void WebBackend::StopSound( int voice ) {
 
 int WebBackend::TakeLastInput() {
     return keyState.TakeLastPress();
+}
+
+void WebBackend::HandlePointer( int x, int y, int click ) {
+    if ( x < 0 || y < 0 || x >= canvasWidth || y >= canvasHeight ) {
+        return;
+    }
+    if ( click ) {
+        pointer.Click( x, y );
+    } else {
+        pointer.Move( x, y );
+    }
+}
+
+int WebBackend::ReadPointer( HostPointerState &state ) {
+    pointer.Read( state );
+    return 1;
 }

@@ -6,6 +6,7 @@
 #include "host/web/WebAudio.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // The browser's canvas and keyboard, through Emscripten's HTML5 API: the 8-bit frame shown
@@ -34,6 +35,7 @@ public:
     HostResult ReadKeys( uint8_t keys[256] ) override;
     HostResult AcquireKeyboard() override;
     int TakeLastInput() override;
+    int ReadPointer( HostPointerState &state ) override;
     int LoadSound( const char *fileName, const uint8_t *bytes, size_t size ) override;
     int StartSound( int sound, int pan, int volume, int loop ) override;
     void StopSound( int voice ) override;
@@ -43,6 +45,8 @@ public:
     // key.
     int HandleKey( const char *code, unsigned keyCode, int down, int repeat );
     void HandleActive( int focused, int visible );
+    // The mouse over the canvas, in the canvas's own pixels; a point off it is dropped.
+    void HandlePointer( int x, int y, int click );
 
     int GetActive() const { return focused && visible; }
     int GetPresentedFrames() const { return presentedFrames; }
@@ -52,6 +56,10 @@ private:
 
     WebAudio audio;
     HostKeyState keyState;      // quick taps read as down once, as on the desktop
+    HostPointer pointer;        // quick clicks too
+    std::string canvasSelector; // the canvas the mouse is heard on
+    int canvasWidth;            // its pixels, from SetDisplayMode
+    int canvasHeight;
     std::vector<uint32_t> rgba; // the frame in the canvas's byte order
     uint32_t lookup[256];
     HostPaletteEntry lookupPalette[256];

@@ -6,7 +6,9 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
 
 // The SDL backend on SDL's display-less video driver: events posted as the window messages
@@ -201,6 +203,75 @@ TEST_F( SdlBackendTest, FramesShowThroughTheCurrentPaletteWithBlackBars ) {
     EXPECT_EQ( 0x0000FFu, WindowColour( 719, 479 ) );
     EXPECT_EQ( 0x000000u, WindowColour( 720, 240 ) );
     EXPECT_EQ( 3, backend.GetPresentedFrames() );
+}
+
+// The mouse reaches the game in the picture's pixels: in a window 800 x 480 the picture
+// stands between black bars 80 pixels wide, and a click on a bar is nobody's. A right click
+// is no click; a press let go before the read still is one.
+TEST_F( SdlBackendTest, TheMouseIsReadInThePicturesPixelsAndNotOnTheBars ) {
+    const int width = 640, height = 480, pitch = backend.GetSurfacePitch( width );
+    std::vector<uint8_t> frame( pitch * height, 1 );
+    HostPaletteEntry palette[256] = {};
+    HostPointerState state;
+    const auto push = []( Uint32 type, int x, int y, Uint8 button ) {
+        SDL_Event event = {};
+        event.type = type;
+        if ( type == SDL_MOUSEMOTION ) {
+            event.motion.x = x;
+            event.motion.y = y;
+        } else {
+            event.button.x = x;
+            event.button.y = y;
+            event.button.button = button;
+            event.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
+        }
+        SDL_PushEvent( &event );
+    };
+    // Before the first frame there is no picture to point at.
+    push( SDL_MOUSEBUTTONDOWN, 100, 100, SDL_BUTTON_LEFT );
+    Deliver();
+    ASSERT_EQ( 1, HostReadPointer( state ) );
+    EXPECT_EQ( 0, state.clicked );
+    SDL_Window *sdlWindow = nullptr;
+    for ( Uint32 id = 1; id < 64 && !sdlWindow; ++id ) {
+        sdlWindow = SDL_GetWindowFromID( id );
+    }
+    ASSERT_NE( nullptr, sdlWindow );
+    SDL_SetWindowSize( sdlWindow, 800, 480 );
+    Deliver();
+    backend.Present( frame.data(), pitch, width, height, palette );
+    const struct {
+        Uint32 type;
+        int x, y;
+        Uint8 button;
+        int moved, clicked, pictureX, pictureY;
+    } cases[] = {
+        { SDL_MOUSEMOTION, 719, 479, 0, 1, 0, 639, 479 },
+        { SDL_MOUSEMOTION, 80, 0, 0, 1, 0, 0, 0 },
+        { SDL_MOUSEMOTION, 79, 10, 0, 0, 0, 0, 0 }, // on a bar: the pointer stays put
+        { SDL_MOUSEMOTION, 720, 10, 0, 0, 0, 0, 0 },
+        { SDL_MOUSEBUTTONDOWN, 400, 240, SDL_BUTTON_LEFT, 1, 1, 320, 240 },
+        { SDL_MOUSEBUTTONDOWN, 81, 1, SDL_BUTTON_RIGHT, 0, 0, 320, 240 },
+        { SDL_MOUSEBUTTONDOWN, 79, 240, SDL_BUTTON_LEFT, 0, 0, 320, 240 },
+        { SDL_MOUSEBUTTONDOWN, 80, 479, SDL_BUTTON_LEFT, 1, 1, 0, 479 },
+    };
+    for ( const auto &test : cases ) {
+        SCOPED_TRACE( std::to_string( test.x ) + "," + std::to_string( test.y ) );
+        push( test.type, test.x, test.y, test.button );
+        if ( test.type == SDL_MOUSEBUTTONDOWN ) {
+            push( SDL_MOUSEBUTTONUP, test.x, test.y, test.button );
+        }
+        Deliver();
+        ASSERT_EQ( 1, HostReadPointer( state ) );
+        const int got[] = { state.moved, state.clicked, state.x, state.y };
+        const int want[] = { test.moved, test.clicked, test.pictureX, test.pictureY };
+        EXPECT_TRUE( std::equal( got, got + 4, want ) )
+            << got[0] << " " << got[1] << " " << got[2] << " " << got[3];
+        if ( test.clicked ) {
+            EXPECT_EQ( state.clickX, test.pictureX );
+            EXPECT_EQ( state.clickY, test.pictureY );
+        }
+    }
 }
 
 TEST_F( SdlBackendTest, OnlyTheChangedPiecesAreDrawnAgainAndTheWholeFrameStillShows ) {

@@ -346,6 +346,48 @@ TEST( PictureScaling, EachModePlacesThePictureAsThePlayerChose ) {
     EXPECT_EQ( -1, ScaleModeFromName( "Smooth" ) );
 }
 
+// The mouse on the screen reaches the picture's pixel under it: the picture's first and last
+// pixels at its place's edges, nothing on the borders one pixel outside.
+TEST( PictureScaling, AScreenPointFindsThePicturesPixelAndTheBordersNone ) {
+    struct Case {
+        PicturePlace place;
+        int screenX, screenY;
+        int inside;
+        int x, y;
+    };
+    const PicturePlace integer = { 320, 60, 1280, 960, 2, 0 }; // 1920 x 1080, doubled
+    const PicturePlace fit = { 240, 0, 1440, 1080, 0, 0 };     // 1920 x 1080, 2.25 times
+    const PicturePlace own = { 0, 0, 640, 480, 1, 0 };
+    const Case cases[] = {
+        { integer, 320, 60, 1, 0, 0 },
+        { integer, 1599, 1019, 1, 639, 479 },
+        { integer, 319, 60, 0, -1, -1 },
+        { integer, 320, 59, 0, -1, -1 },
+        { integer, 1600, 500, 0, -1, -1 },
+        { integer, 800, 1020, 0, -1, -1 },
+        { integer, 321, 61, 1, 0, 0 },
+        { integer, 322, 62, 1, 1, 1 },
+        { fit, 240, 0, 1, 0, 0 },
+        { fit, 1679, 1079, 1, 639, 479 },
+        { fit, 1680, 0, 0, -1, -1 },
+        { fit, 960, 540, 1, 320, 240 },
+        { own, 0, 0, 1, 0, 0 },
+        { own, 639, 479, 1, 639, 479 },
+        { own, -1, 0, 0, -1, -1 },
+        { own, 640, 479, 0, -1, -1 },
+        { own, 0, 480, 0, -1, -1 },
+        { { 0, 0, 0, 0, 0, 0 }, 0, 0, 0, -1, -1 },
+    };
+    for ( const Case &test : cases ) {
+        int x = -1;
+        int y = -1;
+        EXPECT_EQ( PicturePointAt( test.place, 640, 480, test.screenX, test.screenY, x, y ), test.inside )
+            << test.screenX << "," << test.screenY;
+        EXPECT_EQ( x, test.x ) << test.screenX << "," << test.screenY;
+        EXPECT_EQ( y, test.y ) << test.screenX << "," << test.screenY;
+    }
+}
+
 TEST( FrameChanges, RunsOfChangedRowsBecomeSpansAndTheShownCopyCatchesUp ) {
     const int width = 64, height = 32, pitch = 80;
     std::vector<uint8_t> frame( pitch * height, 7 );

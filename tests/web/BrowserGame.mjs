@@ -2,12 +2,14 @@
 // onto the title, and keys alone (Enter on Play, Enter on the set-up's Play) start a match;
 // the canvas shows the scene (not black) once the tanks can have landed, a Space press and
 // release changes the picture, the game keeps 60 updates per second and stops while the window
-// is away; Escape pauses (the computer's turns stand still) and Escape again resumes them. The
-// designed game (?classic) ends on Escape and the page offers a new one. The keys are the game's
-// only while its canvas has the focus (Tab, shortcuts and the Full screen button stay the
-// browser's), the Full screen button stays within reach on a narrow window, and a page that
-// cannot run the game says why: options refused, no WebAssembly, no JavaScript, the game's code
-// missing. A land's code makes, in the page, the land the desktop pins for it. Prints the main thread's time per step and the download's size.
+// is away; Escape pauses (the computer's turns stand still) and Escape again, or a click on
+// Resume, resumes them. The designed game (?classic) ends on Escape and the page offers a new
+// one. The keys are the game's only while its canvas has the focus (Tab, shortcuts and the
+// Full screen button stay the browser's), the Full screen button stays within reach on a
+// narrow window, and a page that cannot run the game says why: options refused, no
+// WebAssembly, no JavaScript, the game's code missing. A land's code makes, in the page, the
+// land the desktop pins for it. Prints the main thread's time per step and the download's
+// size.
 //
 // Usage: node BrowserGame.mjs <build/web directory> [--settle SECONDS]
 import { chromium } from 'playwright-core';
@@ -330,6 +332,27 @@ try {
   await page.keyboard.up('ArrowLeft');
   check(afterResume > 8, `the match went on after Escape resumed it (${afterResume} pixels changed)`);
   check(await page.evaluate(() => window.kelto.state) === 'running', 'Escape did not end the game in play');
+
+  // The mouse chooses too: paused again, a click on Resume, the pause menu's first entry, lets
+  // the match go on. The panel stands in the middle of the 640 x 480 picture, its title (28
+  // pixels) and margin (12) over rows of 16: with a browser's five entries (no Quit) the first
+  // row is 214 to 229; 221 is in it with six entries as well.
+  await page.keyboard.press('Escape');
+  await sleep(300);
+  await differing();
+  await sleep(1000);
+  const pausedAgain = await differing();
+  check(pausedAgain <= 8, `paused again by Escape (${pausedAgain} pixels changed)`);
+  const screenBox = await page.locator('#screen').boundingBox();
+  await page.mouse.click(screenBox.x + screenBox.width * 320 / 640, screenBox.y + screenBox.height * 221 / 480);
+  await page.keyboard.down('ArrowLeft');
+  let afterClick = 0;
+  for (let i = 0; i < 10 && afterClick <= 8; i++) {
+    await sleep(500);
+    afterClick = await differing();
+  }
+  await page.keyboard.up('ArrowLeft');
+  check(afterClick > 8, `a click on Resume resumed the match (${afterClick} pixels changed)`);
 
   // The designed game has no menus: Escape ends it and the page offers a new one.
   const classic = await browser.newPage({ viewport: { width: 1100, height: 700 } });
