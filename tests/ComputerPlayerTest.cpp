@@ -596,3 +596,91 @@ TEST( ComputerChoice, HeavyForTheOpenDiggerForACaveAndNeverItsOwnTank ) {
         }
     }
 }
+
+// Four computers play a match per level and land, pinned three ways: the keys they press
+// frame by frame, the same with the frames where no key is down left out, and every shot fired
+// (launch point, velocity, weapon) in order. How the computer spreads its thinking over the
+// updates changes none of them where nobody drives. A computer no shot reaches from where it
+// stands drives first, and it starts once its thinking is done, a few updates later than it
+// would with all its thinking in one update: there the presses and the shots stay, only the
+// frames shift. The cave land has a tank in a cave (the digger's case) and one walled in
+// where no crater reaches it.
+TEST( ComputerMatch, AComputerMatchPressesTheSameKeysAndFiresTheSameShots ) {
+    UseDefaultRules( nullptr, 1 );
+    const int FRAMES = 6000;
+    enum { OPEN, CAVE };
+    struct Case {
+        int level;
+        int land;
+        uint32_t frames;  // FNV-1a over every frame's game keys
+        uint32_t presses; // the same over the frames where a game key is down
+        uint32_t shots;   // the same over every shot's launch
+        int fired;
+    } cases[] = {
+        { AimSearch::Easy, OPEN, 0xd2c88f85u, 0x7ab18ccfu, 0xb07964f1u, 26 },
+        { AimSearch::Normal, OPEN, 0xa94436cfu, 0xce2cb1bfu, 0xcd715946u, 20 },
+        { AimSearch::Hard, OPEN, 0x351e1dddu, 0xa39ef33fu, 0x2426ee41u, 20 },
+        { AimSearch::Easy, CAVE, 0x52698f05u, 0x70433c5du, 0xdf313b39u, 25 },
+        { AimSearch::Normal, CAVE, 0x1ac0128du, 0xc32fdea7u, 0x6552e9dbu, 20 },
+        { AimSearch::Hard, CAVE, 0x5cd2c627u, 0x38b24295u, 0xc6b51f5cu, 20 },
+    };
+    const int gameKeys[] = { DIK_SPACE, DIK_UP, DIK_DOWN, DIK_LEFT, DIK_RIGHT, DIK_Q, DIK_E };
+    for ( const Case &c : cases ) {
+        SCOPED_TRACE( testing::Message() << "level " << c.level << " land " << c.land );
+        Field field;
+        if ( c.land == OPEN ) {
+            FlatLand( field.land, 640, 100, 40 );
+            field.Start( { 300, 550, 800, 1050 }, 0, c.level, 1 );
+        } else {
+            FlatLand( field.land, 640, 150, 120 );
+            field.land.FillEllipse( 200, GROUND_TOP, 120, 60, GROUND );
+            // A shaft down to a cave under the third tank, closed over once it is down.
+            field.land.FillRect( 796, GROUND_TOP, 800 + TANK_W + 3, GROUND_TOP + 99, 0 );
+            field.land.FillRect( 770, GROUND_TOP + 60, 800 + TANK_W + 30, GROUND_TOP + 99, 0 );
+            field.Start( { 100, 450, 800, 1150 }, 0, c.level, 1 );
+            for ( int i = 0; i < 100; i++ ) {
+                g_keyState = nullptr;
+                field.scene.world.Update();
+            }
+            field.land.FillRect( 796, GROUND_TOP, 800 + TANK_W + 3, GROUND_TOP + 59, GROUND );
+            // Walls and a roof thicker than any crater round the last tank.
+            field.land.FillRect( 1150 - 80, GROUND_TOP - 100, 1150 + TANK_W + 80, GROUND_TOP - 1, GROUND );
+            field.land.FillRect( 1150 - 10, GROUND_TOP - 30, 1150 + TANK_W + 10, GROUND_TOP - 1, 0 );
+        }
+        Match match;
+        ASSERT_EQ( match.Init( field.scene.world, 3 ), 1 );
+        uint32_t frames = 2166136261u, presses = 2166136261u, shots = 2166136261u;
+        int fired = 0;
+        for ( int frame = 0; frame < FRAMES && match.GetOutcome() == Match::Playing; frame++ ) {
+            EntityList &bombs = *field.scene.world.GetBombs();
+            const int before = bombs.GetCount();
+            const uint8_t *keys = field.Frame();
+            int down = 0;
+            for ( int key : gameKeys ) {
+                frames = ( frames ^ keys[key] ) * 16777619u;
+                down |= keys[key];
+            }
+            for ( int key : gameKeys ) {
+                presses = down ? ( presses ^ keys[key] ) * 16777619u : presses;
+            }
+            if ( bombs.GetCount() > before ) {
+                EntityNode *node;
+                bombs.First( node );
+                const Bomb &bomb = *static_cast<const Bomb *>( bombs.Next( node, bombs.GetCount() - 1 ) );
+                const BombFlight &flight = bomb.GetFlight();
+                const int launch[] = { flight.GetLaunchX(), flight.GetLaunchY(), flight.GetVelocityX(),
+                                       flight.GetVelocityY(), bomb.GetWeapon() };
+                for ( int part : launch ) {
+                    shots = ( shots ^ uint32_t( part ) ) * 16777619u;
+                }
+                fired++;
+            }
+            match.Observe();
+        }
+        EXPECT_EQ( frames, c.frames );
+        EXPECT_EQ( presses, c.presses );
+        EXPECT_EQ( shots, c.shots );
+        EXPECT_EQ( fired, c.fired );
+    }
+    UseDesignedRules();
+}
