@@ -61,6 +61,12 @@ void ComputerPlayers::SetSeat( int seat, int computer, int seatLevel ) {
     }
 }
 
+void ComputerPlayers::SetForecastPerUpdate( int64_t value ) {
+    for ( ComputerPlayer &player : players ) {
+        player.SetForecastPerUpdate( value );
+    }
+}
+
 void ComputerPlayers::NewMatch() {
     for ( ComputerPlayer &player : players ) {
         player.Forget();

@@ -33,6 +33,8 @@ public:
     // Seats one player by hand, after Create: the computer at `level`, or a person. A set-up
     // made on screen may mix them in any order.
     void SetSeat( int seat, int computer, int level );
+    // The thinking's share of each update, for every seat (ComputerPlayer::SetForecastPerUpdate).
+    void SetForecastPerUpdate( int64_t value );
     // A new match: every computer forgets its targets and the shots it fired at them.
     void NewMatch();
     // Lets go of the World before its tanks are deleted at the game's end.

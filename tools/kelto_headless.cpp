@@ -7,8 +7,8 @@
 // build without SDL replays the golden recording too.
 //
 // Usage: kelto_headless [--frames N [GAME OPTIONS] | --timedemo FILE]   (default --frames 300)
-// The game's own options after --frames N play that game instead, e.g. a computer-only match
-// recorded for comparison: --frames 5000 --players 0 --level hard --record hard.krec
+// The game's own options after --frames N play that game instead, with no key pressed, e.g. a
+// computer-only match recorded for comparison: --frames 5000 --players 0 --level hard --record hard.krec
 // Exits with the game's own exit code: 0, or 1 with one line on standard error when the game
 // cannot start (or a recording is refused or diverges).
 
@@ -55,8 +55,10 @@ void PressKeysFor( HeadlessBackend &backend, int frame ) {
 
 int main( int argc, char **argv ) {
     int frames = 300;
+    int pressKeys = 1;
     if ( argc >= 3 && std::strcmp( argv[1], "--frames" ) == 0 && std::atoi( argv[2] ) > 0 ) {
         frames = std::atoi( argv[2] );
+        pressKeys = argc == 3;
         // The game's options follow; the program's name stands before them as the parser expects.
         if ( ParseOptions( argc - 2, argv + 2, g_options, stdout, stderr ) != OPTIONS_RUN ) {
             return 2;
@@ -74,7 +76,9 @@ int main( int argc, char **argv ) {
         HeadlessBackend backend;
         if ( g_options.timedemo.empty() ) {
             backend.PostAtFrame( frames, WM_KEYDOWN, VK_ESCAPE, 0 );
-            backend.SetFrameHook( [&backend]( int frame ) { PressKeysFor( backend, frame ); } );
+            if ( pressKeys ) {
+                backend.SetFrameHook( [&backend]( int frame ) { PressKeysFor( backend, frame ); } );
+            }
             // The same tanks every run, on the bundled pictures, so that a run can be repeated.
             GameSetSeed( 1 );
             if ( g_options.land.empty() ) {
