@@ -52,8 +52,8 @@ int AnyTankAboutToFall( const EntityList *tanks ) {
 ComputerPlayer::ComputerPlayer()
     : arsenal( nullptr ), seat( 0 ), level( AimSearch::Normal ), phase( Waiting ), weaponKeyDown( 0 ),
       weaponKeyPresses( 0 ), countdown( PATIENCE_UPDATES ), hasDriven( 0 ), planX( 0 ), planY( 0 ),
-      forecastPerUpdate( FORECAST_PER_UPDATE ), planTargets{}, planUpdates( 0 ), target( nullptr ),
-      shotsAtTarget( 0 ) {
+      landCopy( nullptr ), forecastPerUpdate( FORECAST_PER_UPDATE ), planTargets{}, planUpdates( 0 ),
+      target( nullptr ), shotsAtTarget( 0 ) {
 }
 
 ComputerPlayer::~ComputerPlayer() {
@@ -119,7 +119,8 @@ void ComputerPlayer::Press( World &world, Tank &tank, Tank *const *targets, int 
 
 // Begins to plan the shot where the tank stands now, and spends this update's share on it.
 void ComputerPlayer::Plan( World &world, const Tank &tank, Tank *const *targets, int count ) {
-    if ( count <= 0 || world.GetLandImage() == nullptr || tank.GetSprite() == nullptr ) {
+    if ( count <= 0 || world.GetLandImage() == nullptr || tank.GetSprite() == nullptr ||
+         landCopy == nullptr ) {
         phase = Done; // nobody to shoot at: the turn stands still
         return;
     }
@@ -145,7 +146,7 @@ void ComputerPlayer::Plan( World &world, const Tank &tank, Tank *const *targets,
     }
     start.shotsAtLast = shotsAtTarget;
     start.bombCount = world.GetBombs() != nullptr ? world.GetBombs()->GetCount() : 0;
-    planner.Begin( *world.GetLandImage(), start );
+    planner.Begin( *world.GetLandImage(), start, *landCopy );
     planX = start.x;
     planY = start.y;
     planUpdates = 0;

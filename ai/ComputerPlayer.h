@@ -5,6 +5,7 @@
 #include "ai/ShotPlanner.h"
 
 #include <cstdint>
+#include <vector>
 
 class Arsenal;
 class Tank;
@@ -38,6 +39,8 @@ public:
     virtual ~ComputerPlayer();
 
     void SetLevel( int value ) { level = value; }
+    // Where it copies the land to plan on (not owned); without one it never plans.
+    void SetLandCopy( std::vector<uint8_t> *value ) { landCopy = value; }
     // The bomb updates forecast per game update; FORECAST_PER_UPDATE unless set.
     void SetForecastPerUpdate( int64_t value ) { forecastPerUpdate = value; }
     int GetLevel() const { return level; }
@@ -83,6 +86,7 @@ private:
     int planX; // where the tank stood when it aimed
     int planY;
     ShotPlanner planner;
+    std::vector<uint8_t> *landCopy; // not owned
     int64_t forecastPerUpdate;
     const Tank *planTargets[PlanStart::MAX_TARGETS]; // not owned; the targets in the planner's order
     int planUpdates;

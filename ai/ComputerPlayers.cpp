@@ -4,6 +4,7 @@
 #include "game/GameRules.h"
 #include "game/Tank.h"
 #include "game/World.h"
+#include "gfx/Image.h"
 #include "host/HostTypes.h"
 
 #include <cstring>
@@ -27,6 +28,9 @@ ComputerPlayers::ComputerPlayers()
     : world( nullptr ), people( SEATS ), level( AimSearch::Normal ), computerSeats{}, lastTurn( nullptr ),
       wonUpdates( 0 ) {
     std::memset( keys, 0, sizeof( keys ) );
+    for ( ComputerPlayer &player : players ) {
+        player.SetLandCopy( &landCopy );
+    }
 }
 
 ComputerPlayers::~ComputerPlayers() {
@@ -36,6 +40,10 @@ void ComputerPlayers::Create( World *world, int people, int level ) {
     this->world = world;
     this->people = people < 0 ? 0 : ( people > SEATS ? SEATS : people );
     this->level = level;
+    const Image *land = world != nullptr ? world->GetLandImage() : nullptr;
+    if ( land != nullptr && land->GetWidth() > 0 && land->GetHeight() > 0 ) {
+        landCopy.reserve( size_t( land->GetWidth() ) * size_t( land->GetHeight() ) );
+    }
     for ( int seat = 0; seat < SEATS; seat++ ) {
         players[seat].SetLevel( level );
         computerSeats[seat] = seat >= this->people ? 1 : 0;

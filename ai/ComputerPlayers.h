@@ -4,6 +4,7 @@
 #include "ai/ComputerPlayer.h"
 
 #include <cstdint>
+#include <vector>
 
 class Arsenal;
 class Entity;
@@ -25,7 +26,8 @@ public:
     virtual ~ComputerPlayers();
 
     // `people` of the SEATS tanks play from the keyboard, the rest at `level` (AimSearch's
-    // Easy, Normal or Hard). SEATS people leave every tank to the keyboard.
+    // Easy, Normal or Hard). SEATS people leave every tank to the keyboard. The memory the
+    // computer's thinking needs for the World's land is taken here, before play.
     void Create( World *world, int people, int level );
     // The weapons each seat has left, for the computer to choose from; null (the start) for
     // the bomb only.
@@ -70,6 +72,9 @@ private:
     const Entity *lastTurn;   // not owned; the tank that played the last update
     int wonUpdates;           // how long the winner's banner has stood
     uint8_t keys[256];
+    // The land as the computer planning its shot found it; one copy serves every seat, since
+    // only the tank whose turn it is plans.
+    std::vector<uint8_t> landCopy;
 };
 
 #endif

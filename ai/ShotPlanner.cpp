@@ -26,11 +26,11 @@ ShotPlanner::ShotPlanner() : outcome( Idle ), stage( Aiming ), target( 0 ), chos
 ShotPlanner::~ShotPlanner() {
 }
 
-void ShotPlanner::Begin( const Image &from, const PlanStart &value ) {
+void ShotPlanner::Begin( const Image &from, const PlanStart &value, std::vector<uint8_t> &landCopy ) {
     start = value;
     start.count =
         start.count < 0 ? 0 : ( start.count > PlanStart::MAX_TARGETS ? PlanStart::MAX_TARGETS : start.count );
-    CopyLand( from );
+    CopyLand( from, landCopy );
     search.Init( &land, start.bombWidth, start.bombHeight, start.tankWidth, start.tankHeight );
     search.SetConditions( start.wind, WEAPON_BOMB );
     flownBefore = search.GetUpdatesFlown();
@@ -45,7 +45,7 @@ void ShotPlanner::Begin( const Image &from, const PlanStart &value ) {
 
 // The land a bomb meets may change under the thinking (it never does today): the plan keeps
 // the picture it began with.
-void ShotPlanner::CopyLand( const Image &from ) {
+void ShotPlanner::CopyLand( const Image &from, std::vector<uint8_t> &landPixels ) {
     const int width = from.GetWidth(), height = from.GetHeight();
     landPixels.resize( size_t( width > 0 ? width : 0 ) * size_t( height > 0 ? height : 0 ) );
     for ( int row = 0; row < height && from.GetPixels() != nullptr; row++ ) {

@@ -44,7 +44,9 @@ public:
     ShotPlanner();
     virtual ~ShotPlanner();
 
-    void Begin( const Image &land, const PlanStart &start );
+    // Copies `land` into `landCopy` (kept by the caller, so that its memory is taken once,
+    // before play) and plans on the copy.
+    void Begin( const Image &land, const PlanStart &start, std::vector<uint8_t> &landCopy );
     // Plans on for about `updates` bomb updates of forecast (whole flights); 1 when the
     // choice is made.
     int Continue( int64_t updates );
@@ -63,7 +65,7 @@ public:
 private:
     enum { Aiming, Digging, Spoiling };
 
-    void CopyLand( const Image &from );
+    void CopyLand( const Image &from, std::vector<uint8_t> &pixels );
     void BeginAim( int target );
     void Next();
     void ChooseWeapon();
@@ -71,8 +73,7 @@ private:
     void BeginSpoil();
     int WantsHeavy() const;
 
-    std::vector<uint8_t> landPixels;
-    Image land; // a view of landPixels
+    Image land; // a view of the caller's copy
     PlanStart start;
     AimSearch search;
     int outcome;

@@ -77,11 +77,12 @@ void BM_ComputerThinking( benchmark::State &state ) {
     const PlanStart start = Turn( land, int( state.range( 0 ) ) );
     const int64_t share = state.range( 1 ) ? ComputerPlayer::FORECAST_PER_UPDATE : INT64_MAX;
     ShotPlanner planner;
+    std::vector<uint8_t> landCopy;
     std::vector<double> updates, firsts;
     int plans = 0;
     for ( auto _ : state ) {
         double begun = BenchThreadSeconds();
-        planner.Begin( land, start );
+        planner.Begin( land, start, landCopy );
         for ( int done = 0; !done; ) {
             done = planner.Continue( share );
             const double now = BenchThreadSeconds();

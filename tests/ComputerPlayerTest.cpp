@@ -861,8 +861,9 @@ TEST( ComputerPlan, ATurnPlannedInSharesIsTheTurnPlannedAtOnce ) {
         start.count = 1;
         start.targetX[0] = targetX;
         start.targetY[0] = targetY;
+        std::vector<uint8_t> copy;
         ShotPlanner once;
-        once.Begin( land, start );
+        once.Begin( land, start, copy );
         ASSERT_EQ( once.Continue( INT64_MAX ), 1 );
         ASSERT_EQ( once.GetOutcome(), c.outcome );
         if ( c.outcome == ShotPlanner::Shoot ) {
@@ -872,7 +873,7 @@ TEST( ComputerPlan, ATurnPlannedInSharesIsTheTurnPlannedAtOnce ) {
             Image changing( 1280, 960 );
             land.BlitTo( changing, 0, 0, land.GetBounds() );
             ShotPlanner planner;
-            planner.Begin( changing, start );
+            planner.Begin( changing, start, copy );
             // The whole land is blown away after the plan's first share.
             changing.Clear( 0 );
             int updates = 1;
