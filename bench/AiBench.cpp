@@ -87,6 +87,7 @@ void BM_ComputerThinking( benchmark::State &state ) {
             done = planner.Continue( share );
             const double now = BenchThreadSeconds();
             updates.push_back( now - begun );
+            // The first update copies the land too.
             if ( firsts.size() < size_t( plans + 1 ) ) {
                 firsts.push_back( now - begun );
             }
