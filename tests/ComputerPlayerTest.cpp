@@ -773,45 +773,95 @@ TEST( ComputerAim, AnAimFlownAShareAtATimeIsTheAimFlownAtOnce ) {
     }
 }
 
-// However the thinking is shared out, the computer fires the same shot, and its first key
-// comes the update after the thinking pause or, for a plan that outlasts the pause, the
-// update after the plan is made. Shares: all in one update, the game's own, and one so small
-// that the plan takes several pauses.
-TEST( ComputerTurn, APlanLongerThanThePauseHoldsTheFirstKeyUntilItIsMade ) {
-    const int64_t shares[] = { INT64_MAX, ComputerPlayer::FORECAST_PER_UPDATE, 1000 };
-    int lastPlanUpdates = 0;
-    Shot first;
-    for ( int64_t share : shares ) {
-        SCOPED_TRACE( testing::Message() << "share " << share );
-        Field field;
-        FlatLand( field.land, 640, 150, 120 );
-        field.Start( { 300, 900 }, 1, AimSearch::Hard );
-        field.tanks[0]->SetState( Tank::Idle );
-        field.players.SetForecastPerUpdate( share );
-        const ComputerPlayer &computer = field.players.GetPlayer( 1 );
-        int frame = 0, planStart = -1, firstPress = -1;
-        for ( ; frame < 3000 && firstPress < 0; frame++ ) {
-            const uint8_t *keys = field.Frame();
-            planStart = planStart < 0 && computer.GetPlanUpdates() > 0 ? frame : planStart;
-            for ( int key : { DIK_SPACE, DIK_UP, DIK_DOWN, DIK_LEFT, DIK_RIGHT, DIK_E } ) {
-                firstPress = firstPress < 0 && keys[key] ? frame : firstPress;
-            }
+namespace {
+
+// One computer turn on a hilly land with the thinking shared out by `share`: the frame the
+// plan began, the updates it took, the frame of the first key and the shot; or, with
+// `untilPlanned`, only until the plan is made.
+struct PlannedTurn {
+    int planStart = -1;
+    int planUpdates = 0;
+    int64_t forecast = 0;
+    int firstPress = -1;
+    Shot plan;
+};
+
+void StartTurnField( Field &field ) {
+    FlatLand( field.land, 640, 150, 120 );
+    field.Start( { 300, 900 }, 1, AimSearch::Hard );
+    field.tanks[0]->SetState( Tank::Idle );
+}
+
+// On `field` as StartTurnField left it or as an earlier call with `untilPlanned` left it: the
+// computer begins its turn afresh.
+PlannedTurn PlayTurn( Field &field, int64_t share, int untilPlanned ) {
+    PlannedTurn turn;
+    field.players.NewMatch();
+    field.players.SetForecastPerUpdate( share );
+    const ComputerPlayer &computer = field.players.GetPlayer( 1 );
+    for ( int frame = 0; frame < 3000 && turn.firstPress < 0; frame++ ) {
+        if ( untilPlanned && computer.GetPlan().power > 0 ) {
+            break;
         }
-        ASSERT_GE( planStart, 0 );
-        const int planUpdates = computer.GetPlanUpdates();
-        EXPECT_EQ( firstPress,
-                   planStart + std::max( ComputerPlayer::THINKING_UPDATES, planUpdates - 1 ) + 1 );
-        EXPECT_GT( planUpdates, lastPlanUpdates );
-        lastPlanUpdates = planUpdates;
-        if ( share == INT64_MAX ) {
-            EXPECT_EQ( planUpdates, 1 );
-            first = computer.GetPlan();
-        } else {
-            EXPECT_TRUE( SameShot( computer.GetPlan(), first ) );
+        const uint8_t *keys = field.Frame();
+        turn.planStart = turn.planStart < 0 && computer.GetPlanUpdates() > 0 ? frame : turn.planStart;
+        for ( int key : { DIK_SPACE, DIK_UP, DIK_DOWN, DIK_LEFT, DIK_RIGHT, DIK_E } ) {
+            turn.firstPress = turn.firstPress < 0 && keys[key] ? frame : turn.firstPress;
         }
     }
-    // The smallest share's plan outlasted the pause.
-    EXPECT_GT( lastPlanUpdates, ComputerPlayer::THINKING_UPDATES + 1 );
+    turn.planUpdates = computer.GetPlanUpdates();
+    turn.forecast = computer.GetPlanForecast();
+    turn.plan = computer.GetPlan();
+    return turn;
+}
+
+} // namespace
+
+// However the thinking is shared out, the computer fires the same shot, and its first key
+// comes the update after the thinking pause or, for a plan that outlasts the pause, the
+// update after the plan is made. Shares: all in one update, the game's own, the smallest that
+// makes the plan in the pause's last update, one less, and one so small that the plan takes
+// several pauses.
+TEST( ComputerTurn, APlanLongerThanThePauseHoldsTheFirstKeyUntilItIsMade ) {
+    Field search;
+    StartTurnField( search );
+    const PlannedTurn once = PlayTurn( search, INT64_MAX, 1 );
+    ASSERT_EQ( once.planUpdates, 1 );
+    // The pause's last update is the plan's (THINKING_UPDATES + 1)th.
+    int64_t low = 1, high = once.forecast;
+    while ( low < high ) {
+        const int64_t middle = low + ( high - low ) / 2;
+        if ( PlayTurn( search, middle, 1 ).planUpdates <= ComputerPlayer::THINKING_UPDATES + 1 ) {
+            high = middle;
+        } else {
+            low = middle + 1;
+        }
+    }
+    const struct {
+        int64_t share;
+        int planUpdates; // 0: not pinned
+    } cases[] = { { INT64_MAX, 1 },
+                  { ComputerPlayer::FORECAST_PER_UPDATE, 0 },
+                  { low, ComputerPlayer::THINKING_UPDATES + 1 },
+                  { low - 1, ComputerPlayer::THINKING_UPDATES + 2 },
+                  { 1000, 0 } };
+    for ( const auto &c : cases ) {
+        SCOPED_TRACE( testing::Message() << "share " << c.share );
+        Field field;
+        StartTurnField( field );
+        const PlannedTurn turn = PlayTurn( field, c.share, 0 );
+        ASSERT_GE( turn.planStart, 0 );
+        if ( c.planUpdates ) {
+            EXPECT_EQ( turn.planUpdates, c.planUpdates );
+        }
+        EXPECT_EQ( turn.firstPress,
+                   turn.planStart + std::max( ComputerPlayer::THINKING_UPDATES, turn.planUpdates - 1 ) + 1 );
+        EXPECT_TRUE( SameShot( turn.plan, once.plan ) );
+        EXPECT_EQ( turn.forecast, once.forecast );
+        if ( c.share == 1000 ) {
+            EXPECT_GT( turn.planUpdates, 3 * ComputerPlayer::THINKING_UPDATES );
+        }
+    }
 }
 
 // A whole turn's plan comes out the same in any share: the outcome, the target and the shot.
