@@ -117,7 +117,7 @@ void ComputerPlayer::Press( World &world, Tank &tank, Tank *const *targets, int 
     }
 }
 
-// Begins to plan the shot where the tank stands now, and spends this update's share on it.
+// Begins to plan the shot where the tank stands now.
 void ComputerPlayer::Plan( World &world, const Tank &tank, Tank *const *targets, int count ) {
     if ( count <= 0 || world.GetLandImage() == nullptr || tank.GetSprite() == nullptr ||
          landCopy == nullptr ) {
@@ -146,13 +146,13 @@ void ComputerPlayer::Plan( World &world, const Tank &tank, Tank *const *targets,
     }
     start.shotsAtLast = shotsAtTarget;
     start.bombCount = world.GetBombs() != nullptr ? world.GetBombs()->GetCount() : 0;
+    // Copying the land is this update's share; the flights begin in the next.
     planner.Begin( *world.GetLandImage(), start, *landCopy );
     planX = start.x;
     planY = start.y;
-    planUpdates = 0;
+    planUpdates = 1;
     phase = Planning;
     countdown = THINKING_UPDATES;
-    Think();
 }
 
 // This update's share of the plan. A plan made drives at once, or waits out what is left of
