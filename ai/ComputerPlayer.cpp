@@ -52,8 +52,8 @@ int AnyTankAboutToFall( const EntityList *tanks ) {
 ComputerPlayer::ComputerPlayer()
     : arsenal( nullptr ), seat( 0 ), level( AimSearch::Normal ), phase( Waiting ), weaponKeyDown( 0 ),
       weaponKeyPresses( 0 ), countdown( PATIENCE_UPDATES ), hasDriven( 0 ), planX( 0 ), planY( 0 ),
-      landCopy( nullptr ), forecastPerUpdate( FORECAST_PER_UPDATE ), planTargets{}, planUpdates( 0 ),
-      target( nullptr ), shotsAtTarget( 0 ) {
+      landCopy( nullptr ), landCopySize( 0 ), forecastPerUpdate( FORECAST_PER_UPDATE ), planTargets{},
+      planUpdates( 0 ), target( nullptr ), shotsAtTarget( 0 ) {
 }
 
 ComputerPlayer::~ComputerPlayer() {
@@ -119,8 +119,7 @@ void ComputerPlayer::Press( World &world, Tank &tank, Tank *const *targets, int 
 
 // Begins to plan the shot where the tank stands now.
 void ComputerPlayer::Plan( World &world, const Tank &tank, Tank *const *targets, int count ) {
-    if ( count <= 0 || world.GetLandImage() == nullptr || tank.GetSprite() == nullptr ||
-         landCopy == nullptr ) {
+    if ( count <= 0 || world.GetLandImage() == nullptr || tank.GetSprite() == nullptr ) {
         phase = Done; // nobody to shoot at: the turn stands still
         return;
     }
@@ -147,7 +146,7 @@ void ComputerPlayer::Plan( World &world, const Tank &tank, Tank *const *targets,
     start.shotsAtLast = shotsAtTarget;
     start.bombCount = world.GetBombs() != nullptr ? world.GetBombs()->GetCount() : 0;
     // Copying the land is this update's share; the flights begin in the next.
-    planner.Begin( *world.GetLandImage(), start, *landCopy );
+    planner.Begin( *world.GetLandImage(), start, landCopy, landCopySize );
     planX = start.x;
     planY = start.y;
     planUpdates = 1;

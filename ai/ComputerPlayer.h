@@ -4,8 +4,8 @@
 #include "ai/AimSearch.h"
 #include "ai/ShotPlanner.h"
 
+#include <cstddef>
 #include <cstdint>
-#include <vector>
 
 class Arsenal;
 class Tank;
@@ -43,8 +43,12 @@ public:
     virtual ~ComputerPlayer();
 
     void SetLevel( int value ) { level = value; }
-    // Where it copies the land to plan on (not owned); without one it never plans.
-    void SetLandCopy( std::vector<uint8_t> *value ) { landCopy = value; }
+    // Where it copies the land to plan on (`size` bytes, not owned); without room for it,
+    // it plans on the World's own land.
+    void SetLandCopy( uint8_t *pixels, size_t size ) {
+        landCopy = pixels;
+        landCopySize = size;
+    }
     // The bomb updates forecast per game update; FORECAST_PER_UPDATE unless set.
     void SetForecastPerUpdate( int64_t value ) { forecastPerUpdate = value; }
     int GetLevel() const { return level; }
@@ -90,7 +94,8 @@ private:
     int planX; // where the tank stood when it aimed
     int planY;
     ShotPlanner planner;
-    std::vector<uint8_t> *landCopy; // not owned
+    uint8_t *landCopy; // not owned
+    size_t landCopySize;
     int64_t forecastPerUpdate;
     const Tank *planTargets[PlanStart::MAX_TARGETS]; // not owned; the targets in the planner's order
     int planUpdates;

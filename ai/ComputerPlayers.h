@@ -3,8 +3,8 @@
 
 #include "ai/ComputerPlayer.h"
 
+#include <cstddef>
 #include <cstdint>
-#include <vector>
 
 class Arsenal;
 class Entity;
@@ -63,6 +63,7 @@ private:
     Entity *TankOfThisUpdate( int &seat ) const;
     uint8_t *CopyKeyboard( const uint8_t *keyboard );
     int GatherTargets( const Entity *shooter, Tank **targets ) const;
+    void ReserveLandCopy();
 
     World *world; // not owned
     int people;
@@ -73,8 +74,9 @@ private:
     int wonUpdates;           // how long the winner's banner has stood
     uint8_t keys[256];
     // The land as the computer planning its shot found it; one copy serves every seat, since
-    // only the tank whose turn it is plans.
-    std::vector<uint8_t> landCopy;
+    // only the tank whose turn it is plans. Owned; null when there was no memory for it.
+    uint8_t *landCopy;
+    size_t landCopySize;
 };
 
 #endif

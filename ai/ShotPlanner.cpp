@@ -26,11 +26,11 @@ ShotPlanner::ShotPlanner() : outcome( Idle ), stage( Aiming ), target( 0 ), chos
 ShotPlanner::~ShotPlanner() {
 }
 
-void ShotPlanner::Begin( const Image &from, const PlanStart &value, std::vector<uint8_t> &landCopy ) {
+void ShotPlanner::Begin( const Image &from, const PlanStart &value, uint8_t *copy, size_t copySize ) {
     start = value;
     start.count =
         start.count < 0 ? 0 : ( start.count > PlanStart::MAX_TARGETS ? PlanStart::MAX_TARGETS : start.count );
-    CopyLand( from, landCopy );
+    CopyLand( from, copy, copySize );
     search.Init( &land, start.bombWidth, start.bombHeight, start.tankWidth, start.tankHeight );
     search.SetConditions( start.wind, WEAPON_BOMB );
     flownBefore = search.GetUpdatesFlown();
@@ -44,18 +44,23 @@ void ShotPlanner::Begin( const Image &from, const PlanStart &value, std::vector<
 }
 
 // The land a bomb meets may change under the thinking (it never does today): the plan keeps
-// the picture it began with.
-void ShotPlanner::CopyLand( const Image &from, std::vector<uint8_t> &landPixels ) {
+// the picture it began with. Without the memory for it, it reads the land as it stands.
+void ShotPlanner::CopyLand( const Image &from, uint8_t *copy, size_t copySize ) {
     const int width = from.GetWidth(), height = from.GetHeight();
-    landPixels.resize( size_t( width > 0 ? width : 0 ) * size_t( height > 0 ? height : 0 ) );
-    for ( int row = 0; row < height && from.GetPixels() != nullptr; row++ ) {
-        std::memcpy( &landPixels[size_t( row ) * size_t( width )], from.GetPixels() + row * from.GetPitch(),
-                     size_t( width ) );
-    }
+    const size_t size = size_t( width > 0 ? width : 0 ) * size_t( height > 0 ? height : 0 );
     land.SetWidth( width );
     land.SetHeight( height );
+    if ( copy == nullptr || size > copySize || from.GetPixels() == nullptr ) {
+        land.SetPitch( from.GetPitch() );
+        land.SetPixels( from.GetPixels() );
+        return;
+    }
+    for ( int row = 0; row < height; row++ ) {
+        std::memcpy( copy + size_t( row ) * size_t( width ), from.GetPixels() + row * from.GetPitch(),
+                     size_t( width ) );
+    }
     land.SetPitch( width );
-    land.SetPixels( from.GetPixels() != nullptr && !landPixels.empty() ? landPixels.data() : nullptr );
+    land.SetPixels( copy );
 }
 
 void ShotPlanner::BeginAim( int which ) {

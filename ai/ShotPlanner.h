@@ -4,8 +4,8 @@
 #include "ai/AimSearch.h"
 #include "gfx/Image.h"
 
+#include <cstddef>
 #include <cstdint>
-#include <vector>
 
 // Where the computer's tank and its targets stood, and what it had, when it began to plan.
 struct PlanStart {
@@ -44,9 +44,9 @@ public:
     ShotPlanner();
     virtual ~ShotPlanner();
 
-    // Copies `land` into `landCopy` (kept by the caller, so that its memory is taken once,
-    // before play) and plans on the copy.
-    void Begin( const Image &land, const PlanStart &start, std::vector<uint8_t> &landCopy );
+    // Copies `land` into `copy` (`copySize` bytes, kept by the caller so that its memory is
+    // taken once, before play) and plans on the copy; without room for it, on `land` itself.
+    void Begin( const Image &land, const PlanStart &start, uint8_t *copy, size_t copySize );
     // Plans on for about `updates` bomb updates of forecast (whole flights); 1 when the
     // choice is made.
     int Continue( int64_t updates );
@@ -65,7 +65,7 @@ public:
 private:
     enum { Aiming, Digging, Spoiling };
 
-    void CopyLand( const Image &from, std::vector<uint8_t> &pixels );
+    void CopyLand( const Image &from, uint8_t *copy, size_t copySize );
     void BeginAim( int target );
     void Next();
     void ChooseWeapon();

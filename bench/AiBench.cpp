@@ -77,14 +77,14 @@ void BM_ComputerThinking( benchmark::State &state ) {
     const PlanStart start = Turn( land, int( state.range( 0 ) ) );
     const int64_t share = state.range( 1 ) ? ComputerPlayer::FORECAST_PER_UPDATE : INT64_MAX;
     ShotPlanner planner;
-    std::vector<uint8_t> landCopy;
+    std::vector<uint8_t> landCopy( size_t( land.GetWidth() ) * size_t( land.GetHeight() ) );
     std::vector<double> updates, firsts;
     int plans = 0;
     for ( auto _ : state ) {
         // The game copies the land in the first update and flies from the next; all at once,
         // the land and every flight were one update.
         double begun = BenchThreadSeconds();
-        planner.Begin( land, start, landCopy );
+        planner.Begin( land, start, landCopy.data(), landCopy.size() );
         for ( int done = 0, update = 0; !done; update++ ) {
             if ( share == INT64_MAX || update > 0 ) {
                 done = planner.Continue( share );
