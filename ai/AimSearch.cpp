@@ -20,7 +20,6 @@ const int COARSE_BARREL_STEP = 3;
 const int COARSE_POWER_STEP = 16;
 const int FINE_BARREL_REACH = 2;
 const int FINE_POWER_REACH = 15;
-const int CANDIDATES = 6;
 
 // A shot is scored by the plain bomb's crater, so that misses compare alike whatever the weapon.
 const int64_t RX2 = int64_t( Bomb::CRATER_RX ) * Bomb::CRATER_RX;
@@ -87,7 +86,11 @@ int64_t Away( const Shot &shot, const Shot &best ) {
 } // namespace
 
 AimSearch::AimSearch()
-    : weapon( WEAPON_BOMB ), rx2( RX2 ), ry2( RY2 ), tankWidth( 0 ), tankHeight( 0 ), flights( 0 ) {
+    : weapon( WEAPON_BOMB ), rx2( RX2 ), ry2( RY2 ), tankWidth( 0 ), tankHeight( 0 ), flights( 0 ),
+      updatesFlown( 0 ), job( Done ), fromX( 0 ), fromY( 0 ), fromAngle( 0 ), atX( 0 ), atY( 0 ),
+      sideFacesLeft( 0 ), sideStage( Coarse ), nextBarrel( 0 ), nextPower( 0 ), barrelLow( 0 ), powerLow( 0 ),
+      powerHigh( 0 ), candidate( 0 ), wantedSquared( 0 ), longer( 1 ), degrees( 0 ), powerStep( 1 ),
+      step( 0 ) {
 }
 
 AimSearch::~AimSearch() {
@@ -124,6 +127,7 @@ Shot AimSearch::Try( int x, int y, int bodyAngle, int facesLeft, int barrel, int
     const int direction = facesLeft ? body - barrel : body + barrel;
     flights++;
     shot.strikes = forecast.Fly( x, y, direction, power );
+    updatesFlown += forecast.GetUpdates() > 1 ? forecast.GetUpdates() : 1;
     if ( !shot.strikes ) {
         shot.miss = NO_CRATER;
         return shot;
@@ -142,88 +146,168 @@ Shot AimSearch::Try( int x, int y, int bodyAngle, int facesLeft, int barrel, int
 }
 
 Shot AimSearch::Search( int x, int y, int bodyAngle, int targetX, int targetY ) {
-    flights = 0;
-    const int towardLeft = targetX < x ? 1 : 0;
-    const Shot toward = SearchSide( x, y, bodyAngle, towardLeft, targetX, targetY );
-    if ( toward.covers ) {
-        return toward;
+    BeginSearch( x, y, bodyAngle, targetX, targetY );
+    while ( !Continue( INT64_MAX ) ) {
     }
-    const Shot away = SearchSide( x, y, bodyAngle, !towardLeft, targetX, targetY );
-    return away.miss < toward.miss ? away : toward;
-}
-
-// A shot's landing moves smoothly with elevation and charge except where the land cuts the
-// arc short, so a coarse grid finds the neighbourhoods worth searching finely.
-Shot AimSearch::SearchSide( int x, int y, int bodyAngle, int facesLeft, int targetX, int targetY ) {
-    Shot best[CANDIDATES];
-    for ( Shot &shot : best ) {
-        shot.miss = NO_CRATER;
-    }
-    // From the top down, so that of equally good shots the higher arc wins: it forgives a
-    // degree more than a flat one.
-    for ( int barrel = BARREL_HIGHEST; barrel >= BARREL_LOWEST; barrel -= COARSE_BARREL_STEP ) {
-        for ( int power = POWER_LOWEST; power <= POWER_HIGHEST; power += COARSE_POWER_STEP ) {
-            Shot shot = Try( x, y, bodyAngle, facesLeft, barrel, power, targetX, targetY );
-            // Keep the best few, best first.
-            for ( int i = 0; i < CANDIDATES; i++ ) {
-                if ( shot.miss < best[i].miss ) {
-                    const Shot displaced = best[i];
-                    best[i] = shot;
-                    shot = displaced;
-                }
-            }
-        }
-    }
-    Shot found = best[0];
-    for ( const Shot &candidate : best ) {
-        if ( candidate.miss == NO_CRATER ) {
-            break;
-        }
-        const int barrelLow = Clamp( candidate.barrel - FINE_BARREL_REACH, BARREL_LOWEST, BARREL_HIGHEST );
-        const int barrelHigh = Clamp( candidate.barrel + FINE_BARREL_REACH, BARREL_LOWEST, BARREL_HIGHEST );
-        const int powerLow = Clamp( candidate.power - FINE_POWER_REACH, POWER_LOWEST, POWER_HIGHEST );
-        const int powerHigh = Clamp( candidate.power + FINE_POWER_REACH, POWER_LOWEST, POWER_HIGHEST );
-        for ( int barrel = barrelHigh; barrel >= barrelLow; barrel-- ) {
-            for ( int power = powerLow; power <= powerHigh; power++ ) {
-                const Shot shot = Try( x, y, bodyAngle, facesLeft, barrel, power, targetX, targetY );
-                if ( shot.miss < found.miss ) {
-                    found = shot;
-                }
-            }
-        }
-    }
-    return found;
+    return result;
 }
 
 Shot AimSearch::Spoil( const Shot &best, int level, int shotsAtTarget, uint32_t seed, int x, int y,
                        int bodyAngle, int targetX, int targetY ) {
+    BeginSpoil( best, level, shotsAtTarget, seed, x, y, bodyAngle, targetX, targetY );
+    while ( !Continue( INT64_MAX ) ) {
+    }
+    return result;
+}
+
+int AimSearch::Continue( int64_t updates ) {
+    for ( int64_t left = updates > 0 ? updates : 1; job != Done && left > 0; ) {
+        const int64_t before = updatesFlown;
+        if ( job == Spoiling ) {
+            StepSpoil();
+        } else {
+            StepSide();
+        }
+        left -= updatesFlown - before;
+    }
+    return job == Done ? 1 : 0;
+}
+
+// Faces the target first; the other side only when no shot that way covers it.
+void AimSearch::BeginSearch( int x, int y, int bodyAngle, int targetX, int targetY ) {
+    flights = 0;
+    fromX = x;
+    fromY = y;
+    fromAngle = bodyAngle;
+    atX = targetX;
+    atY = targetY;
+    job = SearchToward;
+    BeginSide( targetX < x ? 1 : 0 );
+}
+
+// A shot's landing moves smoothly with elevation and charge except where the land cuts the
+// arc short, so a coarse grid finds the neighbourhoods worth searching finely. The grid runs
+// from the top down, so that of equally good shots the higher arc wins: it forgives a degree
+// more than a flat one.
+void AimSearch::BeginSide( int facesLeft ) {
+    sideFacesLeft = facesLeft;
+    for ( Shot &shot : gridBest ) {
+        shot = Shot();
+        shot.miss = NO_CRATER;
+    }
+    sideStage = Coarse;
+    nextBarrel = BARREL_HIGHEST;
+    nextPower = POWER_LOWEST;
+}
+
+// Flies the side's next shot: the next point of the coarse grid, keeping the best few, best
+// first; then the next one round a candidate, keeping the best.
+void AimSearch::StepSide() {
+    Shot shot = Try( fromX, fromY, fromAngle, sideFacesLeft, nextBarrel, nextPower, atX, atY );
+    if ( sideStage == Coarse ) {
+        for ( int i = 0; i < CANDIDATES; i++ ) {
+            if ( shot.miss < gridBest[i].miss ) {
+                const Shot displaced = gridBest[i];
+                gridBest[i] = shot;
+                shot = displaced;
+            }
+        }
+        nextPower += COARSE_POWER_STEP;
+        if ( nextPower > POWER_HIGHEST ) {
+            nextPower = POWER_LOWEST;
+            nextBarrel -= COARSE_BARREL_STEP;
+        }
+        if ( nextBarrel < BARREL_LOWEST ) {
+            found = gridBest[0];
+            candidate = -1;
+            NextCandidate();
+        }
+        return;
+    }
+    if ( shot.miss < found.miss ) {
+        found = shot;
+    }
+    if ( ++nextPower > powerHigh ) {
+        nextPower = powerLow;
+        nextBarrel--;
+    }
+    if ( nextBarrel < barrelLow ) {
+        NextCandidate();
+    }
+}
+
+// The fine search round the next candidate of the grid, until one is no crater at all.
+void AimSearch::NextCandidate() {
+    candidate++;
+    if ( candidate >= CANDIDATES || gridBest[candidate].miss == NO_CRATER ) {
+        EndSide();
+        return;
+    }
+    const Shot &around = gridBest[candidate];
+    sideStage = Fine;
+    barrelLow = Clamp( around.barrel - FINE_BARREL_REACH, BARREL_LOWEST, BARREL_HIGHEST );
+    nextBarrel = Clamp( around.barrel + FINE_BARREL_REACH, BARREL_LOWEST, BARREL_HIGHEST );
+    powerLow = Clamp( around.power - FINE_POWER_REACH, POWER_LOWEST, POWER_HIGHEST );
+    powerHigh = Clamp( around.power + FINE_POWER_REACH, POWER_LOWEST, POWER_HIGHEST );
+    nextPower = powerLow;
+}
+
+void AimSearch::EndSide() {
+    if ( job == SearchToward && !found.covers ) {
+        toward = found;
+        job = SearchAway;
+        BeginSide( !sideFacesLeft );
+        return;
+    }
+    if ( job == SearchAway ) {
+        result = found.miss < toward.miss ? found : toward;
+    } else {
+        result = found;
+    }
+    job = Done;
+}
+
+void AimSearch::BeginSpoil( const Shot &best, int level, int shotsAtTarget, uint32_t seed, int x, int y,
+                            int bodyAngle, int targetX, int targetY ) {
+    result = best;
+    job = Done;
     if ( level < Easy || level >= Hard || !best.strikes ) {
-        return best;
+        return;
     }
     const LevelError &error = LEVEL_ERRORS[level];
     const double left = std::pow( error.shrink, shotsAtTarget );
     const uint64_t bits = Mix( seed );
     const double wanted = error.pixels * left * SignedFactor( bits );
-    const int longer = wanted > 0.0 ? 1 : -1;
-    const int64_t wantedSquared = int64_t( wanted * wanted );
-    const int degrees = int( std::lround( error.degrees * left * std::fabs( SignedFactor( bits >> 16 ) ) ) );
-    const int powerStep = best.power / POWER_ERROR_STEPS > 0 ? best.power / POWER_ERROR_STEPS : 1;
-    Shot spoilt = best;
-    for ( int step = 0; step <= POWER_ERROR_STEPS; step++ ) {
-        const int power = Clamp( best.power + longer * step * powerStep, POWER_LOWEST, POWER_HIGHEST );
-        // The elevation's error takes the side that carries the crater further from the best
-        // one, so that it never cancels the charge's.
-        const Shot raised =
-            Try( x, y, bodyAngle, best.facesLeft,
-                 Clamp( best.barrel + degrees, BARREL_LOWEST, BARREL_HIGHEST ), power, targetX, targetY );
-        const Shot lowered =
-            Try( x, y, bodyAngle, best.facesLeft,
-                 Clamp( best.barrel - degrees, BARREL_LOWEST, BARREL_HIGHEST ), power, targetX, targetY );
-        const int64_t raisedAway = Away( raised, best ), loweredAway = Away( lowered, best );
-        spoilt = raisedAway >= loweredAway ? raised : lowered;
-        if ( ( raisedAway >= loweredAway ? raisedAway : loweredAway ) >= wantedSquared ) {
-            break;
-        }
+    longer = wanted > 0.0 ? 1 : -1;
+    wantedSquared = int64_t( wanted * wanted );
+    degrees = int( std::lround( error.degrees * left * std::fabs( SignedFactor( bits >> 16 ) ) ) );
+    powerStep = best.power / POWER_ERROR_STEPS > 0 ? best.power / POWER_ERROR_STEPS : 1;
+    spoilFrom = best;
+    step = 0;
+    fromX = x;
+    fromY = y;
+    fromAngle = bodyAngle;
+    atX = targetX;
+    atY = targetY;
+    job = Spoiling;
+}
+
+// The next charge further from the best one, until the crater lands as far off as wanted.
+void AimSearch::StepSpoil() {
+    const Shot &from = spoilFrom;
+    const int charge = Clamp( from.power + longer * step * powerStep, POWER_LOWEST, POWER_HIGHEST );
+    // The elevation's error takes the side that carries the crater further from the best
+    // one, so that it never cancels the charge's.
+    const Shot raised =
+        Try( fromX, fromY, fromAngle, from.facesLeft,
+             Clamp( from.barrel + degrees, BARREL_LOWEST, BARREL_HIGHEST ), charge, atX, atY );
+    const Shot lowered =
+        Try( fromX, fromY, fromAngle, from.facesLeft,
+             Clamp( from.barrel - degrees, BARREL_LOWEST, BARREL_HIGHEST ), charge, atX, atY );
+    const int64_t raisedAway = Away( raised, from ), loweredAway = Away( lowered, from );
+    result = raisedAway >= loweredAway ? raised : lowered;
+    if ( ( raisedAway >= loweredAway ? raisedAway : loweredAway ) >= wantedSquared ||
+         ++step > POWER_ERROR_STEPS ) {
+        job = Done;
     }
-    return spoilt;
 }

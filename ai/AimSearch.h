@@ -23,6 +23,8 @@ struct Shot {
 // and charge over the current land (coarsely, then finely around the best) and keeps the
 // shot whose crater comes down nearest the middle of the target tank. The weaker levels then
 // spoil that shot by an error that shrinks with every shot at the same target.
+// A search or a spoiling may be flown all at once or a part at a time (Begin..., then
+// Continue until it says done): the flights and the answer are the same either way.
 class AimSearch {
 public:
     enum { Easy = 0, Normal = 1, Hard = 2 };
@@ -46,6 +48,15 @@ public:
     Shot Spoil( const Shot &best, int level, int shotsAtTarget, uint32_t seed, int x, int y, int bodyAngle,
                 int targetX, int targetY );
 
+    // Search and Spoil a part at a time: Begin one, then Continue until it returns 1; the
+    // answer is then GetResult. Continue flies whole flights until `updates` bomb updates have
+    // been flown in it (at least one flight) or the work is done.
+    void BeginSearch( int x, int y, int bodyAngle, int targetX, int targetY );
+    void BeginSpoil( const Shot &best, int level, int shotsAtTarget, uint32_t seed, int x, int y,
+                     int bodyAngle, int targetX, int targetY );
+    int Continue( int64_t updates );
+    const Shot &GetResult() const { return result; }
+
     // Flies one shot and scores it against the target.
     Shot Try( int x, int y, int bodyAngle, int facesLeft, int barrel, int power, int targetX, int targetY );
 
@@ -54,9 +65,21 @@ public:
     int CraterReaches( int craterX, int craterY, int tankX, int tankY ) const;
 
     int GetFlights() const { return flights; }
+    // Bomb updates forecast since Init, every flight counted at least once: the measure of
+    // the work done, by which it is shared out.
+    int64_t GetUpdatesFlown() const { return updatesFlown; }
 
 private:
-    Shot SearchSide( int x, int y, int bodyAngle, int facesLeft, int targetX, int targetY );
+    enum { Done, SearchToward, SearchAway, Spoiling };
+    enum { Coarse, Fine };
+    // The coarse grid's best shots searched finely.
+    static constexpr int CANDIDATES = 6;
+
+    void BeginSide( int facesLeft );
+    void StepSide();
+    void NextCandidate();
+    void EndSide();
+    void StepSpoil();
 
     ShotForecast forecast;
     int weapon;
@@ -65,6 +88,29 @@ private:
     int tankWidth;
     int tankHeight;
     int flights; // flown by the last Search, for the benchmark's report
+    int64_t updatesFlown;
+
+    // The work begun last and where it stands.
+    int job;
+    Shot result;
+    int fromX, fromY, fromAngle; // the shooter's tank
+    int atX, atY;                // the target's
+    // A side's search: its grid and the best few of it, then the fine search round each.
+    int sideFacesLeft;
+    int sideStage;
+    int nextBarrel, nextPower; // the next shot to fly
+    int barrelLow, powerLow, powerHigh;
+    int candidate;
+    Shot gridBest[CANDIDATES];
+    Shot found;
+    Shot toward; // the best shot facing the target, while the other side is searched
+    // The spoiling: the best shot, the error wanted and the next charge's step.
+    Shot spoilFrom;
+    int64_t wantedSquared;
+    int longer;
+    int degrees;
+    int powerStep;
+    int step;
 };
 
 #endif

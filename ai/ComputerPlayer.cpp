@@ -47,28 +47,13 @@ int AnyTankAboutToFall( const EntityList *tanks ) {
     return 0;
 }
 
-// The same game state gives the same number, so a replay of the keys alone meets the same
-// choices; nothing here draws on the C library's generator.
-uint32_t SeedOf( const World &world, const Tank &tank, const Tank &target, int shotsAtTarget ) {
-    uint32_t seed = 2166136261u;
-    const int parts[] = { tank.GetX(),
-                          tank.GetY(),
-                          target.GetX(),
-                          target.GetY(),
-                          world.GetBombs() != nullptr ? world.GetBombs()->GetCount() : 0,
-                          shotsAtTarget };
-    for ( int part : parts ) {
-        seed = ( seed ^ uint32_t( part ) ) * 16777619u;
-    }
-    return seed;
-}
-
 } // namespace
 
 ComputerPlayer::ComputerPlayer()
     : arsenal( nullptr ), seat( 0 ), level( AimSearch::Normal ), phase( Waiting ), weaponKeyDown( 0 ),
       weaponKeyPresses( 0 ), countdown( PATIENCE_UPDATES ), hasDriven( 0 ), planX( 0 ), planY( 0 ),
-      target( nullptr ), shotsAtTarget( 0 ) {
+      landCopy( nullptr ), landCopySize( 0 ), forecastPerUpdate( FORECAST_PER_UPDATE ), planTargets{},
+      planUpdates( 0 ), target( nullptr ), shotsAtTarget( 0 ) {
 }
 
 ComputerPlayer::~ComputerPlayer() {
@@ -81,6 +66,7 @@ void ComputerPlayer::BeginTurn() {
     countdown = PATIENCE_UPDATES;
     hasDriven = 0;
     plan = Shot();
+    planner.Stop();
 }
 
 void ComputerPlayer::Forget() {
@@ -103,6 +89,10 @@ void ComputerPlayer::Press( World &world, Tank &tank, Tank *const *targets, int 
         if ( IsSettled( world, tank ) || ( countdown <= 0 && tank.GetState() == Tank::Active ) ) {
             Plan( world, tank, targets, count );
         }
+        break;
+    case Planning:
+        countdown--;
+        Think();
         break;
     case Thinking:
         if ( --countdown <= 0 ) {
@@ -127,90 +117,67 @@ void ComputerPlayer::Press( World &world, Tank &tank, Tank *const *targets, int 
     }
 }
 
-// Aims at the first target in order that a shot from here can reach; when none can be, it
-// drives toward the first one once, then fires its nearest miss.
+// Begins to plan the shot where the tank stands now.
 void ComputerPlayer::Plan( World &world, const Tank &tank, Tank *const *targets, int count ) {
     if ( count <= 0 || world.GetLandImage() == nullptr || tank.GetSprite() == nullptr ) {
         phase = Done; // nobody to shoot at: the turn stands still
         return;
     }
-    AimSearch search;
-    search.Init( world.GetLandImage(), g_bombSprite.GetWidth(), g_bombSprite.GetHeight(),
-                 tank.GetSprite()->GetWidth(), tank.GetSprite()->GetHeight() );
-    search.SetConditions( world.GetWind(), WEAPON_BOMB );
-    const Tank *chosen = targets[0];
-    Shot best =
-        search.Search( tank.GetX(), tank.GetY(), tank.GetBodyAngle(), chosen->GetX(), chosen->GetY() );
-    for ( int i = 1; i < count && !best.covers; i++ ) {
-        const Shot other = search.Search( tank.GetX(), tank.GetY(), tank.GetBodyAngle(), targets[i]->GetX(),
-                                          targets[i]->GetY() );
-        if ( other.covers ) {
-            best = other;
-            chosen = targets[i];
-        }
+    PlanStart start;
+    start.x = tank.GetX();
+    start.y = tank.GetY();
+    start.bodyAngle = tank.GetBodyAngle();
+    start.tankWidth = tank.GetSprite()->GetWidth();
+    start.tankHeight = tank.GetSprite()->GetHeight();
+    start.bombWidth = g_bombSprite.GetWidth();
+    start.bombHeight = g_bombSprite.GetHeight();
+    start.wind = world.GetWind();
+    start.level = level;
+    start.hasDriven = hasDriven;
+    start.heavyLeft = HasLeft( WEAPON_HEAVY );
+    start.diggerLeft = HasLeft( WEAPON_DIGGER );
+    start.count = count < PlanStart::MAX_TARGETS ? count : PlanStart::MAX_TARGETS;
+    for ( int i = 0; i < start.count; i++ ) {
+        planTargets[i] = targets[i];
+        start.targetX[i] = targets[i]->GetX();
+        start.targetY[i] = targets[i]->GetY();
+        start.lastTarget = targets[i] == target ? i : start.lastTarget;
     }
-    ChooseWeapon( world, tank, targets, count, search, best, chosen );
-    if ( !best.covers && !hasDriven ) {
-        plan.facesLeft = targets[0]->GetX() < tank.GetX() ? 1 : 0;
+    start.shotsAtLast = shotsAtTarget;
+    start.bombCount = world.GetBombs() != nullptr ? world.GetBombs()->GetCount() : 0;
+    // Copying the land is this update's share; the flights begin in the next.
+    planner.Begin( *world.GetLandImage(), start, landCopy, landCopySize );
+    planX = start.x;
+    planY = start.y;
+    planUpdates = 1;
+    phase = Planning;
+    countdown = THINKING_UPDATES;
+}
+
+// This update's share of the plan. A plan made drives at once, or waits out what is left of
+// the thinking pause.
+void ComputerPlayer::Think() {
+    planUpdates++;
+    if ( !planner.Continue( forecastPerUpdate ) ) {
+        return;
+    }
+    if ( planner.GetOutcome() == ShotPlanner::Drive ) {
+        plan.facesLeft = planner.GetDrivesLeft();
         phase = Driving;
         countdown = DRIVING_UPDATES;
         return;
     }
+    const Tank *chosen = planTargets[planner.GetChosen()];
     if ( chosen != target ) {
         target = chosen;
         shotsAtTarget = 0;
     }
-    plan = search.Spoil( best, level, shotsAtTarget, SeedOf( world, tank, *chosen, shotsAtTarget ),
-                         tank.GetX(), tank.GetY(), tank.GetBodyAngle(), chosen->GetX(), chosen->GetY() );
-    planX = tank.GetX();
-    planY = tank.GetY();
-    phase = Thinking;
-    countdown = THINKING_UPDATES;
+    plan = planner.GetShot();
+    phase = countdown > 0 ? Thinking : Acting;
 }
 
 int ComputerPlayer::HasLeft( int weapon ) const {
     return arsenal != nullptr && arsenal->GetStock( seat, weapon ) != 0 ? 1 : 0;
-}
-
-// The few heavy shells are not thrown away on shots that are meant to miss: hard fires one
-// at once, normal once it has found its range, easy only when its aim has nearly closed in.
-int ComputerPlayer::WantsHeavy( const Tank *chosen ) const {
-    const int shots = chosen == target ? shotsAtTarget : 0;
-    const int settledAfter[] = { 3, 1, 0 };
-    return level >= AimSearch::Easy && level <= AimSearch::Hard && shots >= settledAfter[level] ? 1 : 0;
-}
-
-// A tank a bomb reaches takes a heavy shell, if one is left and the level wants it: the shell
-// flies the bomb's own arc, so the bomb's best shot is tried again with the shell's crater,
-// which must still spare the shooter. When no bomb reaches any target, the first one a digger
-// reaches is dug out. The search is left set for the weapon chosen, whose error the level
-// then spoils the shot by.
-void ComputerPlayer::ChooseWeapon( const World &world, const Tank &tank, Tank *const *targets, int count,
-                                   AimSearch &search, Shot &best, const Tank *&chosen ) const {
-    if ( best.covers ) {
-        if ( !HasLeft( WEAPON_HEAVY ) || !WantsHeavy( chosen ) ) {
-            return;
-        }
-        search.SetConditions( world.GetWind(), WEAPON_HEAVY );
-        const Shot heavy = search.Try( tank.GetX(), tank.GetY(), tank.GetBodyAngle(), best.facesLeft,
-                                       best.barrel, best.power, chosen->GetX(), chosen->GetY() );
-        if ( heavy.covers ) {
-            best = heavy;
-            return;
-        }
-    } else if ( HasLeft( WEAPON_DIGGER ) ) {
-        search.SetConditions( world.GetWind(), WEAPON_DIGGER );
-        for ( int i = 0; i < count; i++ ) {
-            const Shot dug = search.Search( tank.GetX(), tank.GetY(), tank.GetBodyAngle(), targets[i]->GetX(),
-                                            targets[i]->GetY() );
-            if ( dug.covers ) {
-                best = dug;
-                chosen = targets[i];
-                return;
-            }
-        }
-    }
-    search.SetConditions( world.GetWind(), WEAPON_BOMB );
 }
 
 // One key per update, read off the tank as it stands: turn, the weapon, then the barrel, then

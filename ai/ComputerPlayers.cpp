@@ -4,9 +4,11 @@
 #include "game/GameRules.h"
 #include "game/Tank.h"
 #include "game/World.h"
+#include "gfx/Image.h"
 #include "host/HostTypes.h"
 
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -25,22 +27,41 @@ int64_t DistanceSquared( const Entity &a, const Entity &b ) {
 
 ComputerPlayers::ComputerPlayers()
     : world( nullptr ), people( SEATS ), level( AimSearch::Normal ), computerSeats{}, lastTurn( nullptr ),
-      wonUpdates( 0 ) {
+      wonUpdates( 0 ), landCopy( nullptr ), landCopySize( 0 ) {
     std::memset( keys, 0, sizeof( keys ) );
 }
 
 ComputerPlayers::~ComputerPlayers() {
+    delete[] landCopy;
 }
 
 void ComputerPlayers::Create( World *world, int people, int level ) {
     this->world = world;
     this->people = people < 0 ? 0 : ( people > SEATS ? SEATS : people );
     this->level = level;
+    ReserveLandCopy();
     for ( int seat = 0; seat < SEATS; seat++ ) {
         players[seat].SetLevel( level );
         computerSeats[seat] = seat >= this->people ? 1 : 0;
     }
     NewMatch();
+}
+
+// Without the memory, the computer plans on the World's land itself, which nothing changes
+// while it thinks.
+void ComputerPlayers::ReserveLandCopy() {
+    const Image *land = world != nullptr ? world->GetLandImage() : nullptr;
+    const size_t size = land != nullptr && land->GetWidth() > 0 && land->GetHeight() > 0
+                            ? size_t( land->GetWidth() ) * size_t( land->GetHeight() )
+                            : 0;
+    if ( size > landCopySize ) {
+        delete[] landCopy;
+        landCopy = new ( std::nothrow ) uint8_t[size];
+        landCopySize = landCopy != nullptr ? size : 0;
+    }
+    for ( ComputerPlayer &player : players ) {
+        player.SetLandCopy( landCopy, landCopySize );
+    }
 }
 
 void ComputerPlayers::SetArsenal( const Arsenal *arsenal ) {
@@ -58,6 +79,12 @@ void ComputerPlayers::SetSeat( int seat, int computer, int seatLevel ) {
     people = 0;
     for ( int other = 0; other < SEATS; other++ ) {
         people += computerSeats[other] ? 0 : 1;
+    }
+}
+
+void ComputerPlayers::SetForecastPerUpdate( int64_t value ) {
+    for ( ComputerPlayer &player : players ) {
+        player.SetForecastPerUpdate( value );
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include "ai/ComputerPlayer.h"
 
+#include <cstddef>
 #include <cstdint>
 
 class Arsenal;
@@ -25,7 +26,8 @@ public:
     virtual ~ComputerPlayers();
 
     // `people` of the SEATS tanks play from the keyboard, the rest at `level` (AimSearch's
-    // Easy, Normal or Hard). SEATS people leave every tank to the keyboard.
+    // Easy, Normal or Hard). SEATS people leave every tank to the keyboard. The memory the
+    // computer's thinking needs for the World's land is taken here, before play.
     void Create( World *world, int people, int level );
     // The weapons each seat has left, for the computer to choose from; null (the start) for
     // the bomb only.
@@ -33,6 +35,8 @@ public:
     // Seats one player by hand, after Create: the computer at `level`, or a person. A set-up
     // made on screen may mix them in any order.
     void SetSeat( int seat, int computer, int level );
+    // The thinking's share of each update, for every seat (ComputerPlayer::SetForecastPerUpdate).
+    void SetForecastPerUpdate( int64_t value );
     // A new match: every computer forgets its targets and the shots it fired at them.
     void NewMatch();
     // Lets go of the World before its tanks are deleted at the game's end.
@@ -59,6 +63,7 @@ private:
     Entity *TankOfThisUpdate( int &seat ) const;
     uint8_t *CopyKeyboard( const uint8_t *keyboard );
     int GatherTargets( const Entity *shooter, Tank **targets ) const;
+    void ReserveLandCopy();
 
     World *world; // not owned
     int people;
@@ -68,6 +73,10 @@ private:
     const Entity *lastTurn;   // not owned; the tank that played the last update
     int wonUpdates;           // how long the winner's banner has stood
     uint8_t keys[256];
+    // The land as the computer planning its shot found it; one copy serves every seat, since
+    // only the tank whose turn it is plans. Owned; null when there was no memory for it.
+    uint8_t *landCopy;
+    size_t landCopySize;
 };
 
 #endif

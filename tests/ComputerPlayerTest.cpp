@@ -1,6 +1,7 @@
 #include "ai/AimSearch.h"
 #include "ai/ComputerPlayers.h"
 #include "ai/ShotForecast.h"
+#include "ai/ShotPlanner.h"
 #include "game/Bomb.h"
 #include "game/EntityList.h"
 #include "game/Globals.h"
@@ -17,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -593,6 +595,347 @@ TEST( ComputerChoice, HeavyForTheOpenDiggerForACaveAndNeverItsOwnTank ) {
             EXPECT_EQ( search.CraterReaches( bomb->GetX(), bomb->GetY(), field.tanks[0]->GetX(),
                                              field.tanks[0]->GetY() ),
                        1 );
+        }
+    }
+}
+
+// Four computers play a match per level and land, pinned three ways: the keys they press
+// frame by frame, the same with the frames where no key is down left out, and every shot fired
+// (launch point, velocity, weapon) in order. How the computer spreads its thinking over the
+// updates changes none of them where nobody drives. A computer no shot reaches from where it
+// stands drives first, and it starts once its thinking is done, a few updates later than it
+// would with all its thinking in one update: there the presses and the shots stay, only the
+// frames shift. The cave land has a tank in a cave (the digger's case) and one walled in
+// where no crater reaches it.
+TEST( ComputerMatch, AComputerMatchPressesTheSameKeysAndFiresTheSameShots ) {
+    UseDefaultRules( nullptr, 1 );
+    const int FRAMES = 6000;
+    enum { OPEN, CAVE };
+    struct Case {
+        int level;
+        int land;
+        uint32_t frames;  // FNV-1a over every frame's game keys; on the cave land, with its thinking
+                          // done in one update, 0x52698f05, 0x1ac0128d and 0x5cd2c627
+        uint32_t presses; // the same over the frames where a game key is down
+        uint32_t shots;   // the same over every shot's launch
+        int fired;
+    } cases[] = {
+        { AimSearch::Easy, OPEN, 0xd2c88f85u, 0x7ab18ccfu, 0xb07964f1u, 26 },
+        { AimSearch::Normal, OPEN, 0xa94436cfu, 0xce2cb1bfu, 0xcd715946u, 20 },
+        { AimSearch::Hard, OPEN, 0x351e1dddu, 0xa39ef33fu, 0x2426ee41u, 20 },
+        { AimSearch::Easy, CAVE, 0x33d37905u, 0x70433c5du, 0xdf313b39u, 25 },
+        { AimSearch::Normal, CAVE, 0x1fe20c2fu, 0xc32fdea7u, 0x6552e9dbu, 20 },
+        { AimSearch::Hard, CAVE, 0xe22c1c47u, 0x38b24295u, 0xc6b51f5cu, 20 },
+    };
+    const int gameKeys[] = { DIK_SPACE, DIK_UP, DIK_DOWN, DIK_LEFT, DIK_RIGHT, DIK_Q, DIK_E };
+    for ( const Case &c : cases ) {
+        SCOPED_TRACE( testing::Message() << "level " << c.level << " land " << c.land );
+        Field field;
+        if ( c.land == OPEN ) {
+            FlatLand( field.land, 640, 100, 40 );
+            field.Start( { 300, 550, 800, 1050 }, 0, c.level, 1 );
+        } else {
+            FlatLand( field.land, 640, 150, 120 );
+            field.land.FillEllipse( 200, GROUND_TOP, 120, 60, GROUND );
+            // A shaft down to a cave under the third tank, closed over once it is down.
+            field.land.FillRect( 796, GROUND_TOP, 800 + TANK_W + 3, GROUND_TOP + 99, 0 );
+            field.land.FillRect( 770, GROUND_TOP + 60, 800 + TANK_W + 30, GROUND_TOP + 99, 0 );
+            field.Start( { 100, 450, 800, 1150 }, 0, c.level, 1 );
+            for ( int i = 0; i < 100; i++ ) {
+                g_keyState = nullptr;
+                field.scene.world.Update();
+            }
+            field.land.FillRect( 796, GROUND_TOP, 800 + TANK_W + 3, GROUND_TOP + 59, GROUND );
+            // Walls and a roof thicker than any crater round the last tank.
+            field.land.FillRect( 1150 - 80, GROUND_TOP - 100, 1150 + TANK_W + 80, GROUND_TOP - 1, GROUND );
+            field.land.FillRect( 1150 - 10, GROUND_TOP - 30, 1150 + TANK_W + 10, GROUND_TOP - 1, 0 );
+        }
+        Match match;
+        ASSERT_EQ( match.Init( field.scene.world, 3 ), 1 );
+        uint32_t frames = 2166136261u, presses = 2166136261u, shots = 2166136261u;
+        int fired = 0;
+        for ( int frame = 0; frame < FRAMES && match.GetOutcome() == Match::Playing; frame++ ) {
+            EntityList &bombs = *field.scene.world.GetBombs();
+            const int before = bombs.GetCount();
+            const uint8_t *keys = field.Frame();
+            int down = 0;
+            for ( int key : gameKeys ) {
+                frames = ( frames ^ keys[key] ) * 16777619u;
+                down |= keys[key];
+            }
+            for ( int key : gameKeys ) {
+                presses = down ? ( presses ^ keys[key] ) * 16777619u : presses;
+            }
+            if ( bombs.GetCount() > before ) {
+                EntityNode *node;
+                bombs.First( node );
+                const Bomb &bomb = *static_cast<const Bomb *>( bombs.Next( node, bombs.GetCount() - 1 ) );
+                const BombFlight &flight = bomb.GetFlight();
+                const int launch[] = { flight.GetLaunchX(), flight.GetLaunchY(), flight.GetVelocityX(),
+                                       flight.GetVelocityY(), bomb.GetWeapon() };
+                for ( int part : launch ) {
+                    shots = ( shots ^ uint32_t( part ) ) * 16777619u;
+                }
+                fired++;
+            }
+            match.Observe();
+        }
+        EXPECT_EQ( frames, c.frames );
+        EXPECT_EQ( presses, c.presses );
+        EXPECT_EQ( shots, c.shots );
+        EXPECT_EQ( fired, c.fired );
+    }
+    UseDesignedRules();
+}
+
+namespace {
+
+int SameShot( const Shot &a, const Shot &b ) {
+    return a.facesLeft == b.facesLeft && a.barrel == b.barrel && a.power == b.power &&
+           a.strikes == b.strikes && a.craterX == b.craterX && a.craterY == b.craterY &&
+           a.covers == b.covers && a.weapon == b.weapon && a.miss == b.miss;
+}
+
+// Flies the search begun last in shares of `share`; the calls it took.
+int ContinueInShares( AimSearch &search, int64_t share ) {
+    int calls = 1;
+    while ( !search.Continue( share ) ) {
+        calls++;
+    }
+    return calls;
+}
+
+} // namespace
+
+// A search or a spoiling flown a share at a time flies the same flights and finds the same
+// shot as one flown at once, whatever the share: a share of one update or less still flies
+// a whole flight per call, and a share that stops exactly before the last flight leaves it
+// for one more call, while one update more finishes at once. Cases: a target in the open
+// (found facing it), one buried where nothing reaches it (both sides searched), and the easy
+// level's error.
+TEST( ComputerAim, AnAimFlownAShareAtATimeIsTheAimFlownAtOnce ) {
+    Image land( 1280, 960 );
+    FlatLand( land, 640, 150, 120 );
+    const struct {
+        int targetY;
+        int spoil;
+    } cases[] = { { GROUND_TOP - TANK_H, 0 }, { GROUND_TOP + 150, 0 }, { GROUND_TOP - TANK_H, 1 } };
+    for ( const auto &c : cases ) {
+        SCOPED_TRACE( testing::Message() << "target at " << c.targetY << " spoil " << c.spoil );
+        AimSearch search;
+        search.Init( &land, BOMB_SIZE, BOMB_SIZE, TANK_W, TANK_H );
+        const int y = GROUND_TOP - TANK_H;
+        const Shot best = search.Search( 300, y, 0, 900, c.targetY );
+        auto begin = [&]() {
+            if ( c.spoil ) {
+                search.BeginSpoil( best, AimSearch::Easy, 3, 12345u, 300, y, 0, 900, c.targetY );
+            } else {
+                search.BeginSearch( 300, y, 0, 900, c.targetY );
+            }
+        };
+        // At once; then a single update's share a call, which flies one flight a call (two for
+        // the error, which flies them in pairs).
+        int64_t before = search.GetUpdatesFlown();
+        begin();
+        ASSERT_EQ( ContinueInShares( search, INT64_MAX ), 1 );
+        const Shot once = search.GetResult();
+        const int64_t whole = search.GetUpdatesFlown() - before;
+        const int flightsBefore = c.spoil ? search.GetFlights() : 0;
+        begin();
+        std::vector<int64_t> calls;
+        for ( int done = 0; !done; ) {
+            before = search.GetUpdatesFlown();
+            done = search.Continue( 1 );
+            calls.push_back( search.GetUpdatesFlown() - before );
+        }
+        EXPECT_TRUE( SameShot( search.GetResult(), once ) );
+        EXPECT_EQ( int( calls.size() ), ( search.GetFlights() - flightsBefore ) / ( c.spoil ? 2 : 1 ) );
+        for ( int64_t share : { int64_t( -5 ), int64_t( 0 ), int64_t( 500 ), int64_t( 40000 ) } ) {
+            before = search.GetUpdatesFlown();
+            begin();
+            const int taken = ContinueInShares( search, share );
+            EXPECT_TRUE( SameShot( search.GetResult(), once ) ) << share;
+            EXPECT_EQ( search.GetUpdatesFlown() - before, whole ) << share;
+            if ( share <= 1 ) {
+                EXPECT_EQ( taken, int( calls.size() ) ) << share;
+            }
+        }
+        // The edge of the last call's work.
+        ASSERT_GE( calls.size(), 2u );
+        const int64_t last = calls.back();
+        begin();
+        EXPECT_EQ( search.Continue( whole - last ), 0 );
+        EXPECT_EQ( search.Continue( 1 ), 1 );
+        begin();
+        EXPECT_EQ( search.Continue( whole - last + 1 ), 1 );
+        EXPECT_TRUE( SameShot( search.GetResult(), once ) );
+        EXPECT_EQ( once.covers, c.targetY < GROUND_TOP );
+    }
+}
+
+namespace {
+
+// One computer turn on a hilly land with the thinking shared out by `share`: the frame the
+// plan began, the updates it took, the frame of the first key and the shot; or, with
+// `untilPlanned`, only until the plan is made.
+struct PlannedTurn {
+    int planStart = -1;
+    int planUpdates = 0;
+    int64_t forecast = 0;
+    int firstPress = -1;
+    Shot plan;
+};
+
+void StartTurnField( Field &field ) {
+    FlatLand( field.land, 640, 150, 120 );
+    field.Start( { 300, 900 }, 1, AimSearch::Hard );
+    field.tanks[0]->SetState( Tank::Idle );
+}
+
+// On `field` as StartTurnField left it or as an earlier call with `untilPlanned` left it: the
+// computer begins its turn afresh.
+PlannedTurn PlayTurn( Field &field, int64_t share, int untilPlanned ) {
+    PlannedTurn turn;
+    field.players.NewMatch();
+    field.players.SetForecastPerUpdate( share );
+    const ComputerPlayer &computer = field.players.GetPlayer( 1 );
+    for ( int frame = 0; frame < 3000 && turn.firstPress < 0; frame++ ) {
+        if ( untilPlanned && computer.GetPlan().power > 0 ) {
+            break;
+        }
+        const uint8_t *keys = field.Frame();
+        turn.planStart = turn.planStart < 0 && computer.GetPlanUpdates() > 0 ? frame : turn.planStart;
+        for ( int key : { DIK_SPACE, DIK_UP, DIK_DOWN, DIK_LEFT, DIK_RIGHT, DIK_E } ) {
+            turn.firstPress = turn.firstPress < 0 && keys[key] ? frame : turn.firstPress;
+        }
+    }
+    turn.planUpdates = computer.GetPlanUpdates();
+    turn.forecast = computer.GetPlanForecast();
+    turn.plan = computer.GetPlan();
+    return turn;
+}
+
+} // namespace
+
+// However the thinking is shared out, the computer fires the same shot, and its first key
+// comes the update after the thinking pause or, for a plan that outlasts the pause, the
+// update after the plan is made. Shares: all in one update, the game's own, the smallest that
+// makes the plan in the pause's last update, one less, and one so small that the plan takes
+// several pauses.
+TEST( ComputerTurn, APlanLongerThanThePauseHoldsTheFirstKeyUntilItIsMade ) {
+    Field search;
+    StartTurnField( search );
+    const PlannedTurn once = PlayTurn( search, INT64_MAX, 1 );
+    ASSERT_EQ( once.planUpdates, 2 ); // the land copied, then every flight
+    // The pause's last update is the plan's (THINKING_UPDATES + 1)th.
+    int64_t low = 1, high = once.forecast;
+    while ( low < high ) {
+        const int64_t middle = low + ( high - low ) / 2;
+        if ( PlayTurn( search, middle, 1 ).planUpdates <= ComputerPlayer::THINKING_UPDATES + 1 ) {
+            high = middle;
+        } else {
+            low = middle + 1;
+        }
+    }
+    const struct {
+        int64_t share;
+        int planUpdates; // 0: not pinned
+    } cases[] = { { INT64_MAX, 2 },
+                  { ComputerPlayer::FORECAST_PER_UPDATE, 0 },
+                  { low, ComputerPlayer::THINKING_UPDATES + 1 },
+                  { low - 1, ComputerPlayer::THINKING_UPDATES + 2 },
+                  { 1000, 0 } };
+    for ( const auto &c : cases ) {
+        SCOPED_TRACE( testing::Message() << "share " << c.share );
+        Field field;
+        StartTurnField( field );
+        const PlannedTurn turn = PlayTurn( field, c.share, 0 );
+        ASSERT_GE( turn.planStart, 0 );
+        if ( c.planUpdates ) {
+            EXPECT_EQ( turn.planUpdates, c.planUpdates );
+        }
+        EXPECT_EQ( turn.firstPress,
+                   turn.planStart + std::max( ComputerPlayer::THINKING_UPDATES, turn.planUpdates - 1 ) + 1 );
+        EXPECT_TRUE( SameShot( turn.plan, once.plan ) );
+        EXPECT_EQ( turn.forecast, once.forecast );
+        if ( c.share == 1000 ) {
+            EXPECT_GT( turn.planUpdates, 3 * ComputerPlayer::THINKING_UPDATES );
+        }
+    }
+}
+
+// A whole turn's plan comes out the same in any share: the outcome, the target and the shot.
+// Turns: a tank in the open (the heavy shell), one in a cave (the digger), one walled in
+// (drive; and once driven, its nearest miss), each at the easy level too (the error's search).
+// The land may change under a plan under way: it plans on the copy it took when it began.
+TEST( ComputerPlan, ATurnPlannedInSharesIsTheTurnPlannedAtOnce ) {
+    enum { OPEN, CAVE, WALLED };
+    const struct {
+        int where;
+        int level;
+        int hasDriven;
+        int outcome;
+        int weapon;
+    } cases[] = {
+        { OPEN, AimSearch::Hard, 0, ShotPlanner::Shoot, WEAPON_HEAVY },
+        { OPEN, AimSearch::Easy, 0, ShotPlanner::Shoot, WEAPON_BOMB },
+        { CAVE, AimSearch::Hard, 0, ShotPlanner::Shoot, WEAPON_DIGGER },
+        { CAVE, AimSearch::Easy, 0, ShotPlanner::Shoot, WEAPON_DIGGER },
+        { WALLED, AimSearch::Hard, 0, ShotPlanner::Drive, 0 },
+        { WALLED, AimSearch::Easy, 1, ShotPlanner::Shoot, WEAPON_BOMB },
+    };
+    for ( const auto &c : cases ) {
+        SCOPED_TRACE( testing::Message() << "where " << c.where << " level " << c.level );
+        Image land( 1280, 960 );
+        FlatLand( land );
+        const int targetX = 800;
+        int targetY = GROUND_TOP - TANK_H;
+        if ( c.where == CAVE ) {
+            land.FillRect( targetX - 30, GROUND_TOP + 60, targetX + TANK_W + 30, GROUND_TOP + 99, 0 );
+            targetY = GROUND_TOP + 100 - TANK_H;
+        } else if ( c.where == WALLED ) {
+            land.FillRect( targetX - 80, GROUND_TOP - 100, targetX + TANK_W + 80, GROUND_TOP - 1, GROUND );
+            land.FillRect( targetX - 10, GROUND_TOP - 30, targetX + TANK_W + 10, GROUND_TOP - 1, 0 );
+        }
+        PlanStart start;
+        start.x = 300;
+        start.y = GROUND_TOP - TANK_H;
+        start.tankWidth = TANK_W;
+        start.tankHeight = TANK_H;
+        start.bombWidth = BOMB_SIZE;
+        start.bombHeight = BOMB_SIZE;
+        start.level = c.level;
+        start.hasDriven = c.hasDriven;
+        start.heavyLeft = 1;
+        start.diggerLeft = c.where == CAVE;
+        start.count = 1;
+        start.targetX[0] = targetX;
+        start.targetY[0] = targetY;
+        // At once on the land itself (no memory for a copy); in shares on a copy just big enough.
+        ShotPlanner once;
+        once.Begin( land, start, nullptr, 0 );
+        ASSERT_EQ( once.Continue( INT64_MAX ), 1 );
+        ASSERT_EQ( once.GetOutcome(), c.outcome );
+        if ( c.outcome == ShotPlanner::Shoot ) {
+            EXPECT_EQ( once.GetShot().weapon, c.weapon );
+        }
+        for ( int64_t share : { int64_t( 1 ), int64_t( ComputerPlayer::FORECAST_PER_UPDATE ) } ) {
+            Image changing( 1280, 960 );
+            land.BlitTo( changing, 0, 0, land.GetBounds() );
+            ShotPlanner planner;
+            std::vector<uint8_t> copy( 1280 * 960 );
+            planner.Begin( changing, start, copy.data(), copy.size() );
+            // The whole land is blown away after the plan's first share.
+            changing.Clear( 0 );
+            int updates = 1;
+            while ( !planner.Continue( share ) ) {
+                updates++;
+            }
+            EXPECT_GT( updates, 1 ) << share;
+            EXPECT_EQ( planner.GetOutcome(), once.GetOutcome() ) << share;
+            EXPECT_EQ( planner.GetChosen(), once.GetChosen() ) << share;
+            EXPECT_TRUE( SameShot( planner.GetShot(), once.GetShot() ) ) << share;
+            EXPECT_EQ( planner.GetUpdatesFlown(), once.GetUpdatesFlown() ) << share;
         }
     }
 }

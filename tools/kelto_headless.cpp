@@ -6,7 +6,9 @@
 // With --timedemo the game plays a recording instead, as `kelto --timedemo` does, so that a
 // build without SDL replays the golden recording too.
 //
-// Usage: kelto_headless [--frames N | --timedemo FILE]   (default --frames 300)
+// Usage: kelto_headless [--frames N [GAME OPTIONS] | --timedemo FILE]   (default --frames 300)
+// The game's own options after --frames N play that game instead, with no key pressed, e.g. a
+// computer-only match recorded for comparison: --frames 5000 --players 0 --level hard --record hard.krec
 // Exits with the game's own exit code: 0, or 1 with one line on standard error when the game
 // cannot start (or a recording is refused or diverges).
 
@@ -53,12 +55,19 @@ void PressKeysFor( HeadlessBackend &backend, int frame ) {
 
 int main( int argc, char **argv ) {
     int frames = 300;
-    if ( argc == 3 && std::strcmp( argv[1], "--frames" ) == 0 && std::atoi( argv[2] ) > 0 ) {
+    int pressKeys = 1;
+    if ( argc >= 3 && std::strcmp( argv[1], "--frames" ) == 0 && std::atoi( argv[2] ) > 0 ) {
         frames = std::atoi( argv[2] );
+        pressKeys = argc == 3;
+        // The game's options follow; the program's name stands before them as the parser expects.
+        if ( ParseOptions( argc - 2, argv + 2, g_options, stdout, stderr ) != OPTIONS_RUN ) {
+            return 2;
+        }
+        ApplyOptions( g_options, g_settings );
     } else if ( argc == 3 && std::strcmp( argv[1], "--timedemo" ) == 0 && argv[2][0] != '\0' ) {
         g_options.timedemo = argv[2];
     } else if ( argc != 1 ) {
-        std::fputs( "usage: kelto_headless [--frames N | --timedemo FILE]\n", stderr );
+        std::fputs( "usage: kelto_headless [--frames N [GAME OPTIONS] | --timedemo FILE]\n", stderr );
         return 2;
     }
 
@@ -67,11 +76,15 @@ int main( int argc, char **argv ) {
         HeadlessBackend backend;
         if ( g_options.timedemo.empty() ) {
             backend.PostAtFrame( frames, WM_KEYDOWN, VK_ESCAPE, 0 );
-            backend.SetFrameHook( [&backend]( int frame ) { PressKeysFor( backend, frame ); } );
+            if ( pressKeys ) {
+                backend.SetFrameHook( [&backend]( int frame ) { PressKeysFor( backend, frame ); } );
+            }
             // The same tanks every run, on the bundled pictures, so that a run can be repeated.
             GameSetSeed( 1 );
-            g_options.land = GAME_LAND_FILE;
-            g_options.background = GAME_BACKGROUND_FILE;
+            if ( g_options.land.empty() ) {
+                g_options.land = GAME_LAND_FILE;
+                g_options.background = GAME_BACKGROUND_FILE;
+            }
         } else {
             // The recording supplies the keys and the tanks, and ends the game.
             backend.SetKeepFrames( 0 );

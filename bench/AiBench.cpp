@@ -1,0 +1,132 @@
+// The computer's thinking as the game spreads it over its updates: one whole plan per
+// iteration (targets, weapon, the level's error) over the bundled land, each update's share
+// timed on its own in this thread's processor time. Reports the worst and the median update,
+// and the median over plans of each plan's worst update, over a memcpy of the 307,200-byte
+// frame measured in the same run, processor time against processor time, with the
+// microseconds and the updates a plan takes as counters. The plan made all in one update, as
+// the computer once did, stands beside it for comparison.
+
+#include "ai/ComputerPlayer.h"
+#include "ai/ShotPlanner.h"
+#include "bench/BenchReference.h"
+#include "gfx/Image.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+const size_t kFrameBytes = 640 * 480;
+const int kTankWidth = 35;
+const int kTankHeight = 20;
+const int kBombSize = 10;
+
+const Image &BundledLand() {
+    static Image land( 1, 1 );
+    static int loaded = land.LoadBmp( KELTO_ASSETS_DIR "/land.bmp" );
+    (void)loaded;
+    return land;
+}
+
+// Where a tank dropped at `column` comes to rest: its bottom row just on the ground.
+int RestingY( const Image &land, int column ) {
+    const int probeX = column + kTankWidth / 2;
+    for ( int row = 0; row < land.GetHeight(); row++ ) {
+        if ( land.GetPixels()[row * land.GetPitch() + probeX] != 0 ) {
+            return row - kTankHeight;
+        }
+    }
+    return land.GetHeight() - kTankHeight;
+}
+
+// A turn of the hard computer with every weapon left: at three tanks in the open (it finds
+// its shot at the first), or at three buried deep where nothing reaches them, the most work a
+// plan can be: every target searched both ways with the bomb and again with the digger.
+PlanStart Turn( const Image &land, int buried ) {
+    const int shooter = 300;
+    const int targets[] = { 900, 1100, 600 };
+    PlanStart start;
+    start.x = shooter;
+    start.y = RestingY( land, shooter );
+    start.tankWidth = kTankWidth;
+    start.tankHeight = kTankHeight;
+    start.bombWidth = kBombSize;
+    start.bombHeight = kBombSize;
+    start.level = AimSearch::Hard;
+    start.heavyLeft = 1;
+    start.diggerLeft = 1;
+    start.hasDriven = 1;
+    start.count = 3;
+    for ( int i = 0; i < start.count; i++ ) {
+        start.targetX[i] = targets[i];
+        start.targetY[i] = RestingY( land, targets[i] ) + ( buried ? 300 : 0 );
+    }
+    return start;
+}
+
+// range(0): the open turn (0) or the buried one (1); range(1): spread over updates (1) or all
+// in one (0).
+void BM_ComputerThinking( benchmark::State &state ) {
+    const Image &land = BundledLand();
+    if ( land.GetWidth() < 1280 ) {
+        state.SkipWithError( "assets/land.bmp not readable" );
+        return;
+    }
+    const PlanStart start = Turn( land, int( state.range( 0 ) ) );
+    const int64_t share = state.range( 1 ) ? ComputerPlayer::FORECAST_PER_UPDATE : INT64_MAX;
+    ShotPlanner planner;
+    std::vector<uint8_t> landCopy( size_t( land.GetWidth() ) * size_t( land.GetHeight() ) );
+    std::vector<double> updates, firsts, planWorsts;
+    int plans = 0;
+    for ( auto _ : state ) {
+        // The game copies the land in the first update and flies from the next; all at once,
+        // the land and every flight were one update.
+        double begun = BenchThreadSeconds();
+        planner.Begin( land, start, landCopy.data(), landCopy.size() );
+        double planWorst = 0.0;
+        for ( int done = 0, update = 0; !done; update++ ) {
+            if ( share == INT64_MAX || update > 0 ) {
+                done = planner.Continue( share );
+            }
+            const double now = BenchThreadSeconds();
+            updates.push_back( now - begun );
+            if ( update == 0 ) {
+                firsts.push_back( now - begun );
+            }
+            planWorst = std::max( planWorst, now - begun );
+            begun = now;
+        }
+        planWorsts.push_back( planWorst );
+        plans++;
+    }
+    double total = 0.0;
+    for ( double value : updates ) {
+        total += value;
+    }
+    std::sort( updates.begin(), updates.end() );
+    const double floor = BenchMemcpySeconds( kFrameBytes );
+    const double worst = updates.back(), median = updates[updates.size() / 2];
+    std::sort( firsts.begin(), firsts.end() );
+    // A plan's worst update, typically: what the share makes it, apart from the machine's
+    // rare stalls that the worst of all the updates also holds.
+    std::sort( planWorsts.begin(), planWorsts.end() );
+    state.counters["plan_worst_median_us"] = planWorsts[planWorsts.size() / 2] * 1e6;
+    state.counters["plan_worst_median_x_memcpy"] = planWorsts[planWorsts.size() / 2] / floor;
+    state.counters["first_worst_us"] = firsts.back() * 1e6;
+    state.counters["first_median_us"] = firsts[firsts.size() / 2] * 1e6;
+    state.counters["p99_us"] = updates[updates.size() * 99 / 100] * 1e6;
+    state.counters["worst_us"] = worst * 1e6;
+    state.counters["median_us"] = median * 1e6;
+    state.counters["worst_x_memcpy"] = worst / floor;
+    state.counters["median_x_memcpy"] = median / floor;
+    state.counters["updates"] = double( updates.size() ) / double( plans );
+    state.counters["forecast"] = double( planner.GetUpdatesFlown() );
+    state.counters["ns_per_forecast"] = 1e9 * total / double( plans ) / double( planner.GetUpdatesFlown() );
+}
+
+} // namespace
+
+BENCHMARK( BM_ComputerThinking )->ArgsProduct( { { 0, 1 }, { 0, 1 } } )->Unit( benchmark::kMillisecond );
