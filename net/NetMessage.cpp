@@ -147,8 +147,13 @@ int NetMessage::ReadHello( Reader &reader ) {
          !ReadText( reader, name, NET_MAX_NAME_LENGTH, "name" ) ) {
         return 0;
     }
+    return ReadHeader( reader );
+}
+
+int NetMessage::ReadHeader( Reader &reader ) {
+    uint32_t value = 0;
     if ( !reader.U16( value ) ) {
-        return Fail( "truncated hello" );
+        return Fail( "truncated before its recording header" );
     }
     if ( value > NET_MAX_HEADER_SIZE ) {
         return Fail( "recording header of %u bytes is longer than %d", unsigned( value ),
@@ -204,6 +209,7 @@ int NetMessage::Read( const uint8_t *bytes, size_t size, NetSide side ) {
     case NET_WELCOME:
         ok = reader.U8( value ) && ( seat = int( value ), reader.U8( value ) ) && ( seats = int( value ), 1 );
         ok = ok ? ReadText( reader, code, NET_CODE_LENGTH, "room code" ) : Fail( "truncated welcome" );
+        ok = ok && ReadHeader( reader );
         break;
     case NET_PLAYER:
         ok = reader.U8( value )
@@ -269,19 +275,26 @@ int NetMessage::CheckFields( NetSide side ) {
         if ( name.empty() || name.size() > size_t( NET_MAX_NAME_LENGTH ) || !Printable( name ) ) {
             return Fail( "a name is 1 to %d printable letters", NET_MAX_NAME_LENGTH );
         }
+        // A player or spectator may leave the game to the room: it learns it from the welcome.
         std::string headerError;
-        if ( !NetCheckRecordingHeader( header.data(), header.size(), headerError ) ) {
+        if ( !( !creating && header.empty() ) &&
+             !NetCheckRecordingHeader( header.data(), header.size(), headerError ) ) {
             return Fail( "recording header: %s", headerError.c_str() );
         }
         return 1;
     }
-    case NET_WELCOME:
+    case NET_WELCOME: {
         if ( ( seat >= NET_MAX_SEATS && seat != NET_SPECTATOR ) || seats < NET_MIN_SEATS ||
              seats > NET_MAX_SEATS || !RoomCodes::IsValid( code ) ) {
             return Fail( "welcome to seat %d of %d in room \"%s\"", seat, seats,
                          Printable( code ) ? code.c_str() : "?" );
         }
+        std::string headerError;
+        if ( !NetCheckRecordingHeader( header.data(), header.size(), headerError ) ) {
+            return Fail( "room's recording header: %s", headerError.c_str() );
+        }
         return 1;
+    }
     case NET_PLAYER:
         if ( seat < 0 || seat >= NET_MAX_SEATS || name.empty() || !Printable( name ) ) {
             return Fail( "player in seat %d", seat );
@@ -359,6 +372,8 @@ std::vector<uint8_t> NetMessage::Write( NetSide side ) const {
         PutU8( out, uint32_t( seat ) );
         PutU8( out, uint32_t( seats ) );
         PutText( out, code );
+        PutU16( out, uint32_t( header.size() ) );
+        out.insert( out.end(), header.begin(), header.end() );
         break;
     case NET_PLAYER:
         PutU8( out, uint32_t( seat ) );

@@ -14,7 +14,9 @@
 #include <string>
 #include <vector>
 
-const int NET_PROTOCOL_VERSION = 1;
+// 2: the welcome carries the room's recording header, and a joiner may send none to take the
+// room's game (its land, drawn by the host, is one it cannot know before).
+const int NET_PROTOCOL_VERSION = 2;
 // Far above the largest record (a hello with the longest header); a longer message is hostile.
 const size_t NET_MAX_MESSAGE_SIZE = 512;
 const int NET_CODE_LENGTH = 6;
@@ -82,6 +84,7 @@ private:
     int Fail( const char *format, ... ) __attribute__( ( format( printf, 2, 3 ) ) );
     int ReadHello( Reader &reader );
     int ReadKeys( Reader &reader );
+    int ReadHeader( Reader &reader );
     int ReadText( Reader &reader, std::string &text, int longest, const char *what );
     int CheckFields( NetSide side );
 

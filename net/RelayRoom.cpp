@@ -97,7 +97,7 @@ int RelayRoom::Join( int connection, int role, const std::string &name,
     if ( Find( connection ) != nullptr ) {
         return Refuse( "already in room %s", code.c_str() );
     }
-    if ( joinHeader != header ) {
+    if ( !joinHeader.empty() && joinHeader != header ) {
         return Refuse( "runs another game than room %s (version, pictures or rules)", code.c_str() );
     }
     int seat = NET_SPECTATOR;
@@ -134,6 +134,7 @@ int RelayRoom::Join( int connection, int role, const std::string &name,
     welcome.seat = seat;
     welcome.seats = seats;
     welcome.code = code;
+    welcome.header = header;
     Send( connection, welcome );
     NetMessage player;
     player.type = NET_PLAYER;

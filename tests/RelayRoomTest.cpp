@@ -122,8 +122,18 @@ TEST_F( RelayRoomTest, AnotherGameIsRefusedAndSpectatorsAreCounted ) {
     EXPECT_FALSE( room.Join( 20, NET_WATCH, "Old", NetRecordingHeader( "0.9.0" ) ) );
     EXPECT_NE( std::string::npos, std::string( room.GetError() ).find( "runs another game" ) );
     EXPECT_FALSE( room.Join( 20, NET_WATCH, "Rules", NetRecordingHeader( "1.0.0", { 0, 6 } ) ) );
-    // Eve and seven more make eight; the ninth is one too many.
-    for ( int i = 0; i < RELAY_MAX_SPECTATORS - 1; i++ ) {
+    // Eve and seven more make eight; the ninth is one too many. One comes without a header, to
+    // play the room's game, and its welcome brings the room's header.
+    room.TakeOutbox();
+    ASSERT_TRUE( room.Join( 20, NET_WATCH, "Fan", {} ) ) << room.GetError();
+    const std::vector<NetDelivery> sent = room.TakeOutbox();
+    ASSERT_FALSE( sent.empty() );
+    NetMessage welcome;
+    ASSERT_TRUE( welcome.Read( sent[0].bytes.data(), sent[0].bytes.size(), NET_FROM_RELAY ) )
+        << welcome.GetError();
+    EXPECT_EQ( welcome.type, NET_WELCOME );
+    EXPECT_EQ( welcome.header, NetRecordingHeader() );
+    for ( int i = 1; i < RELAY_MAX_SPECTATORS - 1; i++ ) {
         ASSERT_TRUE( room.Join( 20 + i, NET_WATCH, "Fan", NetRecordingHeader() ) ) << i;
     }
     EXPECT_FALSE( room.Join( 40, NET_WATCH, "Fan", NetRecordingHeader() ) );
