@@ -5,6 +5,7 @@
 #include "app/GameLand.h"
 #include "app/GameScreens.h"
 #include "app/MatchSounds.h"
+#include "app/OnlineMatch.h"
 #include "app/Options.h"
 #include "app/StartColumnSource.h"
 #include "audio/WorldSounds.h"
@@ -20,9 +21,11 @@
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
 #include "host/HostWindow.h"
+#include "hud/Font.h"
 #include "hud/Hud.h"
 #include "hud/WeaponReadout.h"
 #include "menus/MatchSetup.h"
+#include "net/NetMessage.h"
 #include "platform/Display.h"
 #include "platform/Keyboard.h"
 #include "play/Arsenal.h"
@@ -39,6 +42,8 @@
 #include <cstring>
 #include <ctime>
 #include <new>
+#include <string>
+#include <vector>
 
 #ifndef KELTO_VERSION
 #define KELTO_VERSION "unknown"
@@ -63,6 +68,9 @@ static MatchSounds g_matchSounds;
 static ReplaySession replaySession;
 static GameLand gameLand;
 static StartColumnSource startColumns;
+static OnlineMatch onlineMatch;
+static std::vector<uint8_t> roomHeader; // a joiner's, from the relay
+static int firstColumns[TANK_PLACEMENT_COUNT];
 
 static int menusOn = 0;
 static int menusWithQuit = 1;
@@ -247,7 +255,7 @@ static void DropTanks( World &world ) {
 // Four tanks on the top edge at random columns, in their falling state; the first gets the
 // turn and the camera. A game short of a tank is not the game: then none is kept.
 static int StartTanks( World &world ) {
-    int columns[TANK_PLACEMENT_COUNT];
+    int *columns = firstColumns;
     ChooseTankColumns( world, columns );
     if ( PlaceTanks( world, columns ) != TANK_PLACEMENT_COUNT ) {
         DropTanks( world );
@@ -272,12 +280,17 @@ static int WithView() {
     return !g_options.classic;
 }
 
+// An online match was asked for on the command line.
+static int Online() {
+    return g_options.host || !g_options.join.empty();
+}
+
 // The command line sets up a match with any of these; without them the menus start on the
 // title.
 static int OptionsSetUpMatch() {
     const Options &o = g_options;
     return o.players >= 0 || !o.level.empty() || o.health >= 0 || !o.land.empty() || !o.record.empty() ||
-           !o.replay.empty() || !o.timedemo.empty();
+           !o.replay.empty() || !o.timedemo.empty() || Online();
 }
 
 // The rules a recording keeps, in its order, each with the values a game can be played
@@ -302,36 +315,41 @@ static int IsRuleValue( const RecordedRule &rule, int32_t value ) {
     return ( value >= rule.lowest && value <= rule.highest ) || ( rule.notGiven && value == -1 );
 }
 
-// The replay's recorded rules take the place of this run's, once all are known to be sound.
-static int TakeRecordedRules( ReplaySession &session ) {
-    char reason[160];
+// Recorded rules (a replay's, or an online room's) take the place of this run's, once all are
+// known to be sound; 0 with `reason` otherwise.
+static int TakeRules( const int32_t *rules, int count, char *reason, size_t reasonSize ) {
     const int ruleCount = RECORDED_RULE_COUNT + GameLand::RULE_COUNT;
-    if ( session.GetRecordedRuleCount() != ruleCount ) {
-        std::snprintf( reason, sizeof( reason ), "holds %d rules; this game plays by %d",
-                       session.GetRecordedRuleCount(), ruleCount );
-        return session.Refuse( reason );
+    if ( count != ruleCount ) {
+        std::snprintf( reason, reasonSize, "holds %d rules; this game plays by %d", count, ruleCount );
+        return 0;
     }
     for ( int i = 0; i < RECORDED_RULE_COUNT; i++ ) {
-        const int32_t value = session.GetRecordedRule( i );
-        if ( !IsRuleValue( RECORDED_RULES[i], value ) ) {
-            std::snprintf( reason, sizeof( reason ), "has the rule %s at %ld, which no game is played with",
-                           RECORDED_RULES[i].name, long( value ) );
-            return session.Refuse( reason );
+        if ( !IsRuleValue( RECORDED_RULES[i], rules[i] ) ) {
+            std::snprintf( reason, reasonSize, "has the rule %s at %ld, which no game is played with",
+                           RECORDED_RULES[i].name, long( rules[i] ) );
+            return 0;
         }
     }
-    int32_t landRules[GameLand::RULE_COUNT];
-    for ( int i = 0; i < GameLand::RULE_COUNT; i++ ) {
-        landRules[i] = session.GetRecordedRule( RECORDED_RULE_COUNT + i );
-    }
-    if ( !gameLand.TakeRules( landRules ) ) {
-        return session.Refuse( "has a land no game is played on" );
+    if ( !gameLand.TakeRules( rules + RECORDED_RULE_COUNT ) ) {
+        std::snprintf( reason, reasonSize, "has a land no game is played on" );
+        return 0;
     }
     for ( int i = 0; i < RECORDED_RULE_COUNT; i++ ) {
-        *RECORDED_RULES[i].optionField = session.GetRecordedRule( i );
+        *RECORDED_RULES[i].optionField = rules[i];
     }
     g_settings.players = g_options.players;
     g_settings.wind = g_options.wind;
     return 1;
+}
+
+static int TakeRecordedRules( ReplaySession &session ) {
+    int32_t rules[REPLAY_MAX_RULES];
+    const int count = session.GetRecordedRuleCount();
+    for ( int i = 0; i < count && i < REPLAY_MAX_RULES; i++ ) {
+        rules[i] = session.GetRecordedRule( i );
+    }
+    char reason[160];
+    return TakeRules( rules, count, reason, sizeof( reason ) ) ? 1 : session.Refuse( reason );
 }
 
 static uint32_t StateChecksumOf( const World &world );
@@ -386,6 +404,16 @@ static int StartReplaySession() {
            TakeRecordedRules( replaySession );
 }
 
+// The rules this run plays by, in the recording's order. The people at the keyboard as the
+// game seats them: the settings, with --players over them.
+static void RulesOfThisRun( int32_t rules[RECORDED_RULE_COUNT + GameLand::RULE_COUNT] ) {
+    rules[0] = g_options.classic;
+    rules[1] = g_options.health;
+    rules[2] = g_settings.players;
+    rules[3] = g_settings.wind;
+    gameLand.AddRules( rules + RECORDED_RULE_COUNT );
+}
+
 // Once the pictures are read: a replay checks them against the recording's (a made land
 // has none to check: its code is among the rules), and a recording starts with their
 // checksums and the rules of this run.
@@ -406,10 +434,8 @@ static int SettleReplaySession() {
     if ( mode != ReplaySession::MODE_RECORD ) {
         return replaySession.CheckPictures( checksums, names );
     }
-    // The people at the keyboard as the game seats them: the settings, with --players over them.
-    int32_t rules[RECORDED_RULE_COUNT + GameLand::RULE_COUNT] = { g_options.classic, g_options.health,
-                                                                  g_settings.players, g_settings.wind };
-    gameLand.AddRules( rules + RECORDED_RULE_COUNT );
+    int32_t rules[RECORDED_RULE_COUNT + GameLand::RULE_COUNT];
+    RulesOfThisRun( rules );
     if ( !replaySession.Start( mode, fileName, KELTO_VERSION, checksums, names, rules,
                                RECORDED_RULE_COUNT + GameLand::RULE_COUNT ) ) {
         return 0;
@@ -540,6 +566,89 @@ static int LoadGeneratedLand( World &world ) {
     return 1;
 }
 
+// The name the others see: --name, or the first seat's name in the settings, or none (the
+// relay wants one: "PLAYER").
+static std::string OnlineName() {
+    if ( !g_options.name.empty() ) {
+        return g_options.name;
+    }
+    const std::string &name = g_settings.name[0];
+    return !name.empty() && name.size() <= size_t( NET_MAX_NAME_LENGTH ) ? name : "PLAYER";
+}
+
+// Before the land is chosen: a joiner meets the room and plays by the rules of the host's game,
+// its land among them.
+static int JoinOnline() {
+    if ( !HostSocket::IsAvailable() ) {
+        return Complain( "online", "this build has no online play (built without libwebsockets)" );
+    }
+    if ( g_options.host || !g_options.replay.empty() || !g_options.timedemo.empty() || g_options.classic ) {
+        return Complain( "online", "--join plays alone: not with --host, --replay, --timedemo or --classic" );
+    }
+    if ( !onlineMatch.Join( g_options.join, OnlineName(), roomHeader ) ) {
+        return Complain( g_options.join.c_str(), onlineMatch.GetError() );
+    }
+    std::vector<int32_t> rules;
+    std::string error;
+    char reason[160];
+    if ( !NetReadHeaderRules( roomHeader, rules, error ) ) {
+        return Complain( "online", ( "the room's game: " + error ).c_str() );
+    }
+    if ( !TakeRules( rules.data(), int( rules.size() ), reason, sizeof( reason ) ) ) {
+        return Complain( "online", ( std::string( "the room's game " ) + reason ).c_str() );
+    }
+    return 1;
+}
+
+// Once the pictures are read and the rules are in: the host opens its room for this game; a
+// joiner checks that its game is the host's (the same version, pictures and rules). Then every
+// game in the room draws its pseudo-random numbers from the same seed.
+static int StartOnline() {
+    uint32_t checksums[REPLAY_PICTURE_COUNT];
+    for ( int i = 0; i < REPLAY_PICTURE_COUNT; i++ ) {
+        checksums[i] = uint32_t( pictureHashes[i] );
+    }
+    int32_t rules[RECORDED_RULE_COUNT + GameLand::RULE_COUNT];
+    RulesOfThisRun( rules );
+    const std::vector<uint8_t> header =
+        NetMakeRecordingHeader( KELTO_VERSION, checksums, rules, RECORDED_RULE_COUNT + GameLand::RULE_COUNT );
+    if ( g_options.host ) {
+        if ( g_options.relay.empty() ) {
+            return Complain( "online", "--host needs --relay ws://HOST:PORT (start one with kelto-relay)" );
+        }
+        if ( !HostSocket::IsAvailable() || g_options.classic || !g_options.replay.empty() ||
+             !g_options.timedemo.empty() ) {
+            return Complain( "online", HostSocket::IsAvailable()
+                                           ? "--host plays alone: not with --replay, --timedemo or --classic"
+                                           : "this build has no online play (built without libwebsockets)" );
+        }
+        const int seats = g_options.players >= NET_MIN_SEATS ? g_options.players : NET_MIN_SEATS;
+        if ( !onlineMatch.Host( g_options.relay, seats, OnlineName(), header ) ) {
+            return Complain( g_options.relay.c_str(), onlineMatch.GetError() );
+        }
+        std::printf( "kelto: friends join with: kelto --join %s\n", onlineMatch.GetJoinAddress().c_str() );
+        std::fflush( stdout );
+    } else if ( header != roomHeader ) {
+        return Complain( "online", "this game's version or pictures differ from the host's" );
+    }
+    std::srand( NetSeedOf( header ) );
+    return 1;
+}
+
+int GameSetOnlineTest( int computerPlaysMe, int splitAt ) {
+    onlineMatch.SetComputerPlaysMe( computerPlaysMe );
+    onlineMatch.SetSplitAt( splitAt );
+    return 1;
+}
+
+int GameOnlineStopped() {
+    return onlineMatch.IsOn() && onlineMatch.IsStopped();
+}
+
+int GameMatchWon() {
+    return WithView() && !g_hud.IsPlaying();
+}
+
 int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     g_keyboard.Init( instance, window );
 
@@ -555,6 +664,9 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
         SetTankColumnSource( &startColumns );
     } else if ( GetTankColumnSource() == &startColumns ) {
         SetTankColumnSource( nullptr );
+    }
+    if ( !g_options.join.empty() && !JoinOnline() ) {
+        return 0;
     }
     if ( !StartReplaySession() ) {
         return 0;
@@ -572,6 +684,10 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     // The rules go in once the land is there and a replay has said which rules it was
     // recorded with, and before a recording takes over the tank columns.
     SwitchRules( world );
+    if ( Online() && !StartOnline() ) {
+        FinishReplaySession( nullptr );
+        return 0;
+    }
     if ( !SettleReplaySession() ) {
         FinishReplaySession( nullptr );
         return 0;
@@ -594,6 +710,11 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     StartArms( world );
     const int onTitle = WithMenus() && !OptionsSetUpMatch();
     SeatComputerPlayers( world, onTitle );
+    if ( onlineMatch.IsOn() ) {
+        onlineMatch.SetFirstColumns( firstColumns );
+        onlineMatch.SeatComputers( g_computerPlayers,
+                                   ComputerPlayers::LevelFromName( g_settings.level.c_str() ) );
+    }
     // A match set up on the command line shows the players by their numbers.
     for ( int seat = 0; seat < MatchSetup::SEATS && WithView(); seat++ ) {
         g_hud.SetName( seat, "" );
@@ -796,8 +917,48 @@ static void DrawArms( const World &world ) {
     g_display.UnlockBackBuffer();
 }
 
+// The scene as it stands, with what the online match waits for (or why it stopped) over it.
+static void DrawOnlineNotice( World &world ) {
+    world.Draw( g_display );
+    if ( WithView() ) {
+        g_hud.Draw( g_display, world );
+    }
+    std::string notice = onlineMatch.GetNotice();
+    for ( char &c : notice ) {
+        c = char( c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c );
+    }
+    Image &screen = g_display.LockBackBuffer();
+    const int scale = 2;
+    const int x = ( screen.GetWidth() - Font::Measure( notice.c_str(), scale ) ) / 2;
+    Font::Draw( screen, x, screen.GetHeight() / 3, notice.c_str(), g_hud.GetColours().GetText(),
+                g_hud.GetColours().GetShadow(), scale );
+    g_display.UnlockBackBuffer();
+}
+
+// An online match stops for good on an out of sync or a lost relay: said once, and the game
+// ends with an error.
+static void SayOnlineStop() {
+    static std::string said;
+    if ( onlineMatch.IsStopped() && said != onlineMatch.GetStopReason() ) {
+        said = onlineMatch.GetStopReason();
+        std::fprintf( stderr, "kelto: online: %s\n", said.c_str() );
+    }
+}
+
 void GameFrame( World &world ) {
     g_keyState = g_keyboard.Poll();
+    // The keys of an online frame are the stream's; without them the match stands still, the
+    // camera too, since it is part of the state every game must keep alike.
+    if ( onlineMatch.IsOn() && ( !WithMenus() || !g_screens.IsOpen() ) ) {
+        uint8_t *streamKeys = nullptr;
+        if ( !onlineMatch.FrameKeys( g_computerPlayers, WithView() && !g_hud.IsPlaying(), g_keyState,
+                                     streamKeys ) ) {
+            SayOnlineStop();
+            DrawOnlineNotice( world );
+            return;
+        }
+        g_keyState = streamKeys;
+    }
     if ( WithMenus() ) {
         if ( !landShown ) {
             ShowLand();
@@ -816,7 +977,7 @@ void GameFrame( World &world ) {
     // players press the game's keys in their turns. Then the recorder keeps the key state the
     // game reads in this frame, whoever supplied it.
     g_keyState = replaySession.SupplyKeys( g_keyState );
-    if ( !replaySession.IsPlayback() ) {
+    if ( !replaySession.IsPlayback() && !onlineMatch.IsOn() ) {
         g_keyState = g_computerPlayers.Keys( g_keyState, WithView() && !g_hud.IsPlaying() );
     }
     replaySession.RecordKeys( g_keyState );
@@ -841,7 +1002,17 @@ void GameFrame( World &world ) {
         g_hud.Observe();
         g_matchSounds.Observe( g_hud.GetMatch(), g_worldSounds );
     }
-    replaySession.EndFrame( replaySession.WantsChecksum() ? StateChecksumOf( world ) : 0 );
+    if ( onlineMatch.IsOn() && int( onlineMatch.GetFrame() ) == onlineMatch.GetSplitAt() ) {
+        // The test's split: a state no other game has.
+        g_hud.GetMatch().SetStartHealth( g_hud.GetMatch().GetStartHealth() + 1 );
+    }
+    const int checksumDue =
+        replaySession.WantsChecksum() || ( onlineMatch.IsOn() && onlineMatch.WantsChecksum() );
+    const uint32_t checksum = checksumDue ? StateChecksumOf( world ) : 0;
+    replaySession.EndFrame( checksum );
+    if ( onlineMatch.IsOn() ) {
+        onlineMatch.Played( checksum );
+    }
     g_worldSounds.Observe( world, g_keyState, playing );
     world.Draw( g_display );
     if ( WithView() ) {
@@ -853,7 +1024,12 @@ void GameFrame( World &world ) {
 // The lists never own their entities; the game's end lets them go so that the run ends with
 // nothing left allocated. The World itself belongs to the caller.
 int GameEnd( World &world ) {
-    const int exitCode = FinishReplaySession( &world );
+    int exitCode = FinishReplaySession( &world );
+    if ( onlineMatch.IsOn() ) {
+        SayOnlineStop();
+        exitCode = onlineMatch.IsStopped() ? 1 : exitCode;
+        onlineMatch.Leave();
+    }
     g_worldSounds.StopAll();
     g_hud.Forget();
     g_computerPlayers.Forget();

@@ -3,6 +3,7 @@
 #include "net/RoomCodes.h"
 #include "replay/ReplayKeys.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -432,4 +433,46 @@ int NetCheckRecordingHeader( const uint8_t *bytes, size_t size, std::string &err
         return 0;
     }
     return 1;
+}
+
+std::vector<uint8_t> NetMakeRecordingHeader( const char *gameVersion,
+                                             const uint32_t pictureChecksums[REPLAY_PICTURE_COUNT],
+                                             const int32_t *rules, int ruleCount ) {
+    std::vector<uint8_t> header( REPLAY_MAGIC, REPLAY_MAGIC + sizeof( REPLAY_MAGIC ) );
+    PutU16( header, uint32_t( REPLAY_FORMAT_VERSION ) );
+    std::string version( gameVersion );
+    version.resize( std::min( version.size(), size_t( REPLAY_MAX_VERSION_LENGTH ) ) );
+    PutText( header, version );
+    for ( int i = 0; i < REPLAY_PICTURE_COUNT; i++ ) {
+        PutU32( header, pictureChecksums[i] );
+    }
+    const int count = std::min( std::max( ruleCount, 0 ), REPLAY_MAX_RULES );
+    PutU8( header, uint32_t( count ) );
+    for ( int i = 0; i < count; i++ ) {
+        PutU32( header, uint32_t( rules[i] ) );
+    }
+    return header;
+}
+
+int NetReadHeaderRules( const std::vector<uint8_t> &header, std::vector<int32_t> &rules,
+                        std::string &error ) {
+    if ( !NetCheckRecordingHeader( header.data(), header.size(), error ) ) {
+        return 0;
+    }
+    ReplayFile file;
+    std::vector<uint8_t> recording( header );
+    const uint8_t start[21] = { REPLAY_TAG_MATCH };
+    recording.insert( recording.end(), start, start + sizeof( start ) );
+    file.Parse( recording.data(), recording.size() );
+    rules = file.GetRules();
+    return 1;
+}
+
+uint32_t NetSeedOf( const std::vector<uint8_t> &header ) {
+    // FNV-1a: every byte counts, so that a new land (its seed is a rule) is a new draw.
+    uint32_t hash = 2166136261u;
+    for ( uint8_t byte : header ) {
+        hash = ( hash ^ byte ) * 16777619u;
+    }
+    return hash;
 }

@@ -95,4 +95,14 @@ private:
 // rules), with `error` saying otherwise.
 int NetCheckRecordingHeader( const uint8_t *bytes, size_t size, std::string &error );
 
+// The recording header a game with these pictures and rules writes: the hello's header.
+std::vector<uint8_t> NetMakeRecordingHeader( const char *gameVersion,
+                                             const uint32_t pictureChecksums[REPLAY_PICTURE_COUNT],
+                                             const int32_t *rules, int ruleCount );
+// The rules of a room's header, for a joiner to play by; 1, or 0 with `error`.
+int NetReadHeaderRules( const std::vector<uint8_t> &header, std::vector<int32_t> &rules, std::string &error );
+// The seed every game in a room draws its pseudo-random numbers from (tank columns, winds):
+// the same header gives the same seed, so the games draw the same numbers in the same order.
+uint32_t NetSeedOf( const std::vector<uint8_t> &header );
+
 #endif
