@@ -645,6 +645,10 @@ int GameOnlineStopped() {
     return onlineMatch.IsOn() && onlineMatch.IsStopped();
 }
 
+unsigned GameOnlineFrame() {
+    return onlineMatch.GetFrame();
+}
+
 int GameMatchWon() {
     return WithView() && !g_hud.IsPlaying();
 }

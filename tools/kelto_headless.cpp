@@ -11,7 +11,8 @@
 // or after N frames at the most.
 //
 // Usage: kelto_headless [--frames N | --timedemo FILE]   (default --frames 300)
-//        kelto_headless --online [--frames N] [--computer-plays-me] [--split-at FRAME] -- GAME OPTIONS
+//        kelto_headless --online [--frames N] [--computer-plays-me] [--split-at FRAME] [--seed N]
+//                        -- GAME OPTIONS
 // Exits with the game's own exit code: 0, or 1 with one line on standard error when the game
 // cannot start (or a recording is refused or diverges).
 
@@ -72,6 +73,9 @@ int PlayOnline( int argc, char **argv ) {
             frames = std::atoi( argv[++i] );
         } else if ( std::strcmp( argv[i], "--split-at" ) == 0 && i + 1 < argc ) {
             splitAt = std::atoi( argv[++i] );
+        } else if ( std::strcmp( argv[i], "--seed" ) == 0 && i + 1 < argc ) {
+            // Games started in the same second must not draw alike by chance.
+            GameSetSeed( unsigned( std::atoi( argv[++i] ) ) );
         } else {
             std::fprintf( stderr, "kelto_headless: %s?\n", argv[i] );
             return 2;
@@ -95,6 +99,10 @@ int PlayOnline( int argc, char **argv ) {
             // A won match or a stopped one ends the run, as a player would close the game.
             if ( !closing && ( GameMatchWon() || GameOnlineStopped() ) && HostGetMainWindow() != nullptr ) {
                 closing = HostPostMessage( HostGetMainWindow(), WM_CLOSE, 0, 0 ) ? 1 : 0;
+                if ( GameMatchWon() ) {
+                    std::printf( "kelto_headless: the match is won after %u frames\n", GameOnlineFrame() );
+                    std::fflush( stdout );
+                }
             }
             // The games of the room share the machine: no game spins at full speed waiting, and
             // the stream stays within the relay's rate.

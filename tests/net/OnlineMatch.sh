@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# Online play on the loopback: a relay and two headless games, the computer at the keys of
+# every seat (the host's game plays its own seat and the two tanks beyond the room's seats,
+# the joiner's game its own seat), each game started with its own seed.
+#   - they play to a winner at the same frame, and their recordings are the same bytes (so
+#     they agree at every checksum), each replaying offline to its end with the same final
+#     checksum;
+#   - a joiner whose state is made to differ after frame 100 stops both games within 60
+#     frames with "out of sync at frame N"; the host's recording replays to its end, the
+#     joiner's diverges at N;
+#   - a code no room has is refused with the relay's reason.
+# Every game runs under a timeout and on its own scratch home.
+#
+# Usage: OnlineMatch.sh <kelto-relay> <kelto_headless> <source dir>
+set -u
+
+relay_program="$(realpath "$1")"
+headless="$(realpath "$2")"
+source_dir="$(realpath "$3")"
+
+work="$(mktemp -d)"
+relay_pid=""
+cleanup() {
+    [ -n "$relay_pid" ] && kill "$relay_pid" 2> /dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+source "$source_dir/tests/scripts/Scratch.bash"
+kelto_scratch_home "$work"
+cp "$source_dir"/assets/{background,land,tank,bomb}.bmp "$work/"
+cd "$work" || exit 1
+
+failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+"$relay_program" --address 127.0.0.1 --port 0 > relay.out 2>&1 &
+relay_pid=$!
+for _ in $(seq 50); do
+    grep -q "listening on port" relay.out && break
+    sleep 0.1
+done
+port="$(sed -n 's/^kelto-relay: listening on port \([0-9]*\)$/\1/p' relay.out)"
+[ -n "$port" ] || { echo "FAIL: the relay did not start: $(cat relay.out)"; exit 1; }
+
+# Plays one match: the host with the options in HOST_TEST, the joiner with JOIN_TEST. Leaves
+# <name>.out, <name>.err, <name>.status and <name>.krec for host and joiner.
+play() {
+    local prefix="$1"
+    timeout 120 "$headless" --online --computer-plays-me --seed 1 ${HOST_TEST:-} -- --host \
+        --relay "ws://127.0.0.1:$port" --name HOST --record "$work/$prefix-host.krec" \
+        > "$prefix-host.out" 2> "$prefix-host.err" &
+    local host_pid=$!
+    for _ in $(seq 100); do
+        grep -q "friends join with" "$prefix-host.out" && break
+        sleep 0.1
+    done
+    local address
+    address="$(sed -n 's/^kelto: friends join with: kelto --join \(ws:.*\)$/\1/p' "$prefix-host.out")"
+    [ -n "$address" ] || fail "$prefix: the host printed no address: $(cat "$prefix-host.out" "$prefix-host.err")"
+    timeout 120 "$headless" --online --computer-plays-me --seed 2 ${JOIN_TEST:-} -- --join "$address" --name GUEST \
+        --record "$work/$prefix-join.krec" > "$prefix-join.out" 2> "$prefix-join.err"
+    echo $? > "$prefix-join.status"
+    wait "$host_pid"
+    echo $? > "$prefix-host.status"
+}
+
+# The state checksum a recording replays to, or its error.
+replay_checksum() {
+    "$headless" --timedemo "$1" 2>&1 | sed -n 's/.*state checksum \([0-9a-f]*\)$/\1/p; s/.*\(replay diverges at frame [0-9]*\)$/\1/p'
+}
+
+# 1. A whole match to a winner.
+play whole
+for side in host join; do
+    [ "$(cat whole-$side.status)" -eq 0 ] || fail "whole: the $side's game exited with $(cat whole-$side.status): $(cat whole-$side.err)"
+    [ -s whole-$side.err ] && fail "whole: the $side's game said: $(cat whole-$side.err)"
+done
+won_host="$(grep "the match is won" whole-host.out)"
+won_join="$(grep "the match is won" whole-join.out)"
+[ -n "$won_host" ] || fail "whole: the host's match was not won: $(cat whole-host.out)"
+[ "$won_host" = "$won_join" ] || fail "whole: the games were won apart: '$won_host' and '$won_join'"
+cmp -s whole-host.krec whole-join.krec || fail "whole: the two recordings differ"
+host_sum="$(replay_checksum "$work/whole-host.krec")"
+join_sum="$(replay_checksum "$work/whole-join.krec")"
+[[ "$host_sum" =~ ^[0-9a-f]{8}$ ]] || fail "whole: the host's recording does not replay: $host_sum"
+[ "$host_sum" = "$join_sum" ] || fail "whole: the recordings replay to $host_sum and $join_sum"
+echo "whole match: $won_host; both recordings replay to $host_sum"
+
+# 2. The joiner's game split after frame 100: both stop within 60 frames.
+JOIN_TEST="--split-at 100" play split
+for side in host join; do
+    [ "$(cat split-$side.status)" -eq 1 ] || fail "split: the $side's game exited with $(cat split-$side.status)"
+    frame="$(sed -n 's/^kelto: online: out of sync at frame \([0-9]*\)$/\1/p' split-$side.err)"
+    if [ -z "$frame" ]; then
+        fail "split: the $side's game did not say out of sync: $(cat split-$side.err)"
+    elif [ "$frame" -le 100 ] || [ "$frame" -gt 160 ]; then
+        fail "split: the $side's game was stopped at frame $frame, not within 60 frames after 100"
+    fi
+    echo "split: the $side's game: $(cat split-$side.err)"
+done
+host_replay="$(replay_checksum "$work/split-host.krec")"
+join_replay="$(replay_checksum "$work/split-join.krec")"
+[[ "$host_replay" =~ ^[0-9a-f]{8}$ ]] || fail "split: the host's recording does not replay: $host_replay"
+[ "$join_replay" = "replay diverges at frame $frame" ] ||
+    fail "split: the joiner's recording replays to '$join_replay', not diverging at $frame"
+
+# 3. A room nobody opened.
+timeout 30 "$headless" --online -- --join "ws://127.0.0.1:$port/ZZZZZZ" > none.out 2> none.err
+status=$?
+[ "$status" -eq 1 ] || fail "no room: exited with $status"
+grep -q "ZZZZZZ" none.err || fail "no room: said '$(cat none.err)'"
+echo "no room: $(cat none.err)"
+
+exit "$failures"
