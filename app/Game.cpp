@@ -614,7 +614,7 @@ static int StartOnline() {
         NetMakeRecordingHeader( KELTO_VERSION, checksums, rules, RECORDED_RULE_COUNT + GameLand::RULE_COUNT );
     if ( g_options.host ) {
         if ( g_options.relay.empty() ) {
-            return Complain( "online", "--host needs --relay ws://HOST:PORT (start one with kelto-relay)" );
+            return Complain( "online", "this build cannot run a relay itself: give --relay ws://HOST:PORT" );
         }
         if ( !HostSocket::IsAvailable() || g_options.classic || !g_options.replay.empty() ||
              !g_options.timedemo.empty() ) {
@@ -643,6 +643,10 @@ int GameSetOnlineTest( int computerPlaysMe, int splitAt ) {
 
 int GameOnlineStopped() {
     return onlineMatch.IsOn() && onlineMatch.IsStopped();
+}
+
+void GameSetJoinHost( const std::string &host ) {
+    onlineMatch.SetJoinHost( host );
 }
 
 unsigned GameOnlineFrame() {

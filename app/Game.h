@@ -73,6 +73,9 @@ void GameUseClockSeed();
 int GameSetOnlineTest( int computerPlaysMe, int splitAt );
 // 1 when an online match has stopped for good (out of sync, the relay gone).
 int GameOnlineStopped();
+// The host name friends join at, when it is not the one in --relay (a relay inside this game,
+// reached through the loopback).
+void GameSetJoinHost( const std::string &host );
 // The frames of the online match played so far.
 unsigned GameOnlineFrame();
 // 1 when the match on screen is won and stands under the winner's banner.

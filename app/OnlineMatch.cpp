@@ -107,6 +107,12 @@ int OnlineMatch::Host( const std::string &url, int seats, const std::string &nam
 }
 
 std::string OnlineMatch::GetJoinAddress() const {
+    std::string host;
+    std::string path;
+    int port = 0;
+    if ( !joinHost.empty() && HostSocket::SplitUrl( relayUrl, host, port, path ) ) {
+        return "ws://" + joinHost + ":" + std::to_string( port ) + "/" + session.GetCode();
+    }
     return relayUrl + "/" + session.GetCode();
 }
 
@@ -159,7 +165,7 @@ void OnlineMatch::Pump() {
         Stop( "out of sync at frame " + std::to_string( session.GetOutOfSyncFrame() ) );
     }
     if ( socket.IsClosed() ) {
-        Stop( socket.GetError()[0] != '\0' ? socket.GetError() : "the relay closed the connection" );
+        Stop( socket.GetError()[0] != '\0' ? socket.GetError() : "the relay is gone: the match is over" );
     }
 }
 

@@ -37,6 +37,9 @@ public:
               const std::vector<uint8_t> &header );
     int IsOn() const { return on; }
     int IsHost() const { return session.GetSeat() == 0; }
+    // The host name in the address friends join with, instead of the relay's as this game
+    // reaches it.
+    void SetJoinHost( const std::string &host ) { joinHost = host; }
     // The address friends join with.
     std::string GetJoinAddress() const;
 
@@ -76,6 +79,7 @@ private:
     NetSession session;
     int on;
     std::string relayUrl;
+    std::string joinHost;
     int computerPlaysMe;
     int splitAt;
     uint32_t frame; // frames played

@@ -129,7 +129,7 @@ int Callback( lws *wsi, enum lws_callback_reasons reason, void *, void *in, size
     }
     case LWS_CALLBACK_CLIENT_CLOSED:
     case LWS_CALLBACK_CLOSED:
-        Lost( *c, c->closeAsked ? "" : "the relay closed the connection" );
+        Lost( *c, c->closeAsked ? "" : "the relay is gone: the match is over" );
         break;
     default:
         break;

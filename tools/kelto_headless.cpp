@@ -23,6 +23,10 @@
 #include "host/HostWindow.h"
 #include "host/headless/HeadlessBackend.h"
 
+#if KELTO_IN_GAME_RELAY
+#include "relay/InGameRelay.h"
+#endif
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -89,6 +93,17 @@ int PlayOnline( int argc, char **argv ) {
         return 2;
     }
     GameSetOnlineTest( computerPlaysMe, splitAt );
+#if KELTO_IN_GAME_RELAY
+    InGameRelay relay;
+    if ( g_options.host && g_options.relay.empty() ) {
+        if ( !relay.Start() ) {
+            std::fprintf( stderr, "kelto_headless: cannot start the relay: %s\n", relay.GetError() );
+            return 1;
+        }
+        g_options.relay = "ws://127.0.0.1:" + std::to_string( relay.GetPort() );
+        GameSetJoinHost( InGameRelay::GetNetworkAddress() );
+    }
+#endif
     int exitCode = 1;
     {
         HeadlessBackend backend;

@@ -8,7 +8,9 @@
 #   - a joiner whose state is made to differ after frame 100 stops both games within 60
 #     frames with "out of sync at frame N"; the host's recording replays to its end, the
 #     joiner's diverges at N;
-#   - a code no room has is refused with the relay's reason.
+#   - a code no room has is refused with the relay's reason;
+#   - a host that runs the relay itself prints an address on its network; a joiner reaching it
+#     through the loopback plays until the host leaves, then is told the match is over.
 # Every game runs under a timeout and on its own scratch home.
 #
 # Usage: OnlineMatch.sh <kelto-relay> <kelto_headless> <source dir>
@@ -113,5 +115,30 @@ status=$?
 [ "$status" -eq 1 ] || fail "no room: exited with $status"
 grep -q "ZZZZZZ" none.err || fail "no room: said '$(cat none.err)'"
 echo "no room: $(cat none.err)"
+
+# 4. The relay inside the host's game, gone with it.
+timeout 60 "$headless" --online --computer-plays-me --seed 1 --frames 1500 -- --host --name HOST \
+    > inner-host.out 2> inner-host.err &
+inner_pid=$!
+for _ in $(seq 100); do
+    grep -q "friends join with" inner-host.out && break
+    sleep 0.1
+done
+inner_port="$(sed -n 's/^kelto: friends join with: kelto --join ws:\/\/[0-9.]*:\([0-9]*\)\/[A-Z0-9]*$/\1/p' inner-host.out)"
+inner_code="$(sed -n 's/^kelto: friends join with: .*\/\([A-Z0-9]*\)$/\1/p' inner-host.out)"
+if [ -z "$inner_port" ] || [ -z "$inner_code" ]; then
+    fail "inner relay: the host printed '$(cat inner-host.out)' $(cat inner-host.err)"
+else
+    timeout 60 "$headless" --online --computer-plays-me --seed 2 -- --join "ws://127.0.0.1:$inner_port/$inner_code" \
+        --name GUEST > inner-join.out 2> inner-join.err
+    status=$?
+    [ "$status" -eq 1 ] || fail "inner relay: the joiner exited with $status"
+    grep -qx "kelto: online: the relay is gone: the match is over" inner-join.err ||
+        fail "inner relay: the joiner said '$(cat inner-join.err)'"
+    echo "inner relay: the joiner was told: $(cat inner-join.err)"
+fi
+wait "$inner_pid"
+status=$?
+[ "$status" -eq 0 ] || fail "inner relay: the host exited with $status: $(cat inner-host.err)"
 
 exit "$failures"
