@@ -4,6 +4,7 @@
 #include "replay/ReplayKeys.h"
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -19,7 +20,8 @@ const int SEND_MILLISECONDS = 16;
 } // namespace
 
 OnlineMatch::OnlineMatch()
-    : on( 0 ), computerPlaysMe( 0 ), splitAt( -1 ), frame( 0 ), firstColumns{}, startChecked( 0 ) {
+    : on( 0 ), computerPlaysMe( 0 ), splitAt( -1 ), frame( 0 ), firstColumns{},
+      startChecked( 0 ), empty{}, takenOver{} {
     std::memset( keys, 0, sizeof( keys ) );
 }
 
@@ -120,15 +122,59 @@ void OnlineMatch::SetFirstColumns( const int columns[4] ) {
     std::memcpy( firstColumns, columns, sizeof( firstColumns ) );
 }
 
+int OnlineMatch::IsTakenOver( int tank ) const {
+    return tank >= 0 && tank < 4 && takenOver[tank];
+}
+
+// Every game hands a tank's turn to its seat; the host's game alone knows when its computer
+// has taken an empty seat over, and takes the stream from it (the stream's `T` says from which
+// frame, so every game plays the same).
 int OnlineMatch::OwnerOf( int tank ) const {
-    return tank >= 0 && tank < session.GetSeats() ? tank : 0;
+    if ( tank < 0 || tank >= session.GetSeats() || IsTakenOver( tank ) ) {
+        return 0;
+    }
+    return tank;
 }
 
 int OnlineMatch::IsMyComputer( int tank ) const {
     if ( tank == session.GetSeat() ) {
         return computerPlaysMe;
     }
-    return IsHost() && tank >= session.GetSeats();
+    return IsHost() && ( tank >= session.GetSeats() || IsTakenOver( tank ) );
+}
+
+// The host's game gives a seat whose player left to the computer at normal after a few
+// seconds, and gives it back when a player of the same name takes the seat again.
+void OnlineMatch::WatchEmptySeats( ComputerPlayers &players ) {
+    if ( !IsHost() || !session.IsStarted() ) {
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    for ( int seat = 1; seat < session.GetSeats() && seat < 4; seat++ ) {
+        if ( session.IsSeated( seat ) ) {
+            if ( takenOver[seat] ) {
+                players.SetSeat( seat, 0, ComputerPlayers::LevelFromName( "normal" ) );
+                std::printf( "kelto: %s takes the seat back\n", session.GetName( seat ).c_str() );
+                std::fflush( stdout );
+            }
+            empty[seat] = 0;
+            takenOver[seat] = 0;
+            continue;
+        }
+        if ( !empty[seat] ) {
+            empty[seat] = 1;
+            emptySince[seat] = now;
+        }
+        if ( !takenOver[seat] && now - emptySince[seat] >= std::chrono::seconds( TAKE_OVER_SECONDS ) ) {
+            takenOver[seat] = 1;
+            players.SetSeat( seat, 1, ComputerPlayers::LevelFromName( "normal" ) );
+            std::printf( "kelto: the computer plays for %s, who left\n", session.GetName( seat ).c_str() );
+            std::fflush( stdout );
+        }
+    }
+    if ( IsTakenOver( session.GetStreamSeat() ) ) {
+        session.TakeEmptySeatsTurn();
+    }
 }
 
 void OnlineMatch::SeatComputers( ComputerPlayers &players, int level ) const {
@@ -193,6 +239,7 @@ int OnlineMatch::FrameKeys( ComputerPlayers &players, int matchWon, const uint8_
                             uint8_t *&keyState ) {
     Pump();
     TakeMatchStart();
+    WatchEmptySeats( players );
     if ( IsStopped() ) {
         return 0;
     }

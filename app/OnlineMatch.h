@@ -19,6 +19,9 @@ class ComputerPlayers;
 
 class OnlineMatch {
 public:
+    // How long the others wait for a player who left before the computer takes the seat.
+    static constexpr int TAKE_OVER_SECONDS = 3;
+
     OnlineMatch();
     virtual ~OnlineMatch();
 
@@ -72,6 +75,8 @@ private:
     void Pump();
     void Stop( const std::string &reason );
     int OwnerOf( int tank ) const;
+    int IsTakenOver( int tank ) const;
+    void WatchEmptySeats( ComputerPlayers &players );
     int IsMyComputer( int tank ) const;
     void TakeMatchStart();
 
@@ -90,6 +95,11 @@ private:
     std::string error;
     uint8_t keys[256];
     std::chrono::steady_clock::time_point lastSent;
+    // When each seat was found empty after the start; the host's computer plays it from
+    // TAKE_OVER_SECONDS later until its player comes back.
+    std::chrono::steady_clock::time_point emptySince[4];
+    int empty[4];
+    int takenOver[4];
 };
 
 #endif

@@ -120,6 +120,21 @@ void NetSession::Produce( uint32_t frame, int turnSeat, uint16_t keys, int delay
     }
 }
 
+int NetSession::TakeEmptySeatsTurn() {
+    if ( seat != 0 || !started || outOfSync || streamSeat == seat || IsSeated( streamSeat ) ) {
+        return 0;
+    }
+    FlushKeys();
+    NetMessage message;
+    message.type = NET_TURN;
+    message.frame = uint32_t( stream.size() );
+    message.seat = seat;
+    outbox.push_back( message );
+    streamSeat = seat;
+    streamSeatFrom = message.frame;
+    return 1;
+}
+
 int NetSession::KeysOf( uint32_t frame, uint16_t &keys ) const {
     if ( frame >= stream.size() ) {
         return 0;

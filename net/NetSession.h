@@ -39,6 +39,9 @@ public:
     // played at `frame + delay` (the frames between, if any, with no key down); when its game
     // says the coming update belongs to `turnSeat`, another seat, it hands the stream over.
     void Produce( uint32_t frame, int turnSeat, uint16_t keys, int delay );
+    // The host's game, playing a seat whose player left, takes the stream from that empty seat
+    // at the stream's next frame; 1 when it did.
+    int TakeEmptySeatsTurn();
     // 1 with the keys of `frame` once the stream holds them.
     int KeysOf( uint32_t frame, uint16_t &keys ) const;
     // After this game played `frame` (counted from 0): the state's checksum is reported after

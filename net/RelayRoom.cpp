@@ -230,7 +230,9 @@ int RelayRoom::ReceiveKeys( const Member &member, const NetMessage &message ) {
 }
 
 int RelayRoom::ReceiveTurn( const Member &member, const NetMessage &message ) {
-    if ( member.seat != turnSeat ) {
+    // The host's game plays a seat whose player left: it takes that seat's turn for itself.
+    const int takesEmptyTurn = member.seat == 0 && message.seat == 0 && started && !IsSeatTaken( turnSeat );
+    if ( member.seat != turnSeat && !takesEmptyTurn ) {
         return Refuse( "a turn passed by seat %d, but it is seat %d's turn", member.seat, turnSeat );
     }
     if ( message.seat >= seats ) {

@@ -311,3 +311,35 @@ TEST( NetLockstep, RelayAddressesAreSplitOrRefused ) {
         }
     }
 }
+
+// Only the host's game takes the stream from a seat, and only from an empty one: not while its
+// player is there, not before the start, and never for a joiner's game.
+TEST( NetLockstep, TheHostTakesTheStreamOnlyFromAnEmptySeat ) {
+    NetMessage leave;
+    leave.type = NET_LEAVE;
+    leave.seat = 1;
+
+    NetSession host;
+    ASSERT_TRUE( host.Receive( Welcome( 0, 2 ) ) );
+    ASSERT_TRUE( host.Receive( Player( 1, "BO" ) ) );
+    EXPECT_FALSE( host.TakeEmptySeatsTurn() ); // not started
+    host.StartMatch( COLUMNS );
+    host.Produce( 0, 0, 2, 0 );
+    host.Produce( 1, 1, 2, 0 );
+    EXPECT_FALSE( host.TakeEmptySeatsTurn() ); // seat 1 is there
+    ASSERT_TRUE( host.Receive( Keys( 1, { { 8, 3 } } ) ) );
+    ASSERT_TRUE( host.Receive( leave ) );
+    EXPECT_TRUE( host.TakeEmptySeatsTurn() );
+    EXPECT_FALSE( host.TakeEmptySeatsTurn() ); // it holds the stream already
+    EXPECT_EQ( host.GetStreamSeat(), 0 );
+    EXPECT_FALSE( host.Wants( 3, 0 ) );
+    EXPECT_TRUE( host.Wants( 4, 0 ) );
+    EXPECT_EQ( Describe( host.TakeOutbox() ), "S0 K0/1:2x1 T1>1 T4>0 " );
+
+    NetSession guest;
+    StartGuest( guest );
+    NetMessage hostLeft = leave;
+    hostLeft.seat = 0;
+    ASSERT_TRUE( guest.Receive( hostLeft ) );
+    EXPECT_FALSE( guest.TakeEmptySeatsTurn() );
+}

@@ -174,6 +174,26 @@ TEST_F( RelayRoomTest, OnlyTheTurnsSeatSendsKeysForTheNextFrame ) {
     ExpectRefused( ANN, Start( 6 ), "a match start at frame 6" );
 }
 
+// A player who left in its turn leaves the stream to the host's game, which takes the turn for
+// its computer at the stream's next frame; nobody else may, and nobody may while the seat is
+// taken.
+TEST_F( RelayRoomTest, TheHostTakesTheTurnOfASeatLeftEmpty ) {
+    ASSERT_TRUE( room.Receive( ANN, Turn( 0, 2 ) ) );
+    room.TakeOutbox();
+    ExpectRefused( ANN, Turn( 0, 0 ), "a turn passed by seat 0, but it is seat 2's turn" );
+    ASSERT_TRUE( room.Receive( CY, Keys( 0, 4 ) ) );
+    room.TakeOutbox();
+    ExpectRefused( ANN, Turn( 4, 0 ), "a turn passed by seat 0, but it is seat 2's turn" );
+    room.Leave( CY );
+    room.TakeOutbox();
+    ExpectRefused( BOB, Turn( 4, 1 ), "a turn passed by seat 1, but it is seat 2's turn" );
+    ExpectRefused( ANN, Turn( 4, 1 ), "a turn passed by seat 0, but it is seat 2's turn" );
+    ExpectRefused( ANN, Turn( 3, 0 ), "a turn at frame 3" );
+    ASSERT_TRUE( room.Receive( ANN, Turn( 4, 0 ) ) ) << room.GetError();
+    EXPECT_EQ( 0, room.GetTurnSeat() );
+    EXPECT_TRUE( room.Receive( ANN, Keys( 4, 1 ) ) ) << room.GetError();
+}
+
 TEST_F( RelayRoomTest, KeysBeforeTheMatchAreRefused ) {
     RelayRoom fresh;
     ASSERT_TRUE( fresh.Create( "ABC234", 2, NetRecordingHeader(), ANN, "Ann" ) );

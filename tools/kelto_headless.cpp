@@ -12,6 +12,7 @@
 //
 // Usage: kelto_headless [--frames N | --timedemo FILE]   (default --frames 300)
 //        kelto_headless --online [--frames N] [--computer-plays-me] [--split-at FRAME] [--seed N]
+//                        [--frame-ms N]
 //                        -- GAME OPTIONS
 // Exits with the game's own exit code: 0, or 1 with one line on standard error when the game
 // cannot start (or a recording is refused or diverges).
@@ -68,6 +69,7 @@ int PlayOnline( int argc, char **argv ) {
     int frames = 200000;
     int computerPlaysMe = 0;
     int splitAt = -1;
+    int frameMilliseconds = 1;
     int i = 2;
     for ( ; i < argc && std::strcmp( argv[i], "--" ) != 0; i++ ) {
         if ( std::strcmp( argv[i], "--computer-plays-me" ) == 0 ) {
@@ -77,6 +79,9 @@ int PlayOnline( int argc, char **argv ) {
             frames = std::atoi( argv[++i] );
         } else if ( std::strcmp( argv[i], "--split-at" ) == 0 && i + 1 < argc ) {
             splitAt = std::atoi( argv[++i] );
+        } else if ( std::strcmp( argv[i], "--frame-ms" ) == 0 && i + 1 < argc &&
+                    std::atoi( argv[i + 1] ) > 0 ) {
+            frameMilliseconds = std::atoi( argv[++i] );
         } else if ( std::strcmp( argv[i], "--seed" ) == 0 && i + 1 < argc ) {
             // Games started in the same second must not draw alike by chance.
             GameSetSeed( unsigned( std::atoi( argv[++i] ) ) );
@@ -110,7 +115,7 @@ int PlayOnline( int argc, char **argv ) {
         backend.SetKeepFrames( 0 );
         backend.PostAtFrame( frames, WM_KEYDOWN, VK_ESCAPE, 0 );
         int closing = 0;
-        backend.SetFrameHook( [&backend, &closing]( int ) {
+        backend.SetFrameHook( [&closing, frameMilliseconds]( int ) {
             // A won match or a stopped one ends the run, as a player would close the game.
             if ( !closing && ( GameMatchWon() || GameOnlineStopped() ) && HostGetMainWindow() != nullptr ) {
                 closing = HostPostMessage( HostGetMainWindow(), WM_CLOSE, 0, 0 ) ? 1 : 0;
@@ -121,7 +126,7 @@ int PlayOnline( int argc, char **argv ) {
             }
             // The games of the room share the machine: no game spins at full speed waiting, and
             // the stream stays within the relay's rate.
-            std::this_thread::sleep_for( std::chrono::milliseconds( 1 ) );
+            std::this_thread::sleep_for( std::chrono::milliseconds( frameMilliseconds ) );
         } );
         HostSetBackend( &backend );
         exitCode = WinMain( nullptr, nullptr, "", SW_SHOWDEFAULT );

@@ -9,6 +9,9 @@
 #     frames with "out of sync at frame N"; the host's recording replays to its end, the
 #     joiner's diverges at N;
 #   - a code no room has is refused with the relay's reason;
+#   - a joiner killed mid-match: the host's computer takes its seat a few seconds later, and a
+#     new game of the same name takes it back, catches up from the relay and plays to the
+#     winner with the host, both recordings the same bytes and replaying to the end;
 #   - a host that runs the relay itself prints an address on its network; a joiner reaching it
 #     through the loopback plays until the host leaves, then is told the match is over.
 # Every game runs under a timeout and on its own scratch home.
@@ -116,7 +119,42 @@ status=$?
 grep -q "ZZZZZZ" none.err || fail "no room: said '$(cat none.err)'"
 echo "no room: $(cat none.err)"
 
-# 4. The relay inside the host's game, gone with it.
+# 4. A joiner killed, its seat played by the host's computer, then taken back.
+timeout 120 "$headless" --online --computer-plays-me --seed 1 --frame-ms 2 -- --host \
+    --relay "ws://127.0.0.1:$port" --name HOST --record "$work/back-host.krec" > back-host.out 2> back-host.err &
+back_pid=$!
+for _ in $(seq 100); do
+    grep -q "friends join with" back-host.out && break
+    sleep 0.1
+done
+address="$(sed -n 's/^kelto: friends join with: kelto --join \(ws:.*\)$/\1/p' back-host.out)"
+# Killed outright, as a machine that loses its network or its power: nothing is said.
+( timeout -s KILL 2 "$headless" --online --computer-plays-me --seed 2 -- --join "$address" --name GUEST \
+    > back-first.out 2> back-first.err ) 2> /dev/null
+for _ in $(seq 100); do
+    grep -q "the computer plays for GUEST" back-host.out && break
+    sleep 0.1
+done
+grep -q "the computer plays for GUEST, who left" back-host.out ||
+    fail "back: the host's computer did not take the seat: $(cat back-host.out)"
+sleep 1
+timeout 120 "$headless" --online --computer-plays-me --seed 3 -- --join "$address" --name GUEST \
+    --record "$work/back-join.krec" > back-join.out 2> back-join.err
+status=$?
+wait "$back_pid"
+host_status=$?
+[ "$status" -eq 0 ] || fail "back: the game back in the seat exited with $status: $(cat back-join.err)"
+[ "$host_status" -eq 0 ] || fail "back: the host exited with $host_status: $(cat back-host.err)"
+grep -q "GUEST takes the seat back" back-host.out || fail "back: the seat was not taken back: $(cat back-host.out)"
+won_host="$(grep "the match is won" back-host.out)"
+[ -n "$won_host" ] || fail "back: the host's match was not won"
+[ "$won_host" = "$(grep "the match is won" back-join.out)" ] || fail "back: the games were won apart"
+cmp -s back-host.krec back-join.krec || fail "back: the two recordings differ"
+back_sum="$(replay_checksum "$work/back-host.krec")"
+[[ "$back_sum" =~ ^[0-9a-f]{8}$ ]] || fail "back: the host's recording does not replay: $back_sum"
+echo "back: $(grep -c . back-host.out) lines from the host; $won_host; replays to $back_sum"
+
+# 5. The relay inside the host's game, gone with it.
 timeout 60 "$headless" --online --computer-plays-me --seed 1 --frames 1500 -- --host --name HOST \
     > inner-host.out 2> inner-host.err &
 inner_pid=$!
