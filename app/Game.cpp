@@ -104,7 +104,8 @@ void GameStopMenus() {
 // On the title Escape quits as it always did, through the window, so that it works also while
 // no frame runs (the window not in front); everywhere else the menus read it from the keys.
 int GameTakesEscape() {
-    return WithMenus() && !( g_screens.GetScreen() == GameScreens::TITLE && menusWithQuit );
+    return WithMenus() && !onlineMatch.IsOn() &&
+           !( g_screens.GetScreen() == GameScreens::TITLE && menusWithQuit );
 }
 
 void GameSetSettingsFile( const SettingsFile *file, const std::string &path, GameInputNamer namer,
@@ -953,37 +954,26 @@ static void SayOnlineStop() {
     }
 }
 
-void GameFrame( World &world ) {
-    g_keyState = g_keyboard.Poll();
-    // The keys of an online frame are the stream's; without them the match stands still, the
-    // camera too, since it is part of the state every game must keep alike.
-    if ( onlineMatch.IsOn() && ( !WithMenus() || !g_screens.IsOpen() ) ) {
-        uint8_t *streamKeys = nullptr;
-        if ( !onlineMatch.FrameKeys( g_computerPlayers, WithView() && !g_hud.IsPlaying(), g_keyState,
-                                     streamKeys ) ) {
-            SayOnlineStop();
-            DrawOnlineNotice( world );
-            return;
-        }
-        g_keyState = streamKeys;
+// The stream's keys for the next online frame, in place of the keyboard's; 0 when they are not
+// here yet.
+static int TakeOnlineKeys() {
+    uint8_t *streamKeys = nullptr;
+    if ( !onlineMatch.FrameKeys( g_computerPlayers, WithView() && !g_hud.IsPlaying(), g_keyState,
+                                 streamKeys ) ) {
+        return 0;
     }
-    if ( WithMenus() ) {
-        if ( !landShown ) {
-            ShowLand();
-        }
-        const int wasOpen = g_screens.IsOpen();
-        DoRequest( g_screens.Frame( g_keyState ), world );
-        if ( g_screens.IsOpen() ) {
-            MenuFrame( world );
-            return;
-        }
-        g_keyState = KeysForPlay( g_keyState, wasOpen );
-    }
+    g_keyState = streamKeys;
+    return 1;
+}
+
+// One update of the match with the keys of g_keyState; 1 when the match is in play (a won
+// match stands still under the winner's banner until a new one starts).
+static int UpdateMatch( World &world ) {
     // Nothing moves under a menu, the camera neither: a paused game resumes as it was left.
     MoveCamera( world );
     // The key sources: a replay supplies the whole recorded key state; otherwise the computer
-    // players press the game's keys in their turns. Then the recorder keeps the key state the
-    // game reads in this frame, whoever supplied it.
+    // players press the game's keys in their turns (online, the stream holds theirs). Then the
+    // recorder keeps the key state the game reads in this frame, whoever supplied it.
     g_keyState = replaySession.SupplyKeys( g_keyState );
     if ( !replaySession.IsPlayback() && !onlineMatch.IsOn() ) {
         g_keyState = g_computerPlayers.Keys( g_keyState, WithView() && !g_hud.IsPlaying() );
@@ -992,7 +982,6 @@ void GameFrame( World &world ) {
     if ( WithView() && g_hud.ReadKeys( g_keyState ) ) {
         StartNewMatch( world );
     }
-    // A won match stands still under the winner's banner until a new one starts.
     const int playing = !WithView() || g_hud.IsPlaying();
     if ( playing ) {
         if ( g_gameRules.weaponsEnabled ) {
@@ -1020,6 +1009,39 @@ void GameFrame( World &world ) {
     replaySession.EndFrame( checksum );
     if ( onlineMatch.IsOn() ) {
         onlineMatch.Played( checksum );
+    }
+    return playing;
+}
+
+void GameFrame( World &world ) {
+    g_keyState = g_keyboard.Poll();
+    // The keys of an online frame are the stream's; without them the match stands still, the
+    // camera too, since it is part of the state every game must keep alike. An online match
+    // has no menus: pausing it would stop everyone's.
+    if ( onlineMatch.IsOn() && !TakeOnlineKeys() ) {
+        SayOnlineStop();
+        DrawOnlineNotice( world );
+        return;
+    }
+    if ( WithMenus() && !onlineMatch.IsOn() ) {
+        if ( !landShown ) {
+            ShowLand();
+        }
+        const int wasOpen = g_screens.IsOpen();
+        DoRequest( g_screens.Frame( g_keyState ), world );
+        if ( g_screens.IsOpen() ) {
+            MenuFrame( world );
+            return;
+        }
+        g_keyState = KeysForPlay( g_keyState, wasOpen );
+    }
+    int playing = UpdateMatch( world );
+    // A game far behind the stream (one that came back into its seat) plays the frames it
+    // missed a few at a time, unseen, until it is with the others again.
+    for ( int extra = 0; extra < OnlineMatch::CATCH_UP_FRAMES && onlineMatch.IsOn() &&
+                         onlineMatch.GetFramesBehind() > OnlineMatch::CATCH_UP_AFTER && TakeOnlineKeys();
+          extra++ ) {
+        playing = UpdateMatch( world );
     }
     g_worldSounds.Observe( world, g_keyState, playing );
     world.Draw( g_display );

@@ -21,6 +21,9 @@ class OnlineMatch {
 public:
     // How long the others wait for a player who left before the computer takes the seat.
     static constexpr int TAKE_OVER_SECONDS = 3;
+    // A game more frames than this behind the stream catches up, this many more frames a frame.
+    static constexpr int CATCH_UP_AFTER = 2 * NetSession::INPUT_DELAY;
+    static constexpr int CATCH_UP_FRAMES = 7;
 
     OnlineMatch();
     virtual ~OnlineMatch();
@@ -60,6 +63,8 @@ public:
     void Played( uint32_t checksum );
 
     uint32_t GetFrame() const { return frame; }
+    // Frames the stream holds that this game has not played.
+    int GetFramesBehind() const { return int( session.GetStreamFrames() - frame ); }
     // What the game says over the scene: who it waits for, or why the match stopped; empty
     // while it plays.
     std::string GetNotice() const;
