@@ -1023,6 +1023,9 @@ void GameFrame( World &world ) {
         DrawOnlineNotice( world );
         return;
     }
+    for ( int seat = 0; seat < MatchSetup::SEATS && onlineMatch.IsOn() && WithView(); seat++ ) {
+        g_hud.SetName( seat, onlineMatch.GetTankName( seat ).c_str() );
+    }
     if ( WithMenus() && !onlineMatch.IsOn() ) {
         if ( !landShown ) {
             ShowLand();

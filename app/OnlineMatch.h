@@ -63,6 +63,12 @@ public:
     void Played( uint32_t checksum );
 
     uint32_t GetFrame() const { return frame; }
+    // The name over a tank: its player's for a seated tank, empty (the view's "PLAYER N") for
+    // the computer's.
+    std::string GetTankName( int tank ) const {
+        return tank >= 0 && tank < session.GetSeats() && session.IsSeated( tank ) ? session.GetName( tank )
+                                                                                  : "";
+    }
     // Frames the stream holds that this game has not played.
     int GetFramesBehind() const { return int( session.GetStreamFrames() - frame ); }
     // What the game says over the scene: who it waits for, or why the match stopped; empty
