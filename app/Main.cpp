@@ -153,7 +153,7 @@ int main( int argc, char **argv ) {
     // A host without a relay runs one itself, for friends on its network.
     InGameRelay relay;
     if ( options.host && options.relay.empty() ) {
-        if ( !relay.Start() ) {
+        if ( !relay.Start( std::string() ) ) {
             std::fprintf( stderr, "kelto: cannot start the relay: %s\n", relay.GetError() );
             return 1;
         }

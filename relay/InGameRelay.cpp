@@ -12,8 +12,9 @@ InGameRelay::~InGameRelay() {
     Stop();
 }
 
-int InGameRelay::Start() {
+int InGameRelay::Start( const std::string &address ) {
     RelayOptions options;
+    options.address = address;
     if ( !server.Create( options ) ) {
         options.port = 0;
         if ( !server.Create( options ) ) {

@@ -16,9 +16,9 @@ public:
     InGameRelay();
     virtual ~InGameRelay();
 
-    // Listens on every interface at kelto-relay's port, or at one the system chooses when that
-    // one is taken, and starts serving; 1, or 0 with GetError.
-    int Start();
+    // Listens at kelto-relay's port, or at one the system chooses when that one is taken, on
+    // every interface (an empty `address`) or on one, and starts serving; 1, or 0 with GetError.
+    int Start( const std::string &address );
     void Stop();
 
     int GetPort() const { return server.GetPort(); }

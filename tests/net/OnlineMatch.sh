@@ -12,8 +12,8 @@
 #   - a joiner killed mid-match: the host's computer takes its seat a few seconds later, and a
 #     new game of the same name takes it back, catches up from the relay and plays to the
 #     winner with the host, both recordings the same bytes and replaying to the end;
-#   - a host that runs the relay itself prints an address on its network; a joiner reaching it
-#     through the loopback plays until the host leaves, then is told the match is over.
+#   - a host that runs the relay itself (the tool's listens on the loopback alone) prints its
+#     address; a joiner plays until the host leaves, then is told the match is over.
 # Every game runs under a timeout and on its own scratch home.
 #
 # Usage: OnlineMatch.sh <kelto-relay> <kelto_headless> <source dir>
