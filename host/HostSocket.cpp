@@ -256,6 +256,7 @@ HostSocket::HostSocket() : connection( nullptr ) {
 }
 
 HostSocket::~HostSocket() {
+    delete connection;
 }
 
 int HostSocket::IsAvailable() {
