@@ -142,6 +142,14 @@ Entity *ComputerPlayers::TankOfThisUpdate( int &seat ) const {
     return tanks->IsEnd( node ) ? nullptr : tanks->Get( node );
 }
 
+int ComputerPlayers::GetSeatOfThisUpdate() const {
+    int seat = -1;
+    if ( world == nullptr || TankOfThisUpdate( seat ) == nullptr ) {
+        return -1;
+    }
+    return seat;
+}
+
 // People's tanks first, nearest first; then the computer's, nearest first.
 int ComputerPlayers::GatherTargets( const Entity *shooter, Tank **targets ) const {
     int count = 0;

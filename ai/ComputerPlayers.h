@@ -52,6 +52,9 @@ public:
 
     int GetPeople() const { return people; }
     int GetLevel() const { return level; }
+    // The place in the World's list of the tank that reads the keys of the coming update, or -1
+    // for none; an online match hands its keys to that tank's player.
+    int GetSeatOfThisUpdate() const;
     // 1 when the tank at this place in the World's list is the computer's.
     int IsComputer( int seat ) const;
     const ComputerPlayer &GetPlayer( int seat ) const { return players[seat]; }

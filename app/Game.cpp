@@ -5,6 +5,7 @@
 #include "app/GameLand.h"
 #include "app/GameScreens.h"
 #include "app/MatchSounds.h"
+#include "app/OnlineMatch.h"
 #include "app/Options.h"
 #include "app/StartColumnSource.h"
 #include "audio/WorldSounds.h"
@@ -21,10 +22,12 @@
 #include "gfx/Sprite.h"
 #include "host/HostBackend.h"
 #include "host/HostWindow.h"
+#include "hud/Font.h"
 #include "hud/Hud.h"
 #include "hud/WeaponReadout.h"
 #include "menus/LandChoice.h"
 #include "menus/MatchSetup.h"
+#include "net/NetMessage.h"
 #include "platform/Display.h"
 #include "platform/Keyboard.h"
 #include "play/Arsenal.h"
@@ -41,6 +44,8 @@
 #include <cstring>
 #include <ctime>
 #include <new>
+#include <string>
+#include <vector>
 
 #ifndef KELTO_VERSION
 #define KELTO_VERSION "unknown"
@@ -66,6 +71,9 @@ static ReplaySession replaySession;
 static GameLand gameLand;
 static GameLand playedLand; // the land the World holds, for when another cannot be had
 static StartColumnSource startColumns;
+static OnlineMatch onlineMatch;
+static std::vector<uint8_t> roomHeader; // a joiner's, from the relay
+static int firstColumns[TANK_PLACEMENT_COUNT];
 
 static int menusOn = 0;
 static int menusWithQuit = 1;
@@ -99,7 +107,8 @@ void GameStopMenus() {
 // On the title Escape quits as it always did, through the window, so that it works also while
 // no frame runs (the window not in front); everywhere else the menus read it from the keys.
 int GameTakesEscape() {
-    return WithMenus() && !( g_screens.GetScreen() == GameScreens::TITLE && menusWithQuit );
+    return WithMenus() && !onlineMatch.IsOn() &&
+           !( g_screens.GetScreen() == GameScreens::TITLE && menusWithQuit );
 }
 
 void GameSetSettingsFile( const SettingsFile *file, const std::string &path, GameInputNamer namer,
@@ -250,7 +259,7 @@ static void DropTanks( World &world ) {
 // Four tanks on the top edge at random columns, in their falling state; the first gets the
 // turn and the camera. A game short of a tank is not the game: then none is kept.
 static int StartTanks( World &world ) {
-    int columns[TANK_PLACEMENT_COUNT];
+    int *columns = firstColumns;
     ChooseTankColumns( world, columns );
     if ( PlaceTanks( world, columns ) != TANK_PLACEMENT_COUNT ) {
         DropTanks( world );
@@ -275,12 +284,17 @@ static int WithView() {
     return !g_options.classic;
 }
 
+// An online match was asked for on the command line.
+static int Online() {
+    return g_options.host || !g_options.join.empty();
+}
+
 // The command line sets up a match with any of these; without them the menus start on the
 // title.
 static int OptionsSetUpMatch() {
     const Options &o = g_options;
     return o.players >= 0 || !o.level.empty() || o.health >= 0 || o.stock >= 0 || !o.land.empty() ||
-           !o.record.empty() || !o.replay.empty() || !o.timedemo.empty();
+           !o.record.empty() || !o.replay.empty() || !o.timedemo.empty() || Online();
 }
 
 // The rules a recording keeps, in its order, each with the values a game can be played
@@ -309,43 +323,47 @@ static int IsRuleValue( const RecordedRule &rule, int32_t value ) {
     return ( value >= rule.lowest && value <= rule.highest ) || ( rule.notGiven && value == -1 );
 }
 
-// The replay's recorded rules take the place of this run's, once all are known to be sound.
-static int TakeRecordedRules( ReplaySession &session ) {
-    char reason[160];
-    const int ruleCount = session.GetRecordedRuleCount();
-    if ( ruleCount != RULE_COUNT && ruleCount != RULE_COUNT - 1 ) {
-        std::snprintf( reason, sizeof( reason ), "holds %d rules; this game plays by %d", ruleCount,
-                       RULE_COUNT );
-        return session.Refuse( reason );
+// Recorded rules (a replay's, or an online room's) take the place of this run's, once all are
+// known to be sound; 0 with `reason` otherwise.
+static int TakeRules( const int32_t *rules, int count, char *reason, size_t reasonSize ) {
+    if ( count != RULE_COUNT && count != RULE_COUNT - 1 ) {
+        std::snprintf( reason, reasonSize, "holds %d rules; this game plays by %d", count, RULE_COUNT );
+        return 0;
     }
-    const int32_t stock = ruleCount == RULE_COUNT ? session.GetRecordedRule( RULE_COUNT - 1 ) : -1;
+    const int32_t stock = count == RULE_COUNT ? rules[RULE_COUNT - 1] : -1;
     if ( !IsRuleValue( STOCK_RULE, stock ) ) {
-        std::snprintf( reason, sizeof( reason ), "has the rule %s at %ld, which no game is played with",
+        std::snprintf( reason, reasonSize, "has the rule %s at %ld, which no game is played with",
                        STOCK_RULE.name, long( stock ) );
-        return session.Refuse( reason );
+        return 0;
     }
     for ( int i = 0; i < RECORDED_RULE_COUNT; i++ ) {
-        const int32_t value = session.GetRecordedRule( i );
-        if ( !IsRuleValue( RECORDED_RULES[i], value ) ) {
-            std::snprintf( reason, sizeof( reason ), "has the rule %s at %ld, which no game is played with",
-                           RECORDED_RULES[i].name, long( value ) );
-            return session.Refuse( reason );
+        if ( !IsRuleValue( RECORDED_RULES[i], rules[i] ) ) {
+            std::snprintf( reason, reasonSize, "has the rule %s at %ld, which no game is played with",
+                           RECORDED_RULES[i].name, long( rules[i] ) );
+            return 0;
         }
     }
-    int32_t landRules[GameLand::RULE_COUNT];
-    for ( int i = 0; i < GameLand::RULE_COUNT; i++ ) {
-        landRules[i] = session.GetRecordedRule( RECORDED_RULE_COUNT + i );
-    }
-    if ( !gameLand.TakeRules( landRules ) ) {
-        return session.Refuse( "has a land no game is played on" );
+    if ( !gameLand.TakeRules( rules + RECORDED_RULE_COUNT ) ) {
+        std::snprintf( reason, reasonSize, "has a land no game is played on" );
+        return 0;
     }
     for ( int i = 0; i < RECORDED_RULE_COUNT; i++ ) {
-        *RECORDED_RULES[i].optionField = session.GetRecordedRule( i );
+        *RECORDED_RULES[i].optionField = rules[i];
     }
     *STOCK_RULE.optionField = stock;
     g_settings.players = g_options.players;
     g_settings.wind = g_options.wind;
     return 1;
+}
+
+static int TakeRecordedRules( ReplaySession &session ) {
+    int32_t rules[REPLAY_MAX_RULES];
+    const int count = session.GetRecordedRuleCount();
+    for ( int i = 0; i < count && i < REPLAY_MAX_RULES; i++ ) {
+        rules[i] = session.GetRecordedRule( i );
+    }
+    char reason[160];
+    return TakeRules( rules, count, reason, sizeof( reason ) ) ? 1 : session.Refuse( reason );
 }
 
 static uint32_t StateChecksumOf( const World &world );
@@ -400,6 +418,17 @@ static int StartReplaySession() {
            TakeRecordedRules( replaySession );
 }
 
+// The rules this run plays by, in the recording's order. The people at the keyboard as the
+// game seats them: the settings, with --players over them.
+static void RulesOfThisRun( int32_t rules[RULE_COUNT] ) {
+    rules[0] = g_options.classic;
+    rules[1] = g_options.health;
+    rules[2] = g_settings.players;
+    rules[3] = g_settings.wind;
+    gameLand.AddRules( rules + RECORDED_RULE_COUNT );
+    rules[RULE_COUNT - 1] = g_options.stock;
+}
+
 // Once the pictures are read: a replay checks them against the recording's (a made land
 // has none to check: its code is among the rules), and a recording starts with their
 // checksums and the rules of this run.
@@ -420,10 +449,8 @@ static int SettleReplaySession() {
     if ( mode != ReplaySession::MODE_RECORD ) {
         return replaySession.CheckPictures( checksums, names );
     }
-    // The people at the keyboard as the game seats them: the settings, with --players over them.
-    int32_t rules[RULE_COUNT] = { g_options.classic, g_options.health, g_settings.players, g_settings.wind };
-    gameLand.AddRules( rules + RECORDED_RULE_COUNT );
-    rules[RULE_COUNT - 1] = g_options.stock;
+    int32_t rules[RULE_COUNT];
+    RulesOfThisRun( rules );
     if ( !replaySession.Start( mode, fileName, KELTO_VERSION, checksums, names, rules, RULE_COUNT ) ) {
         return 0;
     }
@@ -582,6 +609,40 @@ static int ReloadPictures( World &world ) {
     return 1;
 }
 
+// The name the others see: --name, or the first seat's name in the settings, or none (the
+// relay wants one: "PLAYER").
+static std::string OnlineName() {
+    if ( !g_options.name.empty() ) {
+        return g_options.name;
+    }
+    const std::string &name = g_settings.name[0];
+    return !name.empty() && name.size() <= size_t( NET_MAX_NAME_LENGTH ) ? name : "PLAYER";
+}
+
+// Before the land is chosen: a joiner meets the room and plays by the rules of the host's game,
+// its land among them.
+static int JoinOnline() {
+    if ( !HostSocket::IsAvailable() ) {
+        return Complain( "online", "this build has no online play (built without libwebsockets)" );
+    }
+    if ( g_options.host || !g_options.replay.empty() || !g_options.timedemo.empty() || g_options.classic ) {
+        return Complain( "online", "--join plays alone: not with --host, --replay, --timedemo or --classic" );
+    }
+    if ( !onlineMatch.Join( g_options.join, OnlineName(), roomHeader ) ) {
+        return Complain( g_options.join.c_str(), onlineMatch.GetError() );
+    }
+    std::vector<int32_t> rules;
+    std::string error;
+    char reason[160];
+    if ( !NetReadHeaderRules( roomHeader, rules, error ) ) {
+        return Complain( "online", ( "the room's game: " + error ).c_str() );
+    }
+    if ( !TakeRules( rules.data(), int( rules.size() ), reason, sizeof( reason ) ) ) {
+        return Complain( "online", ( std::string( "the room's game " ) + reason ).c_str() );
+    }
+    return 1;
+}
+
 // Made lands have their tanks' columns chosen on them; pictures keep the designed columns.
 static void ChooseColumnSource() {
     if ( gameLand.IsGenerated() ) {
@@ -589,6 +650,62 @@ static void ChooseColumnSource() {
     } else if ( GetTankColumnSource() == &startColumns ) {
         SetTankColumnSource( nullptr );
     }
+}
+
+// Once the pictures are read and the rules are in: the host opens its room for this game; a
+// joiner checks that its game is the host's (the same version, pictures and rules). Then every
+// game in the room draws its pseudo-random numbers from the same seed.
+static int StartOnline() {
+    uint32_t checksums[REPLAY_PICTURE_COUNT];
+    for ( int i = 0; i < REPLAY_PICTURE_COUNT; i++ ) {
+        checksums[i] = uint32_t( pictureHashes[i] );
+    }
+    int32_t rules[RULE_COUNT];
+    RulesOfThisRun( rules );
+    const std::vector<uint8_t> header = NetMakeRecordingHeader( KELTO_VERSION, checksums, rules, RULE_COUNT );
+    if ( g_options.host ) {
+        if ( g_options.relay.empty() ) {
+            return Complain( "online", "this build cannot run a relay itself: give --relay ws://HOST:PORT" );
+        }
+        if ( !HostSocket::IsAvailable() || g_options.classic || !g_options.replay.empty() ||
+             !g_options.timedemo.empty() ) {
+            return Complain( "online", HostSocket::IsAvailable()
+                                           ? "--host plays alone: not with --replay, --timedemo or --classic"
+                                           : "this build has no online play (built without libwebsockets)" );
+        }
+        const int seats = g_options.players >= NET_MIN_SEATS ? g_options.players : NET_MIN_SEATS;
+        if ( !onlineMatch.Host( g_options.relay, seats, OnlineName(), header ) ) {
+            return Complain( g_options.relay.c_str(), onlineMatch.GetError() );
+        }
+        std::printf( "kelto: friends join with: kelto --join %s\n", onlineMatch.GetJoinAddress().c_str() );
+        std::fflush( stdout );
+    } else if ( header != roomHeader ) {
+        return Complain( "online", "this game's version or pictures differ from the host's" );
+    }
+    std::srand( NetSeedOf( header ) );
+    return 1;
+}
+
+int GameSetOnlineTest( int computerPlaysMe, int splitAt ) {
+    onlineMatch.SetComputerPlaysMe( computerPlaysMe );
+    onlineMatch.SetSplitAt( splitAt );
+    return 1;
+}
+
+int GameOnlineStopped() {
+    return onlineMatch.IsOn() && onlineMatch.IsStopped();
+}
+
+void GameSetJoinHost( const std::string &host ) {
+    onlineMatch.SetJoinHost( host );
+}
+
+unsigned GameOnlineFrame() {
+    return onlineMatch.GetFrame();
+}
+
+int GameMatchWon() {
+    return WithView() && !g_hud.IsPlaying();
 }
 
 int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
@@ -603,6 +720,9 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     // A recording says which land it was played on, so the replay session starts first.
     startColumns.SetWorld( &world );
     ChooseColumnSource();
+    if ( !g_options.join.empty() && !JoinOnline() ) {
+        return 0;
+    }
     if ( !StartReplaySession() ) {
         return 0;
     }
@@ -620,6 +740,10 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     // The rules go in once the land is there and a replay has said which rules it was
     // recorded with, and before a recording takes over the tank columns.
     SwitchRules( world );
+    if ( Online() && !StartOnline() ) {
+        FinishReplaySession( nullptr );
+        return 0;
+    }
     if ( !SettleReplaySession() ) {
         FinishReplaySession( nullptr );
         return 0;
@@ -642,6 +766,11 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     StartArms( world );
     const int onTitle = WithMenus() && !OptionsSetUpMatch();
     SeatComputerPlayers( world, onTitle );
+    if ( onlineMatch.IsOn() ) {
+        onlineMatch.SetFirstColumns( firstColumns );
+        onlineMatch.SeatComputers( g_computerPlayers,
+                                   ComputerPlayers::LevelFromName( g_settings.level.c_str() ) );
+    }
     // A match set up on the command line shows the players by their numbers.
     for ( int seat = 0; seat < MatchSetup::SEATS && WithView(); seat++ ) {
         g_hud.SetName( seat, "" );
@@ -862,36 +991,62 @@ static void DrawArms( const World &world ) {
     g_display.UnlockBackBuffer();
 }
 
-void GameFrame( World &world ) {
-    g_keyState = g_keyboard.Poll();
-    if ( WithMenus() ) {
-        if ( !landShown ) {
-            ShowLand();
-        }
-        const int wasOpen = g_screens.IsOpen();
-        HostPointerState pointer;
-        HostReadPointer( pointer );
-        DoRequest( g_screens.Frame( g_keyState, &pointer ), world );
-        if ( g_screens.IsOpen() ) {
-            MenuFrame( world );
-            return;
-        }
-        g_keyState = KeysForPlay( g_keyState, wasOpen );
+// The scene as it stands, with what the online match waits for (or why it stopped) over it.
+static void DrawOnlineNotice( World &world ) {
+    world.Draw( g_display );
+    if ( WithView() ) {
+        g_hud.Draw( g_display, world );
     }
+    std::string notice = onlineMatch.GetNotice();
+    for ( char &c : notice ) {
+        c = char( c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c );
+    }
+    Image &screen = g_display.LockBackBuffer();
+    const int scale = 2;
+    const int x = ( screen.GetWidth() - Font::Measure( notice.c_str(), scale ) ) / 2;
+    Font::Draw( screen, x, screen.GetHeight() / 3, notice.c_str(), g_hud.GetColours().GetText(),
+                g_hud.GetColours().GetShadow(), scale );
+    g_display.UnlockBackBuffer();
+}
+
+// An online match stops for good on an out of sync or a lost relay: said once, and the game
+// ends with an error.
+static void SayOnlineStop() {
+    static std::string said;
+    if ( onlineMatch.IsStopped() && said != onlineMatch.GetStopReason() ) {
+        said = onlineMatch.GetStopReason();
+        std::fprintf( stderr, "kelto: online: %s\n", said.c_str() );
+    }
+}
+
+// The stream's keys for the next online frame, in place of the keyboard's; 0 when they are not
+// here yet.
+static int TakeOnlineKeys() {
+    uint8_t *streamKeys = nullptr;
+    if ( !onlineMatch.FrameKeys( g_computerPlayers, WithView() && !g_hud.IsPlaying(), g_keyState,
+                                 streamKeys ) ) {
+        return 0;
+    }
+    g_keyState = streamKeys;
+    return 1;
+}
+
+// One update of the match with the keys of g_keyState; 1 when the match is in play (a won
+// match stands still under the winner's banner until a new one starts).
+static int UpdateMatch( World &world ) {
     // Nothing moves under a menu, the camera neither: a paused game resumes as it was left.
     MoveCamera( world );
     // The key sources: a replay supplies the whole recorded key state; otherwise the computer
-    // players press the game's keys in their turns. Then the recorder keeps the key state the
-    // game reads in this frame, whoever supplied it.
+    // players press the game's keys in their turns (online, the stream holds theirs). Then the
+    // recorder keeps the key state the game reads in this frame, whoever supplied it.
     g_keyState = replaySession.SupplyKeys( g_keyState );
-    if ( !replaySession.IsPlayback() ) {
+    if ( !replaySession.IsPlayback() && !onlineMatch.IsOn() ) {
         g_keyState = g_computerPlayers.Keys( g_keyState, WithView() && !g_hud.IsPlaying() );
     }
     replaySession.RecordKeys( g_keyState );
     if ( WithView() && g_hud.ReadKeys( g_keyState ) ) {
         StartNewMatch( world );
     }
-    // A won match stands still under the winner's banner until a new one starts.
     const int playing = !WithView() || g_hud.IsPlaying();
     if ( playing ) {
         if ( g_gameRules.weaponsEnabled ) {
@@ -909,7 +1064,55 @@ void GameFrame( World &world ) {
         g_hud.Observe();
         g_matchSounds.Observe( g_hud.GetMatch(), g_worldSounds );
     }
-    replaySession.EndFrame( replaySession.WantsChecksum() ? StateChecksumOf( world ) : 0 );
+    if ( onlineMatch.IsOn() && int( onlineMatch.GetFrame() ) == onlineMatch.GetSplitAt() ) {
+        // The test's split: a state no other game has.
+        g_hud.GetMatch().SetStartHealth( g_hud.GetMatch().GetStartHealth() + 1 );
+    }
+    const int checksumDue =
+        replaySession.WantsChecksum() || ( onlineMatch.IsOn() && onlineMatch.WantsChecksum() );
+    const uint32_t checksum = checksumDue ? StateChecksumOf( world ) : 0;
+    replaySession.EndFrame( checksum );
+    if ( onlineMatch.IsOn() ) {
+        onlineMatch.Played( checksum );
+    }
+    return playing;
+}
+
+void GameFrame( World &world ) {
+    g_keyState = g_keyboard.Poll();
+    // The keys of an online frame are the stream's; without them the match stands still, the
+    // camera too, since it is part of the state every game must keep alike. An online match
+    // has no menus: pausing it would stop everyone's.
+    if ( onlineMatch.IsOn() && !TakeOnlineKeys() ) {
+        SayOnlineStop();
+        DrawOnlineNotice( world );
+        return;
+    }
+    for ( int seat = 0; seat < MatchSetup::SEATS && onlineMatch.IsOn() && WithView(); seat++ ) {
+        g_hud.SetName( seat, onlineMatch.GetTankName( seat ).c_str() );
+    }
+    if ( WithMenus() && !onlineMatch.IsOn() ) {
+        if ( !landShown ) {
+            ShowLand();
+        }
+        const int wasOpen = g_screens.IsOpen();
+        HostPointerState pointer;
+        HostReadPointer( pointer );
+        DoRequest( g_screens.Frame( g_keyState, &pointer ), world );
+        if ( g_screens.IsOpen() ) {
+            MenuFrame( world );
+            return;
+        }
+        g_keyState = KeysForPlay( g_keyState, wasOpen );
+    }
+    int playing = UpdateMatch( world );
+    // A game far behind the stream (one that came back into its seat) plays the frames it
+    // missed a few at a time, unseen, until it is with the others again.
+    for ( int extra = 0; extra < OnlineMatch::CATCH_UP_FRAMES && onlineMatch.IsOn() &&
+                         onlineMatch.GetFramesBehind() > OnlineMatch::CATCH_UP_AFTER && TakeOnlineKeys();
+          extra++ ) {
+        playing = UpdateMatch( world );
+    }
     g_worldSounds.Observe( world, g_keyState, playing );
     world.Draw( g_display );
     if ( WithView() ) {
@@ -921,7 +1124,12 @@ void GameFrame( World &world ) {
 // The lists never own their entities; the game's end lets them go so that the run ends with
 // nothing left allocated. The World itself belongs to the caller.
 int GameEnd( World &world ) {
-    const int exitCode = FinishReplaySession( &world );
+    int exitCode = FinishReplaySession( &world );
+    if ( onlineMatch.IsOn() ) {
+        SayOnlineStop();
+        exitCode = onlineMatch.IsStopped() ? 1 : exitCode;
+        onlineMatch.Leave();
+    }
     g_worldSounds.StopAll();
     g_hud.Forget();
     g_computerPlayers.Forget();

@@ -68,6 +68,19 @@ void GameSetDataFolder( const std::string &folder );
 std::string GameDataPath( const char *name );
 void GameUseClockSeed();
 
+// For tests of online play: the computer plays this game's own seat, and after the frame
+// `splitAt` (negative: never) the game's state is made to differ from the others'.
+int GameSetOnlineTest( int computerPlaysMe, int splitAt );
+// 1 when an online match has stopped for good (out of sync, the relay gone).
+int GameOnlineStopped();
+// The host name friends join at, when it is not the one in --relay (a relay inside this game,
+// reached through the loopback).
+void GameSetJoinHost( const std::string &host );
+// The frames of the online match played so far.
+unsigned GameOnlineFrame();
+// 1 when the match on screen is won and stands under the winner's banner.
+int GameMatchWon();
+
 // The current match's land code as the player types it ("HILLS-GREEN-3F9A21C0"), for the
 // pause menu and the set-up; empty when the match is played on pictures.
 std::string GameLandCode();

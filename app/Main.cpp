@@ -15,6 +15,10 @@
 #include "host/sdl/SdlInputNames.h"
 #include "settings/SettingsFile.h"
 
+#if KELTO_IN_GAME_RELAY
+#include "relay/InGameRelay.h"
+#endif
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -145,6 +149,18 @@ int main( int argc, char **argv ) {
         backend.SetKeepFrames( 0 );
         return RunOn( backend );
     }
+#if KELTO_IN_GAME_RELAY
+    // A host without a relay runs one itself, for friends on its network.
+    InGameRelay relay;
+    if ( options.host && options.relay.empty() ) {
+        if ( !relay.Start( std::string() ) ) {
+            std::fprintf( stderr, "kelto: cannot start the relay: %s\n", relay.GetError() );
+            return 1;
+        }
+        g_options.relay = "ws://127.0.0.1:" + std::to_string( relay.GetPort() );
+        GameSetJoinHost( InGameRelay::GetNetworkAddress() );
+    }
+#endif
     SdlBackend backend( g_settings.windowed );
     backend.SetScaleMode( ScaleModeFromName( g_settings.scale.c_str() ) );
     backend.SetGamepad( g_settings.gamepad, g_settings.padDeadZone );

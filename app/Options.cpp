@@ -134,6 +134,32 @@ const OptionRow OPTION_ROWS[] = {
           o.wind = std::strcmp( a, "on" ) == 0 ? 1 : 0;
           return 1;
       } },
+    { "--host", nullptr, "open a room for an online match and play in its first seat (with --relay)",
+      []( Options &o, const char * ) {
+          o.host = 1;
+          return 1;
+      } },
+    { "--relay", "URL", "the relay --host opens its room on, e.g. ws://relay.example:7531",
+      []( Options &o, const char *a ) {
+          o.relay = a;
+          return std::strncmp( a, "ws://", 5 ) == 0 ? 1 : 0;
+      } },
+    { "--join", "URL", "play in a friend's room online, e.g. ws://relay.example:7531/ABC234",
+      []( Options &o, const char *a ) {
+          o.join = a;
+          return std::strncmp( a, "ws://", 5 ) == 0 ? 1 : 0;
+      } },
+    { "--name", "NAME", "the name the others see in an online match (1 to 16 letters)",
+      []( Options &o, const char *a ) {
+          o.name = a;
+          const size_t length = std::strlen( a );
+          for ( size_t i = 0; i < length; i++ ) {
+              if ( a[i] < ' ' || a[i] > '~' ) {
+                  return 0;
+              }
+          }
+          return length >= 1 && length <= 16 ? 1 : 0;
+      } },
 };
 
 // The one line that says what is wrong with the land options, or null when nothing is.

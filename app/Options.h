@@ -34,6 +34,10 @@ struct Options {
     std::string land;       // --land CODE or FILE.bmp; empty: a new land every match
     std::string background; // --background FILE.bmp, with --land FILE.bmp
     int wind = -1;          // --wind on|off: 1 or 0; -1 not given
+    std::string join;       // --join ws://HOST:PORT/CODE: play in a friend's room
+    int host = 0;           // --host: open a room and play its first seat
+    std::string relay;      // --relay ws://HOST:PORT: the relay --host opens its room on
+    std::string name;       // --name NAME: the name others see online; empty for the settings'
 };
 
 // 1 when a --land argument names a picture (it ends in ".bmp", any case) rather than a code.

@@ -3,6 +3,7 @@
 #include "net/RoomCodes.h"
 #include "replay/ReplayKeys.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -147,8 +148,13 @@ int NetMessage::ReadHello( Reader &reader ) {
          !ReadText( reader, name, NET_MAX_NAME_LENGTH, "name" ) ) {
         return 0;
     }
+    return ReadHeader( reader );
+}
+
+int NetMessage::ReadHeader( Reader &reader ) {
+    uint32_t value = 0;
     if ( !reader.U16( value ) ) {
-        return Fail( "truncated hello" );
+        return Fail( "truncated before its recording header" );
     }
     if ( value > NET_MAX_HEADER_SIZE ) {
         return Fail( "recording header of %u bytes is longer than %d", unsigned( value ),
@@ -204,6 +210,7 @@ int NetMessage::Read( const uint8_t *bytes, size_t size, NetSide side ) {
     case NET_WELCOME:
         ok = reader.U8( value ) && ( seat = int( value ), reader.U8( value ) ) && ( seats = int( value ), 1 );
         ok = ok ? ReadText( reader, code, NET_CODE_LENGTH, "room code" ) : Fail( "truncated welcome" );
+        ok = ok && ReadHeader( reader );
         break;
     case NET_PLAYER:
         ok = reader.U8( value )
@@ -269,19 +276,26 @@ int NetMessage::CheckFields( NetSide side ) {
         if ( name.empty() || name.size() > size_t( NET_MAX_NAME_LENGTH ) || !Printable( name ) ) {
             return Fail( "a name is 1 to %d printable letters", NET_MAX_NAME_LENGTH );
         }
+        // A player or spectator may leave the game to the room: it learns it from the welcome.
         std::string headerError;
-        if ( !NetCheckRecordingHeader( header.data(), header.size(), headerError ) ) {
+        if ( !( !creating && header.empty() ) &&
+             !NetCheckRecordingHeader( header.data(), header.size(), headerError ) ) {
             return Fail( "recording header: %s", headerError.c_str() );
         }
         return 1;
     }
-    case NET_WELCOME:
+    case NET_WELCOME: {
         if ( ( seat >= NET_MAX_SEATS && seat != NET_SPECTATOR ) || seats < NET_MIN_SEATS ||
              seats > NET_MAX_SEATS || !RoomCodes::IsValid( code ) ) {
             return Fail( "welcome to seat %d of %d in room \"%s\"", seat, seats,
                          Printable( code ) ? code.c_str() : "?" );
         }
+        std::string headerError;
+        if ( !NetCheckRecordingHeader( header.data(), header.size(), headerError ) ) {
+            return Fail( "room's recording header: %s", headerError.c_str() );
+        }
         return 1;
+    }
     case NET_PLAYER:
         if ( seat < 0 || seat >= NET_MAX_SEATS || name.empty() || !Printable( name ) ) {
             return Fail( "player in seat %d", seat );
@@ -359,6 +373,8 @@ std::vector<uint8_t> NetMessage::Write( NetSide side ) const {
         PutU8( out, uint32_t( seat ) );
         PutU8( out, uint32_t( seats ) );
         PutText( out, code );
+        PutU16( out, uint32_t( header.size() ) );
+        out.insert( out.end(), header.begin(), header.end() );
         break;
     case NET_PLAYER:
         PutU8( out, uint32_t( seat ) );
@@ -417,4 +433,46 @@ int NetCheckRecordingHeader( const uint8_t *bytes, size_t size, std::string &err
         return 0;
     }
     return 1;
+}
+
+std::vector<uint8_t> NetMakeRecordingHeader( const char *gameVersion,
+                                             const uint32_t pictureChecksums[REPLAY_PICTURE_COUNT],
+                                             const int32_t *rules, int ruleCount ) {
+    std::vector<uint8_t> header( REPLAY_MAGIC, REPLAY_MAGIC + sizeof( REPLAY_MAGIC ) );
+    PutU16( header, uint32_t( REPLAY_FORMAT_VERSION ) );
+    std::string version( gameVersion );
+    version.resize( std::min( version.size(), size_t( REPLAY_MAX_VERSION_LENGTH ) ) );
+    PutText( header, version );
+    for ( int i = 0; i < REPLAY_PICTURE_COUNT; i++ ) {
+        PutU32( header, pictureChecksums[i] );
+    }
+    const int count = std::min( std::max( ruleCount, 0 ), REPLAY_MAX_RULES );
+    PutU8( header, uint32_t( count ) );
+    for ( int i = 0; i < count; i++ ) {
+        PutU32( header, uint32_t( rules[i] ) );
+    }
+    return header;
+}
+
+int NetReadHeaderRules( const std::vector<uint8_t> &header, std::vector<int32_t> &rules,
+                        std::string &error ) {
+    if ( !NetCheckRecordingHeader( header.data(), header.size(), error ) ) {
+        return 0;
+    }
+    ReplayFile file;
+    std::vector<uint8_t> recording( header );
+    const uint8_t start[21] = { REPLAY_TAG_MATCH };
+    recording.insert( recording.end(), start, start + sizeof( start ) );
+    file.Parse( recording.data(), recording.size() );
+    rules = file.GetRules();
+    return 1;
+}
+
+uint32_t NetSeedOf( const std::vector<uint8_t> &header ) {
+    // FNV-1a: every byte counts, so that a new land (its seed is a rule) is a new draw.
+    uint32_t hash = 2166136261u;
+    for ( uint8_t byte : header ) {
+        hash = ( hash ^ byte ) * 16777619u;
+    }
+    return hash;
 }

@@ -14,7 +14,9 @@
 #include <string>
 #include <vector>
 
-const int NET_PROTOCOL_VERSION = 1;
+// 2: the welcome carries the room's recording header, and a joiner may send none to take the
+// room's game (its land, drawn by the host, is one it cannot know before).
+const int NET_PROTOCOL_VERSION = 2;
 // Far above the largest record (a hello with the longest header); a longer message is hostile.
 const size_t NET_MAX_MESSAGE_SIZE = 512;
 const int NET_CODE_LENGTH = 6;
@@ -82,6 +84,7 @@ private:
     int Fail( const char *format, ... ) __attribute__( ( format( printf, 2, 3 ) ) );
     int ReadHello( Reader &reader );
     int ReadKeys( Reader &reader );
+    int ReadHeader( Reader &reader );
     int ReadText( Reader &reader, std::string &text, int longest, const char *what );
     int CheckFields( NetSide side );
 
@@ -91,5 +94,15 @@ private:
 // 1 when `bytes` are exactly one recording header (magic, format, game version, pictures,
 // rules), with `error` saying otherwise.
 int NetCheckRecordingHeader( const uint8_t *bytes, size_t size, std::string &error );
+
+// The recording header a game with these pictures and rules writes: the hello's header.
+std::vector<uint8_t> NetMakeRecordingHeader( const char *gameVersion,
+                                             const uint32_t pictureChecksums[REPLAY_PICTURE_COUNT],
+                                             const int32_t *rules, int ruleCount );
+// The rules of a room's header, for a joiner to play by; 1, or 0 with `error`.
+int NetReadHeaderRules( const std::vector<uint8_t> &header, std::vector<int32_t> &rules, std::string &error );
+// The seed every game in a room draws its pseudo-random numbers from (tank columns, winds):
+// the same header gives the same seed, so the games draw the same numbers in the same order.
+uint32_t NetSeedOf( const std::vector<uint8_t> &header );
 
 #endif

@@ -97,7 +97,7 @@ int RelayRoom::Join( int connection, int role, const std::string &name,
     if ( Find( connection ) != nullptr ) {
         return Refuse( "already in room %s", code.c_str() );
     }
-    if ( joinHeader != header ) {
+    if ( !joinHeader.empty() && joinHeader != header ) {
         return Refuse( "runs another game than room %s (version, pictures or rules)", code.c_str() );
     }
     int seat = NET_SPECTATOR;
@@ -134,6 +134,7 @@ int RelayRoom::Join( int connection, int role, const std::string &name,
     welcome.seat = seat;
     welcome.seats = seats;
     welcome.code = code;
+    welcome.header = header;
     Send( connection, welcome );
     NetMessage player;
     player.type = NET_PLAYER;
@@ -229,7 +230,9 @@ int RelayRoom::ReceiveKeys( const Member &member, const NetMessage &message ) {
 }
 
 int RelayRoom::ReceiveTurn( const Member &member, const NetMessage &message ) {
-    if ( member.seat != turnSeat ) {
+    // The host's game plays a seat whose player left: it takes that seat's turn for itself.
+    const int takesEmptyTurn = member.seat == 0 && message.seat == 0 && started && !IsSeatTaken( turnSeat );
+    if ( member.seat != turnSeat && !takesEmptyTurn ) {
         return Refuse( "a turn passed by seat %d, but it is seat %d's turn", member.seat, turnSeat );
     }
     if ( message.seat >= seats ) {

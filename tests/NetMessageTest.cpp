@@ -27,6 +27,19 @@ struct Valid {
     NetSide side;
 };
 
+// The relay's welcome: seat, seats, the room's code and its recording header.
+std::vector<uint8_t> Welcome( uint32_t seat, uint32_t seats ) {
+    const std::vector<uint8_t> header = NetRecordingHeader();
+    return NetBytes()
+        .U8( 'W' )
+        .U8( seat )
+        .U8( seats )
+        .Text( "ABC234" )
+        .U16( uint32_t( header.size() ) )
+        .Raw( header )
+        .bytes;
+}
+
 std::vector<Valid> ValidMessages() {
     std::vector<uint8_t> alternating;
     std::vector<std::pair<uint32_t, int>> runs;
@@ -41,9 +54,9 @@ std::vector<Valid> ValidMessages() {
           NetHello( 0, 2, "", "A",
                     NetRecordingHeader( std::string( 32, 'v' ), std::vector<int32_t>( 16, -1 ) ) ),
           NET_FROM_CLIENT },
-        { "welcome", NetBytes().U8( 'W' ).U8( 3 ).U8( 4 ).Text( "ABC234" ).bytes, NET_FROM_RELAY },
-        { "spectator welcome", NetBytes().U8( 'W' ).U8( 255 ).U8( 2 ).Text( "ABC234" ).bytes,
-          NET_FROM_RELAY },
+        { "join taking the room's game", NetHello( 1, 0, "ABC234", "Bob", {} ), NET_FROM_CLIENT },
+        { "welcome", Welcome( 3, 4 ), NET_FROM_RELAY },
+        { "spectator welcome", Welcome( 255, 2 ), NET_FROM_RELAY },
         { "player", NetBytes().U8( 'P' ).U8( 3 ).Text( "Cy" ).bytes, NET_FROM_RELAY },
         { "match start", NetBytes().U8( 'S' ).U32( 0 ).U32( 0x7FFFFFFF ).U32( 0 ).U32( 1 ).U32( 2 ).bytes,
           NET_FROM_CLIENT },
@@ -104,7 +117,11 @@ TEST( NetMessage, MalformedFieldsAreRefusedWithTheirReason ) {
         { "lower-case type", { 'k' }, NET_FROM_CLIENT, "unknown message type" },
         { "512 bytes", std::vector<uint8_t>( 512, 'L' ), NET_FROM_CLIENT, "511 bytes after the end" },
         { "513 bytes", std::vector<uint8_t>( 513, 'L' ), NET_FROM_CLIENT, "513 bytes is longer than 512" },
-        { "protocol 2", NetBytes().U8( 'H' ).U16( 2 ).bytes, NET_FROM_CLIENT, "protocol version 2" },
+        { "protocol 1", NetBytes().U8( 'H' ).U16( 1 ).bytes, NET_FROM_CLIENT, "protocol version 1" },
+        { "protocol 3", NetBytes().U8( 'H' ).U16( 3 ).bytes, NET_FROM_CLIENT, "protocol version 3" },
+        { "create without a header", NetHello( 0, 2, "", "A", {} ), NET_FROM_CLIENT, "recording header:" },
+        { "welcome without a header", NetBytes().U8( 'W' ).U8( 1 ).U8( 2 ).Text( "ABC234" ).U16( 0 ).bytes,
+          NET_FROM_RELAY, "room's recording header" },
         { "role 3", NetHello( 3, 0, "ABC234", "A" ), NET_FROM_CLIENT, "unknown role 3" },
         { "room of 1", NetHello( 0, 1, "", "A" ), NET_FROM_CLIENT, "1 seats" },
         { "room of 5", NetHello( 0, 5, "", "A" ), NET_FROM_CLIENT, "5 seats" },
@@ -123,7 +140,15 @@ TEST( NetMessage, MalformedFieldsAreRefusedWithTheirReason ) {
         { "header and a record", NetHello( 0, 2, "", "A", headerPlusOne ), NET_FROM_CLIENT,
           "recording header:" },
         { "header of 125",
-          NetBytes().U8( 'H' ).U16( 1 ).U8( 0 ).U8( 2 ).Text( "" ).Text( "A" ).U16( 125 ).bytes,
+          NetBytes()
+              .U8( 'H' )
+              .U16( uint32_t( NET_PROTOCOL_VERSION ) )
+              .U8( 0 )
+              .U8( 2 )
+              .Text( "" )
+              .Text( "A" )
+              .U16( 125 )
+              .bytes,
           NET_FROM_CLIENT, "125 bytes is longer than 124" },
         { "no frames", Keys( 0, 0, { { 0, 1 } } ), NET_FROM_CLIENT, "keys for 0 frames" },
         { "61 frames", Keys( 0, 61, { { 0, 61 } } ), NET_FROM_CLIENT, "keys for 61 frames" },
@@ -143,8 +168,7 @@ TEST( NetMessage, MalformedFieldsAreRefusedWithTheirReason ) {
           NET_FROM_CLIENT, "tank column 2147483648" },
         { "leave without a seat", { 'L' }, NET_FROM_RELAY, "truncated leave" },
         { "seat 4 left", NetBytes().U8( 'L' ).U8( 4 ).bytes, NET_FROM_RELAY, "seat 4 left" },
-        { "welcome to seat 4", NetBytes().U8( 'W' ).U8( 4 ).U8( 4 ).Text( "ABC234" ).bytes, NET_FROM_RELAY,
-          "seat 4" },
+        { "welcome to seat 4", Welcome( 4, 4 ), NET_FROM_RELAY, "seat 4" },
         { "out of sync seat 4", NetBytes().U8( 'O' ).U32( 60 ).U8( 4 ).bytes, NET_FROM_RELAY, "seat 4" },
         { "reason of 121", NetBytes().U8( 'E' ).Text( std::string( 121, 'x' ) ).bytes, NET_FROM_RELAY,
           "reason of 121" },

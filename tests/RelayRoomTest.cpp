@@ -122,8 +122,18 @@ TEST_F( RelayRoomTest, AnotherGameIsRefusedAndSpectatorsAreCounted ) {
     EXPECT_FALSE( room.Join( 20, NET_WATCH, "Old", NetRecordingHeader( "0.9.0" ) ) );
     EXPECT_NE( std::string::npos, std::string( room.GetError() ).find( "runs another game" ) );
     EXPECT_FALSE( room.Join( 20, NET_WATCH, "Rules", NetRecordingHeader( "1.0.0", { 0, 6 } ) ) );
-    // Eve and seven more make eight; the ninth is one too many.
-    for ( int i = 0; i < RELAY_MAX_SPECTATORS - 1; i++ ) {
+    // Eve and seven more make eight; the ninth is one too many. One comes without a header, to
+    // play the room's game, and its welcome brings the room's header.
+    room.TakeOutbox();
+    ASSERT_TRUE( room.Join( 20, NET_WATCH, "Fan", {} ) ) << room.GetError();
+    const std::vector<NetDelivery> sent = room.TakeOutbox();
+    ASSERT_FALSE( sent.empty() );
+    NetMessage welcome;
+    ASSERT_TRUE( welcome.Read( sent[0].bytes.data(), sent[0].bytes.size(), NET_FROM_RELAY ) )
+        << welcome.GetError();
+    EXPECT_EQ( welcome.type, NET_WELCOME );
+    EXPECT_EQ( welcome.header, NetRecordingHeader() );
+    for ( int i = 1; i < RELAY_MAX_SPECTATORS - 1; i++ ) {
         ASSERT_TRUE( room.Join( 20 + i, NET_WATCH, "Fan", NetRecordingHeader() ) ) << i;
     }
     EXPECT_FALSE( room.Join( 40, NET_WATCH, "Fan", NetRecordingHeader() ) );
@@ -162,6 +172,26 @@ TEST_F( RelayRoomTest, OnlyTheTurnsSeatSendsKeysForTheNextFrame ) {
     EXPECT_TRUE( room.Receive( ANN, Start( 6 ) ) ); // a new match during the last frame played
     room.TakeOutbox();
     ExpectRefused( ANN, Start( 6 ), "a match start at frame 6" );
+}
+
+// A player who left in its turn leaves the stream to the host's game, which takes the turn for
+// its computer at the stream's next frame; nobody else may, and nobody may while the seat is
+// taken.
+TEST_F( RelayRoomTest, TheHostTakesTheTurnOfASeatLeftEmpty ) {
+    ASSERT_TRUE( room.Receive( ANN, Turn( 0, 2 ) ) );
+    room.TakeOutbox();
+    ExpectRefused( ANN, Turn( 0, 0 ), "a turn passed by seat 0, but it is seat 2's turn" );
+    ASSERT_TRUE( room.Receive( CY, Keys( 0, 4 ) ) );
+    room.TakeOutbox();
+    ExpectRefused( ANN, Turn( 4, 0 ), "a turn passed by seat 0, but it is seat 2's turn" );
+    room.Leave( CY );
+    room.TakeOutbox();
+    ExpectRefused( BOB, Turn( 4, 1 ), "a turn passed by seat 1, but it is seat 2's turn" );
+    ExpectRefused( ANN, Turn( 4, 1 ), "a turn passed by seat 0, but it is seat 2's turn" );
+    ExpectRefused( ANN, Turn( 3, 0 ), "a turn at frame 3" );
+    ASSERT_TRUE( room.Receive( ANN, Turn( 4, 0 ) ) ) << room.GetError();
+    EXPECT_EQ( 0, room.GetTurnSeat() );
+    EXPECT_TRUE( room.Receive( ANN, Keys( 4, 1 ) ) ) << room.GetError();
 }
 
 TEST_F( RelayRoomTest, KeysBeforeTheMatchAreRefused ) {

@@ -6,7 +6,14 @@
 // With --timedemo the game plays a recording instead, as `kelto --timedemo` does, so that a
 // build without SDL replays the golden recording too.
 //
+// With --online it plays an online match as `kelto --host` or `kelto --join` would, the
+// computer at its own keys where asked, and ends when the match is won or stops (out of sync),
+// or after N frames at the most.
+//
 // Usage: kelto_headless [--frames N [GAME OPTIONS] | --timedemo FILE]   (default --frames 300)
+//        kelto_headless --online [--frames N] [--computer-plays-me] [--split-at FRAME] [--seed N]
+//                        [--frame-ms N]
+//                        -- GAME OPTIONS
 // The game's own options after --frames N play that game instead, with no key pressed, e.g. a
 // computer-only match recorded for comparison: --frames 5000 --players 0 --level hard --record hard.krec
 // Exits with the game's own exit code: 0, or 1 with one line on standard error when the game
@@ -15,12 +22,20 @@
 #include "app/App.h"
 #include "app/Game.h"
 #include "app/Options.h"
+#include "host/HostTypes.h"
 #include "host/HostWindow.h"
 #include "host/headless/HeadlessBackend.h"
 
+#if KELTO_IN_GAME_RELAY
+#include "relay/InGameRelay.h"
+#endif
+
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -51,9 +66,83 @@ void PressKeysFor( HeadlessBackend &backend, int frame ) {
     }
 }
 
+// An online match on the headless backend; 2 for a command line it cannot take.
+int PlayOnline( int argc, char **argv ) {
+    int frames = 200000;
+    int computerPlaysMe = 0;
+    int splitAt = -1;
+    int frameMilliseconds = 1;
+    int i = 2;
+    for ( ; i < argc && std::strcmp( argv[i], "--" ) != 0; i++ ) {
+        if ( std::strcmp( argv[i], "--computer-plays-me" ) == 0 ) {
+            computerPlaysMe = 1;
+        } else if ( std::strcmp( argv[i], "--frames" ) == 0 && i + 1 < argc &&
+                    std::atoi( argv[i + 1] ) > 0 ) {
+            frames = std::atoi( argv[++i] );
+        } else if ( std::strcmp( argv[i], "--split-at" ) == 0 && i + 1 < argc ) {
+            splitAt = std::atoi( argv[++i] );
+        } else if ( std::strcmp( argv[i], "--frame-ms" ) == 0 && i + 1 < argc &&
+                    std::atoi( argv[i + 1] ) > 0 ) {
+            frameMilliseconds = std::atoi( argv[++i] );
+        } else if ( std::strcmp( argv[i], "--seed" ) == 0 && i + 1 < argc ) {
+            // Games started in the same second must not draw alike by chance.
+            GameSetSeed( unsigned( std::atoi( argv[++i] ) ) );
+        } else {
+            std::fprintf( stderr, "kelto_headless: %s?\n", argv[i] );
+            return 2;
+        }
+    }
+    std::vector<const char *> game = { argv[0] };
+    for ( i++; i < argc; i++ ) {
+        game.push_back( argv[i] );
+    }
+    if ( ParseOptions( int( game.size() ), game.data(), g_options, stdout, stderr ) != OPTIONS_RUN ) {
+        return 2;
+    }
+    GameSetOnlineTest( computerPlaysMe, splitAt );
+#if KELTO_IN_GAME_RELAY
+    InGameRelay relay;
+    if ( g_options.host && g_options.relay.empty() ) {
+        // A tool for tests: its relay listens on the loopback alone.
+        if ( !relay.Start( "127.0.0.1" ) ) {
+            std::fprintf( stderr, "kelto_headless: cannot start the relay: %s\n", relay.GetError() );
+            return 1;
+        }
+        g_options.relay = "ws://127.0.0.1:" + std::to_string( relay.GetPort() );
+    }
+#endif
+    int exitCode = 1;
+    {
+        HeadlessBackend backend;
+        backend.SetKeepFrames( 0 );
+        backend.PostAtFrame( frames, WM_KEYDOWN, VK_ESCAPE, 0 );
+        int closing = 0;
+        backend.SetFrameHook( [&closing, frameMilliseconds]( int ) {
+            // A won match or a stopped one ends the run, as a player would close the game.
+            if ( !closing && ( GameMatchWon() || GameOnlineStopped() ) && HostGetMainWindow() != nullptr ) {
+                closing = HostPostMessage( HostGetMainWindow(), WM_CLOSE, 0, 0 ) ? 1 : 0;
+                if ( GameMatchWon() ) {
+                    std::printf( "kelto_headless: the match is won after %u frames\n", GameOnlineFrame() );
+                    std::fflush( stdout );
+                }
+            }
+            // The games of the room share the machine: no game spins at full speed waiting, and
+            // the stream stays within the relay's rate.
+            std::this_thread::sleep_for( std::chrono::milliseconds( frameMilliseconds ) );
+        } );
+        HostSetBackend( &backend );
+        exitCode = WinMain( nullptr, nullptr, "", SW_SHOWDEFAULT );
+        HostSetBackend( nullptr );
+    }
+    return exitCode;
+}
+
 } // namespace
 
 int main( int argc, char **argv ) {
+    if ( argc >= 2 && std::strcmp( argv[1], "--online" ) == 0 ) {
+        return PlayOnline( argc, argv );
+    }
     int frames = 300;
     int pressKeys = 1;
     if ( argc >= 3 && std::strcmp( argv[1], "--frames" ) == 0 && std::atoi( argv[2] ) > 0 ) {

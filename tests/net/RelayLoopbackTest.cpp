@@ -266,7 +266,7 @@ NetMessage Keys( uint32_t frame, int frames ) {
                           .U32( frame )
                           .U8( uint32_t( frames ) )
                           .U8( 1 )
-                          .U16( 1 )
+                          .U16( uint32_t( NET_PROTOCOL_VERSION ) )
                           .U8( uint32_t( frames ) )
                           .bytes );
 }

@@ -50,12 +50,12 @@ inline std::vector<uint8_t> NetRecordingHeader( const std::string &version = "1.
     return header.bytes;
 }
 
-// A hello: protocol 1, `role`, `seats`, room code, name and a recording header.
+// A hello: this protocol, `role`, `seats`, room code, name and a recording header.
 inline std::vector<uint8_t> NetHello( int role, int seats, const std::string &code, const std::string &name,
                                       const std::vector<uint8_t> &header = NetRecordingHeader() ) {
     return NetBytes()
         .U8( 'H' )
-        .U16( 1 )
+        .U16( uint32_t( NET_PROTOCOL_VERSION ) )
         .U8( uint32_t( role ) )
         .U8( uint32_t( seats ) )
         .Text( code )

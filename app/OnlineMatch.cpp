@@ -1,0 +1,305 @@
+#include "app/OnlineMatch.h"
+
+#include "ai/ComputerPlayers.h"
+#include "replay/ReplayKeys.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+// How long a game waits for the relay's welcome before it gives up.
+const int WELCOME_MILLISECONDS = 10000;
+// What the game has for the relay goes at most this often, a frame at 60 frames a second: a
+// game running faster (a test, a catch-up) sends its frames in blocks, within the relay's
+// 120 messages a second.
+const int SEND_MILLISECONDS = 16;
+
+} // namespace
+
+OnlineMatch::OnlineMatch()
+    : on( 0 ), computerPlaysMe( 0 ), splitAt( -1 ), frame( 0 ), firstColumns{},
+      startChecked( 0 ), empty{}, takenOver{} {
+    std::memset( keys, 0, sizeof( keys ) );
+}
+
+OnlineMatch::~OnlineMatch() {
+}
+
+int OnlineMatch::Connect( const std::string &url, const NetMessage &hello ) {
+    if ( !socket.Open( url ) ) {
+        error = socket.GetError();
+        return 0;
+    }
+    socket.Send( hello.Write( NET_FROM_CLIENT ) );
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds( WELCOME_MILLISECONDS );
+    while ( !session.IsWelcomed() ) {
+        socket.Service();
+        std::vector<uint8_t> bytes;
+        while ( socket.Receive( bytes ) ) {
+            NetMessage message;
+            if ( !message.Read( bytes.data(), bytes.size(), NET_FROM_RELAY ) ) {
+                error = std::string( "the relay sent a broken message: " ) + message.GetError();
+                return 0;
+            }
+            if ( !session.Receive( message ) ) {
+                error = session.GetError();
+                return 0;
+            }
+            if ( message.type == NET_WELCOME ) {
+                roomHeaderBytes = message.header;
+            }
+        }
+        if ( session.IsWelcomed() ) {
+            break;
+        }
+        if ( socket.IsClosed() ) {
+            error = socket.GetError();
+            return 0;
+        }
+        if ( std::chrono::steady_clock::now() > deadline ) {
+            error = "no answer from the relay at " + url;
+            return 0;
+        }
+        std::this_thread::sleep_for( std::chrono::milliseconds( 2 ) );
+    }
+    session.SetOwnName( hello.name );
+    on = 1;
+    return 1;
+}
+
+int OnlineMatch::Join( const std::string &url, const std::string &name, std::vector<uint8_t> &roomHeader ) {
+    std::string host;
+    std::string path;
+    int port = 0;
+    if ( !HostSocket::SplitUrl( url, host, port, path ) || path.size() != size_t( NET_CODE_LENGTH + 1 ) ) {
+        error = "not a ws://HOST:PORT/CODE address: " + url;
+        return 0;
+    }
+    relayUrl = url.substr( 0, url.size() - path.size() );
+    NetMessage hello;
+    hello.type = NET_HELLO;
+    hello.role = NET_PLAY;
+    hello.seats = 0;
+    hello.code = path.substr( 1 );
+    hello.name = name;
+    if ( !Connect( url, hello ) ) {
+        return 0;
+    }
+    roomHeader = roomHeaderBytes;
+    return 1;
+}
+
+int OnlineMatch::Host( const std::string &url, int seats, const std::string &name,
+                       const std::vector<uint8_t> &header ) {
+    relayUrl = url;
+    while ( !relayUrl.empty() && relayUrl.back() == '/' ) {
+        relayUrl.pop_back();
+    }
+    NetMessage hello;
+    hello.type = NET_HELLO;
+    hello.role = NET_CREATE;
+    hello.seats = seats;
+    hello.name = name;
+    hello.header = header;
+    return Connect( relayUrl + "/", hello );
+}
+
+std::string OnlineMatch::GetJoinAddress() const {
+    std::string host;
+    std::string path;
+    int port = 0;
+    if ( !joinHost.empty() && HostSocket::SplitUrl( relayUrl, host, port, path ) ) {
+        return "ws://" + joinHost + ":" + std::to_string( port ) + "/" + session.GetCode();
+    }
+    return relayUrl + "/" + session.GetCode();
+}
+
+void OnlineMatch::SetFirstColumns( const int columns[4] ) {
+    std::memcpy( firstColumns, columns, sizeof( firstColumns ) );
+}
+
+int OnlineMatch::IsTakenOver( int tank ) const {
+    return tank >= 0 && tank < 4 && takenOver[tank];
+}
+
+// Every game hands a tank's turn to its seat; the host's game alone knows when its computer
+// has taken an empty seat over, and takes the stream from it (the stream's `T` says from which
+// frame, so every game plays the same).
+int OnlineMatch::OwnerOf( int tank ) const {
+    if ( tank < 0 || tank >= session.GetSeats() || IsTakenOver( tank ) ) {
+        return 0;
+    }
+    return tank;
+}
+
+int OnlineMatch::IsMyComputer( int tank ) const {
+    if ( tank == session.GetSeat() ) {
+        return computerPlaysMe;
+    }
+    return IsHost() && ( tank >= session.GetSeats() || IsTakenOver( tank ) );
+}
+
+// The host's game gives a seat whose player left to the computer at normal after a few
+// seconds, and gives it back when a player of the same name takes the seat again.
+void OnlineMatch::WatchEmptySeats( ComputerPlayers &players ) {
+    if ( !IsHost() || !session.IsStarted() ) {
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    for ( int seat = 1; seat < session.GetSeats() && seat < 4; seat++ ) {
+        if ( session.IsSeated( seat ) ) {
+            if ( takenOver[seat] ) {
+                players.SetSeat( seat, 0, ComputerPlayers::LevelFromName( "normal" ) );
+                std::printf( "kelto: %s takes the seat back\n", session.GetName( seat ).c_str() );
+                std::fflush( stdout );
+            }
+            empty[seat] = 0;
+            takenOver[seat] = 0;
+            continue;
+        }
+        if ( !empty[seat] ) {
+            empty[seat] = 1;
+            emptySince[seat] = now;
+        }
+        if ( !takenOver[seat] && now - emptySince[seat] >= std::chrono::seconds( TAKE_OVER_SECONDS ) ) {
+            takenOver[seat] = 1;
+            players.SetSeat( seat, 1, ComputerPlayers::LevelFromName( "normal" ) );
+            std::printf( "kelto: the computer plays for %s, who left\n", session.GetName( seat ).c_str() );
+            std::fflush( stdout );
+        }
+    }
+    if ( IsTakenOver( session.GetStreamSeat() ) ) {
+        session.TakeEmptySeatsTurn();
+    }
+}
+
+void OnlineMatch::SeatComputers( ComputerPlayers &players, int level ) const {
+    for ( int tank = 0; tank < ComputerPlayers::SEATS; tank++ ) {
+        players.SetSeat( tank, IsMyComputer( tank ), level );
+    }
+}
+
+void OnlineMatch::Stop( const std::string &reason ) {
+    if ( stopReason.empty() ) {
+        stopReason = reason;
+    }
+}
+
+void OnlineMatch::Pump() {
+    const auto now = std::chrono::steady_clock::now();
+    if ( now - lastSent >= std::chrono::milliseconds( SEND_MILLISECONDS ) ) {
+        lastSent = now;
+        for ( const NetMessage &message : session.TakeOutbox() ) {
+            socket.Send( message.Write( NET_FROM_CLIENT ) );
+        }
+    }
+    socket.Service();
+    std::vector<uint8_t> bytes;
+    while ( socket.Receive( bytes ) ) {
+        NetMessage message;
+        if ( !message.Read( bytes.data(), bytes.size(), NET_FROM_RELAY ) ) {
+            Stop( std::string( "the relay sent a broken message: " ) + message.GetError() );
+        } else if ( !session.Receive( message ) ) {
+            Stop( session.GetError() );
+        }
+    }
+    if ( session.IsOutOfSync() ) {
+        Stop( "out of sync at frame " + std::to_string( session.GetOutOfSyncFrame() ) );
+    }
+    if ( socket.IsClosed() ) {
+        Stop( socket.GetError()[0] != '\0' ? socket.GetError() : "the relay is gone: the match is over" );
+    }
+}
+
+// The host starts the match once everyone is seated; a joiner checks that the host's game
+// placed the tanks where its own did, since a game that did not is another game.
+void OnlineMatch::TakeMatchStart() {
+    if ( IsHost() && !session.IsStarted() && session.IsRoomFull() ) {
+        uint32_t columns[4];
+        for ( int i = 0; i < 4; i++ ) {
+            columns[i] = uint32_t( firstColumns[i] );
+        }
+        session.StartMatch( columns );
+    }
+    if ( !IsHost() && session.IsStarted() && !startChecked ) {
+        startChecked = 1;
+        for ( int i = 0; i < 4; i++ ) {
+            if ( session.GetColumns()[i] != uint32_t( firstColumns[i] ) ) {
+                Stop( "the host's game placed the tanks elsewhere: it runs another game" );
+            }
+        }
+    }
+}
+
+int OnlineMatch::FrameKeys( ComputerPlayers &players, int matchWon, const uint8_t *keyboard,
+                            uint8_t *&keyState ) {
+    Pump();
+    TakeMatchStart();
+    WatchEmptySeats( players );
+    if ( IsStopped() ) {
+        return 0;
+    }
+    if ( session.IsStarted() ) {
+        const int tank = players.GetSeatOfThisUpdate();
+        // A won match belongs to whoever holds the stream until someone starts the next.
+        const int turnSeat = tank >= 0 && !matchWon ? OwnerOf( tank ) : session.GetStreamSeat();
+        uint8_t none[256] = {};
+        if ( tank < 0 || !IsMyComputer( tank ) ) {
+            // Only the turn's change: the computer notices a new turn of its own by it.
+            players.Keys( none, matchWon );
+        }
+        if ( turnSeat == session.GetSeat() && tank >= 0 && IsMyComputer( tank ) ) {
+            // The computer reads the state this frame starts from, so its keys are for this frame.
+            if ( session.Wants( frame, 0 ) ) {
+                const uint8_t *pressed = players.Keys( none, matchWon );
+                session.Produce( frame, turnSeat, ReplayKeysFromState( pressed ), 0 );
+            }
+        } else {
+            const uint16_t held = keyboard != nullptr ? ReplayKeysFromState( keyboard ) : 0;
+            session.Produce( frame, turnSeat, held, NetSession::INPUT_DELAY );
+        }
+        Pump();
+    }
+    uint16_t bits = 0;
+    if ( !session.IsStarted() || !session.KeysOf( frame, bits ) ) {
+        return 0;
+    }
+    ReplayKeysToState( bits, keys );
+    keyState = keys;
+    return 1;
+}
+
+void OnlineMatch::Played( uint32_t checksum ) {
+    session.Played( frame, checksum );
+    frame++;
+    Pump();
+}
+
+std::string OnlineMatch::GetNotice() const {
+    if ( IsStopped() ) {
+        return stopReason;
+    }
+    return "waiting for " + session.GetName( session.GetWaitingFor() );
+}
+
+void OnlineMatch::Leave() {
+    if ( !on ) {
+        return;
+    }
+    for ( const NetMessage &message : session.TakeOutbox() ) {
+        socket.Send( message.Write( NET_FROM_CLIENT ) );
+    }
+    NetMessage leave;
+    leave.type = NET_LEAVE;
+    socket.Send( leave.Write( NET_FROM_CLIENT ) );
+    socket.Close();
+    for ( int i = 0; i < 50 && !socket.IsClosed(); i++ ) {
+        socket.Service();
+        std::this_thread::sleep_for( std::chrono::milliseconds( 2 ) );
+    }
+    on = 0;
+}

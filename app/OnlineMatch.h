@@ -1,0 +1,116 @@
+#ifndef KELTO_APP_ONLINEMATCH_H
+#define KELTO_APP_ONLINEMATCH_H
+
+// This game's place in an online match: its connection to the relay, the lockstep stream of
+// keys, and who plays which tank. Tank N belongs to the room's seat N while the room has one;
+// the tanks beyond the room's seats are the computer's, played by the room's first player,
+// whose game works out their keys and sends them like a person's. Every game plays each frame
+// with the stream's keys for it, and a game without them waits.
+
+#include "host/HostSocket.h"
+#include "net/NetSession.h"
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class ComputerPlayers;
+
+class OnlineMatch {
+public:
+    // How long the others wait for a player who left before the computer takes the seat.
+    static constexpr int TAKE_OVER_SECONDS = 3;
+    // A game more frames than this behind the stream catches up, this many more frames a frame.
+    static constexpr int CATCH_UP_AFTER = 2 * NetSession::INPUT_DELAY;
+    static constexpr int CATCH_UP_FRAMES = 7;
+
+    OnlineMatch();
+    virtual ~OnlineMatch();
+
+    // For tests: the computer plays this game's own seat; the game's state is made to differ
+    // from the others' after frame `frame` (negative: never).
+    void SetComputerPlaysMe( int value ) { computerPlaysMe = value; }
+    void SetSplitAt( int frame ) { splitAt = frame; }
+    int GetSplitAt() const { return splitAt; }
+
+    // Joins the room of `url` (ws://HOST:PORT/CODE) and waits for the relay's welcome; the
+    // room's recording header says which game to play. 1, or 0 with GetError.
+    int Join( const std::string &url, const std::string &name, std::vector<uint8_t> &roomHeader );
+    // Opens a room of `seats` people on the relay at `url` for the game of `header`, and waits
+    // for its code. 1, or 0 with GetError.
+    int Host( const std::string &url, int seats, const std::string &name,
+              const std::vector<uint8_t> &header );
+    int IsOn() const { return on; }
+    int IsHost() const { return session.GetSeat() == 0; }
+    // The host name in the address friends join with, instead of the relay's as this game
+    // reaches it.
+    void SetJoinHost( const std::string &host ) { joinHost = host; }
+    // The address friends join with.
+    std::string GetJoinAddress() const;
+
+    // The first match's tank columns as this game drew them: the host starts the match with
+    // them once the room is full; a joiner checks the host's against them.
+    void SetFirstColumns( const int columns[4] );
+    // Which tanks this game's computer plays: the host's, and its own with SetComputerPlaysMe.
+    void SeatComputers( ComputerPlayers &players, int level ) const;
+
+    // Before the frame: 1 with `keyState` pointing at the stream's keys for it; 0 when they
+    // are not here yet (or the match has stopped), and nothing may move.
+    int FrameKeys( ComputerPlayers &players, int matchWon, const uint8_t *keyboard, uint8_t *&keyState );
+    // After the frame was played: 1 when its state's checksum is due.
+    int WantsChecksum() const { return NetSession::WantsChecksum( frame ); }
+    void Played( uint32_t checksum );
+
+    uint32_t GetFrame() const { return frame; }
+    // The name over a tank: its player's for a seated tank, empty (the view's "PLAYER N") for
+    // the computer's.
+    std::string GetTankName( int tank ) const {
+        return tank >= 0 && tank < session.GetSeats() && session.IsSeated( tank ) ? session.GetName( tank )
+                                                                                  : "";
+    }
+    // Frames the stream holds that this game has not played.
+    int GetFramesBehind() const { return int( session.GetStreamFrames() - frame ); }
+    // What the game says over the scene: who it waits for, or why the match stopped; empty
+    // while it plays.
+    std::string GetNotice() const;
+    int IsStopped() const { return !stopReason.empty(); }
+    const std::string &GetStopReason() const { return stopReason; }
+    const char *GetError() const { return error.c_str(); }
+
+    // Says goodbye to the relay.
+    void Leave();
+
+private:
+    int Connect( const std::string &url, const NetMessage &hello );
+    void Pump();
+    void Stop( const std::string &reason );
+    int OwnerOf( int tank ) const;
+    int IsTakenOver( int tank ) const;
+    void WatchEmptySeats( ComputerPlayers &players );
+    int IsMyComputer( int tank ) const;
+    void TakeMatchStart();
+
+    HostSocket socket;
+    NetSession session;
+    int on;
+    std::string relayUrl;
+    std::string joinHost;
+    int computerPlaysMe;
+    int splitAt;
+    uint32_t frame; // frames played
+    int firstColumns[4];
+    int startChecked;
+    std::vector<uint8_t> roomHeaderBytes; // the welcome's
+    std::string stopReason;
+    std::string error;
+    uint8_t keys[256];
+    std::chrono::steady_clock::time_point lastSent;
+    // When each seat was found empty after the start; the host's computer plays it from
+    // TAKE_OVER_SECONDS later until its player comes back.
+    std::chrono::steady_clock::time_point emptySince[4];
+    int empty[4];
+    int takenOver[4];
+};
+
+#endif
