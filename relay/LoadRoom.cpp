@@ -32,7 +32,7 @@ std::vector<uint8_t> LoadHeader() {
 
 } // namespace
 
-LoadRoom::LoadRoom() : turnFrames( 120 ), lastPass( 0 ), echoes( 0 ), delaySum( 0 ) {
+LoadRoom::LoadRoom() : turnFrames( 120 ), wrongSeat( -1 ), lastPass( 0 ), echoes( 0 ), delaySum( 0 ) {
     for ( int seat = 0; seat < LOAD_SEATS; seat++ ) {
         heard[seat] = 0;
         turnOf[seat] = 0;
@@ -65,8 +65,9 @@ uint32_t LoadRoom::ChecksumOf( uint32_t frame ) const {
     return index < checksums.size() ? checksums[index] : frame * 2654435761u;
 }
 
-int LoadRoom::Open( int port, int turnLength, const std::vector<uint32_t> &gameChecksums ) {
+int LoadRoom::Open( int port, int turnLength, const std::vector<uint32_t> &gameChecksums, int splitSeat ) {
     turnFrames = turnLength;
+    wrongSeat = splitSeat;
     checksums = gameChecksums;
     const std::vector<uint8_t> header = LoadHeader();
     NetMessage hello;
@@ -127,7 +128,7 @@ void LoadRoom::ReportChecksum( int seat ) {
     NetMessage checksum;
     checksum.type = NET_CHECKSUM;
     checksum.frame = heard[seat];
-    checksum.checksum = ChecksumOf( heard[seat] );
+    checksum.checksum = ChecksumOf( heard[seat] ) + ( seat == wrongSeat && heard[seat] >= 120 ? 1 : 0 );
     if ( !clients[seat].Send( checksum ) ) {
         Fail( "player " + std::to_string( seat ) + ": " + clients[seat].GetError() );
     }

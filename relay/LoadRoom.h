@@ -22,8 +22,9 @@ public:
     virtual ~LoadRoom();
 
     // Meets four players in a new room on the relay at `port` and starts the match; 0 with
-    // GetError (the relay refused, or did not answer in time).
-    int Open( int port, int turnFrames, const std::vector<uint32_t> &checksums );
+    // GetError (the relay refused, or did not answer in time). The player in `wrongSeat` (-1
+    // for none) reports a checksum of its own from frame 120 on, as a game that split would.
+    int Open( int port, int turnFrames, const std::vector<uint32_t> &checksums, int wrongSeat );
     // The turn's seat sends its keys up to `dueFrame` (exclusive), passing the turn on the way.
     void Play( uint32_t dueFrame, int64_t nowMicroseconds );
     // Reads what player `seat` has heard; its keys' delays are added to `delays` (microseconds).
@@ -55,6 +56,7 @@ private:
     std::vector<int64_t> sentAt; // when each frame's keys left the turn's seat
     std::vector<uint32_t> checksums;
     int turnFrames;
+    int wrongSeat;
     uint32_t lastPass;
     int64_t echoes;
     int64_t delaySum;

@@ -27,7 +27,7 @@ namespace {
 
 const char USAGE[] =
     "usage: kelto-relay-load (--relay PROGRAM | --port N [--pid PID]) [--rooms N] [--seconds N]\n"
-    "                        [--turn-seconds N] [-- RELAY OPTIONS...]\n";
+    "                        [--turn-seconds N] [--wrong-checksum SEAT] [-- RELAY OPTIONS...]\n";
 const int FRAMES_PER_SECOND = 60;
 const int64_t FRAME_MICROSECONDS = 1000000 / FRAMES_PER_SECOND;
 // After the last frame, how long the players may take to hear the rest of the stream.
@@ -42,6 +42,7 @@ struct LoadOptions {
     int rooms = 50;
     int seconds = 10;
     int turnSeconds = 2;
+    int wrongSeat = -1; // a seat whose game is made to split, to see the relay stop it
 };
 
 int64_t NowMicroseconds() {
@@ -83,6 +84,8 @@ int ParseOptions( int argc, char **argv, LoadOptions &options ) {
             ok = Number( value, 1, 2000, options.rooms );
         } else if ( option == "--seconds" ) {
             ok = Number( value, 1, 600, options.seconds );
+        } else if ( option == "--wrong-checksum" ) {
+            ok = Number( value, 0, LOAD_SEATS - 1, options.wrongSeat );
         } else if ( option == "--turn-seconds" ) {
             ok = Number( value, 1, 60, options.turnSeconds );
         } else {
@@ -320,7 +323,7 @@ int main( int argc, char **argv ) {
     const int turnFrames = options.turnSeconds * FRAMES_PER_SECOND;
     for ( int i = 0; i < options.rooms; i++ ) {
         std::unique_ptr<LoadRoom> room( new LoadRoom );
-        if ( room->Open( port, turnFrames, std::vector<uint32_t>() ) ) {
+        if ( room->Open( port, turnFrames, std::vector<uint32_t>(), options.wrongSeat ) ) {
             rooms.push_back( std::move( room ) );
         } else {
             refused++;
