@@ -6,7 +6,12 @@
 // With --timedemo the game plays a recording instead, as `kelto --timedemo` does, so that a
 // build without SDL replays the golden recording too.
 //
-// Usage: kelto_headless [--frames N | --timedemo FILE]   (default --frames 300)
+// With --referee it is the referee of an online match: it plays the recording that arrives on
+// its standard input as fast as it comes and prints "FRAME CHECKSUM" (decimal, hexadecimal)
+// after every 60 frames, ending with its input; the relay holds the players' checksums
+// against these.
+//
+// Usage: kelto_headless [--frames N | --timedemo FILE | --referee]   (default --frames 300)
 // Exits with the game's own exit code: 0, or 1 with one line on standard error when the game
 // cannot start (or a recording is refused or diverges).
 
@@ -15,6 +20,11 @@
 #include "app/Options.h"
 #include "host/HostWindow.h"
 #include "host/headless/HeadlessBackend.h"
+#include "replay/ReplayStream.h"
+
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdio>
 #include <cstdlib>
@@ -49,23 +59,40 @@ void PressKeysFor( HeadlessBackend &backend, int frame ) {
     }
 }
 
+// The match's stream as the relay writes it: whatever has come, waiting for more.
+class StandardInput : public ReplayStream {
+public:
+    int64_t Read( void *destination, int64_t count ) override {
+        for ( ;; ) {
+            const ssize_t got = read( 0, destination, size_t( count ) );
+            if ( got >= 0 || errno != EINTR ) {
+                return got > 0 ? got : 0;
+            }
+        }
+    }
+};
+
 } // namespace
 
 int main( int argc, char **argv ) {
     int frames = 300;
-    if ( argc == 3 && std::strcmp( argv[1], "--frames" ) == 0 && std::atoi( argv[2] ) > 0 ) {
+    StandardInput standardInput;
+    const int referee = argc == 2 && std::strcmp( argv[1], "--referee" ) == 0;
+    if ( referee ) {
+        GameSetRefereeStream( &standardInput );
+    } else if ( argc == 3 && std::strcmp( argv[1], "--frames" ) == 0 && std::atoi( argv[2] ) > 0 ) {
         frames = std::atoi( argv[2] );
     } else if ( argc == 3 && std::strcmp( argv[1], "--timedemo" ) == 0 && argv[2][0] != '\0' ) {
         g_options.timedemo = argv[2];
     } else if ( argc != 1 ) {
-        std::fputs( "usage: kelto_headless [--frames N | --timedemo FILE]\n", stderr );
+        std::fputs( "usage: kelto_headless [--frames N | --timedemo FILE | --referee]\n", stderr );
         return 2;
     }
 
     int exitCode = 1;
     {
         HeadlessBackend backend;
-        if ( g_options.timedemo.empty() ) {
+        if ( g_options.timedemo.empty() && !referee ) {
             backend.PostAtFrame( frames, WM_KEYDOWN, VK_ESCAPE, 0 );
             backend.SetFrameHook( [&backend]( int frame ) { PressKeysFor( backend, frame ); } );
             // The same tanks every run, on the bundled pictures, so that a run can be repeated.
