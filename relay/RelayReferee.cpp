@@ -112,6 +112,10 @@ int RelayReferee::Service( std::vector<RefereeChecksum> &checksums ) {
     if ( pid <= 0 ) {
         return 0;
     }
+    // What it said first: a referee that has ended says how.
+    if ( !ReadLines( checksums ) ) {
+        return 0;
+    }
     if ( !waiting.empty() ) {
         const ssize_t sent = write( input, waiting.data(), waiting.size() );
         if ( sent < 0 && errno != EAGAIN && errno != EINTR ) {
@@ -119,7 +123,7 @@ int RelayReferee::Service( std::vector<RefereeChecksum> &checksums ) {
         }
         waiting.erase( waiting.begin(), waiting.begin() + ( sent > 0 ? sent : 0 ) );
     }
-    return ReadLines( checksums );
+    return 1;
 }
 
 // "FRAME CHECKSUM" lines, each frame the next multiple of 60.
