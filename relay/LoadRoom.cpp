@@ -11,9 +11,9 @@ void Put( std::vector<uint8_t> &bytes, uint32_t value, int count ) {
     }
 }
 
-// The recording header every player of the tool hands over: the same for all, as the games of
-// one room must be; the default game's rules on a made land.
-std::vector<uint8_t> LoadHeader() {
+} // namespace
+
+LoadGame LoadMadeUpGame() {
     std::vector<uint8_t> header( REPLAY_MAGIC, REPLAY_MAGIC + sizeof( REPLAY_MAGIC ) );
     Put( header, uint32_t( REPLAY_FORMAT_VERSION ), 2 );
     const std::string version = "relay-load";
@@ -27,10 +27,13 @@ std::vector<uint8_t> LoadHeader() {
     for ( int32_t rule : rules ) {
         Put( header, uint32_t( rule ), 4 );
     }
-    return header;
+    LoadGame game;
+    game.header = header;
+    for ( int i = 0; i < TANK_PLACEMENT_COUNT; i++ ) {
+        game.columns[i] = uint32_t( 80 + 160 * i );
+    }
+    return game;
 }
-
-} // namespace
 
 LoadRoom::LoadRoom() : turnFrames( 120 ), wrongSeat( -1 ), lastPass( 0 ), echoes( 0 ), delaySum( 0 ) {
     for ( int seat = 0; seat < LOAD_SEATS; seat++ ) {
@@ -65,11 +68,11 @@ uint32_t LoadRoom::ChecksumOf( uint32_t frame ) const {
     return index < checksums.size() ? checksums[index] : frame * 2654435761u;
 }
 
-int LoadRoom::Open( int port, int turnLength, const std::vector<uint32_t> &gameChecksums, int splitSeat ) {
+int LoadRoom::Open( int port, int turnLength, const LoadGame &game, int splitSeat ) {
     turnFrames = turnLength;
     wrongSeat = splitSeat;
-    checksums = gameChecksums;
-    const std::vector<uint8_t> header = LoadHeader();
+    checksums = game.checksums;
+    const std::vector<uint8_t> &header = game.header;
     NetMessage hello;
     hello.type = NET_HELLO;
     hello.version = NET_PROTOCOL_VERSION;
@@ -95,7 +98,7 @@ int LoadRoom::Open( int port, int turnLength, const std::vector<uint32_t> &gameC
     start.type = NET_MATCH_START;
     start.frame = 0;
     for ( int i = 0; i < TANK_PLACEMENT_COUNT; i++ ) {
-        start.columns[i] = uint32_t( 80 + 160 * i );
+        start.columns[i] = game.columns[i];
     }
     if ( !clients[0].Send( start ) ) {
         Fail( std::string( "player 0: " ) + clients[0].GetError() );

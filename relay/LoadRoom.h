@@ -16,6 +16,18 @@
 
 const int LOAD_SEATS = 4;
 
+// The game every room plays: the recording header each player hands over, the first match's
+// tank columns and the checksums the players report (the game's own when a referee is to
+// check them; made up, but all agreeing, when none is given).
+struct LoadGame {
+    std::vector<uint8_t> header;
+    uint32_t columns[TANK_PLACEMENT_COUNT];
+    std::vector<uint32_t> checksums;
+};
+
+// A made-up game's header: the default game's rules on a made land.
+LoadGame LoadMadeUpGame();
+
 class LoadRoom {
 public:
     LoadRoom();
@@ -24,7 +36,7 @@ public:
     // Meets four players in a new room on the relay at `port` and starts the match; 0 with
     // GetError (the relay refused, or did not answer in time). The player in `wrongSeat` (-1
     // for none) reports a checksum of its own from frame 120 on, as a game that split would.
-    int Open( int port, int turnFrames, const std::vector<uint32_t> &checksums, int wrongSeat );
+    int Open( int port, int turnFrames, const LoadGame &game, int wrongSeat );
     // The turn's seat sends its keys up to `dueFrame` (exclusive), passing the turn on the way.
     void Play( uint32_t dueFrame, int64_t nowMicroseconds );
     // Reads what player `seat` has heard; its keys' delays are added to `delays` (microseconds).

@@ -12,12 +12,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "replay/ReplayFile.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -27,7 +30,14 @@ namespace {
 
 const char USAGE[] =
     "usage: kelto-relay-load (--relay PROGRAM | --port N [--pid PID]) [--rooms N] [--seconds N]\n"
-    "                        [--turn-seconds N] [--wrong-checksum SEAT] [-- RELAY OPTIONS...]\n";
+    "                        [--turn-seconds N] [--wrong-checksum SEAT]\n"
+    "                        [--referee PROGRAM --referee-data FOLDER --game RECORDING] [-- RELAY "
+    "OPTIONS...]\n";
+// The rules of the refereed game, over the recording's: no wind (the protocol does not carry
+// it) and tanks that last, so that the first match outlasts the run.
+const int WIND_RULE = 3;
+const int HEALTH_RULE = 1;
+const int32_t LASTING_HEALTH = 999;
 const int FRAMES_PER_SECOND = 60;
 const int64_t FRAME_MICROSECONDS = 1000000 / FRAMES_PER_SECOND;
 // After the last frame, how long the players may take to hear the rest of the stream.
@@ -42,7 +52,10 @@ struct LoadOptions {
     int rooms = 50;
     int seconds = 10;
     int turnSeconds = 2;
-    int wrongSeat = -1; // a seat whose game is made to split, to see the relay stop it
+    int wrongSeat = -1;      // a seat whose game is made to split, to see the relay stop it
+    std::string referee;     // the game that referees the rooms, given to the relay
+    std::string refereeData; // the folder of its pictures
+    std::string game;        // a recording whose header and first tanks the rooms play
 };
 
 int64_t NowMicroseconds() {
@@ -84,6 +97,12 @@ int ParseOptions( int argc, char **argv, LoadOptions &options ) {
             ok = Number( value, 1, 2000, options.rooms );
         } else if ( option == "--seconds" ) {
             ok = Number( value, 1, 600, options.seconds );
+        } else if ( option == "--referee" ) {
+            options.referee = value;
+        } else if ( option == "--referee-data" ) {
+            options.refereeData = value;
+        } else if ( option == "--game" ) {
+            options.game = value;
         } else if ( option == "--wrong-checksum" ) {
             ok = Number( value, 0, LOAD_SEATS - 1, options.wrongSeat );
         } else if ( option == "--turn-seconds" ) {
@@ -99,6 +118,10 @@ int ParseOptions( int argc, char **argv, LoadOptions &options ) {
     }
     if ( options.relay.empty() == ( options.port == 0 ) ) {
         std::fprintf( stderr, "kelto-relay-load: give either --relay or --port\n%s", USAGE );
+        return 0;
+    }
+    if ( options.referee.empty() != options.game.empty() ) {
+        std::fprintf( stderr, "kelto-relay-load: --referee and --game go together\n%s", USAGE );
         return 0;
     }
     return 1;
@@ -119,6 +142,10 @@ pid_t StartRelay( const LoadOptions &options, int rooms, int &port ) {
                                            std::to_string( rooms ),
                                            "--max-connections",
                                            std::to_string( rooms * LOAD_SEATS ) };
+    if ( !options.referee.empty() ) {
+        arguments.insert( arguments.end(),
+                          { "--referee", options.referee, "--referee-data", options.refereeData } );
+    }
     // Later options win, so the caller's own limits stand.
     arguments.insert( arguments.end(), options.relayOptions.begin(), options.relayOptions.end() );
     const pid_t pid = fork();
@@ -162,6 +189,107 @@ void StopRelay( pid_t pid ) {
     }
     kill( pid, SIGKILL );
     waitpid( pid, &status, 0 );
+}
+
+// The recording's header and first tanks, under the refereed game's rules; 0 when the file is
+// not a recording that starts with its header and first match.
+int ReadGame( const std::string &fileName, LoadGame &game ) {
+    std::ifstream file( fileName, std::ios::binary );
+    const std::vector<uint8_t> bytes( ( std::istreambuf_iterator<char>( file ) ),
+                                      std::istreambuf_iterator<char>() );
+    ReplayFile check;
+    if ( !check.Parse( bytes.data(), bytes.size() ) || check.GetRules().size() <= size_t( WIND_RULE ) ) {
+        std::fprintf( stderr, "kelto-relay-load: %s: %s\n", fileName.c_str(),
+                      check.GetError()[0] != '\0' ? check.GetError() : "too few rules" );
+        return 0;
+    }
+    size_t at = sizeof( REPLAY_MAGIC ) + 2;
+    at += 1 + bytes[at] + 4 * REPLAY_PICTURE_COUNT;
+    const size_t rules = at + 1;
+    at += 1 + 4 * check.GetRules().size();
+    game.header.assign( bytes.begin(), bytes.begin() + long( at ) );
+    const int32_t health = LASTING_HEALTH;
+    std::memset( &game.header[rules + 4 * WIND_RULE], 0, 4 );
+    std::memcpy( &game.header[rules + 4 * HEALTH_RULE], &health, 4 ); // little-endian, as recorded
+    for ( int i = 0; i < TANK_PLACEMENT_COUNT; i++ ) {
+        game.columns[i] = uint32_t( check.GetMatchStarts()[0].columns[i] );
+    }
+    return 1;
+}
+
+// The game's own checksums for the rooms' keys, from the referee itself, run as the relay runs it.
+int LearnChecksums( const LoadOptions &options, int seconds, LoadGame &game ) {
+    std::vector<uint8_t> recording = game.header;
+    NetMessage message;
+    message.type = NET_MATCH_START;
+    message.frame = 0;
+    std::memcpy( message.columns, game.columns, sizeof( message.columns ) );
+    std::vector<uint8_t> bytes = message.Write( NET_FROM_CLIENT );
+    recording.insert( recording.end(), bytes.begin(), bytes.end() );
+    for ( int block = 0; block < seconds; block++ ) {
+        message = NetMessage();
+        message.type = NET_KEYS;
+        message.frame = uint32_t( block * REPLAY_BLOCK_FRAMES );
+        message.frames = REPLAY_BLOCK_FRAMES;
+        for ( uint32_t frame = message.frame; frame < message.frame + REPLAY_BLOCK_FRAMES; frame++ ) {
+            const uint16_t keys = LoadRoom::KeysOf( frame );
+            if ( !message.runs.empty() && message.runs.back().keys == keys ) {
+                message.runs.back().length++;
+            } else {
+                message.runs.push_back( ReplayRun{ keys, 1 } );
+            }
+        }
+        bytes = message.Write( NET_FROM_CLIENT );
+        recording.insert( recording.end(), bytes.begin(), bytes.end() );
+        recording.insert( recording.end(), 4, 0 ); // the checksum the referee works out
+    }
+    char path[] = "/tmp/kelto-relay-load-XXXXXX";
+    const int fd = mkstemp( path );
+    const int written =
+        fd >= 0 && write( fd, recording.data(), recording.size() ) == ssize_t( recording.size() );
+    if ( fd >= 0 ) {
+        close( fd );
+    }
+    const std::string command =
+        "cd '" + options.refereeData + "' && '" + options.referee + "' --referee < " + path;
+    FILE *pipe = written ? popen( command.c_str(), "r" ) : nullptr;
+    unsigned frame = 0, checksum = 0;
+    while ( pipe != nullptr && std::fscanf( pipe, "%u %x", &frame, &checksum ) == 2 ) {
+        game.checksums.push_back( checksum );
+    }
+    if ( pipe != nullptr ) {
+        pclose( pipe );
+    }
+    unlink( path );
+    if ( int( game.checksums.size() ) != seconds ) {
+        std::fprintf( stderr, "kelto-relay-load: the referee played %d of the script's %d seconds\n",
+                      int( game.checksums.size() ), seconds );
+        return 0;
+    }
+    return 1;
+}
+
+// The processes a process started (its referees), from /proc/PID/task/PID/children.
+std::vector<int> ChildrenOf( int pid ) {
+    std::ifstream file( "/proc/" + std::to_string( pid ) + "/task/" + std::to_string( pid ) + "/children" );
+    std::vector<int> children;
+    int child = 0;
+    while ( file >> child ) {
+        children.push_back( child );
+    }
+    return children;
+}
+
+// Proportional memory of a process in KiB (its share of pages it shares with others), or 0.
+long ProportionalKiB( int pid ) {
+    std::ifstream file( "/proc/" + std::to_string( pid ) + "/smaps_rollup" );
+    std::string line;
+    while ( std::getline( file, line ) ) {
+        if ( line.compare( 0, 4, "Pss:" ) == 0 ) {
+            return std::atol( line.c_str() + 4 );
+        }
+    }
+    return 0;
 }
 
 // User and system time of a process in seconds (/proc/PID/stat), or -1.
@@ -309,6 +437,11 @@ int main( int argc, char **argv ) {
     files.rlim_cur = files.rlim_max;
     setrlimit( RLIMIT_NOFILE, &files );
 
+    LoadGame game = LoadMadeUpGame();
+    if ( !options.game.empty() &&
+         ( !ReadGame( options.game, game ) || !LearnChecksums( options, options.seconds, game ) ) ) {
+        return 1;
+    }
     int port = options.port;
     int pid = options.pid;
     if ( !options.relay.empty() ) {
@@ -323,7 +456,7 @@ int main( int argc, char **argv ) {
     const int turnFrames = options.turnSeconds * FRAMES_PER_SECOND;
     for ( int i = 0; i < options.rooms; i++ ) {
         std::unique_ptr<LoadRoom> room( new LoadRoom );
-        if ( room->Open( port, turnFrames, std::vector<uint32_t>(), options.wrongSeat ) ) {
+        if ( room->Open( port, turnFrames, game, options.wrongSeat ) ) {
             rooms.push_back( std::move( room ) );
         } else {
             refused++;
@@ -334,10 +467,22 @@ int main( int argc, char **argv ) {
     delays.reserve( size_t( options.rooms ) * ( LOAD_SEATS - 1 ) *
                     size_t( options.seconds * FRAMES_PER_SECOND ) );
     const double relayCpuBefore = pid > 0 ? CpuSeconds( pid ) : -1.0;
+    double refereeCpuBefore = 0.0;
+    for ( int child : pid > 0 ? ChildrenOf( pid ) : std::vector<int>() ) {
+        refereeCpuBefore += CpuSeconds( child );
+    }
     const double ownCpuBefore = OwnCpuSeconds();
     const int64_t wallBefore = NowMicroseconds();
     PlayRooms( rooms, options.seconds, delays );
     const double wall = double( NowMicroseconds() - wallBefore ) / 1e6;
+    // The referees are measured while they live: they end with their rooms.
+    const std::vector<int> referees = pid > 0 ? ChildrenOf( pid ) : std::vector<int>();
+    double refereeCpu = -refereeCpuBefore;
+    long refereeKiB = 0;
+    for ( int child : referees ) {
+        refereeCpu += CpuSeconds( child );
+        refereeKiB += ProportionalKiB( child );
+    }
     const int status = Report( rooms, refused, delays );
     if ( pid > 0 ) {
         const double cpu = ( CpuSeconds( pid ) - relayCpuBefore ) / wall;
@@ -346,6 +491,12 @@ int main( int argc, char **argv ) {
         std::printf(
             "relay: %.1f%% of a core (%.3f%% a room), %ld KiB resident (%ld empty, %.1f KiB a room)\n",
             100.0 * cpu, 100.0 * cpu / count, fullKiB, emptyKiB, double( fullKiB - emptyKiB ) / count );
+        if ( !referees.empty() ) {
+            std::printf(
+                "referees: %d, %.1f%% of a core (%.3f%% a room), %ld KiB proportional (%.1f KiB a room)\n",
+                int( referees.size() ), 100.0 * refereeCpu / wall, 100.0 * refereeCpu / wall / count,
+                refereeKiB, double( refereeKiB ) / count );
+        }
     }
     std::printf( "load tool: %.1f%% of a core over %.1f s\n",
                  100.0 * ( OwnCpuSeconds() - ownCpuBefore ) / wall, wall );
