@@ -35,7 +35,8 @@ LoadGame LoadMadeUpGame() {
     return game;
 }
 
-LoadRoom::LoadRoom() : turnFrames( 120 ), wrongSeat( -1 ), lastPass( 0 ), echoes( 0 ), delaySum( 0 ) {
+LoadRoom::LoadRoom()
+    : turnFrames( 120 ), wrongSeat( -1 ), lastPass( 0 ), echoes( 0 ), timedEchoes( 0 ), delaySum( 0 ) {
     for ( int seat = 0; seat < LOAD_SEATS; seat++ ) {
         heard[seat] = 0;
         turnOf[seat] = 0;
@@ -180,6 +181,7 @@ void LoadRoom::Take( int seat, const NetMessage &message, int64_t now, std::vect
             const int64_t delay = now - sentAt[message.frame + uint32_t( i )];
             delays.push_back( int32_t( delay ) );
             delaySum += delay;
+            timedEchoes++;
             echoes++;
             heard[seat]++;
             ReportChecksum( seat );

@@ -48,7 +48,12 @@ public:
     int IsCaughtUp() const;
     uint32_t GetFramesSent() const { return uint32_t( sentAt.size() ); }
     int64_t GetEchoes() const { return echoes; }
-    double GetMeanDelay() const { return echoes > 0 ? double( delaySum ) / double( echoes ) : 0.0; }
+    double GetMeanDelay() const { return timedEchoes > 0 ? double( delaySum ) / double( timedEchoes ) : 0.0; }
+    // Delays are timed from here on (after a warm-up), echoes still all counted.
+    void RestartTiming() {
+        timedEchoes = 0;
+        delaySum = 0;
+    }
     const char *GetError() const { return error.c_str(); }
 
     // The keys held in a frame of the script: a tank that moves, aims and fires.
@@ -71,6 +76,7 @@ private:
     int wrongSeat;
     uint32_t lastPass;
     int64_t echoes;
+    int64_t timedEchoes;
     int64_t delaySum;
     std::string error;
 };

@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <sstream>
@@ -30,7 +31,7 @@ namespace {
 
 const char USAGE[] =
     "usage: kelto-relay-load (--relay PROGRAM | --port N [--pid PID]) [--rooms N] [--seconds N]\n"
-    "                        [--turn-seconds N] [--wrong-checksum SEAT]\n"
+    "                        [--turn-seconds N] [--warm-up SECONDS] [--wrong-checksum SEAT]\n"
     "                        [--referee PROGRAM --referee-data FOLDER --game RECORDING] [-- RELAY "
     "OPTIONS...]\n";
 // The rules of the refereed game, over the recording's: no wind (the protocol does not carry
@@ -52,6 +53,7 @@ struct LoadOptions {
     int rooms = 50;
     int seconds = 10;
     int turnSeconds = 2;
+    int warmUpSeconds = 0;   // played before the figures count: the referees start up meanwhile
     int wrongSeat = -1;      // a seat whose game is made to split, to see the relay stop it
     std::string referee;     // the game that referees the rooms, given to the relay
     std::string refereeData; // the folder of its pictures
@@ -105,6 +107,8 @@ int ParseOptions( int argc, char **argv, LoadOptions &options ) {
             options.game = value;
         } else if ( option == "--wrong-checksum" ) {
             ok = Number( value, 0, LOAD_SEATS - 1, options.wrongSeat );
+        } else if ( option == "--warm-up" ) {
+            ok = Number( value, 0, 60, options.warmUpSeconds );
         } else if ( option == "--turn-seconds" ) {
             ok = Number( value, 1, 60, options.turnSeconds );
         } else {
@@ -118,6 +122,10 @@ int ParseOptions( int argc, char **argv, LoadOptions &options ) {
     }
     if ( options.relay.empty() == ( options.port == 0 ) ) {
         std::fprintf( stderr, "kelto-relay-load: give either --relay or --port\n%s", USAGE );
+        return 0;
+    }
+    if ( options.warmUpSeconds >= options.seconds ) {
+        std::fprintf( stderr, "kelto-relay-load: the warm-up must end before the run\n" );
         return 0;
     }
     if ( options.referee.empty() != options.game.empty() ) {
@@ -358,12 +366,27 @@ void HearAll( std::vector<std::unique_ptr<LoadRoom>> &rooms, int milliseconds,
 }
 
 // The matches at 60 frames a second until `seconds` have passed, then the stream's last keys.
-void PlayRooms( std::vector<std::unique_ptr<LoadRoom>> &rooms, int seconds, std::vector<int32_t> &delays ) {
+// After `warmUpSeconds`, `warm` is called once: the delays and the figures count from then on.
+void PlayRooms( std::vector<std::unique_ptr<LoadRoom>> &rooms, int seconds, int warmUpSeconds,
+                std::vector<int32_t> &delays, const std::function<void()> &warm ) {
     const int64_t start = NowMicroseconds();
     const uint32_t lastFrame = uint32_t( seconds * FRAMES_PER_SECOND );
+    const uint32_t warmFrame = uint32_t( warmUpSeconds * FRAMES_PER_SECOND );
+    int warmed = warmUpSeconds == 0;
+    if ( warmed ) {
+        warm();
+    }
     for ( ;; ) {
         const int64_t now = NowMicroseconds();
         const uint32_t due = std::min( lastFrame, uint32_t( ( now - start ) / FRAME_MICROSECONDS + 1 ) );
+        if ( !warmed && due > warmFrame ) {
+            warmed = 1;
+            delays.clear();
+            for ( auto &room : rooms ) {
+                room->RestartTiming();
+            }
+            warm();
+        }
         for ( auto &room : rooms ) {
             room->Play( due, now );
         }
@@ -466,14 +489,19 @@ int main( int argc, char **argv ) {
     std::vector<int32_t> delays;
     delays.reserve( size_t( options.rooms ) * ( LOAD_SEATS - 1 ) *
                     size_t( options.seconds * FRAMES_PER_SECOND ) );
-    const double relayCpuBefore = pid > 0 ? CpuSeconds( pid ) : -1.0;
+    double relayCpuBefore = 0.0;
     double refereeCpuBefore = 0.0;
-    for ( int child : pid > 0 ? ChildrenOf( pid ) : std::vector<int>() ) {
-        refereeCpuBefore += CpuSeconds( child );
-    }
-    const double ownCpuBefore = OwnCpuSeconds();
-    const int64_t wallBefore = NowMicroseconds();
-    PlayRooms( rooms, options.seconds, delays );
+    double ownCpuBefore = 0.0;
+    int64_t wallBefore = 0;
+    PlayRooms( rooms, options.seconds, options.warmUpSeconds, delays, [&]() {
+        relayCpuBefore = pid > 0 ? CpuSeconds( pid ) : -1.0;
+        refereeCpuBefore = 0.0;
+        for ( int child : pid > 0 ? ChildrenOf( pid ) : std::vector<int>() ) {
+            refereeCpuBefore += CpuSeconds( child );
+        }
+        ownCpuBefore = OwnCpuSeconds();
+        wallBefore = NowMicroseconds();
+    } );
     const double wall = double( NowMicroseconds() - wallBefore ) / 1e6;
     // The referees are measured while they live: they end with their rooms.
     const std::vector<int> referees = pid > 0 ? ChildrenOf( pid ) : std::vector<int>();
