@@ -1,5 +1,7 @@
 #include "relay/LoadRoom.h"
 
+#include <algorithm>
+
 namespace {
 
 // Waits for the relay's answers while rooms meet, before any key is timed.
@@ -108,19 +110,29 @@ int LoadRoom::Open( int port, int turnLength, const LoadGame &game, int splitSea
     return 1;
 }
 
-void LoadRoom::SendKeys( int seat, int64_t now ) {
+// The keys of the frames due, in one message as a game behind its time sends them, up to the
+// next checksum's frame.
+void LoadRoom::SendKeys( int seat, uint32_t dueFrame, int64_t now ) {
     const uint32_t frame = heard[seat];
+    const uint32_t blockEnd =
+        frame - frame % uint32_t( REPLAY_BLOCK_FRAMES ) + uint32_t( REPLAY_BLOCK_FRAMES );
     NetMessage keys;
     keys.type = NET_KEYS;
     keys.frame = frame;
-    keys.frames = 1;
-    keys.runs.push_back( ReplayRun{ KeysOf( frame ), 1 } );
+    keys.frames = int( std::min( dueFrame, blockEnd ) - frame );
+    for ( uint32_t f = frame; f < frame + uint32_t( keys.frames ); f++ ) {
+        if ( !keys.runs.empty() && keys.runs.back().keys == KeysOf( f ) ) {
+            keys.runs.back().length++;
+        } else {
+            keys.runs.push_back( ReplayRun{ KeysOf( f ), 1 } );
+        }
+    }
     if ( !clients[seat].Send( keys ) ) {
         Fail( "player " + std::to_string( seat ) + ": " + clients[seat].GetError() );
         return;
     }
-    sentAt.push_back( now );
-    heard[seat]++;
+    sentAt.insert( sentAt.end(), size_t( keys.frames ), now );
+    heard[seat] += uint32_t( keys.frames );
     ReportChecksum( seat );
 }
 
@@ -164,7 +176,7 @@ void LoadRoom::Play( uint32_t dueFrame, int64_t now ) {
             }
             return;
         }
-        SendKeys( seat, now );
+        SendKeys( seat, dueFrame, now );
     }
 }
 

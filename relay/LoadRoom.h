@@ -63,7 +63,7 @@ public:
 
 private:
     void Fail( const std::string &reason );
-    void SendKeys( int seat, int64_t now );
+    void SendKeys( int seat, uint32_t dueFrame, int64_t now );
     void ReportChecksum( int seat );
     void Take( int seat, const NetMessage &message, int64_t now, std::vector<int32_t> &delays );
 

@@ -14,6 +14,8 @@ namespace {
 
 // The recording waiting for a referee that does not read: minutes of play.
 const size_t MAX_WAITING_BYTES = 64 * 1024;
+// How much lower the referees' scheduling priority is than the relay's.
+const int REFEREE_NICENESS = 10;
 // A line longer than this is not a checksum.
 const size_t MAX_LINE = 64;
 
@@ -68,6 +70,12 @@ int RelayReferee::Start( const std::string &program, const std::string &folder,
         dup2( in[0], 0 );
         dup2( out[1], 1 );
         close_range( 3, ~0u, 0 );
+        // The relay's forwarding of keys must never wait for a referee: a referee may fall a
+        // little behind (its checksums only settle later), a player's keys may not.
+        errno = 0;
+        if ( nice( REFEREE_NICENESS ) == -1 && errno != 0 ) {
+            _exit( 125 );
+        }
         if ( !folder.empty() && chdir( folder.c_str() ) != 0 ) {
             _exit( 126 );
         }
