@@ -394,7 +394,12 @@ void RelayServer::DropReferee( const std::string &code, const char *reason ) {
 void RelayServer::ServiceReferees() {
     std::vector<std::string> failed;
     for ( auto &entry : referees ) {
-        RelayRoom &room = *rooms[entry.first];
+        auto found = rooms.find( entry.first );
+        if ( found == rooms.end() ) {
+            failed.push_back( entry.first ); // not reached: a room's referee goes with it
+            continue;
+        }
+        RelayRoom &room = *found->second;
         std::vector<RefereeChecksum> checksums;
         const int alive = entry.second->Service( checksums );
         for ( const RefereeChecksum &checksum : checksums ) {
