@@ -1,7 +1,9 @@
 #include "relay/RelayReferee.h"
 
 #include <fcntl.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,7 +16,8 @@ namespace {
 
 // The recording waiting for a referee that does not read: minutes of play.
 const size_t MAX_WAITING_BYTES = 64 * 1024;
-// How much lower the referees' scheduling priority is than the relay's.
+// How much lower the referees' scheduling priority is than the relay's, where they cannot be
+// made to run only when the core is idle.
 const int REFEREE_NICENESS = 10;
 // A line longer than this is not a checksum.
 const size_t MAX_LINE = 64;
@@ -71,10 +74,12 @@ int RelayReferee::Start( const std::string &program, const std::string &folder,
         dup2( out[1], 1 );
         close_range( 3, ~0u, 0 );
         // The relay's forwarding of keys must never wait for a referee: a referee may fall a
-        // little behind (its checksums only settle later), a player's keys may not.
-        errno = 0;
-        if ( nice( REFEREE_NICENESS ) == -1 && errno != 0 ) {
-            _exit( 125 );
+        // little behind (its checksums only settle later), a player's keys may not. Hundreds of
+        // referees wake together at every block, so a lower niceness is not enough: they run
+        // only when the relay does not need the core (or, where that is not allowed, nicer).
+        const sched_param idle = {};
+        if ( sched_setscheduler( 0, SCHED_IDLE, &idle ) != 0 ) {
+            setpriority( PRIO_PROCESS, 0, REFEREE_NICENESS );
         }
         if ( !folder.empty() && chdir( folder.c_str() ) != 0 ) {
             _exit( 126 );
