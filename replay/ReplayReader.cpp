@@ -6,7 +6,6 @@
 #include "replay/ReplayStream.h"
 
 #include <cstdint>
-
 #include <cstdio>
 #include <cstring>
 

@@ -80,6 +80,7 @@ int ReplaySession::Start( Mode newMode, const char *name, const char *version,
         runLeft = chunk.hasBlock ? chunk.runs[0].length : 0;
     }
     mode = newMode;
+    EndRefereeWithoutBlock();
     if ( GetTankColumnSource() != this ) {
         drawingSource = GetTankColumnSource();
     }
@@ -182,10 +183,15 @@ void ReplaySession::NextChunk() {
         chunk.startCount = 0;
         chunk.windCount = 0;
         chunk.hasBlock = 0;
-        if ( mode == MODE_REFEREE ) {
-            // The match's stream has ended: so has the referee's game.
-            HostPostMessage( HostGetMainWindow(), WM_CLOSE, 0, 0 );
-        }
+    }
+    EndRefereeWithoutBlock();
+}
+
+// A referee's stream that has no more keys has ended, and so has the referee's game (a match
+// start after the last keys changes nothing it could play).
+void ReplaySession::EndRefereeWithoutBlock() {
+    if ( mode == MODE_REFEREE && !chunk.hasBlock ) {
+        HostPostMessage( HostGetMainWindow(), WM_CLOSE, 0, 0 );
     }
 }
 

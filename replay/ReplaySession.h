@@ -87,6 +87,7 @@ private:
     void Stop( const char *reason );
     void Diverge();
     void NextChunk();
+    void EndRefereeWithoutBlock();
     void CheckRecorder( int ending );
 
     Mode mode;

@@ -90,7 +90,8 @@ std::vector<uint8_t> Golden() {
 }
 
 // The byte just after each block of keys, in order: where a stream may end between records.
-std::vector<size_t> BlockEnds( const std::vector<uint8_t> &bytes ) {
+// `firstKeys` is where the first block starts.
+std::vector<size_t> BlockEnds( const std::vector<uint8_t> &bytes, size_t *firstKeys = nullptr ) {
     size_t at = 8 + 2;
     at += 1 + bytes[at];
     at += 4 * REPLAY_PICTURE_COUNT;
@@ -103,6 +104,9 @@ std::vector<size_t> BlockEnds( const std::vector<uint8_t> &bytes ) {
         } else if ( tag == REPLAY_TAG_WIND ) {
             at += 9;
         } else if ( tag == REPLAY_TAG_KEYS ) {
+            if ( firstKeys != nullptr && ends.empty() ) {
+                *firstKeys = at;
+            }
             at += 11 + 3 * size_t( bytes[at + 6] );
             ends.push_back( at );
         } else {
@@ -129,7 +133,8 @@ std::string TrueChecksums( size_t blocks ) {
 
 TEST( Referee, PrintsTheTrueChecksumOfEveryBlockItCouldPlay ) {
     const std::vector<uint8_t> golden = Golden();
-    const std::vector<size_t> ends = BlockEnds( golden );
+    size_t firstKeys = 0;
+    const std::vector<size_t> ends = BlockEnds( golden, &firstKeys );
     ASSERT_EQ( 120u, ends.size() ); // two minutes of play
     std::vector<uint8_t> changed = golden;
     changed[ends[9] - 1] ^= 0x5A; // the tenth block's recorded checksum
@@ -157,6 +162,8 @@ TEST( Referee, PrintsTheTrueChecksumOfEveryBlockItCouldPlay ) {
         { "cut one byte short of block 32's end",
           std::vector<uint8_t>( golden.begin(), golden.begin() + long( ends[31] - 1 ) ), 64, 1, 31,
           "truncated" },
+        { "the header and the first match, no keys",
+          std::vector<uint8_t>( golden.begin(), golden.begin() + long( firstKeys ) ), 64, 0, 0, "" },
         { "another program's file", stranger, golden.size(), 1, 0, "not a Kelto recording" },
         { "nothing", {}, 1, 1, 0, "not a Kelto recording" },
     };
