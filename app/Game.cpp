@@ -129,6 +129,12 @@ static World *playedWorld = nullptr;
 static int useFixedSeed = 0;
 static unsigned fixedSeed = 0;
 
+static ReplayStream *refereeStream = nullptr;
+
+void GameSetRefereeStream( ReplayStream *stream ) {
+    refereeStream = stream;
+}
+
 void GameSetSeed( unsigned seed ) {
     useFixedSeed = 1;
     fixedSeed = seed;
@@ -294,7 +300,8 @@ static int Online() {
 static int OptionsSetUpMatch() {
     const Options &o = g_options;
     return o.players >= 0 || !o.level.empty() || o.health >= 0 || o.stock >= 0 || !o.land.empty() ||
-           !o.record.empty() || !o.replay.empty() || !o.timedemo.empty() || Online();
+           !o.record.empty() || !o.replay.empty() || !o.timedemo.empty() || Online() ||
+           refereeStream != nullptr;
 }
 
 // The rules a recording keeps, in its order, each with the values a game can be played
@@ -400,6 +407,10 @@ static ReplaySession::Mode ReplayModeOf( const char *&fileName ) {
         fileName = g_options.timedemo.c_str();
         return ReplaySession::MODE_TIMEDEMO;
     }
+    if ( refereeStream != nullptr ) {
+        fileName = "referee";
+        return ReplaySession::MODE_REFEREE;
+    }
     return ReplaySession::MODE_OFF;
 }
 
@@ -414,6 +425,7 @@ static int StartReplaySession() {
         return replaySession.Start( ReplaySession::MODE_OFF, nullptr, KELTO_VERSION, nullptr, nullptr,
                                     nullptr, 0 );
     }
+    replaySession.SetRefereeStream( refereeStream );
     return replaySession.Start( mode, fileName, KELTO_VERSION, nullptr, nullptr, nullptr, 0 ) &&
            TakeRecordedRules( replaySession );
 }

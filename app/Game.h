@@ -62,6 +62,12 @@ int GameEnd( World &world );
 // repeated; GameUseClockSeed goes back to the time.
 void GameSetSeed( unsigned seed );
 
+// Later start-ups play the recording that arrives on `stream` as a referee of an online match
+// does (the stream not owned; null to stop): as fast as it comes, printing the state's
+// checksum after every 60 frames, ending with the stream.
+class ReplayStream;
+void GameSetRefereeStream( ReplayStream *stream );
+
 // The folder the pictures are read from, ending in '/'; empty (the start) for the working
 // directory. GameDataPath gives the path of one of the game's files in it.
 void GameSetDataFolder( const std::string &folder );

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 RelayRoom::RelayRoom()
-    : seats( 0 ), started( 0 ), outOfSync( 0 ), closed( 0 ), turnSeat( 0 ), streamFrames( 0 ),
+    : seats( 0 ), started( 0 ), outOfSync( 0 ), closed( 0 ), turnSeat( 0 ), refereed( 0 ), streamFrames( 0 ),
       lastMatchFrame( 0 ), settledFrame( 0 ), historyEndsInKeys( 0 ), historyBytes( 0 ), historyFull( 0 ) {
     for ( uint32_t &frame : lastChecked ) {
         frame = 0;
@@ -267,17 +267,59 @@ int RelayRoom::ReceiveChecksum( const Member &member, const NetMessage &message 
     if ( outOfSync || frame <= settledFrame ) {
         return 1;
     }
+    ChecksumsOf( frame ).value[member.seat] = int64_t( message.checksum );
+    SettleChecksums();
+    return 1;
+}
+
+RelayRoom::Checksums &RelayRoom::ChecksumsOf( uint32_t frame ) {
     auto found = checksums.find( frame );
     if ( found == checksums.end() ) {
         Checksums fresh;
         for ( int64_t &value : fresh.value ) {
             value = -1;
         }
+        fresh.referee = -1;
         found = checksums.emplace( frame, fresh ).first;
     }
-    found->second.value[member.seat] = int64_t( message.checksum );
+    return found->second;
+}
+
+void RelayRoom::SetRefereed( int on ) {
+    refereed = on;
     SettleChecksums();
-    return 1;
+}
+
+void RelayRoom::ReceiveRefereeChecksum( uint32_t frame, uint32_t checksum ) {
+    if ( !refereed || outOfSync || frame <= settledFrame ) {
+        return;
+    }
+    ChecksumsOf( frame ).referee = int64_t( checksum );
+    SettleChecksums();
+}
+
+// The seat out of sync: against the referee's truth the one seat that differs from it; without
+// a referee the one seat whose checksum no one else has, against a majority of at least two.
+// -1 when all agree, NET_NO_SEAT when no one seat can be named.
+int RelayRoom::FindDiffering( const int64_t *values, const int *seatOf, int count, int64_t truth ) const {
+    int differing = -1;
+    int differs = 0;
+    for ( int i = 0; i < count; i++ ) {
+        int agreeing = 0;
+        for ( int j = 0; j < count; j++ ) {
+            agreeing += values[j] == values[i];
+        }
+        const int wrong = truth >= 0 ? values[i] != truth : agreeing < count;
+        differs |= wrong;
+        const int named = truth >= 0 ? wrong : agreeing == 1 && count >= 3;
+        if ( named ) {
+            differing = differing == -1 ? seatOf[i] : NET_NO_SEAT;
+        }
+    }
+    if ( !differs ) {
+        return -1;
+    }
+    return differing >= 0 ? differing : NET_NO_SEAT;
 }
 
 // Compares every frame that all seated players have reported, oldest first.
@@ -298,29 +340,19 @@ void RelayRoom::SettleChecksums() {
             values[count] = reported.value[member.seat];
             seatOf[count++] = member.seat;
         }
+        if ( refereed && reported.referee < 0 ) {
+            return;
+        }
+        const int64_t truth = refereed ? reported.referee : -1;
         checksums.erase( checksums.begin() );
         settledFrame = frame;
-        int differing = -1;
-        int differs = 0;
-        for ( int i = 0; i < count; i++ ) {
-            int agreeing = 0;
-            for ( int j = 0; j < count; j++ ) {
-                agreeing += values[j] == values[i];
-            }
-            if ( agreeing < count ) {
-                differs = 1;
-            }
-            // The one seat whose checksum no one else has, against a majority that agrees.
-            if ( agreeing == 1 && count >= 3 ) {
-                differing = differing == -1 ? seatOf[i] : NET_NO_SEAT;
-            }
-        }
-        if ( differs ) {
+        const int differing = FindDiffering( values, seatOf, count, truth );
+        if ( differing >= 0 ) {
             outOfSync = 1;
             NetMessage message;
             message.type = NET_OUT_OF_SYNC;
             message.frame = frame;
-            message.seat = differing >= 0 ? differing : NET_NO_SEAT;
+            message.seat = differing;
             SendToAllBut( -1, message );
         }
     }

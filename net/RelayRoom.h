@@ -45,9 +45,17 @@ public:
 
     std::vector<NetDelivery> TakeOutbox();
 
+    // The referee: with one, a frame is settled once the referee's checksum for it is in too,
+    // and a player whose checksum differs from the referee's is the one out of sync, however
+    // few play. Dropping the referee goes back to the players' majority.
+    void SetRefereed( int refereed );
+    void ReceiveRefereeChecksum( uint32_t frame, uint32_t checksum );
+    int IsRefereed() const { return refereed; }
+
     const char *GetError() const { return error.c_str(); }
     const std::string &GetCode() const { return code; }
     int GetSeats() const { return seats; }
+    const std::vector<uint8_t> &GetHeader() const { return header; }
     // The seat of a connection: 0 to 3, NET_SPECTATOR, or -1 for none in this room.
     int GetSeatOf( int connection ) const;
     int GetMemberCount() const { return int( members.size() ); }
@@ -66,6 +74,7 @@ private:
     };
     struct Checksums {
         int64_t value[NET_MAX_SEATS]; // -1 until the seat reports
+        int64_t referee;              // -1 until the referee reports
     };
 
     int Refuse( const char *format, ... ) __attribute__( ( format( printf, 2, 3 ) ) );
@@ -79,6 +88,8 @@ private:
     int ReceiveChecksum( const Member &member, const NetMessage &message );
     void Remember( const NetMessage &message );
     void SettleChecksums();
+    Checksums &ChecksumsOf( uint32_t frame );
+    int FindDiffering( const int64_t *values, const int *seatOf, int count, int64_t truth ) const;
     int IsSeatTaken( int seat ) const;
 
     std::string error;
@@ -91,6 +102,7 @@ private:
     int outOfSync;
     int closed;
     int turnSeat;
+    int refereed;
     uint32_t streamFrames;
     uint32_t lastMatchFrame;
     uint32_t settledFrame; // every checksum up to here is compared

@@ -1,6 +1,7 @@
 // kelto-relay: the server that lets players on different machines play one match. It holds
 // rooms, passes the keys of the seat whose turn it is and compares the games' checksums
-// (docs/network-protocol.md); it never runs or sends the game itself.
+// (docs/network-protocol.md); it never sends game state. With --referee it also runs each
+// room's game itself, headless, in a process of its own, and holds the checksums against it.
 
 #include "relay/RelayServer.h"
 
@@ -22,7 +23,8 @@ void OnSignal( int ) {
 
 const char USAGE[] =
     "usage: kelto-relay [--address ADDRESS] [--port N] [--max-rooms N] [--max-connections N]\n"
-    "                   [--idle-seconds N] [--origin URL]\n";
+    "                   [--idle-seconds N] [--origin URL]\n"
+    "                   [--referee PROGRAM [--referee-data FOLDER] | --no-referee]\n";
 
 // A whole decimal number in [low, high].
 int Number( const char *text, int low, int high, int &value ) {
@@ -42,6 +44,10 @@ int ParseOptions( int argc, char **argv, RelayOptions &options ) {
             std::fputs( USAGE, stdout );
             std::exit( 0 );
         }
+        if ( option == "--no-referee" ) {
+            options.referee.clear();
+            continue;
+        }
         if ( i + 1 >= argc ) {
             std::fprintf( stderr, "kelto-relay: %s needs a value\n%s", option.c_str(), USAGE );
             return 0;
@@ -52,6 +58,10 @@ int ParseOptions( int argc, char **argv, RelayOptions &options ) {
             options.address = value;
         } else if ( option == "--origin" ) {
             options.origin = value;
+        } else if ( option == "--referee" ) {
+            options.referee = value;
+        } else if ( option == "--referee-data" ) {
+            options.refereeData = value;
         } else if ( option == "--port" ) {
             ok = Number( value, 0, 65535, options.port );
         } else if ( option == "--max-rooms" ) {

@@ -17,6 +17,18 @@ const double MESSAGES_PER_SECOND = 120.0;
 const size_t MAX_WAITING = 1024;
 // How often connections that never said hello are looked for.
 const int64_t SWEEP_MICROSECONDS = 250000;
+// How often the referees are fed and heard.
+const int64_t REFEREE_MICROSECONDS = 20000;
+// A referee this many frames behind the stream is given up before the players' checksums
+// wait long enough to be refused.
+const uint32_t REFEREE_MAX_LAG_FRAMES = 30 * 60;
+// A talking connection is confirmed alive to libwebsockets at most this often: each confirmation
+// re-sorts its list of timers, which at 60 messages a second from hundreds of players cost a
+// fifth of the relay's time.
+const int64_t CONFIRM_MICROSECONDS = 1000000;
+// At most this many messages go out in one turn at a connection, so that one busy room cannot
+// keep the others waiting.
+const int MAX_WRITES_AT_ONCE = 16;
 
 int64_t NowMicroseconds() {
     return std::chrono::duration_cast<std::chrono::microseconds>(
@@ -48,6 +60,7 @@ struct RelayServer::Session {
     double tokens;
     int64_t lastRefill;
     int64_t lastHeard;
+    int64_t lastConfirmed;
 };
 
 // The timer that looks for connections that never said hello.
@@ -59,9 +72,14 @@ struct RelaySweepTimer {
 namespace {
 
 RelaySweepTimer g_sweepTimer;
+RelaySweepTimer g_refereeTimer;
 
 void SweepNow( lws_sorted_usec_list_t *sul ) {
     reinterpret_cast<RelaySweepTimer *>( sul )->server->Sweep();
+}
+
+void ServiceRefereesNow( lws_sorted_usec_list_t *sul ) {
+    reinterpret_cast<RelaySweepTimer *>( sul )->server->ServiceReferees();
 }
 
 int Callback( lws *wsi, enum lws_callback_reasons reason, void *user, void *in, size_t length ) {
@@ -120,6 +138,10 @@ int RelayServer::Create( const RelayOptions &relayOptions ) {
     port = vhost != nullptr ? lws_get_vhost_listen_port( vhost ) : options.port;
     g_sweepTimer.server = this;
     lws_sul_schedule( context, 0, &g_sweepTimer.sul, SweepNow, SWEEP_MICROSECONDS );
+    if ( !options.referee.empty() ) {
+        g_refereeTimer.server = this;
+        lws_sul_schedule( context, 0, &g_refereeTimer.sul, ServiceRefereesNow, REFEREE_MICROSECONDS );
+    }
     return 1;
 }
 
@@ -183,6 +205,7 @@ void RelayServer::Open( lws *wsi, Session *&session ) {
                            std::string(),
                            MESSAGES_PER_SECOND,
                            NowMicroseconds(),
+                           NowMicroseconds(),
                            NowMicroseconds() };
     const int full = int( sessions.size() ) >= options.maxConnections;
     sessions[session->connection] = session;
@@ -210,7 +233,10 @@ void RelayServer::Heard( Session *session, const uint8_t *bytes, size_t length, 
     const int64_t now = NowMicroseconds();
     session->lastHeard = now;
     // A connection that talks is as alive as one that answers pings.
-    lws_validity_confirmed( session->wsi );
+    if ( now - session->lastConfirmed >= CONFIRM_MICROSECONDS ) {
+        session->lastConfirmed = now;
+        lws_validity_confirmed( session->wsi );
+    }
     if ( !binary ) {
         Refuse( session, "text messages are not spoken here" );
         return;
@@ -254,10 +280,12 @@ void RelayServer::Handle( Session *session, const NetMessage &message ) {
         return;
     }
     RelayRoom &room = *found->second;
+    const int seat = room.GetSeatOf( session->connection );
     if ( !room.Receive( session->connection, message ) ) {
         Refuse( session, room.GetError() );
         return;
     }
+    Referee( session->room, seat, message );
     Deliver( room );
     ForgetIfEmpty( session->room );
 }
@@ -322,7 +350,74 @@ void RelayServer::ForgetIfEmpty( const std::string &code ) {
     if ( found != rooms.end() && found->second->GetMemberCount() == 0 ) {
         codes.Release( code );
         rooms.erase( found );
+        referees.erase( code );
     }
+}
+
+// What the room took into its stream goes to its referee, started with the first match.
+void RelayServer::Referee( const std::string &code, int seat, const NetMessage &message ) {
+    if ( options.referee.empty() ) {
+        return;
+    }
+    RelayRoom &room = *rooms[code];
+    auto found = referees.find( code );
+    if ( found == referees.end() ) {
+        if ( message.type != NET_MATCH_START || message.frame != 0 ) {
+            return;
+        }
+        std::unique_ptr<RelayReferee> referee( new RelayReferee );
+        if ( !referee->Start( options.referee, options.refereeData, room.GetHeader() ) ) {
+            std::fprintf( stderr, "kelto-relay: room %s: referee %s: %s\n", code.c_str(),
+                          options.referee.c_str(), referee->GetError() );
+            return;
+        }
+        found = referees.emplace( code, std::move( referee ) ).first;
+        room.SetRefereed( 1 );
+    }
+    if ( !found->second->Add( seat, message ) ) {
+        DropReferee( code, found->second->GetError() );
+    }
+}
+
+// The room goes back to its players' majority; no other room notices.
+void RelayServer::DropReferee( const std::string &code, const char *reason ) {
+    std::fprintf( stderr, "kelto-relay: room %s: the referee %s; the players' majority checks the room\n",
+                  code.c_str(), reason );
+    auto room = rooms.find( code );
+    if ( room != rooms.end() ) {
+        room->second->SetRefereed( 0 );
+        Deliver( *room->second );
+    }
+    referees.erase( code );
+}
+
+void RelayServer::ServiceReferees() {
+    std::vector<std::string> failed;
+    for ( auto &entry : referees ) {
+        auto found = rooms.find( entry.first );
+        if ( found == rooms.end() ) {
+            failed.push_back( entry.first ); // not reached: a room's referee goes with it
+            continue;
+        }
+        RelayRoom &room = *found->second;
+        std::vector<RefereeChecksum> checksums;
+        const int alive = entry.second->Service( checksums );
+        for ( const RefereeChecksum &checksum : checksums ) {
+            room.ReceiveRefereeChecksum( checksum.frame, checksum.checksum );
+        }
+        Deliver( room );
+        if ( !alive ) {
+            failed.push_back( entry.first );
+        } else if ( room.GetStreamFrames() > entry.second->GetLastFrame() + REFEREE_MAX_LAG_FRAMES ) {
+            entry.second->GiveUp( "falls behind the match" );
+            failed.push_back( entry.first );
+        }
+    }
+    for ( const std::string &code : failed ) {
+        auto found = referees.find( code );
+        DropReferee( code, found->second->GetError() );
+    }
+    lws_sul_schedule( context, 0, &g_refereeTimer.sul, ServiceRefereesNow, REFEREE_MICROSECONDS );
 }
 
 void RelayServer::Refuse( Session *session, const std::string &text ) {
@@ -340,7 +435,13 @@ void RelayServer::Refuse( Session *session, const std::string &text ) {
 }
 
 int RelayServer::Write( Session *session ) {
-    if ( !session->outgoing.empty() ) {
+    // Whatever waits goes out while the socket takes it, rather than one message a turn of
+    // the event loop: a room's keys reach three players sixty times a second.
+    int written = 0;
+    for ( ; !session->outgoing.empty() && written < MAX_WRITES_AT_ONCE; written++ ) {
+        if ( written > 0 && lws_send_pipe_choked( session->wsi ) ) {
+            break;
+        }
         std::vector<uint8_t> &bytes = session->outgoing.front();
         std::vector<uint8_t> buffer( LWS_PRE + bytes.size() );
         std::memcpy( buffer.data() + LWS_PRE, bytes.data(), bytes.size() );
@@ -349,9 +450,10 @@ int RelayServer::Write( Session *session ) {
             return -1;
         }
         session->outgoing.pop_front();
-        if ( !session->outgoing.empty() || session->closing ) {
-            lws_callback_on_writable( session->wsi );
-        }
+    }
+    // A connection being closed hangs up at its next turn, once the last message has left.
+    if ( !session->outgoing.empty() || ( session->closing && written > 0 ) ) {
+        lws_callback_on_writable( session->wsi );
         return 0;
     }
     if ( session->closing ) {

@@ -9,6 +9,7 @@
 
 #include "net/RelayRoom.h"
 #include "net/RoomCodes.h"
+#include "relay/RelayReferee.h"
 
 #include <libwebsockets.h>
 
@@ -23,7 +24,9 @@ struct RelayOptions {
     int maxRooms = 256;
     int maxConnections = 1024;
     int idleSeconds = 30;
-    std::string origin; // empty to take any
+    std::string origin;      // empty to take any
+    std::string referee;     // the headless game that referees each room; empty for none
+    std::string refereeData; // the folder it runs in, holding the game's pictures
 };
 
 class RelayServer {
@@ -43,6 +46,7 @@ public:
     struct Session;
     int OnEvent( lws *wsi, int reason, Session *&session, const void *in, size_t length );
     void Sweep();
+    void ServiceReferees();
 
 private:
     void Open( lws *wsi, Session *&session );
@@ -55,6 +59,8 @@ private:
     void Deliver( RelayRoom &room );
     void ForgetIfEmpty( const std::string &code );
     int OriginAllowed( lws *wsi );
+    void Referee( const std::string &code, int seat, const NetMessage &message );
+    void DropReferee( const std::string &code, const char *reason );
 
     RelayOptions options;
     lws_context *context;
@@ -65,6 +71,7 @@ private:
     int nextConnection;
     std::map<int, Session *> sessions; // not owned: each lives with its connection
     std::map<std::string, std::unique_ptr<RelayRoom>> rooms;
+    std::map<std::string, std::unique_ptr<RelayReferee>> referees; // by room code
     RoomCodes codes;
 };
 

@@ -3,15 +3,17 @@
 #include "host/HostFile.h"
 #include "host/HostText.h"
 #include "replay/ReplayKeys.h"
+#include "replay/ReplayStream.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 ReplayReader::ReplayReader()
-    : file( nullptr ), bytes( nullptr ), size( 0 ), offset( 0 ), recordsOffset( 0 ), bufferStart( 0 ),
-      bufferEnd( 0 ), ruleCount( 0 ), frameCount( 0 ), matchCount( 0 ), lastMatchFrame( -1 ),
-      lastWindFrame( 0 ), lastBlockFrames( 0 ), finished( 0 ), totalFrames( 0 ), totalMatches( 0 ),
-      totalFinished( 0 ) {
+    : file( nullptr ), stream( nullptr ), bytes( nullptr ), size( 0 ), offset( 0 ), recordsOffset( 0 ),
+      bufferStart( 0 ), bufferEnd( 0 ), ruleCount( 0 ), frameCount( 0 ), matchCount( 0 ),
+      lastMatchFrame( -1 ), lastWindFrame( 0 ), lastBlockFrames( 0 ), finished( 0 ), totalFrames( 0 ),
+      totalMatches( 0 ), totalFinished( 0 ) {
     error[0] = '\0';
     gameVersion[0] = '\0';
     std::memset( pictureChecksums, 0, sizeof( pictureChecksums ) );
@@ -25,6 +27,7 @@ ReplayReader::~ReplayReader() {
 void ReplayReader::Close() {
     HostFileClose( file );
     file = nullptr;
+    stream = nullptr;
     bytes = nullptr;
     size = 0;
 }
@@ -55,6 +58,30 @@ int ReplayReader::OpenBytes( const uint8_t *newBytes, size_t newSize ) {
     bytes = newBytes;
     size = int64_t( newSize );
     return Start();
+}
+
+int ReplayReader::OpenStream( ReplayStream *source ) {
+    Close();
+    stream = source;
+    // No longer than a file may be; a stream that goes on past that is not a recording.
+    size = REPLAY_MAX_FILE_SIZE;
+    offset = 0;
+    bufferStart = bufferEnd = 0;
+    error[0] = '\0';
+    if ( !ReadHeader() ) {
+        return 0;
+    }
+    recordsOffset = offset;
+    frameCount = 0;
+    matchCount = 0;
+    lastMatchFrame = -1;
+    lastWindFrame = 0;
+    lastBlockFrames = 0;
+    finished = 0;
+    totalFrames = INT32_MAX;
+    totalMatches = 0;
+    totalFinished = 0;
+    return 1;
 }
 
 // The header, then every record to the end, then back to the first record.
@@ -112,13 +139,8 @@ int ReplayReader::Take( void *destination, size_t count ) {
         return 1;
     }
     while ( count > 0 ) {
-        if ( bufferStart == bufferEnd ) {
-            const int64_t got = HostFileRead( file, buffer, BUFFER_SIZE );
-            if ( got <= 0 ) {
-                return 0;
-            }
-            bufferStart = 0;
-            bufferEnd = int( got );
+        if ( bufferStart == bufferEnd && !Refill() ) {
+            return 0;
         }
         const size_t part =
             count < size_t( bufferEnd - bufferStart ) ? count : size_t( bufferEnd - bufferStart );
@@ -128,6 +150,18 @@ int ReplayReader::Take( void *destination, size_t count ) {
         to += part;
         count -= part;
     }
+    return 1;
+}
+
+// The buffer anew from the file or the stream; 0 at its end.
+int ReplayReader::Refill() {
+    const int64_t got =
+        stream != nullptr ? stream->Read( buffer, BUFFER_SIZE ) : HostFileRead( file, buffer, BUFFER_SIZE );
+    if ( got <= 0 ) {
+        return 0;
+    }
+    bufferStart = 0;
+    bufferEnd = int( got );
     return 1;
 }
 
@@ -144,6 +178,10 @@ int ReplayReader::Unsigned( uint32_t &value, int count ) {
 }
 
 int ReplayReader::AtEnd() {
+    if ( stream != nullptr && offset < size && bufferStart == bufferEnd ) {
+        // A stream's end is known only once it says so, which may take a wait.
+        return !Refill();
+    }
     return offset >= size;
 }
 

@@ -14,6 +14,7 @@
 #include <cstdint>
 
 struct HostFile;
+class ReplayStream;
 
 // What comes before one block of keys and the block itself: the match starts recorded in
 // it (at most one a frame), the winds drawn in it (at most one a frame, and one more before
@@ -37,6 +38,10 @@ public:
     // GetError saying what is wrong.
     int Open( const char *fileName );
     int OpenBytes( const uint8_t *bytes, size_t size );
+    // Reads the header of a recording that arrives while it is played; its records are checked
+    // one chunk at a time as they come, since there is no end to check first. Its frame count
+    // is unknown (INT32_MAX) until Next finds the end of the stream.
+    int OpenStream( ReplayStream *stream );
     void Close();
 
     // The next chunk in the file: 1, 0 at the end, -1 with GetError when the rest is broken.
@@ -63,6 +68,7 @@ private:
     int Rewind();
     int Fail( const char *format, long long value = 0 );
     int Take( void *destination, size_t count );
+    int Refill();
     int Unsigned( uint32_t &value, int bytes );
     int AtEnd();
     int ReadHeader();
@@ -72,6 +78,7 @@ private:
     int ReadEnd();
 
     HostFile *file;        // owned; null when reading bytes
+    ReplayStream *stream;  // not owned; null unless reading a stream
     const uint8_t *bytes;  // not owned; the whole recording when reading bytes
     int64_t size;          // of the file
     int64_t offset;        // of the next byte to be read

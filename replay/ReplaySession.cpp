@@ -9,9 +9,9 @@
 #include <cstring>
 
 ReplaySession::ReplaySession()
-    : mode( MODE_OFF ), drawingSource( nullptr ), windDrawingSource( nullptr ), gameVersion( "" ), frame( 0 ),
-      runIndex( 0 ), runLeft( 0 ), startIndex( 0 ), windIndex( 0 ), diverged( -1 ), recordingStopped( 0 ),
-      exitCode( 0 ) {
+    : mode( MODE_OFF ), drawingSource( nullptr ), windDrawingSource( nullptr ), gameVersion( "" ),
+      refereeStream( nullptr ), frame( 0 ), runIndex( 0 ), runLeft( 0 ), startIndex( 0 ), windIndex( 0 ),
+      diverged( -1 ), recordingStopped( 0 ), exitCode( 0 ) {
     fileName[0] = '\0';
     std::memset( keyState, 0, sizeof( keyState ) );
     std::memset( &chunk, 0, sizeof( chunk ) );
@@ -66,7 +66,9 @@ int ReplaySession::Start( Mode newMode, const char *name, const char *version,
             return Refuse( recorder.GetError() );
         }
     } else {
-        if ( !reader.Open( fileName ) ) {
+        const int opened =
+            newMode == MODE_REFEREE ? reader.OpenStream( refereeStream ) : reader.Open( fileName );
+        if ( !opened ) {
             return Refuse( reader.GetError() );
         }
         if ( pictureChecksums != nullptr && !CheckPictures( pictureChecksums, pictureNames ) ) {
@@ -78,6 +80,7 @@ int ReplaySession::Start( Mode newMode, const char *name, const char *version,
         runLeft = chunk.hasBlock ? chunk.runs[0].length : 0;
     }
     mode = newMode;
+    EndRefereeWithoutBlock();
     if ( GetTankColumnSource() != this ) {
         drawingSource = GetTankColumnSource();
     }
@@ -181,6 +184,15 @@ void ReplaySession::NextChunk() {
         chunk.windCount = 0;
         chunk.hasBlock = 0;
     }
+    EndRefereeWithoutBlock();
+}
+
+// A referee's stream that has no more keys has ended, and so has the referee's game (a match
+// start after the last keys changes nothing it could play).
+void ReplaySession::EndRefereeWithoutBlock() {
+    if ( mode == MODE_REFEREE && !chunk.hasBlock ) {
+        HostPostMessage( HostGetMainWindow(), WM_CLOSE, 0, 0 );
+    }
 }
 
 void ReplaySession::EndFrame( uint32_t checksum ) {
@@ -195,7 +207,10 @@ void ReplaySession::EndFrame( uint32_t checksum ) {
         return;
     }
     const int blockDone = WantsChecksum();
-    if ( blockDone && chunk.block.checksum != checksum && diverged < 0 ) {
+    if ( blockDone && mode == MODE_REFEREE ) {
+        std::printf( "%d %08x\n", frame, unsigned( checksum ) );
+        std::fflush( stdout );
+    } else if ( blockDone && chunk.block.checksum != checksum && diverged < 0 ) {
         diverged = frame;
     }
     // A match the recording started in this frame and the game did not.

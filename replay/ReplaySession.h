@@ -14,13 +14,17 @@
 #include "replay/ReplayFile.h"
 #include "replay/ReplayReader.h"
 #include "replay/ReplayRecorder.h"
+#include "replay/ReplayStream.h"
 
 #include <chrono>
 #include <cstdint>
 
 class ReplaySession : public TankColumnSource, public WindSource {
 public:
-    enum Mode { MODE_OFF, MODE_RECORD, MODE_REPLAY, MODE_TIMEDEMO };
+    // A referee plays the stream of an online match as it arrives, as fast as it comes, and
+    // prints the state's checksum after every 60 frames instead of comparing it: it is the
+    // truth the players' checksums are held against.
+    enum Mode { MODE_OFF, MODE_RECORD, MODE_REPLAY, MODE_TIMEDEMO, MODE_REFEREE };
 
     ReplaySession();
     virtual ~ReplaySession();
@@ -37,6 +41,8 @@ public:
     int Start( Mode mode, const char *fileName, const char *gameVersion,
                const uint32_t pictureChecksums[REPLAY_PICTURE_COUNT],
                const char *const pictureNames[REPLAY_PICTURE_COUNT], const int32_t *rules, int ruleCount );
+    // Where a referee's recording comes from (not owned), before Start with MODE_REFEREE.
+    void SetRefereeStream( ReplayStream *stream ) { refereeStream = stream; }
     // A replay's pictures against the recording's checksums: 1, or 0 after one line naming
     // the first picture that differs (the replay must not start).
     int CheckPictures( const uint32_t pictureChecksums[REPLAY_PICTURE_COUNT],
@@ -44,7 +50,7 @@ public:
 
     Mode GetMode() const { return mode; }
     // 1 while a replay or a timedemo supplies the keys: no other key source may change them.
-    int IsPlayback() const { return mode == MODE_REPLAY || mode == MODE_TIMEDEMO; }
+    int IsPlayback() const { return mode == MODE_REPLAY || mode == MODE_TIMEDEMO || mode == MODE_REFEREE; }
     // In a replay, the rules the game was recorded with.
     int GetRecordedRuleCount() const { return reader.GetRuleCount(); }
     int32_t GetRecordedRule( int index ) const { return reader.GetRule( index ); }
@@ -81,6 +87,7 @@ private:
     void Stop( const char *reason );
     void Diverge();
     void NextChunk();
+    void EndRefereeWithoutBlock();
     void CheckRecorder( int ending );
 
     Mode mode;
@@ -90,7 +97,8 @@ private:
     const char *gameVersion; // not owned: the game's own, a literal
     ReplayRecorder recorder;
     ReplayReader reader;
-    ReplayChunk chunk; // the replay's block of the current frame and the match starts before it
+    ReplayStream *refereeStream; // not owned
+    ReplayChunk chunk;           // the replay's block of the current frame and the match starts before it
     uint8_t keyState[256];
     int frame;            // frames run so far
     int runIndex;         // the chunk's run of the current frame

@@ -241,6 +241,58 @@ TEST_F( RelayRoomTest, ChecksumsAreComparedOnceEverySeatReported ) {
     }
 }
 
+TEST_F( RelayRoomTest, WithARefereeTheSeatThatDiffersFromTheGameIsNamed ) {
+    ASSERT_TRUE( room.Receive( ANN, Keys( 0, 60 ) ) );
+    ASSERT_TRUE( room.Receive( ANN, Keys( 60, 60 ) ) );
+    room.SetRefereed( 1 );
+    room.TakeOutbox();
+    // The referee's checksum comes before the players' (0), after them (1), or the referee is
+    // given up before it comes (-1), and the majority decides again.
+    const struct {
+        const char *what;
+        uint32_t ann, bob, cy, game;
+        int refereeAt;
+        int outOfSync;
+        int seat;
+    } cases[] = {
+        { "all agree with the game", 7, 7, 7, 7, 0, 0, 0 },
+        { "all agree, the game last", 7, 7, 7, 7, 1, 0, 0 },
+        { "Cy differs from the game", 7, 7, 8, 7, 1, 1, 2 },
+        { "two agree against the game", 8, 8, 7, 7, 0, 1, NET_NO_SEAT },
+        { "all agree against the game", 8, 8, 8, 7, 1, 1, NET_NO_SEAT },
+        { "only Bob is right", 5, 7, 9, 7, 0, 1, NET_NO_SEAT },
+        { "given up: the majority names Cy", 7, 7, 8, 0, -1, 1, 2 },
+        { "given up: all agree", 8, 8, 8, 0, -1, 0, 0 },
+    };
+    for ( const auto &c : cases ) {
+        RelayRoom copy = room;
+        if ( c.refereeAt == 0 ) {
+            copy.ReceiveRefereeChecksum( 60, c.game );
+        }
+        ASSERT_TRUE( copy.Receive( ANN, Checksum( 60, c.ann ) ) ) << copy.GetError();
+        ASSERT_TRUE( copy.Receive( BOB, Checksum( 60, c.bob ) ) ) << copy.GetError();
+        ASSERT_TRUE( copy.Receive( CY, Checksum( 60, c.cy ) ) ) << copy.GetError();
+        EXPECT_EQ( c.refereeAt == 0 ? c.outOfSync : 0, copy.IsOutOfSync() )
+            << c.what << ": settled without the game";
+        if ( c.refereeAt == 1 ) {
+            copy.ReceiveRefereeChecksum( 60, c.game );
+        } else if ( c.refereeAt < 0 ) {
+            copy.SetRefereed( 0 );
+        }
+        const std::vector<NetDelivery> outbox = copy.TakeOutbox();
+        EXPECT_EQ( c.outOfSync, copy.IsOutOfSync() ) << c.what;
+        const Received received = For( outbox, EVE );
+        ASSERT_EQ( c.outOfSync ? "O" : "", received.Types() ) << c.what;
+        if ( c.outOfSync ) {
+            EXPECT_EQ( 60u, received.messages[0].frame ) << c.what;
+            EXPECT_EQ( c.seat, received.messages[0].seat ) << c.what;
+        }
+        // A late or repeated checksum of the game for a settled frame changes nothing.
+        copy.ReceiveRefereeChecksum( 60, c.game + 1 );
+        EXPECT_TRUE( copy.TakeOutbox().empty() ) << c.what;
+    }
+}
+
 TEST_F( RelayRoomTest, ChecksumsOutsideTheStreamOrRepeatedAreRefused ) {
     ASSERT_TRUE( room.Receive( ANN, Keys( 0, 60 ) ) );
     room.TakeOutbox();

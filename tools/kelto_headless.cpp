@@ -10,7 +10,12 @@
 // computer at its own keys where asked, and ends when the match is won or stops (out of sync),
 // or after N frames at the most.
 //
-// Usage: kelto_headless [--frames N [GAME OPTIONS] | --timedemo FILE]   (default --frames 300)
+// With --referee it is the referee of an online match: it plays the recording that arrives on
+// its standard input as fast as it comes and prints "FRAME CHECKSUM" (decimal, hexadecimal)
+// after every 60 frames, ending with its input; the relay holds the players' checksums
+// against these.
+//
+// Usage: kelto_headless [--frames N [GAME OPTIONS] | --timedemo FILE | --referee]   (default --frames 300)
 //        kelto_headless --online [--frames N] [--computer-plays-me] [--split-at FRAME] [--seed N]
 //                        [--frame-ms N]
 //                        -- GAME OPTIONS
@@ -25,6 +30,11 @@
 #include "host/HostTypes.h"
 #include "host/HostWindow.h"
 #include "host/headless/HeadlessBackend.h"
+#include "replay/ReplayStream.h"
+
+#include <unistd.h>
+
+#include <cerrno>
 
 #if KELTO_IN_GAME_RELAY
 #include "relay/InGameRelay.h"
@@ -137,6 +147,19 @@ int PlayOnline( int argc, char **argv ) {
     return exitCode;
 }
 
+// The match's stream as the relay writes it: whatever has come, waiting for more.
+class StandardInput : public ReplayStream {
+public:
+    int64_t Read( void *destination, int64_t count ) override {
+        for ( ;; ) {
+            const ssize_t got = read( 0, destination, size_t( count ) );
+            if ( got >= 0 || errno != EINTR ) {
+                return got > 0 ? got : 0;
+            }
+        }
+    }
+};
+
 } // namespace
 
 int main( int argc, char **argv ) {
@@ -145,7 +168,11 @@ int main( int argc, char **argv ) {
     }
     int frames = 300;
     int pressKeys = 1;
-    if ( argc >= 3 && std::strcmp( argv[1], "--frames" ) == 0 && std::atoi( argv[2] ) > 0 ) {
+    StandardInput standardInput;
+    const int referee = argc == 2 && std::strcmp( argv[1], "--referee" ) == 0;
+    if ( referee ) {
+        GameSetRefereeStream( &standardInput );
+    } else if ( argc >= 3 && std::strcmp( argv[1], "--frames" ) == 0 && std::atoi( argv[2] ) > 0 ) {
         frames = std::atoi( argv[2] );
         pressKeys = argc == 3;
         // The game's options follow; the program's name stands before them as the parser expects.
@@ -156,14 +183,15 @@ int main( int argc, char **argv ) {
     } else if ( argc == 3 && std::strcmp( argv[1], "--timedemo" ) == 0 && argv[2][0] != '\0' ) {
         g_options.timedemo = argv[2];
     } else if ( argc != 1 ) {
-        std::fputs( "usage: kelto_headless [--frames N [GAME OPTIONS] | --timedemo FILE]\n", stderr );
+        std::fputs( "usage: kelto_headless [--frames N [GAME OPTIONS] | --timedemo FILE | --referee]\n",
+                    stderr );
         return 2;
     }
 
     int exitCode = 1;
     {
         HeadlessBackend backend;
-        if ( g_options.timedemo.empty() ) {
+        if ( g_options.timedemo.empty() && !referee ) {
             backend.PostAtFrame( frames, WM_KEYDOWN, VK_ESCAPE, 0 );
             if ( pressKeys ) {
                 backend.SetFrameHook( [&backend]( int frame ) { PressKeysFor( backend, frame ); } );

@@ -17,7 +17,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -465,3 +468,144 @@ TEST_F( RelayLoopback, RoomsConnectionsRateAndOriginAreBounded ) {
 }
 
 } // namespace
+
+// The referee's game: the golden game's header and first tanks without wind (which the
+// protocol does not carry), and a few seconds of keys.
+class RefereedRelay : public RelayLoopback {
+protected:
+    void SetUp() override {
+        std::ifstream file( std::string( KELTO_ASSETS_DIR ) + "/../tests/replays/golden.krec",
+                            std::ios::binary );
+        const std::vector<uint8_t> golden( ( std::istreambuf_iterator<char>( file ) ),
+                                           std::istreambuf_iterator<char>() );
+        ASSERT_GT( golden.size(), 64u );
+        size_t at = 8 + 2;
+        at += 1 + golden[at] + 4 * REPLAY_PICTURE_COUNT;
+        const size_t rules = at + 1;
+        at += 1 + 4 * size_t( golden[at] );
+        header.assign( golden.begin(), golden.begin() + long( at ) );
+        header[rules + 4 * 3] = 0; // the wind's rule: none
+        start = FromBytes(
+            std::vector<uint8_t>( golden.begin() + long( at ), golden.begin() + long( at ) + 21 ) );
+        truth = PlayedByTheGame( BLOCKS );
+        ASSERT_EQ( size_t( BLOCKS ), truth.size() );
+    }
+
+    // The checksums the headless game prints for the stream, run as the relay runs it.
+    std::vector<uint32_t> PlayedByTheGame( int blocks ) {
+        std::vector<uint8_t> recording = header;
+        const std::vector<uint8_t> first = start.Write( NET_FROM_CLIENT );
+        recording.insert( recording.end(), first.begin(), first.end() );
+        for ( int block = 0; block < blocks; block++ ) {
+            const std::vector<uint8_t> keys = BlockKeys( block ).Write( NET_FROM_CLIENT );
+            recording.insert( recording.end(), keys.begin(), keys.end() );
+            recording.insert( recording.end(), 4, 0 ); // the recorded checksum, unknown
+        }
+        const std::string path = ::testing::TempDir() + "referee-stream.krec";
+        std::ofstream( path, std::ios::binary )
+            .write( (const char *)recording.data(), long( recording.size() ) );
+        const std::string command =
+            "cd " KELTO_ASSETS_DIR " && " KELTO_HEADLESS_PROGRAM " --referee < " + path;
+        std::vector<uint32_t> checksums;
+        FILE *pipe = popen( command.c_str(), "r" );
+        unsigned frame = 0, checksum = 0;
+        while ( pipe != nullptr && std::fscanf( pipe, "%u %x", &frame, &checksum ) == 2 ) {
+            checksums.push_back( checksum );
+        }
+        EXPECT_EQ( 0, pipe != nullptr ? pclose( pipe ) : -1 );
+        return checksums;
+    }
+
+    // A second of keys: right for half of it, then up.
+    static NetMessage BlockKeys( int block ) {
+        return FromBytes( NetBytes()
+                              .U8( 'K' )
+                              .U32( uint32_t( 60 * block ) )
+                              .U8( 60 )
+                              .U8( 2 )
+                              .U16( 2 )
+                              .U8( 30 )
+                              .U16( 4 )
+                              .U8( 30 )
+                              .bytes );
+    }
+
+    // Two players meet in a room of the refereed game and start its match.
+    void Meet( TestClient &host, TestClient &guest ) {
+        ASSERT_EQ( "101", host.Connect( relay.port ) );
+        host.Send( NetHello( NET_CREATE, 2, "", "Ann", header ) );
+        const NetMessage welcome = host.Expect( NET_WELCOME );
+        ASSERT_EQ( "101", guest.Connect( relay.port ) );
+        guest.Send( NetHello( NET_PLAY, 0, welcome.code, "Bob", header ) );
+        EXPECT_EQ( 1, guest.Expect( NET_WELCOME ).seat );
+        EXPECT_EQ( "Ann", guest.Expect( NET_PLAYER ).name );
+        EXPECT_EQ( "Bob", host.Expect( NET_PLAYER ).name );
+        host.Send( start );
+        EXPECT_EQ( start.columns[0], guest.Expect( NET_MATCH_START ).columns[0] );
+    }
+
+    // A block of keys from the host, then each player's checksum after it.
+    void PlayBlock( TestClient &host, TestClient &guest, int block, uint32_t hostSays, uint32_t guestSays ) {
+        host.Send( BlockKeys( block ) );
+        EXPECT_EQ( uint32_t( 60 * block ), guest.Expect( NET_KEYS ).frame );
+        host.Send( Checksum( uint32_t( 60 * block + 60 ), hostSays ) );
+        guest.Send( Checksum( uint32_t( 60 * block + 60 ), guestSays ) );
+    }
+
+    static const int BLOCKS = 3;
+    std::vector<uint8_t> header;
+    NetMessage start;
+    std::vector<uint32_t> truth;
+};
+
+TEST_F( RefereedRelay, ThePlayerWhoDiffersFromTheGameIsNamedEvenWithTwo ) {
+    StartRelay( { "--referee", KELTO_HEADLESS_PROGRAM, "--referee-data", KELTO_ASSETS_DIR } );
+    // Case by case: the block at which each player's checksum goes wrong (BLOCKS for never),
+    // and the out of sync the room must hear: its frame and the seat named.
+    struct Case {
+        int hostWrongFrom;
+        int guestWrongFrom;
+        uint32_t frame; // 0 for none
+        int seat;
+    } cases[] = {
+        { BLOCKS, BLOCKS, 0, 0 },  // all agree with the game
+        { BLOCKS, 2, 180, 1 },     // the guest, at the last block
+        { 1, BLOCKS, 120, 0 },     // the host, though two cannot outvote
+        { 0, 0, 60, NET_NO_SEAT }, // both agree, and both are wrong
+    };
+    for ( const Case &c : cases ) {
+        TestClient ann, bob;
+        Meet( ann, bob );
+        for ( int block = 0; block < BLOCKS; block++ ) {
+            const uint32_t right = truth[size_t( block )];
+            if ( c.frame != 0 && uint32_t( 60 * block ) >= c.frame ) {
+                break;
+            }
+            PlayBlock( ann, bob, block, right ^ ( block >= c.hostWrongFrom ? 0x100u : 0u ),
+                       right ^ ( block >= c.guestWrongFrom ? 0x100u : 0u ) );
+        }
+        if ( c.frame == 0 ) {
+            EXPECT_EQ( Heard::NOTHING, bob.Next( 1000 ).kind ) << "all agree";
+            continue;
+        }
+        for ( TestClient *client : { &ann, &bob } ) {
+            const NetMessage split = client->Expect( NET_OUT_OF_SYNC );
+            EXPECT_EQ( c.frame, split.frame );
+            EXPECT_EQ( c.seat, split.seat );
+        }
+    }
+    EXPECT_EQ( 0, relay.Stop() );
+}
+
+TEST_F( RefereedRelay, ARefereeThatCannotRunLeavesTheRoomToTheMajority ) {
+    StartRelay( { "--referee", "/nonexistent/kelto_headless" } );
+    TestClient ann, bob;
+    Meet( ann, bob );
+    PlayBlock( ann, bob, 0, truth[0], truth[0] );
+    PlayBlock( ann, bob, 1, truth[1], truth[1] ^ 1 );
+    // Two players: no majority names the seat.
+    const NetMessage split = bob.Expect( NET_OUT_OF_SYNC );
+    EXPECT_EQ( 120u, split.frame );
+    EXPECT_EQ( NET_NO_SEAT, split.seat );
+    EXPECT_EQ( 0, relay.Stop() );
+}

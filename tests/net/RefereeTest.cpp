@@ -1,0 +1,178 @@
+// The referee of an online match: kelto_headless --referee plays the recording that arrives on
+// its standard input and prints the state's checksum after every 60 frames. Fed the golden
+// game whole, in slices, with a recorded checksum changed, cut short or not a recording at all,
+// it prints exactly the true checksums of the blocks it could play, and ends as it should.
+
+#include "replay/ReplayFile.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string ASSETS = KELTO_ASSETS_DIR;
+const std::string GOLDEN = ASSETS + "/../tests/replays/golden.krec";
+
+struct RefereeRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadAll( int fd ) {
+    std::string text;
+    char buffer[4096];
+    ssize_t got;
+    while ( ( got = read( fd, buffer, sizeof( buffer ) ) ) > 0 ) {
+        text.append( buffer, size_t( got ) );
+    }
+    return text;
+}
+
+// The referee in the pictures' folder, given `bytes` `slice` bytes at a time.
+RefereeRun Referee( const std::vector<uint8_t> &bytes, size_t slice ) {
+    int in[2], out[2], err[2];
+    EXPECT_EQ( 0, pipe( in ) );
+    EXPECT_EQ( 0, pipe( out ) );
+    EXPECT_EQ( 0, pipe( err ) );
+    const pid_t pid = fork();
+    if ( pid == 0 ) {
+        dup2( in[0], 0 );
+        dup2( out[1], 1 );
+        dup2( err[1], 2 );
+        for ( int fd : { in[0], in[1], out[0], out[1], err[0], err[1] } ) {
+            close( fd );
+        }
+        if ( chdir( ASSETS.c_str() ) != 0 ) {
+            _exit( 126 );
+        }
+        execl( KELTO_HEADLESS_PROGRAM, KELTO_HEADLESS_PROGRAM, "--referee", (char *)nullptr );
+        _exit( 127 );
+    }
+    close( in[0] );
+    close( out[1] );
+    close( err[1] );
+    // What the referee prints is small beside a pipe's buffer, so it is read once all is given.
+    for ( size_t at = 0; at < bytes.size(); at += slice ) {
+        const size_t part = std::min( slice, bytes.size() - at );
+        if ( write( in[1], bytes.data() + at, part ) != ssize_t( part ) ) {
+            break; // the referee stopped reading: what it said tells why
+        }
+        if ( slice < bytes.size() ) {
+            usleep( 200 );
+        }
+    }
+    close( in[1] );
+    RefereeRun run;
+    run.out = ReadAll( out[0] );
+    run.err = ReadAll( err[0] );
+    close( out[0] );
+    close( err[0] );
+    int status = 0;
+    waitpid( pid, &status, 0 );
+    run.exitCode = WIFEXITED( status ) ? WEXITSTATUS( status ) : -1;
+    return run;
+}
+
+std::vector<uint8_t> Golden() {
+    std::ifstream file( GOLDEN, std::ios::binary );
+    return std::vector<uint8_t>( std::istreambuf_iterator<char>( file ), std::istreambuf_iterator<char>() );
+}
+
+// The byte just after each block of keys, in order: where a stream may end between records.
+// `firstKeys` is where the first block starts.
+std::vector<size_t> BlockEnds( const std::vector<uint8_t> &bytes, size_t *firstKeys = nullptr ) {
+    size_t at = 8 + 2;
+    at += 1 + bytes[at];
+    at += 4 * REPLAY_PICTURE_COUNT;
+    at += 1 + 4 * size_t( bytes[at] );
+    std::vector<size_t> ends;
+    while ( at < bytes.size() ) {
+        const uint8_t tag = bytes[at];
+        if ( tag == REPLAY_TAG_MATCH ) {
+            at += 21;
+        } else if ( tag == REPLAY_TAG_WIND ) {
+            at += 9;
+        } else if ( tag == REPLAY_TAG_KEYS ) {
+            if ( firstKeys != nullptr && ends.empty() ) {
+                *firstKeys = at;
+            }
+            at += 11 + 3 * size_t( bytes[at + 6] );
+            ends.push_back( at );
+        } else {
+            at += 5; // the end
+        }
+    }
+    return ends;
+}
+
+// "FRAME CHECKSUM" lines for the golden game's first `blocks` blocks, as it recorded them.
+std::string TrueChecksums( size_t blocks ) {
+    ReplayFile golden;
+    EXPECT_TRUE( golden.Load( GOLDEN.c_str() ) ) << golden.GetError();
+    std::string lines;
+    for ( size_t i = 0; i < blocks && i < golden.GetBlocks().size(); i++ ) {
+        const ReplayBlock &block = golden.GetBlocks()[i];
+        char line[32];
+        std::snprintf( line, sizeof( line ), "%d %08x\n", block.firstFrame + block.frames,
+                       unsigned( block.checksum ) );
+        lines += line;
+    }
+    return lines;
+}
+
+TEST( Referee, PrintsTheTrueChecksumOfEveryBlockItCouldPlay ) {
+    const std::vector<uint8_t> golden = Golden();
+    size_t firstKeys = 0;
+    const std::vector<size_t> ends = BlockEnds( golden, &firstKeys );
+    ASSERT_EQ( 120u, ends.size() ); // two minutes of play
+    std::vector<uint8_t> changed = golden;
+    changed[ends[9] - 1] ^= 0x5A; // the tenth block's recorded checksum
+    std::vector<uint8_t> stranger = golden;
+    stranger[0] = 'X';
+    const size_t all = ends.size();
+    struct Case {
+        const char *what;
+        std::vector<uint8_t> bytes;
+        size_t slice;
+        int exitCode;
+        size_t blocks;
+        const char *error;
+    } cases[] = {
+        { "whole", golden, golden.size(), 0, all, "" },
+        { "seven bytes at a time", golden, 7, 0, all, "" },
+        { "a byte at a time up to the third block",
+          std::vector<uint8_t>( golden.begin(), golden.begin() + long( ends[2] ) ), 1, 0, 3, "" },
+        { "a recorded checksum changed", changed, golden.size(), 0, all, "" },
+        { "ended right after block 31",
+          std::vector<uint8_t>( golden.begin(), golden.begin() + long( ends[30] ) ), 64, 0, 31, "" },
+        { "cut one byte into block 32",
+          std::vector<uint8_t>( golden.begin(), golden.begin() + long( ends[30] + 1 ) ), 64, 1, 31,
+          "truncated" },
+        { "cut one byte short of block 32's end",
+          std::vector<uint8_t>( golden.begin(), golden.begin() + long( ends[31] - 1 ) ), 64, 1, 31,
+          "truncated" },
+        { "the header and the first match, no keys",
+          std::vector<uint8_t>( golden.begin(), golden.begin() + long( firstKeys ) ), 64, 0, 0, "" },
+        { "another program's file", stranger, golden.size(), 1, 0, "not a Kelto recording" },
+        { "nothing", {}, 1, 1, 0, "not a Kelto recording" },
+    };
+    for ( const Case &c : cases ) {
+        const RefereeRun run = Referee( c.bytes, c.slice );
+        EXPECT_EQ( c.exitCode, run.exitCode ) << c.what << ": " << run.err;
+        EXPECT_EQ( TrueChecksums( c.blocks ), run.out ) << c.what;
+        EXPECT_NE( std::string::npos, run.err.find( c.error ) ) << c.what << ": " << run.err;
+    }
+}
+
+} // namespace
