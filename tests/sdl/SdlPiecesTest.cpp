@@ -1,7 +1,7 @@
 #include "host/FrameConversion.h"
 #include "host/HostKeyState.h"
 #include "host/HostTypes.h"
-#include "host/sdl/FrameChanges.h"
+#include "host/FrameChanges.h"
 #include "host/sdl/FrameSchedule.h"
 #include "host/sdl/PictureScaling.h"
 #include "host/sdl/SdlInputNames.h"
