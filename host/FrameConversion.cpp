@@ -51,7 +51,7 @@ namespace {
 struct ByteTables {
     __m512i part[4][4];
     __m512i order;     // see ConvertRowVbmi
-    int uniform[4];    // 1 where every entry has the same byte (the alpha, always)
+    int uniform[4];    // 1 where every entry has the same byte (the alpha, in our layouts)
     __m512i filled[4]; // that byte in every place
 };
 
