@@ -7,6 +7,8 @@
 #include "app/FrameClock.h"
 #include "app/Game.h"
 #include "app/Options.h"
+#include "audio/SoundBank.h"
+#include "audio/SoundMaker.h"
 #include "game/World.h"
 #include "host/HostBackend.h"
 #include "host/headless/HeadlessBackend.h"
@@ -18,6 +20,7 @@
 #include <emscripten/html5.h>
 
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -47,6 +50,20 @@ EM_BOOL Step( double now, void * ) {
     return EM_FALSE;
 }
 
+// The sounds are made here rather than downloaded: the page's download stays small, and the
+// game finds them where the desktop has its files.
+void MakeSounds() {
+    SoundMaker maker;
+    for ( int i = 0; i < SOUND_COUNT; ++i ) {
+        const SoundName name = SoundName( i );
+        if ( !maker.Make( name ) ||
+             !maker.WriteFile( std::string( "/" ) + SoundBank::GetFileName( name ) ) ) {
+            std::fprintf( stderr, "kelto: cannot make %s; it stays silent\n",
+                          SoundBank::GetFileName( name ) );
+        }
+    }
+}
+
 } // namespace
 
 int main( int argc, char **argv ) {
@@ -64,6 +81,7 @@ int main( int argc, char **argv ) {
     }
     // A page has no settings file: the settings' defaults, with the page's options over them.
     ApplyOptions( g_options, g_settings );
+    MakeSounds();
     // A timedemo runs the recorded game unseen and as fast as it goes, as on a desktop: the
     // same game, bit for bit, on another compiler and processor, in one blocking call.
     if ( !g_options.timedemo.empty() ) {

@@ -97,7 +97,6 @@ static void BM_PaletteConvert_Frame( benchmark::State &state ) {
     FrameData &frame = Frame();
     uint32_t lookup[256];
     BuildPaletteLookup( frame.palette, PixelLayout{ 16, 8, 0, 0xFF000000u }, lookup );
-    FrameConversionUseStreamingStores( int( state.range( 0 ) ) );
     BenchCpuTimer timer;
     timer.Start();
     for ( auto _ : state ) {
@@ -107,7 +106,7 @@ static void BM_PaletteConvert_Frame( benchmark::State &state ) {
     timer.Report( state, size_t( WIDTH ) * HEIGHT );
     SetFrameCounters( state );
 }
-BENCHMARK( BM_PaletteConvert_Frame )->ArgName( "stream" )->Arg( 0 )->Arg( 1 );
+BENCHMARK( BM_PaletteConvert_Frame );
 
 static void BM_SdlUploadFrame_Frame( benchmark::State &state ) {
     SdlBackend *backend = Backend();
@@ -118,7 +117,6 @@ static void BM_SdlUploadFrame_Frame( benchmark::State &state ) {
     FrameData &frame = Frame();
     const std::vector<uint8_t> other = Changed( frame.indices, 0 );
     int turn = 0;
-    FrameConversionUseStreamingStores( int( state.range( 0 ) ) );
     BenchCpuTimer timer;
     timer.Start();
     for ( auto _ : state ) {
@@ -129,7 +127,7 @@ static void BM_SdlUploadFrame_Frame( benchmark::State &state ) {
     timer.Report( state, size_t( WIDTH ) * HEIGHT );
     SetFrameCounters( state );
 }
-BENCHMARK( BM_SdlUploadFrame_Frame )->ArgName( "stream" )->Arg( 0 )->Arg( 1 );
+BENCHMARK( BM_SdlUploadFrame_Frame );
 
 static void BM_SdlPresentUnpaced_Frame( benchmark::State &state ) {
     SdlBackend *backend = Backend();

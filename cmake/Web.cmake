@@ -19,11 +19,8 @@ endforeach()
 foreach( replay golden.krec land.krec )
     list( APPEND KELTO_WEB_PRELOAD "SHELL:--preload-file ${CMAKE_SOURCE_DIR}/tests/replays/${replay}@/${replay}" )
 endforeach()
-file( GLOB KELTO_WEB_SOUNDS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/assets/*.wav )
-foreach( sound ${KELTO_WEB_SOUNDS} )
-    get_filename_component( name ${sound} NAME )
-    list( APPEND KELTO_WEB_PRELOAD "SHELL:--preload-file ${sound}@/${name}" )
-endforeach()
+# The sounds are not packed: the page makes them at start-up with the game's own synthesis
+# (app/WebMain.cpp), which is far smaller than the WAV files.
 # The page passes the options in its address as the program's arguments; the game's state
 # grows with the land, so memory may grow too.
 target_link_options( kelto_web PRIVATE ${KELTO_WEB_PRELOAD} -sALLOW_MEMORY_GROWTH=1 -sENVIRONMENT=web

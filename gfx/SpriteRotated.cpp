@@ -4,6 +4,7 @@
 
 #include "gfx/Sprite.h"
 #include "gfx/TrigTable.h"
+#include "host/HostBlit.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -80,6 +81,21 @@ template <bool clipEachPixel, bool mirrored> void Walk( const SegmentWalk &walk 
         if ( fraction >= 1024 ) {
             fraction -= 1024;
             index++;
+        }
+    }
+}
+
+// A level row (a tank on flat ground, the usual case) walks one byte to one pixel, left to
+// right: the same pixels as the walk, a whole row at a time.
+void DrawLevelRow( uint8_t *target, const uint8_t *source, int width, int mirrored ) {
+    if ( !mirrored ) {
+        HostBlitKeyed( target, width, source, width, width, 1, 0, 0 );
+        return;
+    }
+    for ( int x = 0; x < width; x++ ) {
+        const uint8_t value = source[width - 1 - x];
+        if ( value != 0 ) {
+            target[x] = value;
         }
     }
 }
@@ -189,6 +205,10 @@ void Sprite::DrawTurnedRow( Image &destination, int row, int x0, int y0, int x1,
     // Every plotted pixel lies in the box spanned by the two ends, so a segment with both ends
     // inside the clip rectangle (the usual case) needs no test per pixel.
     const bool inside = clip.Contains( x0, y0 ) && clip.Contains( x1, y1 );
+    if ( inside && walk.minor == 0 && walk.majorX == 1 && walk.n == walk.width ) {
+        DrawLevelRow( walk.pixels + walk.offset, walk.source, width, mirrored );
+        return;
+    }
     if ( mirrored ) {
         inside ? Walk<false, true>( walk ) : Walk<true, true>( walk );
     } else {

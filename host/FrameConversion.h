@@ -28,8 +28,4 @@ void ConvertFrame( const uint8_t *pixels, int pitch, int width, int height, cons
 // machine. On (1) by default.
 void FrameConversionAllowByteShuffles( int allow );
 
-// With byte shuffles, the converted pixels are written past the caches (1, the default) or
-// through them (0); benchmarks compare the two in the real present path.
-void FrameConversionUseStreamingStores( int use );
-
 #endif

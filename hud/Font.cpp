@@ -124,44 +124,58 @@ Rect Font::Box( int x, int y, const char *text, int scale ) {
     return Rect( x, y, x + Measure( text, scale ), y + GLYPH_HEIGHT * scale );
 }
 
+// Each glyph with its shadow before the next: a glyph's shadow never reaches the cell of the
+// next glyph (the advance is a pixel wider than a glyph), so the picture is the same as with all
+// the shadows first.
 void Font::Draw( Image &target, int x, int y, const char *text, uint8_t colour, uint8_t shadow, int scale ) {
-    DrawGlyphs( target, x + 1, y + 1, text, shadow, scale );
-    DrawGlyphs( target, x, y, text, colour, scale );
-}
-
-// Glyphs at scale 1 with eight columns to spare inside the clip rectangle, nearly all of
-// them, are written eight pixels of a row at a time through a mask of the row's bits: the
-// three pixels right of the glyph are written back as they were. The others go through the
-// clipped fill.
-void Font::DrawGlyphs( Image &target, int x, int y, const char *text, uint8_t colour, int scale ) {
-    const Rect &clip = target.GetClipRect();
-    uint8_t *pixels = target.GetPixels();
-    if ( pixels == nullptr ) {
+    if ( target.GetPixels() == nullptr ) {
         return;
     }
-    const int pitch = target.GetPitch();
-    const int rowsInside = scale == 1 && y >= clip.top && y + GLYPH_HEIGHT - 1 <= clip.bottom;
-    const uint64_t colours = 0x0101010101010101ull * colour;
     for ( ; *text != '\0'; text++, x += ADVANCE * scale ) {
         const uint8_t *glyph = GlyphOf( *text );
-        if ( rowsInside && x >= clip.left && x + 7 <= clip.right ) {
-            uint8_t *line = pixels + y * pitch + x;
-            for ( int row = 0; row < GLYPH_HEIGHT; row++, line += pitch ) {
-                const uint64_t mask = ROW_MASKS[glyph[row]];
-                uint64_t eight;
-                std::memcpy( &eight, line, sizeof( eight ) );
-                eight = ( eight & ~mask ) | ( colours & mask );
-                std::memcpy( line, &eight, sizeof( eight ) );
-            }
-            continue;
+        if ( !DrawShadowedRows( target, x, y, glyph, colour, shadow, scale ) ) {
+            DrawGlyph( target, x + 1, y + 1, glyph, shadow, scale );
+            DrawGlyph( target, x, y, glyph, colour, scale );
         }
-        for ( int row = 0; row < GLYPH_HEIGHT; row++ ) {
-            for ( int column = 0; column < GLYPH_WIDTH; column++ ) {
-                if ( glyph[row] & ( 0x10 >> column ) ) {
-                    const int left = x + column * scale;
-                    const int top = y + row * scale;
-                    target.FillRect( left, top, left + scale - 1, top + scale - 1, colour );
-                }
+    }
+}
+
+// A glyph at scale 1 with eight rows and eight columns to spare inside the clip rectangle,
+// nearly all of them, goes eight pixels of a row at a time: each row takes the glyph's bits and
+// the shadow of the row above, one pixel to the right, through masks; the pixels right of the
+// shadow are written back as they were. 0 for any other glyph.
+int Font::DrawShadowedRows( Image &target, int x, int y, const uint8_t *glyph, uint8_t colour, uint8_t shadow,
+                            int scale ) {
+    const Rect &clip = target.GetClipRect();
+    if ( scale != 1 || y < clip.top || y + GLYPH_HEIGHT > clip.bottom || x < clip.left ||
+         x + 7 > clip.right ) {
+        return 0;
+    }
+    const int pitch = target.GetPitch();
+    uint8_t *line = target.GetPixels() + y * pitch + x;
+    const uint64_t colours = 0x0101010101010101ull * colour;
+    const uint64_t shadows = 0x0101010101010101ull * shadow;
+    uint64_t above = 0;
+    for ( int row = 0; row <= GLYPH_HEIGHT; row++, line += pitch ) {
+        const uint64_t mask = row < GLYPH_HEIGHT ? ROW_MASKS[glyph[row]] : 0;
+        const uint64_t shade = ( above << 8 ) & ~mask;
+        uint64_t eight;
+        std::memcpy( &eight, line, sizeof( eight ) );
+        eight = ( eight & ~( mask | shade ) ) | ( colours & mask ) | ( shadows & shade );
+        std::memcpy( line, &eight, sizeof( eight ) );
+        above = mask;
+    }
+    return 1;
+}
+
+// One glyph through the clipped fill, a scale x scale block a pixel.
+void Font::DrawGlyph( Image &target, int x, int y, const uint8_t *glyph, uint8_t colour, int scale ) {
+    for ( int row = 0; row < GLYPH_HEIGHT; row++ ) {
+        for ( int column = 0; column < GLYPH_WIDTH; column++ ) {
+            if ( glyph[row] & ( 0x10 >> column ) ) {
+                const int left = x + column * scale;
+                const int top = y + row * scale;
+                target.FillRect( left, top, left + scale - 1, top + scale - 1, colour );
             }
         }
     }

@@ -26,7 +26,9 @@ public:
                       int scale = 1 );
 
 private:
-    static void DrawGlyphs( Image &target, int x, int y, const char *text, uint8_t colour, int scale );
+    static int DrawShadowedRows( Image &target, int x, int y, const uint8_t *glyph, uint8_t colour,
+                                 uint8_t shadow, int scale );
+    static void DrawGlyph( Image &target, int x, int y, const uint8_t *glyph, uint8_t colour, int scale );
 };
 
 #endif

@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -159,6 +160,68 @@ TEST( HudFont, EveryCharacterTheViewWritesHasAGlyphWithItsShadow ) {
     Font::Draw( lower, 0, 0, "az", 2, 1 );
     EXPECT_EQ( Checksum( upper, upper.GetBounds() ), Checksum( lower, lower.GetBounds() ) );
     EXPECT_EQ( Font::Measure( "P1:0" ), 4 * Font::ADVANCE - 1 );
+}
+
+// Text against the rule it is drawn by: every glyph pixel's shadow one pixel down and right,
+// then every glyph pixel over the shadows, nothing outside the clip rectangle. At scale 1 and
+// 2, wholly inside, at each side of the clip exactly and one pixel past it, and on a screen
+// that is not blank (the pixels around the glyphs keep their colours).
+TEST( HudFont, TextFollowsItsRuleAtTheClipsEdges ) {
+    const char *const text = "W8%/(MQ";
+    const Rect clip( 6, 5, 73, 34 );
+    const int length = int( std::strlen( text ) );
+    struct Place {
+        int x, y, scale;
+    };
+    // A line at scale 1 writes 8 rows and its last glyph's 8 columns (the fast path's reach).
+    const int right1 = clip.right - ( ( length - 1 ) * Font::ADVANCE + 7 );
+    const Place places[] = { { 20, 15, 1 },
+                             { clip.left, 15, 1 },
+                             { clip.left - 1, 15, 1 },
+                             { right1, 15, 1 },
+                             { right1 + 1, 15, 1 },
+                             { right1 + 3, 15, 1 },
+                             { 20, clip.top, 1 },
+                             { 20, clip.top - 1, 1 },
+                             { 20, clip.bottom - 7, 1 },
+                             { 20, clip.bottom - 6, 1 },
+                             { 3, 2, 2 },
+                             { 1, 20, 2 } };
+    for ( const Place &place : places ) {
+        Image drawn( 80, 40 ), byRule( 80, 40 );
+        for ( int y = 0; y < 40; y++ ) {
+            for ( int x = 0; x < 80; x++ ) {
+                drawn.GetPixels()[y * drawn.GetPitch() + x] = uint8_t( 100 + ( x * 3 + y ) % 50 );
+            }
+        }
+        drawn.BlitTo( byRule, 0, 0, drawn.GetBounds() );
+        drawn.SetClipRect( clip );
+        Font::Draw( drawn, place.x, place.y, text, 2, 1, place.scale );
+        // The glyphs' own pixels, from the clipped fill at scale 2 (not the rows drawn eight at a time).
+        Image glyphs( 160, 80 );
+        Font::Draw( glyphs, 0, 0, text, 2, 0, 2 );
+        for ( int pass = 0; pass < 2; pass++ ) {
+            const int shift = pass == 0 ? 1 : 0;
+            for ( int v = 0; v < Font::GLYPH_HEIGHT; v++ ) {
+                for ( int u = 0; u < 80; u++ ) {
+                    if ( glyphs.GetPixels()[2 * v * glyphs.GetPitch() + 2 * u] != 2 ) {
+                        continue;
+                    }
+                    for ( int dy = 0; dy < place.scale; dy++ ) {
+                        for ( int dx = 0; dx < place.scale; dx++ ) {
+                            const int x = place.x + u * place.scale + dx + shift;
+                            const int y = place.y + v * place.scale + dy + shift;
+                            if ( clip.Contains( x, y ) ) {
+                                byRule.GetPixels()[y * byRule.GetPitch() + x] = pass == 0 ? 1 : 2;
+                            }
+                        }
+                    }
+                }
+            }
+        }
+        EXPECT_EQ( Checksum( drawn, drawn.GetBounds() ), Checksum( byRule, byRule.GetBounds() ) )
+            << place.x << "," << place.y << " scale " << place.scale;
+    }
 }
 
 TEST( HudMarker, FollowsTheTurnThroughAFullRound ) {

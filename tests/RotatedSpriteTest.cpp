@@ -293,3 +293,50 @@ TEST( RotatedSprite, MirroredDrawingIsThePictureMirroredThenTurned ) {
         EXPECT_TRUE( byDrawing.Bytes() == byHand.Bytes() ) << "angle " << angle;
     }
 }
+
+// Level and mirrored-level pictures (tanks on flat ground) against the rule of the unturned
+// draw: row v lands on y + (v * (height - 1)) / height, byte u at x + u (x + width - 1 - u
+// mirrored), transparent bytes skipped, later rows over earlier ones, nothing outside the clip
+// rectangle. Placed wholly inside, touching each side of the clip exactly, and one pixel past.
+TEST( RotatedSprite, LevelRowsMatchTheUnturnedRuleAtTheClipsEdges ) {
+    const int width = 37, height = 9;
+    auto colour = []( int u, int v ) {
+        return static_cast<uint8_t>( ( u + v ) % 5 == 0 ? 0 : u * 5 + v + 1 );
+    };
+    Sprite sprite;
+    BuildSprite( sprite, width, height, colour );
+    const Rect clip( 10, 8, 69, 39 );
+    const int places[][2] = { { 20, 20 },
+                              { 10, 20 },
+                              { 9, 20 },
+                              { 69 - width + 1, 20 },
+                              { 69 - width + 2, 20 },
+                              { 20, 8 },
+                              { 20, 7 },
+                              { 20, 39 - height + 2 },
+                              { 20, 39 - height + 3 } };
+    for ( int mirrored = 0; mirrored < 2; mirrored++ ) {
+        for ( const auto &place : places ) {
+            const int x = place[0], y = place[1];
+            Canvas drawn( 80, 50 ), byRule( 80, 50 );
+            drawn.image.SetClipRect( clip );
+            if ( mirrored ) {
+                sprite.DrawRotatedMirrored( drawn.image, x, y, width >> 1, height >> 1, 0, kTrig );
+            } else {
+                sprite.DrawRotated( drawn.image, x, y, width >> 1, height >> 1, 0, kTrig );
+            }
+            for ( int v = 0; v < height; v++ ) {
+                const int row = y + ( v * ( height - 1 ) ) / height;
+                for ( int u = 0; u < width; u++ ) {
+                    const int column = x + ( mirrored ? width - 1 - u : u );
+                    const uint8_t value = colour( u, v );
+                    if ( value != 0 && clip.Contains( column, row ) ) {
+                        byRule.image.GetPixels()[row * byRule.image.GetPitch() + column] = value;
+                    }
+                }
+            }
+            EXPECT_TRUE( drawn.Bytes() == byRule.Bytes() )
+                << "mirrored " << mirrored << " at " << x << "," << y;
+        }
+    }
+}

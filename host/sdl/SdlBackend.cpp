@@ -2,7 +2,7 @@
 
 #include "host/FrameConversion.h"
 #include "host/HostWindow.h"
-#include "host/sdl/FrameChanges.h"
+#include "host/FrameChanges.h"
 #include "host/sdl/FrameSchedule.h"
 #include "host/sdl/PictureScaling.h"
 #include "host/sdl/Screenshot.h"

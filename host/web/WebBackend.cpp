@@ -1,5 +1,6 @@
 #include "host/web/WebBackend.h"
 
+#include "host/FrameChanges.h"
 #include "host/FrameConversion.h"
 #include "host/HostWindow.h"
 #include "host/web/WebKeyMap.h"
@@ -161,11 +162,37 @@ int WebBackend::SetDisplayMode( int width, int height, int bitsPerPixel ) {
     rgba.assign( size_t( width ) * height, 0xFF000000u );
     canvasWidth = width;
     canvasHeight = height;
+    shown.clear();
     return 1;
 }
 
 int WebBackend::GetSurfacePitch( int width ) {
     return ( width + 15 ) & ~15;
+}
+
+// Converts only the pieces that changed since the frame rgba holds, as the desktop does: with
+// a still camera that is a few small pieces. A new palette or canvas converts everything.
+void WebBackend::ConvertChanges( const uint8_t *pixels, int pitch, int width, int height ) {
+    FrameSpan spans[MAX_FRAME_SPANS];
+    int count = -1;
+    if ( shown.size() == rgba.size() ) {
+        count = FindFrameChanges( pixels, pitch, shown.data(), width, height, spans, MAX_FRAME_SPANS );
+    } else {
+        shown.resize( rgba.size() );
+        for ( int y = 0; y < height; ++y ) {
+            std::memcpy( &shown[size_t( y ) * width], pixels + size_t( y ) * pitch, size_t( width ) );
+        }
+    }
+    if ( count < 0 ) {
+        ConvertFrame( pixels, pitch, width, height, lookup, rgba.data(), width * 4 );
+        return;
+    }
+    for ( int i = 0; i < count; ++i ) {
+        const FrameSpan &span = spans[i];
+        ConvertFrame( pixels + size_t( span.top ) * pitch + span.left, pitch, span.right - span.left,
+                      span.bottom - span.top, lookup, rgba.data() + size_t( span.top ) * width + span.left,
+                      width * 4 );
+    }
 }
 
 void WebBackend::Present( const uint8_t *pixels, int pitch, int width, int height,
@@ -180,8 +207,9 @@ void WebBackend::Present( const uint8_t *pixels, int pitch, int width, int heigh
             std::memcpy( lookupPalette, palette, sizeof( lookupPalette ) );
         }
         lookupValid = palette != nullptr;
+        shown.clear();
     }
-    ConvertFrame( pixels, pitch, width, height, lookup, rgba.data(), width * 4 );
+    ConvertChanges( pixels, pitch, width, height );
     EM_ASM(
         {
             var image = Module.keltoImage;

@@ -52,7 +52,11 @@ public:
     int GetPresentedFrames() const { return presentedFrames; }
 
 private:
+    // More changed pieces than this, and the whole frame is converted.
+    static const int MAX_FRAME_SPANS = 16;
+
     void PostToWindow( uint32_t message, uintptr_t wParam, intptr_t lParam );
+    void ConvertChanges( const uint8_t *pixels, int pitch, int width, int height );
 
     WebAudio audio;
     HostKeyState keyState;      // quick taps read as down once, as on the desktop
@@ -61,6 +65,7 @@ private:
     int canvasWidth;            // its pixels, from SetDisplayMode
     int canvasHeight;
     std::vector<uint32_t> rgba; // the frame in the canvas's byte order
+    std::vector<uint8_t> shown; // the 8-bit frame rgba holds; empty when it must be made whole
     uint32_t lookup[256];
     HostPaletteEntry lookupPalette[256];
     int lookupValid;

@@ -1,7 +1,7 @@
 #include "host/FrameConversion.h"
 #include "host/HostKeyState.h"
 #include "host/HostTypes.h"
-#include "host/sdl/FrameChanges.h"
+#include "host/FrameChanges.h"
 #include "host/sdl/FrameSchedule.h"
 #include "host/sdl/PictureScaling.h"
 #include "host/sdl/SdlInputNames.h"
@@ -146,27 +146,37 @@ TEST( FrameConversion, RowsFollowBothPitchesAndPaddingIsLeftAlone ) {
 }
 
 // The 64-pixel path with byte shuffles (where the processor has them) against the plain loop:
-// rows shorter and longer than a block, ends inside a block, pitches wider than the rows.
+// rows shorter and longer than a block, ends one either side of a block's, pitches wider than
+// the rows, targets not on a vector's boundary, and a palette whose alpha byte is the same in
+// every entry (the game's) as well as one where no byte is.
 TEST( FrameConversion, ByteShufflesGiveThePlainLoopsPixels ) {
     uint32_t seed = 777;
     auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
-    uint32_t lookup[256];
-    for ( uint32_t &entry : lookup ) {
-        entry = next();
-    }
-    for ( int width : { 1, 63, 64, 65, 200, 640 } ) {
-        const int height = 3, pitch = width + 5, targetPixelsPerRow = width + 3;
-        std::vector<uint8_t> source( pitch * height );
-        for ( uint8_t &index : source ) {
-            index = static_cast<uint8_t>( next() >> 24 );
+    for ( uint32_t opaque : { 0u, 0xFF000000u } ) {
+        uint32_t lookup[256];
+        for ( uint32_t &entry : lookup ) {
+            entry = opaque ? ( next() & 0xFFFFFFu ) | opaque : next();
         }
-        std::vector<uint32_t> plain( targetPixelsPerRow * height, 0xDEADBEEFu ), shuffled = plain;
-        FrameConversionAllowByteShuffles( 0 );
-        ConvertFrame( source.data(), pitch, width, height, lookup, plain.data(), targetPixelsPerRow * 4 );
-        FrameConversionAllowByteShuffles( 1 );
-        ConvertFrame( source.data(), pitch, width, height, lookup, shuffled.data(), targetPixelsPerRow * 4 );
-        EXPECT_EQ( plain, shuffled ) << "width " << width;
-        EXPECT_EQ( plain[width - 1], lookup[source[width - 1]] ) << "width " << width;
+        for ( int width : { 1, 63, 64, 65, 127, 128, 129, 200, 640 } ) {
+            for ( int offset : { 0, 1, 15 } ) {
+                const int height = 3, pitch = width + 5, targetPixelsPerRow = width + 3;
+                std::vector<uint8_t> source( pitch * height );
+                for ( uint8_t &index : source ) {
+                    index = static_cast<uint8_t>( next() >> 24 );
+                }
+                std::vector<uint32_t> plain( offset + targetPixelsPerRow * height, 0xDEADBEEFu ),
+                    shuffled = plain;
+                FrameConversionAllowByteShuffles( 0 );
+                ConvertFrame( source.data(), pitch, width, height, lookup, plain.data() + offset,
+                              targetPixelsPerRow * 4 );
+                FrameConversionAllowByteShuffles( 1 );
+                ConvertFrame( source.data(), pitch, width, height, lookup, shuffled.data() + offset,
+                              targetPixelsPerRow * 4 );
+                EXPECT_EQ( plain, shuffled ) << "width " << width << " offset " << offset;
+                EXPECT_EQ( plain[offset + width - 1], lookup[source[width - 1]] ) << "width " << width;
+                EXPECT_EQ( plain[offset + width], 0xDEADBEEFu ) << "width " << width;
+            }
+        }
     }
 }
 

@@ -1,5 +1,5 @@
-#ifndef KELTO_HOST_SDL_FRAMECHANGES_H
-#define KELTO_HOST_SDL_FRAMECHANGES_H
+#ifndef KELTO_HOST_FRAMECHANGES_H
+#define KELTO_HOST_FRAMECHANGES_H
 
 // What changed in the frame since the last one shown: with a still camera only the tanks'
 // probe pixels and whatever moves differ, so only those pieces need converting and drawing.

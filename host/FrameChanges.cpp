@@ -1,4 +1,4 @@
-#include "host/sdl/FrameChanges.h"
+#include "host/FrameChanges.h"
 
 #include <cstring>
 
