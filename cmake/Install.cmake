@@ -38,8 +38,7 @@ if( TARGET kelto_relay )
         set( KELTO_RELAY_PATH /usr/${KELTO_INSTALL_BINDIR}/kelto-relay )
     endif()
     # Each room's referee is the headless game, reading the pictures installed below.
-    install( PROGRAMS $<TARGET_FILE:kelto_headless> DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/kelto
-             RENAME kelto-referee )
+    install( TARGETS kelto_referee RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/kelto )
     set( KELTO_REFEREE_PATH ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBEXECDIR}/kelto/kelto-referee )
     set( KELTO_DATA_PATH ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/kelto )
     if( CPACK_PACKAGING_INSTALL_PREFIX OR KELTO_INSTALL_BINDIR STREQUAL "games" )

@@ -18,12 +18,12 @@ cmake -S . -B build/package -DCMAKE_BUILD_TYPE=Release -DKELTO_TESTS=OFF -DKELTO
     -DCMAKE_CXX_FLAGS="$(flags CPPFLAGS) $(flags CXXFLAGS)" -DCMAKE_C_FLAGS="$(flags CPPFLAGS) $(flags CFLAGS)" \
     -DCMAKE_EXE_LINKER_FLAGS="$(flags LDFLAGS)" \
     -DKELTO_INSTALL_BINDIR=games > /dev/null
-cmake --build build/package -j "$(nproc)" --target kelto_game kelto_relay kelto_dist > /dev/null
+cmake --build build/package -j "$(nproc)" --target kelto_game kelto_relay kelto_referee kelto_dist > /dev/null
 (cd build/package && cpack -G DEB > /dev/null)
 deb="$(ls build/package/package/kelto_*_amd64.deb)"
 dpkg-deb --info "$deb" > /dev/null
 contents="$(dpkg-deb --contents "$deb")"
-for path in ./usr/games/kelto ./usr/games/kelto-relay ./usr/lib/systemd/system/kelto-relay.service \
+for path in ./usr/games/kelto ./usr/games/kelto-relay ./usr/libexec/kelto/kelto-referee ./usr/lib/systemd/system/kelto-relay.service \
             ./usr/share/kelto/land.bmp ./usr/share/applications/kelto.desktop \
             ./usr/share/icons/hicolor/256x256/apps/kelto.png ./usr/share/metainfo/io.github.kelto.kelto.metainfo.xml \
             ./usr/share/man/man6/kelto.6.gz ./usr/share/doc/kelto/copyright; do
