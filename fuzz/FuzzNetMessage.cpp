@@ -11,15 +11,11 @@ namespace {
 
 const int MEMBERS = 4; // connections 0 to 3: the creator, two players, a spectator
 
+// The header of a game this build could play: the room sends it back in every welcome.
 std::vector<uint8_t> Header() {
-    std::vector<uint8_t> header;
-    for ( char letter : REPLAY_MAGIC ) {
-        header.push_back( uint8_t( letter ) );
-    }
-    const uint8_t rest[] = { 1, 0, 5, '1', '.', '0', '.', '0', 1, 0, 0, 0, 2,
-                             0, 0, 0, 3,   0,   0,   0,   4,   0, 0, 0, 0 };
-    header.insert( header.end(), rest, rest + sizeof( rest ) );
-    return header;
+    const uint32_t pictures[REPLAY_PICTURE_COUNT] = { 1, 2, 3, 4 };
+    const int32_t rules[] = { 0, 100, 2, 1 };
+    return NetMakeRecordingHeader( "1.0.0", pictures, rules, int( sizeof( rules ) / sizeof( rules[0] ) ) );
 }
 
 void CheckOneMessage( const uint8_t *data, size_t size, NetSide side ) {
