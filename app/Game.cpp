@@ -744,6 +744,10 @@ void GameSetJoinHost( const std::string &host ) {
     onlineMatch.SetJoinHost( host );
 }
 
+std::string GameOnlineJoinAddress() {
+    return onlineMatch.IsOn() && onlineMatch.IsHost() ? onlineMatch.GetJoinAddress() : std::string();
+}
+
 unsigned GameOnlineFrame() {
     return onlineMatch.GetFrame();
 }
@@ -952,12 +956,20 @@ static void SeatForTitle( World &world ) {
 // that option, since an online match is decided before the land is chosen. A match that
 // cannot be played leaves the player on the online screen, told why, over the title's game.
 static void GoOnline( int request, World &world ) {
+    // The same world starts again: the ended game's tanks and bombs leave its lists.
+    const auto ForgetEntities = []( World &ended ) {
+        ended.GetTanks()->Clear();
+        ended.GetBombs()->Clear();
+        ended.SetCurrentTank( nullptr );
+        ended.SetCameraTarget( nullptr );
+    };
     const Options kept = g_options;
     g_options.join = request == GameScreens::JOIN_ONLINE ? g_screens.GetOnline().GetAddress() : std::string();
     g_options.host = request == GameScreens::HOST_ONLINE;
     g_options.players = g_screens.GetOnline().GetPeople();
     lastComplaint[0] = '\0';
     GameEnd( world );
+    ForgetEntities( world );
     std::string refusal;
     if ( g_options.host && !StartOwnRelay() ) {
         refusal = lastComplaint;
@@ -970,6 +982,8 @@ static void GoOnline( int request, World &world ) {
         onlineMatch.Leave();
     }
     g_options = kept;
+    DropTanks( world );
+    ForgetEntities( world );
     if ( !GameStartup( startInstance, startWindow, world ) ) {
         HostPostMessage( HostGetMainWindow(), WM_CLOSE, 0, 0 );
         return;

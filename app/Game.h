@@ -88,6 +88,8 @@ void GameSetJoinHost( const std::string &host );
 // needs --relay.
 typedef int ( *GameRelayStarter )( std::string &relayUrl, std::string &joinHost, std::string &error );
 void GameSetRelayStarter( GameRelayStarter starter );
+// The address friends join the match this game hosts at; empty when it hosts none.
+std::string GameOnlineJoinAddress();
 // The frames of the online match played so far.
 unsigned GameOnlineFrame();
 // 1 when the match on screen is won and stands under the winner's banner.
