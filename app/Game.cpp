@@ -1098,10 +1098,11 @@ static void DrawCentred( Image &screen, int y, std::string text, int scale, uint
 // Before the first frame the host shows the address to give friends, large enough to read
 // across a room, and the names of those in the room so far.
 static void DrawHostWaiting( Image &screen ) {
-    const int top = screen.GetHeight() / 3 + 3 * Font::GLYPH_HEIGHT;
+    const int top = screen.GetHeight() / 3 + 4 * Font::GLYPH_HEIGHT;
     DrawCentred( screen, top, "friends join at", 2, g_hud.GetColours().GetText() );
-    DrawCentred( screen, top + 24, onlineMatch.GetJoinAddress(), 3, g_hud.GetColours().GetBright() );
-    int y = top + 24 + 4 * Font::GLYPH_HEIGHT;
+    const int addressTop = top + 3 * Font::GLYPH_HEIGHT;
+    DrawCentred( screen, addressTop, onlineMatch.GetJoinAddress(), 3, g_hud.GetColours().GetBright() );
+    int y = addressTop + 5 * Font::GLYPH_HEIGHT;
     for ( int seat = 0; seat < MatchSetup::SEATS; seat++ ) {
         const std::string name = onlineMatch.GetTankName( seat );
         if ( !name.empty() ) {

@@ -146,8 +146,10 @@ void OnlineScreen::Draw( Image &screen, const HudColours &colours ) const {
     if ( message.empty() ) {
         return;
     }
+    // Twice the font's size where it fits across the screen, its own size otherwise.
     const Rect box = menu.GetBox( screen.GetWidth(), screen.GetHeight() );
-    const int x = ( screen.GetWidth() - Font::Measure( message.c_str(), 1 ) ) / 2;
+    const int scale = Font::Measure( message.c_str(), 2 ) <= screen.GetWidth() ? 2 : 1;
+    const int x = ( screen.GetWidth() - Font::Measure( message.c_str(), scale ) ) / 2;
     Font::Draw( screen, x < 0 ? 0 : x, box.bottom + MESSAGE_GAP, message.c_str(), colours.GetBright(),
-                colours.GetShadow(), 1 );
+                colours.GetShadow(), scale );
 }
