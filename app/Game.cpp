@@ -72,6 +72,10 @@ static GameLand gameLand;
 static GameLand playedLand; // the land the World holds, for when another cannot be had
 static StartColumnSource startColumns;
 static OnlineMatch onlineMatch;
+// What the start-up was given, for an online match started from the menus.
+static HostInstance *startInstance = nullptr;
+static HostWindow *startWindow = nullptr;
+static GameRelayStarter relayStarter = nullptr;
 static std::vector<uint8_t> roomHeader; // a joiner's, from the relay
 static int firstColumns[TANK_PLACEMENT_COUNT];
 
@@ -156,8 +160,12 @@ std::string GameLandCode() {
     return gameLand.GetCodeText();
 }
 
+// The last complaint, for the online screen to show why a match could not be joined.
+static char lastComplaint[200];
+
 static int Complain( const char *fileName, const char *reason ) {
     std::fprintf( stderr, "kelto: %s: %s\n", fileName, reason );
+    std::snprintf( lastComplaint, sizeof( lastComplaint ), "%s", reason );
     return 0;
 }
 
@@ -708,8 +716,36 @@ int GameOnlineStopped() {
     return onlineMatch.IsOn() && onlineMatch.IsStopped();
 }
 
+void GameSetRelayStarter( GameRelayStarter starter ) {
+    relayStarter = starter;
+}
+
+// A match hosted from the online screen runs its relay inside the game, as --host without
+// --relay does; a relay named on the command line is used as it is.
+static int StartOwnRelay() {
+    if ( !g_options.relay.empty() ) {
+        return 1;
+    }
+    if ( relayStarter == nullptr ) {
+        return Complain( "online", "this game cannot run a relay itself" );
+    }
+    std::string relayUrl;
+    std::string joinHost;
+    std::string error;
+    if ( !relayStarter( relayUrl, joinHost, error ) ) {
+        return Complain( "online", ( "cannot start the relay: " + error ).c_str() );
+    }
+    g_options.relay = relayUrl;
+    onlineMatch.SetJoinHost( joinHost );
+    return 1;
+}
+
 void GameSetJoinHost( const std::string &host ) {
     onlineMatch.SetJoinHost( host );
+}
+
+std::string GameOnlineJoinAddress() {
+    return onlineMatch.IsOn() && onlineMatch.IsHost() ? onlineMatch.GetJoinAddress() : std::string();
 }
 
 unsigned GameOnlineFrame() {
@@ -721,6 +757,8 @@ int GameMatchWon() {
 }
 
 int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
+    startInstance = instance;
+    startWindow = window;
     g_keyboard.Init( instance, window );
 
     std::srand( useFixedSeed ? fixedSeed : static_cast<unsigned>( std::time( nullptr ) ) );
@@ -790,6 +828,8 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     if ( WithMenus() ) {
         // A recording holds one match as it was played: it is neither restarted nor left.
         const int withRestart = replaySession.GetMode() == ReplaySession::MODE_OFF;
+        // A browser page has no online client yet: Online goes with Quit, on the desktop alone.
+        g_screens.SetWithOnline( menusWithQuit && HostSocket::IsAvailable() );
         g_screens.Start( onTitle, menusWithQuit, withRestart,
                          settingsFile != nullptr ? inputNamer : nullptr );
     }
@@ -912,8 +952,51 @@ static void SeatForTitle( World &world ) {
     }
 }
 
+// The online screen hosts or joins a match as --host or --join do: the game starts again with
+// that option, since an online match is decided before the land is chosen. A match that
+// cannot be played leaves the player on the online screen, told why, over the title's game.
+static void GoOnline( int request, World &world ) {
+    // The same world starts again: the ended game's tanks and bombs leave its lists.
+    const auto ForgetEntities = []( World &ended ) {
+        ended.GetTanks()->Clear();
+        ended.GetBombs()->Clear();
+        ended.SetCurrentTank( nullptr );
+        ended.SetCameraTarget( nullptr );
+    };
+    const Options kept = g_options;
+    g_options.join = request == GameScreens::JOIN_ONLINE ? g_screens.GetOnline().GetAddress() : std::string();
+    g_options.host = request == GameScreens::HOST_ONLINE;
+    g_options.players = g_screens.GetOnline().GetPeople();
+    lastComplaint[0] = '\0';
+    GameEnd( world );
+    ForgetEntities( world );
+    std::string refusal;
+    if ( g_options.host && !StartOwnRelay() ) {
+        refusal = lastComplaint;
+    } else if ( GameStartup( startInstance, startWindow, world ) ) {
+        return;
+    } else {
+        refusal = lastComplaint[0] != '\0' ? lastComplaint : "the match could not start";
+    }
+    if ( onlineMatch.IsOn() ) {
+        onlineMatch.Leave();
+    }
+    g_options = kept;
+    DropTanks( world );
+    ForgetEntities( world );
+    if ( !GameStartup( startInstance, startWindow, world ) ) {
+        HostPostMessage( HostGetMainWindow(), WM_CLOSE, 0, 0 );
+        return;
+    }
+    g_screens.RefuseOnline( refusal );
+}
+
 static void DoRequest( int request, World &world ) {
     switch ( request ) {
+    case GameScreens::HOST_ONLINE:
+    case GameScreens::JOIN_ONLINE:
+        GoOnline( request, world );
+        return;
     case GameScreens::START_MATCH:
         KeepSetup( g_screens.GetSetup() );
         HandRulesOver( g_screens.GetSetup(), world );
@@ -1003,6 +1086,32 @@ static void DrawArms( const World &world ) {
     g_display.UnlockBackBuffer();
 }
 
+// Centred on the screen at `y`, in capitals.
+static void DrawCentred( Image &screen, int y, std::string text, int scale, uint8_t colour ) {
+    for ( char &c : text ) {
+        c = char( c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c );
+    }
+    const int x = ( screen.GetWidth() - Font::Measure( text.c_str(), scale ) ) / 2;
+    Font::Draw( screen, x < 0 ? 0 : x, y, text.c_str(), colour, g_hud.GetColours().GetShadow(), scale );
+}
+
+// Before the first frame the host shows the address to give friends, large enough to read
+// across a room, and the names of those in the room so far.
+static void DrawHostWaiting( Image &screen ) {
+    const int top = screen.GetHeight() / 3 + 4 * Font::GLYPH_HEIGHT;
+    DrawCentred( screen, top, "friends join at", 2, g_hud.GetColours().GetText() );
+    const int addressTop = top + 3 * Font::GLYPH_HEIGHT;
+    DrawCentred( screen, addressTop, onlineMatch.GetJoinAddress(), 3, g_hud.GetColours().GetBright() );
+    int y = addressTop + 5 * Font::GLYPH_HEIGHT;
+    for ( int seat = 0; seat < MatchSetup::SEATS; seat++ ) {
+        const std::string name = onlineMatch.GetTankName( seat );
+        if ( !name.empty() ) {
+            DrawCentred( screen, y, name, 2, g_hud.GetColours().GetText() );
+            y += 2 * Font::GLYPH_HEIGHT + 6;
+        }
+    }
+}
+
 // The scene as it stands, with what the online match waits for (or why it stopped) over it.
 static void DrawOnlineNotice( World &world ) {
     world.Draw( g_display );
@@ -1018,6 +1127,9 @@ static void DrawOnlineNotice( World &world ) {
     const int x = ( screen.GetWidth() - Font::Measure( notice.c_str(), scale ) ) / 2;
     Font::Draw( screen, x, screen.GetHeight() / 3, notice.c_str(), g_hud.GetColours().GetText(),
                 g_hud.GetColours().GetShadow(), scale );
+    if ( onlineMatch.IsHost() && onlineMatch.GetFrame() == 0 && !onlineMatch.IsStopped() ) {
+        DrawHostWaiting( screen );
+    }
     g_display.UnlockBackBuffer();
 }
 
@@ -1111,6 +1223,9 @@ void GameFrame( World &world ) {
         HostPointerState pointer;
         HostReadPointer( pointer );
         DoRequest( g_screens.Frame( g_keyState, &pointer ), world );
+        if ( onlineMatch.IsOn() ) {
+            return; // the online match starts with the stream's first keys, next frame
+        }
         if ( g_screens.IsOpen() ) {
             MenuFrame( world );
             return;

@@ -82,6 +82,14 @@ int GameOnlineStopped();
 // The host name friends join at, when it is not the one in --relay (a relay inside this game,
 // reached through the loopback).
 void GameSetJoinHost( const std::string &host );
+// Who runs a relay inside the game for a match hosted from the online screen (the program's
+// entry, which links the relay): 1 with the relay's address as this game reaches it and the
+// host name friends join at, or 0 with why not. Null (the start): hosting from the screen
+// needs --relay.
+typedef int ( *GameRelayStarter )( std::string &relayUrl, std::string &joinHost, std::string &error );
+void GameSetRelayStarter( GameRelayStarter starter );
+// The address friends join the match this game hosts at; empty when it hosts none.
+std::string GameOnlineJoinAddress();
 // The frames of the online match played so far.
 unsigned GameOnlineFrame();
 // 1 when the match on screen is won and stands under the winner's banner.

@@ -4,7 +4,7 @@
 
 GameScreens::GameScreens()
     : namer( nullptr ), screen( PLAYING ), returnTo( PLAYING ), overMatch( 0 ), withQuit( 1 ),
-      withRestart( 1 ) {
+      withRestart( 1 ), withOnline( 0 ) {
 }
 
 GameScreens::~GameScreens() {
@@ -32,7 +32,7 @@ void GameScreens::Open( int next ) {
     switch ( next ) {
     case TITLE:
         overMatch = 0;
-        title.Build( withQuit );
+        title.Build( withQuit, withOnline );
         break;
     case SETUP: {
         MatchSetup kept;
@@ -54,6 +54,10 @@ void GameScreens::Open( int next ) {
     case HELP:
         returnTo = screen;
         help.Build( g_settings );
+        break;
+    case ONLINE:
+        overMatch = 0;
+        online.Build( online.GetPeople(), online.GetTypedAddress(), std::string() );
         break;
     default:
         overMatch = 1;
@@ -87,9 +91,34 @@ int GameScreens::Frame( const uint8_t *keys, const HostPointerState *pointer ) {
             Open( returnTo );
         }
         return NOTHING;
+    case ONLINE:
+        return OnOnline();
     default:
         return NOTHING;
     }
+}
+
+int GameScreens::OnOnline() {
+    switch ( online.Update( input ) ) {
+    case OnlineScreen::HOST:
+        return HOST_ONLINE;
+    case OnlineScreen::JOIN:
+        return JOIN_ONLINE;
+    case OnlineScreen::BACK:
+        Open( TITLE );
+        return NOTHING;
+    default:
+        return NOTHING;
+    }
+}
+
+void GameScreens::RefuseOnline( const std::string &reason ) {
+    Open( ONLINE );
+    std::string shown = reason;
+    for ( char &c : shown ) {
+        c = char( c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c );
+    }
+    online.SetMessage( shown );
 }
 
 int GameScreens::OnPlaying() {
@@ -111,6 +140,9 @@ int GameScreens::OnTitle() {
         return NOTHING;
     case TitleScreen::HELP:
         Open( HELP );
+        return NOTHING;
+    case TitleScreen::ONLINE:
+        Open( ONLINE );
         return NOTHING;
     case TitleScreen::QUIT:
         return QUIT;
@@ -169,6 +201,9 @@ void GameScreens::Draw( Image &target, const HudColours &colours ) const {
         break;
     case HELP:
         help.Draw( target, colours );
+        break;
+    case ONLINE:
+        online.Draw( target, colours );
         break;
     default:
         break;

@@ -4,6 +4,7 @@
 #include "host/HostPointer.h"
 #include "menus/HelpScreen.h"
 #include "menus/MenuInput.h"
+#include "menus/OnlineScreen.h"
 #include "menus/PauseScreen.h"
 #include "menus/SettingsScreen.h"
 #include "menus/SetupScreen.h"
@@ -14,15 +15,16 @@
 #include <vector>
 
 // Which of the game's screens is up, and where each leads: the title (over the computer's
-// match) leads to the set-up, the settings and the help; the set-up starts a match; in play
+// match) leads to the set-up, the settings, the help and (on the desktop) the online screen,
+// which hosts or joins a match over the network; the set-up starts a match; in play
 // Escape pauses and F1 shows the help, both over the match standing still; the pause menu
 // resumes, restarts, goes to the settings, back to the title or quits. The settings and the
 // help go back to the screen they came from. The game's frame asks it first, every frame, and
 // does what it requests.
 class GameScreens {
 public:
-    enum Screen { PLAYING, TITLE, SETUP, PAUSE, SETTINGS, HELP };
-    enum Request { NOTHING, START_MATCH, RESTART_MATCH, TO_TITLE, QUIT };
+    enum Screen { PLAYING, TITLE, SETUP, PAUSE, SETTINGS, HELP, ONLINE };
+    enum Request { NOTHING, START_MATCH, RESTART_MATCH, TO_TITLE, QUIT, HOST_ONLINE, JOIN_ONLINE };
 
     GameScreens();
     virtual ~GameScreens();
@@ -31,6 +33,10 @@ public:
     // Restart match and Quit to title (not for a recorded or replayed match). `namer` names
     // keys and buttons for the settings file; null offers no bindings (see SettingsScreen).
     void Start( int onTitle, int withQuit, int withRestart, SettingsScreen::InputNamer namer );
+    // Offers Online on the title (before Start): only where the game can play over the network.
+    void SetWithOnline( int online ) { withOnline = online; }
+    // Back on the online screen with why the match could not be hosted or joined.
+    void RefuseOnline( const std::string &reason );
     // Reads this frame's keys and mouse (null for none); returns what the game must do (a
     // Request).
     int Frame( const uint8_t *keys, const HostPointerState *pointer = nullptr );
@@ -57,6 +63,7 @@ public:
     const TitleScreen &GetTitle() const { return title; }
     const SetupScreen &GetSetupScreen() const { return setup; }
     const PauseScreen &GetPause() const { return pause; }
+    const OnlineScreen &GetOnline() const { return online; }
     const SettingsScreen &GetSettings() const { return settings; }
 
 private:
@@ -64,6 +71,7 @@ private:
     int OnSetup();
     int OnPlaying();
     int OnPause();
+    int OnOnline();
     void Open( int next );
 
     MenuInput input;
@@ -72,12 +80,14 @@ private:
     PauseScreen pause;
     SettingsScreen settings;
     HelpScreen help;
+    OnlineScreen online;
     SettingsScreen::InputNamer namer; // not owned
     int screen;
     int returnTo;  // where the settings and the help go back to
     int overMatch; // the screens are over a match in play, not over the title
     int withQuit;
     int withRestart;
+    int withOnline;
     std::string setupLand;
     std::string matchCode;
 };

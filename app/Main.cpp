@@ -104,6 +104,23 @@ static int RunOn( HostBackend &backend ) {
     return exitCode;
 }
 
+#if KELTO_IN_GAME_RELAY
+// The relay a host runs inside the game, from --host or the online screen: main's, started
+// once and kept until the game ends.
+static InGameRelay *ownRelay = nullptr;
+
+static int StartOwnRelay( std::string &relayUrl, std::string &joinHost, std::string &error ) {
+    InGameRelay &relay = *ownRelay;
+    if ( relay.GetPort() <= 0 && !relay.Start( std::string() ) ) {
+        error = relay.GetError();
+        return 0;
+    }
+    relayUrl = "ws://127.0.0.1:" + std::to_string( relay.GetPort() );
+    joinHost = InGameRelay::GetNetworkAddress();
+    return 1;
+}
+#endif
+
 int main( int argc, char **argv ) {
     Options &options = g_options;
     switch ( ParseOptions( argc, argv, options, stdout, stderr ) ) {
@@ -152,14 +169,19 @@ int main( int argc, char **argv ) {
 #if KELTO_IN_GAME_RELAY
     // A host without a relay runs one itself, for friends on its network.
     InGameRelay relay;
+    ownRelay = &relay;
     if ( options.host && options.relay.empty() ) {
-        if ( !relay.Start( std::string() ) ) {
-            std::fprintf( stderr, "kelto: cannot start the relay: %s\n", relay.GetError() );
+        std::string relayUrl;
+        std::string joinHost;
+        std::string error;
+        if ( !StartOwnRelay( relayUrl, joinHost, error ) ) {
+            std::fprintf( stderr, "kelto: cannot start the relay: %s\n", error.c_str() );
             return 1;
         }
-        g_options.relay = "ws://127.0.0.1:" + std::to_string( relay.GetPort() );
-        GameSetJoinHost( InGameRelay::GetNetworkAddress() );
+        g_options.relay = relayUrl;
+        GameSetJoinHost( joinHost );
     }
+    GameSetRelayStarter( StartOwnRelay );
 #endif
     SdlBackend backend( g_settings.windowed );
     backend.SetScaleMode( ScaleModeFromName( g_settings.scale.c_str() ) );
@@ -175,5 +197,9 @@ int main( int argc, char **argv ) {
     const int exitCode = RunOn( backend );
     shownBackend = nullptr;
     GameSetSettingsFile( nullptr, std::string(), nullptr, nullptr );
+#if KELTO_IN_GAME_RELAY
+    GameSetRelayStarter( nullptr );
+    ownRelay = nullptr;
+#endif
     return exitCode;
 }

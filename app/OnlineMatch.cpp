@@ -28,11 +28,30 @@ OnlineMatch::OnlineMatch()
 OnlineMatch::~OnlineMatch() {
 }
 
+// A room that refused this game (or a relay that never answered) leaves nothing open: the
+// player may try another address from the same game.
 int OnlineMatch::Connect( const std::string &url, const NetMessage &hello ) {
+    // A game plays one online match after another: each starts from nothing.
+    session = NetSession();
+    frame = 0;
+    startChecked = 0;
+    stopReason.clear();
+    std::memset( empty, 0, sizeof( empty ) );
+    std::memset( takenOver, 0, sizeof( takenOver ) );
     if ( !socket.Open( url ) ) {
         error = socket.GetError();
         return 0;
     }
+    if ( !AwaitWelcome( url, hello ) ) {
+        CloseSocket();
+        return 0;
+    }
+    session.SetOwnName( hello.name );
+    on = 1;
+    return 1;
+}
+
+int OnlineMatch::AwaitWelcome( const std::string &url, const NetMessage &hello ) {
     socket.Send( hello.Write( NET_FROM_CLIENT ) );
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds( WELCOME_MILLISECONDS );
@@ -66,8 +85,6 @@ int OnlineMatch::Connect( const std::string &url, const NetMessage &hello ) {
         }
         std::this_thread::sleep_for( std::chrono::milliseconds( 2 ) );
     }
-    session.SetOwnName( hello.name );
-    on = 1;
     return 1;
 }
 
@@ -296,10 +313,15 @@ void OnlineMatch::Leave() {
     NetMessage leave;
     leave.type = NET_LEAVE;
     socket.Send( leave.Write( NET_FROM_CLIENT ) );
+    CloseSocket();
+    on = 0;
+}
+
+// Closes the connection, giving it a moment to say so to the relay.
+void OnlineMatch::CloseSocket() {
     socket.Close();
     for ( int i = 0; i < 50 && !socket.IsClosed(); i++ ) {
         socket.Service();
         std::this_thread::sleep_for( std::chrono::milliseconds( 2 ) );
     }
-    on = 0;
 }

@@ -83,7 +83,10 @@ public:
 
 private:
     int Connect( const std::string &url, const NetMessage &hello );
+    // Sends the hello and waits for the relay's welcome; 1, or 0 with `error`.
+    int AwaitWelcome( const std::string &url, const NetMessage &hello );
     void Pump();
+    void CloseSocket();
     void Stop( const std::string &reason );
     int OwnerOf( int tank ) const;
     int IsTakenOver( int tank ) const;

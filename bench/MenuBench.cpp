@@ -77,7 +77,7 @@ template <typename Screen> void DrawEachFrame( benchmark::State &state, const Sc
 
 void BM_Menu_Title( benchmark::State &state ) {
     TitleScreen title;
-    title.Build( 1 );
+    title.Build( 1, 1 );
     DrawEachFrame( state, title );
 }
 

@@ -160,6 +160,14 @@ int HostSocket::IsAvailable() {
 
 int HostSocket::Open( const std::string &url ) {
     int port = 0;
+    // A connection that has closed gives way to the next one.
+    if ( connection != nullptr && connection->closed ) {
+        if ( connection->context != nullptr ) {
+            lws_context_destroy( connection->context );
+        }
+        delete connection;
+        connection = nullptr;
+    }
     if ( connection != nullptr ) {
         error = "already open";
         return 0;

@@ -15,7 +15,8 @@ public:
     HostSocket();
     virtual ~HostSocket();
 
-    // Starts connecting to `url` (ws://HOST:PORT/PATH); 1, or 0 with GetError.
+    // Starts connecting to `url` (ws://HOST:PORT/PATH); 1, or 0 with GetError. A socket whose
+    // connection has closed may open another.
     int Open( const std::string &url );
     // Moves what the network has for us in and what we queued out; never waits.
     void Service();

@@ -37,6 +37,10 @@ const KeyRow KEY_ROWS[] = {
     { 0x2C, "ZXCVBNM" },     { 0x34, "." },          { 0x39, " " },
 };
 
+// The keys an address needs beyond a name's: ';' (':' with Shift) and '/'.
+const int KEY_COLON = 0x27;
+const int KEY_SLASH = 0x35;
+
 int IsDown( const uint8_t *keys, int key ) {
     return keys != nullptr && ( keys[key] & 0x80 ) != 0;
 }
@@ -44,7 +48,8 @@ int IsDown( const uint8_t *keys, int key ) {
 } // namespace
 
 MenuInput::MenuInput()
-    : typed( 0 ), pointerX( 0 ), pointerY( 0 ), pointerMoved( 0 ), clickX( 0 ), clickY( 0 ) {
+    : typed( 0 ), typedInAddress( 0 ), pointerX( 0 ), pointerY( 0 ), pointerMoved( 0 ), clickX( 0 ),
+      clickY( 0 ) {
     std::memset( before, 0, sizeof( before ) );
     std::memset( pressed, 0, sizeof( pressed ) );
 }
@@ -62,9 +67,21 @@ char MenuInput::CharacterOf( int key ) {
     return 0;
 }
 
+char MenuInput::AddressCharacterOf( int key ) {
+    if ( key == KEY_COLON ) {
+        return ':';
+    }
+    if ( key == KEY_SLASH ) {
+        return '/';
+    }
+    const char c = CharacterOf( key );
+    return c == ' ' ? 0 : c;
+}
+
 void MenuInput::Read( const uint8_t *keys ) {
     std::memset( pressed, 0, sizeof( pressed ) );
     typed = 0;
+    typedInAddress = 0;
     pointerMoved = 0;
     for ( int key = 0; key < 256; key++ ) {
         const int down = IsDown( keys, key );
@@ -76,6 +93,9 @@ void MenuInput::Read( const uint8_t *keys ) {
             }
             if ( typed == 0 ) {
                 typed = CharacterOf( key );
+            }
+            if ( typedInAddress == 0 ) {
+                typedInAddress = AddressCharacterOf( key );
             }
         }
         before[key] = uint8_t( down );
@@ -97,5 +117,6 @@ void MenuInput::Hold( const uint8_t *keys ) {
     }
     std::memset( pressed, 0, sizeof( pressed ) );
     typed = 0;
+    typedInAddress = 0;
     pointerMoved = 0;
 }

@@ -29,6 +29,9 @@ public:
     int Has( int action ) const { return action >= 0 && action < ACTION_COUNT && pressed[action]; }
     // The character typed in this frame, or 0.
     char GetTyped() const { return typed; }
+    // The same in an address, which also takes ':' and '/' from their keys (unshifted, so
+    // that the whole address types without Shift).
+    char GetTypedInAddress() const { return typedInAddress; }
     int HasPointerMoved() const { return pointerMoved; }
     int GetPointerX() const { return pointerX; }
     int GetPointerY() const { return pointerY; }
@@ -37,11 +40,13 @@ public:
 
     // The character a key types, or 0.
     static char CharacterOf( int key );
+    static char AddressCharacterOf( int key );
 
 private:
     uint8_t before[256];
     uint8_t pressed[ACTION_COUNT];
     char typed;
+    char typedInAddress;
     int pointerX;
     int pointerY;
     int pointerMoved;

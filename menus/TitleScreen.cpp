@@ -14,12 +14,15 @@ TitleScreen::TitleScreen() : withQuit( 1 ) {
 TitleScreen::~TitleScreen() {
 }
 
-void TitleScreen::Build( int quit ) {
+void TitleScreen::Build( int quit, int withOnline ) {
     withQuit = quit;
     menu.Start( GAME_NAME, NAME_SCALE );
     menu.Add( PLAY, "PLAY" );
     menu.Add( SETTINGS, "SETTINGS" );
     menu.Add( HELP, "HELP" );
+    if ( withOnline ) {
+        menu.Add( ONLINE, "ONLINE" );
+    }
     if ( withQuit ) {
         menu.Add( QUIT, "QUIT" );
     }

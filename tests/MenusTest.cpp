@@ -7,9 +7,11 @@
 #include "menus/MatchSetup.h"
 #include "menus/Menu.h"
 #include "menus/MenuInput.h"
+#include "menus/OnlineScreen.h"
 #include "menus/PauseScreen.h"
 #include "menus/SettingsScreen.h"
 #include "menus/SetupScreen.h"
+#include "menus/TitleScreen.h"
 #include "settings/SettingsFile.h"
 #include "tests/support/HeadlessScope.h"
 
@@ -102,6 +104,148 @@ TEST( MenuInput, KeysTypeTheCharactersOfTheirPlaces ) {
     for ( const auto &c : cases ) {
         EXPECT_EQ( MenuInput::CharacterOf( c.key ), c.typed ) << "key " << c.key;
     }
+}
+
+// An address also takes ':' and '/' from their keys, and no space; a name takes neither.
+TEST( MenuInput, AnAddressTakesTheColonAndSlashKeysButNoSpace ) {
+    const struct {
+        int key;
+        char typed;
+        char inAddress;
+    } cases[] = {
+        { 0x26, 'L', 'L' }, { 0x27, 0, ':' }, { 0x28, 0, 0 },     { 0x34, '.', '.' }, { 0x35, 0, '/' },
+        { 0x36, 0, 0 },     { 0x39, ' ', 0 }, { 0x0C, '-', '-' }, { 0x02, '1', '1' },
+    };
+    for ( const auto &c : cases ) {
+        SCOPED_TRACE( c.key );
+        MenuInput input;
+        Frame( input, { c.key } );
+        EXPECT_EQ( input.GetTyped(), c.typed );
+        EXPECT_EQ( input.GetTypedInAddress(), c.inAddress );
+        Frame( input, { c.key } ); // held: typed once
+        EXPECT_EQ( input.GetTypedInAddress(), 0 );
+    }
+}
+
+// The title offers Online where the game plays over the network, before Quit where it can
+// end: in a browser neither.
+TEST( TitleScreen, OnlineAndQuitAreOfferedOnlyWithTheirFlags ) {
+    const struct {
+        int withQuit;
+        int withOnline;
+        std::vector<int> ids;
+    } cases[] = {
+        { 0, 0, { TitleScreen::PLAY, TitleScreen::SETTINGS, TitleScreen::HELP } },
+        { 1, 0, { TitleScreen::PLAY, TitleScreen::SETTINGS, TitleScreen::HELP, TitleScreen::QUIT } },
+        { 0, 1, { TitleScreen::PLAY, TitleScreen::SETTINGS, TitleScreen::HELP, TitleScreen::ONLINE } },
+        { 1,
+          1,
+          { TitleScreen::PLAY, TitleScreen::SETTINGS, TitleScreen::HELP, TitleScreen::ONLINE,
+            TitleScreen::QUIT } },
+    };
+    for ( const auto &c : cases ) {
+        SCOPED_TRACE( c.withQuit * 10 + c.withOnline );
+        TitleScreen title;
+        title.Build( c.withQuit, c.withOnline );
+        MenuInput input;
+        std::vector<int> ids;
+        for ( int i = 0; i < title.GetMenu().GetCount(); i++ ) {
+            ids.push_back( title.GetMenu().GetSelectedId() );
+            Frame( input, { DIK_DOWN } );
+            title.Update( input );
+            Frame( input, {} );
+            title.Update( input );
+        }
+        EXPECT_EQ( ids, c.ids );
+        EXPECT_EQ( title.GetMenu().GetSelectedId(), TitleScreen::PLAY ); // round again
+    }
+}
+
+// ws://HOST:PORT/CODE, with or without its "ws://": the port from 1 to 65535, a host and a
+// code of their own characters, nothing missing.
+TEST( OnlineScreen, OnlyAJoinAddressIsTakenAsOne ) {
+    const struct {
+        const char *text;
+        int address;
+    } cases[] = {
+        { "ws://192.168.1.5:7531/ABCDEF", 1 },
+        { "192.168.1.5:7531/ABCDEF", 1 },
+        { "WS://HOST-1.LAN:1/A", 1 },
+        { "ws://h:65535/A1", 1 },
+        { "ws://h:65536/A1", 0 },
+        { "ws://h:0/A1", 0 },
+        { "ws://h:00001/A1", 1 },
+        { "ws://h:000001/A1", 0 },
+        { "ws://h:/A1", 0 },
+        { "ws://:7531/A1", 0 },
+        { "ws://h:7531/", 0 },
+        { "ws://h:7531", 0 },
+        { "ws://h/A1:7531", 0 },
+        { "ws://h:75a1/A1", 0 },
+        { "ws://h:7531/A-1", 0 },
+        { "ws://h:7531/A/1", 0 },
+        { "ws://h_1:7531/A1", 0 },
+        { "http://h:7531/A1", 0 },
+        { "ws:/h:7531/A1", 0 },
+        { "", 0 },
+    };
+    for ( const auto &c : cases ) {
+        EXPECT_EQ( OnlineScreen::IsJoinAddress( c.text ), c.address ) << c.text;
+    }
+}
+
+// People step round 2 to 4 either way; Join types an address and joins only a good one, a bad
+// one refused on screen and kept to be put right; Escape stops typing, then goes back.
+TEST( OnlineScreen, PeopleStepRoundAndABadAddressIsRefusedOnScreen ) {
+    OnlineScreen screen;
+    screen.Build( 9, std::string(), std::string() );
+    EXPECT_EQ( screen.GetPeople(), OnlineScreen::PEOPLE_MOST );
+    MenuInput input;
+    const auto press = [&]( int key ) {
+        Frame( input, { key } );
+        const int choice = screen.Update( input );
+        Frame( input, {} );
+        screen.Update( input );
+        return choice;
+    };
+    const int steps[][2] = {
+        { DIK_RIGHT, 2 }, { DIK_RIGHT, 3 }, { DIK_LEFT, 2 }, { DIK_LEFT, 4 }, { DIK_RETURN, 2 } };
+    for ( const auto &step : steps ) {
+        press( step[0] );
+        EXPECT_EQ( screen.GetPeople(), step[1] );
+    }
+    EXPECT_EQ( screen.GetMenu().GetValue( OnlineScreen::PEOPLE ), "2" );
+    press( DIK_DOWN );
+    press( DIK_DOWN );
+    EXPECT_EQ( press( DIK_RETURN ), OnlineScreen::NONE );
+    ASSERT_TRUE( screen.IsTyping() );
+    const std::string typed = "10.0.0.7:7531/ABC";
+    for ( char c : typed + "D" ) {
+        int key = 0;
+        while ( key < 256 && MenuInput::AddressCharacterOf( key ) != c ) {
+            key++;
+        }
+        ASSERT_LT( key, 256 ) << c;
+        press( key );
+    }
+    press( DIK_BACK );
+    EXPECT_EQ( screen.GetMenu().GetValue( OnlineScreen::ADDRESS ), typed + "_" );
+    press( 0x35 ); // a slash: a code does not take it
+    EXPECT_EQ( press( DIK_RETURN ), OnlineScreen::NONE );
+    EXPECT_TRUE( screen.IsTyping() );
+    EXPECT_NE( screen.GetMessage().find( "NOT AN ADDRESS" ), std::string::npos );
+    press( DIK_BACK );
+    EXPECT_EQ( press( DIK_RETURN ), OnlineScreen::JOIN );
+    EXPECT_FALSE( screen.IsTyping() );
+    EXPECT_EQ( screen.GetMessage(), "" );
+    EXPECT_EQ( screen.GetAddress(), "ws://" + typed );
+    EXPECT_EQ( press( DIK_RETURN ), OnlineScreen::NONE ); // typing again
+    EXPECT_EQ( press( DIK_ESCAPE ), OnlineScreen::NONE );
+    EXPECT_FALSE( screen.IsTyping() );
+    EXPECT_EQ( screen.GetTypedAddress(), typed );
+    press( DIK_UP );
+    EXPECT_EQ( press( DIK_RETURN ), OnlineScreen::HOST );
+    EXPECT_EQ( press( DIK_ESCAPE ), OnlineScreen::BACK );
 }
 
 // Up and Down go round at both ends; only an entry with values steps; Enter, the keypad's

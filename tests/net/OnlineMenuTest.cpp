@@ -1,0 +1,273 @@
+#include "app/Game.h"
+#include "app/GameScreens.h"
+#include "app/Options.h"
+#include "game/Globals.h"
+#include "game/World.h"
+#include "host/HostFile.h"
+#include "host/HostWindow.h"
+#include "menus/MenuInput.h"
+#include "platform/Display.h"
+#include "relay/InGameRelay.h"
+#include "settings/Settings.h"
+#include "tests/support/BmpWriter.h"
+#include "tests/support/HeadlessScope.h"
+#include "tests/support/TestScreen.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+// Online play reached through the title: Online, then Join with a typed address or Host, against
+// a relay on the loopback and a headless game in another process; a bad address and a
+// relay's refusal shown on the online screen. Every game and wait is bounded in time.
+
+namespace {
+
+HeadlessBackend *backend = nullptr;
+
+class OnlineMenuEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        HeadlessScope *scope = new HeadlessScope;
+        backend = &scope->Backend();
+        ASSERT_EQ( g_display.Init( MakeTestWindow(), 1, 640, 480, 8 ), 1 );
+    }
+};
+
+::testing::Environment *const environment = ::testing::AddGlobalTestEnvironment( new OnlineMenuEnvironment );
+
+const int WAIT_SECONDS = 30;
+const unsigned FRAMES_PLAYED = 200;
+
+InGameRelay *relay = nullptr;
+
+int StartTestRelay( std::string &relayUrl, std::string &joinHost, std::string & ) {
+    relayUrl = "ws://127.0.0.1:" + std::to_string( relay->GetPort() );
+    joinHost = "127.0.0.1";
+    return 1;
+}
+
+class OnlineMenu : public ::testing::Test {
+protected:
+    OnlineMenu() : other( -1 ) {
+        char pattern[] = "/tmp/kelto-online-menu-XXXXXX";
+        folder = mkdtemp( pattern );
+        HostClearMemoryFiles();
+        GameSetDataFolder( std::string( KELTO_ASSETS_DIR ) + "/" );
+        g_options = Options();
+        g_settings = Settings();
+        g_settings.name[0] = "MENU";
+        backend->ReleaseAllKeys();
+        GameUseMenus( 1 );
+        GameSetOnlineTest( 1, -1 );
+        relay = &ownRelay;
+        EXPECT_EQ( ownRelay.Start( "127.0.0.1" ), 1 ) << ownRelay.GetError();
+        GameSetRelayStarter( StartTestRelay );
+    }
+
+    ~OnlineMenu() override {
+        if ( other > 0 ) {
+            kill( other, SIGKILL );
+            waitpid( other, nullptr, 0 );
+        }
+        ownRelay.Stop();
+        relay = nullptr;
+        GameSetRelayStarter( nullptr );
+        GameSetOnlineTest( 0, -1 );
+        GameStopMenus();
+        GameSetDataFolder( std::string() );
+        g_options = Options();
+        g_settings = Settings();
+        std::system( ( "rm -rf '" + folder + "'" ).c_str() );
+    }
+
+    std::string RelayAt() const { return "ws://127.0.0.1:" + std::to_string( ownRelay.GetPort() ); }
+
+    // Another game, headless, the computer at its keys, its output in `out`.
+    void StartOther( const std::vector<std::string> &gameOptions ) {
+        out = folder + "/other.out";
+        other = fork();
+        ASSERT_GE( other, 0 );
+        if ( other == 0 ) {
+            const int file = open( out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600 );
+            if ( file < 0 || dup2( file, 1 ) < 0 || dup2( file, 2 ) < 0 || chdir( KELTO_ASSETS_DIR ) != 0 ) {
+                _exit( 127 );
+            }
+            std::vector<std::string> words = {
+                KELTO_HEADLESS_PROGRAM, "--online", "--computer-plays-me", "--frames", "20000", "--" };
+            words.insert( words.end(), gameOptions.begin(), gameOptions.end() );
+            std::vector<char *> argv;
+            for ( std::string &word : words ) {
+                argv.push_back( &word[0] );
+            }
+            argv.push_back( nullptr );
+            execv( argv[0], argv.data() );
+            _exit( 127 );
+        }
+    }
+
+    std::string OtherSaid() const {
+        std::ifstream file( out );
+        std::stringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+
+    void Tap( World &world, int key, int times = 1 ) {
+        for ( int i = 0; i < times; i++ ) {
+            backend->GetKeyState().Press( key );
+            backend->GetKeyState().Release( key );
+            GameFrame( world );
+            GameFrame( world );
+        }
+    }
+
+    void Type( World &world, const std::string &text ) {
+        for ( char c : text ) {
+            c = char( std::toupper( static_cast<unsigned char>( c ) ) ); // as the keys type
+            int key = 0;
+            while ( key < 256 && MenuInput::AddressCharacterOf( key ) != c ) {
+                key++;
+            }
+            ASSERT_LT( key, 256 ) << c;
+            Tap( world, key );
+        }
+    }
+
+    // From the title to the online screen, and onto its entry `entry`.
+    void ToOnline( World &world, int entry ) {
+        ASSERT_EQ( g_screens.GetScreen(), GameScreens::TITLE );
+        Tap( world, DIK_DOWN, 3 );
+        Tap( world, DIK_RETURN );
+        ASSERT_EQ( g_screens.GetScreen(), GameScreens::ONLINE );
+        Tap( world, DIK_DOWN, entry );
+    }
+
+    // Frames until the online match has played `frames`, or the time is up.
+    void PlayOnline( World &world, unsigned frames ) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds( WAIT_SECONDS );
+        while ( GameOnlineFrame() < frames && !GameOnlineStopped() &&
+                std::chrono::steady_clock::now() < end ) {
+            GameFrame( world );
+            std::this_thread::sleep_for( std::chrono::milliseconds( 1 ) );
+        }
+    }
+
+    // With KELTO_MENU_SHOTS set to a folder, the back buffer is kept there as a BMP.
+    void Shoot( const char *name ) {
+        const char *shots = std::getenv( "KELTO_MENU_SHOTS" );
+        if ( shots == nullptr ) {
+            return;
+        }
+        BmpPicture picture;
+        picture.width = 640;
+        picture.height = 480;
+        picture.palette.assign( g_display.GetPaletteEntries(), g_display.GetPaletteEntries() + 256 );
+        const Image &screen = g_display.LockBackBuffer();
+        for ( int y = 0; y < 480; y++ ) {
+            picture.pixels.insert( picture.pixels.end(), screen.GetPixels() + y * screen.GetPitch(),
+                                   screen.GetPixels() + y * screen.GetPitch() + 640 );
+        }
+        g_display.UnlockBackBuffer();
+        WriteFileBytes( std::string( shots ) + "/" + name + ".bmp", MakeBmp( picture ) );
+    }
+
+    InGameRelay ownRelay;
+    std::string folder;
+    std::string out;
+    pid_t other;
+};
+
+} // namespace
+
+// A host in another game prints its address; typed on the online screen ("ws://" and all), it
+// joins the room and the match plays on with the stream's keys.
+TEST_F( OnlineMenu, JoinATypedAddressAndPlay ) {
+    StartOther( { "--host", "--relay", RelayAt(), "--name", "HOST" } );
+    std::string address;
+    for ( int i = 0; i < WAIT_SECONDS * 10 && address.empty(); i++ ) {
+        const std::string said = OtherSaid();
+        const size_t at = said.find( "kelto --join " );
+        const size_t end = said.find( '\n', at );
+        if ( at != std::string::npos && end != std::string::npos ) {
+            address = said.substr( at + 13, end - at - 13 );
+        }
+        std::this_thread::sleep_for( std::chrono::milliseconds( 100 ) );
+    }
+    ASSERT_FALSE( address.empty() ) << OtherSaid();
+    World world;
+    ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+    ToOnline( world, 2 );
+    Tap( world, DIK_RETURN );
+    ASSERT_TRUE( g_screens.GetOnline().IsTyping() );
+    Type( world, address );
+    Tap( world, DIK_RETURN );
+    PlayOnline( world, FRAMES_PLAYED );
+    EXPECT_GE( GameOnlineFrame(), FRAMES_PLAYED ) << OtherSaid();
+    EXPECT_FALSE( GameOnlineStopped() );
+    EXPECT_FALSE( g_screens.IsOpen() );
+    GameEnd( world );
+}
+
+// An address that is none stays on screen, refused, while typing; a room the relay does not
+// have is refused by the relay, and the refusal is shown on the online screen over the title's
+// game, the address kept to be put right.
+TEST_F( OnlineMenu, ABadAddressAndAnUnknownRoomAreRefusedOnScreen ) {
+    World world;
+    ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+    ToOnline( world, 2 );
+    Tap( world, DIK_RETURN );
+    // The screen keeps the address last typed, to be put right: rubbed out here.
+    Tap( world, DIK_BACK, OnlineScreen::ADDRESS_LENGTH );
+    EXPECT_EQ( g_screens.GetOnline().GetTypedAddress(), "" );
+    const std::string port = std::to_string( ownRelay.GetPort() );
+    Type( world, "127.0.0.1/" + port + ":ABC" );
+    Tap( world, DIK_RETURN );
+    EXPECT_TRUE( g_screens.GetOnline().IsTyping() );
+    EXPECT_NE( g_screens.GetOnline().GetMessage().find( "NOT AN ADDRESS" ), std::string::npos );
+    Tap( world, DIK_BACK, int( port.size() ) + 5 );
+    Type( world, ":" + port + "/ZZZZZZ" );
+    Tap( world, DIK_RETURN );
+    EXPECT_EQ( g_screens.GetScreen(), GameScreens::ONLINE );
+    EXPECT_TRUE( g_screens.IsOnTitle() );
+    EXPECT_EQ( GameOnlineFrame(), 0u );
+    const std::string refusal = g_screens.GetOnline().GetMessage();
+    EXPECT_FALSE( refusal.empty() );
+    EXPECT_EQ( refusal.find( "NOT AN ADDRESS" ), std::string::npos ) << refusal;
+    EXPECT_EQ( g_screens.GetOnline().GetTypedAddress(), "127.0.0.1:" + port + "/ZZZZZZ" );
+    Shoot( "online-refused" );
+    // The title's game plays on behind the screen, and Escape goes back to the title.
+    Tap( world, DIK_ESCAPE );
+    EXPECT_EQ( g_screens.GetScreen(), GameScreens::TITLE );
+    GameEnd( world );
+}
+
+// Host on the online screen, for two people: the game waits showing the address to give, a
+// game joining there plays the match with it.
+TEST_F( OnlineMenu, HostAndAFriendJoins ) {
+    World world;
+    ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+    ToOnline( world, 1 );
+    Tap( world, DIK_RETURN );
+    const std::string address = GameOnlineJoinAddress();
+    ASSERT_EQ( address.rfind( RelayAt() + "/", 0 ), 0u ) << address;
+    EXPECT_FALSE( g_screens.IsOpen() );
+    GameFrame( world );
+    EXPECT_EQ( GameOnlineFrame(), 0u );
+    Shoot( "online-host-waiting" );
+    StartOther( { "--join", address, "--name", "FRIEND" } );
+    PlayOnline( world, FRAMES_PLAYED );
+    EXPECT_GE( GameOnlineFrame(), FRAMES_PLAYED ) << OtherSaid();
+    EXPECT_FALSE( GameOnlineStopped() );
+    GameEnd( world );
+}
