@@ -281,11 +281,15 @@ void RelayServer::Handle( Session *session, const NetMessage &message ) {
     }
     RelayRoom &room = *found->second;
     const int seat = room.GetSeatOf( session->connection );
+    const uint32_t winds = room.GetWindCount();
     if ( !room.Receive( session->connection, message ) ) {
         Refuse( session, room.GetError() );
         return;
     }
-    Referee( session->room, seat, message );
+    // A host back in its seat draws again the winds the stream holds already.
+    if ( message.type != NET_WIND || room.GetWindCount() != winds ) {
+        Referee( session->room, seat, message );
+    }
     Deliver( room );
     ForgetIfEmpty( session->room );
 }
