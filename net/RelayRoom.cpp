@@ -6,7 +6,7 @@
 RelayRoom::RelayRoom()
     : seats( 0 ), started( 0 ), outOfSync( 0 ), closed( 0 ), turnSeat( 0 ), refereed( 0 ), streamFrames( 0 ),
       lastMatchFrame( 0 ), winds( 0 ), lastWindFrame( 0 ), hostWindsHeard( 0 ), settledFrame( 0 ),
-      historyEndsInKeys( 0 ), historyBytes( 0 ), historyFull( 0 ) {
+      refereeAgreed( 0 ), historyEndsInKeys( 0 ), historyBytes( 0 ), historyFull( 0 ) {
     for ( uint32_t &frame : lastChecked ) {
         frame = 0;
     }
@@ -389,6 +389,7 @@ void RelayRoom::SettleChecksums() {
         checksums.erase( checksums.begin() );
         settledFrame = frame;
         const int differing = FindDiffering( values, seatOf, count, truth );
+        refereeAgreed += refereed && count > 0 && differing < 0;
         if ( differing >= 0 ) {
             outOfSync = 1;
             NetMessage message;

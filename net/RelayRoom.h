@@ -52,6 +52,8 @@ public:
     void SetRefereed( int refereed );
     void ReceiveRefereeChecksum( uint32_t frame, uint32_t checksum );
     int IsRefereed() const { return refereed; }
+    // Checksums the referee's game and every seated player agreed at.
+    uint32_t GetRefereeAgreed() const { return refereeAgreed; }
 
     const char *GetError() const { return error.c_str(); }
     const std::string &GetCode() const { return code; }
@@ -113,6 +115,7 @@ private:
     uint32_t hostWindsHeard; // winds heard from seat 0's connection: a host back in its seat
                              // plays the stream again and draws the winds taken already
     uint32_t settledFrame;   // every checksum up to here is compared
+    uint32_t refereeAgreed;
     std::map<uint32_t, Checksums> checksums;
     uint32_t lastChecked[NET_MAX_SEATS]; // the last frame each seat reported
     std::vector<std::vector<uint8_t>> history;

@@ -352,6 +352,14 @@ void RelayServer::Deliver( RelayRoom &room ) {
 void RelayServer::ForgetIfEmpty( const std::string &code ) {
     auto found = rooms.find( code );
     if ( found != rooms.end() && found->second->GetMemberCount() == 0 ) {
+        if ( referees.count( code ) != 0 ) {
+            // The room's last word on its referee: it stayed on to the end of the match.
+            std::fprintf(
+                stderr,
+                "kelto-relay: room %s: the referee stayed on through %u winds and agreed at %u checksums\n",
+                code.c_str(), unsigned( found->second->GetWindCount() ),
+                unsigned( found->second->GetRefereeAgreed() ) );
+        }
         codes.Release( code );
         rooms.erase( found );
         referees.erase( code );

@@ -285,6 +285,7 @@ TEST_F( RelayRoomTest, WithARefereeTheSeatThatDiffersFromTheGameIsNamed ) {
         }
         const std::vector<NetDelivery> outbox = copy.TakeOutbox();
         EXPECT_EQ( c.outOfSync, copy.IsOutOfSync() ) << c.what;
+        EXPECT_EQ( c.refereeAt >= 0 && !c.outOfSync ? 1u : 0u, copy.GetRefereeAgreed() ) << c.what;
         const Received received = For( outbox, EVE );
         ASSERT_EQ( c.outOfSync ? "O" : "", received.Types() ) << c.what;
         if ( c.outOfSync ) {
