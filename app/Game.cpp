@@ -496,6 +496,13 @@ static void AddArmsTo( StateChecksum &checksum, const World &world ) {
     }
 }
 
+// A new turn's wind; online, the host's game tells the relay, whose referee plays the winds.
+static void ObserveWind( World &world ) {
+    if ( g_wind.Observe( world ) && onlineMatch.IsOn() ) {
+        onlineMatch.DrewWind( Wind::StepsOf( world.GetWind() ) );
+    }
+}
+
 // A new start for the default game's wind and weapons, whose switches the rules set; the
 // first turn's wind is drawn at once.
 static void StartArms( World &world ) {
@@ -507,7 +514,7 @@ static void StartArms( World &world ) {
     g_arsenal.SetShots( g_options.stock );
     g_arsenal.NewMatch();
     if ( g_gameRules.windEnabled ) {
-        g_wind.Observe( world );
+        ObserveWind( world );
     }
 }
 
@@ -1181,7 +1188,7 @@ static int UpdateMatch( World &world ) {
             g_arsenal.AfterUpdate( world );
         }
         if ( g_gameRules.windEnabled ) {
-            g_wind.Observe( world );
+            ObserveWind( world );
         }
     }
     if ( WithView() ) {

@@ -241,6 +241,10 @@ void OnlineMatch::TakeMatchStart() {
             columns[i] = uint32_t( firstColumns[i] );
         }
         session.StartMatch( columns );
+        for ( int steps : startWinds ) {
+            session.SendWind( 0, steps );
+        }
+        startWinds.clear();
     }
     if ( !IsHost() && session.IsStarted() && !startChecked ) {
         startChecked = 1;
@@ -288,6 +292,17 @@ int OnlineMatch::FrameKeys( ComputerPlayers &players, int matchWon, const uint8_
     ReplayKeysToState( bits, keys );
     keyState = keys;
     return 1;
+}
+
+void OnlineMatch::DrewWind( int steps ) {
+    if ( !IsHost() ) {
+        return;
+    }
+    if ( session.IsStarted() ) {
+        session.SendWind( frame, steps );
+    } else {
+        startWinds.push_back( steps );
+    }
 }
 
 void OnlineMatch::Played( uint32_t checksum ) {

@@ -58,6 +58,9 @@ public:
     // Before the frame: 1 with `keyState` pointing at the stream's keys for it; 0 when they
     // are not here yet (or the match has stopped), and nothing may move.
     int FrameKeys( ComputerPlayers &players, int matchWon, const uint8_t *keyboard, uint8_t *&keyState );
+    // The wind this game drew for a new turn, in steps, during the frame being played (or at
+    // start-up). The host's game sends it for the relay's referee, after the match start.
+    void DrewWind( int steps );
     // After the frame was played: 1 when its state's checksum is due.
     int WantsChecksum() const { return NetSession::WantsChecksum( frame ); }
     void Played( uint32_t checksum );
@@ -105,6 +108,7 @@ private:
     int firstColumns[4];
     int startChecked;
     std::vector<uint8_t> roomHeaderBytes; // the welcome's
+    std::vector<int> startWinds;          // drawn before the host's match start went out
     std::string stopReason;
     std::string error;
     uint8_t keys[256];

@@ -100,6 +100,7 @@ void NetMessage::Clear() {
     frames = 0;
     runs.clear();
     checksum = 0;
+    windSteps = 0;
     reason.clear();
     error.clear();
 }
@@ -234,6 +235,10 @@ int NetMessage::Read( const uint8_t *bytes, size_t size, NetSide side ) {
     case NET_CHECKSUM:
         ok = reader.U32( frame ) && reader.U32( checksum ) ? 1 : Fail( "truncated checksum" );
         break;
+    case NET_WIND:
+        ok = reader.U32( frame ) && reader.U32( value ) ? ( windSteps = int( int32_t( value ) ), 1 )
+                                                        : Fail( "truncated wind" );
+        break;
     case NET_OUT_OF_SYNC:
         ok = reader.U32( frame ) && reader.U8( value ) ? ( seat = int( value ), 1 )
                                                        : Fail( "truncated out of sync" );
@@ -336,6 +341,11 @@ int NetMessage::CheckFields( NetSide side ) {
         return frame > 0 && frame % REPLAY_BLOCK_FRAMES == 0
                    ? 1
                    : Fail( "checksum after frame %u, not a whole second", unsigned( frame ) );
+    case NET_WIND:
+        if ( windSteps < -REPLAY_MAX_WIND || windSteps > REPLAY_MAX_WIND ) {
+            return Fail( "a wind of %d steps", windSteps );
+        }
+        return frame <= uint32_t( INT32_MAX ) ? 1 : Fail( "a wind at frame %u", unsigned( frame ) );
     case NET_OUT_OF_SYNC:
         return ( seat >= 0 && seat < NET_MAX_SEATS ) || seat == NET_NO_SEAT
                    ? 1
@@ -403,6 +413,10 @@ std::vector<uint8_t> NetMessage::Write( NetSide side ) const {
     case NET_CHECKSUM:
         PutU32( out, frame );
         PutU32( out, checksum );
+        break;
+    case NET_WIND:
+        PutU32( out, frame );
+        PutU32( out, uint32_t( int32_t( windSteps ) ) );
         break;
     case NET_LEAVE:
         if ( side == NET_FROM_RELAY ) {

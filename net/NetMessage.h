@@ -16,7 +16,8 @@
 
 // 2: the welcome carries the room's recording header, and a joiner may send none to take the
 // room's game (its land, drawn by the host, is one it cannot know before).
-const int NET_PROTOCOL_VERSION = 2;
+// 3: the host's game sends the winds it draws (`G`), so that a referee plays rooms with wind.
+const int NET_PROTOCOL_VERSION = 3;
 // Far above the largest record (a hello with the longest header); a longer message is hostile.
 const size_t NET_MAX_MESSAGE_SIZE = 512;
 const int NET_CODE_LENGTH = 6;
@@ -37,6 +38,7 @@ enum NetType : uint8_t {
     NET_MATCH_START = 'S',
     NET_KEYS = 'K',
     NET_TURN = 'T',
+    NET_WIND = 'G', // a recording's `W`, under another letter: `W` is the welcome
     NET_CHECKSUM = 'C',
     NET_OUT_OF_SYNC = 'O',
     NET_LEAVE = 'L',
@@ -75,6 +77,7 @@ public:
     int frames;
     std::vector<ReplayRun> runs;
     uint32_t checksum;
+    int windSteps;
     std::string reason;
 
 private:

@@ -52,6 +52,9 @@ int NetSession::Receive( const NetMessage &message ) {
         streamSeat = message.seat;
         streamSeatFrom = message.frame;
         return 1;
+    case NET_WIND:
+        // Every game draws the same winds itself; the stream's are for the relay's referee.
+        return 1;
     case NET_OUT_OF_SYNC:
         outOfSync = 1;
         outOfSyncFrame = message.frame;
@@ -87,6 +90,16 @@ void NetSession::StartMatch( const uint32_t matchColumns[TANK_PLACEMENT_COUNT] )
         message.columns[i] = matchColumns[i];
     }
     started = 1;
+    outbox.push_back( message );
+}
+
+void NetSession::SendWind( uint32_t frame, int steps ) {
+    // The keys of the wind's frame go first: the relay takes winds only for frames it holds.
+    FlushKeys();
+    NetMessage message;
+    message.type = NET_WIND;
+    message.frame = frame;
+    message.windSteps = steps;
     outbox.push_back( message );
 }
 

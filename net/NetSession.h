@@ -31,6 +31,9 @@ public:
     // The room's first player starts the match once every seat is taken: the first match's
     // tank columns, as its game drew them.
     void StartMatch( const uint32_t columns[TANK_PLACEMENT_COUNT] );
+    // The host's game: the wind it drew during `frame` (0 for the start-up's), after the match
+    // start, for the relay's referee.
+    void SendWind( uint32_t frame, int steps );
 
     // 1 when this client holds the stream and would take keys for `frame + delay` now (the
     // computer works out its keys only then, from the state before `frame`).

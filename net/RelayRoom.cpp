@@ -5,7 +5,8 @@
 
 RelayRoom::RelayRoom()
     : seats( 0 ), started( 0 ), outOfSync( 0 ), closed( 0 ), turnSeat( 0 ), refereed( 0 ), streamFrames( 0 ),
-      lastMatchFrame( 0 ), settledFrame( 0 ), historyEndsInKeys( 0 ), historyBytes( 0 ), historyFull( 0 ) {
+      lastMatchFrame( 0 ), winds( 0 ), lastWindFrame( 0 ), hostWindsHeard( 0 ), settledFrame( 0 ),
+      refereeAgreed( 0 ), historyEndsInKeys( 0 ), historyBytes( 0 ), historyFull( 0 ) {
     for ( uint32_t &frame : lastChecked ) {
         frame = 0;
     }
@@ -126,6 +127,7 @@ int RelayRoom::Join( int connection, int role, const std::string &name,
         }
         seatNames[seat] = name;
         lastChecked[seat] = 0;
+        hostWindsHeard = seat == 0 ? 0 : hostWindsHeard;
     }
     members.push_back( Member{ connection, seat, name } );
 
@@ -183,6 +185,8 @@ int RelayRoom::Receive( int connection, const NetMessage &message ) {
         return ReceiveTurn( sender, message );
     case NET_CHECKSUM:
         return ReceiveChecksum( sender, message );
+    case NET_WIND:
+        return ReceiveWind( sender, message );
     default:
         return Refuse( "'%c' is the relay's message, not a client's", char( message.type ) );
     }
@@ -243,6 +247,44 @@ int RelayRoom::ReceiveTurn( const Member &member, const NetMessage &message ) {
                        unsigned( streamFrames ) );
     }
     turnSeat = message.seat;
+    Remember( message );
+    SendToAllBut( member.connection, message );
+    return 1;
+}
+
+// The host's game draws every wind as every other game does, and says so once it has played
+// into the frame: a wind belongs to a frame the stream holds (or to the start-up, frame 0,
+// before any), after the match started and never before the last wind. Two at frame 0 at most:
+// the start-up's and one in the first frame.
+int RelayRoom::ReceiveWind( const Member &member, const NetMessage &message ) {
+    if ( member.seat != 0 ) {
+        return Refuse( "a wind from seat %d; only the host's seat 0 sends the winds", member.seat );
+    }
+    if ( !started ) {
+        return Refuse( "a wind before the match starts" );
+    }
+    if ( outOfSync ) {
+        return Refuse( "the match is out of sync" );
+    }
+    if ( hostWindsHeard < winds ) {
+        // The host's game back in its seat plays the stream again; its checksums say whether it
+        // drew the same winds.
+        hostWindsHeard++;
+        return 1;
+    }
+    if ( message.frame >= streamFrames && message.frame != 0 ) {
+        return Refuse( "a wind at frame %u, with %u frames played", unsigned( message.frame ),
+                       unsigned( streamFrames ) );
+    }
+    const int inOrder = winds == 0 || message.frame > lastWindFrame ||
+                        ( message.frame == 0 && lastWindFrame == 0 && winds == 1 );
+    if ( !inOrder ) {
+        return Refuse( "a wind at frame %u, after one at frame %u", unsigned( message.frame ),
+                       unsigned( lastWindFrame ) );
+    }
+    winds++;
+    hostWindsHeard++;
+    lastWindFrame = message.frame;
     Remember( message );
     SendToAllBut( member.connection, message );
     return 1;
@@ -347,6 +389,7 @@ void RelayRoom::SettleChecksums() {
         checksums.erase( checksums.begin() );
         settledFrame = frame;
         const int differing = FindDiffering( values, seatOf, count, truth );
+        refereeAgreed += refereed && count > 0 && differing < 0;
         if ( differing >= 0 ) {
             outOfSync = 1;
             NetMessage message;

@@ -3,7 +3,8 @@
 
 // One room of the relay: the players in their seats, the spectators, and the one stream of keys
 // their games all play (docs/network-protocol.md). The room takes keys only from the seat
-// whose turn it is and only for the stream's next frame, passes them to everyone else, and
+// whose turn it is and only for the stream's next frame, and the winds only from the host's
+// game, which draws the same winds as everyone; it passes them to everyone else, and
 // compares the state checksums every player reports, so that a game that splits from the others
 // stops the match for all. It knows connections only by number: what it sends waits in its
 // outbox for the relay, so that the rules are tested without a network.
@@ -51,6 +52,8 @@ public:
     void SetRefereed( int refereed );
     void ReceiveRefereeChecksum( uint32_t frame, uint32_t checksum );
     int IsRefereed() const { return refereed; }
+    // Checksums the referee's game and every seated player agreed at.
+    uint32_t GetRefereeAgreed() const { return refereeAgreed; }
 
     const char *GetError() const { return error.c_str(); }
     const std::string &GetCode() const { return code; }
@@ -61,6 +64,7 @@ public:
     int GetMemberCount() const { return int( members.size() ); }
     int GetTurnSeat() const { return turnSeat; }
     uint32_t GetStreamFrames() const { return streamFrames; }
+    uint32_t GetWindCount() const { return winds; }
     int IsStarted() const { return started; }
     int IsOutOfSync() const { return outOfSync; }
     int IsClosed() const { return closed; }
@@ -85,6 +89,7 @@ private:
     int ReceiveMatchStart( const Member &member, const NetMessage &message );
     int ReceiveKeys( const Member &member, const NetMessage &message );
     int ReceiveTurn( const Member &member, const NetMessage &message );
+    int ReceiveWind( const Member &member, const NetMessage &message );
     int ReceiveChecksum( const Member &member, const NetMessage &message );
     void Remember( const NetMessage &message );
     void SettleChecksums();
@@ -105,7 +110,12 @@ private:
     int refereed;
     uint32_t streamFrames;
     uint32_t lastMatchFrame;
-    uint32_t settledFrame; // every checksum up to here is compared
+    uint32_t winds;          // winds taken into the stream
+    uint32_t lastWindFrame;  // the frame of the last one
+    uint32_t hostWindsHeard; // winds heard from seat 0's connection: a host back in its seat
+                             // plays the stream again and draws the winds taken already
+    uint32_t settledFrame;   // every checksum up to here is compared
+    uint32_t refereeAgreed;
     std::map<uint32_t, Checksums> checksums;
     uint32_t lastChecked[NET_MAX_SEATS]; // the last frame each seat reported
     std::vector<std::vector<uint8_t>> history;

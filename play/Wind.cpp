@@ -40,12 +40,13 @@ void Wind::NewMatch() {
 
 // The steps a source gives are held to the strongest wind, so that a recording cannot blow
 // a bomb harder than the game ever does.
-void Wind::Observe( World &world ) {
+int Wind::Observe( World &world ) {
     if ( world.GetCurrentTank() == turnTank ) {
-        return;
+        return 0;
     }
     turnTank = world.GetCurrentTank();
     int steps = windSource != nullptr ? windSource->ChooseWind() : DrawWindSteps();
     steps = steps < -MAX_STEPS ? -MAX_STEPS : ( steps > MAX_STEPS ? MAX_STEPS : steps );
     world.SetWind( steps * PUSH_PER_STEP );
+    return 1;
 }

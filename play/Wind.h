@@ -43,8 +43,8 @@ public:
     // A new match: the next turn, whichever tank has it, gets a new wind.
     void NewMatch();
     // Once per update after the World's: when the turn has passed to another tank, a new
-    // wind is drawn and set on the World.
-    void Observe( World &world );
+    // wind is drawn and set on the World, and 1 is returned.
+    int Observe( World &world );
 
     // The wind's strength in steps (negative = to the left), as the readout shows it.
     static int StepsOf( int push ) { return push / PUSH_PER_STEP; }

@@ -31,20 +31,36 @@ int RefereeFeed::Add( const NetMessage &message ) {
         }
         return blocks.size() <= REFEREE_MAX_WAITING_BLOCKS;
     }
-    if ( message.type != NET_MATCH_START ) {
+    if ( message.type != NET_MATCH_START && message.type != NET_WIND ) {
         return 1;
     }
+    Block *block = BlockOf( message.frame );
+    if ( block == nullptr ) {
+        return 0;
+    }
+    // Match starts and winds go before their block in the order the host's game drew them, as
+    // its recorder wrote them.
+    if ( message.type == NET_WIND ) {
+        block->records.push_back( REPLAY_TAG_WIND );
+        Put( block->records, message.frame, 4 );
+        Put( block->records, uint32_t( int32_t( message.windSteps ) ), 4 );
+        return 1;
+    }
+    block->records.push_back( REPLAY_TAG_MATCH );
+    Put( block->records, message.frame, 4 );
+    for ( uint32_t column : message.columns ) {
+        Put( block->records, column, 4 );
+    }
+    return 1;
+}
+
+RefereeFeed::Block *RefereeFeed::BlockOf( uint32_t frame ) {
     for ( Block &block : blocks ) {
-        if ( message.frame >= block.first && message.frame < block.first + uint32_t( REPLAY_BLOCK_FRAMES ) ) {
-            block.starts.push_back( REPLAY_TAG_MATCH );
-            Put( block.starts, message.frame, 4 );
-            for ( uint32_t column : message.columns ) {
-                Put( block.starts, column, 4 );
-            }
-            return 1;
+        if ( frame >= block.first && frame < block.first + uint32_t( REPLAY_BLOCK_FRAMES ) ) {
+            return &block;
         }
     }
-    return 0;
+    return nullptr;
 }
 
 // Keys held for `length` frames, across as many blocks as they reach.
@@ -73,7 +89,7 @@ void RefereeFeed::Confirm( uint32_t frame ) {
 }
 
 void RefereeFeed::Release( const Block &block ) {
-    ready.insert( ready.end(), block.starts.begin(), block.starts.end() );
+    ready.insert( ready.end(), block.records.begin(), block.records.end() );
     ready.push_back( REPLAY_TAG_KEYS );
     Put( ready, block.first, 4 );
     Put( ready, uint32_t( block.frames ), 1 );

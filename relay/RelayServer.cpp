@@ -281,11 +281,15 @@ void RelayServer::Handle( Session *session, const NetMessage &message ) {
     }
     RelayRoom &room = *found->second;
     const int seat = room.GetSeatOf( session->connection );
+    const uint32_t winds = room.GetWindCount();
     if ( !room.Receive( session->connection, message ) ) {
         Refuse( session, room.GetError() );
         return;
     }
-    Referee( session->room, seat, message );
+    // A host back in its seat draws again the winds the stream holds already.
+    if ( message.type != NET_WIND || room.GetWindCount() != winds ) {
+        Referee( session->room, seat, message );
+    }
     Deliver( room );
     ForgetIfEmpty( session->room );
 }
@@ -348,6 +352,14 @@ void RelayServer::Deliver( RelayRoom &room ) {
 void RelayServer::ForgetIfEmpty( const std::string &code ) {
     auto found = rooms.find( code );
     if ( found != rooms.end() && found->second->GetMemberCount() == 0 ) {
+        if ( referees.count( code ) != 0 ) {
+            // The room's last word on its referee: it stayed on to the end of the match.
+            std::fprintf(
+                stderr,
+                "kelto-relay: room %s: the referee stayed on through %u winds and agreed at %u checksums\n",
+                code.c_str(), unsigned( found->second->GetWindCount() ),
+                unsigned( found->second->GetRefereeAgreed() ) );
+        }
         codes.Release( code );
         rooms.erase( found );
         referees.erase( code );

@@ -35,6 +35,10 @@ NetMessage Turn( uint32_t frame, int seat ) {
     return Message( NetBytes().U8( 'T' ).U32( frame ).U8( uint32_t( seat ) ).bytes );
 }
 
+NetMessage Wind( uint32_t frame, int steps ) {
+    return Message( NetBytes().U8( 'G' ).U32( frame ).U32( uint32_t( steps ) ).bytes );
+}
+
 NetMessage Checksum( uint32_t frame, uint32_t checksum ) {
     return Message( NetBytes().U8( 'C' ).U32( frame ).U32( checksum ).bytes );
 }
@@ -281,6 +285,7 @@ TEST_F( RelayRoomTest, WithARefereeTheSeatThatDiffersFromTheGameIsNamed ) {
         }
         const std::vector<NetDelivery> outbox = copy.TakeOutbox();
         EXPECT_EQ( c.outOfSync, copy.IsOutOfSync() ) << c.what;
+        EXPECT_EQ( c.refereeAt >= 0 && !c.outOfSync ? 1u : 0u, copy.GetRefereeAgreed() ) << c.what;
         const Received received = For( outbox, EVE );
         ASSERT_EQ( c.outOfSync ? "O" : "", received.Types() ) << c.what;
         if ( c.outOfSync ) {
@@ -391,6 +396,80 @@ TEST_F( RelayRoomTest, LateSpectatorsSeeTheStreamInSecondsUntilItIsTooLong ) {
     EXPECT_FALSE( room.Join( 22, NET_WATCH, "Too late", NetRecordingHeader() ) );
     EXPECT_NE( std::string::npos, std::string( room.GetError() ).find( "too long to watch" ) );
     EXPECT_EQ( 0u, room.GetHistoryBytes() );
+}
+
+// The host's game sends each wind it drew once it has played into the frame: the room takes it
+// from seat 0 alone, for a frame the stream holds (or the start-up's, frame 0), never before the
+// last one, and at most two at frame 0.
+TEST_F( RelayRoomTest, OnlyTheHostSendsWindsForFramesTheStreamHoldsInOrder ) {
+    const struct {
+        int connection;
+        uint32_t frame;
+        int steps;
+        const char *refused; // null: taken and passed on
+    } cases[] = {
+        { BOB, 0, 1, "a wind from seat 1; only the host's seat 0" },
+        { EVE, 0, 1, "a spectator sends nothing but leave" },
+        { ANN, 1, 1, "a wind at frame 1, with 0 frames played" },
+        { ANN, 0, -100, nullptr }, // the start-up's, before any keys
+        { ANN, 0, 100, nullptr },  // and one in the first frame
+        { ANN, 0, 0, "a wind at frame 0, after one at frame 0" },
+        { -1, 0, 0, nullptr }, // keys for frames 0 to 9 and a turn to Bob
+        { ANN, 10, 0, "a wind at frame 10, with 10 frames played" },
+        { ANN, 9, 5, nullptr }, // the last frame the stream holds, while it is Bob's turn
+        { BOB, 9, 5, "a wind from seat 1" },
+        { ANN, 9, 5, "a wind at frame 9, after one at frame 9" },
+        { ANN, 8, 5, "a wind at frame 8, after one at frame 9" },
+    };
+    for ( const auto &c : cases ) {
+        if ( c.connection < 0 ) {
+            ASSERT_TRUE( room.Receive( ANN, Keys( 0, 10 ) ) );
+            ASSERT_TRUE( room.Receive( ANN, Turn( 10, 1 ) ) );
+            room.TakeOutbox();
+            continue;
+        }
+        if ( c.refused != nullptr ) {
+            ExpectRefused( c.connection, Wind( c.frame, c.steps ), c.refused );
+            continue;
+        }
+        ASSERT_TRUE( room.Receive( c.connection, Wind( c.frame, c.steps ) ) ) << c.frame << room.GetError();
+        const std::vector<NetDelivery> outbox = room.TakeOutbox();
+        for ( int connection : { BOB, CY, EVE } ) {
+            const Received received = For( outbox, connection );
+            ASSERT_EQ( "G", received.Types() ) << c.frame;
+            EXPECT_EQ( c.frame, received.messages[0].frame );
+            EXPECT_EQ( c.steps, received.messages[0].windSteps );
+        }
+        EXPECT_EQ( "", For( outbox, ANN ).Types() );
+    }
+    EXPECT_EQ( 3u, room.GetWindCount() );
+
+    // A late spectator sees the winds in the stream where they came.
+    ASSERT_TRUE( room.Join( 20, NET_WATCH, "Late", NetRecordingHeader() ) );
+    EXPECT_EQ( "WPPPSGGKTG", For( room.TakeOutbox(), 20 ).Types() );
+
+    // The host back in its seat draws the three winds again: passed on to no one, and its next
+    // one is held to the order again.
+    room.Leave( ANN );
+    room.TakeOutbox();
+    ASSERT_TRUE( room.Join( 30, NET_PLAY, "Ann", NetRecordingHeader() ) );
+    room.TakeOutbox();
+    for ( uint32_t frame : { 0u, 0u, 9u } ) {
+        ASSERT_TRUE( room.Receive( 30, Wind( frame, 1 ) ) ) << room.GetError();
+        EXPECT_TRUE( room.TakeOutbox().empty() ) << frame;
+    }
+    EXPECT_EQ( 3u, room.GetWindCount() );
+    ExpectRefused( 30, Wind( 9, 1 ), "a wind at frame 9, after one at frame 9" );
+    ASSERT_TRUE( room.Receive( BOB, Keys( 10, 1 ) ) );
+    ASSERT_TRUE( room.Receive( 30, Wind( 10, 1 ) ) ) << room.GetError();
+    EXPECT_EQ( "G", For( room.TakeOutbox(), BOB ).Types() );
+    EXPECT_EQ( 4u, room.GetWindCount() );
+
+    // No wind before the match starts.
+    RelayRoom fresh;
+    ASSERT_TRUE( fresh.Create( "ABC234", 2, NetRecordingHeader(), ANN, "Ann" ) );
+    EXPECT_FALSE( fresh.Receive( ANN, Wind( 0, 0 ) ) );
+    EXPECT_STREQ( "a wind before the match starts", fresh.GetError() );
 }
 
 } // namespace

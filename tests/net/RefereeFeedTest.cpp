@@ -1,5 +1,5 @@
 // A room's stream turned into a recording for its referee: keys regrouped into blocks of 60
-// frames, match starts placed before the block that holds them, blocks given only once the
+// frames, match starts and winds placed before the block that holds them, blocks given only once the
 // host's game has played past them. Every output is read back by the recordings' own reader.
 
 #include "relay/RefereeFeed.h"
@@ -28,6 +28,14 @@ NetMessage Start( uint32_t frame, uint32_t firstColumn ) {
     for ( int i = 0; i < TANK_PLACEMENT_COUNT; i++ ) {
         message.columns[i] = firstColumn + uint32_t( 100 * i );
     }
+    return message;
+}
+
+NetMessage Wind( uint32_t frame, int steps ) {
+    NetMessage message;
+    message.type = NET_WIND;
+    message.frame = frame;
+    message.windSteps = steps;
     return message;
 }
 
@@ -103,6 +111,64 @@ TEST( RefereeFeed, AMatchStartTooLateOrTooManyWaitingBlocksAreRefused ) {
         ASSERT_TRUE( feed.Add( Keys( uint32_t( 60 * block ), { { 0, 60 } } ) ) ) << block;
     }
     EXPECT_FALSE( feed.Add( Keys( uint32_t( 60 * REFEREE_MAX_WAITING_BLOCKS ), { { 0, 60 } } ) ) );
+}
+
+// Winds go before the block that holds their frame, after the match start they follow, in the
+// order they came; one in a block already given is refused, as a match start is.
+TEST( RefereeFeed, WindsGoBeforeTheirBlockInTheOrderTheyCame ) {
+    RefereeFeed feed;
+    feed.Start( Header() );
+    ASSERT_TRUE( feed.Add( Start( 0, 10 ) ) );
+    const struct {
+        uint32_t frame;
+        int steps;
+    } winds[] = { { 0, -100 }, { 0, 100 }, { 59, 0 }, { 60, -1 }, { 119, 10 }, { 120, 1 } };
+    ASSERT_TRUE( feed.Add( Keys( 0, { { 0, 60 }, { 1, 60 } } ) ) );
+    for ( const auto &wind : winds ) {
+        ASSERT_TRUE( feed.Add( Wind( wind.frame, wind.steps ) ) ) << wind.frame;
+    }
+    ASSERT_TRUE( feed.Add( Keys( 120, { { 2, 1 } } ) ) );
+    feed.Confirm( 120 );
+    std::vector<uint8_t> recording = feed.TakeReady();
+    // Right after the header: the match start, then the start-up's two winds, byte for byte.
+    const std::vector<uint8_t> opening = NetBytes()
+                                             .U8( 'S' )
+                                             .U32( 0 )
+                                             .U32( 10 )
+                                             .U32( 110 )
+                                             .U32( 210 )
+                                             .U32( 310 )
+                                             .U8( 'W' )
+                                             .U32( 0 )
+                                             .U32( uint32_t( -100 ) )
+                                             .U8( 'W' )
+                                             .U32( 0 )
+                                             .U32( 100 )
+                                             .bytes;
+    const size_t headerSize = Header().size();
+    ASSERT_GE( recording.size(), headerSize + opening.size() );
+    EXPECT_EQ( opening, std::vector<uint8_t>( recording.begin() + long( headerSize ),
+                                              recording.begin() + long( headerSize + opening.size() ) ) );
+    // The third block is not played yet: its wind waits with it.
+    ReplayFile file;
+    ASSERT_TRUE( file.Parse( recording.data(), recording.size() ) ) << file.GetError();
+    ASSERT_EQ( 5u, file.GetWinds().size() );
+    for ( size_t i = 0; i < file.GetWinds().size(); i++ ) {
+        EXPECT_EQ( winds[i].frame, uint32_t( file.GetWinds()[i].frame ) ) << i;
+        EXPECT_EQ( winds[i].steps, file.GetWinds()[i].steps ) << i;
+    }
+    // A wind in the given blocks cannot be told any more; one in the waiting block can.
+    EXPECT_FALSE( feed.Add( Wind( 119, 3 ) ) );
+    EXPECT_TRUE( feed.Add( Wind( 120, 3 ) ) );
+    ASSERT_TRUE( feed.Add( Keys( 121, { { 2, 59 } } ) ) );
+    feed.Confirm( 180 );
+    const std::vector<uint8_t> ready = feed.TakeReady();
+    recording.insert( recording.end(), ready.begin(), ready.end() );
+    ASSERT_TRUE( file.Parse( recording.data(), recording.size() ) ) << file.GetError();
+    ASSERT_EQ( 7u, file.GetWinds().size() );
+    EXPECT_EQ( 120, int( file.GetWinds()[6].frame ) );
+    EXPECT_EQ( 3, file.GetWinds()[6].steps );
+    EXPECT_EQ( 3u, file.GetBlocks().size() );
 }
 
 } // namespace
