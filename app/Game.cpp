@@ -332,7 +332,22 @@ static const int RECORDED_RULE_COUNT = int( sizeof( RECORDED_RULES ) / sizeof( R
 // The weapons' stock comes last, after the land's rules: a recording made before matches had
 // a stock of their own ends with the land's, and is played by each weapon's own stock.
 static const RecordedRule STOCK_RULE = { "stock", 0, Arsenal::SHOTS_MOST, 1, &g_options.stock };
-static const int RULE_COUNT = RECORDED_RULE_COUNT + GameLand::RULE_COUNT + 1;
+// The seats left empty come after it, one bit a seat (seat 1 the lowest); a recording made
+// before seats could be left empty has all four taken.
+static const RecordedRule SEATS_OFF_RULE = { "seats off", 0, ( 1 << MatchSetup::SEATS ) - 1, 0,
+                                             &g_options.seatsOff };
+static const int RULE_COUNT = RECORDED_RULE_COUNT + GameLand::RULE_COUNT + 2;
+// The first rule a recording may lack: the oldest ones end with the land's.
+static const int STOCK_AT = RULE_COUNT - 2;
+
+// How many seats a set of empty seats leaves taken.
+static int SeatsTaken( int seatsOff ) {
+    int taken = 0;
+    for ( int seat = 0; seat < MatchSetup::SEATS; seat++ ) {
+        taken += ( seatsOff >> seat ) & 1 ? 0 : 1;
+    }
+    return taken;
+}
 
 static int IsRuleValue( const RecordedRule &rule, int32_t value ) {
     return ( value >= rule.lowest && value <= rule.highest ) || ( rule.notGiven && value == -1 );
@@ -341,14 +356,23 @@ static int IsRuleValue( const RecordedRule &rule, int32_t value ) {
 // Recorded rules (a replay's, or an online room's) take the place of this run's, once all are
 // known to be sound; 0 with `reason` otherwise.
 static int TakeRules( const int32_t *rules, int count, char *reason, size_t reasonSize ) {
-    if ( count != RULE_COUNT && count != RULE_COUNT - 1 ) {
+    if ( count < STOCK_AT || count > RULE_COUNT ) {
         std::snprintf( reason, reasonSize, "holds %d rules; this game plays by %d", count, RULE_COUNT );
         return 0;
     }
-    const int32_t stock = count == RULE_COUNT ? rules[RULE_COUNT - 1] : -1;
-    if ( !IsRuleValue( STOCK_RULE, stock ) ) {
-        std::snprintf( reason, reasonSize, "has the rule %s at %ld, which no game is played with",
-                       STOCK_RULE.name, long( stock ) );
+    const int32_t stock = count > STOCK_AT ? rules[STOCK_AT] : -1;
+    const int32_t seatsOff = count > STOCK_AT + 1 ? rules[STOCK_AT + 1] : 0;
+    for ( const RecordedRule *rule : { &STOCK_RULE, &SEATS_OFF_RULE } ) {
+        const int32_t value = rule == &STOCK_RULE ? stock : seatsOff;
+        if ( !IsRuleValue( *rule, value ) ) {
+            std::snprintf( reason, reasonSize, "has the rule %s at %ld, which no game is played with",
+                           rule->name, long( value ) );
+            return 0;
+        }
+    }
+    if ( SeatsTaken( seatsOff ) < 2 ) {
+        std::snprintf( reason, reasonSize,
+                       "leaves fewer than two seats taken, which no game is played with" );
         return 0;
     }
     for ( int i = 0; i < RECORDED_RULE_COUNT; i++ ) {
@@ -366,6 +390,7 @@ static int TakeRules( const int32_t *rules, int count, char *reason, size_t reas
         *RECORDED_RULES[i].optionField = rules[i];
     }
     *STOCK_RULE.optionField = stock;
+    *SEATS_OFF_RULE.optionField = seatsOff;
     g_settings.players = g_options.players;
     g_settings.wind = g_options.wind;
     return 1;
@@ -438,6 +463,18 @@ static int StartReplaySession() {
            TakeRecordedRules( replaySession );
 }
 
+// An online room and the designed game always play four tanks.
+static int PlaysEverySeat() {
+    return g_options.classic || Online() || onlineMatch.IsOn();
+}
+
+// The match leaves the empty seats out from its next start on.
+static void SeatTheMatch() {
+    for ( int seat = 0; seat < MatchSetup::SEATS; seat++ ) {
+        g_hud.GetMatch().SetSeated( seat, PlaysEverySeat() || !( ( g_options.seatsOff >> seat ) & 1 ) );
+    }
+}
+
 // The rules this run plays by, in the recording's order. The people at the keyboard as the
 // game seats them: the settings, with --players over them.
 static void RulesOfThisRun( int32_t rules[RULE_COUNT] ) {
@@ -446,7 +483,8 @@ static void RulesOfThisRun( int32_t rules[RULE_COUNT] ) {
     rules[2] = g_settings.players;
     rules[3] = g_settings.wind;
     gameLand.AddRules( rules + RECORDED_RULE_COUNT );
-    rules[RULE_COUNT - 1] = g_options.stock;
+    rules[STOCK_AT] = g_options.stock;
+    rules[STOCK_AT + 1] = PlaysEverySeat() ? 0 : g_options.seatsOff;
 }
 
 // Once the pictures are read: a replay checks them against the recording's (a made land
@@ -815,6 +853,7 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
         FinishReplaySession( nullptr );
         return 0;
     }
+    SeatTheMatch();
     if ( WithView() && !g_hud.Init( world, g_display.GetPaletteEntries(), g_options.health ) ) {
         DropTanks( world );
         FinishReplaySession( nullptr );
@@ -889,6 +928,7 @@ static void StartNewMatch( World &world, int landChosen = 0 ) {
     g_hud.GetMatch().PutLandBack( world );
     int columns[TANK_PLACEMENT_COUNT];
     ChooseTankColumns( world, columns );
+    SeatTheMatch();
     g_hud.StartNewMatch( world, columns );
     g_computerPlayers.NewMatch();
     g_wind.NewMatch();
@@ -901,13 +941,16 @@ static void StartNewMatch( World &world, int landChosen = 0 ) {
 // The one place where a match set up on screen reaches the game's rules. The seats (a person,
 // or the computer at its level), the names, the starting health, the wind and the weapons'
 // stock (as many shots of each weapon but the bomb) are played. The land is taken with the
-// match's start (TakeSetupLand). A seat that is off is played by the computer at normal, as
-// every match has four tanks. No recording passes through here: a recorded game never shows
-// the set-up.
+// match's start (TakeSetupLand). A seat that is off has no tank in the match from its start
+// on (the World still makes four; the match takes the empty seats' out), in this match and
+// the ones after it, until the set-up or the title seats them again. No recording passes
+// through here: a recorded game never shows the set-up.
 static void HandRulesOver( const MatchSetup &setup, World &world ) {
     g_computerPlayers.Create( &world, 0, ComputerPlayers::LevelFromName( "normal" ) );
+    g_options.seatsOff = 0;
     for ( int seat = 0; seat < MatchSetup::SEATS; seat++ ) {
         const int kind = setup.seats[seat].kind;
+        g_options.seatsOff |= kind == MatchSetup::OFF ? 1 << seat : 0;
         const char *level = MatchSetup::LevelWord( kind );
         g_computerPlayers.SetSeat( seat, kind != MatchSetup::PERSON,
                                    ComputerPlayers::LevelFromName( level != nullptr ? level : "normal" ) );
@@ -953,6 +996,8 @@ static void KeepSetup( const MatchSetup &setup ) {
 
 // The computer plays all four tanks behind the title, under their numbers.
 static void SeatForTitle( World &world ) {
+    // The computer plays every seat behind the title.
+    g_options.seatsOff = 0;
     SeatComputerPlayers( world, 1 );
     for ( int seat = 0; seat < MatchSetup::SEATS; seat++ ) {
         g_hud.SetName( seat, "" );

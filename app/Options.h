@@ -22,6 +22,7 @@ struct Options {
     int classic = 0;        // --classic: the designed game alone, without any addition
     int health = -1;        // --health N: each tank's health at a match's start; -1 not given
     int stock = -1;         // --stock N: shots of each weapon but the bomb; -1 each weapon's own
+    int seatsOff = 0;       // the seats left empty (bit 0 seat 1): by the set-up or a replay
     std::string record;     // --record FILE
     std::string replay;     // --replay FILE
     std::string timedemo;   // --timedemo FILE

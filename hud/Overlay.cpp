@@ -202,6 +202,9 @@ void Overlay::DrawScores( Image &screen, const Match &match, const HudColours &c
     int x = MARGIN;
     const int y = MARGIN;
     for ( int player = 0; player < match.GetPlayerCount(); player++ ) {
+        if ( !match.IsSeated( player ) ) {
+            continue;
+        }
         TextLine line;
         AddPlayer( line, player, "P" );
         line.Add( ":" ).Add( match.GetScore( player ) );

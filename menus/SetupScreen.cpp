@@ -14,7 +14,7 @@ int Clamp( int value, int low, int high ) {
 
 } // namespace
 
-SetupScreen::SetupScreen() : typing( -1 ), typingLand( 0 ), landRefused( 0 ) {
+SetupScreen::SetupScreen() : typing( -1 ), typingLand( 0 ), landRefused( 0 ), playRefused( 0 ) {
 }
 
 SetupScreen::~SetupScreen() {
@@ -29,6 +29,7 @@ void SetupScreen::Build( const MatchSetup &newSetup ) {
     typing = -1;
     typingLand = 0;
     landRefused = 0;
+    playRefused = 0;
     menu.Start( "NEW MATCH" );
     menu.SetSmall();
     for ( int seat = 0; seat < MatchSetup::SEATS; seat++ ) {
@@ -54,6 +55,7 @@ void SetupScreen::ShowValues() {
     menu.SetValue( HEALTH, std::to_string( setup.health ) );
     menu.SetValue( WIND, setup.wind ? "ON" : "OFF" );
     menu.SetValue( STOCK, std::to_string( setup.stock ) + " EACH" );
+    menu.SetValue( PLAY_ENTRY, playRefused ? "NEEDS TWO SEATS ON" : "" );
     if ( !typingLand ) {
         menu.SetValue( LAND, land.GetLabel() );
     } else {
@@ -141,19 +143,23 @@ int SetupScreen::Update( const MenuInput &input ) {
         return NONE;
     }
     const Menu::Event event = menu.Update( input );
+    for ( int action = 0; action < MenuInput::ACTION_COUNT; action++ ) {
+        playRefused = input.Has( action ) ? 0 : playRefused;
+    }
     if ( event.type == Menu::EVENT_BACK ) {
         return BACK;
     }
     if ( event.type == Menu::EVENT_STEPPED ) {
         Step( event.id, event.step );
     } else if ( event.type == Menu::EVENT_CHOSEN ) {
-        if ( event.id == PLAY_ENTRY ) {
+        if ( event.id == PLAY_ENTRY && setup.CountPlaying() >= FEWEST_SEATS ) {
             return PLAY;
         }
-        if ( event.id == BACK_ENTRY ) {
+        if ( event.id == PLAY_ENTRY ) {
+            playRefused = 1;
+        } else if ( event.id == BACK_ENTRY ) {
             return BACK;
-        }
-        if ( event.id >= NAME && event.id < NAME + MatchSetup::SEATS ) {
+        } else if ( event.id >= NAME && event.id < NAME + MatchSetup::SEATS ) {
             typing = event.id - NAME;
             nameBefore = setup.seats[typing].name;
             // A seat without a name of its own starts typing from nothing.

@@ -9,7 +9,8 @@
 // health, the wind, the weapons' stock and the land; then Play. Left and Right step a value;
 // Enter on a name starts typing it (letters, digits, space; Backspace rubs out, Enter keeps
 // it, Escape puts the old one back). Enter on the land types a land's code the same way; a
-// code that does not parse is refused on screen and stays to be put right.
+// code that does not parse is refused on screen and stays to be put right. Play with fewer
+// than two seats taken is refused on screen too, until the next key.
 class SetupScreen {
 public:
     enum Choice { NONE, PLAY, BACK };
@@ -18,6 +19,8 @@ public:
     static constexpr int HEALTH_STEP = 25;
     static constexpr int HEALTH_MOST = 500;
     static constexpr int STOCK_MOST = 99;
+    // The fewest seats a match is played with.
+    static constexpr int FEWEST_SEATS = 2;
 
     SetupScreen();
     virtual ~SetupScreen();
@@ -46,6 +49,7 @@ private:
     int typingLand;
     std::string landText; // the code being typed
     int landRefused;      // the code typed was refused, and is shown so until the next key
+    int playRefused;      // Play was refused for want of seats, and is shown so until the next key
 };
 
 #endif

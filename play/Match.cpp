@@ -64,12 +64,12 @@ CraterSize CraterOf( const Entity &bomb ) {
 } // namespace
 
 Match::Match()
-    : world( nullptr ), tanks{}, scores{}, health{}, inPlay{}, fallTop{}, computer{}, playerCount( 0 ),
-      startHealth( DEFAULT_HEALTH ), outcome( Playing ), winner( NO_PLAYER ), matchNumber( 0 ), starter( 0 ),
-      frame( 0 ), phase( Aiming ), countdown( 0 ), hurtInTurn( 0 ), quietTurns( 0 ), bombsSeen( 0 ),
-      news( NoNews ), newsPlayer( NO_PLAYER ), newsFrames( 0 ), focusX( 0 ), focusY( 0 ), snapCamera( 1 ),
-      followed( nullptr ), flights{}, flightCount( 0 ), craters{}, craterCount( 0 ), wreckCount( 0 ),
-      startLand( nullptr ) {
+    : world( nullptr ), tanks{}, scores{}, health{}, inPlay{}, fallTop{}, computer{}, seated{ 1, 1, 1, 1 },
+      playerCount( 0 ), startHealth( DEFAULT_HEALTH ), outcome( Playing ), winner( NO_PLAYER ),
+      matchNumber( 0 ), starter( 0 ), frame( 0 ), phase( Aiming ), countdown( 0 ), hurtInTurn( 0 ),
+      quietTurns( 0 ), bombsSeen( 0 ), news( NoNews ), newsPlayer( NO_PLAYER ), newsFrames( 0 ), focusX( 0 ),
+      focusY( 0 ), snapCamera( 1 ), followed( nullptr ), flights{}, flightCount( 0 ), craters{},
+      craterCount( 0 ), wreckCount( 0 ), startLand( nullptr ) {
 }
 
 Match::~Match() {
@@ -155,12 +155,18 @@ void Match::TakePlayers() {
             tanks[playerCount++] = static_cast<Tank *>( list->Get( node ) );
         }
     }
+    // With fewer than two seats taken there would be no match to play: everyone plays.
+    const int allSeated = CountSeated() < 2;
     for ( int i = 0; i < MAX_PLAYERS; i++ ) {
         health[i] = i < playerCount ? startHealth : 0;
-        inPlay[i] = i < playerCount ? 1 : 0;
+        inPlay[i] = i < playerCount && ( allSeated || seated[i] ) ? 1 : 0;
         fallTop[i] = -1;
         if ( i >= playerCount ) {
             tanks[i] = nullptr;
+        } else if ( !inPlay[i] ) {
+            // The empty seat's tank leaves as a destroyed one does, but quietly and unhurt.
+            health[i] = 0;
+            tanks[i]->SetState( Tank::Out );
         }
     }
     outcome = Playing;
@@ -183,14 +189,31 @@ void Match::TakePlayers() {
     GiveFirstTurn();
 }
 
-// Player 1 starts the first match, player 2 the second, and so on round the table. The
-// placement gave the first tank the turn; it goes back to waiting on its way to the ground.
+int Match::CountSeated() const {
+    int count = 0;
+    for ( int i = 0; i < playerCount; i++ ) {
+        count += seated[i] ? 1 : 0;
+    }
+    return count;
+}
+
+// The first player in play starts the first match, the second one the second, and so on
+// round the table. The placement gave the first tank the turn; it goes back to waiting on its
+// way to the ground (unless its seat is empty).
 void Match::GiveFirstTurn() {
-    starter = playerCount > 0 ? ( matchNumber > 0 ? matchNumber - 1 : 0 ) % playerCount : 0;
-    if ( playerCount == 0 || world == nullptr ) {
+    int playing = 0;
+    for ( int i = 0; i < playerCount; i++ ) {
+        playing += inPlay[i];
+    }
+    starter = 0;
+    if ( playing == 0 || world == nullptr ) {
         return;
     }
-    if ( starter != 0 ) {
+    for ( int skip = ( matchNumber > 0 ? matchNumber - 1 : 0 ) % playing; !inPlay[starter] || skip > 0;
+          starter++ ) {
+        skip -= inPlay[starter];
+    }
+    if ( starter != 0 && inPlay[0] ) {
         tanks[0]->SetState( Tank::Falling );
     }
     world->SetCurrentTank( tanks[starter] );
@@ -242,6 +265,16 @@ int Match::IsInPlay( int player ) const {
 
 int Match::GetComputer( int player ) const {
     return player >= 0 && player < MAX_PLAYERS ? computer[player] : 0;
+}
+
+void Match::SetSeated( int player, int value ) {
+    if ( player >= 0 && player < MAX_PLAYERS ) {
+        seated[player] = value ? 1 : 0;
+    }
+}
+
+int Match::IsSeated( int player ) const {
+    return player >= 0 && player < MAX_PLAYERS && ( seated[player] || CountSeated() < 2 ) ? 1 : 0;
 }
 
 void Match::SetComputer( int player, int value ) {

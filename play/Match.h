@@ -101,6 +101,14 @@ public:
     int GetNews() const { return newsFrames > 0 ? news : NoNews; }
     int GetNewsPlayer() const { return newsPlayer; }
 
+    // A seat left empty in the set-up: its tank is taken out at each match's start, before
+    // anyone has a turn, and it is no player of the match (never given a turn, not shown, not
+    // on the scores). Every seat is taken until told otherwise; the seats taken count from the
+    // next Init or StartNew, and fewer than two taken count as all taken.
+    void SetSeated( int player, int value );
+    // Whether the seat is taken in the match as it stands (all are, with fewer than two set).
+    int IsSeated( int player ) const;
+
     // Whether the computer plays a player's tank; only shown, the match plays alike.
     int GetComputer( int player ) const;
     void SetComputer( int player, int value );
@@ -143,6 +151,7 @@ private:
     };
 
     void TakePlayers();
+    int CountSeated() const;
     void GiveFirstTurn();
     void FollowNewBombs();
     void ObserveFlights();
@@ -164,6 +173,7 @@ private:
     int inPlay[MAX_PLAYERS];
     int fallTop[MAX_PLAYERS]; // the row a fall began at, or -1 while standing
     int computer[MAX_PLAYERS];
+    int seated[MAX_PLAYERS]; // the seats the set-up filled
     int playerCount;
     int startHealth;
     int outcome;

@@ -606,6 +606,102 @@ TEST_F( MenuGame, APauseStopsTheMatchAndIsNoPartOfItsRecording ) {
     EXPECT_EQ( checksums[0], checksums[1] );
 }
 
+namespace {
+
+// A computer-only match with seats left empty as the set-up leaves them (bit 0 seat 1), at
+// the computer's hard level, with health enough for every seat taken to have a turn.
+void SeatComputersOnly( int seatsOff ) {
+    g_options.players = 0;
+    g_options.health = 120;
+    g_options.level = "hard";
+    g_options.seatsOff = seatsOff;
+    ApplyOptions( g_options, g_settings );
+}
+
+// The seats of a mask that the match plays.
+int SeatsOn( int seatsOff ) {
+    return ~seatsOff & ( ( 1 << Match::MAX_PLAYERS ) - 1 );
+}
+
+} // namespace
+
+// A seat left empty has no tank in play from the start to the winner's banner: only the
+// seats taken ever have the turn (every one of them at least once) and one of them wins.
+TEST_F( MenuGame, EmptySeatsNeverHaveATurnInAComputerMatchToItsWinner ) {
+    const int cases[] = { 0x0, 0x1, 0x8, 0x2, 0x4, 0x9, 0x6, 0x3, 0xC, 0x5 };
+    for ( int seatsOff : cases ) {
+        SCOPED_TRACE( testing::Message() << "seats off " << seatsOff );
+        g_options = Options();
+        SeatComputersOnly( seatsOff );
+        World world;
+        ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+        const Match &match = g_hud.GetMatch();
+        int hadTurn = 0;
+        int frames = 0;
+        for ( ; frames < 40000 && match.GetOutcome() == Match::Playing; frames++ ) {
+            GameFrame( world );
+            const int current = match.GetCurrentPlayer();
+            hadTurn |= current != Match::NO_PLAYER ? 1 << current : 0;
+            for ( int seat = 0; seat < Match::MAX_PLAYERS; seat++ ) {
+                if ( ( seatsOff >> seat ) & 1 ) {
+                    ASSERT_EQ( Tanks( world )[seat]->GetState(), Tank::Out ) << "frame " << frames;
+                }
+            }
+        }
+        ASSERT_EQ( match.GetOutcome(), Match::Won ) << frames << " frames";
+        EXPECT_EQ( ( SeatsOn( seatsOff ) >> match.GetWinner() ) & 1, 1 ) << match.GetWinner();
+        EXPECT_EQ( hadTurn, SeatsOn( seatsOff ) );
+        // The next match leaves the same seats empty.
+        for ( int frame = 0; frame < 600 && match.GetMatchNumber() == 1; frame++ ) {
+            GameFrame( world );
+        }
+        ASSERT_EQ( match.GetMatchNumber(), 2 );
+        for ( int seat = 0; seat < Match::MAX_PLAYERS; seat++ ) {
+            EXPECT_EQ( match.IsInPlay( seat ), ( SeatsOn( seatsOff ) >> seat ) & 1 ) << seat;
+        }
+        GameEnd( world );
+    }
+}
+
+// The empty seats are among a recording's rules: its replay leaves them empty again and
+// comes to the recorded state.
+TEST_F( MenuGame, ARecordingWithEmptySeatsReplaysToItsChecksum ) {
+    const int frames = 900;
+    for ( int seatsOff : { 0x9, 0x6 } ) {
+        SCOPED_TRACE( testing::Message() << "seats off " << seatsOff );
+        const std::string recording = folder + "/seats" + std::to_string( seatsOff ) + ".krec";
+        g_options = Options();
+        g_options.record = recording;
+        SeatComputersOnly( seatsOff );
+        uint32_t recorded = 0;
+        {
+            World world;
+            ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+            Frames( world, frames );
+            recorded = WorldChecksum( world );
+            ASSERT_EQ( GameEnd( world ), 0 );
+        }
+        ReplayFile file;
+        ASSERT_TRUE( file.Load( recording.c_str() ) );
+        ASSERT_EQ( file.GetRules().size(), 10u );
+        EXPECT_EQ( file.GetRules().back(), seatsOff );
+
+        g_options = Options();
+        g_settings = Settings();
+        g_options.timedemo = recording;
+        World replayed;
+        testing::internal::CaptureStdout();
+        ASSERT_EQ( GameStartup( nullptr, nullptr, replayed ), 1 );
+        for ( int seat = 0; seat < Match::MAX_PLAYERS; seat++ ) {
+            EXPECT_EQ( g_hud.GetMatch().IsInPlay( seat ), ( SeatsOn( seatsOff ) >> seat ) & 1 ) << seat;
+        }
+        Frames( replayed, file.GetFrameCount() );
+        EXPECT_EQ( WorldChecksum( replayed ), recorded );
+        EXPECT_EQ( GameEnd( replayed ), 0 );
+        testing::internal::GetCapturedStdout();
+    }
+}
+
 // Fire bound to F on the settings screen: the file says so at once and F then charges and
 // fires; Space no longer does.
 TEST_F( MenuGame, AKeyBoundByPressingItIsWrittenAndThenFires ) {

@@ -335,6 +335,39 @@ TEST( SetupScreen, ValuesStepWithinTheirLimits ) {
     EXPECT_EQ( Press( screen, input, DIK_ESCAPE ), SetupScreen::BACK );
 }
 
+// Play needs two seats taken: with fewer it is refused on screen (and the refusal stands
+// until the next key), with two or more the match starts.
+TEST( SetupScreen, PlayIsRefusedWithFewerThanTwoSeatsOn ) {
+    const MatchSetup::Kind O = MatchSetup::OFF, P = MatchSetup::PERSON, E = MatchSetup::EASY,
+                           H = MatchSetup::HARD;
+    struct Case {
+        MatchSetup::Kind kinds[MatchSetup::SEATS];
+        int played;
+    };
+    const Case cases[] = {
+        { { O, O, O, O }, 0 }, { { P, O, O, O }, 0 }, { { O, O, O, H }, 0 }, { { O, E, O, O }, 0 },
+        { { P, O, O, H }, 1 }, { { O, E, H, O }, 1 }, { { O, P, E, H }, 1 }, { { P, P, E, H }, 1 },
+    };
+    for ( const Case &c : cases ) {
+        SCOPED_TRACE( testing::Message() << c.kinds[0] << c.kinds[1] << c.kinds[2] << c.kinds[3] );
+        MatchSetup setup;
+        for ( int seat = 0; seat < MatchSetup::SEATS; seat++ ) {
+            setup.seats[seat].kind = c.kinds[seat];
+        }
+        SetupScreen screen;
+        screen.Build( setup );
+        MenuInput input;
+        EXPECT_EQ( screen.GetMenu().GetValue( SetupScreen::PLAY_ENTRY ), "" );
+        EXPECT_EQ( Press( screen, input, DIK_RETURN ), c.played ? SetupScreen::PLAY : SetupScreen::NONE );
+        if ( c.played ) {
+            continue;
+        }
+        EXPECT_EQ( screen.GetMenu().GetValue( SetupScreen::PLAY_ENTRY ), "NEEDS TWO SEATS ON" );
+        EXPECT_EQ( Press( screen, input, DIK_DOWN ), SetupScreen::NONE );
+        EXPECT_EQ( screen.GetMenu().GetValue( SetupScreen::PLAY_ENTRY ), "" );
+    }
+}
+
 // Types `text` on `screen`, each character by the key at its place.
 void TypeOn( SetupScreen &screen, MenuInput &input, const std::string &text ) {
     for ( char c : text ) {

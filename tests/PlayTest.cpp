@@ -485,6 +485,59 @@ TEST( PlayMatch, TwentyTurnsWithoutDamageEndInADraw ) {
     EXPECT_EQ( p.match.GetWinner(), Match::NO_PLAYER );
 }
 
+// An empty seat's tank is out from the match's start, unhurt by nothing and unseen; the
+// matches are started in turn by the seats taken alone. Fewer than two seats taken would
+// leave no match: everyone plays then.
+TEST( PlayMatch, EmptySeatsAreOutFromTheStartAndNeverStartAMatch ) {
+    struct Case {
+        int seated[Match::MAX_PLAYERS];
+        int starters[5]; // of matches 2 to 6
+    };
+    const Case cases[] = {
+        { { 1, 1, 1, 1 }, { 1, 2, 3, 0, 1 } }, { { 0, 1, 1, 1 }, { 2, 3, 1, 2, 3 } },
+        { { 1, 1, 1, 0 }, { 1, 2, 0, 1, 2 } }, { { 1, 0, 1, 1 }, { 2, 3, 0, 2, 3 } },
+        { { 0, 1, 0, 1 }, { 3, 1, 3, 1, 3 } }, { { 1, 0, 0, 1 }, { 3, 0, 3, 0, 3 } },
+        { { 0, 0, 1, 1 }, { 3, 2, 3, 2, 3 } }, { { 0, 0, 1, 0 }, { 1, 2, 3, 0, 1 } },
+        { { 0, 0, 0, 0 }, { 1, 2, 3, 0, 1 } },
+    };
+    const int columns[Match::MAX_PLAYERS] = { 60, 200, 350, 500 };
+    for ( const Case &c : cases ) {
+        SCOPED_TRACE( testing::Message() << c.seated[0] << c.seated[1] << c.seated[2] << c.seated[3] );
+        Play p( { 100, 300, 450, 600 }, 10 );
+        int taken = 0;
+        for ( int player = 0; player < Match::MAX_PLAYERS; player++ ) {
+            p.match.SetSeated( player, c.seated[player] );
+            taken += c.seated[player];
+        }
+        for ( int match = 0; match < 5; match++ ) {
+            ASSERT_EQ( p.match.StartNew( p.world(), columns ), 1 );
+            EXPECT_EQ( p.match.GetStarter(), c.starters[match] ) << "match " << match + 2;
+            EXPECT_EQ( p.match.GetCurrentPlayer(), c.starters[match] ) << "match " << match + 2;
+            for ( int player = 0; player < Match::MAX_PLAYERS; player++ ) {
+                const int in = taken < 2 || c.seated[player];
+                EXPECT_EQ( p.match.IsSeated( player ), in ) << player;
+                EXPECT_EQ( p.match.IsInPlay( player ), in ) << player;
+                EXPECT_EQ( p.match.GetHealth( player ), in ? 10 : 0 ) << player;
+                EXPECT_EQ( p.tank( player )->GetState() == Tank::Out, !in ) << player;
+            }
+            EXPECT_EQ( p.match.GetNews(), Match::NoNews );
+            EXPECT_EQ( p.match.GetOutcome(), Match::Playing );
+        }
+        // The turn goes round the seats taken only.
+        const int first = p.match.GetCurrentPlayer();
+        for ( int turn = 0; turn < 6; turn++ ) {
+            const int from = p.match.GetCurrentPlayer();
+            p.Land( p.Shoot( 280 ) ); // between two tanks, hurting neither
+            p.PlayOutTurn();
+            int next = ( from + 1 ) % Match::MAX_PLAYERS;
+            while ( !p.match.IsSeated( next ) ) {
+                next = ( next + 1 ) % Match::MAX_PLAYERS;
+            }
+            ASSERT_EQ( p.match.GetCurrentPlayer(), next ) << "turn " << turn << " from " << first;
+        }
+    }
+}
+
 TEST( PlayMatch, EachMatchIsStartedByTheNextPlayerAndTheScoresCountMatchesWon ) {
     Play p( { 100, 300, 450, 600 }, 10 );
     const int columns[Match::MAX_PLAYERS] = { 60, 200, 350, 500 };

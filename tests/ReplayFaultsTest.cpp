@@ -10,8 +10,10 @@
 #include "game/World.h"
 #include "gfx/Image.h"
 #include "host/HostFile.h"
+#include "hud/Hud.h"
 #include "platform/Display.h"
 #include "play/Arsenal.h"
+#include "play/Match.h"
 #include "replay/ReplayFile.h"
 #include "replay/ReplayRecorder.h"
 #include "settings/Settings.h"
@@ -33,10 +35,10 @@
 namespace {
 
 const int GROUND_TOP = 60;
-// The header: 8 magic, 2 format, 1 + 5 version, 16 pictures, 1 + 36 rules (four of play, four
-// of the land, the stock); then the first match start (21 bytes) and, without wind, blocks of 11 + 3
-// bytes a run.
-const int64_t HEADER_BYTES = 8 + 2 + 1 + 5 + 16 + 1 + 36;
+// The header: 8 magic, 2 format, 1 + 5 version, 16 pictures, 1 + 40 rules (four of play, four
+// of the land, the stock, the seats left empty); then the first match start (21 bytes) and, without wind,
+// blocks of 11 + 3 bytes a run.
+const int64_t HEADER_BYTES = 8 + 2 + 1 + 5 + 16 + 1 + 40;
 const int64_t FIRST_MATCH_BYTES = 21;
 
 HeadlessBackend *backend = nullptr;
@@ -181,9 +183,9 @@ TEST_F( ReplayFaults, AFullDiskStopsTheRecordingOnceAndLeavesItPlayable ) {
         { firstBlock - 1, -1 },
         { firstBlock, 0 }, // the first block's keys do not fit
         { firstBlock + 1, 0 },
-        { whole / 2, -2 },  // somewhere in the middle
-        { whole - 6, 240 }, // all but the short last block and the end
-        { whole - 1, 300 }, // all but the end's last byte
+        { ( firstBlock + whole ) / 2, -2 }, // somewhere in the middle of the blocks
+        { whole - 6, 240 },                 // all but the short last block and the end
+        { whole - 1, 300 },                 // all but the end's last byte
     };
     for ( const Case &test : cases ) {
         SCOPED_TRACE( "room for " + std::to_string( test.room ) + " of " + std::to_string( whole ) +
@@ -268,44 +270,61 @@ TEST_F( ReplayFaults, RecordedRulesOutsideTheirLimitsAreRefused ) {
     for ( int i = 0; i < REPLAY_PICTURE_COUNT; i++ ) {
         pictures[i] = good.GetPictureChecksum( i );
     }
-    const int32_t OLD = -100; // a recording from before the stock was a rule: none after the land's
+    const int32_t OLD = -100; // a recording from before the rule was one: it is not written
     struct Case {
         std::vector<int32_t> rules;
         int32_t stock;
+        int32_t seatsOff;
         std::string refusal; // empty: played
     };
-    // The four rules of play; the land's four follow as recorded, then the stock.
+    // The four rules of play; the land's four follow as recorded, then the stock and the
+    // seats left empty.
     const Case cases[] = {
-        { { 0, -1, 1, 1 }, -1, "" },
-        { { 1, 1, 0, 0 }, 0, "" },
-        { { 0, 999, 4, 1 }, 99, "" },
-        { { 0, 5, 1, 1 }, 1, "" },
-        { { 0, 5, 1, 1 }, OLD, "" },
-        { { -1, 5, 1, 1 }, -1, "has the rule classic at -1, which no game is played with" },
-        { { 2, 5, 1, 1 }, -1, "has the rule classic at 2, which no game is played with" },
-        { { 0, 0, 1, 1 }, -1, "has the rule health at 0, which no game is played with" },
-        { { 0, -2, 1, 1 }, -1, "has the rule health at -2, which no game is played with" },
-        { { 0, 1000, 1, 1 }, -1, "has the rule health at 1000, which no game is played with" },
-        { { 0, 5, -1, 1 }, -1, "has the rule players at -1, which no game is played with" },
-        { { 0, 5, 5, 1 }, -1, "has the rule players at 5, which no game is played with" },
-        { { 0, 5, 7, 1 }, -1, "has the rule players at 7, which no game is played with" },
-        { { 0, 5, 1, -1 }, -1, "has the rule wind at -1, which no game is played with" },
-        { { 0, 5, 1, 2 }, -1, "has the rule wind at 2, which no game is played with" },
-        { { 0, 5, 1, 1 }, -2, "has the rule stock at -2, which no game is played with" },
-        { { 0, 5, 1, 1 }, 100, "has the rule stock at 100, which no game is played with" },
-        { { 0, 5, 1 }, OLD, "holds 7 rules; this game plays by 9" },
-        { { 0, 5, 1, 1, 0 }, 1, "holds 10 rules; this game plays by 9" },
+        { { 0, -1, 1, 1 }, -1, OLD, "" },
+        { { 1, 1, 0, 0 }, 0, OLD, "" },
+        { { 0, 999, 4, 1 }, 99, OLD, "" },
+        { { 0, 5, 1, 1 }, 1, OLD, "" },
+        { { 0, 5, 1, 1 }, OLD, OLD, "" },
+        { { -1, 5, 1, 1 }, -1, OLD, "has the rule classic at -1, which no game is played with" },
+        { { 2, 5, 1, 1 }, -1, OLD, "has the rule classic at 2, which no game is played with" },
+        { { 0, 0, 1, 1 }, -1, OLD, "has the rule health at 0, which no game is played with" },
+        { { 0, -2, 1, 1 }, -1, OLD, "has the rule health at -2, which no game is played with" },
+        { { 0, 1000, 1, 1 }, -1, OLD, "has the rule health at 1000, which no game is played with" },
+        { { 0, 5, -1, 1 }, -1, OLD, "has the rule players at -1, which no game is played with" },
+        { { 0, 5, 5, 1 }, -1, OLD, "has the rule players at 5, which no game is played with" },
+        { { 0, 5, 7, 1 }, -1, OLD, "has the rule players at 7, which no game is played with" },
+        { { 0, 5, 1, -1 }, -1, OLD, "has the rule wind at -1, which no game is played with" },
+        { { 0, 5, 1, 2 }, -1, OLD, "has the rule wind at 2, which no game is played with" },
+        { { 0, 5, 1, 1 }, -2, OLD, "has the rule stock at -2, which no game is played with" },
+        { { 0, 5, 1, 1 }, 100, OLD, "has the rule stock at 100, which no game is played with" },
+        { { 0, 5, 1 }, OLD, OLD, "holds 7 rules; this game plays by 10" },
+        { { 0, 5, 1, 1 }, 1, 0, "" },
+        { { 0, 5, 1, 1 }, 1, 0x3, "" },
+        { { 0, 5, 1, 1 }, 1, 0xC, "" },
+        { { 0, 5, 1, 1 }, 1, 0x6, "" },
+        { { 0, 5, 0, 1 }, -1, 0x9, "" },
+        { { 0, 5, 1, 1 }, 1, 0x7, "leaves fewer than two seats taken, which no game is played with" },
+        { { 0, 5, 1, 1 }, 1, 0xE, "leaves fewer than two seats taken, which no game is played with" },
+        { { 0, 5, 1, 1 }, 1, 0xF, "leaves fewer than two seats taken, which no game is played with" },
+        { { 0, 5, 1, 1 }, 1, 0x10, "has the rule seats off at 16, which no game is played with" },
+        { { 0, 5, 1, 1 }, 1, -1, "has the rule seats off at -1, which no game is played with" },
+        { { 0, 5, 1, 1, 0 }, 1, 0, "holds 11 rules; this game plays by 10" },
     };
     const std::vector<int32_t> &recorded = good.GetRules();
-    ASSERT_EQ( recorded.size(), 9u );
+    ASSERT_EQ( recorded.size(), 10u );
     EXPECT_EQ( recorded[8], -1 ) << "a match without --stock keeps each weapon's own";
+    EXPECT_EQ( recorded[9], 0 ) << "a match from the command line takes every seat";
     const std::string copy = path + ".rules";
     for ( const Case &test : cases ) {
-        SCOPED_TRACE( test.refusal + " stock " + std::to_string( test.stock ) );
+        SCOPED_TRACE( test.refusal + " stock " + std::to_string( test.stock ) + " seats off " +
+                      std::to_string( test.seatsOff ) );
         std::vector<int32_t> rules = test.rules;
         rules.insert( rules.end(), recorded.begin() + 4, recorded.begin() + 8 );
         if ( test.stock != OLD ) {
             rules.push_back( test.stock );
+        }
+        if ( test.seatsOff != OLD ) {
+            rules.push_back( test.seatsOff );
         }
         ReplayRecorder recorder;
         ASSERT_EQ( recorder.Create( copy.c_str(), "1.0.0", pictures, rules ), 1 );
@@ -329,6 +348,11 @@ TEST_F( ReplayFaults, RecordedRulesOutsideTheirLimitsAreRefused ) {
             EXPECT_EQ( g_arsenal.GetShots(), shots );
             EXPECT_EQ( g_arsenal.GetStock( 3, WEAPON_DIGGER ),
                        shots < 0 ? WeaponOf( WEAPON_DIGGER ).stock : shots );
+            const int seatsOff = test.seatsOff == OLD ? 0 : test.seatsOff;
+            EXPECT_EQ( g_options.seatsOff, seatsOff );
+            for ( int seat = 0; seat < Match::MAX_PLAYERS && !test.rules[0]; seat++ ) {
+                EXPECT_EQ( g_hud.GetMatch().IsInPlay( seat ), !( ( seatsOff >> seat ) & 1 ) ) << seat;
+            }
             ::testing::internal::CaptureStdout();
             GameEnd( world );
             ::testing::internal::GetCapturedStdout();

@@ -274,9 +274,9 @@ TEST_F( ReplayFixture, BadFilesAreRefusedWithOneLineNamingTheReason ) {
     }
     const std::vector<uint8_t> good = ReadBytes( path );
     ASSERT_GT( good.size(), 60u );
-    // The header: 8 magic, 2 format, 1 + 5 version, 16 pictures, 1 + 36 rules (four of
-    // play, four of the land, the stock).
-    const size_t records = 8 + 2 + 1 + 5 + 16 + 1 + 36;
+    // The header: 8 magic, 2 format, 1 + 5 version, 16 pictures, 1 + 40 rules (four of
+    // play, four of the land, the stock, the seats left empty).
+    const size_t records = 8 + 2 + 1 + 5 + 16 + 1 + 40;
     const size_t firstBlock = records + 1 + 4 + 16;
     ASSERT_EQ( good[records], 'S' );
     ASSERT_EQ( good[firstBlock], 'K' );
@@ -449,7 +449,7 @@ TEST_F( ReplayFixture, ANewMatchIsReplayedWithTheColumnsItWasPlayedWith ) {
     ASSERT_EQ( recording.GetMatchStarts().size(), 2u );
     EXPECT_EQ( recording.GetMatchStarts()[1].frame, 150 );
     EXPECT_EQ( recording.GetMatchStarts()[1].columns[1], 700 );
-    ASSERT_EQ( recording.GetRules().size(), 9u );
+    ASSERT_EQ( recording.GetRules().size(), 10u );
     EXPECT_EQ( recording.GetRules()[4], 0 ) << "played on pictures";
     EXPECT_EQ( recording.GetRules()[1], 1 );
 
