@@ -17,53 +17,8 @@ relay_program="$(realpath "$1")"
 headless="$(realpath "$2")"
 source_dir="$(realpath "$3")"
 
-work="$(mktemp -d)"
-relay_pid=""
-cleanup() {
-    [ -n "$relay_pid" ] && kill "$relay_pid" 2> /dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-source "$source_dir/tests/scripts/Scratch.bash"
-kelto_scratch_home "$work"
-cp "$source_dir"/assets/{background,land,tank,bomb}.bmp "$work/"
-cd "$work" || exit 1
-
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
-
-"$relay_program" --address 127.0.0.1 --port 0 --referee "$headless" --referee-data "$work" > relay.out 2> relay.err &
-relay_pid=$!
-for _ in $(seq 50); do
-    grep -q "listening on port" relay.out && break
-    sleep 0.1
-done
-port="$(sed -n 's/^kelto-relay: listening on port \([0-9]*\)$/\1/p' relay.out)"
-[ -n "$port" ] || { echo "FAIL: the relay did not start: $(cat relay.out relay.err)"; exit 1; }
-
-# Plays one match with JOIN_TEST for the joiner; leaves <prefix>-{host,join}.{out,err,status,krec}.
-play() {
-    local prefix="$1"
-    timeout 120 "$headless" --online --computer-plays-me --seed 1 -- --host \
-        --relay "ws://127.0.0.1:$port" --name HOST --record "$work/$prefix-host.krec" \
-        > "$prefix-host.out" 2> "$prefix-host.err" &
-    local host_pid=$!
-    for _ in $(seq 100); do
-        grep -q "friends join with" "$prefix-host.out" && break
-        sleep 0.1
-    done
-    local address
-    address="$(sed -n 's/^kelto: friends join with: kelto --join \(ws:.*\)$/\1/p' "$prefix-host.out")"
-    [ -n "$address" ] || fail "$prefix: the host printed no address: $(cat "$prefix-host.out" "$prefix-host.err")"
-    timeout 120 "$headless" --online --computer-plays-me --seed 2 ${JOIN_TEST:-} -- --join "$address" --name GUEST \
-        --record "$work/$prefix-join.krec" > "$prefix-join.out" 2> "$prefix-join.err"
-    echo $? > "$prefix-join.status"
-    wait "$host_pid"
-    echo $? > "$prefix-host.status"
-}
+source "$source_dir/tests/net/OnlineSupport.bash"
+online_start_relay --referee "$headless" --referee-data "$work"
 
 # The relay's last word on room number $1 (1 for the first room opened): waits for it.
 room_end() {
