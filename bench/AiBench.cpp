@@ -5,6 +5,14 @@
 // frame measured in the same run, processor time against processor time, with the
 // microseconds and the updates a plan takes as counters. The plan made all in one update, as
 // the computer once did, stands beside it for comparison.
+//
+// A plan is the same work every time, update by update, so the n-th update of every plan
+// does the same sums: the median over plans of the n-th update's time is its work without the
+// machine's stalls (an interrupt or a busy neighbour core is charged to whatever thread it
+// lands on), and the worst of those medians (work_worst) is the dearest update the thinking
+// itself makes. The worst single sample (worst) holds the stalls too; over_1ms counts the
+// updates that took longer than a millisecond, and load is the machine's load average at
+// the end of the run, to read them by.
 
 #include "ai/ComputerPlayer.h"
 #include "ai/ShotPlanner.h"
@@ -15,6 +23,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -80,6 +89,7 @@ void BM_ComputerThinking( benchmark::State &state ) {
     ShotPlanner planner;
     std::vector<uint8_t> landCopy( size_t( land.GetWidth() ) * size_t( land.GetHeight() ) );
     std::vector<double> updates, firsts, planWorsts;
+    std::vector<std::vector<double>> byUpdate; // [n]: the n-th update of every plan
     int plans = 0;
     for ( auto _ : state ) {
         // The game copies the land in the first update and flies from the next; all at once,
@@ -93,6 +103,10 @@ void BM_ComputerThinking( benchmark::State &state ) {
             }
             const double now = BenchThreadSeconds();
             updates.push_back( now - begun );
+            if ( size_t( update ) >= byUpdate.size() ) {
+                byUpdate.resize( size_t( update ) + 1 );
+            }
+            byUpdate[size_t( update )].push_back( now - begun );
             if ( update == 0 ) {
                 firsts.push_back( now - begun );
             }
@@ -102,10 +116,22 @@ void BM_ComputerThinking( benchmark::State &state ) {
         planWorsts.push_back( planWorst );
         plans++;
     }
-    double total = 0.0;
+    double total = 0.0, overMillisecond = 0.0;
     for ( double value : updates ) {
         total += value;
+        overMillisecond += value > 1e-3 ? 1.0 : 0.0;
     }
+    double workWorst = 0.0;
+    for ( std::vector<double> &times : byUpdate ) {
+        if ( times.size() != size_t( plans ) ) {
+            state.SkipWithError( "plans of the same turn took different numbers of updates" );
+            return;
+        }
+        std::sort( times.begin(), times.end() );
+        workWorst = std::max( workWorst, times[times.size() / 2] );
+    }
+    double load[1] = { -1.0 };
+    getloadavg( load, 1 );
     std::sort( updates.begin(), updates.end() );
     const double floor = BenchMemcpySeconds( kFrameBytes );
     const double worst = updates.back(), median = updates[updates.size() / 2];
@@ -117,6 +143,10 @@ void BM_ComputerThinking( benchmark::State &state ) {
     state.counters["plan_worst_median_x_memcpy"] = planWorsts[planWorsts.size() / 2] / floor;
     state.counters["first_worst_us"] = firsts.back() * 1e6;
     state.counters["first_median_us"] = firsts[firsts.size() / 2] * 1e6;
+    state.counters["work_worst_us"] = workWorst * 1e6;
+    state.counters["work_worst_x_memcpy"] = workWorst / floor;
+    state.counters["over_1ms"] = overMillisecond;
+    state.counters["load"] = load[0];
     state.counters["p99_us"] = updates[updates.size() * 99 / 100] * 1e6;
     state.counters["worst_us"] = worst * 1e6;
     state.counters["median_us"] = median * 1e6;
