@@ -32,7 +32,7 @@ public:
     // Gives up waiting for the land to settle after this long and plays on.
     static constexpr int PATIENCE_UPDATES = 1200;
     // The bomb updates its forecast flies in one update of the game (whole flights, so up to
-    // one flight more): about a quarter of a millisecond of a desktop's processor. A plan
+    // one flight more): about a tenth of a millisecond of a desktop's processor. A plan
     // takes a few updates, the first copying the land: the largest seen in play 20, the
     // benchmark's hardest turn (three targets nothing reaches, searched both ways with the
     // bomb and the digger) 30, inside the pause. One that outlasted it would act the update
