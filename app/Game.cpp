@@ -108,7 +108,8 @@ void GameStopMenus() {
 // On the title Escape quits as it always did, through the window, so that it works also while
 // no frame runs (the window not in front); everywhere else the menus read it from the keys.
 int GameTakesEscape() {
-    return WithMenus() && !onlineMatch.IsOn() &&
+    const int joiningUnseen = onlineStart.IsJoining() && !onlineStart.IsJoiningFromScreen();
+    return WithMenus() && !onlineMatch.IsOn() && !joiningUnseen && !onlineStart.HasFailed() &&
            !( g_screens.GetScreen() == GameScreens::TITLE && menusWithQuit );
 }
 
@@ -673,7 +674,7 @@ static int ReloadPictures( World &world ) {
 static int JoinOnline() {
     std::vector<int32_t> rules;
     char reason[160];
-    if ( !onlineStart.Join( g_options, rules ) ) {
+    if ( !onlineStart.Join( rules ) ) {
         return Complain( onlineStart.GetSubject(), onlineStart.GetError() );
     }
     if ( !TakeRules( rules.data(), int( rules.size() ), reason, sizeof( reason ) ) ) {
@@ -733,14 +734,35 @@ unsigned GameOnlineFrame() {
     return onlineMatch.GetFrame();
 }
 
+int GameOnlineJoining() {
+    return onlineStart.IsJoining();
+}
+
 int GameMatchWon() {
-    return WithView() && !g_hud.IsPlaying();
+    return !onlineStart.IsJoining() && !onlineStart.HasFailed() && WithView() && !g_hud.IsPlaying();
+}
+
+// A joiner from the command line has no scene until the room answers: its screen is drawn in
+// the bundled background's colours.
+static HudColours joiningColours;
+
+static int StartJoining() {
+    g_display.LoadPalette( DataPath( GAME_BACKGROUND_FILE ).Get() );
+    g_display.ApplyPalette();
+    joiningColours.Find( g_display.GetPaletteEntries() );
+    return 1;
 }
 
 int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     onlineStart.Init( onlineMatch );
     onlineStart.SetStart( instance, window );
     g_keyboard.Init( instance, window );
+    if ( !g_options.join.empty() && !onlineStart.IsWelcomed() ) {
+        // The rest waits for the room's welcome, which brings its rules (JoinFrame).
+        return onlineStart.BeginJoin( g_options )
+                   ? StartJoining()
+                   : Complain( onlineStart.GetSubject(), onlineStart.GetError() );
+    }
 
     std::srand( useFixedSeed ? fixedSeed : static_cast<unsigned>( std::time( nullptr ) ) );
     // The designed game draws nothing before its tank columns: the land's seed is drawn only
@@ -1151,8 +1173,49 @@ static int UpdateMatch( World &world ) {
     return playing;
 }
 
+// A joiner from the command line has no scene until the room answers: the screen says whom it
+// joins.
+static void DrawJoining() {
+    Image &screen = g_display.LockBackBuffer();
+    screen.Clear( joiningColours.GetShadow() );
+    std::string text = "joining " + g_options.join;
+    for ( char &c : text ) {
+        c = char( c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c );
+    }
+    const int x = ( screen.GetWidth() - Font::Measure( text.c_str(), 2 ) ) / 2;
+    Font::Draw( screen, x < 0 ? 0 : x, screen.GetHeight() / 3, text.c_str(), joiningColours.GetText(),
+                joiningColours.GetShadow(), 2 );
+    g_display.UnlockBackBuffer();
+}
+
+// Until the room answers: joined from the online screen, the title's game plays on behind it
+// (leaving the screen leaves the room); from the command line the screen says whom it joins.
+static void JoinFrame( World &world ) {
+    if ( !onlineStart.PollJoin( world ) ) {
+        return; // started again in the room, or refused
+    }
+    if ( !onlineStart.IsJoiningFromScreen() ) {
+        DrawJoining();
+        return;
+    }
+    HostPointerState pointer;
+    HostReadPointer( pointer );
+    g_screens.Frame( g_keyState, &pointer ); // no second request while the room answers
+    if ( g_screens.GetScreen() != GameScreens::ONLINE ) {
+        onlineStart.CancelJoin();
+    }
+    MenuFrame( world );
+}
+
 void GameFrame( World &world ) {
     g_keyState = g_keyboard.Poll();
+    if ( onlineStart.HasFailed() ) {
+        return; // the game that never started ends
+    }
+    if ( onlineStart.IsJoining() ) {
+        JoinFrame( world );
+        return;
+    }
     // The keys of an online frame are the stream's; without them the match stands still, the
     // camera too, since it is part of the state every game must keep alike. An online match
     // has no menus: pausing it would stop everyone's.
@@ -1201,7 +1264,10 @@ void GameFrame( World &world ) {
 // nothing left allocated. The World itself belongs to the caller.
 int GameEnd( World &world ) {
     int exitCode = FinishReplaySession( &world );
-    if ( onlineMatch.IsOn() ) {
+    onlineStart.CancelJoin();
+    exitCode = onlineStart.TakeFailure() ? 1 : exitCode;
+    // The room a joiner was just welcomed into stays: the game starts again in it.
+    if ( onlineMatch.IsOn() && !onlineStart.IsWelcomed() ) {
         SayOnlineStop();
         exitCode = onlineMatch.IsStopped() ? 1 : exitCode;
         onlineMatch.Leave();

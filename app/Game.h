@@ -92,6 +92,8 @@ void GameSetRelayStarter( GameRelayStarter starter );
 std::string GameOnlineJoinAddress();
 // The frames of the online match played so far.
 unsigned GameOnlineFrame();
+// 1 while this game waits for the room it joins to answer (the frames go on meanwhile).
+int GameOnlineJoining();
 // 1 when the match on screen is won and stands under the winner's banner.
 int GameMatchWon();
 

@@ -45,16 +45,73 @@ static std::string OnlineName( const Options &options ) {
     return !name.empty() && name.size() <= size_t( NET_MAX_NAME_LENGTH ) ? name : "PLAYER";
 }
 
-int OnlineStart::Join( const Options &options, std::vector<int32_t> &rules ) {
+int OnlineStart::BeginJoin( const Options &options ) {
     if ( !HostSocket::IsAvailable() ) {
         return Fail( "online", "this build has no online play (built without libwebsockets)" );
     }
     if ( options.host || !options.replay.empty() || !options.timedemo.empty() || options.classic ) {
         return Fail( "online", "--join plays alone: not with --host, --replay, --timedemo or --classic" );
     }
-    if ( !match->Join( options.join, OnlineName( options ), roomHeader ) ) {
+    if ( !match->BeginJoin( options.join, OnlineName( options ) ) ) {
         return Fail( options.join, match->GetError() );
     }
+    joinOptions = options;
+    joining = 1;
+    fromScreen = 0;
+    welcomed = 0;
+    failed = 0;
+    return 1;
+}
+
+int OnlineStart::PollJoin( World &world ) {
+    if ( !joining ) {
+        return 0;
+    }
+    const int answer = match->PollJoin( roomHeader );
+    if ( answer < 0 ) {
+        return 1;
+    }
+    joining = 0;
+    if ( answer == 0 ) {
+        Fail( joinOptions.join, match->GetError() );
+        Refuse( GetError() );
+        return 0;
+    }
+    welcomed = 1;
+    StartAgain( joinOptions, world );
+    return 0;
+}
+
+void OnlineStart::CancelJoin() {
+    if ( joining ) {
+        joining = 0;
+        match->Leave();
+    }
+}
+
+// Said on standard error as the start-up says it; on the online screen too when joined from
+// there, or else the game ends.
+void OnlineStart::Refuse( const std::string &reason ) {
+    std::fprintf( stderr, "kelto: %s: %s\n", GetSubject(), reason.c_str() );
+    if ( fromScreen ) {
+        g_screens.RefuseOnline( reason );
+        return;
+    }
+    failed = 1;
+    HostPostMessage( HostGetMainWindow(), WM_CLOSE, 0, 0 );
+}
+
+int OnlineStart::TakeFailure() {
+    const int was = failed;
+    failed = 0;
+    return was;
+}
+
+int OnlineStart::Join( std::vector<int32_t> &rules ) {
+    if ( !welcomed ) {
+        return Fail( "online", "the room has not welcomed this game" );
+    }
+    welcomed = 0;
     std::string reason;
     if ( !NetReadHeaderRules( roomHeader, rules, reason ) ) {
         return Fail( "online", "the room's game: " + reason );
@@ -115,29 +172,57 @@ static void ForgetEntities( World &ended ) {
 }
 
 // The online match is decided before the land is chosen, so the game starts again with --host
-// or --join. A match that cannot be played leaves the player on the online screen, told why,
-// over the title's game.
+// or --join; a joiner once the room has welcomed it. A match that cannot be played leaves the
+// player on the online screen, told why, over the title's game.
 void OnlineStart::Go( int request, World &world ) {
-    const Options kept = g_options;
-    g_options.join = request == GameScreens::JOIN_ONLINE ? g_screens.GetOnline().GetAddress() : std::string();
-    g_options.host = request == GameScreens::HOST_ONLINE;
-    g_options.players = g_screens.GetOnline().GetPeople();
+    keptOptions = g_options;
+    Options online = g_options;
+    online.join = request == GameScreens::JOIN_ONLINE ? g_screens.GetOnline().GetAddress() : std::string();
+    online.host = request == GameScreens::HOST_ONLINE;
+    online.players = g_screens.GetOnline().GetPeople();
+    if ( online.host ) {
+        if ( !StartOwnRelay( online ) ) {
+            std::fprintf( stderr, "kelto: %s: %s\n", GetSubject(), GetError() );
+            g_screens.RefuseOnline( GetError() );
+            return;
+        }
+        StartAgain( online, world );
+        return;
+    }
+    if ( !BeginJoin( online ) ) {
+        std::fprintf( stderr, "kelto: %s: %s\n", GetSubject(), GetError() );
+        g_screens.RefuseOnline( GetError() );
+        return;
+    }
+    fromScreen = 1;
+    g_screens.TellOnline( "joining " + online.join );
+}
+
+// From the title's game (or, joining from the command line, from nothing yet) into the online
+// one; back to the title's, told why, when it cannot start.
+void OnlineStart::StartAgain( const Options &options, World &world ) {
+    if ( !fromScreen && !options.host ) {
+        // The start-up has said why it could not start; the game ends.
+        if ( !GameStartup( startInstance, startWindow, world ) ) {
+            welcomed = 0;
+            failed = 1;
+            HostPostMessage( HostGetMainWindow(), WM_CLOSE, 0, 0 );
+        }
+        return;
+    }
     lastComplaint.clear();
     GameEnd( world );
     ForgetEntities( world );
-    std::string refusal;
-    if ( g_options.host && !StartOwnRelay( g_options ) ) {
-        std::fprintf( stderr, "kelto: %s: %s\n", GetSubject(), GetError() );
-        refusal = GetError();
-    } else if ( GameStartup( startInstance, startWindow, world ) ) {
+    g_options = options;
+    if ( GameStartup( startInstance, startWindow, world ) ) {
         return;
-    } else {
-        refusal = !lastComplaint.empty() ? lastComplaint : "the match could not start";
     }
+    welcomed = 0;
+    const std::string refusal = !lastComplaint.empty() ? lastComplaint : "the match could not start";
     if ( match->IsOn() ) {
         match->Leave();
     }
-    g_options = kept;
+    g_options = keptOptions;
     if ( world.GetTanks() != nullptr ) {
         world.GetTanks()->DeleteEntities();
     }

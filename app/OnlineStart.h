@@ -7,13 +7,13 @@
 // --host and --join do, by starting the game again with that option.
 
 #include "app/Game.h"
+#include "app/Options.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 class OnlineMatch;
-struct Options;
 
 class OnlineStart {
 public:
@@ -26,9 +26,26 @@ public:
     void SetStart( HostInstance *instance, HostWindow *window );
     void SetRelayStarter( GameRelayStarter starter ) { relayStarter = starter; }
 
-    // Before the land is chosen: joins the room of options.join and gives its rules. 1, or 0
+    // A joiner's start-up only sends the hello (1, or 0 with GetSubject and GetError): the game
+    // waits for the room's welcome frame by frame, and then starts again with the room's rules.
+    int BeginJoin( const Options &options );
+    int IsJoining() const { return joining; }
+    // Joined from the online screen: the title's game plays on behind it while the room answers.
+    int IsJoiningFromScreen() const { return joining && fromScreen; }
+    // While joining, once a frame, before anything is drawn: once the room has answered, the
+    // game starts again in it, or the player is told why not (on the online screen, or on
+    // standard error with the game ending). 1 while the room has not answered yet.
+    int PollJoin( World &world );
+    // The player left the online screen while joining: the room is not joined.
+    void CancelJoin();
+    // The join that started the game did not come through: the game ends with an error.
+    int HasFailed() const { return failed; }
+    // At the game's end: whether it failed so, and no more.
+    int TakeFailure();
+    // In the start-up after the welcome, before the land is chosen: the room's rules. 1, or 0
     // with GetSubject and GetError.
-    int Join( const Options &options, std::vector<int32_t> &rules );
+    int Join( std::vector<int32_t> &rules );
+    int IsWelcomed() const { return welcomed; }
     // Once the pictures are read and the rules are in, with this game's recording header: the
     // host opens its room, a joiner checks the room's game is this one; then the room's seed.
     // 1, or 0 with GetSubject and GetError.
@@ -45,12 +62,20 @@ public:
 private:
     int Fail( const std::string &about, const std::string &reason );
     int StartOwnRelay( Options &options );
+    void StartAgain( const Options &options, World &world );
+    void Refuse( const std::string &reason );
 
     OnlineMatch *match; // not owned; null until Init
     HostInstance *startInstance;
     HostWindow *startWindow;
     GameRelayStarter relayStarter;
     std::vector<uint8_t> roomHeader; // a joiner's, from the relay
+    int joining;                     // the hello is out, the room has not answered
+    int fromScreen;                  // joining from the online screen, over the title's game
+    int welcomed;                    // the welcome is in, the start-up has not taken it yet
+    int failed;
+    Options joinOptions; // the options the game starts again with, once welcomed
+    Options keptOptions; // the title's, should the room's game not start
     std::string lastComplaint;
     std::string subject;
     std::string error;
