@@ -738,6 +738,10 @@ int GameOnlineJoining() {
     return onlineStart.IsJoining();
 }
 
+int GameRunsUnseen() {
+    return onlineStart.IsJoining() || ( onlineMatch.IsOn() && !onlineMatch.IsStopped() );
+}
+
 int GameMatchWon() {
     return !onlineStart.IsJoining() && !onlineStart.HasFailed() && WithView() && !g_hud.IsPlaying();
 }

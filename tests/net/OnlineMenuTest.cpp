@@ -1,3 +1,4 @@
+#include "app/App.h"
 #include "app/Game.h"
 #include "app/GameScreens.h"
 #include "app/Options.h"
@@ -240,7 +241,23 @@ TEST_F( OnlineMenu, JoinATypedAddressAndPlay ) {
     EXPECT_GE( GameOnlineFrame(), FRAMES_PLAYED ) << OtherSaid();
     EXPECT_FALSE( GameOnlineStopped() );
     EXPECT_FALSE( g_screens.IsOpen() );
+    // The player away (another window in front, a hidden tab): the others wait on this game,
+    // so its frames go on.
+    ASSERT_TRUE( GameRunsUnseen() );
+    g_appActive = 0;
+    const unsigned away = GameOnlineFrame();
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds( WAIT_SECONDS );
+    int exitCode = 0;
+    while ( GameOnlineFrame() < away + 60 && !GameOnlineStopped() &&
+            std::chrono::steady_clock::now() < end ) {
+        RunFrameLoopStep( []( void *played ) { GameFrame( *static_cast<World *>( played ) ); }, &world, 1,
+                          exitCode );
+        std::this_thread::sleep_for( std::chrono::milliseconds( 1 ) );
+    }
+    g_appActive = 1;
+    EXPECT_GE( GameOnlineFrame(), away + 60 ) << OtherSaid();
     GameEnd( world );
+    EXPECT_FALSE( GameRunsUnseen() );
 }
 
 // An address that is none stays on screen, refused, while typing; a room the relay does not
