@@ -256,8 +256,9 @@ int HostSocket::IsClosed() const {
     return connection != nullptr && connection->closed;
 }
 
-#else
+#elif !defined( __EMSCRIPTEN__ )
 
+// A browser's connection is host/web/WebHostSocket.cpp's.
 struct HostSocket::Connection {};
 
 HostSocket::HostSocket() : connection( nullptr ) {
