@@ -122,18 +122,6 @@ int OnlineMatch::PollJoin( std::vector<uint8_t> &roomHeader ) {
     return welcomed;
 }
 
-int OnlineMatch::Join( const std::string &url, const std::string &name, std::vector<uint8_t> &roomHeader ) {
-    if ( !BeginJoin( url, name ) ) {
-        return 0;
-    }
-    int welcomed = PollJoin( roomHeader );
-    while ( welcomed < 0 ) {
-        std::this_thread::sleep_for( std::chrono::milliseconds( 2 ) );
-        welcomed = PollJoin( roomHeader );
-    }
-    return welcomed;
-}
-
 int OnlineMatch::Host( const std::string &url, int seats, const std::string &name,
                        const std::vector<uint8_t> &header ) {
     relayUrl = url;

@@ -34,12 +34,10 @@ public:
     void SetSplitAt( int frame ) { splitAt = frame; }
     int GetSplitAt() const { return splitAt; }
 
-    // Joins the room of `url` (ws://HOST:PORT/CODE) and waits for the relay's welcome; the
-    // room's recording header says which game to play. 1, or 0 with GetError.
-    int Join( const std::string &url, const std::string &name, std::vector<uint8_t> &roomHeader );
-    // The same without waiting: BeginJoin sends the hello (1, or 0 with GetError); PollJoin,
-    // called every frame, gives 1 once welcomed (the room's header in `roomHeader`, the match
-    // on), 0 when refused or given up (GetError), -1 while the relay has not answered yet.
+    // Joins the room of `url` (ws://HOST:PORT/CODE) without waiting: BeginJoin sends the hello
+    // (1, or 0 with GetError); PollJoin, called every frame, gives 1 once welcomed (the room's
+    // recording header, which says which game to play, in `roomHeader`; the match on), 0 when
+    // refused or given up (GetError), -1 while the relay has not answered yet.
     int BeginJoin( const std::string &url, const std::string &name );
     int PollJoin( std::vector<uint8_t> &roomHeader );
     // Opens a room of `seats` people on the relay at `url` for the game of `header`, and waits
