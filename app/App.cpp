@@ -83,7 +83,7 @@ int RunFrameLoop( void ( *frame )( void *context ), void *context ) {
             if ( !HandleOneMessage( exitCode ) ) {
                 return exitCode;
             }
-        } else if ( g_appActive ) {
+        } else if ( g_appActive || GameRunsUnseen() ) {
             RunFrame( frame, context );
         } else {
             HostWaitMessage();
@@ -98,7 +98,7 @@ int RunFrameLoopStep( void ( *frame )( void *context ), void *context, int frame
             return 0;
         }
     }
-    for ( int i = 0; i < frames && g_appActive; i++ ) {
+    for ( int i = 0; i < frames && ( g_appActive || GameRunsUnseen() ); i++ ) {
         RunFrame( frame, context );
     }
     return 1;

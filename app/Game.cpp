@@ -6,6 +6,7 @@
 #include "app/GameScreens.h"
 #include "app/MatchSounds.h"
 #include "app/OnlineMatch.h"
+#include "app/OnlineStart.h"
 #include "app/Options.h"
 #include "app/StartColumnSource.h"
 #include "audio/WorldSounds.h"
@@ -72,11 +73,7 @@ static GameLand gameLand;
 static GameLand playedLand; // the land the World holds, for when another cannot be had
 static StartColumnSource startColumns;
 static OnlineMatch onlineMatch;
-// What the start-up was given, for an online match started from the menus.
-static HostInstance *startInstance = nullptr;
-static HostWindow *startWindow = nullptr;
-static GameRelayStarter relayStarter = nullptr;
-static std::vector<uint8_t> roomHeader; // a joiner's, from the relay
+static OnlineStart onlineStart;
 static int firstColumns[TANK_PLACEMENT_COUNT];
 
 static int menusOn = 0;
@@ -111,7 +108,8 @@ void GameStopMenus() {
 // On the title Escape quits as it always did, through the window, so that it works also while
 // no frame runs (the window not in front); everywhere else the menus read it from the keys.
 int GameTakesEscape() {
-    return WithMenus() && !onlineMatch.IsOn() &&
+    const int joiningUnseen = onlineStart.IsJoining() && !onlineStart.IsJoiningFromScreen();
+    return WithMenus() && !onlineMatch.IsOn() && !joiningUnseen && !onlineStart.HasFailed() &&
            !( g_screens.GetScreen() == GameScreens::TITLE && menusWithQuit );
 }
 
@@ -160,12 +158,9 @@ std::string GameLandCode() {
     return gameLand.GetCodeText();
 }
 
-// The last complaint, for the online screen to show why a match could not be joined.
-static char lastComplaint[200];
-
 static int Complain( const char *fileName, const char *reason ) {
     std::fprintf( stderr, "kelto: %s: %s\n", fileName, reason );
-    std::snprintf( lastComplaint, sizeof( lastComplaint ), "%s", reason );
+    onlineStart.Hear( reason );
     return 0;
 }
 
@@ -674,33 +669,13 @@ static int ReloadPictures( World &world ) {
     return 1;
 }
 
-// The name the others see: --name, or the first seat's name in the settings, or none (the
-// relay wants one: "PLAYER").
-static std::string OnlineName() {
-    if ( !g_options.name.empty() ) {
-        return g_options.name;
-    }
-    const std::string &name = g_settings.name[0];
-    return !name.empty() && name.size() <= size_t( NET_MAX_NAME_LENGTH ) ? name : "PLAYER";
-}
-
 // Before the land is chosen: a joiner meets the room and plays by the rules of the host's game,
 // its land among them.
 static int JoinOnline() {
-    if ( !HostSocket::IsAvailable() ) {
-        return Complain( "online", "this build has no online play (built without libwebsockets)" );
-    }
-    if ( g_options.host || !g_options.replay.empty() || !g_options.timedemo.empty() || g_options.classic ) {
-        return Complain( "online", "--join plays alone: not with --host, --replay, --timedemo or --classic" );
-    }
-    if ( !onlineMatch.Join( g_options.join, OnlineName(), roomHeader ) ) {
-        return Complain( g_options.join.c_str(), onlineMatch.GetError() );
-    }
     std::vector<int32_t> rules;
-    std::string error;
     char reason[160];
-    if ( !NetReadHeaderRules( roomHeader, rules, error ) ) {
-        return Complain( "online", ( "the room's game: " + error ).c_str() );
+    if ( !onlineStart.Join( rules ) ) {
+        return Complain( onlineStart.GetSubject(), onlineStart.GetError() );
     }
     if ( !TakeRules( rules.data(), int( rules.size() ), reason, sizeof( reason ) ) ) {
         return Complain( "online", ( std::string( "the room's game " ) + reason ).c_str() );
@@ -728,27 +703,9 @@ static int StartOnline() {
     int32_t rules[RULE_COUNT];
     RulesOfThisRun( rules );
     const std::vector<uint8_t> header = NetMakeRecordingHeader( KELTO_VERSION, checksums, rules, RULE_COUNT );
-    if ( g_options.host ) {
-        if ( g_options.relay.empty() ) {
-            return Complain( "online", "this build cannot run a relay itself: give --relay ws://HOST:PORT" );
-        }
-        if ( !HostSocket::IsAvailable() || g_options.classic || !g_options.replay.empty() ||
-             !g_options.timedemo.empty() ) {
-            return Complain( "online", HostSocket::IsAvailable()
-                                           ? "--host plays alone: not with --replay, --timedemo or --classic"
-                                           : "this build has no online play (built without libwebsockets)" );
-        }
-        const int seats = g_options.players >= NET_MIN_SEATS ? g_options.players : NET_MIN_SEATS;
-        if ( !onlineMatch.Host( g_options.relay, seats, OnlineName(), header ) ) {
-            return Complain( g_options.relay.c_str(), onlineMatch.GetError() );
-        }
-        std::printf( "kelto: friends join with: kelto --join %s\n", onlineMatch.GetJoinAddress().c_str() );
-        std::fflush( stdout );
-    } else if ( header != roomHeader ) {
-        return Complain( "online", "this game's version or pictures differ from the host's" );
-    }
-    std::srand( NetSeedOf( header ) );
-    return 1;
+    return onlineStart.Open( g_options, header )
+               ? 1
+               : Complain( onlineStart.GetSubject(), onlineStart.GetError() );
 }
 
 int GameSetOnlineTest( int computerPlaysMe, int splitAt ) {
@@ -762,27 +719,7 @@ int GameOnlineStopped() {
 }
 
 void GameSetRelayStarter( GameRelayStarter starter ) {
-    relayStarter = starter;
-}
-
-// A match hosted from the online screen runs its relay inside the game, as --host without
-// --relay does; a relay named on the command line is used as it is.
-static int StartOwnRelay() {
-    if ( !g_options.relay.empty() ) {
-        return 1;
-    }
-    if ( relayStarter == nullptr ) {
-        return Complain( "online", "this game cannot run a relay itself" );
-    }
-    std::string relayUrl;
-    std::string joinHost;
-    std::string error;
-    if ( !relayStarter( relayUrl, joinHost, error ) ) {
-        return Complain( "online", ( "cannot start the relay: " + error ).c_str() );
-    }
-    g_options.relay = relayUrl;
-    onlineMatch.SetJoinHost( joinHost );
-    return 1;
+    onlineStart.SetRelayStarter( starter );
 }
 
 void GameSetJoinHost( const std::string &host ) {
@@ -797,14 +734,39 @@ unsigned GameOnlineFrame() {
     return onlineMatch.GetFrame();
 }
 
+int GameOnlineJoining() {
+    return onlineStart.IsJoining();
+}
+
+int GameRunsUnseen() {
+    return onlineStart.IsJoining() || ( onlineMatch.IsOn() && !onlineMatch.IsStopped() );
+}
+
 int GameMatchWon() {
-    return WithView() && !g_hud.IsPlaying();
+    return !onlineStart.IsJoining() && !onlineStart.HasFailed() && WithView() && !g_hud.IsPlaying();
+}
+
+// A joiner from the command line has no scene until the room answers: its screen is drawn in
+// the bundled background's colours.
+static HudColours joiningColours;
+
+static int StartJoining() {
+    g_display.LoadPalette( DataPath( GAME_BACKGROUND_FILE ).Get() );
+    g_display.ApplyPalette();
+    joiningColours.Find( g_display.GetPaletteEntries() );
+    return 1;
 }
 
 int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
-    startInstance = instance;
-    startWindow = window;
+    onlineStart.Init( onlineMatch );
+    onlineStart.SetStart( instance, window );
     g_keyboard.Init( instance, window );
+    if ( !g_options.join.empty() && !onlineStart.IsWelcomed() ) {
+        // The rest waits for the room's welcome, which brings its rules (JoinFrame).
+        return onlineStart.BeginJoin( g_options )
+                   ? StartJoining()
+                   : Complain( onlineStart.GetSubject(), onlineStart.GetError() );
+    }
 
     std::srand( useFixedSeed ? fixedSeed : static_cast<unsigned>( std::time( nullptr ) ) );
     // The designed game draws nothing before its tank columns: the land's seed is drawn only
@@ -1004,50 +966,11 @@ static void SeatForTitle( World &world ) {
     }
 }
 
-// The online screen hosts or joins a match as --host or --join do: the game starts again with
-// that option, since an online match is decided before the land is chosen. A match that
-// cannot be played leaves the player on the online screen, told why, over the title's game.
-static void GoOnline( int request, World &world ) {
-    // The same world starts again: the ended game's tanks and bombs leave its lists.
-    const auto ForgetEntities = []( World &ended ) {
-        ended.GetTanks()->Clear();
-        ended.GetBombs()->Clear();
-        ended.SetCurrentTank( nullptr );
-        ended.SetCameraTarget( nullptr );
-    };
-    const Options kept = g_options;
-    g_options.join = request == GameScreens::JOIN_ONLINE ? g_screens.GetOnline().GetAddress() : std::string();
-    g_options.host = request == GameScreens::HOST_ONLINE;
-    g_options.players = g_screens.GetOnline().GetPeople();
-    lastComplaint[0] = '\0';
-    GameEnd( world );
-    ForgetEntities( world );
-    std::string refusal;
-    if ( g_options.host && !StartOwnRelay() ) {
-        refusal = lastComplaint;
-    } else if ( GameStartup( startInstance, startWindow, world ) ) {
-        return;
-    } else {
-        refusal = lastComplaint[0] != '\0' ? lastComplaint : "the match could not start";
-    }
-    if ( onlineMatch.IsOn() ) {
-        onlineMatch.Leave();
-    }
-    g_options = kept;
-    DropTanks( world );
-    ForgetEntities( world );
-    if ( !GameStartup( startInstance, startWindow, world ) ) {
-        HostPostMessage( HostGetMainWindow(), WM_CLOSE, 0, 0 );
-        return;
-    }
-    g_screens.RefuseOnline( refusal );
-}
-
 static void DoRequest( int request, World &world ) {
     switch ( request ) {
     case GameScreens::HOST_ONLINE:
     case GameScreens::JOIN_ONLINE:
-        GoOnline( request, world );
+        onlineStart.Go( request, world );
         return;
     case GameScreens::START_MATCH:
         KeepSetup( g_screens.GetSetup() );
@@ -1254,8 +1177,49 @@ static int UpdateMatch( World &world ) {
     return playing;
 }
 
+// A joiner from the command line has no scene until the room answers: the screen says whom it
+// joins.
+static void DrawJoining() {
+    Image &screen = g_display.LockBackBuffer();
+    screen.Clear( joiningColours.GetShadow() );
+    std::string text = "joining " + g_options.join;
+    for ( char &c : text ) {
+        c = char( c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c );
+    }
+    const int x = ( screen.GetWidth() - Font::Measure( text.c_str(), 2 ) ) / 2;
+    Font::Draw( screen, x < 0 ? 0 : x, screen.GetHeight() / 3, text.c_str(), joiningColours.GetText(),
+                joiningColours.GetShadow(), 2 );
+    g_display.UnlockBackBuffer();
+}
+
+// Until the room answers: joined from the online screen, the title's game plays on behind it
+// (leaving the screen leaves the room); from the command line the screen says whom it joins.
+static void JoinFrame( World &world ) {
+    if ( !onlineStart.PollJoin( world ) ) {
+        return; // started again in the room, or refused
+    }
+    if ( !onlineStart.IsJoiningFromScreen() ) {
+        DrawJoining();
+        return;
+    }
+    HostPointerState pointer;
+    HostReadPointer( pointer );
+    g_screens.Frame( g_keyState, &pointer ); // no second request while the room answers
+    if ( g_screens.GetScreen() != GameScreens::ONLINE ) {
+        onlineStart.CancelJoin();
+    }
+    MenuFrame( world );
+}
+
 void GameFrame( World &world ) {
     g_keyState = g_keyboard.Poll();
+    if ( onlineStart.HasFailed() ) {
+        return; // the game that never started ends
+    }
+    if ( onlineStart.IsJoining() ) {
+        JoinFrame( world );
+        return;
+    }
     // The keys of an online frame are the stream's; without them the match stands still, the
     // camera too, since it is part of the state every game must keep alike. An online match
     // has no menus: pausing it would stop everyone's.
@@ -1304,7 +1268,10 @@ void GameFrame( World &world ) {
 // nothing left allocated. The World itself belongs to the caller.
 int GameEnd( World &world ) {
     int exitCode = FinishReplaySession( &world );
-    if ( onlineMatch.IsOn() ) {
+    onlineStart.CancelJoin();
+    exitCode = onlineStart.TakeFailure() ? 1 : exitCode;
+    // The room a joiner was just welcomed into stays: the game starts again in it.
+    if ( onlineMatch.IsOn() && !onlineStart.IsWelcomed() ) {
         SayOnlineStop();
         exitCode = onlineMatch.IsStopped() ? 1 : exitCode;
         onlineMatch.Leave();

@@ -92,6 +92,11 @@ void GameSetRelayStarter( GameRelayStarter starter );
 std::string GameOnlineJoinAddress();
 // The frames of the online match played so far.
 unsigned GameOnlineFrame();
+// 1 while this game waits for the room it joins to answer (the frames go on meanwhile).
+int GameOnlineJoining();
+// 1 while the others of an online room wait on this game (joining it, or its match on): its
+// frames must go on while the player is away (another window in front, a hidden tab).
+int GameRunsUnseen();
 // 1 when the match on screen is won and stands under the winner's banner.
 int GameMatchWon();
 

@@ -114,7 +114,11 @@ int GameScreens::OnOnline() {
 
 void GameScreens::RefuseOnline( const std::string &reason ) {
     Open( ONLINE );
-    std::string shown = reason;
+    TellOnline( reason );
+}
+
+void GameScreens::TellOnline( const std::string &text ) {
+    std::string shown = text;
     for ( char &c : shown ) {
         c = char( c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c );
     }

@@ -37,6 +37,8 @@ public:
     void SetWithOnline( int online ) { withOnline = online; }
     // Back on the online screen with why the match could not be hosted or joined.
     void RefuseOnline( const std::string &reason );
+    // What the online screen says while it waits (for the room's answer).
+    void TellOnline( const std::string &text );
     // Reads this frame's keys and mouse (null for none); returns what the game must do (a
     // Request).
     int Frame( const uint8_t *keys, const HostPointerState *pointer = nullptr );

@@ -28,10 +28,8 @@ OnlineMatch::OnlineMatch()
 OnlineMatch::~OnlineMatch() {
 }
 
-// A room that refused this game (or a relay that never answered) leaves nothing open: the
-// player may try another address from the same game.
-int OnlineMatch::Connect( const std::string &url, const NetMessage &hello ) {
-    // A game plays one online match after another: each starts from nothing.
+// A game plays one online match after another: each starts from nothing, with the hello out.
+int OnlineMatch::Open( const std::string &url, const NetMessage &hello ) {
     session = NetSession();
     frame = 0;
     startChecked = 0;
@@ -42,53 +40,63 @@ int OnlineMatch::Connect( const std::string &url, const NetMessage &hello ) {
         error = socket.GetError();
         return 0;
     }
-    if ( !AwaitWelcome( url, hello ) ) {
-        CloseSocket();
+    socket.Send( hello.Write( NET_FROM_CLIENT ) );
+    ownName = hello.name;
+    welcomeUrl = url;
+    welcomeDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds( WELCOME_MILLISECONDS );
+    return 1;
+}
+
+// A room that refused this game (or a relay that never answered) leaves nothing open: the
+// player may try another address from the same game.
+int OnlineMatch::TakeWelcome() {
+    socket.Service();
+    std::vector<uint8_t> bytes;
+    while ( !session.IsWelcomed() && socket.Receive( bytes ) ) {
+        NetMessage message;
+        if ( !message.Read( bytes.data(), bytes.size(), NET_FROM_RELAY ) ) {
+            return GiveUp( std::string( "the relay sent a broken message: " ) + message.GetError() );
+        }
+        if ( !session.Receive( message ) ) {
+            return GiveUp( session.GetError() );
+        }
+        if ( message.type == NET_WELCOME ) {
+            roomHeaderBytes = message.header;
+        }
+    }
+    if ( session.IsWelcomed() ) {
+        session.SetOwnName( ownName );
+        on = 1;
+        return 1;
+    }
+    if ( socket.IsClosed() ) {
+        return GiveUp( socket.GetError() );
+    }
+    if ( std::chrono::steady_clock::now() > welcomeDeadline ) {
+        return GiveUp( "no answer from the relay at " + welcomeUrl );
+    }
+    return -1;
+}
+
+int OnlineMatch::GiveUp( const std::string &reason ) {
+    error = reason;
+    CloseSocket();
+    return 0;
+}
+
+int OnlineMatch::Connect( const std::string &url, const NetMessage &hello ) {
+    if ( !Open( url, hello ) ) {
         return 0;
     }
-    session.SetOwnName( hello.name );
-    on = 1;
-    return 1;
-}
-
-int OnlineMatch::AwaitWelcome( const std::string &url, const NetMessage &hello ) {
-    socket.Send( hello.Write( NET_FROM_CLIENT ) );
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds( WELCOME_MILLISECONDS );
-    while ( !session.IsWelcomed() ) {
-        socket.Service();
-        std::vector<uint8_t> bytes;
-        while ( socket.Receive( bytes ) ) {
-            NetMessage message;
-            if ( !message.Read( bytes.data(), bytes.size(), NET_FROM_RELAY ) ) {
-                error = std::string( "the relay sent a broken message: " ) + message.GetError();
-                return 0;
-            }
-            if ( !session.Receive( message ) ) {
-                error = session.GetError();
-                return 0;
-            }
-            if ( message.type == NET_WELCOME ) {
-                roomHeaderBytes = message.header;
-            }
-        }
-        if ( session.IsWelcomed() ) {
-            break;
-        }
-        if ( socket.IsClosed() ) {
-            error = socket.GetError();
-            return 0;
-        }
-        if ( std::chrono::steady_clock::now() > deadline ) {
-            error = "no answer from the relay at " + url;
-            return 0;
-        }
+    int welcomed = TakeWelcome();
+    while ( welcomed < 0 ) {
         std::this_thread::sleep_for( std::chrono::milliseconds( 2 ) );
+        welcomed = TakeWelcome();
     }
-    return 1;
+    return welcomed;
 }
 
-int OnlineMatch::Join( const std::string &url, const std::string &name, std::vector<uint8_t> &roomHeader ) {
+int OnlineMatch::BeginJoin( const std::string &url, const std::string &name ) {
     std::string host;
     std::string path;
     int port = 0;
@@ -103,11 +111,15 @@ int OnlineMatch::Join( const std::string &url, const std::string &name, std::vec
     hello.seats = 0;
     hello.code = path.substr( 1 );
     hello.name = name;
-    if ( !Connect( url, hello ) ) {
-        return 0;
+    return Open( url, hello );
+}
+
+int OnlineMatch::PollJoin( std::vector<uint8_t> &roomHeader ) {
+    const int welcomed = TakeWelcome();
+    if ( welcomed == 1 ) {
+        roomHeader = roomHeaderBytes;
     }
-    roomHeader = roomHeaderBytes;
-    return 1;
+    return welcomed;
 }
 
 int OnlineMatch::Host( const std::string &url, int seats, const std::string &name,
@@ -320,6 +332,7 @@ std::string OnlineMatch::GetNotice() const {
 
 void OnlineMatch::Leave() {
     if ( !on ) {
+        CloseSocket(); // a room that has not answered yet
         return;
     }
     for ( const NetMessage &message : session.TakeOutbox() ) {

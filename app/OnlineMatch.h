@@ -34,9 +34,12 @@ public:
     void SetSplitAt( int frame ) { splitAt = frame; }
     int GetSplitAt() const { return splitAt; }
 
-    // Joins the room of `url` (ws://HOST:PORT/CODE) and waits for the relay's welcome; the
-    // room's recording header says which game to play. 1, or 0 with GetError.
-    int Join( const std::string &url, const std::string &name, std::vector<uint8_t> &roomHeader );
+    // Joins the room of `url` (ws://HOST:PORT/CODE) without waiting: BeginJoin sends the hello
+    // (1, or 0 with GetError); PollJoin, called every frame, gives 1 once welcomed (the room's
+    // recording header, which says which game to play, in `roomHeader`; the match on), 0 when
+    // refused or given up (GetError), -1 while the relay has not answered yet.
+    int BeginJoin( const std::string &url, const std::string &name );
+    int PollJoin( std::vector<uint8_t> &roomHeader );
     // Opens a room of `seats` people on the relay at `url` for the game of `header`, and waits
     // for its code. 1, or 0 with GetError.
     int Host( const std::string &url, int seats, const std::string &name,
@@ -85,9 +88,13 @@ public:
     void Leave();
 
 private:
+    // Opens the connection and sends the hello; Connect waits for the relay's welcome too.
+    // 1, or 0 with `error`.
+    int Open( const std::string &url, const NetMessage &hello );
     int Connect( const std::string &url, const NetMessage &hello );
-    // Sends the hello and waits for the relay's welcome; 1, or 0 with `error`.
-    int AwaitWelcome( const std::string &url, const NetMessage &hello );
+    // The welcome, if it has come: 1 (the match on), 0 (refused, the socket closed), -1 not yet.
+    int TakeWelcome();
+    int GiveUp( const std::string &reason );
     void Pump();
     void CloseSocket();
     void Stop( const std::string &reason );
@@ -101,6 +108,9 @@ private:
     NetSession session;
     int on;
     std::string relayUrl;
+    std::string ownName;
+    std::string welcomeUrl;
+    std::chrono::steady_clock::time_point welcomeDeadline;
     std::string joinHost;
     int computerPlaysMe;
     int splitAt;

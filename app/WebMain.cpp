@@ -11,6 +11,7 @@
 #include "audio/SoundMaker.h"
 #include "game/World.h"
 #include "host/HostBackend.h"
+#include "host/HostWindow.h"
 #include "host/headless/HeadlessBackend.h"
 #include "host/web/WebBackend.h"
 #include "lands/LandGenerator.h"
@@ -19,6 +20,7 @@
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -28,17 +30,55 @@ WebBackend backend;
 World *world = nullptr; // owned; lives until the game ends
 FrameClock frameClock;
 
-EM_BOOL Step( double now, void * ) {
-    const int frames = frameClock.Advance( now, g_appActive );
+// The reading of the page's clock at the last animation frame. A hidden tab gets none, so the
+// page's ticker (a worker's, which the browser does not slow down) runs the frames of an online
+// match instead, which must not stall the others.
+double lastAnimationFrame = 0.0;
+const double TICKER_AFTER_MILLISECONDS = 100.0;
+const double FRAME_MILLISECONDS = 1000.0 / FrameClock::FRAME_RATE;
+// The ticker catches up by the clock, at most this many frames a tick.
+const int MOST_TICKED_FRAMES = 30;
+int ticking = 0;
+double tickerStart = 0.0;  // the clock's reading when the ticker took over
+double tickerFrames = 0.0; // run by the ticker since
+
+// For tests of online play (window.keltoTest, set before the page loads; never from the
+// address): the computer plays this page's seat, and the game ends once the match is won, as the
+// desktop's headless tool does, so that the two recordings end at the same frame.
+int endWhenWon = 0;
+int ending = 0;
+
+void Frame( void *context ) {
+    if ( ending ) {
+        return;
+    }
+    WinMainFrame( context );
+    if ( endWhenWon && GameMatchWon() && HostGetMainWindow() != nullptr ) {
+        ending = HostPostMessage( HostGetMainWindow(), WM_CLOSE, 0, 0 ) ? 1 : 0;
+    }
+}
+
+void TakeTestHooks() {
+    // clang-format off
+    const int computerPlaysMe = EM_ASM_INT( { return window.keltoTest && window.keltoTest.computerPlaysMe ? 1 : 0; } );
+    endWhenWon = EM_ASM_INT( { return window.keltoTest && window.keltoTest.endWhenWon ? 1 : 0; } );
+    // clang-format on
+    if ( computerPlaysMe ) {
+        GameSetOnlineTest( 1, -1 );
+    }
+}
+
+// The frames due, run; 0 once the game has ended.
+int RunSteps( int frames ) {
     const double before = emscripten_get_now();
     int exitCode = 0;
-    const int goesOn = RunFrameLoopStep( WinMainFrame, world, frames, exitCode );
+    const int goesOn = RunFrameLoopStep( Frame, world, frames, exitCode );
     // The page shows how long a step takes the main thread, for measuring.
     // clang-format off
     EM_ASM( { if ( Module.keltoStep ) Module.keltoStep( $0, $1 ); }, frames, emscripten_get_now() - before );
     // clang-format on
     if ( goesOn ) {
-        return EM_TRUE;
+        return 1;
     }
     WinMainEnd( *world );
     delete world;
@@ -47,8 +87,46 @@ EM_BOOL Step( double now, void * ) {
     // clang-format off
     EM_ASM( { if ( Module.keltoEnded ) Module.keltoEnded( $0 ); }, exitCode );
     // clang-format on
-    return EM_FALSE;
+    return 0;
 }
+
+EM_BOOL Step( double now, void * ) {
+    if ( world == nullptr ) {
+        return EM_FALSE;
+    }
+    lastAnimationFrame = now;
+    ticking = 0;
+    const int frames = frameClock.Advance( now, g_appActive || GameRunsUnseen() );
+    return RunSteps( frames ) ? EM_TRUE : EM_FALSE;
+}
+
+} // namespace
+
+// The page's ticker, about every 16 ms: frames for an online match while no animation frame
+// comes. The animation frames take over again as soon as they come back.
+extern "C" EMSCRIPTEN_KEEPALIVE void KeltoTick() {
+    const double now = emscripten_get_now();
+    if ( world == nullptr || now - lastAnimationFrame < TICKER_AFTER_MILLISECONDS || !GameRunsUnseen() ) {
+        ticking = 0;
+        return;
+    }
+    if ( !ticking ) {
+        ticking = 1;
+        tickerStart = now;
+        tickerFrames = 0.0;
+    }
+    // Unlike the animation frames' clock, which counts a stall as one frame, the ticker owes
+    // every frame due: a slowed ticker must not leave this game behind the room.
+    const double due = std::floor( ( now - tickerStart ) / FRAME_MILLISECONDS ) - tickerFrames;
+    const int frames = due < MOST_TICKED_FRAMES ? int( due ) : MOST_TICKED_FRAMES;
+    if ( frames <= 0 ) {
+        return;
+    }
+    tickerFrames += frames;
+    RunSteps( frames );
+}
+
+namespace {
 
 // The sounds are made here rather than downloaded: the page's download stays small, and the
 // game finds them where the desktop has its files.
@@ -98,6 +176,7 @@ int main( int argc, char **argv ) {
     // The same title, set-up and pause as on a desktop, without Quit (a page is left by the
     // browser); the settings on screen last as long as the page.
     GameUseMenus( 0 );
+    TakeTestHooks();
     if ( !backend.Init( "#screen" ) ) {
         std::fprintf( stderr, "kelto: the page has no canvas to draw on\n" );
         return 1;

@@ -23,7 +23,8 @@ endforeach()
 # (app/WebMain.cpp), which is far smaller than the WAV files.
 # The page passes the options in its address as the program's arguments; the game's state
 # grows with the land, so memory may grow too.
-target_link_options( kelto_web PRIVATE ${KELTO_WEB_PRELOAD} -sALLOW_MEMORY_GROWTH=1 -sENVIRONMENT=web
+# Online matches go through the page's WebSocket (host/web/WebHostSocket.cpp).
+target_link_options( kelto_web PRIVATE ${KELTO_WEB_PRELOAD} -lwebsocket.js -sALLOW_MEMORY_GROWTH=1 -sENVIRONMENT=web
                      -sEXIT_RUNTIME=0 )
 
 set( KELTO_WEB_PAGE index.html kelto.css kelto-page.js )

@@ -160,8 +160,8 @@ int HostSocket::IsAvailable() {
 
 int HostSocket::Open( const std::string &url ) {
     int port = 0;
-    // A connection that has closed gives way to the next one.
-    if ( connection != nullptr && connection->closed ) {
+    // A connection that has closed, or that this game has said goodbye to, gives way to the next.
+    if ( connection != nullptr && ( connection->closed || connection->closeAsked ) ) {
         if ( connection->context != nullptr ) {
             lws_context_destroy( connection->context );
         }
@@ -256,8 +256,9 @@ int HostSocket::IsClosed() const {
     return connection != nullptr && connection->closed;
 }
 
-#else
+#elif !defined( __EMSCRIPTEN__ )
 
+// A browser's connection is host/web/WebHostSocket.cpp's.
 struct HostSocket::Connection {};
 
 HostSocket::HostSocket() : connection( nullptr ) {

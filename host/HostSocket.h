@@ -3,8 +3,9 @@
 
 // One WebSocket connection from the game to a relay, for online matches: opened with a
 // ws:// address, served a little every frame without ever waiting, and carrying whole binary
-// messages both ways. On the desktop it speaks through libwebsockets; a build without it (or
-// a browser build, until its own backend is written) has no online play, and Open says so.
+// messages both ways. On the desktop it speaks through libwebsockets, in a browser through the
+// page's WebSocket (host/web); a desktop build without libwebsockets has no online play, and
+// Open says so.
 
 #include <cstdint>
 #include <string>

@@ -3,7 +3,8 @@
 # Chromium, driven through the DevTools protocol by playwright-core from the npm registry:
 # the scene shows, a shot changes it, 60 updates per second hold, Escape ends the game and
 # Enter starts another; the golden replays (the bundled pictures, a made land) end on the
-# desktop's checksums. Prints the main
+# desktop's checksums; with the desktop build there, the page joins an online match the
+# desktop's game hosts through kelto-relay and both record it alike. Prints the main
 # thread's time per step, the browser's timedemo against the desktop's (five runs of each, in
 # turns, best against best and median against median) and the download's size.
 # Usage: scripts/browser-test.sh [--settle SECONDS]   (the wait for the tanks to land; 16)
@@ -22,5 +23,9 @@ if [ -x build/default/kelto_headless ]; then
     line="$(sh -c "$native")"
     land="$(cd assets && ../build/default/kelto_headless --timedemo ../tests/replays/land.krec)"
     expect=( --expect-checksum "${line##* }" --native-command "$native" --expect-land-checksum "${land##* }" )
+fi
+# With the desktop's relay, the page plays an online match against the desktop's game.
+if [ -x build/default/kelto-relay ] && [ -x build/default/kelto_headless ]; then
+    expect+=( --relay build/default/kelto-relay --headless build/default/kelto_headless --assets assets )
 fi
 exec node tests/web/BrowserGame.mjs build/web "${expect[@]}" "$@"

@@ -1,6 +1,6 @@
 // The page around the game: passes the options in the address to the program
-// (?classic, ?health=50, ?timedemo=golden.krec), loads the game where the browser can run it and
-// says plainly when it cannot, gives the canvas the focus on a click or a key, says so until it
+// (?classic, ?health=50, ?timedemo=golden.krec, ?join=ws://HOST:PORT/CODE&name=NAME), loads
+// the game where the browser can run it and says plainly when it cannot, gives the canvas the focus on a click or a key, says so until it
 // has it, offers a new game after the game ends, and keeps the figures a test or a curious
 // player may read (window.kelto). The keys are the game's only while its canvas has the focus:
 // Tab, the browser's shortcuts and the page's buttons keep working.
@@ -76,6 +76,19 @@ document.getElementById('fullscreen').addEventListener('click', () => {
   }
 });
 
+// An online match (?join=ws://HOST:PORT/CODE) goes on in a hidden tab, which gets no animation
+// frames and slowed timers, so as not to stall the others: a worker's timer, which the browser
+// leaves alone, ticks the game, which runs frames by it only while no animation frame comes.
+function startTicker() {
+  if (!new URLSearchParams(window.location.search).has('join') || typeof Worker === 'undefined') return;
+  const source = 'setInterval(() => postMessage(0), 16);';
+  const worker = new Worker(URL.createObjectURL(new Blob([source], { type: 'text/javascript' })));
+  worker.onmessage = () => {
+    if (kelto.state === 'running') Module._KeltoTick();
+    else worker.terminate();
+  };
+}
+
 const ADDRESS_ADVICE = 'Options go in the address without their dashes, as ?health=50&classic.';
 
 var Module = {
@@ -83,7 +96,7 @@ var Module = {
   canvas: canvas,
   print: (text) => { kelto.output.push(text); console.log(text); },
   printErr: (text) => { kelto.output.push(text); console.warn(text); },
-  onRuntimeInitialized: () => { kelto.state = 'running'; canvas.focus(); showFocus(); },
+  onRuntimeInitialized: () => { kelto.state = 'running'; canvas.focus(); showFocus(); startTicker(); },
   // Emscripten stops the program this way when it cannot go on (the game's code could not be
   // fetched or compiled, or it ran out of memory).
   // The first reason is the one that says what went wrong; Emscripten's advice to its

@@ -197,7 +197,8 @@ void WebBackend::ConvertChanges( const uint8_t *pixels, int pitch, int width, in
 
 void WebBackend::Present( const uint8_t *pixels, int pitch, int width, int height,
                           const HostPaletteEntry *palette ) {
-    if ( size_t( width ) * height != rgba.size() ) {
+    // A hidden page's game may run on (an online match) unseen: the canvas waits until it shows.
+    if ( size_t( width ) * height != rgba.size() || !visible ) {
         return;
     }
     if ( !lookupValid || palette == nullptr ||

@@ -1,3 +1,4 @@
+#include "app/App.h"
 #include "app/Game.h"
 #include "app/GameScreens.h"
 #include "app/Options.h"
@@ -21,8 +22,10 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <netinet/in.h>
 #include <sstream>
 #include <string>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -163,6 +166,28 @@ protected:
         }
     }
 
+    // Frames until the room joined has answered, or the time is up.
+    void AwaitAnswer( World &world ) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds( WAIT_SECONDS );
+        while ( GameOnlineJoining() && std::chrono::steady_clock::now() < end ) {
+            GameFrame( world );
+            std::this_thread::sleep_for( std::chrono::milliseconds( 1 ) );
+        }
+    }
+
+    // The back buffer's FNV-1a hash.
+    uint64_t ScreenHash() const {
+        uint64_t hash = 14695981039346656037ull;
+        const Image &screen = g_display.LockBackBuffer();
+        for ( int y = 0; y < screen.GetHeight(); y++ ) {
+            for ( int x = 0; x < screen.GetWidth(); x++ ) {
+                hash = ( hash ^ screen.GetPixels()[y * screen.GetPitch() + x] ) * 1099511628211ull;
+            }
+        }
+        g_display.UnlockBackBuffer();
+        return hash;
+    }
+
     // With KELTO_MENU_SHOTS set to a folder, the back buffer is kept there as a BMP.
     void Shoot( const char *name ) {
         const char *shots = std::getenv( "KELTO_MENU_SHOTS" );
@@ -216,7 +241,23 @@ TEST_F( OnlineMenu, JoinATypedAddressAndPlay ) {
     EXPECT_GE( GameOnlineFrame(), FRAMES_PLAYED ) << OtherSaid();
     EXPECT_FALSE( GameOnlineStopped() );
     EXPECT_FALSE( g_screens.IsOpen() );
+    // The player away (another window in front, a hidden tab): the others wait on this game,
+    // so its frames go on.
+    ASSERT_TRUE( GameRunsUnseen() );
+    g_appActive = 0;
+    const unsigned away = GameOnlineFrame();
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds( WAIT_SECONDS );
+    int exitCode = 0;
+    while ( GameOnlineFrame() < away + 60 && !GameOnlineStopped() &&
+            std::chrono::steady_clock::now() < end ) {
+        RunFrameLoopStep( []( void *played ) { GameFrame( *static_cast<World *>( played ) ); }, &world, 1,
+                          exitCode );
+        std::this_thread::sleep_for( std::chrono::milliseconds( 1 ) );
+    }
+    g_appActive = 1;
+    EXPECT_GE( GameOnlineFrame(), away + 60 ) << OtherSaid();
     GameEnd( world );
+    EXPECT_FALSE( GameRunsUnseen() );
 }
 
 // An address that is none stays on screen, refused, while typing; a room the relay does not
@@ -238,17 +279,65 @@ TEST_F( OnlineMenu, ABadAddressAndAnUnknownRoomAreRefusedOnScreen ) {
     Tap( world, DIK_BACK, int( port.size() ) + 5 );
     Type( world, ":" + port + "/ZZZZZZ" );
     Tap( world, DIK_RETURN );
+    AwaitAnswer( world );
+    EXPECT_FALSE( GameOnlineJoining() );
     EXPECT_EQ( g_screens.GetScreen(), GameScreens::ONLINE );
     EXPECT_TRUE( g_screens.IsOnTitle() );
     EXPECT_EQ( GameOnlineFrame(), 0u );
     const std::string refusal = g_screens.GetOnline().GetMessage();
     EXPECT_FALSE( refusal.empty() );
     EXPECT_EQ( refusal.find( "NOT AN ADDRESS" ), std::string::npos ) << refusal;
+    EXPECT_NE( refusal.find( "NO ROOM ZZZZZZ" ), std::string::npos ) << refusal;
     EXPECT_EQ( g_screens.GetOnline().GetTypedAddress(), "127.0.0.1:" + port + "/ZZZZZZ" );
     Shoot( "online-refused" );
     // The title's game plays on behind the screen, and Escape goes back to the title.
     Tap( world, DIK_ESCAPE );
     EXPECT_EQ( g_screens.GetScreen(), GameScreens::TITLE );
+    GameEnd( world );
+}
+
+// A relay that takes the connection and never answers: the frames go on, the title's game
+// playing behind the online screen, which says whom it joins; leaving the screen leaves the room
+// unjoined, and the same game then hears a real relay's answer.
+TEST_F( OnlineMenu, JoiningARoomThatNeverAnswersKeepsTheTitlePlaying ) {
+    const int silent = socket( AF_INET, SOCK_STREAM, 0 );
+    ASSERT_GE( silent, 0 );
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl( INADDR_LOOPBACK );
+    socklen_t length = sizeof( address );
+    ASSERT_EQ( bind( silent, reinterpret_cast<sockaddr *>( &address ), length ), 0 );
+    ASSERT_EQ( listen( silent, 4 ), 0 );
+    ASSERT_EQ( getsockname( silent, reinterpret_cast<sockaddr *>( &address ), &length ), 0 );
+    const std::string silentPort = std::to_string( ntohs( address.sin_port ) );
+    World world;
+    ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+    ToOnline( world, 2 );
+    Tap( world, DIK_RETURN );
+    Tap( world, DIK_BACK, OnlineScreen::ADDRESS_LENGTH );
+    Type( world, "127.0.0.1:" + silentPort + "/ABCDEF" );
+    Tap( world, DIK_RETURN );
+    ASSERT_TRUE( GameOnlineJoining() );
+    EXPECT_EQ( g_screens.GetOnline().GetMessage(), "JOINING WS://127.0.0.1:" + silentPort + "/ABCDEF" );
+    const uint64_t before = ScreenHash();
+    for ( int frame = 0; frame < 60; frame++ ) {
+        GameFrame( world );
+    }
+    EXPECT_TRUE( GameOnlineJoining() );
+    EXPECT_EQ( g_screens.GetScreen(), GameScreens::ONLINE );
+    EXPECT_NE( ScreenHash(), before ) << "the title's game stood still";
+    Tap( world, DIK_ESCAPE );
+    EXPECT_FALSE( GameOnlineJoining() );
+    EXPECT_EQ( g_screens.GetScreen(), GameScreens::TITLE );
+    close( silent );
+    ToOnline( world, 2 );
+    Tap( world, DIK_RETURN );
+    Tap( world, DIK_BACK, OnlineScreen::ADDRESS_LENGTH );
+    Type( world, RelayAt().substr( 5 ) + "/ZZZZZZ" );
+    Tap( world, DIK_RETURN );
+    AwaitAnswer( world );
+    EXPECT_NE( g_screens.GetOnline().GetMessage().find( "NO ROOM ZZZZZZ" ), std::string::npos )
+        << g_screens.GetOnline().GetMessage();
     GameEnd( world );
 }
 

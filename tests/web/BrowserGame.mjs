@@ -8,12 +8,16 @@
 // Full screen button stay the browser's), the Full screen button stays within reach on a
 // narrow window, and a page that cannot run the game says why: options refused, no
 // WebAssembly, no JavaScript, the game's code missing. A land's code makes, in the page, the
-// land the desktop pins for it. Prints the main thread's time per step, the browser's timedemo
-// against the desktop's (run in turns) and the download's size.
+// land the desktop pins for it. Given the desktop's relay and headless game, the page joins a
+// match the desktop hosts, plays on while hidden, and records what the desktop records
+// (OnlineGame.mjs). Prints the main thread's time per step, the browser's timedemo against
+// the desktop's (run in turns) and the download's size.
 //
 // Usage: node BrowserGame.mjs <build/web directory> [--settle SECONDS] [--expect-checksum HEX
 //        --native-command COMMAND [--rounds N]] [--expect-land-checksum HEX]
+//        [--relay KELTO-RELAY --headless KELTO_HEADLESS [--assets FOLDER]]
 import { chromium } from 'playwright-core';
+import { checkOnlineMatch } from './OnlineGame.mjs';
 import { createServer } from 'node:http';
 import { readFile, stat } from 'node:fs/promises';
 import { gzipSync } from 'node:zlib';
@@ -37,6 +41,11 @@ const nativeIndex = process.argv.indexOf('--native-command');
 const nativeCommand = nativeIndex > 0 ? process.argv[nativeIndex + 1] : null;
 const roundsIndex = process.argv.indexOf('--rounds');
 const rounds = roundsIndex > 0 ? Math.max(1, Number(process.argv[roundsIndex + 1])) : 5;
+// The desktop's relay and headless game, for a match between the page and the desktop.
+const optionAfter = (name) => (process.argv.indexOf(name) > 0 ? process.argv[process.argv.indexOf(name) + 1] : null);
+const online = optionAfter('--relay') && optionAfter('--headless') ?
+  { relay: path.resolve(optionAfter('--relay')), headless: path.resolve(optionAfter('--headless')),
+    assets: path.resolve(optionAfter('--assets') || 'assets') } : null;
 
 // The frames per second in a timedemo's line ("7200 frames, 1.2 seconds, 6000 frames per second, ...").
 function framesPerSecond(line) {
@@ -430,6 +439,12 @@ try {
     console.log(`browser timedemo on a made land: ${line}`);
     check(line.includes(`state checksum ${expectedLandChecksum}`),
           `the replay on a made land ends on the desktop's checksum ${expectedLandChecksum} in the browser too`);
+  }
+
+  if (online) {
+    await checkOnlineMatch(browser, address, online, check);
+  } else {
+    console.log('online: no desktop relay and game given (--relay, --headless): the page\'s online match is not played');
   }
 
   await checkPagesThatCannotPlay(browser);

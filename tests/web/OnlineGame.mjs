@@ -1,0 +1,144 @@
+// A browser and a desktop game in one online match, on the loopback: a relay (kelto-relay, its
+// referee on) and the desktop's headless game hosting with the
+// computer at its keys; the page joins with ?join= and the computer at its own seat's keys.
+// Part of the way through, the page is made hidden as a browser hides a background tab (hidden,
+// no animation frames): its game must go on by the page's ticker, or the desktop would wait for
+// it. Both games end when the match is won; their recordings (every key and a state checksum
+// every 60 frames) must be the same bytes, and the referee must have agreed with both at every
+// checksum. Every process is bounded in time and ends with the check.
+import { spawn } from 'node:child_process';
+import { copyFile, mkdtemp, mkdir, readFile, rm } from 'node:fs/promises';
+import { tmpdir } from 'node:os';
+import path from 'node:path';
+
+const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+const MATCH_SECONDS = 240;
+const HIDDEN_SECONDS = 6;
+
+// A program's output as it comes, and a wait for a line of it.
+function start(program, args, options) {
+  const child = spawn(program, args, { ...options, stdio: ['ignore', 'pipe', 'pipe'] });
+  const said = { out: '', err: '', status: null };
+  child.stdout.on('data', (data) => { said.out += data; });
+  child.stderr.on('data', (data) => { said.err += data; });
+  const exited = new Promise((resolve) => child.on('exit', (code) => { said.status = code; resolve(code); }));
+  return { child, said, exited };
+}
+
+async function waitFor(test, seconds) {
+  for (let i = 0; i < seconds * 10; i++) {
+    const value = test();
+    if (value) return value;
+    await sleep(100);
+  }
+  return null;
+}
+
+// What a background tab gets: hidden, and no more animation frames until shown again.
+async function hide(page) {
+  await page.evaluate(() => {
+    window.keltoHeldFrames = [];
+    window.keltoShownFrame = window.requestAnimationFrame;
+    window.requestAnimationFrame = (callback) => { window.keltoHeldFrames.push(callback); return 0; };
+    Object.defineProperty(document, 'hidden', { configurable: true, get: () => true });
+    Object.defineProperty(document, 'visibilityState', { configurable: true, get: () => 'hidden' });
+    document.dispatchEvent(new Event('visibilitychange'));
+  });
+}
+
+async function show(page) {
+  await page.evaluate(() => {
+    delete document.hidden;
+    delete document.visibilityState;
+    window.requestAnimationFrame = window.keltoShownFrame;
+    document.dispatchEvent(new Event('visibilitychange'));
+    for (const callback of window.keltoHeldFrames) window.requestAnimationFrame(callback);
+  });
+}
+
+async function canvasHash(page) {
+  return page.evaluate(() => {
+    const canvas = document.getElementById('screen');
+    const data = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+    let hash = 2166136261;
+    for (let i = 0; i < data.length; i++) hash = Math.imul(hash ^ data[i], 16777619) >>> 0;
+    return hash;
+  });
+}
+
+// `programs`: { relay, headless, assets }; `check(ok, message)` counts the failures.
+export async function checkOnlineMatch(browser, pageAddress, programs, check) {
+  const work = await mkdtemp(path.join(tmpdir(), 'kelto-online-web-'));
+  const home = path.join(work, 'home');
+  await mkdir(path.join(home, '.config'), { recursive: true });
+  for (const picture of ['background.bmp', 'land.bmp', 'tank.bmp', 'bomb.bmp']) {
+    await copyFile(path.join(programs.assets, picture), path.join(work, picture));
+  }
+  const environment = { ...process.env, HOME: home, XDG_CONFIG_HOME: path.join(home, '.config'),
+                        XDG_DATA_HOME: path.join(home, '.local/share'), XDG_PICTURES_DIR: path.join(home, 'Pictures') };
+  // No --origin: the relay's origin check would shut out the desktop's game, which sends none
+  // that a page would.
+  const relay = start(programs.relay, ['--address', '127.0.0.1', '--port', '0',
+                                       '--referee', programs.headless, '--referee-data', work],
+                      { cwd: work, env: environment });
+  let host = null;
+  let page = null;
+  try {
+    const port = await waitFor(() => (/listening on port (\d+)/.exec(relay.said.out) || [])[1], 10);
+    check(port, `the relay started (${relay.said.out.trim() || relay.said.err.trim()})`);
+    if (!port) return;
+    host = start(programs.headless, ['--online', '--computer-plays-me', '--seed', '1', '--frame-ms', '10', '--',
+                                     '--host', '--relay', `ws://127.0.0.1:${port}`, '--name', 'DESKTOP',
+                                     '--record', path.join(work, 'desktop.krec')],
+                 { cwd: work, env: environment });
+    const join = await waitFor(() => (/friends join with: kelto --join (ws:\S+)/.exec(host.said.out) || [])[1], 20);
+    check(join, `the desktop opened a room (${join || host.said.err.trim()})`);
+    if (!join) return;
+
+    page = await browser.newPage();
+    page.on('pageerror', (error) => check(false, `online page error: ${error.message}`));
+    await page.addInitScript(() => { window.keltoTest = { computerPlaysMe: true, endWhenWon: true }; });
+    await page.goto(`${pageAddress}index.html?join=${encodeURIComponent(join)}&name=BROWSER&record=/online.krec`);
+    const frames = () => page.evaluate(() => window.kelto.frames);
+    const playing = await page.waitForFunction(() => window.kelto && window.kelto.frames > 600, null,
+                                               { timeout: 60000 }).then(() => true, () => false);
+    check(playing, `the page joined and played 600 frames (${await frames()})`);
+
+    await hide(page);
+    const hiddenFrom = await frames();
+    const hiddenPicture = await canvasHash(page);
+    await sleep(HIDDEN_SECONDS * 1000);
+    const hiddenFrames = (await frames()) - hiddenFrom;
+    const stillPicture = await canvasHash(page);
+    await show(page);
+    // Lockstep holds the page to the desktop's pace; a stalled page would play none at all.
+    check(hiddenFrames >= HIDDEN_SECONDS * 40,
+          `the hidden page played on: ${hiddenFrames} frames in ${HIDDEN_SECONDS} s`);
+    check(hiddenPicture === stillPicture, 'the hidden page drew nothing on its canvas meanwhile');
+
+    const hostStatus = await Promise.race([host.exited, sleep(MATCH_SECONDS * 1000).then(() => 'timeout')]);
+    const won = (/the match is won after (\d+) frames/.exec(host.said.out) || [])[1];
+    check(hostStatus === 0 && won, `the desktop's match was won (after ${won} frames, exit ${hostStatus}): ` +
+                                   host.said.err.trim().split('\n').slice(-2).join(' / '));
+    await page.waitForFunction(() => window.kelto.exitCode !== null, null, { timeout: 30000 }).catch(() => {});
+    const ended = await page.evaluate(() => ({ exitCode: window.kelto.exitCode, output: window.kelto.output.join(' / ') }));
+    check(ended.exitCode === 0, `the page's game ended with the match (exit ${ended.exitCode}: ${ended.output})`);
+
+    const browserRecording = Buffer.from(await page.evaluate(() => Array.from(FS.readFile('/online.krec'))));
+    const desktopRecording = await readFile(path.join(work, 'desktop.krec'));
+    check(browserRecording.length > 0 && browserRecording.equals(desktopRecording),
+          `the page's recording is the desktop's, byte for byte (${browserRecording.length} and ` +
+          `${desktopRecording.length} bytes)`);
+    const verdict = await waitFor(() => (/the referee stayed on.*agreed at (\d+) checksums/.exec(relay.said.err) || [])[1], 10);
+    check(verdict && !/out of sync|majority/.test(relay.said.err),
+          `the referee agreed with both games at ${verdict} checksums: ` +
+          relay.said.err.trim().split('\n').slice(-1)[0]);
+  } finally {
+    if (page) await page.close();
+    if (host && host.said.status === null) host.child.kill('SIGKILL');
+    relay.child.kill('SIGTERM');
+    await Promise.race([relay.exited, sleep(3000)]);
+    if (relay.said.status === null) relay.child.kill('SIGKILL');
+    await rm(work, { recursive: true, force: true });
+  }
+}
