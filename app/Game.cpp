@@ -77,6 +77,7 @@ static HostInstance *startInstance = nullptr;
 static HostWindow *startWindow = nullptr;
 static GameRelayStarter relayStarter = nullptr;
 static std::vector<uint8_t> roomHeader; // a joiner's, from the relay
+static uint32_t onlineSeed = 0;         // the room's, which every game draws from alike
 static int firstColumns[TANK_PLACEMENT_COUNT];
 
 static int menusOn = 0;
@@ -300,7 +301,7 @@ static int WithView() {
 
 // An online match was asked for on the command line.
 static int Online() {
-    return g_options.host || !g_options.join.empty();
+    return g_options.host || !g_options.join.empty() || !g_options.watch.empty();
 }
 
 // The command line sets up a match with any of these; without them the menus start on the
@@ -684,17 +685,26 @@ static std::string OnlineName() {
     return !name.empty() && name.size() <= size_t( NET_MAX_NAME_LENGTH ) ? name : "PLAYER";
 }
 
-// Before the land is chosen: a joiner meets the room and plays by the rules of the host's game,
-// its land among them.
+// Before the land is chosen: a joiner (or a spectator) meets the room and plays by the rules of
+// the host's game, its land among them.
 static int JoinOnline() {
+    const int watching = !g_options.watch.empty();
+    const std::string &url = watching ? g_options.watch : g_options.join;
     if ( !HostSocket::IsAvailable() ) {
         return Complain( "online", "this build has no online play (built without libwebsockets)" );
     }
-    if ( g_options.host || !g_options.replay.empty() || !g_options.timedemo.empty() || g_options.classic ) {
-        return Complain( "online", "--join plays alone: not with --host, --replay, --timedemo or --classic" );
+    if ( g_options.host || !g_options.replay.empty() || !g_options.timedemo.empty() || g_options.classic ||
+         ( watching && !g_options.join.empty() ) ) {
+        return Complain( "online", watching
+                                       ? "--watch goes alone: not with --join, --host, --replay, --timedemo "
+                                         "or --classic"
+                                       : "--join plays alone: not with --host, --replay, --timedemo or "
+                                         "--classic" );
     }
-    if ( !onlineMatch.Join( g_options.join, OnlineName(), roomHeader ) ) {
-        return Complain( g_options.join.c_str(), onlineMatch.GetError() );
+    const int entered = watching ? onlineMatch.Watch( url, OnlineName(), roomHeader )
+                                 : onlineMatch.Join( url, OnlineName(), roomHeader );
+    if ( !entered ) {
+        return Complain( url.c_str(), onlineMatch.GetError() );
     }
     std::vector<int32_t> rules;
     std::string error;
@@ -747,7 +757,8 @@ static int StartOnline() {
     } else if ( header != roomHeader ) {
         return Complain( "online", "this game's version or pictures differ from the host's" );
     }
-    std::srand( NetSeedOf( header ) );
+    onlineSeed = NetSeedOf( header );
+    std::srand( onlineSeed );
     return 1;
 }
 
@@ -755,6 +766,14 @@ int GameSetOnlineTest( int computerPlaysMe, int splitAt ) {
     onlineMatch.SetComputerPlaysMe( computerPlaysMe );
     onlineMatch.SetSplitAt( splitAt );
     return 1;
+}
+
+void GameSetFalseTurnAt( int frame ) {
+    onlineMatch.SetFalseTurnAt( frame );
+}
+
+int GameOnlineFramesBehind() {
+    return onlineMatch.IsOn() ? onlineMatch.GetFramesBehind() : 0;
 }
 
 int GameOnlineStopped() {
@@ -815,7 +834,7 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     // A recording says which land it was played on, so the replay session starts first.
     startColumns.SetWorld( &world );
     ChooseColumnSource();
-    if ( !g_options.join.empty() && !JoinOnline() ) {
+    if ( ( !g_options.join.empty() || !g_options.watch.empty() ) && !JoinOnline() ) {
         return 0;
     }
     if ( !StartReplaySession() ) {
@@ -926,10 +945,16 @@ static void StartNewMatch( World &world, int landChosen = 0 ) {
     }
     playedLand = gameLand;
     g_hud.GetMatch().PutLandBack( world );
+    if ( onlineMatch.IsOn() ) {
+        std::srand( NetMatchSeedOf( onlineSeed, onlineMatch.GetFrame() ) );
+    }
     int columns[TANK_PLACEMENT_COUNT];
     ChooseTankColumns( world, columns );
     SeatTheMatch();
     g_hud.StartNewMatch( world, columns );
+    if ( onlineMatch.IsOn() ) {
+        onlineMatch.StartedMatch( columns );
+    }
     g_computerPlayers.NewMatch();
     g_wind.NewMatch();
     g_arsenal.NewMatch();
@@ -1164,6 +1189,12 @@ static void DrawHostWaiting( Image &screen ) {
     }
 }
 
+// A spectator is told, above the scene, that its keys do nothing.
+static void DrawWatching( Image &screen ) {
+    DrawCentred( screen, screen.GetHeight() / 3 - 4 * Font::GLYPH_HEIGHT, "watching", 2,
+                 g_hud.GetColours().GetBright() );
+}
+
 // The scene as it stands, with what the online match waits for (or why it stopped) over it.
 static void DrawOnlineNotice( World &world ) {
     world.Draw( g_display );
@@ -1181,6 +1212,9 @@ static void DrawOnlineNotice( World &world ) {
                 g_hud.GetColours().GetShadow(), scale );
     if ( onlineMatch.IsHost() && onlineMatch.GetFrame() == 0 && !onlineMatch.IsStopped() ) {
         DrawHostWaiting( screen );
+    }
+    if ( onlineMatch.IsWatching() ) {
+        DrawWatching( screen );
     }
     g_display.UnlockBackBuffer();
 }
@@ -1210,6 +1244,8 @@ static int TakeOnlineKeys() {
 // One update of the match with the keys of g_keyState; 1 when the match is in play (a won
 // match stands still under the winner's banner until a new one starts).
 static int UpdateMatch( World &world ) {
+    // Whose turn the frame plays, as an online game holding the stream asks it before the frame.
+    replaySession.NoteTurn( WithView() && !g_hud.IsPlaying() ? -1 : g_computerPlayers.GetSeatOfThisUpdate() );
     // Nothing moves under a menu, the camera neither: a paused game resumes as it was left.
     MoveCamera( world );
     // The key sources: a replay supplies the whole recorded key state; otherwise the computer
@@ -1297,6 +1333,10 @@ void GameFrame( World &world ) {
     if ( WithView() ) {
         g_hud.Draw( g_display, world );
         DrawArms( world );
+    }
+    if ( onlineMatch.IsOn() && onlineMatch.IsWatching() ) {
+        DrawWatching( g_display.LockBackBuffer() );
+        g_display.UnlockBackBuffer();
     }
 }
 

@@ -33,16 +33,24 @@ public:
     void SetComputerPlaysMe( int value ) { computerPlaysMe = value; }
     void SetSplitAt( int frame ) { splitAt = frame; }
     int GetSplitAt() const { return splitAt; }
+    // For tests: at the first frame from `frame` on in which this game has held the stream in
+    // its tank's turn for longer than the input delay, it passes the turn to another seat
+    // (negative: never).
+    void SetFalseTurnAt( int frame ) { falseTurnAt = frame; }
 
     // Joins the room of `url` (ws://HOST:PORT/CODE) and waits for the relay's welcome; the
     // room's recording header says which game to play. 1, or 0 with GetError.
     int Join( const std::string &url, const std::string &name, std::vector<uint8_t> &roomHeader );
+    // Joins as a spectator: the game plays the room's stream from its start, catching up, and
+    // sends nothing but its goodbye. 1, or 0 with GetError.
+    int Watch( const std::string &url, const std::string &name, std::vector<uint8_t> &roomHeader );
     // Opens a room of `seats` people on the relay at `url` for the game of `header`, and waits
     // for its code. 1, or 0 with GetError.
     int Host( const std::string &url, int seats, const std::string &name,
               const std::vector<uint8_t> &header );
     int IsOn() const { return on; }
     int IsHost() const { return session.GetSeat() == 0; }
+    int IsWatching() const { return session.GetSeat() == NET_SPECTATOR; }
     // The host name in the address friends join with, instead of the relay's as this game
     // reaches it.
     void SetJoinHost( const std::string &host ) { joinHost = host; }
@@ -61,6 +69,9 @@ public:
     // The wind this game drew for a new turn, in steps, during the frame being played (or at
     // start-up). The host's game sends it for the relay's referee, after the match start.
     void DrewWind( int steps );
+    // A later match started during the frame being played, its tanks at `columns`. The host's
+    // game sends it for the relay's referee.
+    void StartedMatch( const int columns[4] );
     // After the frame was played: 1 when its state's checksum is due.
     int WantsChecksum() const { return NetSession::WantsChecksum( frame ); }
     void Played( uint32_t checksum );
@@ -86,6 +97,7 @@ public:
 
 private:
     int Connect( const std::string &url, const NetMessage &hello );
+    int Enter( const std::string &url, int role, const std::string &name, std::vector<uint8_t> &roomHeader );
     // Sends the hello and waits for the relay's welcome; 1, or 0 with `error`.
     int AwaitWelcome( const std::string &url, const NetMessage &hello );
     void Pump();
@@ -104,6 +116,7 @@ private:
     std::string joinHost;
     int computerPlaysMe;
     int splitAt;
+    int falseTurnAt;
     uint32_t frame; // frames played
     int firstColumns[4];
     int startChecked;
