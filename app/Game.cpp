@@ -6,6 +6,7 @@
 #include "app/GameScreens.h"
 #include "app/MatchSounds.h"
 #include "app/OnlineMatch.h"
+#include "app/OnlineStart.h"
 #include "app/Options.h"
 #include "app/StartColumnSource.h"
 #include "audio/WorldSounds.h"
@@ -72,12 +73,7 @@ static GameLand gameLand;
 static GameLand playedLand; // the land the World holds, for when another cannot be had
 static StartColumnSource startColumns;
 static OnlineMatch onlineMatch;
-// What the start-up was given, for an online match started from the menus.
-static HostInstance *startInstance = nullptr;
-static HostWindow *startWindow = nullptr;
-static GameRelayStarter relayStarter = nullptr;
-static std::vector<uint8_t> roomHeader; // a joiner's, from the relay
-static uint32_t onlineSeed = 0;         // the room's, which every game draws from alike
+static OnlineStart onlineStart;
 static int firstColumns[TANK_PLACEMENT_COUNT];
 
 static int menusOn = 0;
@@ -161,12 +157,9 @@ std::string GameLandCode() {
     return gameLand.GetCodeText();
 }
 
-// The last complaint, for the online screen to show why a match could not be joined.
-static char lastComplaint[200];
-
 static int Complain( const char *fileName, const char *reason ) {
     std::fprintf( stderr, "kelto: %s: %s\n", fileName, reason );
-    std::snprintf( lastComplaint, sizeof( lastComplaint ), "%s", reason );
+    onlineStart.Hear( reason );
     return 0;
 }
 
@@ -675,42 +668,13 @@ static int ReloadPictures( World &world ) {
     return 1;
 }
 
-// The name the others see: --name, or the first seat's name in the settings, or none (the
-// relay wants one: "PLAYER").
-static std::string OnlineName() {
-    if ( !g_options.name.empty() ) {
-        return g_options.name;
-    }
-    const std::string &name = g_settings.name[0];
-    return !name.empty() && name.size() <= size_t( NET_MAX_NAME_LENGTH ) ? name : "PLAYER";
-}
-
 // Before the land is chosen: a joiner (or a spectator) meets the room and plays by the rules of
 // the host's game, its land among them.
 static int JoinOnline() {
-    const int watching = !g_options.watch.empty();
-    const std::string &url = watching ? g_options.watch : g_options.join;
-    if ( !HostSocket::IsAvailable() ) {
-        return Complain( "online", "this build has no online play (built without libwebsockets)" );
-    }
-    if ( g_options.host || !g_options.replay.empty() || !g_options.timedemo.empty() || g_options.classic ||
-         ( watching && !g_options.join.empty() ) ) {
-        return Complain( "online", watching
-                                       ? "--watch goes alone: not with --join, --host, --replay, --timedemo "
-                                         "or --classic"
-                                       : "--join plays alone: not with --host, --replay, --timedemo or "
-                                         "--classic" );
-    }
-    const int entered = watching ? onlineMatch.Watch( url, OnlineName(), roomHeader )
-                                 : onlineMatch.Join( url, OnlineName(), roomHeader );
-    if ( !entered ) {
-        return Complain( url.c_str(), onlineMatch.GetError() );
-    }
     std::vector<int32_t> rules;
-    std::string error;
     char reason[160];
-    if ( !NetReadHeaderRules( roomHeader, rules, error ) ) {
-        return Complain( "online", ( "the room's game: " + error ).c_str() );
+    if ( !onlineStart.Join( g_options, rules ) ) {
+        return Complain( onlineStart.GetSubject(), onlineStart.GetError() );
     }
     if ( !TakeRules( rules.data(), int( rules.size() ), reason, sizeof( reason ) ) ) {
         return Complain( "online", ( std::string( "the room's game " ) + reason ).c_str() );
@@ -738,28 +702,9 @@ static int StartOnline() {
     int32_t rules[RULE_COUNT];
     RulesOfThisRun( rules );
     const std::vector<uint8_t> header = NetMakeRecordingHeader( KELTO_VERSION, checksums, rules, RULE_COUNT );
-    if ( g_options.host ) {
-        if ( g_options.relay.empty() ) {
-            return Complain( "online", "this build cannot run a relay itself: give --relay ws://HOST:PORT" );
-        }
-        if ( !HostSocket::IsAvailable() || g_options.classic || !g_options.replay.empty() ||
-             !g_options.timedemo.empty() ) {
-            return Complain( "online", HostSocket::IsAvailable()
-                                           ? "--host plays alone: not with --replay, --timedemo or --classic"
-                                           : "this build has no online play (built without libwebsockets)" );
-        }
-        const int seats = g_options.players >= NET_MIN_SEATS ? g_options.players : NET_MIN_SEATS;
-        if ( !onlineMatch.Host( g_options.relay, seats, OnlineName(), header ) ) {
-            return Complain( g_options.relay.c_str(), onlineMatch.GetError() );
-        }
-        std::printf( "kelto: friends join with: kelto --join %s\n", onlineMatch.GetJoinAddress().c_str() );
-        std::fflush( stdout );
-    } else if ( header != roomHeader ) {
-        return Complain( "online", "this game's version or pictures differ from the host's" );
-    }
-    onlineSeed = NetSeedOf( header );
-    std::srand( onlineSeed );
-    return 1;
+    return onlineStart.Open( g_options, header )
+               ? 1
+               : Complain( onlineStart.GetSubject(), onlineStart.GetError() );
 }
 
 int GameSetOnlineTest( int computerPlaysMe, int splitAt ) {
@@ -781,27 +726,7 @@ int GameOnlineStopped() {
 }
 
 void GameSetRelayStarter( GameRelayStarter starter ) {
-    relayStarter = starter;
-}
-
-// A match hosted from the online screen runs its relay inside the game, as --host without
-// --relay does; a relay named on the command line is used as it is.
-static int StartOwnRelay() {
-    if ( !g_options.relay.empty() ) {
-        return 1;
-    }
-    if ( relayStarter == nullptr ) {
-        return Complain( "online", "this game cannot run a relay itself" );
-    }
-    std::string relayUrl;
-    std::string joinHost;
-    std::string error;
-    if ( !relayStarter( relayUrl, joinHost, error ) ) {
-        return Complain( "online", ( "cannot start the relay: " + error ).c_str() );
-    }
-    g_options.relay = relayUrl;
-    onlineMatch.SetJoinHost( joinHost );
-    return 1;
+    onlineStart.SetRelayStarter( starter );
 }
 
 void GameSetJoinHost( const std::string &host ) {
@@ -821,8 +746,8 @@ int GameMatchWon() {
 }
 
 int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
-    startInstance = instance;
-    startWindow = window;
+    onlineStart.Init( onlineMatch );
+    onlineStart.SetStart( instance, window );
     g_keyboard.Init( instance, window );
 
     std::srand( useFixedSeed ? fixedSeed : static_cast<unsigned>( std::time( nullptr ) ) );
@@ -946,7 +871,7 @@ static void StartNewMatch( World &world, int landChosen = 0 ) {
     playedLand = gameLand;
     g_hud.GetMatch().PutLandBack( world );
     if ( onlineMatch.IsOn() ) {
-        std::srand( NetMatchSeedOf( onlineSeed, onlineMatch.GetFrame() ) );
+        std::srand( onlineMatch.GetMatchSeed() );
     }
     int columns[TANK_PLACEMENT_COUNT];
     ChooseTankColumns( world, columns );
@@ -1029,50 +954,11 @@ static void SeatForTitle( World &world ) {
     }
 }
 
-// The online screen hosts or joins a match as --host or --join do: the game starts again with
-// that option, since an online match is decided before the land is chosen. A match that
-// cannot be played leaves the player on the online screen, told why, over the title's game.
-static void GoOnline( int request, World &world ) {
-    // The same world starts again: the ended game's tanks and bombs leave its lists.
-    const auto ForgetEntities = []( World &ended ) {
-        ended.GetTanks()->Clear();
-        ended.GetBombs()->Clear();
-        ended.SetCurrentTank( nullptr );
-        ended.SetCameraTarget( nullptr );
-    };
-    const Options kept = g_options;
-    g_options.join = request == GameScreens::JOIN_ONLINE ? g_screens.GetOnline().GetAddress() : std::string();
-    g_options.host = request == GameScreens::HOST_ONLINE;
-    g_options.players = g_screens.GetOnline().GetPeople();
-    lastComplaint[0] = '\0';
-    GameEnd( world );
-    ForgetEntities( world );
-    std::string refusal;
-    if ( g_options.host && !StartOwnRelay() ) {
-        refusal = lastComplaint;
-    } else if ( GameStartup( startInstance, startWindow, world ) ) {
-        return;
-    } else {
-        refusal = lastComplaint[0] != '\0' ? lastComplaint : "the match could not start";
-    }
-    if ( onlineMatch.IsOn() ) {
-        onlineMatch.Leave();
-    }
-    g_options = kept;
-    DropTanks( world );
-    ForgetEntities( world );
-    if ( !GameStartup( startInstance, startWindow, world ) ) {
-        HostPostMessage( HostGetMainWindow(), WM_CLOSE, 0, 0 );
-        return;
-    }
-    g_screens.RefuseOnline( refusal );
-}
-
 static void DoRequest( int request, World &world ) {
     switch ( request ) {
     case GameScreens::HOST_ONLINE:
     case GameScreens::JOIN_ONLINE:
-        GoOnline( request, world );
+        onlineStart.Go( request, world );
         return;
     case GameScreens::START_MATCH:
         KeepSetup( g_screens.GetSetup() );

@@ -20,8 +20,8 @@ const int SEND_MILLISECONDS = 16;
 } // namespace
 
 OnlineMatch::OnlineMatch()
-    : on( 0 ), computerPlaysMe( 0 ), splitAt( -1 ), falseTurnAt( -1 ), frame( 0 ), firstColumns{},
-      startChecked( 0 ), empty{}, takenOver{} {
+    : on( 0 ), computerPlaysMe( 0 ), splitAt( -1 ), falseTurnAt( -1 ), roomSeed( 0 ),
+      frame( 0 ), firstColumns{}, startChecked( 0 ), empty{}, takenOver{} {
     std::memset( keys, 0, sizeof( keys ) );
 }
 

@@ -77,6 +77,10 @@ public:
     void Played( uint32_t checksum );
 
     uint32_t GetFrame() const { return frame; }
+    // The seed every game in the room draws from: the room's, and for a later match, started
+    // during the frame being played, the room's mixed with that frame.
+    void SetRoomSeed( uint32_t seed ) { roomSeed = seed; }
+    uint32_t GetMatchSeed() const { return NetMatchSeedOf( roomSeed, frame ); }
     // The name over a tank: its player's for a seated tank, empty (the view's "PLAYER N") for
     // the computer's.
     std::string GetTankName( int tank ) const {
@@ -117,6 +121,7 @@ private:
     int computerPlaysMe;
     int splitAt;
     int falseTurnAt;
+    uint32_t roomSeed;
     uint32_t frame; // frames played
     int firstColumns[4];
     int startChecked;

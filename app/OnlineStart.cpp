@@ -1,0 +1,159 @@
+#include "app/OnlineStart.h"
+
+#include "app/GameScreens.h"
+#include "app/OnlineMatch.h"
+#include "app/Options.h"
+#include "game/EntityList.h"
+#include "game/World.h"
+#include "host/HostSocket.h"
+#include "host/HostWindow.h"
+#include "net/NetMessage.h"
+#include "settings/Settings.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+OnlineStart::OnlineStart()
+    : match( nullptr ), startInstance( nullptr ), startWindow( nullptr ), relayStarter( nullptr ) {
+}
+
+OnlineStart::~OnlineStart() {
+}
+
+void OnlineStart::Init( OnlineMatch &online ) {
+    match = &online;
+}
+
+void OnlineStart::SetStart( HostInstance *instance, HostWindow *window ) {
+    startInstance = instance;
+    startWindow = window;
+}
+
+int OnlineStart::Fail( const std::string &about, const std::string &reason ) {
+    subject = about;
+    error = reason;
+    return 0;
+}
+
+// The name the others see: --name, or the first seat's name in the settings, or none (the
+// relay wants one: "PLAYER").
+static std::string OnlineName( const Options &options ) {
+    if ( !options.name.empty() ) {
+        return options.name;
+    }
+    const std::string &name = g_settings.name[0];
+    return !name.empty() && name.size() <= size_t( NET_MAX_NAME_LENGTH ) ? name : "PLAYER";
+}
+
+int OnlineStart::Join( const Options &options, std::vector<int32_t> &rules ) {
+    const int watching = !options.watch.empty();
+    const std::string &url = watching ? options.watch : options.join;
+    if ( !HostSocket::IsAvailable() ) {
+        return Fail( "online", "this build has no online play (built without libwebsockets)" );
+    }
+    if ( options.host || !options.replay.empty() || !options.timedemo.empty() || options.classic ||
+         ( watching && !options.join.empty() ) ) {
+        return Fail( "online",
+                     watching ? "--watch goes alone: not with --join, --host, --replay, --timedemo or "
+                                "--classic"
+                              : "--join plays alone: not with --host, --replay, --timedemo or --classic" );
+    }
+    const int entered = watching ? match->Watch( url, OnlineName( options ), roomHeader )
+                                 : match->Join( url, OnlineName( options ), roomHeader );
+    if ( !entered ) {
+        return Fail( url, match->GetError() );
+    }
+    std::string reason;
+    if ( !NetReadHeaderRules( roomHeader, rules, reason ) ) {
+        return Fail( "online", "the room's game: " + reason );
+    }
+    return 1;
+}
+
+int OnlineStart::Open( const Options &options, const std::vector<uint8_t> &header ) {
+    if ( options.host ) {
+        if ( options.relay.empty() ) {
+            return Fail( "online", "this build cannot run a relay itself: give --relay ws://HOST:PORT" );
+        }
+        if ( !HostSocket::IsAvailable() || options.classic || !options.replay.empty() ||
+             !options.timedemo.empty() ) {
+            return Fail( "online", HostSocket::IsAvailable()
+                                       ? "--host plays alone: not with --replay, --timedemo or --classic"
+                                       : "this build has no online play (built without libwebsockets)" );
+        }
+        const int seats = options.players >= NET_MIN_SEATS ? options.players : NET_MIN_SEATS;
+        if ( !match->Host( options.relay, seats, OnlineName( options ), header ) ) {
+            return Fail( options.relay, match->GetError() );
+        }
+        std::printf( "kelto: friends join with: kelto --join %s\n", match->GetJoinAddress().c_str() );
+        std::fflush( stdout );
+    } else if ( header != roomHeader ) {
+        return Fail( "online", "this game's version or pictures differ from the host's" );
+    }
+    match->SetRoomSeed( NetSeedOf( header ) );
+    std::srand( NetSeedOf( header ) );
+    return 1;
+}
+
+// A match hosted from the online screen runs its relay inside the game, as --host without
+// --relay does; a relay named on the command line is used as it is.
+int OnlineStart::StartOwnRelay( Options &options ) {
+    if ( !options.relay.empty() ) {
+        return 1;
+    }
+    if ( relayStarter == nullptr ) {
+        return Fail( "online", "this game cannot run a relay itself" );
+    }
+    std::string relayUrl;
+    std::string joinHost;
+    std::string reason;
+    if ( !relayStarter( relayUrl, joinHost, reason ) ) {
+        return Fail( "online", "cannot start the relay: " + reason );
+    }
+    options.relay = relayUrl;
+    match->SetJoinHost( joinHost );
+    return 1;
+}
+
+// The same world starts again: the ended game's tanks and bombs leave its lists.
+static void ForgetEntities( World &ended ) {
+    ended.GetTanks()->Clear();
+    ended.GetBombs()->Clear();
+    ended.SetCurrentTank( nullptr );
+    ended.SetCameraTarget( nullptr );
+}
+
+// The online match is decided before the land is chosen, so the game starts again with --host
+// or --join. A match that cannot be played leaves the player on the online screen, told why,
+// over the title's game.
+void OnlineStart::Go( int request, World &world ) {
+    const Options kept = g_options;
+    g_options.join = request == GameScreens::JOIN_ONLINE ? g_screens.GetOnline().GetAddress() : std::string();
+    g_options.host = request == GameScreens::HOST_ONLINE;
+    g_options.players = g_screens.GetOnline().GetPeople();
+    lastComplaint.clear();
+    GameEnd( world );
+    ForgetEntities( world );
+    std::string refusal;
+    if ( g_options.host && !StartOwnRelay( g_options ) ) {
+        std::fprintf( stderr, "kelto: %s: %s\n", GetSubject(), GetError() );
+        refusal = GetError();
+    } else if ( GameStartup( startInstance, startWindow, world ) ) {
+        return;
+    } else {
+        refusal = !lastComplaint.empty() ? lastComplaint : "the match could not start";
+    }
+    if ( match->IsOn() ) {
+        match->Leave();
+    }
+    g_options = kept;
+    if ( world.GetTanks() != nullptr ) {
+        world.GetTanks()->DeleteEntities();
+    }
+    ForgetEntities( world );
+    if ( !GameStartup( startInstance, startWindow, world ) ) {
+        HostPostMessage( HostGetMainWindow(), WM_CLOSE, 0, 0 );
+        return;
+    }
+    g_screens.RefuseOnline( refusal );
+}
