@@ -210,7 +210,7 @@ int RelayRoom::ReceiveMatchStart( const Member &member, const NetMessage &messag
     }
     // The first match starts before any frame; each later one during a frame the stream holds.
     const int fits =
-        started ? message.frame > lastMatchFrame && message.frame <= streamFrames : message.frame == 0;
+        started ? message.frame > lastMatchFrame && message.frame < streamFrames : message.frame == 0;
     if ( !fits ) {
         return Refuse( "a match start at frame %u, with %u frames played", unsigned( message.frame ),
                        unsigned( streamFrames ) );
