@@ -1207,9 +1207,10 @@ void GameFrame( World &world ) {
         g_keyState = KeysForPlay( g_keyState, wasOpen );
     }
     int playing = UpdateMatch( world );
-    // A game far behind the stream (one that came back into its seat) plays the frames it
-    // missed a few at a time, unseen, until it is with the others again.
-    for ( int extra = 0; extra < OnlineMatch::CATCH_UP_FRAMES && onlineMatch.IsOn() &&
+    // A game far behind the stream (one that came back into its seat, a spectator) plays the
+    // frames it missed a few at a time, unseen, until it is with the others again; a won match
+    // is shown as it is won.
+    for ( int extra = 0; extra < OnlineMatch::CATCH_UP_FRAMES && playing && onlineMatch.IsOn() &&
                          onlineMatch.GetFramesBehind() > OnlineMatch::CATCH_UP_AFTER && TakeOnlineKeys();
           extra++ ) {
         playing = UpdateMatch( world );
