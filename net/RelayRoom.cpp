@@ -257,7 +257,9 @@ int RelayRoom::ReceiveTurn( const Member &member, const NetMessage &message ) {
         return Refuse( "a turn at frame %u; the next frame is %u", unsigned( message.frame ),
                        unsigned( streamFrames ) );
     }
-    turns.StreamTurn( message.frame, message.seat, member.seat, takesEmptyTurn );
+    if ( refereed ) {
+        turns.StreamTurn( message.frame, message.seat, member.seat, takesEmptyTurn );
+    }
     turnSeat = message.seat;
     Remember( message );
     SendToAllBut( member.connection, message );
@@ -340,12 +342,18 @@ RelayRoom::Checksums &RelayRoom::ChecksumsOf( uint32_t frame ) {
 }
 
 void RelayRoom::SetRefereed( int on ) {
+    // Without a referee nothing is checked, so nothing is kept to be checked.
+    if ( !on ) {
+        turns.Start( seats );
+    }
     refereed = on;
     SettleChecksums();
 }
 
 void RelayRoom::ReceiveRefereeTurn( uint32_t frame, int tank ) {
-    turns.GameTurn( frame, tank );
+    if ( refereed ) {
+        turns.GameTurn( frame, tank );
+    }
 }
 
 void RelayRoom::ReceiveRefereeChecksum( uint32_t frame, uint32_t checksum ) {
