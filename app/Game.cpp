@@ -1210,7 +1210,7 @@ void GameFrame( World &world ) {
     // A game far behind the stream (one that came back into its seat, a spectator) plays the
     // frames it missed a few at a time, unseen, until it is with the others again; a won match
     // is shown as it is won.
-    for ( int extra = 0; extra < OnlineMatch::CATCH_UP_FRAMES && playing && onlineMatch.IsOn() &&
+    for ( int extra = 0; extra < OnlineMatch::CATCH_UP_FRAMES && !GameMatchWon() && onlineMatch.IsOn() &&
                          onlineMatch.GetFramesBehind() > OnlineMatch::CATCH_UP_AFTER && TakeOnlineKeys();
           extra++ ) {
         playing = UpdateMatch( world );
