@@ -295,7 +295,7 @@ static int WithView() {
 
 // An online match was asked for on the command line.
 static int Online() {
-    return g_options.host || !g_options.join.empty();
+    return g_options.host || !g_options.join.empty() || !g_options.watch.empty();
 }
 
 // The command line sets up a match with any of these; without them the menus start on the
@@ -669,8 +669,8 @@ static int ReloadPictures( World &world ) {
     return 1;
 }
 
-// Before the land is chosen: a joiner meets the room and plays by the rules of the host's game,
-// its land among them.
+// Before the land is chosen: a joiner (or a spectator) meets the room and plays by the rules of
+// the host's game, its land among them.
 static int JoinOnline() {
     std::vector<int32_t> rules;
     char reason[160];
@@ -712,6 +712,14 @@ int GameSetOnlineTest( int computerPlaysMe, int splitAt ) {
     onlineMatch.SetComputerPlaysMe( computerPlaysMe );
     onlineMatch.SetSplitAt( splitAt );
     return 1;
+}
+
+void GameSetFalseTurnAt( int frame ) {
+    onlineMatch.SetFalseTurnAt( frame );
+}
+
+int GameOnlineFramesBehind() {
+    return onlineMatch.IsOn() ? onlineMatch.GetFramesBehind() : 0;
 }
 
 int GameOnlineStopped() {
@@ -761,7 +769,7 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     onlineStart.Init( onlineMatch );
     onlineStart.SetStart( instance, window );
     g_keyboard.Init( instance, window );
-    if ( !g_options.join.empty() && !onlineStart.IsWelcomed() ) {
+    if ( ( !g_options.join.empty() || !g_options.watch.empty() ) && !onlineStart.IsWelcomed() ) {
         // The rest waits for the room's welcome, which brings its rules (JoinFrame).
         return onlineStart.BeginJoin( g_options )
                    ? StartJoining()
@@ -777,7 +785,7 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     // A recording says which land it was played on, so the replay session starts first.
     startColumns.SetWorld( &world );
     ChooseColumnSource();
-    if ( !g_options.join.empty() && !JoinOnline() ) {
+    if ( ( !g_options.join.empty() || !g_options.watch.empty() ) && !JoinOnline() ) {
         return 0;
     }
     if ( !StartReplaySession() ) {
@@ -888,10 +896,16 @@ static void StartNewMatch( World &world, int landChosen = 0 ) {
     }
     playedLand = gameLand;
     g_hud.GetMatch().PutLandBack( world );
+    if ( onlineMatch.IsOn() ) {
+        std::srand( onlineMatch.GetMatchSeed() );
+    }
     int columns[TANK_PLACEMENT_COUNT];
     ChooseTankColumns( world, columns );
     SeatTheMatch();
     g_hud.StartNewMatch( world, columns );
+    if ( onlineMatch.IsOn() ) {
+        onlineMatch.StartedMatch( columns );
+    }
     g_computerPlayers.NewMatch();
     g_wind.NewMatch();
     g_arsenal.NewMatch();
@@ -1087,6 +1101,12 @@ static void DrawHostWaiting( Image &screen ) {
     }
 }
 
+// A spectator is told, above the scene, that its keys do nothing.
+static void DrawWatching( Image &screen ) {
+    DrawCentred( screen, screen.GetHeight() / 3 - 4 * Font::GLYPH_HEIGHT, "watching", 2,
+                 g_hud.GetColours().GetBright() );
+}
+
 // The scene as it stands, with what the online match waits for (or why it stopped) over it.
 static void DrawOnlineNotice( World &world ) {
     world.Draw( g_display );
@@ -1104,6 +1124,9 @@ static void DrawOnlineNotice( World &world ) {
                 g_hud.GetColours().GetShadow(), scale );
     if ( onlineMatch.IsHost() && onlineMatch.GetFrame() == 0 && !onlineMatch.IsStopped() ) {
         DrawHostWaiting( screen );
+    }
+    if ( onlineMatch.IsWatching() ) {
+        DrawWatching( screen );
     }
     g_display.UnlockBackBuffer();
 }
@@ -1133,6 +1156,8 @@ static int TakeOnlineKeys() {
 // One update of the match with the keys of g_keyState; 1 when the match is in play (a won
 // match stands still under the winner's banner until a new one starts).
 static int UpdateMatch( World &world ) {
+    // Whose turn the frame plays, as an online game holding the stream asks it before the frame.
+    replaySession.NoteTurn( WithView() && !g_hud.IsPlaying() ? -1 : g_computerPlayers.GetSeatOfThisUpdate() );
     // Nothing moves under a menu, the camera neither: a paused game resumes as it was left.
     MoveCamera( world );
     // The key sources: a replay supplies the whole recorded key state; otherwise the computer
@@ -1249,9 +1274,10 @@ void GameFrame( World &world ) {
         g_keyState = KeysForPlay( g_keyState, wasOpen );
     }
     int playing = UpdateMatch( world );
-    // A game far behind the stream (one that came back into its seat) plays the frames it
-    // missed a few at a time, unseen, until it is with the others again.
-    for ( int extra = 0; extra < OnlineMatch::CATCH_UP_FRAMES && onlineMatch.IsOn() &&
+    // A game far behind the stream (one that came back into its seat, a spectator) plays the
+    // frames it missed a few at a time, unseen, until it is with the others again; a won match
+    // is shown as it is won.
+    for ( int extra = 0; extra < OnlineMatch::CATCH_UP_FRAMES && !GameMatchWon() && onlineMatch.IsOn() &&
                          onlineMatch.GetFramesBehind() > OnlineMatch::CATCH_UP_AFTER && TakeOnlineKeys();
           extra++ ) {
         playing = UpdateMatch( world );
@@ -1261,6 +1287,10 @@ void GameFrame( World &world ) {
     if ( WithView() ) {
         g_hud.Draw( g_display, world );
         DrawArms( world );
+    }
+    if ( onlineMatch.IsOn() && onlineMatch.IsWatching() ) {
+        DrawWatching( g_display.LockBackBuffer() );
+        g_display.UnlockBackBuffer();
     }
 }
 

@@ -77,6 +77,10 @@ void GameUseClockSeed();
 // For tests of online play: the computer plays this game's own seat, and after the frame
 // `splitAt` (negative: never) the game's state is made to differ from the others'.
 int GameSetOnlineTest( int computerPlaysMe, int splitAt );
+// For tests: this game passes the turn to the wrong seat once, from `frame` on.
+void GameSetFalseTurnAt( int frame );
+// Frames the online stream holds that this game has not played yet.
+int GameOnlineFramesBehind();
 // 1 when an online match has stopped for good (out of sync, the relay gone).
 int GameOnlineStopped();
 // The host name friends join at, when it is not the one in --relay (a relay inside this game,

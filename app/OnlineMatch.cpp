@@ -20,8 +20,8 @@ const int SEND_MILLISECONDS = 16;
 } // namespace
 
 OnlineMatch::OnlineMatch()
-    : on( 0 ), computerPlaysMe( 0 ), splitAt( -1 ), frame( 0 ), firstColumns{},
-      startChecked( 0 ), empty{}, takenOver{} {
+    : on( 0 ), computerPlaysMe( 0 ), splitAt( -1 ), falseTurnAt( -1 ), roomSeed( 0 ),
+      frame( 0 ), firstColumns{}, startChecked( 0 ), empty{}, takenOver{} {
     std::memset( keys, 0, sizeof( keys ) );
 }
 
@@ -96,7 +96,8 @@ int OnlineMatch::Connect( const std::string &url, const NetMessage &hello ) {
     return welcomed;
 }
 
-int OnlineMatch::BeginJoin( const std::string &url, const std::string &name ) {
+// A player or a spectator enters the room of `url` by its code.
+int OnlineMatch::Enter( const std::string &url, int role, const std::string &name ) {
     std::string host;
     std::string path;
     int port = 0;
@@ -107,7 +108,7 @@ int OnlineMatch::BeginJoin( const std::string &url, const std::string &name ) {
     relayUrl = url.substr( 0, url.size() - path.size() );
     NetMessage hello;
     hello.type = NET_HELLO;
-    hello.role = NET_PLAY;
+    hello.role = role;
     hello.seats = 0;
     hello.code = path.substr( 1 );
     hello.name = name;
@@ -120,6 +121,14 @@ int OnlineMatch::PollJoin( std::vector<uint8_t> &roomHeader ) {
         roomHeader = roomHeaderBytes;
     }
     return welcomed;
+}
+
+int OnlineMatch::BeginJoin( const std::string &url, const std::string &name ) {
+    return Enter( url, NET_PLAY, name );
+}
+
+int OnlineMatch::BeginWatch( const std::string &url, const std::string &name ) {
+    return Enter( url, NET_WATCH, name );
 }
 
 int OnlineMatch::Host( const std::string &url, int seats, const std::string &name,
@@ -276,16 +285,26 @@ int OnlineMatch::FrameKeys( ComputerPlayers &players, int matchWon, const uint8_
     if ( IsStopped() ) {
         return 0;
     }
-    if ( session.IsStarted() ) {
+    // A spectator's keyboard never reaches the match.
+    if ( session.IsStarted() && !IsWatching() ) {
         const int tank = players.GetSeatOfThisUpdate();
         // A won match belongs to whoever holds the stream until someone starts the next.
-        const int turnSeat = tank >= 0 && !matchWon ? OwnerOf( tank ) : session.GetStreamSeat();
+        int turnSeat = tank >= 0 && !matchWon ? OwnerOf( tank ) : session.GetStreamSeat();
+        // The test's false turn, once this game has held the stream for longer than the input
+        // delay: the stream goes to a seat whose tank has not been in its turn since.
+        if ( falseTurnAt >= 0 && int( frame ) >= falseTurnAt && tank >= 0 && !matchWon &&
+             session.GetStreamSeat() == session.GetSeat() && turnSeat == session.GetSeat() &&
+             frame > session.GetStreamSeatFrom() + uint32_t( NetSession::INPUT_DELAY ) ) {
+            turnSeat = ( turnSeat + 1 ) % session.GetSeats();
+            falseTurnAt = -1;
+        }
         uint8_t none[256] = {};
         if ( tank < 0 || !IsMyComputer( tank ) ) {
             // Only the turn's change: the computer notices a new turn of its own by it.
             players.Keys( none, matchWon );
         }
-        if ( turnSeat == session.GetSeat() && tank >= 0 && IsMyComputer( tank ) ) {
+        // A won match waits for a person's key: the keyboard's, whoever plays the tanks.
+        if ( turnSeat == session.GetSeat() && tank >= 0 && IsMyComputer( tank ) && !matchWon ) {
             // The computer reads the state this frame starts from, so its keys are for this frame.
             if ( session.Wants( frame, 0 ) ) {
                 const uint8_t *pressed = players.Keys( none, matchWon );
@@ -315,6 +334,17 @@ void OnlineMatch::DrewWind( int steps ) {
     } else {
         startWinds.push_back( steps );
     }
+}
+
+void OnlineMatch::StartedMatch( const int columns[4] ) {
+    if ( !IsHost() || !session.IsStarted() ) {
+        return;
+    }
+    uint32_t matchColumns[4];
+    for ( int i = 0; i < 4; i++ ) {
+        matchColumns[i] = uint32_t( columns[i] );
+    }
+    session.StartMatchAt( frame, matchColumns );
 }
 
 void OnlineMatch::Played( uint32_t checksum ) {

@@ -33,12 +33,19 @@ public:
     void SetComputerPlaysMe( int value ) { computerPlaysMe = value; }
     void SetSplitAt( int frame ) { splitAt = frame; }
     int GetSplitAt() const { return splitAt; }
+    // For tests: at the first frame from `frame` on in which this game has held the stream in
+    // its tank's turn for longer than the input delay, it passes the turn to another seat
+    // (negative: never).
+    void SetFalseTurnAt( int frame ) { falseTurnAt = frame; }
 
     // Joins the room of `url` (ws://HOST:PORT/CODE) without waiting: BeginJoin sends the hello
     // (1, or 0 with GetError); PollJoin, called every frame, gives 1 once welcomed (the room's
     // recording header, which says which game to play, in `roomHeader`; the match on), 0 when
     // refused or given up (GetError), -1 while the relay has not answered yet.
     int BeginJoin( const std::string &url, const std::string &name );
+    // The same for a spectator: the game plays the room's stream from its start, catching
+    // up, and sends nothing but its goodbye.
+    int BeginWatch( const std::string &url, const std::string &name );
     int PollJoin( std::vector<uint8_t> &roomHeader );
     // Opens a room of `seats` people on the relay at `url` for the game of `header`, and waits
     // for its code. 1, or 0 with GetError.
@@ -46,6 +53,7 @@ public:
               const std::vector<uint8_t> &header );
     int IsOn() const { return on; }
     int IsHost() const { return session.GetSeat() == 0; }
+    int IsWatching() const { return session.GetSeat() == NET_SPECTATOR; }
     // The host name in the address friends join with, instead of the relay's as this game
     // reaches it.
     void SetJoinHost( const std::string &host ) { joinHost = host; }
@@ -64,11 +72,18 @@ public:
     // The wind this game drew for a new turn, in steps, during the frame being played (or at
     // start-up). The host's game sends it for the relay's referee, after the match start.
     void DrewWind( int steps );
+    // A later match started during the frame being played, its tanks at `columns`. The host's
+    // game sends it for the relay's referee.
+    void StartedMatch( const int columns[4] );
     // After the frame was played: 1 when its state's checksum is due.
     int WantsChecksum() const { return NetSession::WantsChecksum( frame ); }
     void Played( uint32_t checksum );
 
     uint32_t GetFrame() const { return frame; }
+    // The seed every game in the room draws from: the room's, and for a later match, started
+    // during the frame being played, the room's mixed with that frame.
+    void SetRoomSeed( uint32_t seed ) { roomSeed = seed; }
+    uint32_t GetMatchSeed() const { return NetMatchSeedOf( roomSeed, frame ); }
     // The name over a tank: its player's for a seated tank, empty (the view's "PLAYER N") for
     // the computer's.
     std::string GetTankName( int tank ) const {
@@ -95,6 +110,8 @@ private:
     // The welcome, if it has come: 1 (the match on), 0 (refused, the socket closed), -1 not yet.
     int TakeWelcome();
     int GiveUp( const std::string &reason );
+    // A player or a spectator sends its hello to the room of `url`, by its code.
+    int Enter( const std::string &url, int role, const std::string &name );
     void Pump();
     void CloseSocket();
     void Stop( const std::string &reason );
@@ -114,6 +131,8 @@ private:
     std::string joinHost;
     int computerPlaysMe;
     int splitAt;
+    int falseTurnAt;
+    uint32_t roomSeed;
     uint32_t frame; // frames played
     int firstColumns[4];
     int startChecked;

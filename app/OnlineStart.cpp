@@ -46,14 +46,22 @@ static std::string OnlineName( const Options &options ) {
 }
 
 int OnlineStart::BeginJoin( const Options &options ) {
+    const int watching = !options.watch.empty();
+    const std::string &url = watching ? options.watch : options.join;
     if ( !HostSocket::IsAvailable() ) {
         return Fail( "online", "this build has no online play (built without libwebsockets)" );
     }
-    if ( options.host || !options.replay.empty() || !options.timedemo.empty() || options.classic ) {
-        return Fail( "online", "--join plays alone: not with --host, --replay, --timedemo or --classic" );
+    if ( options.host || !options.replay.empty() || !options.timedemo.empty() || options.classic ||
+         ( watching && !options.join.empty() ) ) {
+        return Fail( "online",
+                     watching ? "--watch goes alone: not with --join, --host, --replay, --timedemo or "
+                                "--classic"
+                              : "--join plays alone: not with --host, --replay, --timedemo or --classic" );
     }
-    if ( !match->BeginJoin( options.join, OnlineName( options ) ) ) {
-        return Fail( options.join, match->GetError() );
+    const int entered = watching ? match->BeginWatch( url, OnlineName( options ) )
+                                 : match->BeginJoin( url, OnlineName( options ) );
+    if ( !entered ) {
+        return Fail( url, match->GetError() );
     }
     joinOptions = options;
     joining = 1;
@@ -73,7 +81,7 @@ int OnlineStart::PollJoin( World &world ) {
     }
     joining = 0;
     if ( answer == 0 ) {
-        Fail( joinOptions.join, match->GetError() );
+        Fail( joinOptions.watch.empty() ? joinOptions.join : joinOptions.watch, match->GetError() );
         Refuse( GetError() );
         return 0;
     }
@@ -139,6 +147,7 @@ int OnlineStart::Open( const Options &options, const std::vector<uint8_t> &heade
     } else if ( header != roomHeader ) {
         return Fail( "online", "this game's version or pictures differ from the host's" );
     }
+    match->SetRoomSeed( NetSeedOf( header ) );
     std::srand( NetSeedOf( header ) );
     return 1;
 }

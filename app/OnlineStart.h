@@ -26,7 +26,7 @@ public:
     void SetStart( HostInstance *instance, HostWindow *window );
     void SetRelayStarter( GameRelayStarter starter ) { relayStarter = starter; }
 
-    // A joiner's start-up only sends the hello (1, or 0 with GetSubject and GetError): the game
+    // A joiner's (or a spectator's, with options.watch) start-up only sends the hello (1, or 0 with GetSubject and GetError): the game
     // waits for the room's welcome frame by frame, and then starts again with the room's rules.
     int BeginJoin( const Options &options );
     int IsJoining() const { return joining; }

@@ -149,6 +149,11 @@ const OptionRow OPTION_ROWS[] = {
           o.join = a;
           return std::strncmp( a, "ws://", 5 ) == 0 ? 1 : 0;
       } },
+    { "--watch", "URL", "watch a room's match online without playing, e.g. ws://relay.example:7531/ABC234",
+      []( Options &o, const char *a ) {
+          o.watch = a;
+          return std::strncmp( a, "ws://", 5 ) == 0 ? 1 : 0;
+      } },
     { "--name", "NAME", "the name the others see in an online match (1 to 16 letters)",
       []( Options &o, const char *a ) {
           o.name = a;

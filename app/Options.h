@@ -36,6 +36,7 @@ struct Options {
     std::string background; // --background FILE.bmp, with --land FILE.bmp
     int wind = -1;          // --wind on|off: 1 or 0; -1 not given
     std::string join;       // --join ws://HOST:PORT/CODE: play in a friend's room
+    std::string watch;      // --watch ws://HOST:PORT/CODE: watch a room's match
     int host = 0;           // --host: open a room and play its first seat
     std::string relay;      // --relay ws://HOST:PORT: the relay --host opens its room on
     std::string name;       // --name NAME: the name others see online; empty for the settings'

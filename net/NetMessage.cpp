@@ -482,6 +482,14 @@ int NetReadHeaderRules( const std::vector<uint8_t> &header, std::vector<int32_t>
     return 1;
 }
 
+uint32_t NetMatchSeedOf( uint32_t roomSeed, uint32_t frame ) {
+    uint32_t hash = roomSeed;
+    for ( int i = 0; i < 4; i++ ) {
+        hash = ( hash ^ ( ( frame >> ( 8 * i ) ) & 0xFF ) ) * 16777619u;
+    }
+    return hash;
+}
+
 uint32_t NetSeedOf( const std::vector<uint8_t> &header ) {
     // FNV-1a: every byte counts, so that a new land (its seed is a rule) is a new draw.
     uint32_t hash = 2166136261u;

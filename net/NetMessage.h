@@ -107,5 +107,9 @@ int NetReadHeaderRules( const std::vector<uint8_t> &header, std::vector<int32_t>
 // The seed every game in a room draws its pseudo-random numbers from (tank columns, winds):
 // the same header gives the same seed, so the games draw the same numbers in the same order.
 uint32_t NetSeedOf( const std::vector<uint8_t> &header );
+// The seed of a later match, started during `frame` of the stream: the games' draws since the
+// first match need not be alike (a game that draws its tanks draws a random pixel), so each
+// match starts them afresh from the room's seed and the frame, the same in every game.
+uint32_t NetMatchSeedOf( uint32_t roomSeed, uint32_t frame );
 
 #endif

@@ -81,10 +81,13 @@ int NetSession::ReceiveKeys( const NetMessage &message ) {
     return 1;
 }
 
-void NetSession::StartMatch( const uint32_t matchColumns[TANK_PLACEMENT_COUNT] ) {
+void NetSession::StartMatchAt( uint32_t frame, const uint32_t matchColumns[TANK_PLACEMENT_COUNT] ) {
+    // The keys of the match's frame go first: the relay takes a match start only for a frame
+    // it holds.
+    FlushKeys();
     NetMessage message;
     message.type = NET_MATCH_START;
-    message.frame = 0;
+    message.frame = frame;
     for ( int i = 0; i < TANK_PLACEMENT_COUNT; i++ ) {
         columns[i] = matchColumns[i];
         message.columns[i] = matchColumns[i];

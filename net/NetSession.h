@@ -30,7 +30,10 @@ public:
 
     // The room's first player starts the match once every seat is taken: the first match's
     // tank columns, as its game drew them.
-    void StartMatch( const uint32_t columns[TANK_PLACEMENT_COUNT] );
+    void StartMatch( const uint32_t columns[TANK_PLACEMENT_COUNT] ) { StartMatchAt( 0, columns ); }
+    // The host's game: a later match it started while playing `frame`, with its columns, for
+    // the relay's referee (every game starts it at the same frame from the stream's keys).
+    void StartMatchAt( uint32_t frame, const uint32_t columns[TANK_PLACEMENT_COUNT] );
     // The host's game: the wind it drew during `frame` (0 for the start-up's), after the match
     // start, for the relay's referee.
     void SendWind( uint32_t frame, int steps );
@@ -75,6 +78,7 @@ public:
     }
     uint32_t GetStreamFrames() const { return uint32_t( stream.size() ); }
     int GetStreamSeat() const { return streamSeat; }
+    uint32_t GetStreamSeatFrom() const { return streamSeatFrom; }
     const std::string &GetCode() const { return code; }
 
     int IsOutOfSync() const { return outOfSync; }

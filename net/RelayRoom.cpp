@@ -5,8 +5,9 @@
 
 RelayRoom::RelayRoom()
     : seats( 0 ), started( 0 ), outOfSync( 0 ), closed( 0 ), turnSeat( 0 ), refereed( 0 ), streamFrames( 0 ),
-      lastMatchFrame( 0 ), winds( 0 ), lastWindFrame( 0 ), hostWindsHeard( 0 ), settledFrame( 0 ),
-      refereeAgreed( 0 ), historyEndsInKeys( 0 ), historyBytes( 0 ), historyFull( 0 ) {
+      lastMatchFrame( 0 ), winds( 0 ), lastWindFrame( 0 ), hostWindsHeard( 0 ), matches( 0 ),
+      hostMatchesHeard( 0 ), taken( 0 ), settledFrame( 0 ), refereeAgreed( 0 ), historyEndsInKeys( 0 ),
+      historyBytes( 0 ), historyFull( 0 ) {
     for ( uint32_t &frame : lastChecked ) {
         frame = 0;
     }
@@ -85,6 +86,7 @@ int RelayRoom::Create( const std::string &roomCode, int seatCount, const std::ve
     }
     code = roomCode;
     seats = seatCount;
+    turns.Start( seats );
     header = roomHeader;
     members.clear();
     return Join( connection, NET_PLAY, name, roomHeader );
@@ -128,6 +130,9 @@ int RelayRoom::Join( int connection, int role, const std::string &name,
         seatNames[seat] = name;
         lastChecked[seat] = 0;
         hostWindsHeard = seat == 0 ? 0 : hostWindsHeard;
+        // A host back in its seat has the first match's start from the stream, and sends the
+        // later ones again as it plays through them.
+        hostMatchesHeard = seat == 0 ? ( started ? 1 : 0 ) : hostMatchesHeard;
     }
     members.push_back( Member{ connection, seat, name } );
 
@@ -199,15 +204,21 @@ int RelayRoom::ReceiveMatchStart( const Member &member, const NetMessage &messag
     if ( outOfSync ) {
         return Refuse( "the match is out of sync" );
     }
+    if ( hostMatchesHeard < matches ) {
+        hostMatchesHeard++;
+        return 1;
+    }
     // The first match starts before any frame; each later one during a frame the stream holds.
     const int fits =
-        started ? message.frame > lastMatchFrame && message.frame <= streamFrames : message.frame == 0;
+        started ? message.frame > lastMatchFrame && message.frame < streamFrames : message.frame == 0;
     if ( !fits ) {
         return Refuse( "a match start at frame %u, with %u frames played", unsigned( message.frame ),
                        unsigned( streamFrames ) );
     }
     started = 1;
     lastMatchFrame = message.frame;
+    matches++;
+    hostMatchesHeard++;
     Remember( message );
     SendToAllBut( member.connection, message );
     return 1;
@@ -245,6 +256,9 @@ int RelayRoom::ReceiveTurn( const Member &member, const NetMessage &message ) {
     if ( message.frame != streamFrames ) {
         return Refuse( "a turn at frame %u; the next frame is %u", unsigned( message.frame ),
                        unsigned( streamFrames ) );
+    }
+    if ( refereed ) {
+        turns.StreamTurn( message.frame, message.seat, member.seat, takesEmptyTurn );
     }
     turnSeat = message.seat;
     Remember( message );
@@ -328,12 +342,39 @@ RelayRoom::Checksums &RelayRoom::ChecksumsOf( uint32_t frame ) {
 }
 
 void RelayRoom::SetRefereed( int on ) {
+    // Without a referee nothing is checked, so nothing is kept to be checked.
+    if ( !on ) {
+        turns.Start( seats );
+    }
     refereed = on;
     SettleChecksums();
 }
 
+void RelayRoom::ReceiveRefereeTurn( uint32_t frame, int tank ) {
+    if ( refereed ) {
+        turns.GameTurn( frame, tank );
+    }
+}
+
 void RelayRoom::ReceiveRefereeChecksum( uint32_t frame, uint32_t checksum ) {
-    if ( !refereed || outOfSync || frame <= settledFrame ) {
+    if ( !refereed || outOfSync ) {
+        return;
+    }
+    if ( !turns.Check( frame ) ) {
+        char reason[NET_MAX_REASON_LENGTH + 1];
+        if ( turns.GetFailedPassedTo() >= 0 ) {
+            std::snprintf( reason, sizeof( reason ),
+                           "seat %d passed the turn to seat %d at frame %u, in tank %d's turn",
+                           turns.GetFailedSeat(), turns.GetFailedPassedTo(),
+                           unsigned( turns.GetFailedFrame() ), turns.GetFailedTank() );
+        } else {
+            std::snprintf( reason, sizeof( reason ), "seat %d held the keys of frame %u, in tank %d's turn",
+                           turns.GetFailedSeat(), unsigned( turns.GetFailedFrame() ), turns.GetFailedTank() );
+        }
+        StopOutOfSync( turns.GetFailedFrame(), turns.GetFailedSeat(), reason );
+        return;
+    }
+    if ( frame <= settledFrame ) {
         return;
     }
     ChecksumsOf( frame ).referee = int64_t( checksum );
@@ -391,17 +432,26 @@ void RelayRoom::SettleChecksums() {
         const int differing = FindDiffering( values, seatOf, count, truth );
         refereeAgreed += refereed && count > 0 && differing < 0;
         if ( differing >= 0 ) {
-            outOfSync = 1;
-            NetMessage message;
-            message.type = NET_OUT_OF_SYNC;
-            message.frame = frame;
-            message.seat = differing;
-            SendToAllBut( -1, message );
+            char reason[NET_MAX_REASON_LENGTH + 1];
+            std::snprintf( reason, sizeof( reason ), "the checksums after frame %u differ",
+                           unsigned( frame ) );
+            StopOutOfSync( frame, differing, reason );
         }
     }
 }
 
+void RelayRoom::StopOutOfSync( uint32_t frame, int seat, const char *reason ) {
+    outOfSync = 1;
+    outOfSyncReason = reason;
+    NetMessage message;
+    message.type = NET_OUT_OF_SYNC;
+    message.frame = frame;
+    message.seat = seat;
+    SendToAllBut( -1, message );
+}
+
 void RelayRoom::Remember( const NetMessage &message ) {
+    taken++;
     if ( historyFull ) {
         return;
     }

@@ -10,6 +10,7 @@
 // outbox for the relay, so that the rules are tested without a network.
 
 #include "net/NetMessage.h"
+#include "net/TurnCheck.h"
 
 #include <cstdint>
 #include <map>
@@ -51,6 +52,11 @@ public:
     // few play. Dropping the referee goes back to the players' majority.
     void SetRefereed( int refereed );
     void ReceiveRefereeChecksum( uint32_t frame, uint32_t checksum );
+    // The referee's game: from `frame` on the turn is `tank`'s (-1: no tank's). Each frame of
+    // the stream must come from a seat that may play it (TurnCheck); the first that does not
+    // stops the room as out of sync at that frame, naming the seat that sent its keys or
+    // passed the turn, once the referee's checksum says it has played past it.
+    void ReceiveRefereeTurn( uint32_t frame, int tank );
     int IsRefereed() const { return refereed; }
     // Checksums the referee's game and every seated player agreed at.
     uint32_t GetRefereeAgreed() const { return refereeAgreed; }
@@ -65,6 +71,11 @@ public:
     int GetTurnSeat() const { return turnSeat; }
     uint32_t GetStreamFrames() const { return streamFrames; }
     uint32_t GetWindCount() const { return winds; }
+    uint32_t GetMatchCount() const { return matches; }
+    // Match starts, keys, turns and winds taken into the stream (not a host's repeats).
+    uint32_t GetTakenCount() const { return taken; }
+    // Why the room went out of sync, in English; empty while it has not.
+    const std::string &GetOutOfSyncReason() const { return outOfSyncReason; }
     int IsStarted() const { return started; }
     int IsOutOfSync() const { return outOfSync; }
     int IsClosed() const { return closed; }
@@ -93,6 +104,7 @@ private:
     int ReceiveChecksum( const Member &member, const NetMessage &message );
     void Remember( const NetMessage &message );
     void SettleChecksums();
+    void StopOutOfSync( uint32_t frame, int seat, const char *reason );
     Checksums &ChecksumsOf( uint32_t frame );
     int FindDiffering( const int64_t *values, const int *seatOf, int count, int64_t truth ) const;
     int IsSeatTaken( int seat ) const;
@@ -110,11 +122,16 @@ private:
     int refereed;
     uint32_t streamFrames;
     uint32_t lastMatchFrame;
-    uint32_t winds;          // winds taken into the stream
-    uint32_t lastWindFrame;  // the frame of the last one
-    uint32_t hostWindsHeard; // winds heard from seat 0's connection: a host back in its seat
-                             // plays the stream again and draws the winds taken already
-    uint32_t settledFrame;   // every checksum up to here is compared
+    uint32_t winds;            // winds taken into the stream
+    uint32_t lastWindFrame;    // the frame of the last one
+    uint32_t hostWindsHeard;   // winds heard from seat 0's connection: a host back in its seat
+                               // plays the stream again and draws the winds taken already
+    uint32_t matches;          // match starts taken into the stream
+    uint32_t hostMatchesHeard; // likewise for the match starts
+    uint32_t taken;
+    std::string outOfSyncReason;
+    TurnCheck turns;
+    uint32_t settledFrame; // every checksum up to here is compared
     uint32_t refereeAgreed;
     std::map<uint32_t, Checksums> checksums;
     uint32_t lastChecked[NET_MAX_SEATS]; // the last frame each seat reported

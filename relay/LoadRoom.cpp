@@ -75,6 +75,7 @@ int LoadRoom::Open( int port, int turnLength, const LoadGame &game, int splitSea
     turnFrames = turnLength;
     wrongSeat = splitSeat;
     checksums = game.checksums;
+    gameTurns = game.turns;
     const std::vector<uint8_t> &header = game.header;
     NetMessage hello;
     hello.type = NET_HELLO;
@@ -150,6 +151,23 @@ void LoadRoom::ReportChecksum( int seat ) {
     }
 }
 
+int LoadRoom::GameSeatAt( uint32_t frame ) const {
+    int tank = -1;
+    for ( const LoadTurn &turn : gameTurns ) {
+        tank = turn.frame <= frame ? turn.tank : tank;
+    }
+    return tank >= 0 ? tank % LOAD_SEATS : -1;
+}
+
+uint32_t LoadRoom::NextGameTurn( uint32_t frame ) const {
+    for ( const LoadTurn &turn : gameTurns ) {
+        if ( turn.frame > frame ) {
+            return turn.frame;
+        }
+    }
+    return UINT32_MAX;
+}
+
 void LoadRoom::Play( uint32_t dueFrame, int64_t now ) {
     if ( !error.empty() ) {
         return;
@@ -164,11 +182,16 @@ void LoadRoom::Play( uint32_t dueFrame, int64_t now ) {
     }
     while ( heard[seat] < dueFrame && error.empty() ) {
         const uint32_t frame = heard[seat];
-        if ( frame > 0 && frame % uint32_t( turnFrames ) == 0 && lastPass != frame ) {
+        // A refereed room passes the turn where its game does, as the games would; the referee
+        // holds the stream's turns against its own.
+        const int gameSeat = gameTurns.empty() ? -1 : GameSeatAt( frame );
+        const int passes = gameTurns.empty() ? frame > 0 && frame % uint32_t( turnFrames ) == 0
+                                             : gameSeat >= 0 && gameSeat != seat;
+        if ( passes && lastPass != frame ) {
             NetMessage turn;
             turn.type = NET_TURN;
             turn.frame = frame;
-            turn.seat = ( seat + 1 ) % LOAD_SEATS;
+            turn.seat = gameTurns.empty() ? ( seat + 1 ) % LOAD_SEATS : gameSeat;
             lastPass = frame;
             turnOf[seat] = turn.seat;
             if ( !clients[seat].Send( turn ) ) {
@@ -176,7 +199,7 @@ void LoadRoom::Play( uint32_t dueFrame, int64_t now ) {
             }
             return;
         }
-        SendKeys( seat, dueFrame, now );
+        SendKeys( seat, gameTurns.empty() ? dueFrame : std::min( dueFrame, NextGameTurn( frame ) ), now );
     }
 }
 

@@ -16,13 +16,21 @@
 
 const int LOAD_SEATS = 4;
 
+// A turn of the game: from `frame` on, `tank`'s (-1: no tank's).
+struct LoadTurn {
+    uint32_t frame;
+    int tank;
+};
+
 // The game every room plays: the recording header each player hands over, the first match's
-// tank columns and the checksums the players report (the game's own when a referee is to
-// check them; made up, but all agreeing, when none is given).
+// tank columns, the checksums the players report and the turns they pass (the game's own when
+// a referee is to check them; made up, but all agreeing, and a turn every few seconds, when
+// none is given).
 struct LoadGame {
     std::vector<uint8_t> header;
     uint32_t columns[TANK_PLACEMENT_COUNT];
     std::vector<uint32_t> checksums;
+    std::vector<LoadTurn> turns;
 };
 
 // A made-up game's header: the default game's rules on a made land.
@@ -65,6 +73,10 @@ private:
     void Fail( const std::string &reason );
     void SendKeys( int seat, uint32_t dueFrame, int64_t now );
     void ReportChecksum( int seat );
+    // The seat the game's turn at `frame` belongs to (tank N is seat N's), -1 to keep the
+    // stream where it is; and the first frame after `frame` at which the game's turn changes.
+    int GameSeatAt( uint32_t frame ) const;
+    uint32_t NextGameTurn( uint32_t frame ) const;
     void Take( int seat, const NetMessage &message, int64_t now, std::vector<int32_t> &delays );
 
     LoadClient clients[LOAD_SEATS];
@@ -72,6 +84,7 @@ private:
     int turnOf[LOAD_SEATS];      // whose turn each player knows it is
     std::vector<int64_t> sentAt; // when each frame's keys left the turn's seat
     std::vector<uint32_t> checksums;
+    std::vector<LoadTurn> gameTurns;
     int turnFrames;
     int wrongSeat;
     uint32_t lastPass;

@@ -225,7 +225,8 @@ int ReadGame( const std::string &fileName, LoadGame &game ) {
     return 1;
 }
 
-// The game's own checksums for the rooms' keys, from the referee itself, run as the relay runs it.
+// The game's own checksums and turns for the rooms' keys, from the referee itself, run as the relay
+// runs it.
 int LearnChecksums( const LoadOptions &options, int seconds, LoadGame &game ) {
     std::vector<uint8_t> recording = game.header;
     NetMessage message;
@@ -262,8 +263,14 @@ int LearnChecksums( const LoadOptions &options, int seconds, LoadGame &game ) {
         "cd '" + options.refereeData + "' && '" + options.referee + "' --referee < " + path;
     FILE *pipe = written ? popen( command.c_str(), "r" ) : nullptr;
     unsigned frame = 0, checksum = 0;
-    while ( pipe != nullptr && std::fscanf( pipe, "%u %x", &frame, &checksum ) == 2 ) {
-        game.checksums.push_back( checksum );
+    int tank = 0;
+    char line[64];
+    while ( pipe != nullptr && std::fgets( line, sizeof( line ), pipe ) != nullptr ) {
+        if ( std::sscanf( line, "%u turn %d", &frame, &tank ) == 2 ) {
+            game.turns.push_back( LoadTurn{ frame, tank } );
+        } else if ( std::sscanf( line, "%u %x", &frame, &checksum ) == 2 ) {
+            game.checksums.push_back( checksum );
+        }
     }
     if ( pipe != nullptr ) {
         pclose( pipe );

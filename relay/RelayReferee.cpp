@@ -24,7 +24,7 @@ const size_t MAX_LINE = 64;
 
 } // namespace
 
-RelayReferee::RelayReferee() : pid( 0 ), input( -1 ), output( -1 ), lastFrame( 0 ) {
+RelayReferee::RelayReferee() : pid( 0 ), input( -1 ), output( -1 ), lastFrame( 0 ), lastTurnFrame( -1 ) {
 }
 
 RelayReferee::~RelayReferee() {
@@ -139,7 +139,8 @@ int RelayReferee::Service( std::vector<RefereeChecksum> &checksums ) {
     return 1;
 }
 
-// "FRAME CHECKSUM" lines, each frame the next multiple of 60.
+// "FRAME CHECKSUM" lines, each frame the next multiple of 60, and "FRAME turn TANK" lines, each
+// frame after the last turn's and among the frames being played.
 int RelayReferee::ReadLines( std::vector<RefereeChecksum> &checksums ) {
     char buffer[1024];
     ssize_t got;
@@ -159,13 +160,24 @@ int RelayReferee::ReadLines( std::vector<RefereeChecksum> &checksums ) {
         heard.erase( 0, end + 1 );
         unsigned frame = 0;
         unsigned checksum = 0;
+        int tank = 0;
         char extra = 0;
+        if ( std::sscanf( line.c_str(), "%u turn %d%c", &frame, &tank, &extra ) == 2 ) {
+            if ( int64_t( frame ) <= lastTurnFrame || frame < lastFrame ||
+                 frame >= lastFrame + uint32_t( REPLAY_BLOCK_FRAMES ) || tank < -1 ||
+                 tank >= NET_MAX_SEATS ) {
+                return Fail( "said something no referee says" );
+            }
+            lastTurnFrame = frame;
+            checksums.push_back( RefereeChecksum{ frame, 0, 1, tank } );
+            continue;
+        }
         if ( std::sscanf( line.c_str(), "%u %x%c", &frame, &checksum, &extra ) != 2 ||
              frame != lastFrame + uint32_t( REPLAY_BLOCK_FRAMES ) ) {
             return Fail( "said something no referee says" );
         }
         lastFrame = frame;
-        checksums.push_back( RefereeChecksum{ frame, checksum } );
+        checksums.push_back( RefereeChecksum{ frame, checksum, 0, -1 } );
     }
     if ( heard.size() > MAX_LINE ) {
         return Fail( "said something no referee says" );

@@ -16,9 +16,13 @@
 #include <string>
 #include <vector>
 
+// What the referee's game printed: the checksum after `frame` frames, or (`turn`) that from
+// `frame` on the turn is tank `tank`'s (-1: no tank's).
 struct RefereeChecksum {
     uint32_t frame;
     uint32_t checksum;
+    int turn;
+    int tank;
 };
 
 class RelayReferee {
@@ -51,6 +55,7 @@ private:
     std::vector<uint8_t> waiting;
     std::string heard;
     uint32_t lastFrame;
+    int64_t lastTurnFrame; // -1 before the first turn
     std::string error;
 };
 

@@ -281,13 +281,14 @@ void RelayServer::Handle( Session *session, const NetMessage &message ) {
     }
     RelayRoom &room = *found->second;
     const int seat = room.GetSeatOf( session->connection );
-    const uint32_t winds = room.GetWindCount();
+    const uint32_t taken = room.GetTakenCount();
     if ( !room.Receive( session->connection, message ) ) {
         Refuse( session, room.GetError() );
         return;
     }
-    // A host back in its seat draws again the winds the stream holds already.
-    if ( message.type != NET_WIND || room.GetWindCount() != winds ) {
+    // A host back in its seat draws again the winds and starts again the matches the stream
+    // holds already: only what the stream took, and the checksums, reach the referee.
+    if ( message.type == NET_CHECKSUM || room.GetTakenCount() != taken ) {
         Referee( session->room, seat, message );
     }
     Deliver( room );
@@ -414,8 +415,17 @@ void RelayServer::ServiceReferees() {
         RelayRoom &room = *found->second;
         std::vector<RefereeChecksum> checksums;
         const int alive = entry.second->Service( checksums );
+        const int wasOutOfSync = room.IsOutOfSync();
         for ( const RefereeChecksum &checksum : checksums ) {
-            room.ReceiveRefereeChecksum( checksum.frame, checksum.checksum );
+            if ( checksum.turn ) {
+                room.ReceiveRefereeTurn( checksum.frame, checksum.tank );
+            } else {
+                room.ReceiveRefereeChecksum( checksum.frame, checksum.checksum );
+            }
+        }
+        if ( !wasOutOfSync && room.IsOutOfSync() ) {
+            std::fprintf( stderr, "kelto-relay: room %s: out of sync: %s\n", entry.first.c_str(),
+                          room.GetOutOfSyncReason().c_str() );
         }
         Deliver( room );
         if ( !alive ) {

@@ -11,7 +11,7 @@
 ReplaySession::ReplaySession()
     : mode( MODE_OFF ), drawingSource( nullptr ), windDrawingSource( nullptr ), gameVersion( "" ),
       refereeStream( nullptr ), frame( 0 ), runIndex( 0 ), runLeft( 0 ), startIndex( 0 ), windIndex( 0 ),
-      diverged( -1 ), recordingStopped( 0 ), exitCode( 0 ) {
+      diverged( -1 ), turnNoted( -2 ), recordingStopped( 0 ), exitCode( 0 ) {
     fileName[0] = '\0';
     std::memset( keyState, 0, sizeof( keyState ) );
     std::memset( &chunk, 0, sizeof( chunk ) );
@@ -57,6 +57,7 @@ int ReplaySession::Start( Mode newMode, const char *name, const char *version,
     startIndex = 0;
     windIndex = 0;
     diverged = -1;
+    turnNoted = -2;
     recordingStopped = 0;
     exitCode = 0;
     std::memset( keyState, 0, sizeof( keyState ) );
@@ -115,6 +116,15 @@ int ReplaySession::ConfirmStart() {
     recorder.Abandon();
     HostFileRemove( fileName );
     return Refuse( recorder.GetError() );
+}
+
+void ReplaySession::NoteTurn( int tank ) {
+    if ( mode != MODE_REFEREE || tank == turnNoted ) {
+        return;
+    }
+    turnNoted = tank;
+    // Flushed with the checksum that follows within 60 frames.
+    std::printf( "%d turn %d\n", frame, tank );
 }
 
 uint8_t *ReplaySession::SupplyKeys( uint8_t *keys ) {

@@ -55,6 +55,10 @@ public:
     int GetRecordedRuleCount() const { return reader.GetRuleCount(); }
     int32_t GetRecordedRule( int index ) const { return reader.GetRule( index ); }
 
+    // Before the frame's keys: whose tank's turn the frame plays (-1 for none, as in a won
+    // match). A referee prints "FRAME turn TANK" whenever it changes, so that the relay can
+    // hold the stream's turns against the game's.
+    void NoteTurn( int tank );
     // In a replay the recorded keys stand in for `keys`; otherwise `keys` is given back.
     uint8_t *SupplyKeys( uint8_t *keys );
     // A recording notes the keys the game reads in this frame.
@@ -106,6 +110,7 @@ private:
     int startIndex;       // the chunk's next match start
     int windIndex;        // the chunk's next wind
     int diverged;         // the frame at which the replay went its own way, or -1
+    int turnNoted;        // the tank whose turn the referee printed last; -2 before the first
     int recordingStopped; // the recorder's failure was said
     int exitCode;
     std::chrono::steady_clock::time_point startTime;

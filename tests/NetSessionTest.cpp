@@ -343,3 +343,42 @@ TEST( NetLockstep, TheHostTakesTheStreamOnlyFromAnEmptySeat ) {
     ASSERT_TRUE( guest.Receive( hostLeft ) );
     EXPECT_FALSE( guest.TakeEmptySeatsTurn() );
 }
+
+// A later match's start goes out after the keys of the frame it started in, which the relay
+// must hold first, and before what follows.
+TEST( NetLockstep, ALaterMatchStartFollowsTheKeysOfItsFrame ) {
+    NetSession session;
+    StartHost( session );
+    session.Produce( 0, 0, 5, 0 );
+    session.Produce( 1, 0, 5, 0 );
+    session.StartMatchAt( 1, COLUMNS );
+    session.Produce( 2, 0, 6, 0 );
+    EXPECT_EQ( Describe( session.TakeOutbox() ), "S0 K0/2:5x2 S1 K2/1:6x1 " );
+}
+
+// A spectator plays the stream as a player does, and sends nothing: not its keys, not a turn,
+// not a checksum.
+TEST( NetLockstep, ASpectatorPlaysTheStreamAndSendsNothing ) {
+    NetSession session;
+    ASSERT_TRUE( session.Receive( Welcome( NET_SPECTATOR, 2 ) ) );
+    ASSERT_TRUE( session.Receive( Player( 0, "AL" ) ) );
+    ASSERT_TRUE( session.Receive( Player( 1, "BO" ) ) );
+    NetSession host;
+    StartHost( host );
+    host.Produce( 0, 0, 5, 0 );
+    for ( const NetMessage &message : host.TakeOutbox() ) {
+        ASSERT_TRUE( session.Receive( message ) ) << session.GetError();
+    }
+    uint16_t keys = 0;
+    ASSERT_TRUE( session.KeysOf( 0, keys ) );
+    EXPECT_EQ( 5, keys );
+    EXPECT_FALSE( session.Wants( 1, 0 ) );
+    for ( uint32_t frame = 0; frame < 60; frame++ ) {
+        session.Produce( frame, 1, 7, NetSession::INPUT_DELAY );
+        session.Produce( frame, NET_SPECTATOR, 7, 0 );
+        session.Played( frame, 1 );
+    }
+    EXPECT_EQ( Describe( session.TakeOutbox() ), "" );
+    EXPECT_EQ( 1u, session.GetStreamFrames() );
+    EXPECT_EQ( "AL", session.GetName( session.GetWaitingFor() ) );
+}

@@ -473,3 +473,91 @@ TEST_F( RelayRoomTest, OnlyTheHostSendsWindsForFramesTheStreamHoldsInOrder ) {
 }
 
 } // namespace
+
+namespace {
+
+// The next match starts during a frame of the stream, with keys every game plays alike; the host
+// says so after playing into it, for the referee and for spectators who come later.
+TEST_F( RelayRoomTest, LaterMatchesStartFromTheHostDuringAFrameTheStreamHolds ) {
+    ASSERT_TRUE( room.Receive( ANN, Keys( 0, 60 ) ) );
+    ASSERT_TRUE( room.Receive( ANN, Keys( 60, 40 ) ) );
+    room.TakeOutbox();
+    const struct {
+        int connection;
+        uint32_t frame;
+        const char *refused; // null: taken and passed on
+    } cases[] = {
+        { BOB, 50, "a match start from seat 1" },
+        { ANN, 0, "a match start at frame 0, with 100 frames played" },
+        { ANN, 100, "a match start at frame 100, with 100 frames played" },
+        { ANN, 99, nullptr }, // the last frame the stream holds
+        { ANN, 99, "a match start at frame 99" },
+        { ANN, 98, "a match start at frame 98" },
+    };
+    for ( const auto &c : cases ) {
+        if ( c.refused != nullptr ) {
+            ExpectRefused( c.connection, Start( c.frame ), c.refused );
+            continue;
+        }
+        const uint32_t taken = room.GetTakenCount();
+        ASSERT_TRUE( room.Receive( c.connection, Start( c.frame ) ) ) << room.GetError();
+        EXPECT_EQ( taken + 1, room.GetTakenCount() );
+        const std::vector<NetDelivery> outbox = room.TakeOutbox();
+        for ( int connection : { BOB, CY, EVE } ) {
+            const Received received = For( outbox, connection );
+            ASSERT_EQ( "S", received.Types() );
+            EXPECT_EQ( c.frame, received.messages[0].frame );
+        }
+    }
+    EXPECT_EQ( 2u, room.GetMatchCount() );
+    ASSERT_TRUE( room.Join( 20, NET_WATCH, "Late", NetRecordingHeader() ) );
+    EXPECT_EQ( "WPPPSKKS", For( room.TakeOutbox(), 20 ).Types() );
+
+    // The host back in its seat starts the second match again as it plays through the stream:
+    // passed on to no one and not taken; its next match is its own again.
+    room.Leave( ANN );
+    ASSERT_TRUE( room.Join( 30, NET_PLAY, "Ann", NetRecordingHeader() ) );
+    room.TakeOutbox();
+    const uint32_t taken = room.GetTakenCount();
+    ASSERT_TRUE( room.Receive( 30, Start( 99 ) ) ) << room.GetError();
+    EXPECT_TRUE( room.TakeOutbox().empty() );
+    EXPECT_EQ( taken, room.GetTakenCount() );
+    ASSERT_TRUE( room.Receive( 30, Keys( 100, 20 ) ) );
+    room.TakeOutbox();
+    ASSERT_TRUE( room.Receive( 30, Start( 110 ) ) ) << room.GetError();
+    EXPECT_EQ( "S", For( room.TakeOutbox(), BOB ).Types() );
+    EXPECT_EQ( 3u, room.GetMatchCount() );
+}
+
+// With a referee, every turn passed is held against the turns its game played: a false one
+// stops the room for everyone, once the referee has played past it, naming who passed it.
+TEST_F( RelayRoomTest, AFalseTurnStopsARefereedRoomOnceTheGamePlayedPastIt ) {
+    room.SetRefereed( 1 );
+    room.ReceiveRefereeTurn( 0, 0 );
+    room.ReceiveRefereeTurn( 60, 1 );
+    ASSERT_TRUE( room.Receive( ANN, Keys( 0, 60 ) ) );
+    ASSERT_TRUE( room.Receive( ANN, Keys( 60, 6 ) ) );
+    ASSERT_TRUE( room.Receive( ANN, Turn( 66, 1 ) ) ); // the turn's change, a whole delay late
+    ASSERT_TRUE( room.Receive( BOB, Keys( 66, 54 ) ) );
+    ASSERT_TRUE( room.Receive( BOB, Turn( 120, 2 ) ) ); // Cy's tank has not had its turn
+    ASSERT_TRUE( room.Receive( CY, Turn( 120, 1 ) ) );
+    ASSERT_TRUE( room.Receive( BOB, Keys( 120, 60 ) ) );
+    room.TakeOutbox();
+    room.ReceiveRefereeChecksum( 60, 1 );
+    room.ReceiveRefereeChecksum( 120, 2 );
+    EXPECT_FALSE( room.IsOutOfSync() ) << "frame 120 is not played yet";
+    EXPECT_TRUE( room.TakeOutbox().empty() );
+    room.ReceiveRefereeChecksum( 180, 3 );
+    ASSERT_TRUE( room.IsOutOfSync() );
+    EXPECT_EQ( "seat 1 passed the turn to seat 2 at frame 120, in tank 1's turn", room.GetOutOfSyncReason() );
+    const std::vector<NetDelivery> outbox = room.TakeOutbox();
+    for ( int connection : { ANN, BOB, CY, EVE } ) {
+        const Received received = For( outbox, connection );
+        ASSERT_EQ( "O", received.Types() );
+        EXPECT_EQ( 120u, received.messages[0].frame );
+        EXPECT_EQ( 1, received.messages[0].seat );
+    }
+    ExpectRefused( BOB, Keys( 180, 1 ), "out of sync" );
+}
+
+} // namespace

@@ -6,9 +6,10 @@
 // With --timedemo the game plays a recording instead, as `kelto --timedemo` does, so that a
 // build without SDL replays the golden recording too.
 //
-// With --online it plays an online match as `kelto --host` or `kelto --join` would, the
-// computer at its own keys where asked, and ends when the match is won or stops (out of sync),
-// or after N frames at the most.
+// With --online it plays an online match as `kelto --host`, `kelto --join` or `kelto --watch`
+// would, the computer at its own keys where asked, and ends when the match is won (the Nth
+// with --matches N, Enter pressed after each before) or stops (out of sync), or after N frames
+// at the most. It says at its end how far behind the stream its game was at the most.
 //
 // With --referee it is the referee of an online match: it plays the recording that arrives on
 // its standard input as fast as it comes and prints "FRAME CHECKSUM" (decimal, hexadecimal)
@@ -17,7 +18,7 @@
 //
 // Usage: kelto_headless [--frames N [GAME OPTIONS] | --timedemo FILE | --referee]   (default --frames 300)
 //        kelto_headless --online [--frames N] [--computer-plays-me] [--split-at FRAME] [--seed N]
-//                        [--frame-ms N]
+//                        [--frame-ms N] [--matches N] [--false-turn FRAME]
 //                        -- GAME OPTIONS
 // The game's own options after --frames N play that game instead, with no key pressed, e.g. a
 // computer-only match recorded for comparison: --frames 5000 --players 0 --level hard --record hard.krec
@@ -40,6 +41,7 @@
 #include "relay/InGameRelay.h"
 #endif
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -82,6 +84,7 @@ int PlayOnline( int argc, char **argv ) {
     int computerPlaysMe = 0;
     int splitAt = -1;
     int frameMilliseconds = 1;
+    int matches = 1;
     int i = 2;
     for ( ; i < argc && std::strcmp( argv[i], "--" ) != 0; i++ ) {
         if ( std::strcmp( argv[i], "--computer-plays-me" ) == 0 ) {
@@ -91,6 +94,11 @@ int PlayOnline( int argc, char **argv ) {
             frames = std::atoi( argv[++i] );
         } else if ( std::strcmp( argv[i], "--split-at" ) == 0 && i + 1 < argc ) {
             splitAt = std::atoi( argv[++i] );
+        } else if ( std::strcmp( argv[i], "--false-turn" ) == 0 && i + 1 < argc ) {
+            GameSetFalseTurnAt( std::atoi( argv[++i] ) );
+        } else if ( std::strcmp( argv[i], "--matches" ) == 0 && i + 1 < argc &&
+                    std::atoi( argv[i + 1] ) > 0 ) {
+            matches = std::atoi( argv[++i] );
         } else if ( std::strcmp( argv[i], "--frame-ms" ) == 0 && i + 1 < argc &&
                     std::atoi( argv[i + 1] ) > 0 ) {
             frameMilliseconds = std::atoi( argv[++i] );
@@ -127,14 +135,23 @@ int PlayOnline( int argc, char **argv ) {
         backend.SetKeepFrames( 0 );
         backend.PostAtFrame( frames, WM_KEYDOWN, VK_ESCAPE, 0 );
         int closing = 0;
-        backend.SetFrameHook( [&closing, frameMilliseconds]( int ) {
-            // A won match or a stopped one ends the run, as a player would close the game.
-            if ( !closing && ( GameMatchWon() || GameOnlineStopped() ) && HostGetMainWindow() != nullptr ) {
+        int won = 0;
+        int wasWon = 0;
+        int mostBehind = 0;
+        backend.SetFrameHook( [&]( int frame ) {
+            mostBehind = std::max( mostBehind, GameOnlineFramesBehind() );
+            if ( GameMatchWon() && !wasWon ) {
+                won++;
+                std::printf( "kelto_headless: the match is won after %u frames\n", GameOnlineFrame() );
+                std::fflush( stdout );
+            }
+            wasWon = GameMatchWon();
+            // Enter, pressed and let go, starts the next match once the banner has been seen.
+            backend.SetKey( DIK_RETURN, wasWon && won < matches && frame % 20 < 10 );
+            // The last match won or a stopped one ends the run, as a player would close the game.
+            if ( !closing && ( ( wasWon && won >= matches ) || GameOnlineStopped() ) &&
+                 HostGetMainWindow() != nullptr ) {
                 closing = HostPostMessage( HostGetMainWindow(), WM_CLOSE, 0, 0 ) ? 1 : 0;
-                if ( GameMatchWon() ) {
-                    std::printf( "kelto_headless: the match is won after %u frames\n", GameOnlineFrame() );
-                    std::fflush( stdout );
-                }
             }
             // The games of the room share the machine: no game spins at full speed waiting, and
             // the stream stays within the relay's rate.
@@ -143,6 +160,7 @@ int PlayOnline( int argc, char **argv ) {
         HostSetBackend( &backend );
         exitCode = WinMain( nullptr, nullptr, "", SW_SHOWDEFAULT );
         HostSetBackend( nullptr );
+        std::printf( "kelto_headless: at most %d frames behind the stream\n", mostBehind );
     }
     return exitCode;
 }

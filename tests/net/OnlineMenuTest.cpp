@@ -6,6 +6,8 @@
 #include "game/World.h"
 #include "host/HostFile.h"
 #include "host/HostWindow.h"
+#include "hud/Font.h"
+#include "hud/Hud.h"
 #include "menus/MenuInput.h"
 #include "platform/Display.h"
 #include "relay/InGameRelay.h"
@@ -358,5 +360,50 @@ TEST_F( OnlineMenu, HostAndAFriendJoins ) {
     PlayOnline( world, FRAMES_PLAYED );
     EXPECT_GE( GameOnlineFrame(), FRAMES_PLAYED ) << OtherSaid();
     EXPECT_FALSE( GameOnlineStopped() );
+    GameEnd( world );
+}
+
+// --watch: a spectator of a room still waiting for its second player sees "WATCHING" above
+// the scene, every pixel of the word in the bright colour where the font puts one.
+TEST_F( OnlineMenu, ASpectatorIsToldItIsWatching ) {
+    StartOther( { "--host", "--relay", RelayAt(), "--name", "HOST" } );
+    std::string address;
+    for ( int i = 0; i < WAIT_SECONDS * 10 && address.empty(); i++ ) {
+        const std::string said = OtherSaid();
+        const size_t at = said.find( "kelto --join " );
+        const size_t end = said.find( '\n', at );
+        if ( at != std::string::npos && end != std::string::npos ) {
+            address = said.substr( at + 13, end - at - 13 );
+        }
+        std::this_thread::sleep_for( std::chrono::milliseconds( 100 ) );
+    }
+    ASSERT_FALSE( address.empty() ) << OtherSaid();
+    g_options.watch = address;
+    World world;
+    ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+    GameFrame( world );
+    EXPECT_EQ( GameOnlineFrame(), 0u );
+    EXPECT_FALSE( GameOnlineStopped() );
+    Shoot( "online-watching" );
+
+    Image word( 640, 480 );
+    word.FillRect( 0, 0, 640, 480, 0 );
+    const int scale = 2;
+    Font::Draw( word, ( 640 - Font::Measure( "WATCHING", scale ) ) / 2, 480 / 3 - 4 * Font::GLYPH_HEIGHT,
+                "WATCHING", 1, 0, scale );
+    const Image &screen = g_display.LockBackBuffer();
+    int glyphPixels = 0;
+    int wrong = 0;
+    for ( int y = 0; y < 480; y++ ) {
+        for ( int x = 0; x < 640; x++ ) {
+            if ( word.GetPixels()[y * word.GetPitch() + x] == 1 ) {
+                glyphPixels++;
+                wrong += screen.GetPixels()[y * screen.GetPitch() + x] != g_hud.GetColours().GetBright();
+            }
+        }
+    }
+    g_display.UnlockBackBuffer();
+    EXPECT_GT( glyphPixels, 200 );
+    EXPECT_EQ( wrong, 0 );
     GameEnd( world );
 }

@@ -33,7 +33,9 @@ online_start_relay() {
     [ -n "$port" ] || { echo "FAIL: the relay did not start: $(cat relay.out relay.err)"; exit 1; }
 }
 
-# Plays one match: the host with the options in HOST_TEST, the joiner with JOIN_TEST. Leaves
+# Plays one match: the host with the options in HOST_TEST, the joiner with JOIN_TEST. With
+# WATCH_AFTER_BYTES, a spectator (with the options in WATCH_TEST) comes once the host's
+# recording holds that many bytes, and leaves <prefix>-watch.* too. Leaves
 # <prefix>-{host,join}.{out,err,status,krec}.
 play() {
     local prefix="$1"
@@ -49,7 +51,18 @@ play() {
     address="$(sed -n 's/^kelto: friends join with: kelto --join \(ws:.*\)$/\1/p' "$prefix-host.out")"
     [ -n "$address" ] || fail "$prefix: the host printed no address: $(cat "$prefix-host.out" "$prefix-host.err")"
     timeout 120 "$headless" --online --computer-plays-me --seed 2 ${JOIN_TEST:-} -- --join "$address" --name GUEST \
-        --record "$work/$prefix-join.krec" > "$prefix-join.out" 2> "$prefix-join.err"
+        --record "$work/$prefix-join.krec" > "$prefix-join.out" 2> "$prefix-join.err" &
+    local join_pid=$!
+    if [ -n "${WATCH_AFTER_BYTES:-}" ]; then
+        for _ in $(seq 600); do
+            [ "$(stat -c %s "$prefix-host.krec" 2> /dev/null || echo 0)" -ge "$WATCH_AFTER_BYTES" ] && break
+            sleep 0.05
+        done
+        timeout 120 "$headless" --online --seed 3 ${WATCH_TEST:-} -- --watch "$address" --name WATCHER \
+            --record "$work/$prefix-watch.krec" > "$prefix-watch.out" 2> "$prefix-watch.err"
+        echo $? > "$prefix-watch.status"
+    fi
+    wait "$join_pid"
     echo $? > "$prefix-join.status"
     wait "$host_pid"
     echo $? > "$prefix-host.status"

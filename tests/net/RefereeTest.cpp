@@ -131,6 +131,22 @@ std::string TrueChecksums( size_t blocks ) {
     return lines;
 }
 
+// The referee's "FRAME turn TANK" lines (whose tank's turn each frame plays, said when it
+// changes) taken out of what it printed, leaving the checksums.
+std::string TakeTurns( std::string &printed ) {
+    std::string turns;
+    std::string checksums;
+    size_t at = 0;
+    size_t end;
+    while ( ( end = printed.find( '\n', at ) ) != std::string::npos ) {
+        const std::string line = printed.substr( at, end + 1 - at );
+        ( line.find( " turn " ) != std::string::npos ? turns : checksums ) += line;
+        at = end + 1;
+    }
+    printed = checksums + printed.substr( at );
+    return turns;
+}
+
 TEST( Referee, PrintsTheTrueChecksumOfEveryBlockItCouldPlay ) {
     const std::vector<uint8_t> golden = Golden();
     size_t firstKeys = 0;
@@ -167,8 +183,15 @@ TEST( Referee, PrintsTheTrueChecksumOfEveryBlockItCouldPlay ) {
         { "another program's file", stranger, golden.size(), 1, 0, "not a Kelto recording" },
         { "nothing", {}, 1, 1, 0, "not a Kelto recording" },
     };
+    // The whole game's turns: the first tank's from frame 0, the others' in the order they
+    // play; any other case says the same turns as far as it played.
+    RefereeRun whole = Referee( golden, golden.size() );
+    const std::string wholeTurns = TakeTurns( whole.out );
+    EXPECT_EQ( 0u, wholeTurns.find( "0 turn 0\n389 turn 1\n699 turn 2\n" ) ) << wholeTurns;
     for ( const Case &c : cases ) {
-        const RefereeRun run = Referee( c.bytes, c.slice );
+        RefereeRun run = Referee( c.bytes, c.slice );
+        const std::string turns = TakeTurns( run.out );
+        EXPECT_EQ( 0u, wholeTurns.find( turns ) ) << c.what << ": " << turns;
         EXPECT_EQ( c.exitCode, run.exitCode ) << c.what << ": " << run.err;
         EXPECT_EQ( TrueChecksums( c.blocks ), run.out ) << c.what;
         EXPECT_NE( std::string::npos, run.err.find( c.error ) ) << c.what << ": " << run.err;
