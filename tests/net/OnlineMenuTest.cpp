@@ -381,6 +381,8 @@ TEST_F( OnlineMenu, ASpectatorIsToldItIsWatching ) {
     g_options.watch = address;
     World world;
     ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+    AwaitAnswer( world );
+    ASSERT_FALSE( GameOnlineJoining() );
     GameFrame( world );
     EXPECT_EQ( GameOnlineFrame(), 0u );
     EXPECT_FALSE( GameOnlineStopped() );
