@@ -288,6 +288,17 @@ std::vector<int> ChildrenOf( int pid ) {
     return children;
 }
 
+// The processes under a process, its children's children too: the referees, and the referee
+// that forks them where the relay has one.
+std::vector<int> DescendantsOf( int pid ) {
+    std::vector<int> found = ChildrenOf( pid );
+    for ( size_t i = 0; i < found.size(); i++ ) {
+        const std::vector<int> more = ChildrenOf( found[i] );
+        found.insert( found.end(), more.begin(), more.end() );
+    }
+    return found;
+}
+
 // Proportional memory of a process in KiB (its share of pages it shares with others), or 0.
 long ProportionalKiB( int pid ) {
     std::ifstream file( "/proc/" + std::to_string( pid ) + "/smaps_rollup" );
@@ -496,7 +507,7 @@ int main( int argc, char **argv ) {
     PlayRooms( rooms, options.seconds, options.warmUpSeconds, delays, [&]() {
         relayCpuBefore = pid > 0 ? CpuSeconds( pid ) : -1.0;
         refereeCpuBefore = 0.0;
-        for ( int child : pid > 0 ? ChildrenOf( pid ) : std::vector<int>() ) {
+        for ( int child : pid > 0 ? DescendantsOf( pid ) : std::vector<int>() ) {
             refereeCpuBefore += CpuSeconds( child );
         }
         ownCpuBefore = OwnCpuSeconds();
@@ -504,12 +515,16 @@ int main( int argc, char **argv ) {
     } );
     const double wall = double( NowMicroseconds() - wallBefore ) / 1e6;
     // The referees are measured while they live: they end with their rooms.
-    const std::vector<int> referees = pid > 0 ? ChildrenOf( pid ) : std::vector<int>();
+    // The proportional memory of all of them together is what they take: a forking referee's
+    // pages are counted once, shared out among it and the children that still share them.
+    const std::vector<int> processes = pid > 0 ? DescendantsOf( pid ) : std::vector<int>();
     double refereeCpu = -refereeCpuBefore;
     long refereeKiB = 0;
-    for ( int child : referees ) {
+    int referees = 0;
+    for ( int child : processes ) {
         refereeCpu += CpuSeconds( child );
         refereeKiB += ProportionalKiB( child );
+        referees += ChildrenOf( child ).empty() ? 1 : 0;
     }
     const int status = Report( rooms, refused, delays );
     if ( pid > 0 ) {
@@ -519,11 +534,11 @@ int main( int argc, char **argv ) {
         std::printf(
             "relay: %.1f%% of a core (%.3f%% a room), %ld KiB resident (%ld empty, %.1f KiB a room)\n",
             100.0 * cpu, 100.0 * cpu / count, fullKiB, emptyKiB, double( fullKiB - emptyKiB ) / count );
-        if ( !referees.empty() ) {
-            std::printf(
-                "referees: %d, %.1f%% of a core (%.3f%% a room), %ld KiB proportional (%.1f KiB a room)\n",
-                int( referees.size() ), 100.0 * refereeCpu / wall, 100.0 * refereeCpu / wall / count,
-                refereeKiB, double( refereeKiB ) / count );
+        if ( !processes.empty() ) {
+            std::printf( "referees: %d (%d forking), %.1f%% of a core (%.3f%% a room), %ld KiB proportional "
+                         "(%.1f KiB a room)\n",
+                         referees, int( processes.size() ) - referees, 100.0 * refereeCpu / wall,
+                         100.0 * refereeCpu / wall / count, refereeKiB, double( refereeKiB ) / count );
         }
     }
     std::printf( "load tool: %.1f%% of a core over %.1f s\n",
