@@ -7,6 +7,7 @@
 #include "relay/LoadRoom.h"
 
 #include <poll.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -31,7 +32,8 @@ namespace {
 
 const char USAGE[] =
     "usage: kelto-relay-load (--relay PROGRAM | --port N [--pid PID]) [--rooms N] [--seconds N]\n"
-    "                        [--turn-seconds N] [--warm-up SECONDS] [--wrong-checksum SEAT]\n"
+    "                        [--turn-seconds N] [--warm-up SECONDS] [--wrong-checksum SEAT] [--relay-core "
+    "N]\n"
     "                        [--referee PROGRAM --referee-data FOLDER --game RECORDING] [-- RELAY "
     "OPTIONS...]\n";
 // The rules of the refereed game, over the recording's: no wind (the protocol does not carry
@@ -54,6 +56,7 @@ struct LoadOptions {
     int seconds = 10;
     int turnSeconds = 2;
     int warmUpSeconds = 0;   // played before the figures count: the referees start up meanwhile
+    int relayCore = -1;      // the one core of the relay and its referees; the players take the others
     int wrongSeat = -1;      // a seat whose game is made to split, to see the relay stop it
     std::string referee;     // the game that referees the rooms, given to the relay
     std::string refereeData; // the folder of its pictures
@@ -107,6 +110,8 @@ int ParseOptions( int argc, char **argv, LoadOptions &options ) {
             options.game = value;
         } else if ( option == "--wrong-checksum" ) {
             ok = Number( value, 0, LOAD_SEATS - 1, options.wrongSeat );
+        } else if ( option == "--relay-core" ) {
+            ok = Number( value, 0, CPU_SETSIZE - 1, options.relayCore );
         } else if ( option == "--warm-up" ) {
             ok = Number( value, 0, 60, options.warmUpSeconds );
         } else if ( option == "--turn-seconds" ) {
@@ -158,6 +163,12 @@ pid_t StartRelay( const LoadOptions &options, int rooms, int &port ) {
     arguments.insert( arguments.end(), options.relayOptions.begin(), options.relayOptions.end() );
     const pid_t pid = fork();
     if ( pid == 0 ) {
+        if ( options.relayCore >= 0 ) {
+            cpu_set_t one;
+            CPU_ZERO( &one );
+            CPU_SET( options.relayCore, &one );
+            sched_setaffinity( 0, sizeof( one ), &one );
+        }
         dup2( out[1], 1 );
         close( out[0] );
         close( out[1] );
@@ -197,6 +208,21 @@ void StopRelay( pid_t pid ) {
     }
     kill( pid, SIGKILL );
     waitpid( pid, &status, 0 );
+}
+
+// The players keep off the relay's core, so that it has one whole core (the referees' too,
+// which inherit it); 0 when there is no other core to go to.
+int LeaveCore( int core ) {
+    cpu_set_t cores;
+    if ( core < 0 || sched_getaffinity( 0, sizeof( cores ), &cores ) != 0 ) {
+        return 1;
+    }
+    CPU_CLR( core, &cores );
+    if ( CPU_COUNT( &cores ) == 0 || sched_setaffinity( 0, sizeof( cores ), &cores ) != 0 ) {
+        std::fprintf( stderr, "kelto-relay-load: no core left for the players beside core %d\n", core );
+        return 0;
+    }
+    return 1;
 }
 
 // The recording's header and first tanks, under the refereed game's rules; 0 when the file is
@@ -481,6 +507,10 @@ int main( int argc, char **argv ) {
     if ( !options.relay.empty() ) {
         pid = StartRelay( options, options.rooms, port );
         if ( pid == 0 ) {
+            return 1;
+        }
+        if ( !LeaveCore( options.relayCore ) ) {
+            StopRelay( pid );
             return 1;
         }
     }
