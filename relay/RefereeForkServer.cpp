@@ -1,5 +1,7 @@
 #include "relay/RefereeForkServer.h"
 
+#include "relay/RelayReferee.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -67,6 +69,7 @@ int RefereeForkServer::Serve( int socket ) {
         const pid_t child = taken > 0 ? fork() : -1;
         if ( child == 0 ) {
             signal( SIGCHLD, SIG_DFL );
+            RelayReferee::TakeRefereePriority();
             close( socket );
             // Taken above the standard three, so that neither pipe is put over the other.
             const int input = fcntl( fds[0], F_DUPFD_CLOEXEC, 3 );

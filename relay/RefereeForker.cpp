@@ -15,8 +15,8 @@
 namespace {
 
 // A forking referee that has not answered in this long is stuck, not busy: a fork takes
-// milliseconds.
-const int ANSWER_MILLISECONDS = 2000;
+// a millisecond. The relay's rooms wait meanwhile.
+const int ANSWER_MILLISECONDS = 1000;
 
 } // namespace
 
@@ -57,7 +57,8 @@ int RefereeForker::Start( const std::string &program, const std::string &folder 
     if ( pid == 0 ) {
         dup2( pair[1], 0 );
         close_range( 3, ~0u, 0 );
-        // Its children, the rooms' referees, inherit its priority.
+        // At the relay's own priority, so that a room's start never waits for it while the core
+        // is busy: it only sleeps between requests. Its children take the referees' priority.
         RelayReferee::ExecReferee( program, folder, "--referees" );
     }
     close( pair[1] );

@@ -92,7 +92,7 @@ int RelayReferee::Start( const std::string &program, const std::string &folder,
     return 1;
 }
 
-void RelayReferee::ExecReferee( const std::string &program, const std::string &folder, const char *mode ) {
+void RelayReferee::TakeRefereePriority() {
     // The relay's forwarding of keys must never wait for a referee: a referee may fall a
     // little behind (its checksums only settle later), a player's keys may not. Hundreds of
     // referees wake together at every block, so a lower niceness is not enough: they run
@@ -101,6 +101,9 @@ void RelayReferee::ExecReferee( const std::string &program, const std::string &f
     if ( sched_setscheduler( 0, SCHED_IDLE, &idle ) != 0 ) {
         setpriority( PRIO_PROCESS, 0, REFEREE_NICENESS );
     }
+}
+
+void RelayReferee::ExecReferee( const std::string &program, const std::string &folder, const char *mode ) {
     if ( !folder.empty() && chdir( folder.c_str() ) != 0 ) {
         _exit( 126 );
     }
@@ -116,6 +119,7 @@ pid_t RelayReferee::Exec( const std::string &program, const std::string &folder,
         dup2( in[0], 0 );
         dup2( out[1], 1 );
         close_range( 3, ~0u, 0 );
+        TakeRefereePriority();
         ExecReferee( program, folder, "--referee" );
     }
     return child;

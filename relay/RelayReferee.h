@@ -40,8 +40,9 @@ public:
     // Stops the game, for `reason`.
     void GiveUp( const std::string &reason ) { Fail( reason ); }
 
-    // In a child process just forked: `program MODE` in `folder`, at the referees' priority
-    // (it runs only when the relay leaves the core idle). Never returns.
+    // The referees' priority for this process: it runs only when the relay leaves the core idle.
+    static void TakeRefereePriority();
+    // In a child process just forked: `program MODE` in `folder`. Never returns.
     static void ExecReferee( const std::string &program, const std::string &folder, const char *mode );
 
     uint32_t GetLastFrame() const { return lastFrame; }

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sched.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -50,6 +52,18 @@ std::string AloneChecksums() {
     return text;
 }
 
+// The process runs at the referees' priority (SCHED_IDLE, or nicer where that is refused), once
+// its first steps after the fork are taken.
+bool GivesWay( pid_t pid ) {
+    for ( int i = 0; i < 100; i++ ) {
+        if ( sched_getscheduler( pid ) == SCHED_IDLE || getpriority( PRIO_PROCESS, id_t( pid ) ) >= 10 ) {
+            return true;
+        }
+        usleep( 10000 );
+    }
+    return false;
+}
+
 struct Room {
     int input = -1;  // the room's stream, written here
     int output = -1; // what its referee printed, read here
@@ -86,6 +100,11 @@ TEST( RefereeForking, EveryRoomsRefereePrintsWhatOneStartedAlonePrints ) {
     }
     EXPECT_NE( rooms[0].pid, rooms[1].pid );
     EXPECT_NE( rooms[1].pid, rooms[2].pid );
+    // The rooms' referees give way to the relay; the forking referee, which only answers, not.
+    EXPECT_EQ( SCHED_OTHER, sched_getscheduler( forker.GetPid() ) );
+    for ( const Room &room : rooms ) {
+        EXPECT_TRUE( GivesWay( room.pid ) ) << room.pid;
+    }
     for ( Room &room : rooms ) {
         EXPECT_EQ( ssize_t( golden.size() ), write( room.input, golden.data(), golden.size() ) );
         close( room.input );
