@@ -10,13 +10,13 @@
 
 #include "relay/RefereeFeed.h"
 
-class RefereeForker;
-
 #include <sys/types.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+class RefereeForker;
 
 struct RefereeChecksum {
     uint32_t frame;

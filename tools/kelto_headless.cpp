@@ -165,10 +165,9 @@ public:
     }
 };
 
-// A referee is heard by its checksums alone: its sounds are neither loaded nor kept, which in
-// a match of hours would be a list growing with every shot.
-// Nor are its surfaces given the tests' wider rows: a referee's pictures are never looked at,
-// and each room's six screen-sized surfaces would hold 90 KB of padding.
+// A referee is heard by its checksums alone: its sounds are neither loaded nor kept (in a match
+// of hours, a list growing with every shot), and its surfaces get none of the tests' wider rows
+// (90 KB a room over its six screen-sized surfaces, never looked at).
 class RefereeBackend : public HeadlessBackend {
 public:
     RefereeBackend() { SetPitchPadding( 0 ); }
@@ -176,14 +175,14 @@ public:
 };
 
 // 1 in a room's referee, forked with its pipes in place; 0 in the forking referee once the
-// relay has gone, or where this build has no relay.
+// relay has gone; -1 where this build has no relay.
 int ForkReferees() {
 #if KELTO_IN_GAME_RELAY
     RefereeForkServer server;
     return server.Serve( 0 );
 #else
     std::fputs( "kelto_headless: this build has no relay to fork referees for\n", stderr );
-    return 0;
+    return -1;
 #endif
 }
 
@@ -197,8 +196,9 @@ int main( int argc, char **argv ) {
     int pressKeys = 1;
     StandardInput standardInput;
     const int forking = argc == 2 && std::strcmp( argv[1], "--referees" ) == 0;
-    if ( forking && !ForkReferees() ) {
-        return 0;
+    const int forked = forking ? ForkReferees() : 0;
+    if ( forking && forked <= 0 ) {
+        return forked < 0 ? 1 : 0;
     }
     const int referee = forking || ( argc == 2 && std::strcmp( argv[1], "--referee" ) == 0 );
     if ( referee ) {
