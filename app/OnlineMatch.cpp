@@ -244,9 +244,10 @@ void OnlineMatch::Pump() {
         } else if ( !session.Receive( message ) ) {
             Stop( session.GetError() );
         }
-    }
-    if ( session.IsOutOfSync() ) {
-        Stop( "out of sync at frame " + std::to_string( session.GetOutOfSyncFrame() ) );
+        // Said before what follows it: the relay refuses the next message of a match out of sync.
+        if ( session.IsOutOfSync() ) {
+            Stop( "out of sync at frame " + std::to_string( session.GetOutOfSyncFrame() ) );
+        }
     }
     if ( socket.IsClosed() ) {
         Stop( socket.GetError()[0] != '\0' ? socket.GetError() : "the relay is gone: the match is over" );

@@ -7,6 +7,7 @@
 #include "relay/LoadRoom.h"
 
 #include <poll.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -31,7 +32,8 @@ namespace {
 
 const char USAGE[] =
     "usage: kelto-relay-load (--relay PROGRAM | --port N [--pid PID]) [--rooms N] [--seconds N]\n"
-    "                        [--turn-seconds N] [--warm-up SECONDS] [--wrong-checksum SEAT]\n"
+    "                        [--turn-seconds N] [--warm-up SECONDS] [--wrong-checksum SEAT] [--relay-core "
+    "N]\n"
     "                        [--referee PROGRAM --referee-data FOLDER --game RECORDING] [-- RELAY "
     "OPTIONS...]\n";
 // The rules of the refereed game, over the recording's: no wind (the protocol does not carry
@@ -54,6 +56,7 @@ struct LoadOptions {
     int seconds = 10;
     int turnSeconds = 2;
     int warmUpSeconds = 0;   // played before the figures count: the referees start up meanwhile
+    int relayCore = -1;      // the one core of the relay and its referees; the players take the others
     int wrongSeat = -1;      // a seat whose game is made to split, to see the relay stop it
     std::string referee;     // the game that referees the rooms, given to the relay
     std::string refereeData; // the folder of its pictures
@@ -107,6 +110,8 @@ int ParseOptions( int argc, char **argv, LoadOptions &options ) {
             options.game = value;
         } else if ( option == "--wrong-checksum" ) {
             ok = Number( value, 0, LOAD_SEATS - 1, options.wrongSeat );
+        } else if ( option == "--relay-core" ) {
+            ok = Number( value, 0, CPU_SETSIZE - 1, options.relayCore );
         } else if ( option == "--warm-up" ) {
             ok = Number( value, 0, 60, options.warmUpSeconds );
         } else if ( option == "--turn-seconds" ) {
@@ -158,6 +163,12 @@ pid_t StartRelay( const LoadOptions &options, int rooms, int &port ) {
     arguments.insert( arguments.end(), options.relayOptions.begin(), options.relayOptions.end() );
     const pid_t pid = fork();
     if ( pid == 0 ) {
+        if ( options.relayCore >= 0 ) {
+            cpu_set_t one;
+            CPU_ZERO( &one );
+            CPU_SET( options.relayCore, &one );
+            sched_setaffinity( 0, sizeof( one ), &one );
+        }
         dup2( out[1], 1 );
         close( out[0] );
         close( out[1] );
@@ -197,6 +208,21 @@ void StopRelay( pid_t pid ) {
     }
     kill( pid, SIGKILL );
     waitpid( pid, &status, 0 );
+}
+
+// The players keep off the relay's core, so that it has one whole core (the referees' too,
+// which inherit it); 0 when there is no other core to go to.
+int LeaveCore( int core ) {
+    cpu_set_t cores;
+    if ( core < 0 || sched_getaffinity( 0, sizeof( cores ), &cores ) != 0 ) {
+        return 1;
+    }
+    CPU_CLR( core, &cores );
+    if ( CPU_COUNT( &cores ) == 0 || sched_setaffinity( 0, sizeof( cores ), &cores ) != 0 ) {
+        std::fprintf( stderr, "kelto-relay-load: no core left for the players beside core %d\n", core );
+        return 0;
+    }
+    return 1;
 }
 
 // The recording's header and first tanks, under the refereed game's rules; 0 when the file is
@@ -293,6 +319,17 @@ std::vector<int> ChildrenOf( int pid ) {
         children.push_back( child );
     }
     return children;
+}
+
+// The processes under a process, its children's children too: the referees, and the referee
+// that forks them where the relay has one.
+std::vector<int> DescendantsOf( int pid ) {
+    std::vector<int> found = ChildrenOf( pid );
+    for ( size_t i = 0; i < found.size(); i++ ) {
+        const std::vector<int> more = ChildrenOf( found[i] );
+        found.insert( found.end(), more.begin(), more.end() );
+    }
+    return found;
 }
 
 // Proportional memory of a process in KiB (its share of pages it shares with others), or 0.
@@ -479,6 +516,10 @@ int main( int argc, char **argv ) {
         if ( pid == 0 ) {
             return 1;
         }
+        if ( !LeaveCore( options.relayCore ) ) {
+            StopRelay( pid );
+            return 1;
+        }
     }
     const long emptyKiB = pid > 0 ? ResidentKiB( pid ) : -1;
     std::vector<std::unique_ptr<LoadRoom>> rooms;
@@ -503,7 +544,7 @@ int main( int argc, char **argv ) {
     PlayRooms( rooms, options.seconds, options.warmUpSeconds, delays, [&]() {
         relayCpuBefore = pid > 0 ? CpuSeconds( pid ) : -1.0;
         refereeCpuBefore = 0.0;
-        for ( int child : pid > 0 ? ChildrenOf( pid ) : std::vector<int>() ) {
+        for ( int child : pid > 0 ? DescendantsOf( pid ) : std::vector<int>() ) {
             refereeCpuBefore += CpuSeconds( child );
         }
         ownCpuBefore = OwnCpuSeconds();
@@ -511,12 +552,16 @@ int main( int argc, char **argv ) {
     } );
     const double wall = double( NowMicroseconds() - wallBefore ) / 1e6;
     // The referees are measured while they live: they end with their rooms.
-    const std::vector<int> referees = pid > 0 ? ChildrenOf( pid ) : std::vector<int>();
+    // The proportional memory of all of them together is what they take: a forking referee's
+    // pages are counted once, shared out among it and the children that still share them.
+    const std::vector<int> processes = pid > 0 ? DescendantsOf( pid ) : std::vector<int>();
     double refereeCpu = -refereeCpuBefore;
     long refereeKiB = 0;
-    for ( int child : referees ) {
+    int referees = 0;
+    for ( int child : processes ) {
         refereeCpu += CpuSeconds( child );
         refereeKiB += ProportionalKiB( child );
+        referees += ChildrenOf( child ).empty() ? 1 : 0;
     }
     const int status = Report( rooms, refused, delays );
     if ( pid > 0 ) {
@@ -526,11 +571,11 @@ int main( int argc, char **argv ) {
         std::printf(
             "relay: %.1f%% of a core (%.3f%% a room), %ld KiB resident (%ld empty, %.1f KiB a room)\n",
             100.0 * cpu, 100.0 * cpu / count, fullKiB, emptyKiB, double( fullKiB - emptyKiB ) / count );
-        if ( !referees.empty() ) {
-            std::printf(
-                "referees: %d, %.1f%% of a core (%.3f%% a room), %ld KiB proportional (%.1f KiB a room)\n",
-                int( referees.size() ), 100.0 * refereeCpu / wall, 100.0 * refereeCpu / wall / count,
-                refereeKiB, double( refereeKiB ) / count );
+        if ( !processes.empty() ) {
+            std::printf( "referees: %d (%d forking), %.1f%% of a core (%.3f%% a room), %ld KiB proportional "
+                         "(%.1f KiB a room)\n",
+                         referees, int( processes.size() ) - referees, 100.0 * refereeCpu / wall,
+                         100.0 * refereeCpu / wall / count, refereeKiB, double( refereeKiB ) / count );
         }
     }
     std::printf( "load tool: %.1f%% of a core over %.1f s\n",

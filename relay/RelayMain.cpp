@@ -24,7 +24,7 @@ void OnSignal( int ) {
 const char USAGE[] =
     "usage: kelto-relay [--address ADDRESS] [--port N] [--max-rooms N] [--max-connections N]\n"
     "                   [--idle-seconds N] [--origin URL]\n"
-    "                   [--referee PROGRAM [--referee-data FOLDER] | --no-referee]\n";
+    "                   [--referee PROGRAM [--referee-data FOLDER] [--referee-exec] | --no-referee]\n";
 
 // A whole decimal number in [low, high].
 int Number( const char *text, int low, int high, int &value ) {
@@ -46,6 +46,11 @@ int ParseOptions( int argc, char **argv, RelayOptions &options ) {
         }
         if ( option == "--no-referee" ) {
             options.referee.clear();
+            continue;
+        }
+        if ( option == "--referee-exec" ) {
+            // Each room's referee a program started anew, sharing nothing (for comparison).
+            options.refereeForking = 0;
             continue;
         }
         if ( i + 1 >= argc ) {

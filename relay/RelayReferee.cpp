@@ -1,5 +1,7 @@
 #include "relay/RelayReferee.h"
 
+#include "relay/RefereeForker.h"
+
 #include <fcntl.h>
 #include <sched.h>
 #include <signal.h>
@@ -24,7 +26,8 @@ const size_t MAX_LINE = 64;
 
 } // namespace
 
-RelayReferee::RelayReferee() : pid( 0 ), input( -1 ), output( -1 ), lastFrame( 0 ), lastTurnFrame( -1 ) {
+RelayReferee::RelayReferee()
+    : pid( 0 ), forked( 0 ), input( -1 ), output( -1 ), lastFrame( 0 ), lastTurnFrame( -1 ) {
 }
 
 RelayReferee::~RelayReferee() {
@@ -42,7 +45,9 @@ void RelayReferee::Stop() {
     }
     if ( pid > 0 ) {
         kill( pid, SIGKILL );
-        waitpid( pid, nullptr, 0 );
+        if ( !forked ) {
+            waitpid( pid, nullptr, 0 );
+        }
         pid = 0;
     }
 }
@@ -56,7 +61,7 @@ int RelayReferee::Fail( const std::string &reason ) {
 }
 
 int RelayReferee::Start( const std::string &program, const std::string &folder,
-                         const std::vector<uint8_t> &header ) {
+                         const std::vector<uint8_t> &header, RefereeForker *forker ) {
     int in[2];
     int out[2];
     if ( pipe2( in, O_CLOEXEC ) != 0 ) {
@@ -67,39 +72,58 @@ int RelayReferee::Start( const std::string &program, const std::string &folder,
         close( in[1] );
         return Fail( std::string( "no pipe: " ) + std::strerror( errno ) );
     }
-    pid = fork();
-    if ( pid == 0 ) {
-        // Only the two pipes and the relay's standard error go with it, no player's socket.
-        dup2( in[0], 0 );
-        dup2( out[1], 1 );
-        close_range( 3, ~0u, 0 );
-        // The relay's forwarding of keys must never wait for a referee: a referee may fall a
-        // little behind (its checksums only settle later), a player's keys may not. Hundreds of
-        // referees wake together at every block, so a lower niceness is not enough: they run
-        // only when the relay does not need the core (or, where that is not allowed, nicer).
-        const sched_param idle = {};
-        if ( sched_setscheduler( 0, SCHED_IDLE, &idle ) != 0 ) {
-            setpriority( PRIO_PROCESS, 0, REFEREE_NICENESS );
-        }
-        if ( !folder.empty() && chdir( folder.c_str() ) != 0 ) {
-            _exit( 126 );
-        }
-        execl( program.c_str(), program.c_str(), "--referee", (char *)nullptr );
-        _exit( 127 );
+    pid = forker != nullptr ? forker->Fork( in[0], out[1] ) : 0;
+    forked = pid > 0;
+    if ( !forked ) {
+        pid = Exec( program, folder, in, out );
     }
+    const int startError = errno;
     close( in[0] );
     close( out[1] );
     input = in[1];
     output = out[0];
     if ( pid < 0 ) {
         pid = 0;
-        return Fail( std::string( "cannot start: " ) + std::strerror( errno ) );
+        return Fail( std::string( "cannot start: " ) + std::strerror( startError ) );
     }
     fcntl( input, F_SETFL, fcntl( input, F_GETFL ) | O_NONBLOCK );
     fcntl( output, F_SETFL, fcntl( output, F_GETFL ) | O_NONBLOCK );
     feed.Start( header );
     waiting = feed.TakeReady();
     return 1;
+}
+
+void RelayReferee::TakeRefereePriority() {
+    // The relay's forwarding of keys must never wait for a referee: a referee may fall a
+    // little behind (its checksums only settle later), a player's keys may not. Hundreds of
+    // referees wake together at every block, so a lower niceness is not enough: they run
+    // only when the relay does not need the core (or, where that is not allowed, nicer).
+    const sched_param idle = {};
+    if ( sched_setscheduler( 0, SCHED_IDLE, &idle ) != 0 ) {
+        setpriority( PRIO_PROCESS, 0, REFEREE_NICENESS );
+    }
+}
+
+void RelayReferee::ExecReferee( const std::string &program, const std::string &folder, const char *mode ) {
+    if ( !folder.empty() && chdir( folder.c_str() ) != 0 ) {
+        _exit( 126 );
+    }
+    execl( program.c_str(), program.c_str(), mode, (char *)nullptr );
+    _exit( 127 );
+}
+
+// The room's own process, `program --referee`: its id, or -1.
+pid_t RelayReferee::Exec( const std::string &program, const std::string &folder, int in[2], int out[2] ) {
+    const pid_t child = fork();
+    if ( child == 0 ) {
+        // Only the two pipes and the relay's standard error go with it, no player's socket.
+        dup2( in[0], 0 );
+        dup2( out[1], 1 );
+        close_range( 3, ~0u, 0 );
+        TakeRefereePriority();
+        ExecReferee( program, folder, "--referee" );
+    }
+    return child;
 }
 
 int RelayReferee::Add( int seat, const NetMessage &message ) {
@@ -148,6 +172,11 @@ int RelayReferee::ReadLines( std::vector<RefereeChecksum> &checksums ) {
         heard.append( buffer, size_t( got ) );
     }
     if ( got == 0 || ( got < 0 && errno != EAGAIN && errno != EINTR ) ) {
+        if ( forked ) {
+            // The forking referee waits for its children; this one said why on standard error.
+            pid = 0;
+            return Fail( "ended" );
+        }
         int status = 0;
         waitpid( pid, &status, 0 );
         pid = 0;

@@ -139,6 +139,10 @@ int RelayServer::Create( const RelayOptions &relayOptions ) {
     g_sweepTimer.server = this;
     lws_sul_schedule( context, 0, &g_sweepTimer.sul, SweepNow, SWEEP_MICROSECONDS );
     if ( !options.referee.empty() ) {
+        // Without it every room's referee starts on its own, as it would anyway once it died.
+        if ( options.refereeForking && !forker.Start( options.referee, options.refereeData ) ) {
+            std::fprintf( stderr, "kelto-relay: the forking referee: %s\n", forker.GetError() );
+        }
         g_refereeTimer.server = this;
         lws_sul_schedule( context, 0, &g_refereeTimer.sul, ServiceRefereesNow, REFEREE_MICROSECONDS );
     }
@@ -379,10 +383,15 @@ void RelayServer::Referee( const std::string &code, int seat, const NetMessage &
             return;
         }
         std::unique_ptr<RelayReferee> referee( new RelayReferee );
-        if ( !referee->Start( options.referee, options.refereeData, room.GetHeader() ) ) {
+        RefereeForker *parent = forker.IsRunning() ? &forker : nullptr;
+        if ( !referee->Start( options.referee, options.refereeData, room.GetHeader(), parent ) ) {
             std::fprintf( stderr, "kelto-relay: room %s: referee %s: %s\n", code.c_str(),
                           options.referee.c_str(), referee->GetError() );
             return;
+        }
+        if ( parent != nullptr && !forker.IsRunning() ) {
+            std::fprintf( stderr, "kelto-relay: the forking referee %s; each room's referee starts alone\n",
+                          forker.GetError() );
         }
         found = referees.emplace( code, std::move( referee ) ).first;
         room.SetRefereed( 1 );

@@ -9,6 +9,7 @@
 
 #include "net/RelayRoom.h"
 #include "net/RoomCodes.h"
+#include "relay/RefereeForker.h"
 #include "relay/RelayReferee.h"
 
 #include <libwebsockets.h>
@@ -27,6 +28,7 @@ struct RelayOptions {
     std::string origin;      // empty to take any
     std::string referee;     // the headless game that referees each room; empty for none
     std::string refereeData; // the folder it runs in, holding the game's pictures
+    int refereeForking = 1;  // 1: the rooms' referees are forked by one referee (RefereeForker)
 };
 
 class RelayServer {
@@ -72,6 +74,7 @@ private:
     std::map<int, Session *> sessions; // not owned: each lives with its connection
     std::map<std::string, std::unique_ptr<RelayRoom>> rooms;
     std::map<std::string, std::unique_ptr<RelayReferee>> referees; // by room code
+    RefereeForker forker;
     RoomCodes codes;
 };
 

@@ -14,9 +14,12 @@
 // With --referee it is the referee of an online match: it plays the recording that arrives on
 // its standard input as fast as it comes and prints "FRAME CHECKSUM" (decimal, hexadecimal)
 // after every 60 frames, ending with its input; the relay holds the players' checksums
-// against these.
+// against these. With --referees it is the relay's forking referee: it forks a referee as above
+// for each room the relay asks for on its standard input (a socket bringing the room's two
+// pipes), so that the rooms' referees share what every game loads alike.
 //
-// Usage: kelto_headless [--frames N [GAME OPTIONS] | --timedemo FILE | --referee]   (default --frames 300)
+// Usage: kelto_headless [--frames N [GAME OPTIONS] | --timedemo FILE | --referee | --referees]
+//        (default --frames 300)
 //        kelto_headless --online [--frames N] [--computer-plays-me] [--split-at FRAME] [--seed N]
 //                        [--frame-ms N] [--matches N] [--false-turn FRAME]
 //                        -- GAME OPTIONS
@@ -39,6 +42,7 @@
 
 #if KELTO_IN_GAME_RELAY
 #include "relay/InGameRelay.h"
+#include "relay/RefereeForkServer.h"
 #endif
 
 #include <algorithm>
@@ -46,6 +50,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -178,6 +183,27 @@ public:
     }
 };
 
+// A referee is heard by its checksums alone: its sounds are neither loaded nor kept (in a match
+// of hours, a list growing with every shot), and its surfaces get none of the tests' wider rows
+// (90 KB a room over its six screen-sized surfaces, never looked at).
+class RefereeBackend : public HeadlessBackend {
+public:
+    RefereeBackend() { SetPitchPadding( 0 ); }
+    int LoadSound( const char *, const uint8_t *, size_t ) override { return 0; }
+};
+
+// 1 in a room's referee, forked with its pipes in place; 0 in the forking referee once the
+// relay has gone; -1 where this build has no relay.
+int ForkReferees() {
+#if KELTO_IN_GAME_RELAY
+    RefereeForkServer server;
+    return server.Serve( 0 );
+#else
+    std::fputs( "kelto_headless: this build has no relay to fork referees for\n", stderr );
+    return -1;
+#endif
+}
+
 } // namespace
 
 int main( int argc, char **argv ) {
@@ -187,7 +213,12 @@ int main( int argc, char **argv ) {
     int frames = 300;
     int pressKeys = 1;
     StandardInput standardInput;
-    const int referee = argc == 2 && std::strcmp( argv[1], "--referee" ) == 0;
+    const int forking = argc == 2 && std::strcmp( argv[1], "--referees" ) == 0;
+    const int forked = forking ? ForkReferees() : 0;
+    if ( forking && forked <= 0 ) {
+        return forked < 0 ? 1 : 0;
+    }
+    const int referee = forking || ( argc == 2 && std::strcmp( argv[1], "--referee" ) == 0 );
     if ( referee ) {
         GameSetRefereeStream( &standardInput );
     } else if ( argc >= 3 && std::strcmp( argv[1], "--frames" ) == 0 && std::atoi( argv[2] ) > 0 ) {
@@ -201,14 +232,16 @@ int main( int argc, char **argv ) {
     } else if ( argc == 3 && std::strcmp( argv[1], "--timedemo" ) == 0 && argv[2][0] != '\0' ) {
         g_options.timedemo = argv[2];
     } else if ( argc != 1 ) {
-        std::fputs( "usage: kelto_headless [--frames N [GAME OPTIONS] | --timedemo FILE | --referee]\n",
+        std::fputs( "usage: kelto_headless [--frames N [GAME OPTIONS] | --timedemo FILE | --referee | "
+                    "--referees]\n",
                     stderr );
         return 2;
     }
 
     int exitCode = 1;
     {
-        HeadlessBackend backend;
+        const std::unique_ptr<HeadlessBackend> made( referee ? new RefereeBackend : new HeadlessBackend );
+        HeadlessBackend &backend = *made;
         if ( g_options.timedemo.empty() && !referee ) {
             backend.PostAtFrame( frames, WM_KEYDOWN, VK_ESCAPE, 0 );
             if ( pressKeys ) {
