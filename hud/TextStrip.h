@@ -1,0 +1,46 @@
+#ifndef KELTO_HUD_TEXTSTRIP_H
+#define KELTO_HUD_TEXTSTRIP_H
+
+#include <cstdint>
+
+class Image;
+
+// One line of the view's text kept drawn between frames: a name, a score, the words of a
+// readout. Most of the view's text reads the same frame after frame, so once a line has been
+// asked for twice running it is kept as the bytes it leaves and the bytes it sets, and laid
+// over the screen a row at a time instead of glyph by glyph. The picture is always the font's
+// own: a line that changes, a line the clip rectangle cuts and a line too long to keep are
+// drawn by the font as before.
+class TextStrip {
+public:
+    static constexpr int MAX_LENGTH = 63;
+
+    TextStrip();
+    virtual ~TextStrip();
+
+    // As Font::Draw at scale 1.
+    void Draw( Image &target, int x, int y, const char *text, uint8_t colour, uint8_t shadow );
+
+    // 1 while the line is kept (the last Draw laid it over the screen rather than drawing it).
+    int GetKept() const { return kept; }
+
+private:
+    TextStrip( const TextStrip & ) = delete;
+    TextStrip &operator=( const TextStrip & ) = delete;
+
+    int Remember( const char *text, int length, uint8_t colour, uint8_t shadow );
+    int Keep();
+    void Lay( Image &target, int x, int y, int columns ) const;
+
+    char text[MAX_LENGTH + 1];
+    uint8_t colour;
+    uint8_t shadow;
+    int width;      // the columns the line covers, its shadow included
+    int stride;     // bytes from one row of `leave` or `set` to the next: whole vectors
+    int kept;       // `leave` and `set` hold the line
+    uint8_t *leave; // owned: 0xFF where the screen shows through, 0 under the line; null until kept
+    uint8_t *set;   // owned by `leave`'s block: the line's colour, its shadow's, or 0
+    int capacity;   // bytes in `leave`'s block
+};
+
+#endif
