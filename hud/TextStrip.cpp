@@ -6,8 +6,10 @@
 #include <cstring>
 #include <new>
 
-#if defined( __SSE2__ )
-#include <emmintrin.h>
+#if defined( __GNUC__ ) && defined( __x86_64__ )
+#define TEXT_STRIP_MASKED 1
+#include <immintrin.h>
+#define MASKED_CODE __attribute__( ( target( "avx512f,avx512bw" ) ) )
 #endif
 
 namespace {
@@ -15,36 +17,57 @@ namespace {
 const int ROWS = Font::GLYPH_HEIGHT + 1; // the glyphs' rows and the shadow's last one
 const int INK = 2;
 const int SHADE = 1;
+const int BLOCK = 64; // bytes of a row under one mask
 
-// Sixteen bytes at a time while there are sixteen, then byte by byte. The strip's rows run on
-// past the line, leaving the screen as it is, so where the clip rectangle has room the caller
-// lays whole rows of the strip and no bytes are left over.
+int allowMaskedStores = 1;
+
+// The plain way, and the reference: eight bytes at a time while there are eight, then byte by
+// byte.
 void LayRow( uint8_t *row, const uint8_t *leave, const uint8_t *set, int width ) {
     int x = 0;
-#if defined( __SSE2__ )
-    for ( ; x + 16 <= width; x += 16 ) {
-        const __m128i screen = _mm_loadu_si128( reinterpret_cast<const __m128i *>( row + x ) );
-        const __m128i left =
-            _mm_and_si128( screen, _mm_loadu_si128( reinterpret_cast<const __m128i *>( leave + x ) ) );
-        const __m128i laid =
-            _mm_or_si128( left, _mm_loadu_si128( reinterpret_cast<const __m128i *>( set + x ) ) );
-        _mm_storeu_si128( reinterpret_cast<__m128i *>( row + x ), laid );
+    for ( ; x + 8 <= width; x += 8 ) {
+        uint64_t screen, left, put;
+        std::memcpy( &screen, row + x, sizeof screen );
+        std::memcpy( &left, leave + x, sizeof left );
+        std::memcpy( &put, set + x, sizeof put );
+        screen = ( screen & left ) | put;
+        std::memcpy( row + x, &screen, sizeof screen );
     }
-#endif
     for ( ; x < width; x++ ) {
         row[x] = uint8_t( ( row[x] & leave[x] ) | set[x] );
     }
 }
 
+#if defined( TEXT_STRIP_MASKED )
+// Where the processor has AVX-512's byte masks, a store writes only the line's own bytes, 64
+// columns at a time, without reading the screen.
+MASKED_CODE void LayRowMasked( uint8_t *row, const uint8_t *set, const uint64_t *masks, int blocks ) {
+    for ( int block = 0; block < blocks; block++ ) {
+        const __m512i bytes = _mm512_loadu_si512( set + BLOCK * block );
+        _mm512_mask_storeu_epi8( row + BLOCK * block, masks[block], bytes );
+    }
+}
+
+int HasMaskedStores() {
+    static const int available =
+        __builtin_cpu_supports( "avx512f" ) && __builtin_cpu_supports( "avx512bw" ) ? 1 : 0;
+    return available;
+}
+#endif
+
 } // namespace
 
+void TextStrip::AllowMaskedStores( int allow ) {
+    allowMaskedStores = allow;
+}
+
 TextStrip::TextStrip()
-    : text{}, colour( 0 ), shadow( 0 ), width( 0 ), stride( 0 ), kept( 0 ), leave( nullptr ), set( nullptr ),
-      capacity( 0 ) {
+    : text{}, colour( 0 ), shadow( 0 ), width( 0 ), stride( 0 ), kept( 0 ), masks( nullptr ),
+      leave( nullptr ), set( nullptr ), capacity( 0 ) {
 }
 
 TextStrip::~TextStrip() {
-    delete[] leave;
+    delete[] masks;
 }
 
 void TextStrip::Draw( Image &target, int x, int y, const char *newText, uint8_t newColour,
@@ -60,7 +83,7 @@ void TextStrip::Draw( Image &target, int x, int y, const char *newText, uint8_t 
     const int inside = x >= clip.left && y >= clip.top && x + length * Font::ADVANCE - 1 <= clip.right &&
                        y + ROWS - 1 <= clip.bottom;
     if ( kept && inside ) {
-        Lay( target, x, y, x + stride - 1 <= clip.right ? stride : width );
+        Lay( target, x, y );
     } else {
         Font::Draw( target, x, y, newText, newColour, newShadow );
     }
@@ -91,18 +114,19 @@ int TextStrip::Keep() {
         return 0;
     }
     width = length * Font::ADVANCE;
-    // Room past the last glyph for the font's rows of eight, in whole vectors that leave the
-    // screen as it is past the line.
-    stride = ( width + 2 + 15 ) & ~15;
-    const int bytes = 2 * ROWS * stride;
-    if ( capacity < bytes ) {
-        delete[] leave;
-        leave = new ( std::nothrow ) uint8_t[bytes];
-        capacity = leave != nullptr ? bytes : 0;
+    // Room past the last glyph for the font's rows of eight, in whole blocks of a mask.
+    stride = ( width + 2 + BLOCK - 1 ) / BLOCK * BLOCK;
+    const int maskWords = ROWS * stride / BLOCK;
+    const int words = maskWords + 2 * ROWS * stride / int( sizeof( uint64_t ) );
+    if ( capacity < words ) {
+        delete[] masks;
+        masks = new ( std::nothrow ) uint64_t[words];
+        capacity = masks != nullptr ? words : 0;
     }
-    if ( leave == nullptr ) {
+    if ( masks == nullptr ) {
         return 0;
     }
+    leave = reinterpret_cast<uint8_t *>( masks + maskWords );
     set = leave + ROWS * stride;
     std::memset( set, 0, size_t( ROWS * stride ) );
     Image marks;
@@ -114,16 +138,29 @@ int TextStrip::Keep() {
     Font::Draw( marks, 0, 0, text, INK, SHADE );
     for ( int i = 0; i < ROWS * stride; i++ ) {
         const uint8_t mark = set[i];
+        if ( i % BLOCK == 0 ) {
+            masks[i / BLOCK] = 0;
+        }
+        masks[i / BLOCK] |= uint64_t( mark != 0 ) << ( i % BLOCK );
         leave[i] = mark == 0 ? 0xFF : 0;
         set[i] = mark == INK ? colour : mark == SHADE ? shadow : 0;
     }
     return 1;
 }
 
-void TextStrip::Lay( Image &target, int x, int y, int columns ) const {
+void TextStrip::Lay( Image &target, int x, int y ) const {
     const int pitch = target.GetPitch();
     uint8_t *row = target.GetPixels() + y * pitch + x;
+#if defined( TEXT_STRIP_MASKED )
+    if ( allowMaskedStores && HasMaskedStores() ) {
+        const int blocks = stride / BLOCK;
+        for ( int line = 0; line < ROWS; line++, row += pitch ) {
+            LayRowMasked( row, set + line * stride, masks + line * blocks, blocks );
+        }
+        return;
+    }
+#endif
     for ( int line = 0; line < ROWS; line++, row += pitch ) {
-        LayRow( row, leave + line * stride, set + line * stride, columns );
+        LayRow( row, leave + line * stride, set + line * stride, width );
     }
 }

@@ -21,6 +21,11 @@ public:
     // As Font::Draw at scale 1.
     void Draw( Image &target, int x, int y, const char *text, uint8_t colour, uint8_t shadow );
 
+    // Where the processor has AVX-512's byte masks a kept line is laid with masked stores;
+    // tests and benchmarks turn that off (0) to try the plain way on the same machine. On (1)
+    // by default.
+    static void AllowMaskedStores( int allow );
+
     // 1 while the line is kept (the last Draw laid it over the screen rather than drawing it).
     int GetKept() const { return kept; }
 
@@ -30,17 +35,18 @@ private:
 
     int Remember( const char *text, int length, uint8_t colour, uint8_t shadow );
     int Keep();
-    void Lay( Image &target, int x, int y, int columns ) const;
+    void Lay( Image &target, int x, int y ) const;
 
     char text[MAX_LENGTH + 1];
     uint8_t colour;
     uint8_t shadow;
-    int width;      // the columns the line covers, its shadow included
-    int stride;     // bytes from one row of `leave` or `set` to the next: whole vectors
-    int kept;       // `leave` and `set` hold the line
-    uint8_t *leave; // owned: 0xFF where the screen shows through, 0 under the line; null until kept
-    uint8_t *set;   // owned by `leave`'s block: the line's colour, its shadow's, or 0
-    int capacity;   // bytes in `leave`'s block
+    int width;       // the columns the line covers, its shadow included
+    int stride;      // bytes from one row of `leave` or `set` to the next: whole blocks of a mask
+    int kept;        // the block below holds the line
+    uint64_t *masks; // owned: a bit for each byte under the line, 64 a word; null until kept
+    uint8_t *leave;  // in `masks`' block: 0xFF where the screen shows through, 0 under the line
+    uint8_t *set;    // in `masks`' block: the line's colour, its shadow's, or 0
+    int capacity;    // words in `masks`' block
 };
 
 #endif
