@@ -2,15 +2,10 @@
 
 #include "gfx/Image.h"
 #include "hud/Font.h"
+#include "hud/MaskedStores.h"
 
 #include <cstring>
 #include <new>
-
-#if defined( __GNUC__ ) && defined( __x86_64__ )
-#define TEXT_STRIP_MASKED 1
-#include <immintrin.h>
-#define MASKED_CODE __attribute__( ( target( "avx512f,avx512bw" ) ) )
-#endif
 
 namespace {
 
@@ -18,8 +13,6 @@ const int ROWS = Font::GLYPH_HEIGHT + 1; // the glyphs' rows and the shadow's la
 const int INK = 2;
 const int SHADE = 1;
 const int BLOCK = 64; // bytes of a row under one mask
-
-int allowMaskedStores = 1;
 
 // The plain way, and the reference: eight bytes at a time while there are eight, then byte by
 // byte.
@@ -38,28 +31,7 @@ void LayRow( uint8_t *row, const uint8_t *leave, const uint8_t *set, int width )
     }
 }
 
-#if defined( TEXT_STRIP_MASKED )
-// Where the processor has AVX-512's byte masks, a store writes only the line's own bytes, 64
-// columns at a time, without reading the screen.
-MASKED_CODE void LayRowMasked( uint8_t *row, const uint8_t *set, const uint64_t *masks, int blocks ) {
-    for ( int block = 0; block < blocks; block++ ) {
-        const __m512i bytes = _mm512_loadu_si512( set + BLOCK * block );
-        _mm512_mask_storeu_epi8( row + BLOCK * block, masks[block], bytes );
-    }
-}
-
-int HasMaskedStores() {
-    static const int available =
-        __builtin_cpu_supports( "avx512f" ) && __builtin_cpu_supports( "avx512bw" ) ? 1 : 0;
-    return available;
-}
-#endif
-
 } // namespace
-
-void TextStrip::AllowMaskedStores( int allow ) {
-    allowMaskedStores = allow;
-}
 
 TextStrip::TextStrip()
     : text{}, colour( 0 ), shadow( 0 ), width( 0 ), stride( 0 ), kept( 0 ), masks( nullptr ),
@@ -151,15 +123,10 @@ int TextStrip::Keep() {
 void TextStrip::Lay( Image &target, int x, int y ) const {
     const int pitch = target.GetPitch();
     uint8_t *row = target.GetPixels() + y * pitch + x;
-#if defined( TEXT_STRIP_MASKED )
-    if ( allowMaskedStores && HasMaskedStores() ) {
-        const int blocks = stride / BLOCK;
-        for ( int line = 0; line < ROWS; line++, row += pitch ) {
-            LayRowMasked( row, set + line * stride, masks + line * blocks, blocks );
-        }
+    if ( HudMaskedStores() ) {
+        LayMasked( row, pitch, set, stride, masks, ROWS );
         return;
     }
-#endif
     for ( int line = 0; line < ROWS; line++, row += pitch ) {
         LayRow( row, leave + line * stride, set + line * stride, width );
     }

@@ -8,9 +8,9 @@ class Image;
 // One line of the view's text kept drawn between frames: a name, a score, the words of a
 // readout. Most of the view's text reads the same frame after frame, so once a line has been
 // asked for twice running it is kept as the bytes it leaves and the bytes it sets, and laid
-// over the screen a row at a time instead of glyph by glyph. The picture is always the font's
-// own: a line that changes, a line the clip rectangle cuts and a line too long to keep are
-// drawn by the font as before.
+// over the screen a row at a time instead of glyph by glyph (see hud/MaskedStores.h). The picture is always
+// the font's own: a line that changes, a line the clip rectangle cuts and a line too long to keep are drawn
+// by the font as before.
 class TextStrip {
 public:
     static constexpr int MAX_LENGTH = 63;
@@ -21,12 +21,7 @@ public:
     // As Font::Draw at scale 1.
     void Draw( Image &target, int x, int y, const char *text, uint8_t colour, uint8_t shadow );
 
-    // Where the processor has AVX-512's byte masks a kept line is laid with masked stores;
-    // tests and benchmarks turn that off (0) to try the plain way on the same machine. On (1)
-    // by default.
-    static void AllowMaskedStores( int allow );
-
-    // 1 while the line is kept (the last Draw laid it over the screen rather than drawing it).
+    // 1 while the line is kept: a Draw of it wholly inside the clip rectangle lays it.
     int GetKept() const { return kept; }
 
 private:

@@ -323,7 +323,7 @@ TEST( HudMap, TheBlockIsTheSmallestThatKeepsTheMapWithinItsLimits ) {
         Image land( c.landWidth, c.landHeight );
         land.Clear( GROUND );
         LandMap map;
-        ASSERT_EQ( map.Build( land, 1, 2 ), 1 );
+        ASSERT_EQ( map.Build( land, 1, 2, 0 ), 1 );
         EXPECT_EQ( map.GetBlock(), c.block ) << c.landWidth << " x " << c.landHeight;
         EXPECT_EQ( map.GetWidth(), c.width ) << c.landWidth << " x " << c.landHeight;
         EXPECT_EQ( map.GetHeight(), c.height ) << c.landWidth << " x " << c.landHeight;
@@ -342,7 +342,7 @@ TEST( HudMap, ABlockHalfSolidIsGroundAndOnePointLessIsSky ) {
         }
     }
     LandMap map;
-    ASSERT_EQ( map.Build( land, 1, 2 ), 1 );
+    ASSERT_EQ( map.Build( land, 1, 2, 0 ), 1 );
     EXPECT_EQ( MapText( map ), "SSSSSSSSGGGGGGGGG" );
 }
 
@@ -362,7 +362,7 @@ TEST( HudMap, ACraterRedrawsEveryBlockItsAreaTouchesAndNoOther ) {
         Image land( 32, 16 );
         land.Clear( 0 );
         LandMap map;
-        ASSERT_EQ( map.Build( land, 1, 2 ), 1 );
+        ASSERT_EQ( map.Build( land, 1, 2, 0 ), 1 );
         land.Clear( GROUND );
         map.Refresh( land, c.area );
         EXPECT_EQ( MapText( map ), c.map )
