@@ -115,11 +115,6 @@ const uint8_t *GlyphOf( char character ) {
 
 } // namespace
 
-int Font::Measure( const char *text, int scale ) {
-    const int length = static_cast<int>( std::strlen( text ) );
-    return length == 0 ? 0 : ( length * ADVANCE - 1 ) * scale;
-}
-
 Rect Font::Box( int x, int y, const char *text, int scale ) {
     return Rect( x, y, x + Measure( text, scale ), y + GLYPH_HEIGHT * scale );
 }

@@ -133,14 +133,15 @@ void Overlay::DrawLabels( Image &screen, const World &world, const Match &match,
         line.Add( match.GetComputer( player ) ? " CPU" : "" );
         const char *text = line.Get();
         const int centreX = tank->GetX() + g_tankSprite.GetWidth() / 2 - world.GetCameraX();
-        const int x = centreX - Font::Measure( text ) / 2;
+        const int width = Font::MeasureLength( line.GetLength() );
+        const int x = centreX - width / 2;
         // A tank at the top of the screen (all of them at the start) keeps its number in view.
         const int tankTop = tank->GetY() - world.GetCameraY();
         int y = tankTop - LABEL_GAP - HEALTH_HEIGHT - HEALTH_GAP - Font::GLYPH_HEIGHT;
         if ( y < 0 && tankTop >= 0 ) {
             y = 0;
         }
-        Rect box = Font::Box( x, y, text );
+        Rect box( x, y, x + width, y + Font::GLYPH_HEIGHT );
         labelStrips[player].Draw( screen, x, y, text, colours.GetPlayer( player ), colours.GetShadow() );
         const Rect bar =
             DrawHealth( screen, centreX, y + Font::GLYPH_HEIGHT + HEALTH_GAP, match, player, colours );
@@ -212,7 +213,7 @@ void Overlay::DrawScores( Image &screen, const Match &match, const HudColours &c
         line.Add( ":" ).Add( match.GetScore( player ) );
         const char *text = line.Get();
         scoreStrips[player].Draw( screen, x, y, text, colours.GetPlayer( player ), colours.GetShadow() );
-        x += Font::Measure( text ) + 2 * Font::ADVANCE;
+        x += Font::MeasureLength( line.GetLength() ) + 2 * Font::ADVANCE;
     }
     const char *target = "MATCHES WON";
     wonStrip.Draw( screen, x, y, target, colours.GetText(), colours.GetShadow() );
@@ -241,7 +242,7 @@ void Overlay::DrawReadouts( Image &screen, const Match &match, const HudColours 
         .Add( Match::PointsLeft( direction ) ? " LEFT" : " RIGHT" );
     values[2].Add( "  POWER " ).Add( tank->GetPower() );
     nameStrip.Draw( screen, MARGIN, y, name, colours.GetPlayer( player ), colours.GetShadow() );
-    int valuesX = MARGIN + Font::Measure( name ) + 2 * Font::ADVANCE;
+    int valuesX = MARGIN + Font::MeasureLength( nameLine.GetLength() ) + 2 * Font::ADVANCE;
     for ( int piece = 0; piece < 3; piece++ ) {
         valueStrips[piece].Draw( screen, valuesX, y, values[piece].Get(), colours.GetText(),
                                  colours.GetShadow() );
