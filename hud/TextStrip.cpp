@@ -5,11 +5,9 @@
 #include "hud/MaskedStores.h"
 
 #include <cstring>
-#include <new>
 
 namespace {
 
-const int ROWS = Font::GLYPH_HEIGHT + 1; // the glyphs' rows and the shadow's last one
 const int INK = 2;
 const int SHADE = 1;
 const int BLOCK = 64; // bytes of a row under one mask
@@ -34,12 +32,10 @@ void LayRow( uint8_t *row, const uint8_t *leave, const uint8_t *set, int width )
 } // namespace
 
 TextStrip::TextStrip()
-    : text{}, colour( 0 ), shadow( 0 ), width( 0 ), stride( 0 ), kept( 0 ), masks( nullptr ),
-      leave( nullptr ), set( nullptr ), capacity( 0 ) {
+    : text{}, colour( 0 ), shadow( 0 ), width( 0 ), stride( 0 ), kept( 0 ), masks{}, leave{}, set{} {
 }
 
 TextStrip::~TextStrip() {
-    delete[] masks;
 }
 
 void TextStrip::Draw( Image &target, int x, int y, const char *newText, uint8_t newColour,
@@ -77,9 +73,8 @@ int TextStrip::Remember( const char *newText, int length, uint8_t newColour, uin
     return 1;
 }
 
-// The font draws the line once into a block of its own, in two marker colours over nothing,
-// and each byte becomes what laying the line does to the screen there. 1, or 0 without memory
-// or without a line.
+// The font draws the line once into the strip's rows, in two marker colours over nothing,
+// and each byte becomes what laying the line does to the screen there. 1, or 0 without a line.
 int TextStrip::Keep() {
     const int length = int( std::strlen( text ) );
     if ( length == 0 ) {
@@ -88,18 +83,6 @@ int TextStrip::Keep() {
     width = length * Font::ADVANCE;
     // Room past the last glyph for the font's rows of eight, in whole blocks of a mask.
     stride = ( width + 2 + BLOCK - 1 ) / BLOCK * BLOCK;
-    const int maskWords = ROWS * stride / BLOCK;
-    const int words = maskWords + 2 * ROWS * stride / int( sizeof( uint64_t ) );
-    if ( capacity < words ) {
-        delete[] masks;
-        masks = new ( std::nothrow ) uint64_t[words];
-        capacity = masks != nullptr ? words : 0;
-    }
-    if ( masks == nullptr ) {
-        return 0;
-    }
-    leave = reinterpret_cast<uint8_t *>( masks + maskWords );
-    set = leave + ROWS * stride;
     std::memset( set, 0, size_t( ROWS * stride ) );
     Image marks;
     marks.SetPixels( set );

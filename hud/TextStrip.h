@@ -1,6 +1,8 @@
 #ifndef KELTO_HUD_TEXTSTRIP_H
 #define KELTO_HUD_TEXTSTRIP_H
 
+#include "hud/Font.h"
+
 #include <cstdint>
 
 class Image;
@@ -13,7 +15,10 @@ class Image;
 // by the font as before.
 class TextStrip {
 public:
-    static constexpr int MAX_LENGTH = 63;
+    static constexpr int ROWS = Font::GLYPH_HEIGHT + 1; // the glyphs' rows and the shadow's last one
+    static constexpr int MAX_STRIDE = 320;              // five blocks of a mask, 64 bytes each
+    // The longest line kept: its glyphs, its shadow and the font's rows of eight fit a stride.
+    static constexpr int MAX_LENGTH = ( MAX_STRIDE - 2 ) / Font::ADVANCE;
 
     TextStrip();
     virtual ~TextStrip();
@@ -35,13 +40,12 @@ private:
     char text[MAX_LENGTH + 1];
     uint8_t colour;
     uint8_t shadow;
-    int width;       // the columns the line covers, its shadow included
-    int stride;      // bytes from one row of `leave` or `set` to the next: whole blocks of a mask
-    int kept;        // the block below holds the line
-    uint64_t *masks; // owned: a bit for each byte under the line, 64 a word; null until kept
-    uint8_t *leave;  // in `masks`' block: 0xFF where the screen shows through, 0 under the line
-    uint8_t *set;    // in `masks`' block: the line's colour, its shadow's, or 0
-    int capacity;    // words in `masks`' block
+    int width;  // the columns the line covers, its shadow included
+    int stride; // bytes from one row of `leave` or `set` to the next: whole blocks of a mask
+    int kept;   // the rows below hold the line
+    uint64_t masks[ROWS * MAX_STRIDE / 64]; // a bit for each byte under the line, 64 a word
+    uint8_t leave[ROWS * MAX_STRIDE];       // 0xFF where the screen shows through, 0 under the line
+    uint8_t set[ROWS * MAX_STRIDE];         // the line's colour, its shadow's, or 0
 };
 
 #endif
