@@ -115,23 +115,24 @@ const uint8_t *GlyphOf( char character ) {
 
 } // namespace
 
-int Font::Measure( const char *text, int scale ) {
-    const int length = static_cast<int>( std::strlen( text ) );
-    return length == 0 ? 0 : ( length * ADVANCE - 1 ) * scale;
-}
-
 Rect Font::Box( int x, int y, const char *text, int scale ) {
     return Rect( x, y, x + Measure( text, scale ), y + GLYPH_HEIGHT * scale );
 }
 
 // Each glyph with its shadow before the next: a glyph's shadow never reaches the cell of the
 // next glyph (the advance is a pixel wider than a glyph), so the picture is the same as with all
-// the shadows first.
+// the shadows first. A glyph whose cell lies wholly outside the clip rectangle (a label of a
+// tank out of view) is passed over.
 void Font::Draw( Image &target, int x, int y, const char *text, uint8_t colour, uint8_t shadow, int scale ) {
-    if ( target.GetPixels() == nullptr ) {
+    const Rect &clip = target.GetClipRect();
+    const int cell = ADVANCE * scale;
+    if ( target.GetPixels() == nullptr || y > clip.bottom || y + GLYPH_HEIGHT * scale < clip.top ) {
         return;
     }
-    for ( ; *text != '\0'; text++, x += ADVANCE * scale ) {
+    for ( ; *text != '\0' && x <= clip.right; text++, x += cell ) {
+        if ( x + cell - 1 < clip.left ) {
+            continue;
+        }
         const uint8_t *glyph = GlyphOf( *text );
         if ( !DrawShadowedRows( target, x, y, glyph, colour, shadow, scale ) ) {
             DrawGlyph( target, x + 1, y + 1, glyph, shadow, scale );

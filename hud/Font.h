@@ -4,6 +4,7 @@
 #include "gfx/Rect.h"
 
 #include <cstdint>
+#include <cstring>
 
 class Image;
 
@@ -17,8 +18,14 @@ public:
     static constexpr int GLYPH_HEIGHT = 7;
     static constexpr int ADVANCE = 6;
 
-    // The width of the text in pixels at the given scale, without the shadow.
-    static int Measure( const char *text, int scale = 1 );
+    // The width of the text in pixels at the given scale, without the shadow; of a text of
+    // `length` characters.
+    static int Measure( const char *text, int scale = 1 ) {
+        return MeasureLength( static_cast<int>( std::strlen( text ) ), scale );
+    }
+    static int MeasureLength( int length, int scale = 1 ) {
+        return length == 0 ? 0 : ( length * ADVANCE - 1 ) * scale;
+    }
     // The screen the text covers at (x, y), shadow included.
     static Rect Box( int x, int y, const char *text, int scale = 1 );
     // Draws the shadow, then the text over it; each glyph pixel is a scale x scale block.

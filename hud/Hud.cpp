@@ -39,7 +39,7 @@ int Hud::ResetView() {
     settled = 0;
     bannerFrames = 0;
     const Image *land = world != nullptr ? world->GetLandImage() : nullptr;
-    return land == nullptr || map.Build( *land, colours.GetGround(), colours.GetSky() );
+    return land == nullptr || map.Build( *land, colours.GetGround(), colours.GetSky(), colours.GetShadow() );
 }
 
 // Keys count when they go down, not while they are held.

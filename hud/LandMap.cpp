@@ -7,6 +7,7 @@
 #include "game/World.h"
 #include "gfx/Sprite.h"
 #include "hud/HudColours.h"
+#include "hud/MaskedStores.h"
 #include "platform/Display.h"
 #include "play/Match.h"
 
@@ -24,16 +25,17 @@ int CeilDivide( int value, int divisor ) {
 
 } // namespace
 
-LandMap::LandMap() : cells( nullptr ), block( SMALLEST_BLOCK ), ground( 0 ), sky( 0 ) {
+LandMap::LandMap() : framed( nullptr ), block( SMALLEST_BLOCK ), ground( 0 ), sky( 0 ), frame( 0 ) {
 }
 
 LandMap::~LandMap() {
-    delete cells;
+    delete framed;
 }
 
-int LandMap::Build( const Image &land, uint8_t groundColour, uint8_t skyColour ) {
+int LandMap::Build( const Image &land, uint8_t groundColour, uint8_t skyColour, uint8_t frameColour ) {
     ground = groundColour;
     sky = skyColour;
+    frame = frameColour;
     block = SMALLEST_BLOCK;
     while ( CeilDivide( land.GetWidth(), block ) > MAX_WIDTH ||
             CeilDivide( land.GetHeight(), block ) > MAX_HEIGHT ) {
@@ -41,23 +43,32 @@ int LandMap::Build( const Image &land, uint8_t groundColour, uint8_t skyColour )
     }
     const int width = CeilDivide( land.GetWidth(), block );
     const int height = CeilDivide( land.GetHeight(), block );
-    if ( cells == nullptr || cells->GetWidth() != width || cells->GetHeight() != height ) {
-        delete cells;
-        cells = new ( std::nothrow ) Image( width, height );
+    if ( framed == nullptr || framed->GetWidth() != width + 2 || framed->GetHeight() != height + 2 ) {
+        delete framed;
+        framed = new ( std::nothrow ) Image( width + 2, height + 2 );
     }
-    if ( cells == nullptr || cells->GetPixels() == nullptr ) {
+    if ( framed == nullptr || framed->GetPixels() == nullptr ) {
+        cells.SetPixels( nullptr );
+        cells.SetWidth( 0 );
+        cells.SetHeight( 0 );
         return 0;
     }
+    framed->DrawRect( framed->GetBounds(), frame );
+    cells.SetPixels( framed->GetPixels() + framed->GetPitch() + 1 );
+    cells.SetWidth( width );
+    cells.SetHeight( height );
+    cells.SetPitch( framed->GetPitch() );
+    cells.SetClipRect( cells.GetBounds() );
     Refresh( land, land.GetBounds() );
     return 1;
 }
 
 void LandMap::Refresh( const Image &land, const Rect &area ) {
-    if ( cells == nullptr || cells->GetPixels() == nullptr || land.GetPixels() == nullptr ) {
+    if ( cells.GetPixels() == nullptr || land.GetPixels() == nullptr ) {
         return;
     }
     Rect blocks( area.left / block, area.top / block, area.right / block, area.bottom / block );
-    blocks.Intersect( cells->GetBounds() );
+    blocks.Intersect( cells.GetBounds() );
     for ( int row = blocks.top; row <= blocks.bottom; row++ ) {
         for ( int column = blocks.left; column <= blocks.right; column++ ) {
             DrawCell( land, column, row );
@@ -77,17 +88,23 @@ void LandMap::DrawCell( const Image &land, int column, int row ) {
             }
         }
     }
-    cells->GetPixels()[row * cells->GetPitch() + column] = solid * 2 >= SAMPLES * SAMPLES ? ground : sky;
+    cells.GetPixels()[row * cells.GetPitch() + column] = solid * 2 >= SAMPLES * SAMPLES ? ground : sky;
 }
 
 void LandMap::Draw( Image &screen, int x, int y, const World &world, const Match &match,
                     const HudColours &colours ) const {
-    if ( cells == nullptr ) {
+    if ( framed == nullptr || cells.GetPixels() == nullptr ) {
         return;
     }
-    const Rect box( x, y, x + cells->GetWidth() - 1, y + cells->GetHeight() - 1 );
-    screen.DrawRect( box.left - 1, box.top - 1, box.right + 1, box.bottom + 1, colours.GetShadow() );
-    cells->BlitTo( screen, x, y, cells->GetBounds() );
+    const Rect box( x, y, x + cells.GetWidth() - 1, y + cells.GetHeight() - 1 );
+    // The frame is in the picture when it is in the shadow's colour, as the view's colours have
+    // it; drawn apart otherwise.
+    if ( frame == colours.GetShadow() ) {
+        DrawFramed( screen, x - 1, y - 1 );
+    } else {
+        screen.DrawRect( box.left - 1, box.top - 1, box.right + 1, box.bottom + 1, colours.GetShadow() );
+        cells.BlitTo( screen, x, y, cells.GetBounds() );
+    }
 
     const Display *display = world.GetDisplay();
     if ( display != nullptr ) {
@@ -114,6 +131,18 @@ void LandMap::Draw( Image &screen, int x, int y, const World &world, const Match
     for ( int i = 0; i < match.GetFlightCount(); i++ ) {
         const Entity *bomb = match.GetFlight( i );
         Dot( screen, box, bomb->GetX() + bombW / 2, bomb->GetY() + bombH / 2, 2, colours.GetBright() );
+    }
+}
+
+void LandMap::DrawFramed( Image &screen, int x, int y ) const {
+    const Rect &clip = screen.GetClipRect();
+    const int inside = x >= clip.left && y >= clip.top && x + framed->GetWidth() - 1 <= clip.right &&
+                       y + framed->GetHeight() - 1 <= clip.bottom;
+    if ( inside && HudMaskedStores() ) {
+        CopyMasked( screen.GetPixels() + y * screen.GetPitch() + x, screen.GetPitch(), framed->GetPixels(),
+                    framed->GetPitch(), framed->GetWidth(), framed->GetHeight() );
+    } else {
+        framed->BlitTo( screen, x, y, framed->GetBounds() );
     }
 }
 

@@ -11,9 +11,9 @@ class World;
 // A map of the whole land for a corner of the screen: one map pixel for a square block of
 // land (8 x 8 on the game's 1280 x 960 land, larger blocks on lands too big for about
 // 160 x 120), ground or sky, with the camera's view as a frame, every tank as a dot in its
-// player's colour and bombs in flight as bright dots. The ground is kept ready between frames
-// and redrawn only where a crater changed it, so a frame costs little more than a copy of the
-// map's own pixels.
+// player's colour and bombs in flight as bright dots. The ground is kept ready between frames,
+// inside its frame, and redrawn only where a crater changed it, so a frame costs little more
+// than a copy of the map's own pixels.
 class LandMap {
 public:
     static constexpr int MAX_WIDTH = 160;
@@ -23,32 +23,36 @@ public:
     LandMap();
     virtual ~LandMap();
 
-    // Sizes the map for the land picture and draws all of it. 1, or 0 without memory.
-    int Build( const Image &land, uint8_t groundColour, uint8_t skyColour );
+    // Sizes the map for the land picture and draws all of it in its frame. 1, or 0 without
+    // memory.
+    int Build( const Image &land, uint8_t groundColour, uint8_t skyColour, uint8_t frameColour );
     // Draws again the blocks under an area of the land (a crater).
     void Refresh( const Image &land, const Rect &area );
     // The map with its frame, view, tanks and bombs, its top-left corner at (x, y).
     void Draw( Image &screen, int x, int y, const World &world, const Match &match,
                const HudColours &colours ) const;
 
-    int GetWidth() const { return cells != nullptr ? cells->GetWidth() : 0; }
-    int GetHeight() const { return cells != nullptr ? cells->GetHeight() : 0; }
+    int GetWidth() const { return cells.GetWidth(); }
+    int GetHeight() const { return cells.GetHeight(); }
     int GetBlock() const { return block; }
     // The map pixel of a land point.
     int ToMap( int landCoordinate ) const { return landCoordinate / block; }
-    const Image *GetCells() const { return cells; }
+    const Image *GetCells() const { return cells.GetPixels() != nullptr ? &cells : nullptr; }
 
 private:
     LandMap( const LandMap & ) = delete;
     LandMap &operator=( const LandMap & ) = delete;
 
     void DrawCell( const Image &land, int column, int row );
+    void DrawFramed( Image &screen, int x, int y ) const;
     void Dot( Image &screen, const Rect &box, int landX, int landY, int size, uint8_t colour ) const;
 
-    Image *cells; // owned; the map's pixels, one a block; null before Build
+    Image *framed; // owned; the map's pixels, one a block, in a frame a pixel wide; null before Build
+    Image cells;   // the map's pixels inside `framed`
     int block;
     uint8_t ground;
     uint8_t sky;
+    uint8_t frame;
 };
 
 #endif

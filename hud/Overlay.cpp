@@ -37,6 +37,8 @@ const char *const HELP_LINES[] = {
     "SO DOES A LONG FALL. LEAVE THE LAND AND YOU ARE OUT.",
 };
 const int HELP_LINE_COUNT = int( sizeof( HELP_LINES ) / sizeof( HELP_LINES[0] ) );
+static_assert( HELP_LINE_COUNT + 1 == Overlay::HELP_STRIPS, "a strip for every line of the help" );
+static_assert( Match::MAX_PLAYERS <= Overlay::MAX_NAMES, "a label and a score for every player" );
 
 } // namespace
 
@@ -131,15 +133,16 @@ void Overlay::DrawLabels( Image &screen, const World &world, const Match &match,
         line.Add( match.GetComputer( player ) ? " CPU" : "" );
         const char *text = line.Get();
         const int centreX = tank->GetX() + g_tankSprite.GetWidth() / 2 - world.GetCameraX();
-        const int x = centreX - Font::Measure( text ) / 2;
+        const int width = Font::MeasureLength( line.GetLength() );
+        const int x = centreX - width / 2;
         // A tank at the top of the screen (all of them at the start) keeps its number in view.
         const int tankTop = tank->GetY() - world.GetCameraY();
         int y = tankTop - LABEL_GAP - HEALTH_HEIGHT - HEALTH_GAP - Font::GLYPH_HEIGHT;
         if ( y < 0 && tankTop >= 0 ) {
             y = 0;
         }
-        Rect box = Font::Box( x, y, text );
-        Font::Draw( screen, x, y, text, colours.GetPlayer( player ), colours.GetShadow() );
+        Rect box( x, y, x + width, y + Font::GLYPH_HEIGHT );
+        labelStrips[player].Draw( screen, x, y, text, colours.GetPlayer( player ), colours.GetShadow() );
         const Rect bar =
             DrawHealth( screen, centreX, y + Font::GLYPH_HEIGHT + HEALTH_GAP, match, player, colours );
         box.left = box.left < bar.left ? box.left : bar.left;
@@ -209,11 +212,11 @@ void Overlay::DrawScores( Image &screen, const Match &match, const HudColours &c
         AddPlayer( line, player, "P" );
         line.Add( ":" ).Add( match.GetScore( player ) );
         const char *text = line.Get();
-        Font::Draw( screen, x, y, text, colours.GetPlayer( player ), colours.GetShadow() );
-        x += Font::Measure( text ) + 2 * Font::ADVANCE;
+        scoreStrips[player].Draw( screen, x, y, text, colours.GetPlayer( player ), colours.GetShadow() );
+        x += Font::MeasureLength( line.GetLength() ) + 2 * Font::ADVANCE;
     }
     const char *target = "MATCHES WON";
-    Font::Draw( screen, x, y, target, colours.GetText(), colours.GetShadow() );
+    wonStrip.Draw( screen, x, y, target, colours.GetText(), colours.GetShadow() );
     Note( Rect( MARGIN, y, x + Font::Measure( target ), y + Font::GLYPH_HEIGHT ) );
 }
 
@@ -229,19 +232,22 @@ void Overlay::DrawReadouts( Image &screen, const Match &match, const HudColours 
     TextLine nameLine;
     AddPlayer( nameLine, player, "PLAYER " );
     const char *name = nameLine.Get();
-    TextLine valuesLine;
+    // "HEALTH 100  ANGLE 45 LEFT  POWER 250" in three pieces, laid side by side as one line.
     const int direction = tank->GetBarrelDirection();
-    valuesLine.Add( "HEALTH " )
-        .Add( match.GetHealth( player ) )
+    TextLine values[3];
+    values[0].Add( "HEALTH " ).Add( match.GetHealth( player ) );
+    values[1]
         .Add( "  ANGLE " )
         .Add( Match::Elevation( direction ) )
-        .Add( Match::PointsLeft( direction ) ? " LEFT" : " RIGHT" )
-        .Add( "  POWER " )
-        .Add( tank->GetPower() );
-    const char *values = valuesLine.Get();
-    Font::Draw( screen, MARGIN, y, name, colours.GetPlayer( player ), colours.GetShadow() );
-    const int valuesX = MARGIN + Font::Measure( name ) + 2 * Font::ADVANCE;
-    Font::Draw( screen, valuesX, y, values, colours.GetText(), colours.GetShadow() );
+        .Add( Match::PointsLeft( direction ) ? " LEFT" : " RIGHT" );
+    values[2].Add( "  POWER " ).Add( tank->GetPower() );
+    nameStrip.Draw( screen, MARGIN, y, name, colours.GetPlayer( player ), colours.GetShadow() );
+    int valuesX = MARGIN + Font::MeasureLength( nameLine.GetLength() ) + 2 * Font::ADVANCE;
+    for ( int piece = 0; piece < 3; piece++ ) {
+        valueStrips[piece].Draw( screen, valuesX, y, values[piece].Get(), colours.GetText(),
+                                 colours.GetShadow() );
+        valuesX += values[piece].GetLength() * Font::ADVANCE;
+    }
 
     screen.DrawRect( bar, colours.GetShadow() );
     screen.FillRect( bar.left + 1, bar.top + 1, bar.right - 1, bar.bottom - 1, colours.GetPanel() );
@@ -249,7 +255,7 @@ void Overlay::DrawReadouts( Image &screen, const Match &match, const HudColours 
     if ( fill > 0 ) {
         screen.FillRect( bar.left + 1, bar.top + 1, bar.left + fill, bar.bottom - 1, colours.GetBright() );
     }
-    int right = valuesX + Font::Measure( values );
+    int right = valuesX - 1;
     if ( right < bar.right ) {
         right = bar.right;
     }
@@ -257,14 +263,18 @@ void Overlay::DrawReadouts( Image &screen, const Match &match, const HudColours 
 }
 
 void Overlay::DrawCentred( Image &screen, int y, const char *text, uint8_t colour, const HudColours &colours,
-                           int scale ) {
+                           int scale, TextStrip *strip ) {
     const int x = ( screen.GetWidth() - Font::Measure( text, scale ) ) / 2;
-    Font::Draw( screen, x, y, text, colour, colours.GetShadow(), scale );
+    if ( scale == 1 && strip != nullptr ) {
+        strip->Draw( screen, x, y, text, colour, colours.GetShadow() );
+    } else {
+        Font::Draw( screen, x, y, text, colour, colours.GetShadow(), scale );
+    }
 }
 
 void Overlay::DrawHint( Image &screen, const HudColours &colours ) {
     const char *hint = "THE LAST TANK STANDING WINS.  F1: HELP";
-    DrawCentred( screen, HINT_TOP, hint, colours.GetText(), colours, 1 );
+    DrawCentred( screen, HINT_TOP, hint, colours.GetText(), colours, 1, &hintStrip );
     const int x = ( screen.GetWidth() - Font::Measure( hint ) ) / 2;
     Note( Font::Box( x, HINT_TOP, hint ) );
 }
@@ -281,7 +291,7 @@ void Overlay::DrawNews( Image &screen, const Match &match, const HudColours &col
     text.Add( "PLAYER " )
         .Add( player + 1 )
         .Add( match.GetNews() == Match::Destroyed ? " IS DESTROYED" : " LEFT THE LAND" );
-    DrawCentred( screen, NEWS_TOP, text.Get(), colours.GetPlayer( player ), colours, 1 );
+    DrawCentred( screen, NEWS_TOP, text.Get(), colours.GetPlayer( player ), colours, 1, &newsStrip );
     const int x = ( screen.GetWidth() - Font::Measure( text.Get() ) ) / 2;
     Note( Font::Box( x, NEWS_TOP, text.Get() ) );
 }
@@ -298,11 +308,12 @@ void Overlay::DrawBanner( Image &screen, const Match &match, const HudColours &c
         // A long name comes down a size to stay inside the banner.
         const int scale = Font::Measure( text.Get(), 3 ) <= box.right - box.left - 16 ? 3 : 2;
         DrawCentred( screen, box.top + 16 + ( 3 - scale ) * 4, text.Get(), colours.GetPlayer( winner ),
-                     colours, scale );
+                     colours, scale, nullptr );
     } else {
-        DrawCentred( screen, box.top + 16, "A DRAW!", colours.GetText(), colours, 3 );
+        DrawCentred( screen, box.top + 16, "A DRAW!", colours.GetText(), colours, 3, nullptr );
     }
-    DrawCentred( screen, box.top + 56, "ENTER OR SPACE: NEW MATCH", colours.GetText(), colours, 1 );
+    DrawCentred( screen, box.top + 56, "ENTER OR SPACE: NEW MATCH", colours.GetText(), colours, 1,
+                 &bannerStrip );
 }
 
 void Overlay::DrawHelp( Image &screen, const Match &match, const HudColours &colours ) {
@@ -312,10 +323,11 @@ void Overlay::DrawHelp( Image &screen, const Match &match, const HudColours &col
     DrawPanel( screen, box, colours );
     int y = top + 12;
     for ( int i = 0; i < HELP_LINE_COUNT; i++, y += LINE ) {
-        Font::Draw( screen, box.left + 12, y, HELP_LINES[i], i == 0 ? colours.GetBright() : colours.GetText(),
-                    colours.GetShadow() );
+        helpStrips[i].Draw( screen, box.left + 12, y, HELP_LINES[i],
+                            i == 0 ? colours.GetBright() : colours.GetText(), colours.GetShadow() );
     }
     TextLine aim;
     aim.Add( "EACH TANK HAS " ).Add( match.GetStartHealth() ).Add( " HEALTH. THE LAST ONE WINS." );
-    Font::Draw( screen, box.left + 12, y, aim.Get(), colours.GetText(), colours.GetShadow() );
+    helpStrips[HELP_LINE_COUNT].Draw( screen, box.left + 12, y, aim.Get(), colours.GetText(),
+                                      colours.GetShadow() );
 }

@@ -2,6 +2,7 @@
 #define KELTO_HUD_OVERLAY_H
 
 #include "gfx/Rect.h"
+#include "hud/TextStrip.h"
 
 #include <cstdint>
 
@@ -31,6 +32,7 @@ public:
 
     static constexpr int NAME_LENGTH = 12;
     static constexpr int MAX_NAMES = 4;
+    static constexpr int HELP_STRIPS = 11; // the help panel's, the line of the health included
 
     // The name a player is shown by (at most NAME_LENGTH characters); empty (the start) shows
     // the player's number as before.
@@ -65,7 +67,7 @@ private:
     void DrawHelp( Image &screen, const Match &match, const HudColours &colours );
     void DrawPanel( Image &screen, const Rect &box, const HudColours &colours );
     void DrawCentred( Image &screen, int y, const char *text, uint8_t colour, const HudColours &colours,
-                      int scale );
+                      int scale, TextStrip *strip );
 
     // "PLAYER N", or the player's name.
     void AddPlayer( TextLine &line, int player, const char *numberWord ) const;
@@ -73,6 +75,16 @@ private:
     Rect regions[MAX_REGIONS];
     char names[MAX_NAMES][NAME_LENGTH + 1];
     int regionCount;
+    // Every line of text the view draws at scale 1 keeps its own strip, by its place.
+    TextStrip labelStrips[MAX_NAMES];
+    TextStrip scoreStrips[MAX_NAMES];
+    TextStrip wonStrip;
+    TextStrip nameStrip;
+    TextStrip valueStrips[3]; // health, angle, power: a changing one leaves the others kept
+    TextStrip hintStrip;
+    TextStrip newsStrip;
+    TextStrip bannerStrip;
+    TextStrip helpStrips[HELP_STRIPS];
 };
 
 #endif

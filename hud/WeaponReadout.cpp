@@ -19,6 +19,8 @@ const char *const SHORT_NAMES[WEAPON_CHOICES] = { "BOMB", "HEAVY", "CLUSTER", "D
 
 } // namespace
 
+static_assert( WEAPON_CHOICES <= WeaponReadout::WEAPON_STRIPS, "a strip for every weapon's word" );
+
 WeaponReadout::WeaponReadout() : regionCount( 0 ) {
 }
 
@@ -65,7 +67,7 @@ void WeaponReadout::DrawWeapons( Image &screen, const World &world, const Arsena
         line.Add( chosen ? "]" : "" );
         const uint8_t colour =
             chosen ? colours.GetBright() : ( left == 0 ? colours.GetPanel() : colours.GetText() );
-        Font::Draw( screen, x, y, line.Get(), colour, colours.GetShadow() );
+        weaponStrips[weapon].Draw( screen, x, y, line.Get(), colour, colours.GetShadow() );
         const Rect drawn = Font::Box( x, y, line.Get() );
         box.right = drawn.right;
         box.bottom = drawn.bottom;
@@ -82,7 +84,7 @@ void WeaponReadout::DrawWind( Image &screen, int wind, const HudColours &colours
     const int strength = steps < 0 ? -steps : steps;
     const int x = bar.right + WIND_GAP;
     const int y = bar.top;
-    Font::Draw( screen, x, y, "WIND", colours.GetText(), colours.GetShadow() );
+    windStrip.Draw( screen, x, y, "WIND", colours.GetText(), colours.GetShadow() );
     Rect box = Font::Box( x, y, "WIND" );
     const int arrowLeft = box.right + Font::ADVANCE;
     const int arrowLength = Wind::MAX_STEPS * ARROW_PER_STEP;
@@ -102,7 +104,7 @@ void WeaponReadout::DrawWind( Image &screen, int wind, const HudColours &colours
     TextLine number;
     number.Add( strength );
     const int numberX = arrowLeft + arrowLength + Font::ADVANCE;
-    Font::Draw( screen, numberX, y, number.Get(), colours.GetText(), colours.GetShadow() );
+    strengthStrip.Draw( screen, numberX, y, number.Get(), colours.GetText(), colours.GetShadow() );
     const Rect drawn = Font::Box( numberX, y, number.Get() );
     box.right = drawn.right;
     box.top = middle - 3 < box.top ? middle - 3 : box.top;

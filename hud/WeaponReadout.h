@@ -2,6 +2,7 @@
 #define KELTO_HUD_WEAPONREADOUT_H
 
 #include "gfx/Rect.h"
+#include "hud/TextStrip.h"
 
 class Arsenal;
 class HudColours;
@@ -17,6 +18,7 @@ public:
     static constexpr int MAX_REGIONS = 2;
     // The arrow grows by this many pixels for each step of wind.
     static constexpr int ARROW_PER_STEP = 4;
+    static constexpr int WEAPON_STRIPS = 5; // at least the game's weapon choices
 
     WeaponReadout();
     virtual ~WeaponReadout();
@@ -36,6 +38,10 @@ private:
 
     Rect regions[MAX_REGIONS];
     int regionCount;
+    // The readout's words kept between frames, by their places.
+    TextStrip weaponStrips[WEAPON_STRIPS];
+    TextStrip windStrip;
+    TextStrip strengthStrip;
 };
 
 #endif

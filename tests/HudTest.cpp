@@ -10,7 +10,9 @@
 #include "gfx/Sprite.h"
 #include "hud/Font.h"
 #include "hud/LandMap.h"
+#include "hud/MaskedStores.h"
 #include "hud/TextLine.h"
+#include "hud/TextStrip.h"
 #include "land/Land.h"
 #include "land/LandTile.h"
 #include "platform/Keyboard.h"
@@ -22,6 +24,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -59,6 +62,15 @@ uint32_t Checksum( const Image &image, const Rect &area ) {
         }
     }
     return hash;
+}
+
+// Every pixel a different-looking colour, so that a byte put in the wrong place shows.
+void Pattern( Image &image ) {
+    for ( int y = 0; y < image.GetHeight(); y++ ) {
+        for ( int x = 0; x < image.GetWidth(); x++ ) {
+            image.GetPixels()[y * image.GetPitch() + x] = uint8_t( 100 + ( x * 3 + y * 7 ) % 50 );
+        }
+    }
 }
 
 int Count( const Image &image, const Rect &area, uint8_t colour ) {
@@ -224,6 +236,117 @@ TEST( HudFont, TextFollowsItsRuleAtTheClipsEdges ) {
     }
 }
 
+// A kept line against the font drawing it, frame after frame: the first Draw of a line draws
+// it, the second keeps it and lays it from then on, both ways (AVX-512's masked stores and the
+// plain way) alike, wholly inside the clip, at each of its sides exactly and one pixel past
+// (drawn by the font), in the image's bottom-right corner, and for lines of one glyph, of more
+// than one 64-byte block, of the longest kept length and one longer (never kept).
+TEST( HudText, AKeptLineLaysTheFontsPictureAtEveryPlace ) {
+    const std::string longest( TextStrip::MAX_LENGTH, 'W' );
+    const std::string tooLong( TextStrip::MAX_LENGTH + 1, 'M' );
+    const char *const texts[] = { "1", "P1:0", "ANNA CPU 100 HEALTH", longest.c_str(), tooLong.c_str() };
+    const int width = 400, height = 40;
+    const Rect clip( 6, 5, width - 3, height - 4 );
+    for ( const char *text : texts ) {
+        const int length = int( std::strlen( text ) );
+        const int covered = length * Font::ADVANCE; // the columns of the glyphs and the shadow
+        struct Place {
+            int x, y, inside;
+        } places[] = {
+            { 20, 15, 1 },
+            { clip.left, 15, 1 },
+            { clip.left - 1, 15, 0 },
+            { clip.right - covered + 1, 15, 1 },
+            { clip.right - covered + 2, 15, 0 },
+            { 20, clip.top, 1 },
+            { 20, clip.top - 1, 0 },
+            { 20, clip.bottom - Font::GLYPH_HEIGHT, 1 },
+            { 20, clip.bottom - Font::GLYPH_HEIGHT + 1, 0 },
+        };
+        for ( int masked = 0; masked <= 1; masked++ ) {
+            HudAllowMaskedStores( masked );
+            for ( const Place &place : places ) {
+                if ( place.x + covered > width ) {
+                    continue; // a line longer than the test's image
+                }
+                for ( int corner = 0; corner <= 1; corner++ ) {
+                    // In the corner the clip is the whole image and the line ends at its last byte.
+                    const Rect where = corner ? Rect( 0, 0, width - 1, height - 1 ) : clip;
+                    const int x = corner ? width - covered : place.x;
+                    const int y = corner ? height - Font::GLYPH_HEIGHT - 1 : place.y;
+                    TextStrip strip;
+                    for ( int frame = 0; frame < 3; frame++ ) {
+                        Image laid( width, height ), drawn( width, height );
+                        Pattern( laid );
+                        Pattern( drawn );
+                        laid.SetClipRect( where );
+                        drawn.SetClipRect( where );
+                        strip.Draw( laid, x, y, text, 2, 1 );
+                        Font::Draw( drawn, x, y, text, 2, 1 );
+                        EXPECT_EQ( Checksum( laid, laid.GetBounds() ), Checksum( drawn, drawn.GetBounds() ) )
+                            << text << " at " << x << "," << y << " frame " << frame << " masked " << masked;
+                        EXPECT_EQ( strip.GetKept(), frame > 0 && length <= TextStrip::MAX_LENGTH )
+                            << text << " frame " << frame;
+                    }
+                }
+            }
+        }
+    }
+    HudAllowMaskedStores( 1 );
+}
+
+// A kept line that changes is drawn by the font at once, in its new words or colours, and kept
+// again from the next frame.
+TEST( HudText, AChangedLineIsDrawnAsItNowIsAndKeptAgainNextFrame ) {
+    struct Step {
+        const char *text;
+        uint8_t colour, shadow;
+        int kept;
+    } steps[] = {
+        { "POWER 99", 2, 1, 0 },  { "POWER 99", 2, 1, 1 },  { "POWER 100", 2, 1, 0 },
+        { "POWER 100", 2, 1, 1 }, { "POWER 100", 3, 1, 0 }, { "POWER 100", 3, 4, 0 },
+        { "POWER 100", 3, 4, 1 }, { "POWER 99", 3, 4, 0 },
+    };
+    TextStrip strip;
+    for ( const Step &step : steps ) {
+        Image laid( 80, 12 ), drawn( 80, 12 );
+        Pattern( laid );
+        Pattern( drawn );
+        strip.Draw( laid, 3, 2, step.text, step.colour, step.shadow );
+        Font::Draw( drawn, 3, 2, step.text, step.colour, step.shadow );
+        EXPECT_EQ( Checksum( laid, laid.GetBounds() ), Checksum( drawn, drawn.GetBounds() ) ) << step.text;
+        EXPECT_EQ( strip.GetKept(), step.kept )
+            << step.text << " " << int( step.colour ) << int( step.shadow );
+    }
+}
+
+// The whole view, help panel and all, drawn as the first frame draws it (the font) and as
+// later frames lay it (kept lines, the map in its frame), both ways alike.
+TEST( HudText, KeptLinesDrawTheViewAsTheFontDid ) {
+    HudScene s( { 60, 200, 340, 480 } );
+    s.keys[DIK_F1] = 0x80;
+    s.hud.ReadKeys( s.keys );
+    // One scene under every frame of the view (the World's own pixels move from frame to frame).
+    s.world().Draw( s.scene.display );
+    Image scene( 640, 480 );
+    Image &back = s.scene.display.LockBackBuffer();
+    back.BlitTo( scene, 0, 0, back.GetBounds() );
+    s.scene.display.UnlockBackBuffer();
+    uint32_t first = 0; // the font's: no line has been asked for before
+    for ( int masked = 0; masked <= 1; masked++ ) {
+        HudAllowMaskedStores( masked );
+        for ( int frame = 0; frame < 3; frame++ ) {
+            scene.BlitTo( s.screen, 0, 0, scene.GetBounds() );
+            s.hud.DrawOn( s.screen, s.world() );
+            const uint32_t sum = Checksum( s.screen, s.screen.GetBounds() );
+            first = first != 0 ? first : sum;
+            EXPECT_EQ( sum, first ) << "masked " << masked << " frame " << frame;
+        }
+    }
+    EXPECT_NE( first, Checksum( scene, scene.GetBounds() ) );
+    HudAllowMaskedStores( 1 );
+}
+
 TEST( HudMarker, FollowsTheTurnThroughAFullRound ) {
     HudScene s( { 60, 200, 340, 480 } );
     const uint8_t white = s.hud.GetColours().GetText();
@@ -306,6 +429,48 @@ TEST( HudMap, ShowsAFlyingBombAndTheNewCraterAtTheirPlaces ) {
     EXPECT_EQ( after.GetPixels()[( mapY + craterY ) * 640 + mapX + 600 / 8], colours.GetGround() );
 }
 
+// The map in its frame copied whole (AVX-512's masked stores where there are, the plain copy
+// otherwise) against the frame drawn apart (a map whose frame is not in the shadow's colour):
+// at every alignment of a 64-byte line, at each side of the clip exactly and one past.
+TEST( HudMap, TheFramedMapCopiesAsTheFrameDrawnApart ) {
+    HudScene s( { 100, 400 } );
+    const HudColours &colours = s.hud.GetColours();
+    LandMap apart;
+    ASSERT_EQ( apart.Build( *s.world().GetLandImage(), colours.GetGround(), colours.GetSky(),
+                            uint8_t( colours.GetShadow() + 1 ) ),
+               1 );
+    const LandMap &framed = s.hud.GetMap();
+    const int w = framed.GetWidth(), h = framed.GetHeight();
+    const Rect clip( 10, 10, 300, 200 );
+    std::vector<std::pair<int, int>> places;
+    for ( int x = 40; x < 40 + 64; x++ ) {
+        places.push_back( { x, 50 } );
+    }
+    places.insert( places.end(), { { clip.left + 1, 50 },
+                                   { clip.left, 50 },
+                                   { clip.right - w, 50 },
+                                   { clip.right - w + 1, 50 },
+                                   { 50, clip.top + 1 },
+                                   { 50, clip.top },
+                                   { 50, clip.bottom - h },
+                                   { 50, clip.bottom - h + 1 } } );
+    for ( int masked = 0; masked <= 1; masked++ ) {
+        HudAllowMaskedStores( masked );
+        for ( const auto &place : places ) {
+            Image copied( 320, 220 ), drawn( 320, 220 );
+            Pattern( copied );
+            Pattern( drawn );
+            copied.SetClipRect( clip );
+            drawn.SetClipRect( clip );
+            framed.Draw( copied, place.first, place.second, s.world(), s.hud.GetMatch(), colours );
+            apart.Draw( drawn, place.first, place.second, s.world(), s.hud.GetMatch(), colours );
+            EXPECT_EQ( Checksum( copied, copied.GetBounds() ), Checksum( drawn, drawn.GetBounds() ) )
+                << place.first << "," << place.second << " masked " << masked;
+        }
+    }
+    HudAllowMaskedStores( 1 );
+}
+
 // Each row: a land's size and the map's block and size. The smallest block that keeps the
 // map within 160 x 120, at each limit and one pixel past it; a part block at the right or
 // bottom is a whole map pixel.
@@ -323,7 +488,7 @@ TEST( HudMap, TheBlockIsTheSmallestThatKeepsTheMapWithinItsLimits ) {
         Image land( c.landWidth, c.landHeight );
         land.Clear( GROUND );
         LandMap map;
-        ASSERT_EQ( map.Build( land, 1, 2 ), 1 );
+        ASSERT_EQ( map.Build( land, 1, 2, 0 ), 1 );
         EXPECT_EQ( map.GetBlock(), c.block ) << c.landWidth << " x " << c.landHeight;
         EXPECT_EQ( map.GetWidth(), c.width ) << c.landWidth << " x " << c.landHeight;
         EXPECT_EQ( map.GetHeight(), c.height ) << c.landWidth << " x " << c.landHeight;
@@ -342,7 +507,7 @@ TEST( HudMap, ABlockHalfSolidIsGroundAndOnePointLessIsSky ) {
         }
     }
     LandMap map;
-    ASSERT_EQ( map.Build( land, 1, 2 ), 1 );
+    ASSERT_EQ( map.Build( land, 1, 2, 0 ), 1 );
     EXPECT_EQ( MapText( map ), "SSSSSSSSGGGGGGGGG" );
 }
 
@@ -362,7 +527,7 @@ TEST( HudMap, ACraterRedrawsEveryBlockItsAreaTouchesAndNoOther ) {
         Image land( 32, 16 );
         land.Clear( 0 );
         LandMap map;
-        ASSERT_EQ( map.Build( land, 1, 2 ), 1 );
+        ASSERT_EQ( map.Build( land, 1, 2, 0 ), 1 );
         land.Clear( GROUND );
         map.Refresh( land, c.area );
         EXPECT_EQ( MapText( map ), c.map )

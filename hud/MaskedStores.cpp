@@ -1,0 +1,101 @@
+#include "hud/MaskedStores.h"
+
+#include <cstddef>
+
+#if defined( __GNUC__ ) && defined( __x86_64__ )
+#define HUD_MASKED 1
+#include <immintrin.h>
+#define MASKED_CODE __attribute__( ( target( "avx512f,avx512bw" ) ) )
+#endif
+
+namespace {
+
+const int BLOCK = 64;
+
+int allowMaskedStores = 1;
+
+} // namespace
+
+void HudAllowMaskedStores( int allow ) {
+    allowMaskedStores = allow;
+}
+
+#if defined( HUD_MASKED )
+
+int HudMaskedStores() {
+    static const int available =
+        __builtin_cpu_supports( "avx512f" ) && __builtin_cpu_supports( "avx512bw" ) ? 1 : 0;
+    return available && allowMaskedStores;
+}
+
+MASKED_CODE void LayMasked( uint8_t *target, int pitch, const uint8_t *set, int stride, const uint64_t *masks,
+                            int rows ) {
+    const int blocks = stride / BLOCK;
+    for ( int row = 0; row < rows; row++, target += pitch, set += stride, masks += blocks ) {
+        for ( int block = 0; block < blocks; block++ ) {
+            const __m512i bytes = _mm512_loadu_si512( set + BLOCK * block );
+            _mm512_mask_storeu_epi8( target + BLOCK * block, masks[block], bytes );
+        }
+    }
+}
+
+namespace {
+
+MASKED_CODE inline void CopyPart( uint8_t *target, const uint8_t *source, int count ) {
+    const __mmask64 mask = count >= BLOCK ? ~0ull : ( 1ull << count ) - 1;
+    _mm512_mask_storeu_epi8( target, mask, _mm512_maskz_loadu_epi8( mask, source ) );
+}
+
+} // namespace
+
+// A store that crosses two cache lines costs two: the target's lines are filled whole.
+MASKED_CODE void CopyMasked( uint8_t *target, int pitch, const uint8_t *source, int sourcePitch, int width,
+                             int rows ) {
+    for ( int row = 0; row < rows; row++, target += pitch, source += sourcePitch ) {
+        uint8_t *to = target;
+        const uint8_t *from = source;
+        int left = width;
+        int head = int( ( BLOCK - reinterpret_cast<uintptr_t>( to ) % BLOCK ) % BLOCK );
+        head = head < left ? head : left;
+        if ( head > 0 ) {
+            CopyPart( to, from, head );
+            to += head;
+            from += head;
+            left -= head;
+        }
+        for ( ; left >= BLOCK; left -= BLOCK, to += BLOCK, from += BLOCK ) {
+            _mm512_store_si512( to, _mm512_loadu_si512( from ) );
+        }
+        if ( left > 0 ) {
+            CopyPart( to, from, left );
+        }
+    }
+}
+
+#else
+
+int HudMaskedStores() {
+    return 0;
+}
+
+void LayMasked( uint8_t *target, int pitch, const uint8_t *set, int stride, const uint64_t *masks,
+                int rows ) {
+    const int blocks = stride / BLOCK;
+    for ( int row = 0; row < rows; row++, target += pitch, set += stride, masks += blocks ) {
+        for ( int x = 0; x < stride; x++ ) {
+            if ( ( masks[x / BLOCK] >> ( x % BLOCK ) ) & 1 ) {
+                target[x] = set[x];
+            }
+        }
+    }
+}
+
+void CopyMasked( uint8_t *target, int pitch, const uint8_t *source, int sourcePitch, int width, int rows ) {
+    for ( int row = 0; row < rows; row++, target += pitch, source += sourcePitch ) {
+        for ( int x = 0; x < width; x++ ) {
+            target[x] = source[x];
+        }
+    }
+}
+
+#endif
