@@ -4,6 +4,7 @@
 #include "game/Entity.h"
 #include "game/EntityList.h"
 #include "game/GameRules.h"
+#include "game/LandParts.h"
 #include "gfx/Bmp.h"
 #include "gfx/BmpFile.h"
 #include "gfx/Image.h"
@@ -329,20 +330,80 @@ void World::PassTurn() {
     cameraTarget = next;
 }
 
+// Where the land's tiles cover the whole screen over a background that does too, the land is
+// laid over the background in one pass, the same pixels as the background's copy followed by
+// the keyed blits, written once; otherwise, or should a blit be refused, the two passes.
 void World::Draw( Display &target ) {
-    DrawBackground( target );
-    DrawLand( target );
+    LandParts parts;
+    Image &back = target.LockBackBuffer();
+    const uint8_t *backdrop = BackdropUnder( back, target, parts );
+    if ( backdrop == nullptr ) {
+        DrawBackgroundOn( back, target );
+    }
+    target.UnlockBackBuffer();
+    if ( backdrop == nullptr ) {
+        DrawLand( target );
+    } else if ( !DrawLandOver( target, parts, backdrop ) ) {
+        DrawBackground( target );
+        DrawLand( target );
+    }
     DrawEntities( target );
 }
 
 void World::DrawBackground( Display &target ) {
-    Image &back = target.LockBackBuffer();
+    DrawBackgroundOn( target.LockBackBuffer(), target );
+    target.UnlockBackBuffer();
+}
+
+void World::DrawBackgroundOn( Image &back, const Display &target ) {
     if ( background != nullptr ) {
         const int bgX = ( cameraX * parallaxX ) >> 10;
         const int bgY = ( cameraY * parallaxY ) >> 10;
         background->BlitTo( back, 0, 0, Rect( bgX, bgY, bgX + target.GetWidth(), bgY + target.GetHeight() ) );
     }
-    target.UnlockBackBuffer();
+}
+
+// The background's pixel under the screen's top-left corner, when the background covers the
+// whole screen, nothing limits drawing on the screen, and `parts` of the land cover it too;
+// null otherwise.
+const uint8_t *World::BackdropUnder( const Image &back, const Display &target, LandParts &parts ) const {
+    const int width = target.GetWidth();
+    const int height = target.GetHeight();
+    if ( background == nullptr || background->GetPixels() == nullptr || back.GetPixels() == nullptr ||
+         land == nullptr || back.GetWidth() != width || back.GetHeight() != height ) {
+        return nullptr;
+    }
+    const Rect &clip = back.GetClipRect();
+    if ( clip.left != 0 || clip.top != 0 || clip.right != width - 1 || clip.bottom != height - 1 ) {
+        return nullptr;
+    }
+    const int bgX = ( cameraX * parallaxX ) >> 10;
+    const int bgY = ( cameraY * parallaxY ) >> 10;
+    if ( bgX < 0 || bgY < 0 || bgX > background->GetWidth() - width ||
+         bgY > background->GetHeight() - height ) {
+        return nullptr;
+    }
+    const Rect view( cameraX, cameraY, cameraX + width - 1, cameraY + height - 1 );
+    if ( !parts.Find( *land, view, width, height ) ) {
+        return nullptr;
+    }
+    return background->GetPixels() + size_t( bgY ) * size_t( background->GetPitch() ) + size_t( bgX );
+}
+
+int World::DrawLandOver( Display &target, const LandParts &parts, const uint8_t *backdrop ) {
+    HostSurface *backSurface = target.GetBackSurface();
+    if ( backSurface == nullptr ) {
+        return 0;
+    }
+    for ( int i = 0; i < parts.GetCount(); i++ ) {
+        const LandParts::Part &part = parts.Get( i );
+        if ( backSurface->BltFastOver( part.x, part.y, part.surface, &part.source,
+                                       DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT, backdrop,
+                                       background->GetPitch() ) != HOST_OK ) {
+            return 0;
+        }
+    }
+    return 1;
 }
 
 // The land is put on the screen by the display's keyed blit, tile by tile, never by

@@ -1,12 +1,15 @@
 #ifndef KELTO_GAME_WORLD_H
 #define KELTO_GAME_WORLD_H
 
+#include <cstdint>
+
 class BmpFile;
 class Display;
 class Entity;
 class EntityList;
 class Image;
 class Land;
+class LandParts;
 class LandTile;
 class Rect;
 
@@ -77,6 +80,9 @@ private:
     void PassTurn();
     void DropSpentBombs();
     void DrawBackground( Display &display );
+    void DrawBackgroundOn( Image &back, const Display &display );
+    const uint8_t *BackdropUnder( const Image &back, const Display &display, LandParts &parts ) const;
+    int DrawLandOver( Display &display, const LandParts &parts, const uint8_t *backdrop );
     void DrawLand( Display &display );
     void DrawEntities( Display &display );
     void RefillIfLost( LandTile *tile, const Rect &region );

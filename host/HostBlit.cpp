@@ -287,6 +287,116 @@ int WidestVectors() {
 }
 #endif
 
+// Over a backdrop: one row, source where opaque, backdrop where transparent, the destination
+// only written. A block whose source is opaque throughout leaves the backdrop unread.
+inline void OverPlain( uint8_t *destination, const uint8_t *source, const uint8_t *backdrop, int width,
+                       uint8_t keyLow, uint8_t range ) {
+    for ( int x = 0; x < width; x++ ) {
+        const uint8_t pixel = source[x];
+        destination[x] = uint8_t( pixel - keyLow ) > range ? pixel : backdrop[x];
+    }
+}
+
+#if defined( __SSE2__ )
+template <bool single>
+inline void OverVector( uint8_t *destination, const uint8_t *source, const uint8_t *backdrop,
+                        const VectorKey &key ) {
+    const __m128i pixels = Load( source );
+    const __m128i transparent = TransparentLanes<single>( pixels, key );
+    if ( _mm_movemask_epi8( transparent ) == 0 ) {
+        Store( destination, pixels );
+        return;
+    }
+    const __m128i under = _mm_and_si128( transparent, Load( backdrop ) );
+    Store( destination, _mm_or_si128( under, _mm_andnot_si128( transparent, pixels ) ) );
+}
+
+// Rows of 16 pixels or more; the last block ends at the row's end and may go over pixels
+// done already, which come out the same since the destination is never read.
+template <bool single>
+void OverVectorRow( uint8_t *destination, const uint8_t *source, const uint8_t *backdrop, int width,
+                    const VectorKey &key ) {
+    int x = 0;
+    for ( ; x + 16 <= width; x += 16 ) {
+        OverVector<single>( destination + x, source + x, backdrop + x, key );
+    }
+    if ( x < width ) {
+        const int last = width - 16;
+        OverVector<single>( destination + last, source + last, backdrop + last, key );
+    }
+}
+#endif
+
+#if defined( HOST_BLIT_WIDE )
+template <bool single>
+WIDE_CODE inline void OverWide( uint8_t *destination, const uint8_t *source, const uint8_t *backdrop,
+                                __m256i low, __m256i spread ) {
+    const __m256i pixels = LoadWide( source );
+    const __m256i transparent = TransparentWide<single>( pixels, low, spread );
+    if ( _mm256_movemask_epi8( transparent ) == 0 ) {
+        StoreWide( destination, pixels );
+        return;
+    }
+    StoreWide( destination, _mm256_blendv_epi8( pixels, LoadWide( backdrop ), transparent ) );
+}
+
+// Rows of 32 pixels or more, the last block ending at the row's end.
+template <bool single>
+WIDE_CODE void OverWideRow( uint8_t *destination, const uint8_t *source, const uint8_t *backdrop, int width,
+                            uint8_t keyLow, uint8_t range ) {
+    const __m256i low = _mm256_set1_epi8( char( keyLow ) );
+    const __m256i spread = _mm256_set1_epi8( char( range ) );
+    int x = 0;
+    for ( ; x + 32 <= width; x += 32 ) {
+        OverWide<single>( destination + x, source + x, backdrop + x, low, spread );
+    }
+    if ( x < width ) {
+        const int last = width - 32;
+        OverWide<single>( destination + last, source + last, backdrop + last, low, spread );
+    }
+}
+
+// Up to 64 pixels of a row; `pixels` says which.
+template <bool single>
+WIDEST_CODE inline void OverWidestPart( uint8_t *destination, const uint8_t *source, const uint8_t *backdrop,
+                                        __mmask64 pixels, __m512i low, __m512i spread ) {
+    const __m512i from = _mm512_maskz_loadu_epi8( pixels, source );
+    const __mmask64 opaque = OpaqueMask( from, low, spread, single );
+    const __m512i under = _mm512_maskz_loadu_epi8( pixels & ~opaque, backdrop );
+    _mm512_mask_storeu_epi8( destination, pixels, _mm512_mask_blend_epi8( opaque, under, from ) );
+}
+
+// The first pixels up to a 64-byte boundary of the destination, so that every whole block
+// after them is stored in one cache line. A block opaque throughout leaves the backdrop
+// unread.
+template <bool single>
+WIDEST_CODE void OverWidestRow( uint8_t *destination, const uint8_t *source, const uint8_t *backdrop,
+                                int width, uint8_t keyLow, uint8_t range ) {
+    const __m512i low = _mm512_set1_epi8( char( keyLow ) );
+    const __m512i spread = _mm512_set1_epi8( char( range ) );
+    int x = int( ( 64 - ( reinterpret_cast<uintptr_t>( destination ) & 63 ) ) & 63 );
+    if ( x >= width ) {
+        OverWidestPart<single>( destination, source, backdrop, ~0ull >> ( 64 - width ), low, spread );
+        return;
+    }
+    if ( x > 0 ) {
+        OverWidestPart<single>( destination, source, backdrop, ~0ull >> ( 64 - x ), low, spread );
+    }
+    for ( ; x + 64 <= width; x += 64 ) {
+        __m512i pixels = _mm512_loadu_si512( source + x );
+        const __mmask64 opaque = OpaqueMask( pixels, low, spread, single );
+        if ( opaque != ~__mmask64( 0 ) ) {
+            pixels = _mm512_mask_blend_epi8( opaque, _mm512_loadu_si512( backdrop + x ), pixels );
+        }
+        _mm512_store_si512( destination + x, pixels );
+    }
+    if ( x < width ) {
+        OverWidestPart<single>( destination + x, source + x, backdrop + x, ~0ull >> ( 64 - ( width - x ) ),
+                                low, spread );
+    }
+}
+#endif
+
 } // namespace
 
 void HostBlitKeyed( uint8_t *destination, int destinationPitch, const uint8_t *source, int sourcePitch,
@@ -339,5 +449,80 @@ void HostBlitKeyed( uint8_t *destination, int destinationPitch, const uint8_t *s
         }
         destination += destinationPitch;
         source += sourcePitch;
+    }
+}
+
+namespace {
+
+// Rows this far ahead are asked for while one is drawn: after the present has filled the
+// caches with the converted frame, the land, the background and the screen all come from
+// further out, in short rows the processor's own prefetching does not foresee.
+const int AHEAD = 4;
+
+inline void FetchRow( uint8_t *destination, const uint8_t *source, const uint8_t *backdrop, int width ) {
+    for ( int x = 0; x < width; x += 64 ) {
+        __builtin_prefetch( source + x, 0, 3 );
+        __builtin_prefetch( backdrop + x, 0, 3 );
+        __builtin_prefetch( destination + x, 1, 3 );
+    }
+}
+
+// Every row over the backdrop with the widest vectors allowed that fit in it.
+template <bool single>
+void OverRows( uint8_t *destination, int destinationPitch, const uint8_t *source, int sourcePitch,
+               const uint8_t *backdrop, int backdropPitch, int width, int height, uint8_t keyLow,
+               uint8_t range ) {
+#if defined( HOST_BLIT_WIDE )
+    const int widest = WidestVectors();
+#endif
+#if defined( __SSE2__ )
+    const VectorKey key = { _mm_set1_epi8( char( keyLow ) ), _mm_set1_epi8( char( range ) ) };
+#endif
+    for ( int row = 0; row < height; row++ ) {
+        if ( row + AHEAD < height ) {
+            FetchRow( destination + AHEAD * destinationPitch, source + AHEAD * sourcePitch,
+                      backdrop + AHEAD * backdropPitch, width );
+        }
+#if defined( HOST_BLIT_WIDE )
+        if ( widest == HOST_BLIT_AVX512 ) {
+            OverWidestRow<single>( destination, source, backdrop, width, keyLow, range );
+        } else if ( widest == HOST_BLIT_AVX2 && width >= 32 ) {
+            OverWideRow<single>( destination, source, backdrop, width, keyLow, range );
+        } else
+#endif
+#if defined( __SSE2__ )
+            if ( width >= 16 ) {
+            OverVectorRow<single>( destination, source, backdrop, width, key );
+        } else
+#endif
+        {
+            OverPlain( destination, source, backdrop, width, keyLow, range );
+        }
+        destination += destinationPitch;
+        source += sourcePitch;
+        backdrop += backdropPitch;
+    }
+}
+
+} // namespace
+
+void HostBlitKeyedOver( uint8_t *destination, int destinationPitch, const uint8_t *source, int sourcePitch,
+                        const uint8_t *backdrop, int backdropPitch, int width, int height, uint8_t keyLow,
+                        uint8_t keyHigh ) {
+    if ( width <= 0 || height <= 0 ) {
+        return;
+    }
+    if ( keyLow > keyHigh ) {
+        // An empty range: nothing is transparent.
+        HostBlitCopy( destination, destinationPitch, source, sourcePitch, width, height );
+        return;
+    }
+    const uint8_t range = uint8_t( keyHigh - keyLow );
+    if ( range == 0 ) {
+        OverRows<true>( destination, destinationPitch, source, sourcePitch, backdrop, backdropPitch, width,
+                        height, keyLow, range );
+    } else {
+        OverRows<false>( destination, destinationPitch, source, sourcePitch, backdrop, backdropPitch, width,
+                         height, keyLow, range );
     }
 }

@@ -16,6 +16,14 @@ void HostBlitCopy( uint8_t *destination, int destinationPitch, const uint8_t *so
 void HostBlitKeyed( uint8_t *destination, int destinationPitch, const uint8_t *source, int sourcePitch,
                     int width, int height, uint8_t keyLow, uint8_t keyHigh );
 
+// The keyed blit laid over a backdrop in the same pass: each destination pixel becomes the
+// source's where it lies outside keyLow..keyHigh and the backdrop's where it lies inside, so
+// the destination is only written, never read. The same as HostBlitCopy from the backdrop
+// followed by HostBlitKeyed, with one pass over the screen instead of two.
+void HostBlitKeyedOver( uint8_t *destination, int destinationPitch, const uint8_t *source, int sourcePitch,
+                        const uint8_t *backdrop, int backdropPitch, int width, int height, uint8_t keyLow,
+                        uint8_t keyHigh );
+
 // The keyed blit uses the widest vectors the processor has, up to the widest allowed here;
 // tests and benchmarks lower it to try the narrower paths on the same machine.
 enum { HOST_BLIT_SSE2 = 0, HOST_BLIT_AVX2 = 1, HOST_BLIT_AVX512 = 2 };

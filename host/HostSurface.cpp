@@ -116,6 +116,19 @@ HostResult HostSurface::CheckBlitSides( const HostSurface *source ) const {
 
 HostResult HostSurface::BltFast( int x, int y, HostSurface *source, const HostRect *sourceRect,
                                  uint32_t flags ) {
+    return Blit( x, y, source, sourceRect, flags, nullptr, 0 );
+}
+
+HostResult HostSurface::BltFastOver( int x, int y, HostSurface *source, const HostRect *sourceRect,
+                                     uint32_t flags, const uint8_t *backdrop, int backdropPitch ) {
+    if ( backdrop == nullptr ) {
+        return DDERR_INVALIDPARAMS;
+    }
+    return Blit( x, y, source, sourceRect, flags, backdrop, backdropPitch );
+}
+
+HostResult HostSurface::Blit( int x, int y, HostSurface *source, const HostRect *sourceRect, uint32_t flags,
+                              const uint8_t *backdrop, int backdropPitch ) {
     HostResult sides = CheckBlitSides( source );
     if ( sides != HOST_OK ) {
         return sides;
@@ -153,8 +166,14 @@ HostResult HostSurface::BltFast( int x, int y, HostSurface *source, const HostRe
     const uint8_t *from = source->pixels + size_t( top ) * size_t( source->pitch ) + size_t( left );
     if ( keyed && source->colorKeyLow <= source->colorKeyHigh && source->colorKeyLow <= 255 ) {
         uint8_t high = uint8_t( std::min<uint32_t>( source->colorKeyHigh, 255 ) );
-        HostBlitKeyed( to, pitch, from, source->pitch, int( copyWidth ), int( copyHeight ),
-                       uint8_t( source->colorKeyLow ), high );
+        if ( backdrop != nullptr ) {
+            const uint8_t *under = backdrop + size_t( toY ) * size_t( backdropPitch ) + size_t( toX );
+            HostBlitKeyedOver( to, pitch, from, source->pitch, under, backdropPitch, int( copyWidth ),
+                               int( copyHeight ), uint8_t( source->colorKeyLow ), high );
+        } else {
+            HostBlitKeyed( to, pitch, from, source->pitch, int( copyWidth ), int( copyHeight ),
+                           uint8_t( source->colorKeyLow ), high );
+        }
     } else {
         HostBlitCopy( to, pitch, from, source->pitch, int( copyWidth ), int( copyHeight ) );
     }

@@ -28,6 +28,13 @@ public:
     // Copies `sourceRect` (exclusive right and bottom) of `source` to (x, y) of this surface;
     // with DDBLTFAST_SRCCOLORKEY the source's key range is skipped.
     HostResult BltFast( int x, int y, HostSurface *source, const HostRect *sourceRect, uint32_t flags );
+    // The same blit laid over a backdrop in one pass: every pixel it writes is the source's
+    // where opaque and the backdrop's where the key makes it transparent, as if the backdrop
+    // had been copied there first. `backdrop` is the backdrop's pixel under this surface's
+    // (0, 0), `backdropPitch` bytes a row; it must reach under the whole blit. A refused blit
+    // writes nothing.
+    HostResult BltFastOver( int x, int y, HostSurface *source, const HostRect *sourceRect, uint32_t flags,
+                            const uint8_t *backdrop, int backdropPitch );
 
     // Primary surface only: exchanges the front and back buffer and shows the new front.
     HostResult Flip( HostSurface *target, uint32_t flags );
@@ -68,6 +75,8 @@ private:
     void AttachBackBuffer( HostSurface *back );
     void ExchangeWithBackBuffer();
     HostResult CheckBlitSides( const HostSurface *source ) const;
+    HostResult Blit( int x, int y, HostSurface *source, const HostRect *sourceRect, uint32_t flags,
+                     const uint8_t *backdrop, int backdropPitch );
 
     HostVideo *video; // not owned: the display object that made this surface
     uint32_t refCount;

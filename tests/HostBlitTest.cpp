@@ -89,6 +89,42 @@ void CompareWithReference( std::mt19937 &random, int width, int height, int sour
                                   << destinationOffset;
 }
 
+// The land laid over a backdrop, the long way: the backdrop copied, then the keyed blit.
+void ReferenceKeyedOver( uint8_t *destination, int destinationPitch, const uint8_t *source, int sourcePitch,
+                         const uint8_t *backdrop, int backdropPitch, int width, int height, uint8_t keyLow,
+                         uint8_t keyHigh ) {
+    for ( int y = 0; y < height; y++ ) {
+        for ( int x = 0; x < width; x++ ) {
+            destination[y * destinationPitch + x] = backdrop[y * backdropPitch + x];
+        }
+    }
+    ReferenceKeyed( destination, destinationPitch, source, sourcePitch, width, height, keyLow, keyHigh );
+}
+
+// The same comparison for the blit over a backdrop, whose rows have their own pitch and
+// alignment too.
+void CompareOverWithReference( std::mt19937 &random, int width, int height, int pitch, int offset,
+                               KeyRange key ) {
+    const size_t size = size_t( 64 + pitch * height + 64 );
+    const std::vector<uint8_t> source = MakeSource( random, size, key.low, key.high );
+    std::vector<uint8_t> backdrop( size + size_t( height ) + 16 );
+    for ( uint8_t &byte : backdrop ) {
+        byte = uint8_t( random() );
+    }
+    std::vector<uint8_t> expected( size );
+    for ( uint8_t &byte : expected ) {
+        byte = uint8_t( random() );
+    }
+    std::vector<uint8_t> actual = expected;
+    const int sourceOffset = offset % 29, backdropOffset = offset % 7 + 3, backdropPitch = pitch + 1;
+    ReferenceKeyedOver( expected.data() + offset, pitch, source.data() + sourceOffset, pitch,
+                        backdrop.data() + backdropOffset, backdropPitch, width, height, key.low, key.high );
+    HostBlitKeyedOver( actual.data() + offset, pitch, source.data() + sourceOffset, pitch,
+                       backdrop.data() + backdropOffset, backdropPitch, width, height, key.low, key.high );
+    ASSERT_EQ( expected, actual ) << "width " << width << " height " << height << " key " << int( key.low )
+                                  << ".." << int( key.high ) << " pitch " << pitch << " offset " << offset;
+}
+
 } // namespace
 
 // Every test of the keyed blit runs with the widest vectors the machine has, with AVX2 at most
@@ -118,6 +154,24 @@ TEST_P( HostBlitKeyedPaths, MatchesReferenceOnAFullTileWithWiderRows ) {
     std::mt19937 random( 99 );
     CompareWithReference( random, 640, 480, 643, 657, 3, 5, KeyRange{ 0, 0 } );
     CompareWithReference( random, 641, 37, 641, 641, 1, 0, KeyRange{ 30, 200 } );
+}
+
+// Widths around every vector size and block (one under, at, one over), at every alignment
+// of the destination against a 64-byte line, and a whole screen.
+TEST_P( HostBlitKeyedPaths, OverABackdropMatchesTheBackdropCopiedThenTheKeyedBlit ) {
+    std::mt19937 random( 4321 );
+    const int widths[] = { 1, 2, 7, 8, 9, 15, 16, 17, 31, 32, 33, 63, 64, 65, 127, 128, 129, 200, 639, 640 };
+    for ( const KeyRange &key : KEY_RANGES ) {
+        for ( int width : widths ) {
+            const int offset = int( random() % 64 );
+            CompareOverWithReference( random, width, 1 + int( random() % 3 ), width + int( random() % 70 ),
+                                      offset, key );
+        }
+    }
+    for ( int offset = 0; offset < 64; offset++ ) {
+        CompareOverWithReference( random, 100, 2, 130, offset, KeyRange{ 0, 0 } );
+    }
+    CompareOverWithReference( random, 640, 480, 640, 16, KeyRange{ 0, 0 } );
 }
 
 INSTANTIATE_TEST_SUITE_P( WidestAndNarrow, HostBlitKeyedPaths,

@@ -263,6 +263,34 @@ TEST( WorldDrawing, CameraOnTheSecondRowBlitsItAtTheTop ) {
     EXPECT_EQ( 0, stage.CountWrongPixels( LandColour ) );
 }
 
+// The land laid over the background in one pass, at the cameras where the tiles' parts are
+// thinnest: one pixel of a tile either side of a seam, and exactly on the seams.
+TEST( WorldDrawing, EveryCameraAtTheSeamsShowsLandOverBackground ) {
+    Stage stage;
+    const int cameras[][2] = { { 1, 1 },   { 639, 479 }, { 640, 480 }, { 641, 481 },
+                               { 639, 0 }, { 0, 479 },   { 640, 0 } };
+    for ( const auto &camera : cameras ) {
+        stage.Frame( camera[0], camera[1] );
+        EXPECT_EQ( 0, stage.CountWrongPixels( LandColour ) ) << "camera " << camera[0] << ", " << camera[1];
+    }
+}
+
+// A background one pixel narrower than the screen leaves its last column as the back buffer
+// held it wherever the land is open, as the designed two passes do.
+TEST( WorldDrawing, BackgroundShortOfTheScreenLeavesTheRestAsItWas ) {
+    Stage stage( 1280, 960, 639, 720 );
+    Image &back = stage.display.LockBackBuffer();
+    back.Clear( 0xEE );
+    stage.display.UnlockBackBuffer();
+    stage.world.SetCameraX( 0 );
+    stage.world.SetCameraY( 0 );
+    stage.world.Draw( stage.display );
+    const HostSurface *surface = stage.display.GetBackSurface();
+    const uint8_t *row = surface->GetPixels() + 50 * surface->GetPitch(); // in the sky
+    EXPECT_EQ( BackgroundColour( 638, 50 ), row[638] );
+    EXPECT_EQ( 0xEE, row[639] );
+}
+
 TEST( WorldDrawing, PartialTilesOfAnOddSizedLandAreJoinedToo ) {
     Stage stage( 1300, 1000, 1000, 800 );
     ASSERT_EQ( 3, stage.world.GetLand()->GetColumns() );
