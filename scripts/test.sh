@@ -42,17 +42,16 @@ phase() {
         -v load="$(cut -d' ' -f1 /proc/loadavg)" \
         'BEGIN { printf "test.sh: %s %d s (cpu %d s, load %s)\n", name, wall, cpu, load }'
 }
-# The default build's tests spend most of their time waiting on the real program's frames
-# under Xvfb and on its processes: twice as many run at once as there are cores. Under the
-# sanitizers the tests are busier: one more than the cores.
-cores="$(nproc)"
+# Many tests spend much of their time waiting on the real program's frames under Xvfb and on
+# its processes: one more test runs at once than there are cores.
+jobs="$(($(nproc) + 1))"
 phase setup scripts/setup.sh
 phase "default build" scripts/build.sh default
-phase "default tests" ctest --preset default -j "$((2 * cores))"
+phase "default tests" ctest --preset default -j "$jobs"
 phase package scripts/package.sh
 phase "web build" scripts/build.sh web
 phase "browser test" scripts/browser-test.sh
 phase "fuzz smoke" scripts/fuzz.sh smoke
 phase "sanitize build" scripts/build.sh sanitize
-phase "sanitize tests" ctest --preset sanitize -j "$((cores + 1))"
+phase "sanitize tests" ctest --preset sanitize -j "$jobs"
 echo "test.sh: all $SECONDS s"
