@@ -26,12 +26,32 @@ check_own_files() {
 }
 trap check_own_files EXIT
 
-scripts/setup.sh
-scripts/build.sh default
-ctest --preset default -j 2
-scripts/package.sh
-scripts/build.sh web
-scripts/browser-test.sh
-scripts/fuzz.sh smoke
-scripts/build.sh sanitize
-ctest --preset sanitize -j 2
+# Each phase says what it cost: wall time, the processor time of everything it ran (user and
+# system, which other work on a shared machine does not inflate) and the load it ran under.
+# The processor time of this script's finished children, in seconds (/proc/PID/stat's cutime and
+# cstime, in clock ticks, counted after the command's name in parentheses).
+cpu_seconds() {
+    sed 's/.*) //' "/proc/$$/stat" | awk -v tick="$(getconf CLK_TCK)" '{ printf "%d\n", ($14 + $15) / tick }'
+}
+phase() {
+    local name="$1" started="$SECONDS" cpu
+    shift
+    cpu="$(cpu_seconds)"
+    "$@"
+    awk -v name="$name" -v wall="$((SECONDS - started))" -v cpu="$(( $(cpu_seconds) - cpu ))" \
+        -v load="$(cut -d' ' -f1 /proc/loadavg)" \
+        'BEGIN { printf "test.sh: %s %d s (cpu %d s, load %s)\n", name, wall, cpu, load }'
+}
+# Many tests spend much of their time waiting on the real program's frames under Xvfb and on
+# its processes: one more test runs at once than there are cores.
+jobs="$(($(nproc) + 1))"
+phase setup scripts/setup.sh
+phase "default build" scripts/build.sh default
+phase "default tests" ctest --preset default -j "$jobs"
+phase package scripts/package.sh
+phase "web build" scripts/build.sh web
+phase "browser test" scripts/browser-test.sh
+phase "fuzz smoke" scripts/fuzz.sh smoke
+phase "sanitize build" scripts/build.sh sanitize
+phase "sanitize tests" ctest --preset sanitize -j "$jobs"
+echo "test.sh: all $SECONDS s"
