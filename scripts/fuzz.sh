@@ -4,14 +4,14 @@
 # seeds are whole sets of pictures, too large to commit), failing on the first crash, leak,
 # sanitizer report or timeout.
 #   scripts/fuzz.sh [seconds-per-target]   (default 60)
-#   scripts/fuzz.sh smoke                  about 20 seconds each (10 for start-up), for CI
+#   scripts/fuzz.sh smoke                  about 10 seconds each (5 for start-up), for CI
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds="${1:-60}"
 smoke=0
 if [ "$seconds" = "smoke" ]; then
-    seconds=20
+    seconds=10
     smoke=1
 fi
 if ! [[ "$seconds" =~ ^[0-9]+$ ]] || [ "$seconds" -lt 1 ]; then
@@ -44,7 +44,7 @@ fuzz_one() {
     local options=() run_seconds="$seconds"
     if [[ "$target" == FuzzStartup* ]]; then
         options=( -max_len=4194304 )
-        [ "$smoke" -eq 1 ] && run_seconds=10
+        [ "$smoke" -eq 1 ] && run_seconds=5
     fi
     local log="$build/$target.log"
     echo "fuzz: $target for ${run_seconds}s"
