@@ -158,6 +158,21 @@ protected:
         Tap( world, DIK_DOWN, entry );
     }
 
+    // The address the other game, hosting, tells its friends; empty if it said none in time.
+    std::string AwaitHostAddress() {
+        const std::string prefix = "kelto --join ";
+        for ( int i = 0; i < WAIT_SECONDS * 10; i++ ) {
+            const std::string said = OtherSaid();
+            const size_t at = said.find( prefix );
+            const size_t end = said.find( '\n', at );
+            if ( at != std::string::npos && end != std::string::npos ) {
+                return said.substr( at + prefix.size(), end - at - prefix.size() );
+            }
+            std::this_thread::sleep_for( std::chrono::milliseconds( 100 ) );
+        }
+        return std::string();
+    }
+
     // Frames until the online match has played `frames`, or the time is up.
     void PlayOnline( World &world, unsigned frames ) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds( WAIT_SECONDS );
@@ -221,16 +236,7 @@ protected:
 // joins the room and the match plays on with the stream's keys.
 TEST_F( OnlineMenu, JoinATypedAddressAndPlay ) {
     StartOther( { "--host", "--relay", RelayAt(), "--name", "HOST" } );
-    std::string address;
-    for ( int i = 0; i < WAIT_SECONDS * 10 && address.empty(); i++ ) {
-        const std::string said = OtherSaid();
-        const size_t at = said.find( "kelto --join " );
-        const size_t end = said.find( '\n', at );
-        if ( at != std::string::npos && end != std::string::npos ) {
-            address = said.substr( at + 13, end - at - 13 );
-        }
-        std::this_thread::sleep_for( std::chrono::milliseconds( 100 ) );
-    }
+    const std::string address = AwaitHostAddress();
     ASSERT_FALSE( address.empty() ) << OtherSaid();
     World world;
     ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
@@ -367,16 +373,7 @@ TEST_F( OnlineMenu, HostAndAFriendJoins ) {
 // the scene, every pixel of the word in the bright colour where the font puts one.
 TEST_F( OnlineMenu, ASpectatorIsToldItIsWatching ) {
     StartOther( { "--host", "--relay", RelayAt(), "--name", "HOST" } );
-    std::string address;
-    for ( int i = 0; i < WAIT_SECONDS * 10 && address.empty(); i++ ) {
-        const std::string said = OtherSaid();
-        const size_t at = said.find( "kelto --join " );
-        const size_t end = said.find( '\n', at );
-        if ( at != std::string::npos && end != std::string::npos ) {
-            address = said.substr( at + 13, end - at - 13 );
-        }
-        std::this_thread::sleep_for( std::chrono::milliseconds( 100 ) );
-    }
+    const std::string address = AwaitHostAddress();
     ASSERT_FALSE( address.empty() ) << OtherSaid();
     g_options.watch = address;
     World world;
