@@ -8,10 +8,11 @@ set -euo pipefail
 
 # The compiler and build tools, and the libraries the game links.
 play=( g++ make cmake pkg-config libsdl2-dev libsdl2-mixer-dev libpng-dev libxxhash-dev )
-# The test and benchmark libraries; the display, input and picture tools of the end-to-end
-# tests; the memory checker and the fuzzing compiler; the package's checkers; the browser
-# build (Emscripten) and the browser that plays it.
-test=( libgtest-dev libgmock-dev libbenchmark-dev
+# The compiler cache that keeps the test run's several builds short; the test and benchmark
+# libraries; the display, input and picture tools of the end-to-end tests; the memory checker
+# and the fuzzing compiler; the package's checkers; the browser build (Emscripten) and the
+# browser that plays it.
+test=( ccache libgtest-dev libgmock-dev libbenchmark-dev
        xvfb xdotool x11-apps imagemagick
        valgrind clang libclang-rt-14-dev
        dpkg-dev lintian desktop-file-utils appstream

@@ -46,6 +46,15 @@ phase() {
 # its processes: one more test runs at once than there are cores.
 jobs="$(($(nproc) + 1))"
 phase setup scripts/setup.sh
+# Compiles are cached (ccache) across runs and across clones: paths are taken relative to the
+# checkout, so a fresh clone elsewhere finds the objects of an earlier run of the same sources.
+# The precompiled test header needs the sloppiness ccache documents for it. The browser build
+# goes through Emscripten's own cache instead (scripts/build.sh leaves it out).
+if command -v ccache > /dev/null; then
+    export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
+    export CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
+    export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
+fi
 phase "default build" scripts/build.sh default
 phase "default tests" ctest --preset default -j "$jobs"
 phase package scripts/package.sh
