@@ -214,14 +214,9 @@ int ParseNumber( const char *text, long long lowest, long long highest, long lon
     return 1;
 }
 
-// The pictures next to this source file's folder, as the build sees it.
+// The source tree's pictures, as the build names them.
 std::string DefaultAssetsDir() {
-    std::string source = __FILE__;
-    const size_t slash = source.find_last_of( '/' );
-    if ( slash == std::string::npos ) {
-        return "assets";
-    }
-    return source.substr( 0, slash ) + "/../assets";
+    return KELTO_ASSETS_DIR;
 }
 
 int ParseOptions( int argc, char **argv, SoakOptions *options ) {
