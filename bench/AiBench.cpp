@@ -14,6 +14,7 @@
 // updates that took longer than a millisecond, and load is the machine's load average at
 // the end of the run, to read them by.
 
+#include "SourcePaths.h"
 #include "ai/ComputerPlayer.h"
 #include "ai/ShotPlanner.h"
 #include "bench/BenchReference.h"

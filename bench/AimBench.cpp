@@ -2,6 +2,7 @@
 // charge, coarsely then finely, each flight flown to its end) against the floor of one frame's
 // work: memcpy of the 307,200-byte frame. A search must stay far inside one frame's 16 ms.
 
+#include "SourcePaths.h"
 #include "ai/AimSearch.h"
 #include "game/Weapons.h"
 #include "gfx/Image.h"

@@ -5,6 +5,7 @@
 // Reports the mean and median frame's processor time over a memcpy of the frame, and the
 // worst frame: the one a player would see as a hitch (the computer's thinking shows there).
 
+#include "SourcePaths.h"
 #include "app/App.h"
 #include "app/Game.h"
 #include "bench/BenchReference.h"

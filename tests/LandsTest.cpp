@@ -1,3 +1,4 @@
+#include "SourcePaths.h"
 #include "gfx/Bmp.h"
 #include "gfx/BmpFile.h"
 #include "gfx/Image.h"

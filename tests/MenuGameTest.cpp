@@ -1,3 +1,4 @@
+#include "SourcePaths.h"
 #include "ai/ComputerPlayers.h"
 #include "app/Controls.h"
 #include "app/Game.h"

@@ -1,4 +1,5 @@
 #include "audio/SoundMaker.h"
+#include "SourcePaths.h"
 #include "audio/SoundBank.h"
 #include "host/HostFile.h"
 #include "host/web/WebAudio.h"

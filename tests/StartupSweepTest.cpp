@@ -6,6 +6,7 @@
 // and for each way of starting it with a recording (--record, --replay, --timedemo). The
 // display comes up once per process, so each run is a child process of its own.
 
+#include "SourcePaths.h"
 #include "app/App.h"
 #include "app/Game.h"
 #include "app/Options.h"

@@ -22,6 +22,7 @@
 //   --min-rate  updates per second the run must keep up on average (default 0: no check)
 // Prints one summary line; exits 0 when every check passed, 1 when one failed, 2 on bad usage.
 
+#include "SourcePaths.h"
 #include "app/App.h"
 #include "app/Game.h"
 #include "app/Options.h"

@@ -1,3 +1,4 @@
+#include "SourcePaths.h"
 #include "app/App.h"
 #include "app/Game.h"
 #include "app/GameScreens.h"

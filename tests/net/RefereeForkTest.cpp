@@ -2,6 +2,7 @@
 // room. Every forked referee plays its room's stream exactly as a referee started alone does,
 // and a request that does not bring exactly a room's two pipes forks nothing and stops nothing.
 
+#include "SourcePaths.h"
 #include "relay/RefereeForkServer.h"
 #include "relay/RefereeForker.h"
 

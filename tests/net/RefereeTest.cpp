@@ -3,6 +3,7 @@
 // game whole, in slices, with a recorded checksum changed, cut short or not a recording at all,
 // it prints exactly the true checksums of the blocks it could play, and ends as it should.
 
+#include "SourcePaths.h"
 #include "replay/ReplayFile.h"
 
 #include <gtest/gtest.h>

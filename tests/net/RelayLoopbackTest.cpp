@@ -2,6 +2,7 @@
 // they can send what no game would), meet in rooms by code, pass keys and checksums, and are
 // refused or closed for what the relay must not take, while the other rooms play on.
 
+#include "SourcePaths.h"
 #include "net/NetMessage.h"
 #include "tests/support/NetBytes.h"
 

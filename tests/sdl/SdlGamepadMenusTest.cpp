@@ -1,3 +1,4 @@
+#include "SourcePaths.h"
 #include "app/Controls.h"
 #include "app/Game.h"
 #include "app/GameScreens.h"
