@@ -57,16 +57,22 @@ void UpdateAll( EntityList *list ) {
     }
 }
 
-// `flyingOnly` leaves out the bombs that are spent.
-void DrawAll( EntityList *list, Image &target, int flyingOnly ) {
+// `flyingOnly` leaves out the bombs that are spent; `target` null skips the drawing of the
+// very entities that would be drawn.
+void DrawAll( EntityList *list, Image *target, int flyingOnly ) {
     if ( list == nullptr ) {
         return;
     }
     EntityNode *node;
     for ( list->First( node ); !list->IsEnd( node ); list->Next( node, 1 ) ) {
         Entity *entity = list->Get( node );
-        if ( !flyingOnly || entity->GetState() == Bomb::Flying ) {
-            entity->Draw( target );
+        if ( flyingOnly && entity->GetState() != Bomb::Flying ) {
+            continue;
+        }
+        if ( target != nullptr ) {
+            entity->Draw( *target );
+        } else {
+            entity->SkipDraw();
         }
     }
 }
@@ -192,6 +198,30 @@ int World::LoadPictures( Display *newDisplay, const Image &landPicture, const Im
     }
     parallaxX = ParallaxRatio( background->GetWidth(), landImage->GetWidth(), display->GetWidth() );
     parallaxY = ParallaxRatio( background->GetHeight(), landImage->GetHeight(), display->GetHeight() );
+    return 1;
+}
+
+int World::LoadUnseen( Display *newDisplay, Image *landPicture ) {
+    display = newDisplay;
+    loadError[0] = '\0';
+    if ( tanks == nullptr || bombs == nullptr || list2 == nullptr || list3 == nullptr || !tanks->IsUsable() ||
+         !bombs->IsUsable() ) {
+        delete landPicture;
+        return FailLoad( "the tank and bomb lists", "out of memory" );
+    }
+    if ( landPicture == nullptr || landPicture->GetPixels() == nullptr ) {
+        delete landPicture;
+        return FailLoad( "the land", "out of memory" );
+    }
+    if ( display == nullptr || display->GetWidth() <= 0 || display->GetHeight() <= 0 ) {
+        delete landPicture;
+        return FailLoad( "the land", "no display to show it on" );
+    }
+    delete landImage;
+    landImage = landPicture;
+    // Nothing is drawn: the parallax has no background to follow.
+    parallaxX = 0;
+    parallaxY = 0;
     return 1;
 }
 
@@ -486,7 +516,12 @@ void World::RefillTiles() {
 
 void World::DrawEntities( Display &target ) {
     Image &back = target.LockBackBuffer();
-    DrawAll( tanks, back, 0 );
-    DrawAll( bombs, back, g_gameRules.removeSpentBombs );
+    DrawAll( tanks, &back, 0 );
+    DrawAll( bombs, &back, g_gameRules.removeSpentBombs );
     target.UnlockBackBuffer();
+}
+
+void World::SkipDraw() {
+    DrawAll( tanks, nullptr, 0 );
+    DrawAll( bombs, nullptr, g_gameRules.removeSpentBombs );
 }

@@ -214,6 +214,10 @@ int main( int argc, char **argv ) {
     int pressKeys = 1;
     StandardInput standardInput;
     const int forking = argc == 2 && std::strcmp( argv[1], "--referees" ) == 0;
+    if ( forking ) {
+        // Read once here, before any fork: the rooms that play on them share their pages.
+        GameShareBundledPictures();
+    }
     const int forked = forking ? ForkReferees() : 0;
     if ( forking && forked <= 0 ) {
         return forked < 0 ? 1 : 0;
