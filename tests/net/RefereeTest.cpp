@@ -22,6 +22,8 @@ namespace {
 
 const std::string ASSETS = KELTO_ASSETS_DIR;
 const std::string GOLDEN = ASSETS + "/../tests/replays/golden.krec";
+// A made land and the default game's wind, two matches: the land is made again for the second.
+const std::string MADE_LAND = ASSETS + "/../tests/replays/land.krec";
 
 struct RefereeRun {
     int exitCode = -1;
@@ -84,8 +86,8 @@ RefereeRun Referee( const std::vector<uint8_t> &bytes, size_t slice ) {
     return run;
 }
 
-std::vector<uint8_t> Golden() {
-    std::ifstream file( GOLDEN, std::ios::binary );
+std::vector<uint8_t> Golden( const std::string &path = GOLDEN ) {
+    std::ifstream file( path, std::ios::binary );
     return std::vector<uint8_t>( std::istreambuf_iterator<char>( file ), std::istreambuf_iterator<char>() );
 }
 
@@ -116,10 +118,11 @@ std::vector<size_t> BlockEnds( const std::vector<uint8_t> &bytes, size_t *firstK
     return ends;
 }
 
-// "FRAME CHECKSUM" lines for the golden game's first `blocks` blocks, as it recorded them.
-std::string TrueChecksums( size_t blocks ) {
+// "FRAME CHECKSUM" lines for a recorded game's first `blocks` blocks, as the game that drew
+// every frame recorded them.
+std::string TrueChecksums( size_t blocks, const std::string &path = GOLDEN ) {
     ReplayFile golden;
-    EXPECT_TRUE( golden.Load( GOLDEN.c_str() ) ) << golden.GetError();
+    EXPECT_TRUE( golden.Load( path.c_str() ) ) << golden.GetError();
     std::string lines;
     for ( size_t i = 0; i < blocks && i < golden.GetBlocks().size(); i++ ) {
         const ReplayBlock &block = golden.GetBlocks()[i];
@@ -199,3 +202,12 @@ TEST( Referee, PrintsTheTrueChecksumOfEveryBlockItCouldPlay ) {
 }
 
 } // namespace
+
+TEST( Referee, PlaysAMadeLandWithWindThroughTwoMatchesAsTheDrawingGameDid ) {
+    const std::vector<uint8_t> made = Golden( MADE_LAND );
+    ASSERT_EQ( 60u, BlockEnds( made ).size() );
+    RefereeRun run = Referee( made, made.size() );
+    TakeTurns( run.out );
+    EXPECT_EQ( 0, run.exitCode ) << run.err;
+    EXPECT_EQ( TrueChecksums( 60, MADE_LAND ), run.out );
+}
