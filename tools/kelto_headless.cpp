@@ -184,11 +184,9 @@ public:
 };
 
 // A referee is heard by its checksums alone: its sounds are neither loaded nor kept (in a match
-// of hours, a list growing with every shot), and its surfaces get none of the tests' wider rows
-// (90 KB a room over its six screen-sized surfaces, never looked at).
+// of hours, a list growing with every shot), and the game makes no surfaces for it to show.
 class RefereeBackend : public HeadlessBackend {
 public:
-    RefereeBackend() { SetPitchPadding( 0 ); }
     int LoadSound( const char *, const uint8_t *, size_t ) override { return 0; }
 };
 
