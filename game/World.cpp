@@ -82,7 +82,7 @@ void DrawAll( EntityList *list, Image *target, int flyingOnly ) {
 World::World()
     : cameraX( 0 ), cameraY( 0 ), parallaxX( 0 ), parallaxY( 0 ), display( nullptr ), background( nullptr ),
       landImage( nullptr ), land( nullptr ), tanks( nullptr ), bombs( nullptr ), list2( nullptr ),
-      list3( nullptr ), currentTank( nullptr ), cameraTarget( nullptr ), wind( 0 ) {
+      list3( nullptr ), currentTank( nullptr ), cameraTarget( nullptr ), wind( 0 ), unseen( 0 ) {
     loadError[0] = '\0';
     tanks = new ( std::nothrow ) EntityList;
     bombs = new ( std::nothrow ) EntityList;
@@ -123,6 +123,7 @@ int World::Load( Display *newDisplay, const char *landFile, const char *backgrou
 int World::Load( Display *newDisplay, BmpFile &landFile, BmpFile &backgroundFile ) {
     display = newDisplay;
     loadError[0] = '\0';
+    unseen = 0;
     if ( tanks == nullptr || bombs == nullptr || list2 == nullptr || list3 == nullptr || !tanks->IsUsable() ||
          !bombs->IsUsable() ) {
         return FailLoad( "the tank and bomb lists", "out of memory" );
@@ -177,6 +178,7 @@ static int CopyPicture( Image *&target, const Image &source ) {
 int World::LoadPictures( Display *newDisplay, const Image &landPicture, const Image &backgroundPicture ) {
     display = newDisplay;
     loadError[0] = '\0';
+    unseen = 0;
     if ( tanks == nullptr || bombs == nullptr || list2 == nullptr || list3 == nullptr || !tanks->IsUsable() ||
          !bombs->IsUsable() ) {
         return FailLoad( "the tank and bomb lists", "out of memory" );
@@ -219,6 +221,7 @@ int World::LoadUnseen( Display *newDisplay, Image *landPicture ) {
     }
     delete landImage;
     landImage = landPicture;
+    unseen = 1;
     // Nothing is drawn: the parallax has no background to follow.
     parallaxX = 0;
     parallaxY = 0;
@@ -364,6 +367,10 @@ void World::PassTurn() {
 // laid over the background in one pass, the same pixels as the background's copy followed by
 // the keyed blits, written once; otherwise, or should a blit be refused, the two passes.
 void World::Draw( Display &target ) {
+    if ( unseen ) {
+        SkipDraw(); // no background and no tiles to draw from
+        return;
+    }
     LandParts parts;
     Image &back = target.LockBackBuffer();
     const uint8_t *backdrop = BackdropUnder( back, target, parts );

@@ -34,7 +34,8 @@ public:
     int LoadPictures( Display *display, const Image &landPicture, const Image &backgroundPicture );
     // For a World nobody sees (a referee's): `landPicture` (owned from now on, its pixels used
     // where they are, never copied) becomes the land picture, in place of any before, and no
-    // background or land tiles are made; Draw must not be called, SkipDraw stands for it.
+    // background or land tiles are made; its Draw draws nothing, as SkipDraw. Load and
+    // LoadPictures make it a World that is shown again.
     int LoadUnseen( Display *display, Image *landPicture );
     const char *GetLoadError() const { return loadError; }
 
@@ -112,6 +113,7 @@ private:
     Entity *cameraTarget; // not owned
     char loadError[320];
     int wind;
+    int unseen; // loaded by LoadUnseen: nothing to draw with
 };
 
 #endif

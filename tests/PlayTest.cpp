@@ -834,6 +834,17 @@ TEST( PlayUnseen, AnUnseenWorldTakesItsLandWhereItLiesAndMakesNoTiles ) {
     world.Carve( 100, 100, 10, 10 );
     world.RefillTiles();
     EXPECT_EQ( 0, world.GetLandImage()->GetPixels()[100 * 1280 + 100] );
+    // Drawn by mistake, it draws nothing and takes what skipping the drawing takes.
+    BuildSprite( g_tankSprite, TANK_W, TANK_H, 5 );
+    Tank *tank = new Tank( 300, 100, &g_tankSprite, &world );
+    world.AddTank( tank );
+    std::srand( 7 );
+    std::rand();
+    const int afterOneTank = std::rand();
+    std::srand( 7 );
+    world.Draw( display );
+    EXPECT_EQ( afterOneTank, std::rand() );
+    world.GetTanks()->DeleteEntities();
     Display none;
     EXPECT_EQ( 0, world.LoadUnseen( &none, new Image( 1280, 960 ) ) );
     EXPECT_EQ( 0, world.LoadUnseen( &display, nullptr ) );
