@@ -8,6 +8,7 @@
 #include "app/OnlineMatch.h"
 #include "app/OnlineStart.h"
 #include "app/Options.h"
+#include "app/SharedPictures.h"
 #include "app/StartColumnSource.h"
 #include "audio/WorldSounds.h"
 #include "game/Bomb.h"
@@ -132,9 +133,16 @@ static int useFixedSeed = 0;
 static unsigned fixedSeed = 0;
 
 static ReplayStream *refereeStream = nullptr;
+// The bundled pictures, read before this process was forked into the rooms' referees.
+static SharedPictures sharedPictures;
 
 void GameSetRefereeStream( ReplayStream *stream ) {
     refereeStream = stream;
+}
+
+// A referee's game is heard by its checksums alone: nothing of it is ever drawn.
+int GameShowsNothing() {
+    return refereeStream != nullptr;
 }
 
 void GameSetSeed( unsigned seed ) {
@@ -156,6 +164,10 @@ std::string GameDataPath( const char *name ) {
 
 std::string GameLandCode() {
     return gameLand.GetCodeText();
+}
+
+int GameShareBundledPictures() {
+    return sharedPictures.Load( GameDataPath( GAME_LAND_FILE ), GameDataPath( GAME_BACKGROUND_FILE ) );
 }
 
 static int Complain( const char *fileName, const char *reason ) {
@@ -597,9 +609,70 @@ static void SeatComputerPlayers( World &world, int onTitle ) {
     }
 }
 
+static int TakeUnseenLand( World &world, Image *land ) {
+    if ( !world.LoadUnseen( &g_display, land ) ) {
+        std::fprintf( stderr, "kelto: %s\n", world.GetLoadError() );
+        return 0;
+    }
+    return 1;
+}
+
+// The pictures the forking referee read for every room: the land to play on is taken where
+// it lies, and every match starts from the one copy all the rooms share.
+static int TakeSharedPictures( World &world ) {
+    Image *land = sharedPictures.TakeLand();
+    if ( land == nullptr ) {
+        return -1; // taken by an earlier start-up: read again
+    }
+    pictureHashes[PICTURE_BACKGROUND] = sharedPictures.GetBackgroundHash();
+    pictureHashes[PICTURE_LAND] = sharedPictures.GetLandHash();
+    g_display.SetPaletteEntries( sharedPictures.GetPalette() );
+    if ( !BuildSprites() ) {
+        delete land;
+        return 0;
+    }
+    g_hud.GetMatch().KeepStartLandIn( sharedPictures.GetStartLand() );
+    return TakeUnseenLand( world, land );
+}
+
+// A game nobody sees takes of the background its colours and its hash alone, and of the land
+// the picture, which is the game's state.
+static int LoadUnseenPictures( World &world ) {
+    if ( sharedPictures.Holds( gameLand.GetLandFile(), gameLand.GetBackgroundFile() ) ) {
+        const int taken = TakeSharedPictures( world );
+        if ( taken >= 0 ) {
+            return taken;
+        }
+    }
+    BmpFile background;
+    if ( !ReadPicture( gameLand.GetBackgroundFile(), background, PICTURE_BACKGROUND ) ||
+         !CheckCoversScreen( background ) ) {
+        return 0;
+    }
+    g_display.LoadPalette( background );
+    background.Release();
+    if ( !BuildSprites() ) {
+        return 0;
+    }
+    BmpFile landFile;
+    if ( !ReadPicture( gameLand.GetLandFile(), landFile, PICTURE_LAND ) || !CheckCoversScreen( landFile ) ) {
+        return 0;
+    }
+    Image *land = new ( std::nothrow ) Image( 1, 1 );
+    if ( land == nullptr || land->GetPixels() == nullptr || !land->LoadBmp( landFile ) ) {
+        const int noMemory = land == nullptr || land->GetPixels() == nullptr;
+        delete land;
+        return Complain( gameLand.GetLandFile(), noMemory ? "out of memory" : BmpGetLastError() );
+    }
+    return TakeUnseenLand( world, land );
+}
+
 // The designed game's way: the background's colour table is the palette, and the land is a
 // picture; the sprites are read between the two.
 static int LoadPictures( World &world ) {
+    if ( GameShowsNothing() ) {
+        return LoadUnseenPictures( world );
+    }
     BmpFile background;
     if ( !ReadPicture( gameLand.GetBackgroundFile(), background, PICTURE_BACKGROUND ) ||
          !CheckCoversScreen( background ) ) {
@@ -621,9 +694,28 @@ static int LoadPictures( World &world ) {
     return 1;
 }
 
+// Unseen, a made land is made without its background, and made again for each match rather
+// than kept twice.
+static int LoadUnseenGeneratedLand( World &world ) {
+    Image *land = new ( std::nothrow ) Image;
+    HostPaletteEntry palette[256];
+    if ( land == nullptr || !gameLand.MakeLand( *land, palette ) ) {
+        delete land;
+        char code[LandCode::TEXT_SIZE];
+        gameLand.FormatCode( code, sizeof( code ) );
+        return Complain( code, "out of memory" );
+    }
+    g_display.SetPaletteEntries( palette );
+    g_hud.GetMatch().KeepStartLandIn( nullptr );
+    return TakeUnseenLand( world, land );
+}
+
 // A land made from its code, with its theme's colours; a World already loaded takes it in
 // place of the land it had.
 static int LoadGeneratedLand( World &world ) {
+    if ( GameShowsNothing() ) {
+        return LoadUnseenGeneratedLand( world );
+    }
     Image land;
     Image background;
     HostPaletteEntry palette[256];
@@ -885,11 +977,13 @@ static int TakeSetupLand( const MatchSetup &setup ) {
 static void StartNewMatch( World &world, int landChosen = 0 ) {
     // A land made for every match gives way to the next one; the match puts it back at its
     // start. Without memory for it (or without its pictures) the last land stays.
-    if ( gameLand.Advance() || landChosen ) {
+    // Unseen, a made land kept for the next match is made again: there is no copy to put back.
+    const int madeAgain = GameShowsNothing() && gameLand.IsGenerated();
+    if ( gameLand.Advance() || landChosen || madeAgain ) {
         const int loaded = gameLand.IsGenerated() ? LoadGeneratedLand( world ) : ReloadPictures( world );
-        if ( loaded ) {
+        if ( loaded && !GameShowsNothing() ) {
             g_hud.GetMatch().SetStartLand( *world.GetLandImage() );
-        } else {
+        } else if ( !loaded ) {
             gameLand = playedLand;
             ChooseColumnSource();
         }
@@ -1283,6 +1377,10 @@ void GameFrame( World &world ) {
         playing = UpdateMatch( world );
     }
     g_worldSounds.Observe( world, g_keyState, playing );
+    if ( GameShowsNothing() ) {
+        world.SkipDraw();
+        return;
+    }
     world.Draw( g_display );
     if ( WithView() ) {
         g_hud.Draw( g_display, world );

@@ -67,6 +67,13 @@ void GameSetSeed( unsigned seed );
 // checksum after every 60 frames, ending with the stream.
 class ReplayStream;
 void GameSetRefereeStream( ReplayStream *stream );
+// 1 while the game plays as a referee: nothing is drawn and nothing is kept for drawing (no
+// screens, no background, no land tiles), and the game plays on exactly as one that draws.
+int GameShowsNothing();
+// Reads the bundled land and background once, for the referees forked from this process
+// later: each then plays on them without reading them again, sharing their pages. 1, or 0
+// when they cannot be read (each referee then reads its own).
+int GameShareBundledPictures();
 
 // The folder the pictures are read from, ending in '/'; empty (the start) for the working
 // directory. GameDataPath gives the path of one of the game's files in it.

@@ -105,6 +105,11 @@ int GameLand::Make( Image &land, Image &background, HostPaletteEntry palette[256
                                           LandGenerator::DEFAULT_BACKGROUND_HEIGHT, background );
 }
 
+int GameLand::MakeLand( Image &land, HostPaletteEntry palette[256] ) const {
+    LandMakePalette( code.GetTheme(), palette );
+    return LandGenerator::MakeLand( code, LandGenerator::DEFAULT_WIDTH, LandGenerator::DEFAULT_HEIGHT, land );
+}
+
 int GameLand::Advance() {
     if ( kind != SEQUENCE ) {
         return 0;

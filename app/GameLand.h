@@ -42,6 +42,8 @@ public:
 
     // The current land's pictures and colours, made from its code.
     int Make( Image &land, Image &background, HostPaletteEntry palette[256] ) const;
+    // The land and its colours alone, for a game nobody sees.
+    int MakeLand( Image &land, HostPaletteEntry palette[256] ) const;
     // Moves a sequence on to the next match's code, in another style and another theme; 0
     // when the land stays (pictures, or a code the player gave).
     int Advance();

@@ -27,7 +27,10 @@ int WinMainStart( HostInstance *instance, HostInstance *previousInstance, int sh
     }
     HostShowWindow( window, showCommand );
     HostUpdateWindow( window );
-    if ( !g_display.Init( window, 1, 640, 480, 8 ) ) {
+    // A game nobody sees (a referee) holds no screens.
+    const int displayUp =
+        GameShowsNothing() ? g_display.InitUnseen( 640, 480 ) : g_display.Init( window, 1, 640, 480, 8 );
+    if ( !displayUp ) {
         std::fprintf( stderr, "kelto: cannot bring up the display: %s\n", g_display.GetLastError() );
         return 0;
     }

@@ -14,6 +14,9 @@ public:
     virtual ~Entity() {}
 
     virtual void Draw( Image &target ) = 0;
+    // A frame nobody sees: draws nothing, but takes from the game whatever Draw would have
+    // taken (a tank's random probe colour), so that a game that is never shown plays on alike.
+    virtual void SkipDraw() {}
     virtual void Update() = 0;
 
     int GetX() const { return x; }

@@ -352,7 +352,7 @@ int Tank::AngleForTangent( int tangent ) const {
 // mirrors it); and
 // the probe point in a colour that changes every frame.
 void Tank::Draw( Image &target ) {
-    if ( sprite == nullptr || world == nullptr || state == Out ) {
+    if ( !IsDrawn() ) {
         return;
     }
     const int w = sprite->GetWidth();
@@ -374,4 +374,15 @@ void Tank::Draw( Image &target ) {
         sprite->DrawRotated( target, x - cameraX, y - cameraY, w >> 1, h >> 1, bodyAngle, g_trigTable );
     }
     target.PutPixel( x + w / 2 - cameraX, y + h - cameraY, static_cast<uint8_t>( std::rand() % 256 ) );
+}
+
+int Tank::IsDrawn() const {
+    return sprite != nullptr && world != nullptr && state != Out;
+}
+
+// The probe colour is drawn even where the probe is off the screen: one rand() a drawn tank.
+void Tank::SkipDraw() {
+    if ( IsDrawn() ) {
+        std::rand();
+    }
 }

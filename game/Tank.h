@@ -25,6 +25,7 @@ public:
     virtual ~Tank();
 
     void Draw( Image &target ) override;
+    void SkipDraw() override;
     void Update() override;
 
     void BeginTurn();
@@ -67,6 +68,7 @@ private:
     int IsSolid( int column, int row ) const;
     int IsKeyDown( int code ) const;
     int FacesLeftForDrawing() const;
+    int IsDrawn() const;
     void ClampX();
 
     int power;

@@ -57,16 +57,22 @@ void UpdateAll( EntityList *list ) {
     }
 }
 
-// `flyingOnly` leaves out the bombs that are spent.
-void DrawAll( EntityList *list, Image &target, int flyingOnly ) {
+// `flyingOnly` leaves out the bombs that are spent; `target` null skips the drawing of the
+// very entities that would be drawn.
+void DrawAll( EntityList *list, Image *target, int flyingOnly ) {
     if ( list == nullptr ) {
         return;
     }
     EntityNode *node;
     for ( list->First( node ); !list->IsEnd( node ); list->Next( node, 1 ) ) {
         Entity *entity = list->Get( node );
-        if ( !flyingOnly || entity->GetState() == Bomb::Flying ) {
-            entity->Draw( target );
+        if ( flyingOnly && entity->GetState() != Bomb::Flying ) {
+            continue;
+        }
+        if ( target != nullptr ) {
+            entity->Draw( *target );
+        } else {
+            entity->SkipDraw();
         }
     }
 }
@@ -76,7 +82,7 @@ void DrawAll( EntityList *list, Image &target, int flyingOnly ) {
 World::World()
     : cameraX( 0 ), cameraY( 0 ), parallaxX( 0 ), parallaxY( 0 ), display( nullptr ), background( nullptr ),
       landImage( nullptr ), land( nullptr ), tanks( nullptr ), bombs( nullptr ), list2( nullptr ),
-      list3( nullptr ), currentTank( nullptr ), cameraTarget( nullptr ), wind( 0 ) {
+      list3( nullptr ), currentTank( nullptr ), cameraTarget( nullptr ), wind( 0 ), unseen( 0 ) {
     loadError[0] = '\0';
     tanks = new ( std::nothrow ) EntityList;
     bombs = new ( std::nothrow ) EntityList;
@@ -117,6 +123,7 @@ int World::Load( Display *newDisplay, const char *landFile, const char *backgrou
 int World::Load( Display *newDisplay, BmpFile &landFile, BmpFile &backgroundFile ) {
     display = newDisplay;
     loadError[0] = '\0';
+    unseen = 0;
     if ( tanks == nullptr || bombs == nullptr || list2 == nullptr || list3 == nullptr || !tanks->IsUsable() ||
          !bombs->IsUsable() ) {
         return FailLoad( "the tank and bomb lists", "out of memory" );
@@ -171,6 +178,7 @@ static int CopyPicture( Image *&target, const Image &source ) {
 int World::LoadPictures( Display *newDisplay, const Image &landPicture, const Image &backgroundPicture ) {
     display = newDisplay;
     loadError[0] = '\0';
+    unseen = 0;
     if ( tanks == nullptr || bombs == nullptr || list2 == nullptr || list3 == nullptr || !tanks->IsUsable() ||
          !bombs->IsUsable() ) {
         return FailLoad( "the tank and bomb lists", "out of memory" );
@@ -192,6 +200,31 @@ int World::LoadPictures( Display *newDisplay, const Image &landPicture, const Im
     }
     parallaxX = ParallaxRatio( background->GetWidth(), landImage->GetWidth(), display->GetWidth() );
     parallaxY = ParallaxRatio( background->GetHeight(), landImage->GetHeight(), display->GetHeight() );
+    return 1;
+}
+
+int World::LoadUnseen( Display *newDisplay, Image *landPicture ) {
+    display = newDisplay;
+    loadError[0] = '\0';
+    if ( tanks == nullptr || bombs == nullptr || list2 == nullptr || list3 == nullptr || !tanks->IsUsable() ||
+         !bombs->IsUsable() ) {
+        delete landPicture;
+        return FailLoad( "the tank and bomb lists", "out of memory" );
+    }
+    if ( landPicture == nullptr || landPicture->GetPixels() == nullptr ) {
+        delete landPicture;
+        return FailLoad( "the land", "out of memory" );
+    }
+    if ( display == nullptr || display->GetWidth() <= 0 || display->GetHeight() <= 0 ) {
+        delete landPicture;
+        return FailLoad( "the land", "no display to show it on" );
+    }
+    delete landImage;
+    landImage = landPicture;
+    unseen = 1;
+    // Nothing is drawn: the parallax has no background to follow.
+    parallaxX = 0;
+    parallaxY = 0;
     return 1;
 }
 
@@ -334,6 +367,10 @@ void World::PassTurn() {
 // laid over the background in one pass, the same pixels as the background's copy followed by
 // the keyed blits, written once; otherwise, or should a blit be refused, the two passes.
 void World::Draw( Display &target ) {
+    if ( unseen ) {
+        SkipDraw(); // no background and no tiles to draw from
+        return;
+    }
     LandParts parts;
     Image &back = target.LockBackBuffer();
     const uint8_t *backdrop = BackdropUnder( back, target, parts );
@@ -486,7 +523,12 @@ void World::RefillTiles() {
 
 void World::DrawEntities( Display &target ) {
     Image &back = target.LockBackBuffer();
-    DrawAll( tanks, back, 0 );
-    DrawAll( bombs, back, g_gameRules.removeSpentBombs );
+    DrawAll( tanks, &back, 0 );
+    DrawAll( bombs, &back, g_gameRules.removeSpentBombs );
     target.UnlockBackBuffer();
+}
+
+void World::SkipDraw() {
+    DrawAll( tanks, nullptr, 0 );
+    DrawAll( bombs, nullptr, g_gameRules.removeSpentBombs );
 }

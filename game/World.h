@@ -32,6 +32,11 @@ public:
     // The same from pictures made in memory (a generated land), copied. Called again on a
     // loaded World, it puts the new pictures in place of the old ones.
     int LoadPictures( Display *display, const Image &landPicture, const Image &backgroundPicture );
+    // For a World nobody sees (a referee's): `landPicture` (owned from now on, its pixels used
+    // where they are, never copied) becomes the land picture, in place of any before, and no
+    // background or land tiles are made; its Draw draws nothing, as SkipDraw. Load and
+    // LoadPictures make it a World that is shown again.
+    int LoadUnseen( Display *display, Image *landPicture );
     const char *GetLoadError() const { return loadError; }
 
     void SetCameraX( int value );
@@ -64,6 +69,8 @@ public:
 
     void Update();
     void Draw( Display &display );
+    // The frame's drawing left out, with whatever its entities would have taken from the game.
+    void SkipDraw();
 
     // Blows an elliptical crater centred at (x, y) out of every land tile and the land
     // picture, as an exploding bomb does.
@@ -106,6 +113,7 @@ private:
     Entity *cameraTarget; // not owned
     char loadError[320];
     int wind;
+    int unseen; // loaded by LoadUnseen: nothing to draw with
 };
 
 #endif

@@ -88,6 +88,16 @@ int Display::Init( HostWindow *newWindow, uint8_t newFullScreen, int newWidth, i
     return 1;
 }
 
+int Display::InitUnseen( int newWidth, int newHeight ) {
+    if ( directDraw != nullptr || newWidth <= 0 || newHeight <= 0 ) {
+        return Fail( "cannot bring up a display nobody sees" );
+    }
+    width = newWidth;
+    height = newHeight;
+    lastError = "";
+    return 1;
+}
+
 // Full screen: the second buffer of the flipping chain. Windowed: a plain off-screen surface
 // of the display's size (the host layer has no clipper to attach to the primary surface).
 int Display::CreateBackBuffer() {

@@ -20,6 +20,9 @@ public:
     virtual ~Display();
 
     int Init( HostWindow *window, uint8_t fullScreen, int width, int height, int bitsPerPixel );
+    // The screen of a game nobody sees (a referee's): its size and palette, but no device and
+    // no surfaces, so that it holds no pixels; every lock lends an Image that draws nothing.
+    int InitUnseen( int width, int height );
 
     Image &LockBackBuffer();
     void UnlockBackBuffer();

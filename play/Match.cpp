@@ -10,6 +10,7 @@
 #include "platform/Display.h"
 
 #include <cstdint>
+#include <cstring>
 #include <new>
 
 namespace {
@@ -69,7 +70,8 @@ Match::Match()
       matchNumber( 0 ), starter( 0 ), frame( 0 ), phase( Aiming ), countdown( 0 ), hurtInTurn( 0 ),
       quietTurns( 0 ), bombsSeen( 0 ), news( NoNews ), newsPlayer( NO_PLAYER ), newsFrames( 0 ), focusX( 0 ),
       focusY( 0 ), snapCamera( 1 ), followed( nullptr ), flights{}, flightCount( 0 ), craters{},
-      craterCount( 0 ), wreckCount( 0 ), startLand( nullptr ) {
+      craterCount( 0 ), wreckCount( 0 ), startLand( nullptr ), startLandElsewhere( 0 ),
+      sharedStartLand( nullptr ) {
 }
 
 Match::~Match() {
@@ -87,7 +89,7 @@ int Match::Init( World &newWorld, int newStartHealth ) {
     delete startLand;
     startLand = nullptr;
     const Image *land = world->GetLandImage();
-    if ( land != nullptr && land->GetPixels() != nullptr ) {
+    if ( !startLandElsewhere && land != nullptr && land->GetPixels() != nullptr ) {
         startLand = new ( std::nothrow ) Image( land->GetWidth(), land->GetHeight() );
         if ( startLand == nullptr || startLand->GetPixels() == nullptr ) {
             return 0;
@@ -111,12 +113,39 @@ int Match::StartNew( World &newWorld, const int columns[MAX_PLAYERS] ) {
     return playerCount > 0 ? 1 : 0;
 }
 
+// Only the rows a match changed are written back: a page written with the bytes it already
+// holds is a page of this process's own, no longer shared with the referees of other rooms.
+static void CopyChangedRows( const Image &from, Image &to ) {
+    const size_t width = size_t( from.GetWidth() );
+    for ( int y = 0; y < from.GetHeight(); y++ ) {
+        const uint8_t *source = from.GetPixels() + size_t( y ) * size_t( from.GetPitch() );
+        uint8_t *target = to.GetPixels() + size_t( y ) * size_t( to.GetPitch() );
+        if ( std::memcmp( source, target, width ) != 0 ) {
+            std::memcpy( target, source, width );
+        }
+    }
+}
+
 void Match::PutLandBack( World &landWorld ) const {
     Image *land = landWorld.GetLandImage();
-    if ( land != nullptr && startLand != nullptr ) {
-        startLand->BlitTo( *land, 0, 0, startLand->GetBounds() );
-        landWorld.RefillTiles();
+    const Image *start = startLandElsewhere ? sharedStartLand : startLand;
+    if ( land == nullptr || start == nullptr ) {
+        return;
     }
+    if ( land->GetWidth() == start->GetWidth() && land->GetHeight() == start->GetHeight() &&
+         land->GetPixels() != nullptr && start->GetPixels() != nullptr ) {
+        CopyChangedRows( *start, *land );
+    } else {
+        start->BlitTo( *land, 0, 0, start->GetBounds() );
+    }
+    landWorld.RefillTiles();
+}
+
+void Match::KeepStartLandIn( const Image *land ) {
+    delete startLand;
+    startLand = nullptr;
+    startLandElsewhere = 1;
+    sharedStartLand = land;
 }
 
 // A generated land gives each match a land of its own.
@@ -124,6 +153,8 @@ int Match::SetStartLand( const Image &land ) {
     if ( land.GetPixels() == nullptr ) {
         return 0;
     }
+    startLandElsewhere = 0;
+    sharedStartLand = nullptr;
     if ( startLand == nullptr || startLand->GetWidth() != land.GetWidth() ||
          startLand->GetHeight() != land.GetHeight() ) {
         Image *copy = new ( std::nothrow ) Image( land.GetWidth(), land.GetHeight() );

@@ -65,6 +65,11 @@ public:
     // Keeps `land` instead as the land the next StartNew puts back: a new land for the next
     // match. 1, or 0 keeping the old copy without memory for the new one.
     int SetStartLand( const Image &land );
+    // Where the land to put back is kept from the next Init on, instead of a copy of the
+    // match's own: in `land`, held by the caller, never changed while the match uses it (the
+    // land a referee's rooms all share); or, with `land` null, nowhere, the caller putting each
+    // match's land in place itself (a made land, made again). SetStartLand goes back to a copy.
+    void KeepStartLandIn( const Image *land );
     // Looks at what this frame's update did: new bombs, explosions, falls, the turn.
     void Observe();
     // Lets go of the World before its tanks are deleted at the game's end.
@@ -199,6 +204,10 @@ private:
     int craterCount;
     int wreckCount;
     Image *startLand; // owned: the land picture as it was at Init
+    // Set by KeepStartLandIn: the start land is the caller's (sharedStartLand, not owned), or
+    // none when that is null.
+    int startLandElsewhere;
+    const Image *sharedStartLand;
 };
 
 #endif

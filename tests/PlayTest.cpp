@@ -10,6 +10,8 @@
 #include "gfx/Image.h"
 #include "gfx/Sprite.h"
 #include "gfx/TrigTable.h"
+#include "land/Land.h"
+#include "platform/Display.h"
 #include "platform/Keyboard.h"
 #include "play/DefaultRules.h"
 #include "play/StartColumns.h"
@@ -17,8 +19,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -772,4 +779,156 @@ TEST( PlayRules, TheDesignedRulesAreEveryDefaultSwitch ) {
     EXPECT_EQ( g_gameRules.tanksStartOnGround, 0 );
     EXPECT_EQ( g_gameRules.openLandEdges, 0 );
     EXPECT_EQ( GetTankColumnSource(), nullptr );
+}
+
+// A game nobody sees (a referee) skips the drawing but must take the very random numbers the
+// drawing takes: one probe colour for each tank drawn, none for a tank out of the match, none
+// for a bomb, spent or flying.
+TEST( PlayUnseen, SkippingTheDrawingTakesOneRandomNumberForEachTankDrawn ) {
+    struct Case {
+        std::vector<int> outPlayers;
+        int flyingBomb;
+        int drawn;
+    } cases[] = {
+        { {}, 0, 4 }, { { 0 }, 0, 3 }, { { 3 }, 1, 3 }, { { 0, 1, 2, 3 }, 1, 0 }, { { 1, 2 }, 1, 2 },
+    };
+    for ( const Case &c : cases ) {
+        Play p( { 60, 200, 350, 500 } );
+        if ( c.flyingBomb ) {
+            p.Shoot( 600 ); // before the tanks go out: the shot leaves the shooter idle
+        }
+        for ( int player : c.outPlayers ) {
+            p.tank( player )->SetState( Tank::Out );
+        }
+        std::srand( 7 );
+        for ( int i = 0; i < c.drawn; i++ ) {
+            std::rand();
+        }
+        const int afterDrawn = std::rand();
+        std::srand( 7 );
+        p.world().Draw( p.scene.display );
+        EXPECT_EQ( std::rand(), afterDrawn ) << c.drawn << " drawn";
+        std::srand( 7 );
+        p.world().SkipDraw();
+        EXPECT_EQ( std::rand(), afterDrawn ) << c.drawn << " skipped";
+    }
+}
+
+// A World nobody sees plays on the picture it is given, where it lies, with no tiles to show.
+TEST( PlayUnseen, AnUnseenWorldTakesItsLandWhereItLiesAndMakesNoTiles ) {
+    Display display;
+    ASSERT_EQ( 1, display.InitUnseen( 640, 480 ) );
+    EXPECT_EQ( nullptr, display.LockBackBuffer().GetPixels() );
+    display.UnlockBackBuffer();
+    EXPECT_EQ( 0, display.InitUnseen( 0, 480 ) );
+    World world;
+    Image *land = new Image( 1280, 960 );
+    const uint8_t *pixels = land->GetPixels();
+    ASSERT_EQ( 1, world.LoadUnseen( &display, land ) );
+    EXPECT_EQ( pixels, world.GetLandImage()->GetPixels() );
+    EXPECT_EQ( 0, world.GetLand()->GetRows() );
+    world.SetCameraX( 5000 );
+    world.SetCameraY( -3 );
+    EXPECT_EQ( 1280 - 640, world.GetCameraX() );
+    EXPECT_EQ( 0, world.GetCameraY() );
+    world.Carve( 100, 100, 10, 10 );
+    world.RefillTiles();
+    EXPECT_EQ( 0, world.GetLandImage()->GetPixels()[100 * 1280 + 100] );
+    // Drawn by mistake, it draws nothing and takes what skipping the drawing takes.
+    BuildSprite( g_tankSprite, TANK_W, TANK_H, 5 );
+    Tank *tank = new Tank( 300, 100, &g_tankSprite, &world );
+    world.AddTank( tank );
+    std::srand( 7 );
+    std::rand();
+    const int afterOneTank = std::rand();
+    std::srand( 7 );
+    world.Draw( display );
+    EXPECT_EQ( afterOneTank, std::rand() );
+    world.GetTanks()->DeleteEntities();
+    Display none;
+    EXPECT_EQ( 0, world.LoadUnseen( &none, new Image( 1280, 960 ) ) );
+    EXPECT_EQ( 0, world.LoadUnseen( &display, nullptr ) );
+    EXPECT_EQ( pixels, world.GetLandImage()->GetPixels() );
+}
+
+namespace {
+
+// A picture of whole pages, one row a page, so that a page written is a row written; pages
+// can then be made read-only to catch a write.
+class PageRows {
+public:
+    PageRows( int rows ) : page( int( sysconf( _SC_PAGESIZE ) ) ), rows( rows ) {
+        void *made = mmap( nullptr, size_t( page ) * size_t( rows ), PROT_READ | PROT_WRITE,
+                           MAP_PRIVATE | MAP_ANONYMOUS, -1, 0 );
+        memory = made != MAP_FAILED ? static_cast<uint8_t *>( made ) : nullptr;
+    }
+    ~PageRows() {
+        if ( memory != nullptr ) {
+            munmap( memory, size_t( page ) * size_t( rows ) );
+        }
+    }
+    // An Image over the pages, not owning them.
+    Image *View() const {
+        Image *image = new Image;
+        image->SetPixels( memory );
+        image->SetWidth( page );
+        image->SetHeight( rows );
+        image->SetPitch( page );
+        image->SetClipRect( image->GetBounds() );
+        return image;
+    }
+    void ReadOnlyBut( int firstRow, int lastRow ) {
+        for ( int row = 0; row < rows; row++ ) {
+            const int writable = row >= firstRow && row <= lastRow;
+            mprotect( memory + size_t( row ) * size_t( page ), size_t( page ),
+                      writable ? PROT_READ | PROT_WRITE : PROT_READ );
+        }
+    }
+    int page;
+    int rows;
+    uint8_t *memory;
+};
+
+} // namespace
+
+// The match's start land kept elsewhere (the land every room's referee shares) is only read,
+// and putting the land back writes the rows a match changed and not one row more: a row
+// written with the bytes it holds is a page no longer shared.
+TEST( PlayUnseen, PuttingTheLandBackWritesOnlyTheRowsTheMatchChanged ) {
+    const int rows = 48;
+    struct Case {
+        int firstRow;
+        int lastRow; // -1: nothing changed
+    } cases[] = { { 0, -1 }, { 0, 0 }, { rows - 1, rows - 1 }, { 20, 27 }, { 0, rows - 1 } };
+    for ( const Case &c : cases ) {
+        PageRows start( rows );
+        PageRows played( rows );
+        ASSERT_NE( nullptr, start.memory );
+        ASSERT_NE( nullptr, played.memory );
+        for ( int row = 0; row < rows; row++ ) {
+            const int ground = row >= 16 ? 7 : 0;
+            std::memset( start.memory + size_t( row ) * size_t( start.page ), ground, size_t( start.page ) );
+        }
+        std::memcpy( played.memory, start.memory, size_t( start.page ) * size_t( rows ) );
+        for ( int row = c.firstRow; row <= c.lastRow; row++ ) {
+            played.memory[size_t( row ) * size_t( played.page ) + size_t( row )] ^= 0x55;
+        }
+        Display display;
+        ASSERT_EQ( 1, display.InitUnseen( 640, 8 ) );
+        World world;
+        ASSERT_EQ( 1, world.LoadUnseen( &display, played.View() ) );
+        std::unique_ptr<Image> startView( start.View() );
+        Match match;
+        match.KeepStartLandIn( startView.get() );
+        EXPECT_EXIT(
+            {
+                start.ReadOnlyBut( 0, -1 );
+                played.ReadOnlyBut( c.firstRow, c.lastRow );
+                match.PutLandBack( world );
+                const size_t bytes = size_t( start.page ) * size_t( rows );
+                std::exit( std::memcmp( played.memory, start.memory, bytes ) == 0 ? 0 : 1 );
+            },
+            ::testing::ExitedWithCode( 0 ), "" )
+            << "rows " << c.firstRow << " to " << c.lastRow;
+    }
 }

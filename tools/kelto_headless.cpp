@@ -184,11 +184,9 @@ public:
 };
 
 // A referee is heard by its checksums alone: its sounds are neither loaded nor kept (in a match
-// of hours, a list growing with every shot), and its surfaces get none of the tests' wider rows
-// (90 KB a room over its six screen-sized surfaces, never looked at).
+// of hours, a list growing with every shot), and the game makes no surfaces for it to show.
 class RefereeBackend : public HeadlessBackend {
 public:
-    RefereeBackend() { SetPitchPadding( 0 ); }
     int LoadSound( const char *, const uint8_t *, size_t ) override { return 0; }
 };
 
@@ -214,6 +212,10 @@ int main( int argc, char **argv ) {
     int pressKeys = 1;
     StandardInput standardInput;
     const int forking = argc == 2 && std::strcmp( argv[1], "--referees" ) == 0;
+    if ( forking ) {
+        // Read once here, before any fork: the rooms that play on them share their pages.
+        GameShareBundledPictures();
+    }
     const int forked = forking ? ForkReferees() : 0;
     if ( forking && forked <= 0 ) {
         return forked < 0 ? 1 : 0;

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -23,6 +24,8 @@ namespace {
 
 const std::string ASSETS = KELTO_ASSETS_DIR;
 const std::string GOLDEN = ASSETS + "/../tests/replays/golden.krec";
+// A made land and the default game's wind, two matches: the land is made again for the second.
+const std::string MADE_LAND = ASSETS + "/../tests/replays/land.krec";
 
 struct RefereeRun {
     int exitCode = -1;
@@ -85,8 +88,8 @@ RefereeRun Referee( const std::vector<uint8_t> &bytes, size_t slice ) {
     return run;
 }
 
-std::vector<uint8_t> Golden() {
-    std::ifstream file( GOLDEN, std::ios::binary );
+std::vector<uint8_t> Golden( const std::string &path = GOLDEN ) {
+    std::ifstream file( path, std::ios::binary );
     return std::vector<uint8_t>( std::istreambuf_iterator<char>( file ), std::istreambuf_iterator<char>() );
 }
 
@@ -117,10 +120,11 @@ std::vector<size_t> BlockEnds( const std::vector<uint8_t> &bytes, size_t *firstK
     return ends;
 }
 
-// "FRAME CHECKSUM" lines for the golden game's first `blocks` blocks, as it recorded them.
-std::string TrueChecksums( size_t blocks ) {
+// "FRAME CHECKSUM" lines for a recorded game's first `blocks` blocks, as the game that drew
+// every frame recorded them.
+std::string TrueChecksums( size_t blocks, const std::string &path = GOLDEN ) {
     ReplayFile golden;
-    EXPECT_TRUE( golden.Load( GOLDEN.c_str() ) ) << golden.GetError();
+    EXPECT_TRUE( golden.Load( path.c_str() ) ) << golden.GetError();
     std::string lines;
     for ( size_t i = 0; i < blocks && i < golden.GetBlocks().size(); i++ ) {
         const ReplayBlock &block = golden.GetBlocks()[i];
@@ -200,3 +204,26 @@ TEST( Referee, PrintsTheTrueChecksumOfEveryBlockItCouldPlay ) {
 }
 
 } // namespace
+
+// The referee draws nothing, yet plays every game as the game that drew each frame recorded
+// it: a made land with wind through two matches (the land made again for the second), and the
+// designed game, recorded here (its tanks fall onto the land and settle, no key pressed).
+TEST( Referee, PlaysEveryKindOfGameAsTheDrawingGameRecordedIt ) {
+    const std::string classic = ::testing::TempDir() + "classic.krec";
+    const std::string record = "cd '" + ASSETS +
+                               "' && '" KELTO_HEADLESS_PROGRAM "' --frames 1500 --classic --record '" +
+                               classic + "' > /dev/null";
+    ASSERT_EQ( 0, std::system( record.c_str() ) );
+    struct Case {
+        std::string path;
+        size_t blocks;
+    } cases[] = { { MADE_LAND, 60 }, { classic, 25 } };
+    for ( const Case &c : cases ) {
+        const std::vector<uint8_t> bytes = Golden( c.path );
+        ASSERT_EQ( c.blocks, BlockEnds( bytes ).size() ) << c.path;
+        RefereeRun run = Referee( bytes, bytes.size() );
+        TakeTurns( run.out );
+        EXPECT_EQ( 0, run.exitCode ) << c.path << ": " << run.err;
+        EXPECT_EQ( TrueChecksums( c.blocks, c.path ), run.out ) << c.path;
+    }
+}
