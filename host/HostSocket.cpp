@@ -199,7 +199,9 @@ int HostSocket::Open( const std::string &url ) {
     ci.port = port;
     ci.path = connection->path.c_str();
     ci.host = connection->host.c_str();
-    ci.origin = connection->host.c_str();
+    // No Origin: the game is not a web page, and a relay that only lets its own page's scripts
+    // in lets a handshake without one through.
+    ci.origin = nullptr;
     ci.protocol = PROTOCOLS[0].name;
     ci.opaque_user_data = connection;
     ci.pwsi = &connection->wsi;

@@ -113,6 +113,11 @@ RelayServer::~RelayServer() {
 
 int RelayServer::Create( const RelayOptions &relayOptions ) {
     options = relayOptions;
+    // A browser names its page's origin without a path: "https://kelto.example/" as typed means
+    // the same page.
+    while ( options.origin.size() > 1 && options.origin.back() == '/' ) {
+        options.origin.pop_back();
+    }
     std::random_device random;
     codes.Seed( ( uint64_t( random() ) << 32 ) ^ uint64_t( random() ) );
     lws_set_log_level( LLL_ERR, nullptr );
@@ -164,8 +169,12 @@ void RelayServer::Stop() {
     }
 }
 
+// The origin keeps other web pages' scripts from using this relay: a browser names the page
+// that opened the socket in every handshake, and cannot be made to leave it out. A handshake
+// that names none (the desktop game's, the load tool's) comes from no page, and a program that
+// is not a browser could name any origin anyway, so it is let in.
 int RelayServer::OriginAllowed( lws *wsi ) {
-    if ( options.origin.empty() ) {
+    if ( options.origin.empty() || lws_hdr_total_length( wsi, WSI_TOKEN_ORIGIN ) == 0 ) {
         return 1;
     }
     char origin[256];
