@@ -128,6 +128,11 @@ int RelayServer::Create( const RelayOptions &relayOptions ) {
     info.protocols = g_protocols;
     info.user = this;
     info.options = LWS_SERVER_OPTION_VALIDATE_UTF8;
+    if ( !options.certificate.empty() ) {
+        info.options |= LWS_SERVER_OPTION_DO_SSL_GLOBAL_INIT;
+        info.ssl_cert_filepath = options.certificate.c_str();
+        info.ssl_private_key_filepath = options.privateKey.c_str();
+    }
     // Once a connection has said hello, it is alive while it talks or answers our pings (which a
     // browser does by itself, so a spectator who only watches stays): pinged after the idle time,
     // hung up after twice that, well after the sweep has closed the ones that never said hello.
@@ -137,6 +142,9 @@ int RelayServer::Create( const RelayOptions &relayOptions ) {
     context = lws_create_context( &info );
     if ( context == nullptr ) {
         error = "cannot listen on port " + std::to_string( options.port );
+        if ( !options.certificate.empty() ) {
+            error += " with the certificate " + options.certificate + " and the key " + options.privateKey;
+        }
         return 0;
     }
     lws_vhost *vhost = lws_get_vhost_by_name( context, "default" );

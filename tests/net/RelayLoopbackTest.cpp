@@ -515,6 +515,47 @@ TEST_F( RelayLoopback, OnlyTheNamedPageOrNoPageAtAllGetsIn ) {
     EXPECT_EQ( 0, relay.Stop() );
 }
 
+// A relay serving TLS with a certificate made for this test, for the name localhost alone: the
+// desktop game reaches it over wss:// only when told to trust that certificate and only by
+// that name; a plain ws:// connection does not reach it.
+TEST_F( RelayLoopback, ARelayOverTlsTakesOnlyGamesThatTrustItsCertificate ) {
+    char pattern[] = "/tmp/kelto-relay-tls-XXXXXX";
+    const std::string folder = mkdtemp( pattern );
+    const std::string certificate = folder + "/relay.pem";
+    const std::string key = folder + "/relay.key";
+    const std::string make = "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes "
+                             "-days 1 -subj /CN=localhost -addext subjectAltName=DNS:localhost -keyout " +
+                             key + " -out " + certificate + " 2>/dev/null";
+    ASSERT_EQ( 0, std::system( make.c_str() ) );
+    StartRelay( { "--cert", certificate, "--key", key } );
+    const std::string port = ":" + std::to_string( relay.port ) + "/";
+    const struct {
+        std::string url;
+        bool trusted; // KELTO_RELAY_CA names the certificate
+        bool in;
+    } cases[] = {
+        { "wss://localhost" + port, true, true },
+        { "wss://localhost" + port, false, false }, // the system's authorities never signed it
+        { "wss://127.0.0.1" + port, true, false },  // not the name it was made for
+        { "ws://localhost" + port, true, false },
+    };
+    for ( const auto &c : cases ) {
+        if ( c.trusted ) {
+            setenv( "KELTO_RELAY_CA", certificate.c_str(), 1 );
+        } else {
+            unsetenv( "KELTO_RELAY_CA" );
+        }
+        HostSocket desktop;
+        ASSERT_EQ( 1, desktop.Open( c.url ) ) << desktop.GetError();
+        const NetMessage answer = DesktopHello( desktop );
+        EXPECT_EQ( c.in ? NET_WELCOME : 0, answer.type )
+            << c.url << ( c.trusted ? " trusted: " : ": " ) << desktop.GetError();
+    }
+    unsetenv( "KELTO_RELAY_CA" );
+    EXPECT_EQ( 0, relay.Stop() );
+    std::system( ( "rm -rf '" + folder + "'" ).c_str() );
+}
+
 } // namespace
 
 // The referee's game: the golden game's header and first tanks without wind (which the
