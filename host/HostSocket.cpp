@@ -8,6 +8,12 @@
 #include <libwebsockets.h>
 #endif
 
+#if !defined( __EMSCRIPTEN__ )
+const char *HostSocket::GetDefaultScheme() {
+    return "ws://";
+}
+#endif
+
 int HostSocket::IsSecureUrl( const std::string &url ) {
     return url.compare( 0, 6, "wss://" ) == 0;
 }

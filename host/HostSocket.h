@@ -40,6 +40,9 @@ public:
     static int SplitUrl( const std::string &url, std::string &host, int &port, std::string &path );
     // 1 for a wss:// address: the connection speaks TLS.
     static int IsSecureUrl( const std::string &url );
+    // The scheme of an address typed without one: "ws://", or in a page served over https
+    // "wss://", the only one its browser lets it open.
+    static const char *GetDefaultScheme();
 
     struct Connection; // the backend's own state
     void SetError( const std::string &text ) { error = text; }

@@ -5,6 +5,7 @@
 
 #include "host/HostSocket.h"
 
+#include <emscripten/em_js.h>
 #include <emscripten/websocket.h>
 
 #include <deque>
@@ -101,6 +102,12 @@ void LetGo( HostSocket::Connection *c ) {
 }
 
 } // namespace
+
+EM_JS( int, PageIsSecure, (), { return location.protocol == = 'https:' ? 1 : 0; } );
+
+const char *HostSocket::GetDefaultScheme() {
+    return PageIsSecure() ? "wss://" : "ws://";
+}
 
 HostSocket::HostSocket() : connection( nullptr ) {
 }

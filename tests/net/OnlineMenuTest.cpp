@@ -369,6 +369,71 @@ TEST_F( OnlineMenu, HostAndAFriendJoins ) {
     GameEnd( world );
 }
 
+// A game that runs no relay itself (the page) hosts on a relay typed on the online screen,
+// without waiting for it: while a relay that takes the connection says nothing, the frames go
+// on; when it hangs up the game is back on the screen, told why, the title's game behind it.
+// The right relay opens the room, and a game joining there plays the match with it.
+TEST_F( OnlineMenu, HostOnATypedRelayWhereTheGameRunsNone ) {
+    GameSetRelayStarter( nullptr );
+    const int silent = socket( AF_INET, SOCK_STREAM, 0 );
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl( INADDR_LOOPBACK );
+    socklen_t length = sizeof( address );
+    ASSERT_EQ( bind( silent, reinterpret_cast<sockaddr *>( &address ), length ), 0 );
+    ASSERT_EQ( listen( silent, 4 ), 0 );
+    ASSERT_EQ( getsockname( silent, reinterpret_cast<sockaddr *>( &address ), &length ), 0 );
+    World world;
+    ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+    ToOnline( world, 0 );
+    const struct {
+        std::string relay;
+        bool opens;
+    } cases[] = { { "127.0.0.1:" + std::to_string( ntohs( address.sin_port ) ), false },
+                  { RelayAt().substr( 5 ) + "/", true } };
+    for ( const auto &c : cases ) {
+        SCOPED_TRACE( c.relay );
+        ASSERT_EQ( g_screens.GetScreen(), GameScreens::ONLINE );
+        Tap( world, DIK_DOWN ); // Relay
+        Tap( world, DIK_RETURN );
+        Tap( world, DIK_BACK, OnlineScreen::ADDRESS_LENGTH );
+        Type( world, c.relay );
+        Tap( world, DIK_RETURN );
+        Tap( world, DIK_DOWN ); // Host a match
+        Tap( world, DIK_RETURN );
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds( WAIT_SECONDS );
+        if ( !c.opens ) {
+            for ( int frame = 0; frame < 30; frame++ ) {
+                GameFrame( world );
+            }
+            EXPECT_NE( g_screens.GetScreen(), GameScreens::ONLINE );
+            EXPECT_EQ( GameOnlineJoinAddress(), "" );
+            EXPECT_LT( std::chrono::steady_clock::now(), end - std::chrono::seconds( WAIT_SECONDS - 2 ) );
+            close( accept( silent, nullptr, nullptr ) );
+        }
+        while ( GameOnlineJoinAddress().empty() && g_screens.GetScreen() != GameScreens::ONLINE &&
+                std::chrono::steady_clock::now() < end ) {
+            GameFrame( world );
+            std::this_thread::sleep_for( std::chrono::milliseconds( 1 ) );
+        }
+        if ( !c.opens ) {
+            EXPECT_TRUE( g_screens.IsOnTitle() );
+            EXPECT_NE( g_screens.GetOnline().GetMessage().find( "RELAY" ), std::string::npos )
+                << g_screens.GetOnline().GetMessage();
+            continue;
+        }
+        const std::string joinAt = GameOnlineJoinAddress();
+        ASSERT_EQ( joinAt.rfind( RelayAt() + "/", 0 ), 0u ) << joinAt;
+        EXPECT_FALSE( g_screens.IsOpen() );
+        StartOther( { "--join", joinAt, "--name", "FRIEND" } );
+        PlayOnline( world, FRAMES_PLAYED );
+        EXPECT_GE( GameOnlineFrame(), FRAMES_PLAYED ) << OtherSaid();
+        EXPECT_FALSE( GameOnlineStopped() );
+    }
+    close( silent );
+    GameEnd( world );
+}
+
 // --watch: a spectator of a room still waiting for its second player sees "WATCHING" above
 // the scene, every pixel of the word in the bright colour where the font puts one.
 TEST_F( OnlineMenu, ASpectatorIsToldItIsWatching ) {
