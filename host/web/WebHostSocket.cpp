@@ -103,7 +103,9 @@ void LetGo( HostSocket::Connection *c ) {
 
 } // namespace
 
-EM_JS( int, PageIsSecure, (), { return location.protocol == = 'https:' ? 1 : 0; } );
+// clang-format off
+EM_JS( int, PageIsSecure, (), { return location.protocol == "https:" ? 1 : 0; } );
+// clang-format on
 
 const char *HostSocket::GetDefaultScheme() {
     return PageIsSecure() ? "wss://" : "ws://";

@@ -76,8 +76,6 @@ export async function checkOnlineMatch(browser, pageAddress, programs, check) {
   }
   const environment = { ...process.env, HOME: home, XDG_CONFIG_HOME: path.join(home, '.config'),
                         XDG_DATA_HOME: path.join(home, '.local/share'), XDG_PICTURES_DIR: path.join(home, 'Pictures') };
-  // No --origin: the relay's origin check would shut out the desktop's game, which sends none
-  // that a page would.
   const relay = start(programs.relay, ['--address', '127.0.0.1', '--port', '0',
                                        '--referee', programs.headless, '--referee-data', work],
                       { cwd: work, env: environment });
@@ -136,6 +134,78 @@ export async function checkOnlineMatch(browser, pageAddress, programs, check) {
   } finally {
     if (page) await page.close();
     if (host && host.said.status === null) host.child.kill('SIGKILL');
+    relay.child.kill('SIGTERM');
+    await Promise.race([relay.exited, sleep(3000)]);
+    if (relay.said.status === null) relay.child.kill('SIGKILL');
+    await rm(work, { recursive: true, force: true });
+  }
+}
+
+// The key that types `c` in an address on the page's menus.
+const keyOf = (c) => (/[0-9]/.test(c) ? `Digit${c}` : /[a-z]/i.test(c) ? `Key${c.toUpperCase()}`
+  : { '.': 'Period', ':': 'Semicolon', '/': 'Slash' }[c]);
+
+// Keys one at a time, a frame or two apart, as the menus read a key's going down once a frame.
+async function keys(page, names) {
+  for (const name of names) {
+    await page.keyboard.press(name, { delay: 30 });
+    await sleep(40);
+  }
+}
+
+// The page hosts: on its title, Online, then the relay's address typed in Relay, then Host; the
+// desktop's headless game joins the room the page prints, with the computer at both games'
+// keys. The relay lets only the page's own origin in, and the desktop's game, which sends none.
+// Both play a while through the relay, its referee agreeing with them, and leave.
+export async function checkPageHostsRoom(browser, pageAddress, programs, check) {
+  const work = await mkdtemp(path.join(tmpdir(), 'kelto-page-host-'));
+  const home = path.join(work, 'home');
+  await mkdir(path.join(home, '.config'), { recursive: true });
+  for (const picture of ['background.bmp', 'land.bmp', 'tank.bmp', 'bomb.bmp']) {
+    await copyFile(path.join(programs.assets, picture), path.join(work, picture));
+  }
+  const environment = { ...process.env, HOME: home, XDG_CONFIG_HOME: path.join(home, '.config'),
+                        XDG_DATA_HOME: path.join(home, '.local/share'), XDG_PICTURES_DIR: path.join(home, 'Pictures') };
+  const origin = new URL(pageAddress).origin;
+  const relay = start(programs.relay, ['--address', '127.0.0.1', '--port', '0', '--origin', origin,
+                                       '--referee', programs.headless, '--referee-data', work],
+                      { cwd: work, env: environment });
+  let guest = null;
+  let page = null;
+  try {
+    const port = await waitFor(() => (/listening on port (\d+)/.exec(relay.said.out) || [])[1], 10);
+    check(port, `the relay started (${relay.said.out.trim() || relay.said.err.trim()})`);
+    if (!port) return;
+    page = await browser.newPage();
+    page.on('pageerror', (error) => check(false, `hosting page error: ${error.message}`));
+    await page.addInitScript(() => { window.keltoTest = { computerPlaysMe: true }; });
+    await page.goto(`${pageAddress}index.html?name=PAGE`);
+    await page.waitForFunction(() => window.kelto && window.kelto.state === 'running', null, { timeout: 20000 })
+      .catch(() => {});
+    await page.click('#screen');
+    // Up from Play goes round to Online, the title's last entry on a page; Relay is second.
+    await keys(page, ['ArrowUp', 'Enter', 'ArrowDown', 'Enter']);
+    await keys(page, [...`127.0.0.1:${port}`].map(keyOf));
+    await keys(page, ['Enter', 'ArrowDown', 'Enter']);
+    const said = () => page.evaluate(() => window.kelto.output.join('\n'));
+    const join = await waitFor(async () => (/friends join with: kelto --join (ws:\S+)/.exec(await said()) || [])[1], 20);
+    check(join && join.startsWith(`ws://127.0.0.1:${port}/`), `the page opened a room on the relay (${join || await said()})`);
+    if (!join) return;
+    guest = start(programs.headless, ['--online', '--computer-plays-me', '--frames', '900', '--',
+                                      '--join', join, '--name', 'DESKTOP'], { cwd: work, env: environment });
+    const guestStatus = await Promise.race([guest.exited, sleep(60000).then(() => 'timeout')]);
+    check(guestStatus === 0 && !/out of sync/.test(guest.said.err),
+          `the desktop joined the page's room and played 900 frames (exit ${guestStatus}): ` +
+          guest.said.err.trim().split('\n').slice(-2).join(' / '));
+    await page.close();
+    page = null;
+    const verdict = await waitFor(() => (/the referee stayed on.*agreed at (\d+) checksums/.exec(relay.said.err) || [])[1], 10);
+    check(verdict >= 10 && !/out of sync|majority/.test(relay.said.err),
+          `the referee agreed with the page and the desktop at ${verdict} checksums: ` +
+          relay.said.err.trim().split('\n').slice(-1)[0]);
+  } finally {
+    if (page) await page.close();
+    if (guest && guest.said.status === null) guest.child.kill('SIGKILL');
     relay.child.kill('SIGTERM');
     await Promise.race([relay.exited, sleep(3000)]);
     if (relay.said.status === null) relay.child.kill('SIGKILL');
