@@ -531,7 +531,7 @@ static void AddArmsTo( StateChecksum &checksum, const World &world ) {
 
 // A new turn's wind; online, the host's game tells the relay, whose referee plays the winds.
 static void ObserveWind( World &world ) {
-    if ( g_wind.Observe( world ) && onlineMatch.IsOn() ) {
+    if ( g_wind.Observe( world ) && ( onlineMatch.IsOn() || onlineStart.IsHosting() ) ) {
         onlineMatch.DrewWind( Wind::StepsOf( world.GetWind() ) );
     }
 }

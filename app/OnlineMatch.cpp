@@ -20,7 +20,7 @@ const int SEND_MILLISECONDS = 16;
 } // namespace
 
 OnlineMatch::OnlineMatch()
-    : on( 0 ), computerPlaysMe( 0 ), splitAt( -1 ), falseTurnAt( -1 ), roomSeed( 0 ),
+    : on( 0 ), creating( 0 ), computerPlaysMe( 0 ), splitAt( -1 ), falseTurnAt( -1 ), roomSeed( 0 ),
       frame( 0 ), firstColumns{}, startChecked( 0 ), empty{}, takenOver{} {
     std::memset( keys, 0, sizeof( keys ) );
 }
@@ -31,6 +31,8 @@ OnlineMatch::~OnlineMatch() {
 // A game plays one online match after another: each starts from nothing, with the hello out.
 int OnlineMatch::Open( const std::string &url, const NetMessage &hello ) {
     session = NetSession();
+    creating = hello.role == NET_CREATE;
+    startWinds.clear();
     frame = 0;
     startChecked = 0;
     stopReason.clear();
@@ -333,7 +335,8 @@ int OnlineMatch::FrameKeys( ComputerPlayers &players, int matchWon, const uint8_
 }
 
 void OnlineMatch::DrewWind( int steps ) {
-    if ( !IsHost() ) {
+    // A host that has not heard its welcome yet (on a page) keeps the start-up's wind too.
+    if ( !IsHost() && !creating ) {
         return;
     }
     if ( session.IsStarted() ) {

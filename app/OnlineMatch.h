@@ -128,6 +128,7 @@ private:
     HostSocket socket;
     NetSession session;
     int on;
+    int creating; // the hello opens a room: this game will be its host
     std::string relayUrl;
     std::string ownName;
     std::string welcomeUrl;

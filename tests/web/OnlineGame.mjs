@@ -1,6 +1,7 @@
 // A browser and a desktop game in one online match, on the loopback: a relay (kelto-relay, its
 // referee on) and the desktop's headless game hosting with the
 // computer at its keys; the page joins with ?join= and the computer at its own seat's keys.
+// Then the other way round: the page hosts from its menus (checkPageHostsRoom, below).
 // Part of the way through, the page is made hidden as a browser hides a background tab (hidden,
 // no animation frames): its game must go on by the page's ticker, or the desktop would wait for
 // it. Both games end when the match is won; their recordings (every key and a state checksum
@@ -148,8 +149,8 @@ const keyOf = (c) => (/[0-9]/.test(c) ? `Digit${c}` : /[a-z]/i.test(c) ? `Key${c
 // Keys one at a time, a frame or two apart, as the menus read a key's going down once a frame.
 async function keys(page, names) {
   for (const name of names) {
-    await page.keyboard.press(name, { delay: 30 });
-    await sleep(40);
+    await page.keyboard.press(name, { delay: 60 });
+    await sleep(60);
   }
 }
 
@@ -191,16 +192,18 @@ export async function checkPageHostsRoom(browser, pageAddress, programs, check) 
     const join = await waitFor(async () => (/friends join with: kelto --join (ws:\S+)/.exec(await said()) || [])[1], 20);
     check(join && join.startsWith(`ws://127.0.0.1:${port}/`), `the page opened a room on the relay (${join || await said()})`);
     if (!join) return;
-    guest = start(programs.headless, ['--online', '--computer-plays-me', '--frames', '900', '--',
+    // 1200 frames of the desktop's at 16 ms: 20 seconds, some of them waiting for the page.
+    guest = start(programs.headless, ['--online', '--computer-plays-me', '--frame-ms', '16', '--frames', '1200', '--',
                                       '--join', join, '--name', 'DESKTOP'], { cwd: work, env: environment });
     const guestStatus = await Promise.race([guest.exited, sleep(60000).then(() => 'timeout')]);
     check(guestStatus === 0 && !/out of sync/.test(guest.said.err),
-          `the desktop joined the page's room and played 900 frames (exit ${guestStatus}): ` +
+          `the desktop joined the page's room and played with it (exit ${guestStatus}): ` +
           guest.said.err.trim().split('\n').slice(-2).join(' / '));
+    await sleep(2000); // the referee catching up with the last blocks
     await page.close();
     page = null;
     const verdict = await waitFor(() => (/the referee stayed on.*agreed at (\d+) checksums/.exec(relay.said.err) || [])[1], 10);
-    check(verdict >= 10 && !/out of sync|majority/.test(relay.said.err),
+    check(verdict >= 5 && !/out of sync|majority/.test(relay.said.err),
           `the referee agreed with the page and the desktop at ${verdict} checksums: ` +
           relay.said.err.trim().split('\n').slice(-1)[0]);
   } finally {
