@@ -747,7 +747,8 @@ int GameOnlineJoining() {
 }
 
 int GameRunsUnseen() {
-    return onlineStart.IsJoining() || ( onlineMatch.IsOn() && !onlineMatch.IsStopped() );
+    return onlineStart.IsJoining() || onlineStart.IsHosting() ||
+           ( onlineMatch.IsOn() && !onlineMatch.IsStopped() );
 }
 
 int GameMatchWon() {

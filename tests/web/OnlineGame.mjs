@@ -157,7 +157,8 @@ async function keys(page, names) {
 // The page hosts: on its title, Online, then the relay's address typed in Relay, then Host; the
 // desktop's headless game joins the room the page prints, with the computer at both games'
 // keys. The relay lets only the page's own origin in, and the desktop's game, which sends none.
-// Both play a while through the relay, its referee agreeing with them, and leave.
+// Both play a while through the relay, the page hidden for part of it, its referee agreeing
+// with them, and leave.
 export async function checkPageHostsRoom(browser, pageAddress, programs, check) {
   const work = await mkdtemp(path.join(tmpdir(), 'kelto-page-host-'));
   const home = path.join(work, 'home');
@@ -195,6 +196,15 @@ export async function checkPageHostsRoom(browser, pageAddress, programs, check) 
     // 1200 frames of the desktop's at 16 ms: 20 seconds, some of them waiting for the page.
     guest = start(programs.headless, ['--online', '--computer-plays-me', '--frame-ms', '16', '--frames', '1200', '--',
                                       '--join', join, '--name', 'DESKTOP'], { cwd: work, env: environment });
+    // Hidden, the hosting page plays on by its ticker too, or the desktop would wait for it.
+    await sleep(3000);
+    await hide(page);
+    const hiddenFrom = await page.evaluate(() => window.kelto.frames);
+    await sleep(HIDDEN_SECONDS * 1000);
+    const hiddenFrames = (await page.evaluate(() => window.kelto.frames)) - hiddenFrom;
+    await show(page);
+    check(hiddenFrames >= HIDDEN_SECONDS * 40,
+          `the hidden hosting page played on: ${hiddenFrames} frames in ${HIDDEN_SECONDS} s`);
     const guestStatus = await Promise.race([guest.exited, sleep(60000).then(() => 'timeout')]);
     check(guestStatus === 0 && !/out of sync/.test(guest.said.err),
           `the desktop joined the page's room and played with it (exit ${guestStatus}): ` +
