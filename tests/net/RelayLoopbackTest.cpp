@@ -553,6 +553,23 @@ TEST_F( RelayLoopback, ARelayOverTlsTakesOnlyGamesThatTrustItsCertificate ) {
     }
     unsetenv( "KELTO_RELAY_CA" );
     EXPECT_EQ( 0, relay.Stop() );
+    // A certificate without its key, or files that are none, and the relay does not start (a
+    // relay that did would be stopped after 5 seconds, with 124).
+    const struct {
+        std::string options;
+        int status;
+    } refusals[] = {
+        { "--cert " + certificate, 2 },
+        { "--key " + key, 2 },
+        { "--cert " + key + " --key " + key, 1 },
+        { "--cert " + folder + "/none.pem --key " + key, 1 },
+    };
+    for ( const auto &refusal : refusals ) {
+        const std::string command = "timeout 5 " + std::string( KELTO_RELAY_PROGRAM ) +
+                                    " --address 127.0.0.1 --port 0 " + refusal.options + " > /dev/null 2>&1";
+        const int status = std::system( command.c_str() );
+        EXPECT_EQ( refusal.status, WIFEXITED( status ) ? WEXITSTATUS( status ) : -1 ) << refusal.options;
+    }
     std::system( ( "rm -rf '" + folder + "'" ).c_str() );
 }
 
