@@ -191,7 +191,12 @@ export async function checkPageHostsRoom(browser, pageAddress, programs, check) 
     await keys(page, [...`127.0.0.1:${port}`].map(keyOf));
     await keys(page, ['Enter', 'ArrowDown', 'Enter']);
     const said = () => page.evaluate(() => window.kelto.output.join('\n'));
-    const join = await waitFor(async () => (/friends join with: kelto --join (ws:\S+)/.exec(await said()) || [])[1], 20);
+    // The page's output is read through the browser: polled here, as waitFor takes no promises.
+    let join = null;
+    for (let i = 0; i < 200 && !join; i++) {
+      join = (/friends join with: kelto --join (ws:\S+)/.exec(await said()) || [])[1];
+      if (!join) await sleep(100);
+    }
     check(join && join.startsWith(`ws://127.0.0.1:${port}/`), `the page opened a room on the relay (${join || await said()})`);
     if (!join) return;
     // 1200 frames of the desktop's at 16 ms: 20 seconds, some of them waiting for the page.
