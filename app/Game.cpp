@@ -543,7 +543,7 @@ static void AddArmsTo( StateChecksum &checksum, const World &world ) {
 
 // A new turn's wind; online, the host's game tells the relay, whose referee plays the winds.
 static void ObserveWind( World &world ) {
-    if ( g_wind.Observe( world ) && onlineMatch.IsOn() ) {
+    if ( g_wind.Observe( world ) && ( onlineMatch.IsOn() || onlineStart.IsHosting() ) ) {
         onlineMatch.DrewWind( Wind::StepsOf( world.GetWind() ) );
     }
 }
@@ -839,7 +839,8 @@ int GameOnlineJoining() {
 }
 
 int GameRunsUnseen() {
-    return onlineStart.IsJoining() || ( onlineMatch.IsOn() && !onlineMatch.IsStopped() );
+    return onlineStart.IsJoining() || onlineStart.IsHosting() ||
+           ( onlineMatch.IsOn() && !onlineMatch.IsStopped() );
 }
 
 int GameMatchWon() {
@@ -855,6 +856,14 @@ static int StartJoining() {
     g_display.ApplyPalette();
     joiningColours.Find( g_display.GetPaletteEntries() );
     return 1;
+}
+
+// The room is open: the first match's tanks are the ones the host starts it with, and the
+// computer plays the seats no person takes.
+static void SeatOnline() {
+    onlineMatch.SetFirstColumns( firstColumns );
+    onlineMatch.SeatComputers( g_computerPlayers,
+                               ComputerPlayers::LevelFromName( g_settings.level.c_str() ) );
 }
 
 int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
@@ -925,9 +934,7 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     const int onTitle = WithMenus() && !OptionsSetUpMatch();
     SeatComputerPlayers( world, onTitle );
     if ( onlineMatch.IsOn() ) {
-        onlineMatch.SetFirstColumns( firstColumns );
-        onlineMatch.SeatComputers( g_computerPlayers,
-                                   ComputerPlayers::LevelFromName( g_settings.level.c_str() ) );
+        SeatOnline();
     }
     // A match set up on the command line shows the players by their numbers.
     for ( int seat = 0; seat < MatchSetup::SEATS && WithView(); seat++ ) {
@@ -936,8 +943,8 @@ int GameStartup( HostInstance *instance, HostWindow *window, World &world ) {
     if ( WithMenus() ) {
         // A recording holds one match as it was played: it is neither restarted nor left.
         const int withRestart = replaySession.GetMode() == ReplaySession::MODE_OFF;
-        // A browser page has no online client yet: Online goes with Quit, on the desktop alone.
-        g_screens.SetWithOnline( menusWithQuit && HostSocket::IsAvailable() );
+        g_screens.SetWithOnline( HostSocket::IsAvailable() );
+        g_screens.SetOnlineHosting( !onlineStart.CanRunRelay(), HostSocket::GetDefaultScheme() );
         g_screens.Start( onTitle, menusWithQuit, withRestart,
                          settingsFile != nullptr ? inputNamer : nullptr );
     }
@@ -1330,6 +1337,19 @@ static void JoinFrame( World &world ) {
     MenuFrame( world );
 }
 
+// Hosting on a typed relay, until the room is open the host's match stands, saying where.
+static void HostFrame( World &world ) {
+    if ( onlineStart.PollHost( world ) ) {
+        world.Draw( g_display );
+        Image &screen = g_display.LockBackBuffer();
+        DrawCentred( screen, screen.GetHeight() / 3, "opening a room on " + g_options.relay, 2,
+                     g_hud.GetColours().GetText() );
+        g_display.UnlockBackBuffer();
+    } else if ( onlineMatch.IsOn() ) {
+        SeatOnline();
+    }
+}
+
 void GameFrame( World &world ) {
     g_keyState = g_keyboard.Poll();
     if ( onlineStart.HasFailed() ) {
@@ -1337,6 +1357,10 @@ void GameFrame( World &world ) {
     }
     if ( onlineStart.IsJoining() ) {
         JoinFrame( world );
+        return;
+    }
+    if ( onlineStart.IsHosting() ) {
+        HostFrame( world );
         return;
     }
     // The keys of an online frame are the stream's; without them the match stands still, the

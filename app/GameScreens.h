@@ -35,6 +35,12 @@ public:
     void Start( int onTitle, int withQuit, int withRestart, SettingsScreen::InputNamer namer );
     // Offers Online on the title (before Start): only where the game can play over the network.
     void SetWithOnline( int online ) { withOnline = online; }
+    // Where the game runs no relay itself, Host hosts on a relay typed on the online screen;
+    // an address typed without a scheme takes `scheme`.
+    void SetOnlineHosting( int onTypedRelay, const std::string &scheme ) {
+        online.SetWithRelay( onTypedRelay );
+        online.SetDefaultScheme( scheme );
+    }
     // Back on the online screen with why the match could not be hosted or joined.
     void RefuseOnline( const std::string &reason );
     // What the online screen says while it waits (for the room's answer).

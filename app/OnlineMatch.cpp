@@ -20,7 +20,7 @@ const int SEND_MILLISECONDS = 16;
 } // namespace
 
 OnlineMatch::OnlineMatch()
-    : on( 0 ), computerPlaysMe( 0 ), splitAt( -1 ), falseTurnAt( -1 ), roomSeed( 0 ),
+    : on( 0 ), creating( 0 ), computerPlaysMe( 0 ), splitAt( -1 ), falseTurnAt( -1 ), roomSeed( 0 ),
       frame( 0 ), firstColumns{}, startChecked( 0 ), empty{}, takenOver{} {
     std::memset( keys, 0, sizeof( keys ) );
 }
@@ -31,6 +31,8 @@ OnlineMatch::~OnlineMatch() {
 // A game plays one online match after another: each starts from nothing, with the hello out.
 int OnlineMatch::Open( const std::string &url, const NetMessage &hello ) {
     session = NetSession();
+    creating = hello.role == NET_CREATE;
+    startWinds.clear();
     frame = 0;
     startChecked = 0;
     stopReason.clear();
@@ -84,18 +86,6 @@ int OnlineMatch::GiveUp( const std::string &reason ) {
     return 0;
 }
 
-int OnlineMatch::Connect( const std::string &url, const NetMessage &hello ) {
-    if ( !Open( url, hello ) ) {
-        return 0;
-    }
-    int welcomed = TakeWelcome();
-    while ( welcomed < 0 ) {
-        std::this_thread::sleep_for( std::chrono::milliseconds( 2 ) );
-        welcomed = TakeWelcome();
-    }
-    return welcomed;
-}
-
 // A player or a spectator enters the room of `url` by its code.
 int OnlineMatch::Enter( const std::string &url, int role, const std::string &name ) {
     std::string host;
@@ -133,6 +123,23 @@ int OnlineMatch::BeginWatch( const std::string &url, const std::string &name ) {
 
 int OnlineMatch::Host( const std::string &url, int seats, const std::string &name,
                        const std::vector<uint8_t> &header ) {
+    if ( !BeginHost( url, seats, name, header ) ) {
+        return 0;
+    }
+    int welcomed = TakeWelcome();
+    while ( welcomed < 0 ) {
+        std::this_thread::sleep_for( std::chrono::milliseconds( 2 ) );
+        welcomed = TakeWelcome();
+    }
+    return welcomed;
+}
+
+int OnlineMatch::PollHost() {
+    return TakeWelcome();
+}
+
+int OnlineMatch::BeginHost( const std::string &url, int seats, const std::string &name,
+                            const std::vector<uint8_t> &header ) {
     relayUrl = url;
     while ( !relayUrl.empty() && relayUrl.back() == '/' ) {
         relayUrl.pop_back();
@@ -143,7 +150,7 @@ int OnlineMatch::Host( const std::string &url, int seats, const std::string &nam
     hello.seats = seats;
     hello.name = name;
     hello.header = header;
-    return Connect( relayUrl + "/", hello );
+    return Open( relayUrl + "/", hello );
 }
 
 std::string OnlineMatch::GetJoinAddress() const {
@@ -151,7 +158,8 @@ std::string OnlineMatch::GetJoinAddress() const {
     std::string path;
     int port = 0;
     if ( !joinHost.empty() && HostSocket::SplitUrl( relayUrl, host, port, path ) ) {
-        return "ws://" + joinHost + ":" + std::to_string( port ) + "/" + session.GetCode();
+        return ( HostSocket::IsSecureUrl( relayUrl ) ? "wss://" : "ws://" ) + joinHost + ":" +
+               std::to_string( port ) + "/" + session.GetCode();
     }
     return relayUrl + "/" + session.GetCode();
 }
@@ -327,7 +335,8 @@ int OnlineMatch::FrameKeys( ComputerPlayers &players, int matchWon, const uint8_
 }
 
 void OnlineMatch::DrewWind( int steps ) {
-    if ( !IsHost() ) {
+    // A host that has not heard its welcome yet (on a page) keeps the start-up's wind too.
+    if ( !IsHost() && !creating ) {
         return;
     }
     if ( session.IsStarted() ) {

@@ -51,6 +51,12 @@ public:
     // for its code. 1, or 0 with GetError.
     int Host( const std::string &url, int seats, const std::string &name,
               const std::vector<uint8_t> &header );
+    // The same without waiting, for a page, whose socket hears nothing while the game waits:
+    // BeginHost sends the hello (1, or 0 with GetError); PollHost, called every frame, gives 1
+    // once the room is open (the match on), 0 when refused or given up, -1 until then.
+    int BeginHost( const std::string &url, int seats, const std::string &name,
+                   const std::vector<uint8_t> &header );
+    int PollHost();
     int IsOn() const { return on; }
     int IsHost() const { return session.GetSeat() == 0; }
     int IsWatching() const { return session.GetSeat() == NET_SPECTATOR; }
@@ -103,10 +109,8 @@ public:
     void Leave();
 
 private:
-    // Opens the connection and sends the hello; Connect waits for the relay's welcome too.
-    // 1, or 0 with `error`.
+    // Opens the connection and sends the hello; 1, or 0 with `error`.
     int Open( const std::string &url, const NetMessage &hello );
-    int Connect( const std::string &url, const NetMessage &hello );
     // The welcome, if it has come: 1 (the match on), 0 (refused, the socket closed), -1 not yet.
     int TakeWelcome();
     int GiveUp( const std::string &reason );
@@ -124,6 +128,7 @@ private:
     HostSocket socket;
     NetSession session;
     int on;
+    int creating; // the hello opens a room: this game will be its host
     std::string relayUrl;
     std::string ownName;
     std::string welcomeUrl;

@@ -14,7 +14,8 @@
 #include <cstdlib>
 
 OnlineStart::OnlineStart()
-    : match( nullptr ), startInstance( nullptr ), startWindow( nullptr ), relayStarter( nullptr ) {
+    : match( nullptr ), startInstance( nullptr ), startWindow( nullptr ), relayStarter( nullptr ),
+      joining( 0 ), fromScreen( 0 ), hostOnTyped( 0 ), hosting( 0 ), welcomed( 0 ), failed( 0 ) {
 }
 
 OnlineStart::~OnlineStart() {
@@ -139,11 +140,18 @@ int OnlineStart::Open( const Options &options, const std::vector<uint8_t> &heade
                                        : "this build has no online play (built without libwebsockets)" );
         }
         const int seats = options.players >= NET_MIN_SEATS ? options.players : NET_MIN_SEATS;
-        if ( !match->Host( options.relay, seats, OnlineName( options ), header ) ) {
-            return Fail( options.relay, match->GetError() );
+        if ( hostOnTyped ) {
+            if ( !match->BeginHost( options.relay, seats, OnlineName( options ), header ) ) {
+                return Fail( options.relay, match->GetError() );
+            }
+            hosting = 1;
+        } else {
+            if ( !match->Host( options.relay, seats, OnlineName( options ), header ) ) {
+                return Fail( options.relay, match->GetError() );
+            }
+            std::printf( "kelto: friends join with: kelto --join %s\n", match->GetJoinAddress().c_str() );
+            std::fflush( stdout );
         }
-        std::printf( "kelto: friends join with: kelto --join %s\n", match->GetJoinAddress().c_str() );
-        std::fflush( stdout );
     } else if ( header != roomHeader ) {
         return Fail( "online", "this game's version or pictures differ from the host's" );
     }
@@ -189,6 +197,11 @@ void OnlineStart::Go( int request, World &world ) {
     online.join = request == GameScreens::JOIN_ONLINE ? g_screens.GetOnline().GetAddress() : std::string();
     online.host = request == GameScreens::HOST_ONLINE;
     online.players = g_screens.GetOnline().GetPeople();
+    // A game that runs no relay itself hosts on the one typed on the screen.
+    hostOnTyped = online.host && !CanRunRelay();
+    if ( hostOnTyped ) {
+        online.relay = g_screens.GetOnline().GetRelayAddress();
+    }
     if ( online.host ) {
         if ( !StartOwnRelay( online ) ) {
             std::fprintf( stderr, "kelto: %s: %s\n", GetSubject(), GetError() );
@@ -227,7 +240,34 @@ void OnlineStart::StartAgain( const Options &options, World &world ) {
         return;
     }
     welcomed = 0;
-    const std::string refusal = !lastComplaint.empty() ? lastComplaint : "the match could not start";
+    hosting = 0;
+    BackToOnlineScreen( world, !lastComplaint.empty() ? lastComplaint : "the match could not start" );
+}
+
+int OnlineStart::PollHost( World &world ) {
+    if ( !hosting ) {
+        return 0;
+    }
+    const int answer = match->PollHost();
+    if ( answer < 0 ) {
+        return 1;
+    }
+    hosting = 0;
+    if ( answer == 1 ) {
+        std::printf( "kelto: friends join with: kelto --join %s\n", match->GetJoinAddress().c_str() );
+        std::fflush( stdout );
+        return 0;
+    }
+    Fail( g_options.relay, match->GetError() );
+    std::fprintf( stderr, "kelto: %s: %s\n", GetSubject(), GetError() );
+    GameEnd( world );
+    ForgetEntities( world );
+    BackToOnlineScreen( world, GetError() );
+    return 0;
+}
+
+// The title's game again, with the online screen saying why the online one is not played.
+void OnlineStart::BackToOnlineScreen( World &world, const std::string &refusal ) {
     if ( match->IsOn() ) {
         match->Leave();
     }

@@ -25,9 +25,12 @@ public:
     // What the game's start-up was given, to start it again from the online screen.
     void SetStart( HostInstance *instance, HostWindow *window );
     void SetRelayStarter( GameRelayStarter starter ) { relayStarter = starter; }
+    // Whether the online screen may host on a relay inside the game, or needs one typed.
+    int CanRunRelay() const { return relayStarter != nullptr; }
 
-    // A joiner's (or a spectator's, with options.watch) start-up only sends the hello (1, or 0 with GetSubject and GetError): the game
-    // waits for the room's welcome frame by frame, and then starts again with the room's rules.
+    // A joiner's (or a spectator's, with options.watch) start-up only sends the hello (1, or 0 with
+    // GetSubject and GetError): the game waits for the room's welcome frame by frame, and then starts again
+    // with the room's rules.
     int BeginJoin( const Options &options );
     int IsJoining() const { return joining; }
     // Joined from the online screen: the title's game plays on behind it while the room answers.
@@ -53,6 +56,12 @@ public:
     // The online screen's Host or Join (GameScreens' requests), over the title's game in
     // `world`: the game starts again online, or stays on the title told why not.
     void Go( int request, World &world );
+    // Hosting on a relay typed on the online screen, the start-up only sends the hello: the
+    // host's match stands until the room is open. Once a frame: 1 while the relay has not
+    // answered; 0 once it has (the match on), or once it refused (back on the online screen,
+    // told why).
+    int IsHosting() const { return hosting; }
+    int PollHost( World &world );
 
     // The start-up's last complaint, for the online screen to show.
     void Hear( const char *reason ) { lastComplaint = reason; }
@@ -63,6 +72,7 @@ private:
     int Fail( const std::string &about, const std::string &reason );
     int StartOwnRelay( Options &options );
     void StartAgain( const Options &options, World &world );
+    void BackToOnlineScreen( World &world, const std::string &refusal );
     void Refuse( const std::string &reason );
 
     OnlineMatch *match; // not owned; null until Init
@@ -72,6 +82,8 @@ private:
     std::vector<uint8_t> roomHeader; // a joiner's, from the relay
     int joining;                     // the hello is out, the room has not answered
     int fromScreen;                  // joining from the online screen, over the title's game
+    int hostOnTyped;                 // hosting from the online screen on a relay typed there
+    int hosting;                     // that host's hello is out, the room not open yet
     int welcomed;                    // the welcome is in, the start-up has not taken it yet
     int failed;
     Options joinOptions; // the options the game starts again with, once welcomed

@@ -52,6 +52,11 @@ struct OptionRow {
     int ( *apply )( Options &options, const char *argument );
 };
 
+// A relay's address: ws://, or wss:// for one behind TLS.
+int IsRelayScheme( const char *text ) {
+    return std::strncmp( text, "ws://", 5 ) == 0 || std::strncmp( text, "wss://", 6 ) == 0;
+}
+
 const OptionRow OPTION_ROWS[] = {
     { "--windowed", nullptr, "play in a window instead of full screen",
       []( Options &o, const char * ) {
@@ -142,17 +147,17 @@ const OptionRow OPTION_ROWS[] = {
     { "--relay", "URL", "the relay --host opens its room on, e.g. ws://relay.example:7531",
       []( Options &o, const char *a ) {
           o.relay = a;
-          return std::strncmp( a, "ws://", 5 ) == 0 ? 1 : 0;
+          return IsRelayScheme( a );
       } },
     { "--join", "URL", "play in a friend's room online, e.g. ws://relay.example:7531/ABC234",
       []( Options &o, const char *a ) {
           o.join = a;
-          return std::strncmp( a, "ws://", 5 ) == 0 ? 1 : 0;
+          return IsRelayScheme( a );
       } },
     { "--watch", "URL", "watch a room's match online without playing, e.g. ws://relay.example:7531/ABC234",
       []( Options &o, const char *a ) {
           o.watch = a;
-          return std::strncmp( a, "ws://", 5 ) == 0 ? 1 : 0;
+          return IsRelayScheme( a );
       } },
     { "--name", "NAME", "the name the others see in an online match (1 to 16 letters)",
       []( Options &o, const char *a ) {

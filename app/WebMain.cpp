@@ -97,7 +97,15 @@ EM_BOOL Step( double now, void * ) {
     lastAnimationFrame = now;
     ticking = 0;
     const int frames = frameClock.Advance( now, g_appActive || GameRunsUnseen() );
-    return RunSteps( frames ) ? EM_TRUE : EM_FALSE;
+    const int goesOn = RunSteps( frames );
+    // An online match, joined or hosted from the menus too, starts the page's ticker, which
+    // keeps it going in a hidden tab.
+    if ( goesOn && GameRunsUnseen() ) {
+        // clang-format off
+        EM_ASM( { if ( Module.keltoOnline ) Module.keltoOnline(); } );
+        // clang-format on
+    }
+    return goesOn ? EM_TRUE : EM_FALSE;
 }
 
 } // namespace

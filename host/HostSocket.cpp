@@ -8,8 +8,19 @@
 #include <libwebsockets.h>
 #endif
 
+#if !defined( __EMSCRIPTEN__ )
+const char *HostSocket::GetDefaultScheme() {
+    return "ws://";
+}
+#endif
+
+int HostSocket::IsSecureUrl( const std::string &url ) {
+    return url.compare( 0, 6, "wss://" ) == 0;
+}
+
 int HostSocket::SplitUrl( const std::string &url, std::string &host, int &port, std::string &path ) {
-    const std::string scheme = "ws://";
+    const int secure = IsSecureUrl( url );
+    const std::string scheme = secure ? "wss://" : "ws://";
     if ( url.compare( 0, scheme.size(), scheme ) != 0 ) {
         return 0;
     }
@@ -22,7 +33,7 @@ int HostSocket::SplitUrl( const std::string &url, std::string &host, int &port, 
     if ( host.empty() ) {
         return 0;
     }
-    port = 80;
+    port = secure ? 443 : 80;
     size_t pathStart = hostEnd;
     if ( hostEnd < url.size() && url[hostEnd] == ':' ) {
         pathStart = url.find( '/', hostEnd );
@@ -87,10 +98,14 @@ int Callback( lws *wsi, enum lws_callback_reasons reason, void *, void *in, size
             lws_callback_on_writable( wsi );
         }
         break;
-    case LWS_CALLBACK_CLIENT_CONNECTION_ERROR:
-        Lost( *c, std::string( "cannot reach the relay: " ) +
-                      ( in != nullptr ? static_cast<const char *>( in ) : "no answer" ) );
+    case LWS_CALLBACK_CLIENT_CONNECTION_ERROR: {
+        const std::string detail = in != nullptr ? static_cast<const char *>( in ) : "no answer";
+        // OpenSSL's own words say little to a player.
+        Lost( *c, detail.find( "SSL" ) != std::string::npos
+                      ? "cannot reach the relay: its certificate is not trusted here (" + detail + ")"
+                      : "cannot reach the relay: " + detail );
         break;
+    }
     case LWS_CALLBACK_CLIENT_RECEIVE: {
         if ( lws_is_first_fragment( wsi ) ) {
             c->incoming.clear();
@@ -179,6 +194,7 @@ int HostSocket::Open( const std::string &url ) {
         connection->closed = 1;
         return 0;
     }
+    const int secure = IsSecureUrl( url );
     lws_set_log_level( LLL_ERR, nullptr );
     lws_context_creation_info info;
     std::memset( &info, 0, sizeof( info ) );
@@ -186,6 +202,13 @@ int HostSocket::Open( const std::string &url ) {
     info.protocols = PROTOCOLS;
     info.gid = -1;
     info.uid = -1;
+    if ( secure ) {
+        // The system's certificate authorities vouch for a relay, or the one certificate
+        // KELTO_RELAY_CA names alone (a relay of one's own, signed by itself).
+        info.options = LWS_SERVER_OPTION_DO_SSL_GLOBAL_INIT;
+        const char *authority = std::getenv( "KELTO_RELAY_CA" );
+        info.client_ssl_ca_filepath = authority != nullptr && *authority != '\0' ? authority : nullptr;
+    }
     connection->context = lws_create_context( &info );
     if ( connection->context == nullptr ) {
         error = "cannot start the network";
@@ -199,7 +222,10 @@ int HostSocket::Open( const std::string &url ) {
     ci.port = port;
     ci.path = connection->path.c_str();
     ci.host = connection->host.c_str();
-    ci.origin = connection->host.c_str();
+    // No Origin: the game is not a web page, and a relay that only lets its own page's scripts
+    // in lets a handshake without one through.
+    ci.origin = nullptr;
+    ci.ssl_connection = secure ? LCCSCF_USE_SSL : 0;
     ci.protocol = PROTOCOLS[0].name;
     ci.opaque_user_data = connection;
     ci.pwsi = &connection->wsi;

@@ -23,7 +23,7 @@ void OnSignal( int ) {
 
 const char USAGE[] =
     "usage: kelto-relay [--address ADDRESS] [--port N] [--max-rooms N] [--max-connections N]\n"
-    "                   [--idle-seconds N] [--origin URL]\n"
+    "                   [--idle-seconds N] [--origin URL] [--cert FILE --key FILE]\n"
     "                   [--referee PROGRAM [--referee-data FOLDER] [--referee-exec] | --no-referee]\n";
 
 // A whole decimal number in [low, high].
@@ -63,6 +63,10 @@ int ParseOptions( int argc, char **argv, RelayOptions &options ) {
             options.address = value;
         } else if ( option == "--origin" ) {
             options.origin = value;
+        } else if ( option == "--cert" ) {
+            options.certificate = value;
+        } else if ( option == "--key" ) {
+            options.privateKey = value;
         } else if ( option == "--referee" ) {
             options.referee = value;
         } else if ( option == "--referee-data" ) {
@@ -83,6 +87,10 @@ int ParseOptions( int argc, char **argv, RelayOptions &options ) {
             std::fprintf( stderr, "kelto-relay: %s %s is out of range\n", option.c_str(), value );
             return 0;
         }
+    }
+    if ( options.certificate.empty() != options.privateKey.empty() ) {
+        std::fprintf( stderr, "kelto-relay: --cert and --key go together\n%s", USAGE );
+        return 0;
     }
     return 1;
 }

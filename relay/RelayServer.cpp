@@ -113,6 +113,11 @@ RelayServer::~RelayServer() {
 
 int RelayServer::Create( const RelayOptions &relayOptions ) {
     options = relayOptions;
+    // A browser names its page's origin without a path: "https://kelto.example/" as typed means
+    // the same page.
+    while ( options.origin.size() > 1 && options.origin.back() == '/' ) {
+        options.origin.pop_back();
+    }
     std::random_device random;
     codes.Seed( ( uint64_t( random() ) << 32 ) ^ uint64_t( random() ) );
     lws_set_log_level( LLL_ERR, nullptr );
@@ -123,6 +128,11 @@ int RelayServer::Create( const RelayOptions &relayOptions ) {
     info.protocols = g_protocols;
     info.user = this;
     info.options = LWS_SERVER_OPTION_VALIDATE_UTF8;
+    if ( !options.certificate.empty() ) {
+        info.options |= LWS_SERVER_OPTION_DO_SSL_GLOBAL_INIT;
+        info.ssl_cert_filepath = options.certificate.c_str();
+        info.ssl_private_key_filepath = options.privateKey.c_str();
+    }
     // Once a connection has said hello, it is alive while it talks or answers our pings (which a
     // browser does by itself, so a spectator who only watches stays): pinged after the idle time,
     // hung up after twice that, well after the sweep has closed the ones that never said hello.
@@ -132,6 +142,9 @@ int RelayServer::Create( const RelayOptions &relayOptions ) {
     context = lws_create_context( &info );
     if ( context == nullptr ) {
         error = "cannot listen on port " + std::to_string( options.port );
+        if ( !options.certificate.empty() ) {
+            error += " with the certificate " + options.certificate + " and the key " + options.privateKey;
+        }
         return 0;
     }
     lws_vhost *vhost = lws_get_vhost_by_name( context, "default" );
@@ -164,8 +177,12 @@ void RelayServer::Stop() {
     }
 }
 
+// The origin keeps other web pages' scripts from using this relay: a browser names the page
+// that opened the socket in every handshake, and cannot be made to leave it out. A handshake
+// that names none (the desktop game's, the load tool's) comes from no page, and a program that
+// is not a browser could name any origin anyway, so it is let in.
 int RelayServer::OriginAllowed( lws *wsi ) {
-    if ( options.origin.empty() ) {
+    if ( options.origin.empty() || lws_hdr_total_length( wsi, WSI_TOKEN_ORIGIN ) == 0 ) {
         return 1;
     }
     char origin[256];

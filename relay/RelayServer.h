@@ -26,6 +26,8 @@ struct RelayOptions {
     int maxConnections = 1024;
     int idleSeconds = 30;
     std::string origin;      // empty to take any
+    std::string certificate; // PEM files; with both the relay speaks TLS only (wss://)
+    std::string privateKey;
     std::string referee;     // the headless game that referees each room; empty for none
     std::string refereeData; // the folder it runs in, holding the game's pictures
     int refereeForking = 1;  // 1: the rooms' referees are forked by one referee (RefereeForker)

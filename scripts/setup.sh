@@ -11,13 +11,14 @@ play=( g++ make cmake pkg-config libsdl2-dev libsdl2-mixer-dev libpng-dev libxxh
 # The compiler cache that keeps the test run's several builds short; the test and benchmark
 # libraries; the display, input and picture tools of the end-to-end tests; the memory checker
 # and the fuzzing compiler; the package's checkers; the browser build (Emscripten) and the
-# browser that plays it.
+# browser that plays it; the relay's library, and openssl, which makes the certificates of the
+# tests' wss:// relays.
 test=( ccache libgtest-dev libgmock-dev libbenchmark-dev
        xvfb xdotool x11-apps imagemagick
        valgrind clang libclang-rt-14-dev
        dpkg-dev lintian desktop-file-utils appstream
        emscripten nodejs chromium
-       libwebsockets-dev )
+       libwebsockets-dev openssl )
 
 case "${1:-test}" in
     play) packages=( "${play[@]}" ) ;;

@@ -260,7 +260,7 @@ TEST_F( MenuGame, TheTitleLeadsToAMatchWithKeysAloneAndTheSetUpIsKept ) {
 }
 
 // Quit is the last entry (Up from Play goes round to it) and Escape on the title quits, but
-// not in a browser, which has neither.
+// not in a browser, which has neither; there Online is the last.
 TEST_F( MenuGame, QuitIsOfferedOnlyWhereTheGameCanEnd ) {
     for ( int withQuit = 0; withQuit <= 1; withQuit++ ) {
         SCOPED_TRACE( withQuit ? "desktop" : "browser" );
@@ -268,15 +268,15 @@ TEST_F( MenuGame, QuitIsOfferedOnlyWhereTheGameCanEnd ) {
         World world;
         ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
         CloseWasPosted();
-        // Online goes with Quit: a browser page has no online client.
-        EXPECT_EQ( g_screens.GetTitle().GetMenu().GetCount(),
-                   3 + withQuit * ( 1 + HostSocket::IsAvailable() ) );
+        // Online wherever the game has a socket, a browser page's too.
+        EXPECT_EQ( g_screens.GetTitle().GetMenu().GetCount(), 3 + withQuit + HostSocket::IsAvailable() );
         Tap( world, DIK_ESCAPE );
         EXPECT_EQ( CloseWasPosted(), withQuit );
         Tap( world, DIK_UP );
         Tap( world, DIK_RETURN );
         EXPECT_EQ( CloseWasPosted(), withQuit );
-        EXPECT_EQ( g_screens.GetScreen(), withQuit ? GameScreens::TITLE : GameScreens::HELP );
+        const int last = HostSocket::IsAvailable() ? GameScreens::ONLINE : GameScreens::HELP;
+        EXPECT_EQ( g_screens.GetScreen(), withQuit ? GameScreens::TITLE : last );
         GameEnd( world );
     }
 }

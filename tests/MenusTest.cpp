@@ -188,10 +188,93 @@ TEST( OnlineScreen, OnlyAJoinAddressIsTakenAsOne ) {
         { "http://h:7531/A1", 0 },
         { "ws:/h:7531/A1", 0 },
         { "", 0 },
+        { "wss://h:443/A1", 1 },
+        { "WSS://H/A1", 1 }, // a TLS proxy on its own port
+        { "wss://h:65536/A1", 0 },
+        { "wss:///A1", 0 },
+        { "wss://h/", 0 },
+        { "wsss://h:1/A1", 0 },
     };
     for ( const auto &c : cases ) {
         EXPECT_EQ( OnlineScreen::IsJoinAddress( c.text ), c.address ) << c.text;
     }
+}
+
+// A relay's address is a join address without its code: a '/' after it at most.
+TEST( OnlineScreen, ARelayAddressHasNoCode ) {
+    const struct {
+        const char *text;
+        int relay;
+    } cases[] = {
+        { "ws://h:7531", 1 },  { "ws://h:7531/", 1 },  { "h:1", 1 },           { "wss://h", 1 },
+        { "wss://h/", 1 },     { "ws://h:7531/A", 0 }, { "ws://h:7531//", 0 }, { "ws://h", 0 },
+        { "ws://h:65536", 0 }, { "ws://h:0", 0 },      { "ws://:1", 0 },       { "", 0 },
+    };
+    for ( const auto &c : cases ) {
+        EXPECT_EQ( OnlineScreen::IsRelayAddress( c.text ), c.relay ) << c.text;
+    }
+}
+
+// Where the game runs no relay of its own, Host needs Relay typed first: without it (or with
+// a bad one) the screen says so and stays; typed, Host hosts on it, its scheme kept or the
+// page's given, its '/' gone.
+TEST( OnlineScreen, HostingOnATypedRelayNeedsItsAddress ) {
+    OnlineScreen screen;
+    screen.SetWithRelay( 1 );
+    screen.SetDefaultScheme( "wss://" );
+    screen.Build( 3, std::string(), std::string() );
+    MenuInput input;
+    const auto press = [&]( int key ) {
+        Frame( input, { key } );
+        const int choice = screen.Update( input );
+        Frame( input, {} );
+        screen.Update( input );
+        return choice;
+    };
+    const auto type = [&]( const std::string &text ) {
+        for ( char c : text ) {
+            int key = 0;
+            while ( key < 256 && MenuInput::AddressCharacterOf( key ) != c ) {
+                key++;
+            }
+            ASSERT_LT( key, 256 ) << c;
+            press( key );
+        }
+    };
+    press( DIK_DOWN );
+    press( DIK_DOWN );
+    ASSERT_EQ( screen.GetMenu().GetSelectedId(), OnlineScreen::HOST_ENTRY );
+    EXPECT_EQ( press( DIK_RETURN ), OnlineScreen::NONE );
+    EXPECT_EQ( screen.GetMenu().GetSelectedId(), OnlineScreen::RELAY );
+    EXPECT_NE( screen.GetMessage().find( "RELAY" ), std::string::npos );
+    press( DIK_RETURN );
+    type( "10.0.0.7:7531/X" );
+    EXPECT_EQ( screen.GetMenu().GetValue( OnlineScreen::RELAY ), "10.0.0.7:7531/X_" );
+    EXPECT_EQ( screen.GetMenu().GetValue( OnlineScreen::ADDRESS ), "" );
+    EXPECT_EQ( press( DIK_RETURN ), OnlineScreen::NONE ); // a code: no relay's address
+    EXPECT_TRUE( screen.IsTyping() );
+    EXPECT_NE( screen.GetMessage().find( "NOT A RELAY" ), std::string::npos );
+    press( DIK_BACK );
+    EXPECT_EQ( press( DIK_RETURN ), OnlineScreen::NONE );
+    EXPECT_FALSE( screen.IsTyping() );
+    EXPECT_EQ( screen.GetMessage(), "" );
+    press( DIK_DOWN );
+    EXPECT_EQ( press( DIK_RETURN ), OnlineScreen::HOST );
+    EXPECT_EQ( screen.GetRelayAddress(), "wss://10.0.0.7:7531" );
+    EXPECT_EQ( screen.GetPeople(), 3 );
+    // Built again (back on the screen), the relay stays typed; one with its scheme keeps it.
+    screen.Build( 3, std::string(), std::string() );
+    EXPECT_EQ( screen.GetMenu().GetValue( OnlineScreen::RELAY ), "10.0.0.7:7531/" );
+    press( DIK_DOWN );
+    press( DIK_RETURN );
+    for ( int i = 0; i < 15; i++ ) {
+        press( DIK_BACK );
+    }
+    type( "WS://R:1" );
+    press( DIK_RETURN );
+    press( DIK_DOWN );
+    EXPECT_EQ( press( DIK_RETURN ), OnlineScreen::HOST );
+    EXPECT_EQ( screen.GetRelayAddress(), "ws://R:1" );
 }
 
 // People step round 2 to 4 either way; Join types an address and joins only a good one, a bad

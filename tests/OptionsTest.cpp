@@ -65,6 +65,14 @@ TEST( Options, EveryOptionIsReadOrRefusedAsAWhole ) {
         { { "--wind", "o" }, OPTIONS_INVALID },
         { { "--wind", "onn" }, OPTIONS_INVALID },
         { { "--wind", "off" }, OPTIONS_RUN },
+        // A relay's address in either scheme, and nothing else.
+        { { "--join", "ws://h:1/ABCDEF" }, OPTIONS_RUN },
+        { { "--join", "wss://h/ABCDEF" }, OPTIONS_RUN },
+        { { "--watch", "wss://h:443/ABCDEF" }, OPTIONS_RUN },
+        { { "--relay", "wss://h" }, OPTIONS_RUN },
+        { { "--relay", "ws:/h:1" }, OPTIONS_INVALID },
+        { { "--join", "wsx://h/ABCDEF" }, OPTIONS_INVALID },
+        { { "--watch", "https://h/ABCDEF" }, OPTIONS_INVALID },
     };
     for ( const Case &test : cases ) {
         Options options;

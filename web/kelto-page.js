@@ -76,16 +76,22 @@ document.getElementById('fullscreen').addEventListener('click', () => {
   }
 });
 
-// An online match (?join=ws://HOST:PORT/CODE) goes on in a hidden tab, which gets no animation
-// frames and slowed timers, so as not to stall the others: a worker's timer, which the browser
-// leaves alone, ticks the game, which runs frames by it only while no animation frame comes.
+// An online match (?join=ws://HOST:PORT/CODE, or one joined or hosted from the menus, whose
+// first frames ask for it) goes on in a hidden tab, which gets no animation frames and slowed
+// timers, so as not to stall the others: a worker's timer, which the browser leaves alone,
+// ticks the game, which runs frames by it only while no animation frame comes and the match
+// is on. Started once, it ticks as long as the game runs.
+let ticker = null;
 function startTicker() {
-  if (!new URLSearchParams(window.location.search).has('join') || typeof Worker === 'undefined') return;
+  if (ticker || typeof Worker === 'undefined') return;
   const source = 'setInterval(() => postMessage(0), 16);';
-  const worker = new Worker(URL.createObjectURL(new Blob([source], { type: 'text/javascript' })));
-  worker.onmessage = () => {
+  ticker = new Worker(URL.createObjectURL(new Blob([source], { type: 'text/javascript' })));
+  ticker.onmessage = () => {
     if (kelto.state === 'running') Module._KeltoTick();
-    else worker.terminate();
+    else {
+      ticker.terminate();
+      ticker = null;
+    }
   };
 }
 
@@ -96,7 +102,8 @@ var Module = {
   canvas: canvas,
   print: (text) => { kelto.output.push(text); console.log(text); },
   printErr: (text) => { kelto.output.push(text); console.warn(text); },
-  onRuntimeInitialized: () => { kelto.state = 'running'; canvas.focus(); showFocus(); startTicker(); },
+  onRuntimeInitialized: () => { kelto.state = 'running'; canvas.focus(); showFocus(); },
+  keltoOnline: startTicker,
   // Emscripten stops the program this way when it cannot go on (the game's code could not be
   // fetched or compiled, or it ran out of memory).
   // The first reason is the one that says what went wrong; Emscripten's advice to its

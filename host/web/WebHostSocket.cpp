@@ -5,6 +5,7 @@
 
 #include "host/HostSocket.h"
 
+#include <emscripten/em_js.h>
 #include <emscripten/websocket.h>
 
 #include <deque>
@@ -101,6 +102,14 @@ void LetGo( HostSocket::Connection *c ) {
 }
 
 } // namespace
+
+// clang-format off
+EM_JS( int, PageIsSecure, (), { return location.protocol == "https:" ? 1 : 0; } );
+// clang-format on
+
+const char *HostSocket::GetDefaultScheme() {
+    return PageIsSecure() ? "wss://" : "ws://";
+}
 
 HostSocket::HostSocket() : connection( nullptr ) {
 }

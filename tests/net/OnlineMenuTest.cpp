@@ -102,16 +102,21 @@ protected:
     // Another game, headless, the computer at its keys, its output in `out`.
     void StartOther( const std::vector<std::string> &gameOptions ) {
         out = folder + "/other.out";
-        other = fork();
+        std::vector<std::string> words = {
+            KELTO_HEADLESS_PROGRAM, "--online", "--computer-plays-me", "--frames", "20000", "--" };
+        words.insert( words.end(), gameOptions.begin(), gameOptions.end() );
+        other = Run( words, out );
         ASSERT_GE( other, 0 );
-        if ( other == 0 ) {
-            const int file = open( out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600 );
+    }
+
+    // A program in the pictures' folder, its output in the file `output`.
+    static pid_t Run( std::vector<std::string> words, const std::string &output ) {
+        const pid_t child = fork();
+        if ( child == 0 ) {
+            const int file = open( output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600 );
             if ( file < 0 || dup2( file, 1 ) < 0 || dup2( file, 2 ) < 0 || chdir( KELTO_ASSETS_DIR ) != 0 ) {
                 _exit( 127 );
             }
-            std::vector<std::string> words = {
-                KELTO_HEADLESS_PROGRAM, "--online", "--computer-plays-me", "--frames", "20000", "--" };
-            words.insert( words.end(), gameOptions.begin(), gameOptions.end() );
             std::vector<char *> argv;
             for ( std::string &word : words ) {
                 argv.push_back( &word[0] );
@@ -120,13 +125,25 @@ protected:
             execv( argv[0], argv.data() );
             _exit( 127 );
         }
+        return child;
     }
 
-    std::string OtherSaid() const {
-        std::ifstream file( out );
+    static std::string Said( const std::string &path ) {
+        std::ifstream file( path );
         std::stringstream text;
         text << file.rdbuf();
         return text.str();
+    }
+    std::string OtherSaid() const { return Said( out ); }
+
+    // Waits until the file `path` holds `text`; what it holds then.
+    static std::string AwaitSaid( const std::string &path, const std::string &text ) {
+        std::string said;
+        for ( int i = 0; i < WAIT_SECONDS * 10 && ( said = Said( path ) ).find( text ) == std::string::npos;
+              i++ ) {
+            std::this_thread::sleep_for( std::chrono::milliseconds( 100 ) );
+        }
+        return said;
     }
 
     void Tap( World &world, int key, int times = 1 ) {
@@ -368,6 +385,91 @@ TEST_F( OnlineMenu, HostAndAFriendJoins ) {
     EXPECT_GE( GameOnlineFrame(), FRAMES_PLAYED ) << OtherSaid();
     EXPECT_FALSE( GameOnlineStopped() );
     GameEnd( world );
+}
+
+// A game that runs no relay itself (the page) hosts on a relay typed on the online screen,
+// without waiting for it: while a relay that takes the connection says nothing, the frames go
+// on; when it hangs up the game is back on the screen, told why, the title's game behind it.
+// The right relay (kelto-relay, refereeing) opens the room, and a game joining there plays the
+// match with it; the referee, which needs every wind the host drew from its start-up on,
+// agrees with them to the end.
+TEST_F( OnlineMenu, HostOnATypedRelayWhereTheGameRunsNone ) {
+    GameSetRelayStarter( nullptr );
+    const std::string relaySaid = folder + "/relay.out";
+    const pid_t refereeing = Run( { KELTO_RELAY_PROGRAM, "--address", "127.0.0.1", "--port", "0", "--referee",
+                                    KELTO_HEADLESS_PROGRAM, "--referee-data", KELTO_ASSETS_DIR },
+                                  relaySaid );
+    ASSERT_GT( refereeing, 0 );
+    const std::string listening = "listening on port ";
+    const std::string relayStart = AwaitSaid( relaySaid, "\n" );
+    ASSERT_NE( relayStart.find( listening ), std::string::npos ) << relayStart;
+    const std::string relayAt =
+        "127.0.0.1:" +
+        std::to_string( std::atoi( relayStart.c_str() + relayStart.find( listening ) + listening.size() ) );
+    const int silent = socket( AF_INET, SOCK_STREAM, 0 );
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl( INADDR_LOOPBACK );
+    socklen_t length = sizeof( address );
+    ASSERT_EQ( bind( silent, reinterpret_cast<sockaddr *>( &address ), length ), 0 );
+    ASSERT_EQ( listen( silent, 4 ), 0 );
+    ASSERT_EQ( getsockname( silent, reinterpret_cast<sockaddr *>( &address ), &length ), 0 );
+    World world;
+    ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
+    ToOnline( world, 0 );
+    const struct {
+        std::string relay;
+        bool opens;
+    } cases[] = { { "127.0.0.1:" + std::to_string( ntohs( address.sin_port ) ), false },
+                  { relayAt + "/", true } };
+    for ( const auto &c : cases ) {
+        SCOPED_TRACE( c.relay );
+        ASSERT_EQ( g_screens.GetScreen(), GameScreens::ONLINE );
+        Tap( world, DIK_DOWN ); // Relay
+        Tap( world, DIK_RETURN );
+        Tap( world, DIK_BACK, OnlineScreen::ADDRESS_LENGTH );
+        Type( world, c.relay );
+        Tap( world, DIK_RETURN );
+        Tap( world, DIK_DOWN ); // Host a match
+        Tap( world, DIK_RETURN );
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds( WAIT_SECONDS );
+        if ( !c.opens ) {
+            for ( int frame = 0; frame < 30; frame++ ) {
+                GameFrame( world );
+            }
+            EXPECT_NE( g_screens.GetScreen(), GameScreens::ONLINE );
+            EXPECT_EQ( GameOnlineJoinAddress(), "" );
+            EXPECT_LT( std::chrono::steady_clock::now(), end - std::chrono::seconds( WAIT_SECONDS - 2 ) );
+            close( accept( silent, nullptr, nullptr ) );
+        }
+        while ( GameOnlineJoinAddress().empty() && g_screens.GetScreen() != GameScreens::ONLINE &&
+                std::chrono::steady_clock::now() < end ) {
+            GameFrame( world );
+            std::this_thread::sleep_for( std::chrono::milliseconds( 1 ) );
+        }
+        if ( !c.opens ) {
+            EXPECT_TRUE( g_screens.IsOnTitle() );
+            EXPECT_NE( g_screens.GetOnline().GetMessage().find( "RELAY" ), std::string::npos )
+                << g_screens.GetOnline().GetMessage();
+            continue;
+        }
+        const std::string joinAt = GameOnlineJoinAddress();
+        ASSERT_EQ( joinAt.rfind( "ws://" + relayAt + "/", 0 ), 0u ) << joinAt;
+        EXPECT_FALSE( g_screens.IsOpen() );
+        StartOther( { "--join", joinAt, "--name", "FRIEND" } );
+        PlayOnline( world, FRAMES_PLAYED );
+        EXPECT_GE( GameOnlineFrame(), FRAMES_PLAYED ) << OtherSaid();
+        EXPECT_FALSE( GameOnlineStopped() );
+    }
+    close( silent );
+    GameEnd( world );
+    kill( other, SIGKILL );
+    // The room empties: the relay says how its referee fared.
+    const std::string verdict = AwaitSaid( relaySaid, "checksums\n" );
+    kill( refereeing, SIGTERM );
+    waitpid( refereeing, nullptr, 0 );
+    EXPECT_NE( verdict.find( "the referee stayed on" ), std::string::npos ) << verdict;
+    EXPECT_EQ( verdict.find( "majority" ), std::string::npos ) << verdict;
 }
 
 // --watch: a spectator of a room still waiting for its second player sees "WATCHING" above

@@ -3,6 +3,7 @@
 // refused or closed for what the relay must not take, while the other rooms play on.
 
 #include "SourcePaths.h"
+#include "host/HostSocket.h"
 #include "net/NetMessage.h"
 #include "tests/support/NetBytes.h"
 
@@ -113,8 +114,9 @@ public:
         }
     }
 
-    // The HTTP status line of the handshake's answer; "101" when the connection is open.
-    std::string Connect( int port, const std::string &origin = "" ) {
+    // The HTTP status line of the handshake's answer; "101" when the connection is open. No
+    // Origin header when `origin` is null, as from a program that is not a browser.
+    std::string Connect( int port, const char *origin = nullptr ) {
         socket = ::socket( AF_INET, SOCK_STREAM, 0 );
         sockaddr_in address = {};
         address.sin_family = AF_INET;
@@ -129,8 +131,8 @@ public:
             "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
             "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n"
             "Sec-WebSocket-Protocol: kelto\r\n";
-        if ( !origin.empty() ) {
-            request += "Origin: " + origin + "\r\n";
+        if ( origin != nullptr ) {
+            request += std::string( "Origin: " ) + origin + "\r\n";
         }
         request += "\r\n";
         SendAll( request.data(), request.size() );
@@ -300,6 +302,25 @@ std::string MeetAndStart( int port, TestClient &host, TestClient &guest, const c
     return welcome.code;
 }
 
+// The desktop game's socket creates a room of two: the relay's first answer, or a message of
+// type 0 when none came in time.
+NetMessage DesktopHello( HostSocket &socket ) {
+    socket.Send( NetHello( NET_CREATE, 2, "", "Desk" ) );
+    NetMessage answer;
+    std::vector<uint8_t> bytes;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds( WAIT_MILLISECONDS );
+    while ( std::chrono::steady_clock::now() < deadline && !socket.IsClosed() ) {
+        socket.Service();
+        if ( socket.Receive( bytes ) ) {
+            EXPECT_TRUE( answer.Read( bytes.data(), bytes.size(), NET_FROM_RELAY ) ) << answer.GetError();
+            return answer;
+        }
+        usleep( 2000 );
+    }
+    answer.type = 0;
+    return answer;
+}
+
 class RelayLoopback : public ::testing::Test {
 protected:
     void StartRelay( const std::vector<std::string> &options ) { ASSERT_TRUE( relay.Start( options ) ); }
@@ -428,10 +449,6 @@ TEST_F( RelayLoopback, SilentConnectionsAreClosedButListeningOnesStay ) {
 
 TEST_F( RelayLoopback, RoomsConnectionsRateAndOriginAreBounded ) {
     StartRelay( { "--max-rooms", "2", "--max-connections", "4", "--origin", "http://kelto.example" } );
-    TestClient wrongOrigin, noOrigin;
-    EXPECT_NE( "101", wrongOrigin.Connect( relay.port, "http://other.example" ) );
-    EXPECT_NE( "101", noOrigin.Connect( relay.port ) );
-
     std::unique_ptr<TestClient> clients[5];
     for ( int i = 0; i < 5; i++ ) {
         clients[i].reset( new TestClient );
@@ -466,6 +483,95 @@ TEST_F( RelayLoopback, RoomsConnectionsRateAndOriginAreBounded ) {
     EXPECT_GE( keys, 118 );
     EXPECT_LE( keys, 150 );
     EXPECT_EQ( 0, relay.Stop() );
+}
+
+// The origin keeps other pages' scripts out; what names no page (the desktop game) comes in.
+// The relay is told its page with a trailing slash, as an address is often typed.
+TEST_F( RelayLoopback, OnlyTheNamedPageOrNoPageAtAllGetsIn ) {
+    StartRelay( { "--origin", "http://kelto.example/" } );
+    const struct {
+        const char *origin; // null: no Origin header
+        bool in;
+    } cases[] = {
+        { "http://kelto.example", true },
+        { nullptr, true },
+        { "", true },
+        { "http://kelto.example:8080", false },
+        { "http://kelto.example/", false },
+        { "https://kelto.example", false },
+        { "http://kelto.example.evil", false },
+        { "http://other.example", false },
+        { "null", false },
+    };
+    for ( const auto &c : cases ) {
+        TestClient client;
+        const std::string status = client.Connect( relay.port, c.origin );
+        EXPECT_EQ( c.in, status == "101" ) << ( c.origin != nullptr ? c.origin : "(none)" ) << ": " << status;
+    }
+    // The desktop game's own socket, as it joins a room.
+    HostSocket desktop;
+    ASSERT_EQ( 1, desktop.Open( "ws://127.0.0.1:" + std::to_string( relay.port ) + "/" ) )
+        << desktop.GetError();
+    EXPECT_EQ( NET_WELCOME, DesktopHello( desktop ).type ) << desktop.GetError();
+    EXPECT_EQ( 0, relay.Stop() );
+}
+
+// A relay serving TLS with a certificate made for this test, for the name localhost alone: the
+// desktop game reaches it over wss:// only when told to trust that certificate and only by
+// that name; a plain ws:// connection does not reach it.
+TEST_F( RelayLoopback, ARelayOverTlsTakesOnlyGamesThatTrustItsCertificate ) {
+    char pattern[] = "/tmp/kelto-relay-tls-XXXXXX";
+    const std::string folder = mkdtemp( pattern );
+    const std::string certificate = folder + "/relay.pem";
+    const std::string key = folder + "/relay.key";
+    const std::string make = "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes "
+                             "-days 1 -subj /CN=localhost -addext subjectAltName=DNS:localhost -keyout " +
+                             key + " -out " + certificate + " 2>/dev/null";
+    ASSERT_EQ( 0, std::system( make.c_str() ) );
+    StartRelay( { "--cert", certificate, "--key", key } );
+    const std::string port = ":" + std::to_string( relay.port ) + "/";
+    const struct {
+        std::string url;
+        bool trusted; // KELTO_RELAY_CA names the certificate
+        bool in;
+    } cases[] = {
+        { "wss://localhost" + port, true, true },
+        { "wss://localhost" + port, false, false }, // the system's authorities never signed it
+        { "wss://127.0.0.1" + port, true, false },  // not the name it was made for
+        { "ws://localhost" + port, true, false },
+    };
+    for ( const auto &c : cases ) {
+        if ( c.trusted ) {
+            setenv( "KELTO_RELAY_CA", certificate.c_str(), 1 );
+        } else {
+            unsetenv( "KELTO_RELAY_CA" );
+        }
+        HostSocket desktop;
+        ASSERT_EQ( 1, desktop.Open( c.url ) ) << desktop.GetError();
+        const NetMessage answer = DesktopHello( desktop );
+        EXPECT_EQ( c.in ? NET_WELCOME : 0, answer.type )
+            << c.url << ( c.trusted ? " trusted: " : ": " ) << desktop.GetError();
+    }
+    unsetenv( "KELTO_RELAY_CA" );
+    EXPECT_EQ( 0, relay.Stop() );
+    // A certificate without its key, or files that are none, and the relay does not start (a
+    // relay that did would be stopped after 5 seconds, with 124).
+    const struct {
+        std::string options;
+        int status;
+    } refusals[] = {
+        { "--cert " + certificate, 2 },
+        { "--key " + key, 2 },
+        { "--cert " + key + " --key " + key, 1 },
+        { "--cert " + folder + "/none.pem --key " + key, 1 },
+    };
+    for ( const auto &refusal : refusals ) {
+        const std::string command = "timeout 5 " + std::string( KELTO_RELAY_PROGRAM ) +
+                                    " --address 127.0.0.1 --port 0 " + refusal.options + " > /dev/null 2>&1";
+        const int status = std::system( command.c_str() );
+        EXPECT_EQ( refusal.status, WIFEXITED( status ) ? WEXITSTATUS( status ) : -1 ) << refusal.options;
+    }
+    std::system( ( "rm -rf '" + folder + "'" ).c_str() );
 }
 
 } // namespace

@@ -9,15 +9,16 @@
 // narrow window, and a page that cannot run the game says why: options refused, no
 // WebAssembly, no JavaScript, the game's code missing. A land's code makes, in the page, the
 // land the desktop pins for it. Given the desktop's relay and headless game, the page joins a
-// match the desktop hosts, plays on while hidden, and records what the desktop records
-// (OnlineGame.mjs). Prints the main thread's time per step, the browser's timedemo against
+// match the desktop hosts, plays on while hidden, and records what the desktop records; and
+// hosts a room from its own menus on a relay that lets only its origin in, which the
+// desktop's game joins; and both play over wss:// (OnlineGame.mjs). Prints the main thread's time per step, the browser's timedemo against
 // the desktop's (run in turns) and the download's size.
 //
 // Usage: node BrowserGame.mjs <build/web directory> [--settle SECONDS] [--expect-checksum HEX
 //        --native-command COMMAND [--rounds N]] [--expect-land-checksum HEX]
 //        [--relay KELTO-RELAY --headless KELTO_HEADLESS [--assets FOLDER]]
 import { chromium } from 'playwright-core';
-import { checkOnlineMatch } from './OnlineGame.mjs';
+import { checkOnlineMatch, checkPageHostsRoom, checkSecureRoom } from './OnlineGame.mjs';
 import { createServer } from 'node:http';
 import { readFile, stat } from 'node:fs/promises';
 import { gzipSync } from 'node:zlib';
@@ -443,6 +444,8 @@ try {
 
   if (online) {
     await checkOnlineMatch(browser, address, online, check);
+    await checkPageHostsRoom(browser, address, online, check);
+    await checkSecureRoom(browser, address, online, check);
   } else {
     console.log('online: no desktop relay and game given (--relay, --headless): the page\'s online match is not played');
   }
