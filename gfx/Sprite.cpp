@@ -1,5 +1,7 @@
 #include "gfx/Sprite.h"
 
+#include "gfx/TurnedPictures.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -140,7 +142,9 @@ inline void CopyOpaqueBytes( uint8_t *to, const uint8_t *from, int count ) {
 
 } // namespace
 
-Sprite::Sprite() : ownsData( 0 ), encoded( 0 ), width( 0 ), height( 0 ), data( nullptr ), dataSize( 0 ) {
+Sprite::Sprite()
+    : ownsData( 0 ), encoded( 0 ), width( 0 ), height( 0 ), data( nullptr ), dataSize( 0 ),
+      turned( nullptr ) {
 }
 
 Sprite::Sprite( const Image &source, Rect region, uint8_t encode ) : Sprite() {
@@ -152,9 +156,13 @@ Sprite::~Sprite() {
         delete[] data;
     }
     data = nullptr;
+    delete turned;
 }
 
 void Sprite::MakeEmpty() {
+    if ( turned != nullptr ) {
+        turned->Forget();
+    }
     if ( ownsData ) {
         delete[] data;
     }
@@ -345,6 +353,9 @@ uint8_t Sprite::ConvertToEncoded() {
     data = block;
     dataSize = size;
     encoded = 1;
+    if ( turned != nullptr ) {
+        turned->Forget();
+    }
     Encode( scratch, scratch.GetBounds() );
     return 1;
 }
@@ -371,5 +382,8 @@ uint8_t Sprite::ConvertToRaw() {
     data = block;
     dataSize = static_cast<int>( size );
     encoded = 0;
+    if ( turned != nullptr ) {
+        turned->Forget();
+    }
     return 1;
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 class TrigTable;
+class TurnedPictures;
 
 // A small picture cut out of an Image (a tank, a bomb) and drawn into other Images with
 // palette index 0 transparent. It keeps its own copy of the pixels, either raw or run-length
@@ -49,6 +50,10 @@ private:
     void MakeEmpty();
     void DrawTurned( Image &destination, int x, int y, int cx, int cy, int angle, const TrigTable &trig,
                      int mirrored ) const;
+    void DrawTurnedRows( Image &destination, int x, int y, int cx, int cy, int angle, const TrigTable &trig,
+                         int mirrored ) const;
+    const Sprite *TurnedPicture( int cx, int cy, int angle, const TrigTable &trig, int mirrored, int &offsetX,
+                                 int &offsetY ) const;
     void DrawTurnedRow( Image &destination, int row, int x0, int y0, int x1, int y1, int mirrored ) const;
 
     uint8_t ownsData;
@@ -57,6 +62,11 @@ private:
     int height;
     uint8_t *data; // owned when ownsData is 1
     int dataSize;
+    mutable TurnedPictures *turned; // owned; made by the first turned draw, forgotten with the pixels
 };
+
+// Turned pictures are kept between draws unless tests or benchmarks switch that off, to compare
+// with the rows turned at every draw.
+void SpriteKeepTurnedPictures( int keep );
 
 #endif
