@@ -11,6 +11,7 @@
 #include "host/HostSurface.h"
 #include "host/HostWindow.h"
 #include "host/headless/HeadlessBackend.h"
+#include "hud/Hud.h"
 #include "platform/Display.h"
 #include "platform/Keyboard.h"
 #include "play/DefaultRules.h"
@@ -31,7 +32,8 @@
 // update and draw of four tanks and a bomb in flight over the 1280 x 960 land, and then the
 // present's conversion of the 8-bit frame into 32-bit pixels through the palette; once as
 // designed, once by the default game's rules with its match watching every update and
-// moving the camera. Next to them, in the same run, a memcpy of the 307,200-byte frame.
+// moving the camera, and the player's view (labels, readouts, map) drawn over the scene. Next to them, in the
+// same run, a memcpy of the 307,200-byte frame.
 //
 // The scene repeats itself exactly however long the run: the bomb drops down a shaft in the
 // middle of the four tanks and leaves the land at the bottom without a crater, and the next
@@ -179,7 +181,7 @@ public:
         world.GetBombs()->Clear();
         bomb = nullptr;
         // The match takes the tanks once they stand, as they start in the default game.
-        match.Init( world, Match::DEFAULT_HEALTH );
+        hud.Init( world, display.GetPaletteEntries(), Match::DEFAULT_HEALTH );
         LaunchBomb();
     }
 
@@ -188,7 +190,7 @@ public:
     // By the rules a spent bomb is deleted in the next update: it is let go of at once.
     void Frame() {
         if ( withRules ) {
-            match.MoveCamera( world );
+            hud.GetMatch().MoveCamera( world );
         } else {
             Entity *target = world.GetCameraTarget();
             world.SetCameraX( target->GetX() - FRAME_WIDTH / 2 );
@@ -196,12 +198,15 @@ public:
         }
         world.Update();
         if ( withRules ) {
-            match.Observe();
+            hud.Observe();
             if ( !BombFlying() ) {
                 bomb = nullptr;
             }
         }
         world.Draw( display );
+        if ( withRules ) {
+            hud.Draw( display, world );
+        }
     }
 
     void Draw() { world.Draw( display ); }
@@ -245,7 +250,7 @@ private:
     HostWindow *window;
     Display display;
     World world;
-    Match match;
+    Hud hud;
     Bomb *bomb = nullptr;
     uint8_t noKeys[256] = {};
     uint32_t lookup[256];
