@@ -190,7 +190,8 @@ const Sprite *Sprite::TurnedPicture( int cx, int cy, int angle, const TrigTable 
     if ( !keepTurnedPictures ) {
         return nullptr;
     }
-    const TurnedPictures::Turn turn = { angle, mirrored, cx, cy, &trig };
+    const TurnedPictures::Turn turn = { angle,           mirrored,      cx, cy, trig.GetSteps(),
+                                        trig.GetScale(), trig.IsReady() };
     if ( turned != nullptr ) {
         const Sprite *kept = turned->Find( turn, offsetX, offsetY );
         if ( kept != nullptr ) {

@@ -8,7 +8,8 @@
 namespace {
 
 int SameTurn( const TurnedPictures::Turn &a, const TurnedPictures::Turn &b ) {
-    return a.angle == b.angle && a.mirrored == b.mirrored && a.cx == b.cx && a.cy == b.cy && a.trig == b.trig;
+    return a.angle == b.angle && a.mirrored == b.mirrored && a.cx == b.cx && a.cy == b.cy &&
+           a.trigSteps == b.trigSteps && a.trigScale == b.trigScale && a.trigReady == b.trigReady;
 }
 
 } // namespace

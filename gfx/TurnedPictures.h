@@ -3,7 +3,6 @@
 
 class Image;
 class Sprite;
-class TrigTable;
 
 // The turned pictures of one Sprite drawn lately, each kept with what it was turned by, so that
 // a tank standing on its slope is turned once rather than every frame. A turned picture is laid
@@ -17,7 +16,11 @@ public:
         int mirrored;
         int cx;
         int cy;
-        const TrigTable *trig; // not owned
+        // The table by what it is made from, not by address: a table made again from the
+        // same steps and scale holds the same values.
+        int trigSteps;
+        int trigScale;
+        int trigReady;
     };
 
     TurnedPictures();
