@@ -272,11 +272,16 @@ void Sprite::Draw( Image &destination, int x, int y ) const {
 }
 
 void Sprite::DrawRaw( Image &destination, int x, int y ) const {
+    DrawBlock( destination, x, y, data, width, height );
+}
+
+// A width x height block of pixels, 0 transparent, its rows one after another.
+void Sprite::DrawBlock( Image &destination, int x, int y, const uint8_t *pixels, int width, int height ) {
     Window window;
     if ( !ClipToDestination( destination, x, y, width, height, window ) ) {
         return;
     }
-    const uint8_t *from = data + static_cast<std::ptrdiff_t>( window.skipTop ) * width + window.skipLeft;
+    const uint8_t *from = pixels + static_cast<std::ptrdiff_t>( window.skipTop ) * width + window.skipLeft;
     uint8_t *to = RowAddress( destination, window.x, window.y );
     const int pitch = destination.GetPitch();
     for ( int r = 0; r < window.height; r++ ) {

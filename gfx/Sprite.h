@@ -3,11 +3,11 @@
 
 #include "gfx/Image.h"
 #include "gfx/Rect.h"
+#include "gfx/TurnedPictures.h"
 
 #include <cstdint>
 
 class TrigTable;
-class TurnedPictures;
 
 // A small picture cut out of an Image (a tank, a bomb) and drawn into other Images with
 // palette index 0 transparent. It keeps its own copy of the pixels, either raw or run-length
@@ -52,8 +52,9 @@ private:
                      int mirrored ) const;
     void DrawTurnedRows( Image &destination, int x, int y, int cx, int cy, int angle, const TrigTable &trig,
                          int mirrored ) const;
-    const Sprite *TurnedPicture( int cx, int cy, int angle, const TrigTable &trig, int mirrored, int &offsetX,
-                                 int &offsetY ) const;
+    int TurnedPicture( int cx, int cy, int angle, const TrigTable &trig, int mirrored,
+                       TurnedPictures::Picture &picture ) const;
+    static void DrawBlock( Image &destination, int x, int y, const uint8_t *pixels, int width, int height );
     void DrawTurnedRow( Image &destination, int row, int x0, int y0, int x1, int y1, int mirrored ) const;
 
     uint8_t ownsData;

@@ -173,52 +173,62 @@ void Sprite::DrawTurned( Image &destination, int x, int y, int cx, int cy, int a
     if ( TurnedCorners( x, y, cx, cy, width, height, angle, trig ).AnyFarAway() ) {
         return;
     }
-    int offsetX = 0, offsetY = 0;
-    const Sprite *picture = TurnedPicture( cx, cy, angle, trig, mirrored, offsetX, offsetY );
-    if ( picture == nullptr ) {
+    TurnedPictures::Picture picture;
+    if ( !TurnedPicture( cx, cy, angle, trig, mirrored, picture ) ) {
         DrawTurnedRows( destination, x, y, cx, cy, angle, trig, mirrored );
         return;
     }
     // The sums are corners of the turned box, which lie near the destination.
-    picture->Draw( destination, static_cast<int>( static_cast<int64_t>( x ) + offsetX ),
-                   static_cast<int>( static_cast<int64_t>( y ) + offsetY ) );
+    DrawBlock( destination, static_cast<int>( static_cast<int64_t>( x ) + picture.offsetX ),
+               static_cast<int>( static_cast<int64_t>( y ) + picture.offsetY ), picture.pixels, picture.width,
+               picture.height );
 }
 
-// The picture turned, kept or made now; null when it is too large to keep or without memory.
-const Sprite *Sprite::TurnedPicture( int cx, int cy, int angle, const TrigTable &trig, int mirrored,
-                                     int &offsetX, int &offsetY ) const {
+// The picture turned, kept or made now; 0 when it is too large to keep or without memory.
+int Sprite::TurnedPicture( int cx, int cy, int angle, const TrigTable &trig, int mirrored,
+                           TurnedPictures::Picture &picture ) const {
     if ( !keepTurnedPictures ) {
-        return nullptr;
+        return 0;
     }
     const TurnedPictures::Turn turn = { angle,           mirrored,      cx, cy, trig.GetSteps(),
                                         trig.GetScale(), trig.IsReady() };
-    if ( turned != nullptr ) {
-        const Sprite *kept = turned->Find( turn, offsetX, offsetY );
-        if ( kept != nullptr ) {
-            return kept;
-        }
+    if ( turned != nullptr && turned->Find( turn, picture ) ) {
+        return 1;
     }
     const TurnedCorners corners( 0, 0, cx, cy, width, height, angle, trig );
     if ( corners.AnyFarAway() ) {
-        return nullptr;
+        return 0;
     }
     const int64_t boxWidth = corners.Right() - corners.Left() + 1;
     const int64_t boxHeight = corners.Bottom() - corners.Top() + 1;
     if ( boxWidth * boxHeight > kLargestKeptPicture ) {
-        return nullptr;
+        return 0;
     }
     if ( turned == nullptr ) {
+        // Room for the picture turned any way by a table of unit scale; a larger box is drawn
+        // row by row.
+        const int64_t side = int64_t( width ) + height + 3;
         turned = new ( std::nothrow ) TurnedPictures;
+        if ( turned != nullptr && !turned->Create( int( std::min( side * side, kLargestKeptPicture ) ) ) ) {
+            delete turned;
+            turned = nullptr;
+        }
+    }
+    const int offsetX = int( corners.Left() ), offsetY = int( corners.Top() );
+    uint8_t *pixels = turned != nullptr
+                          ? turned->Make( turn, int( boxWidth ), int( boxHeight ), offsetX, offsetY )
+                          : nullptr;
+    if ( pixels == nullptr ) {
+        return 0;
     }
     Image box;
-    if ( turned == nullptr || !box.Create( int( boxWidth ), int( boxHeight ) ) ) {
-        return nullptr;
-    }
-    box.Clear( 0 );
-    offsetX = int( corners.Left() );
-    offsetY = int( corners.Top() );
+    box.SetPixels( pixels );
+    box.SetWidth( int( boxWidth ) );
+    box.SetHeight( int( boxHeight ) );
+    box.SetPitch( int( boxWidth ) );
+    box.SetClipRect( 0, 0, int( boxWidth ) - 1, int( boxHeight ) - 1 );
     DrawTurnedRows( box, -offsetX, -offsetY, cx, cy, angle, trig, mirrored );
-    return turned->Keep( turn, box, offsetX, offsetY );
+    return turned->Find( turn, picture );
 }
 
 // Rows are spread over the left edge by height, not height - 1, so the last row stops one step

@@ -1,8 +1,6 @@
 #include "gfx/TurnedPictures.h"
 
-#include "gfx/Image.h"
-#include "gfx/Sprite.h"
-
+#include <cstring>
 #include <new>
 
 namespace {
@@ -14,41 +12,50 @@ int SameTurn( const TurnedPictures::Turn &a, const TurnedPictures::Turn &b ) {
 
 } // namespace
 
-TurnedPictures::TurnedPictures() : entries{}, oldest( 0 ) {
+TurnedPictures::TurnedPictures() : entries{}, room( nullptr ), largest( 0 ), oldest( 0 ) {
 }
 
 TurnedPictures::~TurnedPictures() {
-    Forget();
+    delete[] room;
 }
 
-const Sprite *TurnedPictures::Find( const Turn &turn, int &offsetX, int &offsetY ) const {
+int TurnedPictures::Create( int size ) {
+    if ( room != nullptr || size <= 0 ) {
+        return 0;
+    }
+    room = new ( std::nothrow ) uint8_t[size_t( size ) * KEPT];
+    if ( room == nullptr ) {
+        return 0;
+    }
+    largest = size;
+    return 1;
+}
+
+int TurnedPictures::Find( const Turn &turn, Picture &picture ) const {
     for ( const Entry &entry : entries ) {
-        if ( entry.picture != nullptr && SameTurn( entry.turn, turn ) ) {
-            offsetX = entry.offsetX;
-            offsetY = entry.offsetY;
-            return entry.picture;
+        if ( entry.used && SameTurn( entry.turn, turn ) ) {
+            picture = entry.picture;
+            return 1;
         }
     }
-    return nullptr;
+    return 0;
 }
 
-const Sprite *TurnedPictures::Keep( const Turn &turn, const Image &picture, int offsetX, int offsetY ) {
-    Sprite *made = new ( std::nothrow ) Sprite;
-    if ( made == nullptr || !made->Build( picture, picture.GetBounds(), 0 ) ) {
-        delete made;
+uint8_t *TurnedPictures::Make( const Turn &turn, int width, int height, int offsetX, int offsetY ) {
+    if ( room == nullptr || width <= 0 || height <= 0 || int64_t( width ) * height > largest ) {
         return nullptr;
     }
-    Entry &entry = entries[oldest];
+    const int slot = oldest;
     oldest = ( oldest + 1 ) % KEPT;
-    delete entry.picture;
-    entry = Entry{ turn, offsetX, offsetY, made };
-    return made;
+    uint8_t *pixels = room + size_t( slot ) * size_t( largest );
+    std::memset( pixels, 0, size_t( width ) * size_t( height ) );
+    entries[slot] = Entry{ turn, Picture{ pixels, width, height, offsetX, offsetY }, 1 };
+    return pixels;
 }
 
 void TurnedPictures::Forget() {
     for ( Entry &entry : entries ) {
-        delete entry.picture;
-        entry.picture = nullptr;
+        entry.used = 0;
     }
     oldest = 0;
 }

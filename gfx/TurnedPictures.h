@@ -1,16 +1,15 @@
 #ifndef KELTO_GFX_TURNEDPICTURES_H
 #define KELTO_GFX_TURNEDPICTURES_H
 
-class Image;
-class Sprite;
+#include <cstdint>
 
 // The turned pictures of one Sprite drawn lately, each kept with what it was turned by, so that
 // a tank standing on its slope is turned once rather than every frame. A turned picture is laid
-// out the same wherever it is drawn; only the clip decides what of it shows.
+// out the same wherever it is drawn; only the clip decides what of it shows. The room for them
+// is taken once, so that play never grows the heap however many slopes the tanks meet.
 class TurnedPictures {
 public:
-    // What a picture was turned by, and where its top-left pixel lies from the point the
-    // unturned picture's top-left would be drawn at.
+    // What a picture was turned by.
     struct Turn {
         int angle;
         int mirrored;
@@ -23,14 +22,27 @@ public:
         int trigReady;
     };
 
+    // The turned pixels, 0 where nothing was drawn, and where their top-left pixel lies from
+    // the point the unturned picture's top-left would be drawn at.
+    struct Picture {
+        const uint8_t *pixels;
+        int width;
+        int height;
+        int offsetX;
+        int offsetY;
+    };
+
     TurnedPictures();
     virtual ~TurnedPictures();
 
-    // The picture kept for `turn`, or null; `offsetX`, `offsetY` say where it goes.
-    const Sprite *Find( const Turn &turn, int &offsetX, int &offsetY ) const;
-    // Keeps `picture` (the turned pixels, 0 where nothing was drawn) for `turn`, in place of the
-    // one kept longest; the picture kept, or null without memory for it.
-    const Sprite *Keep( const Turn &turn, const Image &picture, int offsetX, int offsetY );
+    // Room for every kept picture of up to `largest` pixels; 1, or 0 without memory for it.
+    int Create( int largest );
+
+    // 1 with the picture kept for `turn`, else 0.
+    int Find( const Turn &turn, Picture &picture ) const;
+    // The room for a width x height picture for `turn`, cleared to 0, in place of the one kept
+    // longest; null when it is larger than the room.
+    uint8_t *Make( const Turn &turn, int width, int height, int offsetX, int offsetY );
     void Forget();
 
 private:
@@ -42,12 +54,13 @@ private:
 
     struct Entry {
         Turn turn;
-        int offsetX;
-        int offsetY;
-        Sprite *picture; // owned; null while the entry is free
+        Picture picture;
+        int used;
     };
 
     Entry entries[KEPT];
+    uint8_t *room; // owned: KEPT blocks of `largest` bytes
+    int largest;
     int oldest;
 };
 
