@@ -1,5 +1,7 @@
 #include "gfx/Sprite.h"
 
+#include "gfx/TurnedPictures.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -140,7 +142,9 @@ inline void CopyOpaqueBytes( uint8_t *to, const uint8_t *from, int count ) {
 
 } // namespace
 
-Sprite::Sprite() : ownsData( 0 ), encoded( 0 ), width( 0 ), height( 0 ), data( nullptr ), dataSize( 0 ) {
+Sprite::Sprite()
+    : ownsData( 0 ), encoded( 0 ), width( 0 ), height( 0 ), data( nullptr ), dataSize( 0 ),
+      turned( nullptr ) {
 }
 
 Sprite::Sprite( const Image &source, Rect region, uint8_t encode ) : Sprite() {
@@ -152,9 +156,13 @@ Sprite::~Sprite() {
         delete[] data;
     }
     data = nullptr;
+    delete turned;
 }
 
 void Sprite::MakeEmpty() {
+    if ( turned != nullptr ) {
+        turned->Forget();
+    }
     if ( ownsData ) {
         delete[] data;
     }
@@ -264,11 +272,16 @@ void Sprite::Draw( Image &destination, int x, int y ) const {
 }
 
 void Sprite::DrawRaw( Image &destination, int x, int y ) const {
+    DrawBlock( destination, x, y, data, width, height );
+}
+
+// A width x height block of pixels, 0 transparent, its rows one after another.
+void Sprite::DrawBlock( Image &destination, int x, int y, const uint8_t *pixels, int width, int height ) {
     Window window;
     if ( !ClipToDestination( destination, x, y, width, height, window ) ) {
         return;
     }
-    const uint8_t *from = data + static_cast<std::ptrdiff_t>( window.skipTop ) * width + window.skipLeft;
+    const uint8_t *from = pixels + static_cast<std::ptrdiff_t>( window.skipTop ) * width + window.skipLeft;
     uint8_t *to = RowAddress( destination, window.x, window.y );
     const int pitch = destination.GetPitch();
     for ( int r = 0; r < window.height; r++ ) {
@@ -345,6 +358,9 @@ uint8_t Sprite::ConvertToEncoded() {
     data = block;
     dataSize = size;
     encoded = 1;
+    if ( turned != nullptr ) {
+        turned->Forget();
+    }
     Encode( scratch, scratch.GetBounds() );
     return 1;
 }
@@ -371,5 +387,8 @@ uint8_t Sprite::ConvertToRaw() {
     data = block;
     dataSize = static_cast<int>( size );
     encoded = 0;
+    if ( turned != nullptr ) {
+        turned->Forget();
+    }
     return 1;
 }

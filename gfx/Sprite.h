@@ -3,6 +3,7 @@
 
 #include "gfx/Image.h"
 #include "gfx/Rect.h"
+#include "gfx/TurnedPictures.h"
 
 #include <cstdint>
 
@@ -49,6 +50,11 @@ private:
     void MakeEmpty();
     void DrawTurned( Image &destination, int x, int y, int cx, int cy, int angle, const TrigTable &trig,
                      int mirrored ) const;
+    void DrawTurnedRows( Image &destination, int x, int y, int cx, int cy, int angle, const TrigTable &trig,
+                         int mirrored ) const;
+    int TurnedPicture( int cx, int cy, int angle, const TrigTable &trig, int mirrored,
+                       TurnedPictures::Picture &picture ) const;
+    static void DrawBlock( Image &destination, int x, int y, const uint8_t *pixels, int width, int height );
     void DrawTurnedRow( Image &destination, int row, int x0, int y0, int x1, int y1, int mirrored ) const;
 
     uint8_t ownsData;
@@ -57,6 +63,11 @@ private:
     int height;
     uint8_t *data; // owned when ownsData is 1
     int dataSize;
+    mutable TurnedPictures *turned; // owned; made by the first turned draw, forgotten with the pixels
 };
+
+// Turned pictures are kept between draws unless tests or benchmarks switch that off, to compare
+// with the rows turned at every draw.
+void SpriteKeepTurnedPictures( int keep );
 
 #endif

@@ -4,7 +4,11 @@
 
 #include "gfx/Sprite.h"
 #include "gfx/TrigTable.h"
+#include "gfx/TurnedPictures.h"
 #include "host/HostBlit.h"
+
+#include <algorithm>
+#include <new>
 
 #include <cstddef>
 #include <cstdint>
@@ -100,7 +104,53 @@ void DrawLevelRow( uint8_t *target, const uint8_t *source, int width, int mirror
     }
 }
 
+// The corners of a picture turned about (cx, cy), its unturned top-left pixel at (x, y).
+struct TurnedCorners {
+    int64_t topLeftX, topLeftY, topRightX, topRightY, bottomLeftX, bottomLeftY, bottomRightX, bottomRightY;
+
+    TurnedCorners( int x, int y, int cx, int cy, int width, int height, int angle, const TrigTable &trig ) {
+        const int64_t cs = trig.Cosine( angle );
+        const int64_t sn = trig.Sine( angle );
+        const int64_t l = -static_cast<int64_t>( cx ), t = -static_cast<int64_t>( cy );
+        const int64_t r = static_cast<int64_t>( width ) - 1 - cx, b = static_cast<int64_t>( height ) - 1 - cy;
+        const int64_t centreX = static_cast<int64_t>( x ) + cx, centreY = static_cast<int64_t>( y ) + cy;
+        topLeftX = centreX + ArithmeticShift8( cs * l + sn * t );
+        topLeftY = centreY + ArithmeticShift8( -sn * l + cs * t );
+        topRightX = centreX + ArithmeticShift8( cs * r + sn * t );
+        topRightY = centreY + ArithmeticShift8( -sn * r + cs * t );
+        bottomLeftX = centreX + ArithmeticShift8( cs * l + sn * b );
+        bottomLeftY = centreY + ArithmeticShift8( -sn * l + cs * b );
+        bottomRightX = topRightX + bottomLeftX - topLeftX;
+        bottomRightY = topRightY + bottomLeftY - topLeftY;
+    }
+
+    bool AnyFarAway() const {
+        return IsFarAway( topLeftX, topLeftY ) || IsFarAway( topRightX, topRightY ) ||
+               IsFarAway( bottomLeftX, bottomLeftY ) || IsFarAway( bottomRightX, bottomRightY );
+    }
+
+    int64_t Least( int64_t a, int64_t b, int64_t c, int64_t d ) const {
+        return std::min( std::min( a, b ), std::min( c, d ) );
+    }
+    int64_t Most( int64_t a, int64_t b, int64_t c, int64_t d ) const {
+        return std::max( std::max( a, b ), std::max( c, d ) );
+    }
+    int64_t Left() const { return Least( topLeftX, topRightX, bottomLeftX, bottomRightX ); }
+    int64_t Right() const { return Most( topLeftX, topRightX, bottomLeftX, bottomRightX ); }
+    int64_t Top() const { return Least( topLeftY, topRightY, bottomLeftY, bottomRightY ); }
+    int64_t Bottom() const { return Most( topLeftY, topRightY, bottomLeftY, bottomRightY ); }
+};
+
+// Pictures turned into a box larger than this are drawn row by row each time.
+const int64_t kLargestKeptPicture = 128 * 128;
+
+int keepTurnedPictures = 1;
+
 } // namespace
+
+void SpriteKeepTurnedPictures( int keep ) {
+    keepTurnedPictures = keep;
+}
 
 void Sprite::DrawRotated( Image &destination, int x, int y, int cx, int cy, int angle,
                           const TrigTable &trig ) const {
@@ -112,41 +162,89 @@ void Sprite::DrawRotatedMirrored( Image &destination, int x, int y, int cx, int 
     DrawTurned( destination, x, y, cx, cy, angle, trig, 1 );
 }
 
-// A mirrored picture has the same turned box; only the bytes along each row come in the
-// other order.
+// Every turned row lies in the box of the turned corners wherever the picture is drawn, and
+// later rows cover earlier ones the same way, so the picture turned once into a box of its own
+// and copied over its transparent 0s puts down the very pixels the rows would.
 void Sprite::DrawTurned( Image &destination, int x, int y, int cx, int cy, int angle, const TrigTable &trig,
                          int mirrored ) const {
-    if ( encoded || data == nullptr || width <= 0 || height <= 0 ) {
+    if ( encoded || data == nullptr || width <= 0 || height <= 0 || destination.GetPixels() == nullptr ) {
         return;
     }
-    const int64_t cs = trig.Cosine( angle );
-    const int64_t sn = trig.Sine( angle );
-    const int64_t l = -static_cast<int64_t>( cx ), t = -static_cast<int64_t>( cy );
-    const int64_t r = static_cast<int64_t>( width ) - 1 - cx, b = static_cast<int64_t>( height ) - 1 - cy;
-    const int64_t centreX = static_cast<int64_t>( x ) + cx, centreY = static_cast<int64_t>( y ) + cy;
-
-    const int64_t topLeftX = centreX + ArithmeticShift8( cs * l + sn * t );
-    const int64_t topLeftY = centreY + ArithmeticShift8( -sn * l + cs * t );
-    const int64_t topRightX = centreX + ArithmeticShift8( cs * r + sn * t );
-    const int64_t topRightY = centreY + ArithmeticShift8( -sn * r + cs * t );
-    const int64_t bottomLeftX = centreX + ArithmeticShift8( cs * l + sn * b );
-    const int64_t bottomLeftY = centreY + ArithmeticShift8( -sn * l + cs * b );
-    const int64_t bottomRightX = topRightX + bottomLeftX - topLeftX;
-    const int64_t bottomRightY = topRightY + bottomLeftY - topLeftY;
-    if ( IsFarAway( topLeftX, topLeftY ) || IsFarAway( topRightX, topRightY ) ||
-         IsFarAway( bottomLeftX, bottomLeftY ) || IsFarAway( bottomRightX, bottomRightY ) ) {
+    if ( TurnedCorners( x, y, cx, cy, width, height, angle, trig ).AnyFarAway() ) {
         return;
     }
+    TurnedPictures::Picture picture;
+    if ( !TurnedPicture( cx, cy, angle, trig, mirrored, picture ) ) {
+        DrawTurnedRows( destination, x, y, cx, cy, angle, trig, mirrored );
+        return;
+    }
+    // The sums are corners of the turned box, which lie near the destination.
+    DrawBlock( destination, static_cast<int>( static_cast<int64_t>( x ) + picture.offsetX ),
+               static_cast<int>( static_cast<int64_t>( y ) + picture.offsetY ), picture.pixels, picture.width,
+               picture.height );
+}
 
-    // Rows are spread over the left edge by height, not height - 1, so the last row stops one
-    // step short of the bottom-left corner.
-    const int64_t edgeX = bottomLeftX - topLeftX;
-    const int64_t edgeY = bottomLeftY - topLeftY;
+// The picture turned, kept or made now; 0 when it is too large to keep or without memory.
+int Sprite::TurnedPicture( int cx, int cy, int angle, const TrigTable &trig, int mirrored,
+                           TurnedPictures::Picture &picture ) const {
+    if ( !keepTurnedPictures ) {
+        return 0;
+    }
+    const TurnedPictures::Turn turn = { angle,           mirrored,      cx, cy, trig.GetSteps(),
+                                        trig.GetScale(), trig.IsReady() };
+    if ( turned != nullptr && turned->Find( turn, picture ) ) {
+        return 1;
+    }
+    const TurnedCorners corners( 0, 0, cx, cy, width, height, angle, trig );
+    if ( corners.AnyFarAway() ) {
+        return 0;
+    }
+    const int64_t boxWidth = corners.Right() - corners.Left() + 1;
+    const int64_t boxHeight = corners.Bottom() - corners.Top() + 1;
+    if ( boxWidth * boxHeight > kLargestKeptPicture ) {
+        return 0;
+    }
+    if ( turned == nullptr ) {
+        // Room for the picture turned any way by a table of unit scale; a larger box is drawn
+        // row by row.
+        const int64_t side = int64_t( width ) + height + 3;
+        turned = new ( std::nothrow ) TurnedPictures;
+        if ( turned != nullptr && !turned->Create( int( std::min( side * side, kLargestKeptPicture ) ) ) ) {
+            delete turned;
+            turned = nullptr;
+        }
+    }
+    const int offsetX = int( corners.Left() ), offsetY = int( corners.Top() );
+    uint8_t *pixels = turned != nullptr
+                          ? turned->Make( turn, int( boxWidth ), int( boxHeight ), offsetX, offsetY )
+                          : nullptr;
+    if ( pixels == nullptr ) {
+        return 0;
+    }
+    Image box;
+    box.SetPixels( pixels );
+    box.SetWidth( int( boxWidth ) );
+    box.SetHeight( int( boxHeight ) );
+    box.SetPitch( int( boxWidth ) );
+    box.SetClipRect( 0, 0, int( boxWidth ) - 1, int( boxHeight ) - 1 );
+    DrawTurnedRows( box, -offsetX, -offsetY, cx, cy, angle, trig, mirrored );
+    return turned->Find( turn, picture );
+}
+
+// Rows are spread over the left edge by height, not height - 1, so the last row stops one step
+// short of the bottom-left corner.
+void Sprite::DrawTurnedRows( Image &destination, int x, int y, int cx, int cy, int angle,
+                             const TrigTable &trig, int mirrored ) const {
+    const TurnedCorners corners( x, y, cx, cy, width, height, angle, trig );
+    const int64_t edgeX = corners.bottomLeftX - corners.topLeftX;
+    const int64_t edgeY = corners.bottomLeftY - corners.topLeftY;
     for ( int i = 0; i < height; i++ ) {
         const int64_t ox = ( edgeX * i ) / height;
         const int64_t oy = ( edgeY * i ) / height;
-        const int leftX = static_cast<int>( topLeftX + ox ), leftY = static_cast<int>( topLeftY + oy );
-        const int rightX = static_cast<int>( topRightX + ox ), rightY = static_cast<int>( topRightY + oy );
+        const int leftX = static_cast<int>( corners.topLeftX + ox ),
+                  leftY = static_cast<int>( corners.topLeftY + oy );
+        const int rightX = static_cast<int>( corners.topRightX + ox ),
+                  rightY = static_cast<int>( corners.topRightY + oy );
         DrawTurnedRow( destination, i, leftX, leftY, rightX, rightY, mirrored );
     }
 }

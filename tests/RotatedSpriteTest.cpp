@@ -340,3 +340,76 @@ TEST( RotatedSprite, LevelRowsMatchTheUnturnedRuleAtTheClipsEdges ) {
         }
     }
 }
+
+// A turned picture is kept and copied at later draws: it must put down exactly what the rows
+// turned at that draw would, for every turn it is kept by (angle, mirroring, centre, table),
+// after others have pushed it out, and wherever the clip cuts it: touching each side of the
+// clip rectangle and one pixel past it.
+TEST( RotatedSprite, KeptTurnedPicturesMatchTheRowsTurnedAtEachDraw ) {
+    Sprite sprite;
+    BuildSprite( sprite, 13, 7, []( int u, int v ) {
+        return static_cast<uint8_t>( ( u * 3 + v ) % 7 == 0 ? 0 : 20 + u * 7 + v );
+    } );
+    const TrigTable otherTrig( 360, 200 );
+    const Rect clip( 20, 15, 59, 44 );
+    struct Turn {
+        int angle, mirrored, cx, cy;
+        const TrigTable *trig;
+    };
+    std::vector<Turn> turns;
+    for ( int angle : { 0, 1, -1, 44, 45, 89, 90, 91, 179, 180, -90, 270, 359, 360, -361, 1000 } ) {
+        turns.push_back( { angle, 0, 6, 3, &kTrig } );
+        turns.push_back( { angle, 1, 6, 3, &kTrig } );
+    }
+    turns.push_back( { 30, 0, 0, 0, &kTrig } );
+    turns.push_back( { 30, 0, 12, 6, &kTrig } );
+    turns.push_back( { 30, 0, -5, 20, &kTrig } );
+    turns.push_back( { 30, 0, 6, 3, &kTrig } );
+    turns.push_back( { 30, 0, 6, 3, &otherTrig } );
+    for ( int pass = 0; pass < 2; pass++ ) {
+        for ( const Turn &turn : turns ) {
+            // The turned box, found from a draw on an open canvas, placed against each side.
+            Canvas open( 120, 120 );
+            sprite.DrawRotated( open.image, 50, 50, turn.cx, turn.cy, turn.angle, *turn.trig );
+            Rect box( 120, 120, -1, -1 );
+            for ( int y = 0; y < 120; y++ ) {
+                for ( int x = 0; x < 120; x++ ) {
+                    if ( open.At( x, y ) != kBackground ) {
+                        box = Rect( std::min( box.left, x ), std::min( box.top, y ), std::max( box.right, x ),
+                                    std::max( box.bottom, y ) );
+                    }
+                }
+            }
+            ASSERT_LE( box.left, box.right ) << "angle " << turn.angle;
+            const int toLeft = clip.left - ( box.left - 50 ), toRight = clip.right - ( box.right - 50 );
+            const int toTop = clip.top - ( box.top - 50 ), toBottom = clip.bottom - ( box.bottom - 50 );
+            const int middleX = ( toLeft + toRight ) / 2, middleY = ( toTop + toBottom ) / 2;
+            const int places[][2] = {
+                { middleX, middleY },      { toLeft, middleY },          { toLeft - 1, middleY },
+                { toRight, middleY },      { toRight + 1, middleY },     { middleX, toTop },
+                { middleX, toTop - 1 },    { middleX, toBottom },        { middleX, toBottom + 1 },
+                { toLeft - 1, toTop - 1 }, { toRight + 1, toBottom + 1 } };
+            for ( const auto &place : places ) {
+                Canvas kept( 80, 60 ), turnedNow( 80, 60 );
+                kept.image.SetClipRect( clip );
+                turnedNow.image.SetClipRect( clip );
+                auto draw = [&]( Canvas &canvas ) {
+                    if ( turn.mirrored ) {
+                        sprite.DrawRotatedMirrored( canvas.image, place[0], place[1], turn.cx, turn.cy,
+                                                    turn.angle, *turn.trig );
+                    } else {
+                        sprite.DrawRotated( canvas.image, place[0], place[1], turn.cx, turn.cy, turn.angle,
+                                            *turn.trig );
+                    }
+                };
+                draw( kept );
+                SpriteKeepTurnedPictures( 0 );
+                draw( turnedNow );
+                SpriteKeepTurnedPictures( 1 );
+                ASSERT_TRUE( kept.Bytes() == turnedNow.Bytes() )
+                    << "pass " << pass << " angle " << turn.angle << " mirrored " << turn.mirrored
+                    << " centre " << turn.cx << "," << turn.cy << " at " << place[0] << "," << place[1];
+            }
+        }
+    }
+}
