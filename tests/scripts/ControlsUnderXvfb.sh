@@ -30,7 +30,7 @@ cp "$source_dir"/assets/{background,land,tank,bomb}.bmp "$work/"
 kelto_scratch_home "$work"
 unset XDG_CONFIG_HOME XDG_PICTURES_DIR
 
-if ! kelto_start_xvfb "$work/xvfb.log" 120 130 140; then
+if ! kelto_start_xvfb "$work/xvfb.log"; then
     echo "FAIL: Xvfb did not start"
     exit 1
 fi

@@ -57,7 +57,7 @@ if command -v appstreamcli > /dev/null; then
     fi
 fi
 
-if ! kelto_start_xvfb "$work/xvfb.log" 230 240 250; then
+if ! kelto_start_xvfb "$work/xvfb.log"; then
     echo "FAIL: Xvfb did not start"
     cat "$work/xvfb.log"
     exit 1

@@ -23,7 +23,7 @@ for picture in background.bmp land.bmp tank.bmp bomb.bmp; do
 done
 # A screen the size of the picture keeps each frame cheap, so that a loop that does not wait
 # shows far more frames than 60 even on a busy machine.
-if ! KELTO_XVFB_SCREEN=640x480x24 kelto_start_xvfb "$work/xvfb.log" 200 210 220; then
+if ! KELTO_XVFB_SCREEN=640x480x24 kelto_start_xvfb "$work/xvfb.log"; then
     echo "FAIL: Xvfb did not start"
     cat "$work/xvfb.log"
     exit 1

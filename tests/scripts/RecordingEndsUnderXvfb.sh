@@ -43,7 +43,7 @@ check_recording() { # <label> <file>
 # file (however slow the machine), then ends it by `how`.
 record_and_end() { # <how> <expected exit code>
     local how="$1" expected="$2"
-    kelto_start_xvfb "$work/xvfb.log" 120 130 140 || { fail "$how: Xvfb did not start"; return; }
+    kelto_start_xvfb "$work/xvfb.log" || { fail "$how: Xvfb did not start"; return; }
     perl -e '$SIG{INT} = "DEFAULT"; exec @ARGV' "$kelto" --windowed --mute --record "$work/$how.krec" \
         > "$work/$how.log" 2>&1 &
     game_pid=$!
@@ -88,7 +88,7 @@ record_and_end display-lost 1
 # sanitizers' shadow memory alone is larger than any such limit: left out under them.
 if ldd "$kelto" 2> /dev/null | grep -q libasan; then
     echo "skip  400 MB of address space: a sanitizer build"
-elif kelto_start_xvfb "$work/xvfb.log" 120 130 140; then
+elif kelto_start_xvfb "$work/xvfb.log"; then
     (ulimit -v 400000 && exec "$kelto" --windowed --mute) > /dev/null 2> "$work/limited.log" &
     game_pid=$!
     if window="$(kelto_wait_for_window)"; then

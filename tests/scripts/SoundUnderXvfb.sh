@@ -37,13 +37,12 @@ audio_size() {
 # says "ok" or what went wrong.
 play() {
     local dir="$1" mode="$2"
-    shift 2
     mkdir -p "$dir"
     cp "$source_dir"/assets/*.bmp "$source_dir"/assets/*.wav "$dir/"
     game_pid=""
     xvfb_pid=""
     trap '[ -n "$game_pid" ] && kill "$game_pid" 2> /dev/null; [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2> /dev/null' EXIT
-    if ! kelto_start_xvfb "$dir/xvfb.log" "$@"; then
+    if ! kelto_start_xvfb "$dir/xvfb.log"; then
         echo "Xvfb did not start" > "$dir/result"
         return
     fi
@@ -97,10 +96,10 @@ play() {
 # Straight into a match (without a match option the game opens on its title, over the
 # computer's match and its sounds); in play the pause menu's Quit ends it.
 options=( --players 1 )
-(play "$work/sound" sound 110 160 170) &
+(play "$work/sound" sound) &
 sound_run=$!
 options=( --players 1 --mute )
-(play "$work/muted" muted 180 190 200) &
+(play "$work/muted" muted) &
 muted_run=$!
 wait "$sound_run" "$muted_run"
 

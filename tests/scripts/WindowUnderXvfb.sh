@@ -47,7 +47,7 @@ else
     exit 1
 fi
 
-if ! kelto_start_xvfb "$work/xvfb.log" 97 160 170; then
+if ! kelto_start_xvfb "$work/xvfb.log"; then
     echo "FAIL: Xvfb did not start"
     cat "$work/xvfb.log"
     exit 1

@@ -14,31 +14,32 @@ kelto_sanitizer_settings() {
 }
 
 # Starts Xvfb with a 1280 x 960 screen (or the WIDTHxHEIGHTxDEPTH in KELTO_XVFB_SCREEN) on a
-# display number nobody uses (no lock file, no socket), trying from each of the given numbers
-# in turn: another run may take the same number at the same moment, and then our server is
-# the one that exits. Sets DISPLAY and xvfb_pid;
-# returns 1 if no server came up. -noreset: otherwise the server resets when the readiness
-# probe disconnects, and a game connecting during the reset finds no display.
-# Arguments: <log file> <first display number>...
+# display number the server picks itself (-displayfd), so that runs side by side never meet on
+# one number: a number chosen here could be taken by another run in the moment between the
+# check and the start, and our probe would then find the other run's server. Sets DISPLAY and
+# xvfb_pid; returns 1 if no server came up within ten seconds. -noreset: otherwise the server
+# resets when the readiness probe disconnects, and a game connecting during the reset finds no
+# display.
+# Arguments: <log file>.
 kelto_start_xvfb() {
-    local log="$1"
-    shift
-    local display
-    for display in "$@"; do
-        while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
-            display=$((display + 1))
-        done
-        Xvfb ":$display" -screen 0 "${KELTO_XVFB_SCREEN:-1280x960x24}" -nolisten tcp -noreset > "$log" 2>&1 &
-        xvfb_pid=$!
-        export DISPLAY=":$display"
-        for _ in $(seq 50); do
-            kill -0 "$xvfb_pid" 2> /dev/null || break
-            xdotool getmouselocation > /dev/null 2>&1 && return 0
-            sleep 0.1
-        done
-        kill "$xvfb_pid" 2> /dev/null && wait "$xvfb_pid" 2> /dev/null
-        xvfb_pid=""
+    local log="$1" number
+    number="$(mktemp)"
+    Xvfb -displayfd 3 -screen 0 "${KELTO_XVFB_SCREEN:-1280x960x24}" -nolisten tcp -noreset 3> "$number" > "$log" 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+        kill -0 "$xvfb_pid" 2> /dev/null || break
+        if [ -s "$number" ]; then
+            export DISPLAY=":$(head -n 1 "$number")"
+            if xdotool getmouselocation > /dev/null 2>&1; then
+                rm -f "$number"
+                return 0
+            fi
+        fi
+        sleep 0.1
     done
+    rm -f "$number"
+    kill "$xvfb_pid" 2> /dev/null && wait "$xvfb_pid" 2> /dev/null
+    xvfb_pid=""
     return 1
 }
 
