@@ -1,7 +1,7 @@
+#include "host/FrameChanges.h"
 #include "host/FrameConversion.h"
 #include "host/HostKeyState.h"
 #include "host/HostTypes.h"
-#include "host/FrameChanges.h"
 #include "host/sdl/FrameSchedule.h"
 #include "host/sdl/PictureScaling.h"
 #include "host/sdl/SdlInputNames.h"
@@ -146,38 +146,85 @@ TEST( FrameConversion, RowsFollowBothPitchesAndPaddingIsLeftAlone ) {
 }
 
 // The 64-pixel path with byte shuffles (where the processor has them) against the plain loop:
-// rows shorter and longer than a block, ends one either side of a block's, pitches wider than
-// the rows, targets not on a vector's boundary, and a palette whose alpha byte is the same in
-// every entry (the game's) as well as one where no byte is.
+// targets at every 4-byte step of a cache line, so the pixels before the first line boundary
+// (the plain loop's) run from none to 15; rows ending before that boundary, on it, one either
+// side of a block's end after it, and long; rows whose padding makes each row's boundary fall
+// elsewhere; every index, with the top bit both ways; and a palette whose alpha byte is the same
+// in every entry (the game's) as well as one where no byte is.
 TEST( FrameConversion, ByteShufflesGiveThePlainLoopsPixels ) {
     uint32_t seed = 777;
     auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+    const uint32_t untouched = 0xDEADBEEFu;
     for ( uint32_t opaque : { 0u, 0xFF000000u } ) {
         uint32_t lookup[256];
         for ( uint32_t &entry : lookup ) {
             entry = opaque ? ( next() & 0xFFFFFFu ) | opaque : next();
         }
-        for ( int width : { 1, 63, 64, 65, 127, 128, 129, 200, 640 } ) {
-            for ( int offset : { 0, 1, 15 } ) {
-                const int height = 3, pitch = width + 5, targetPixelsPerRow = width + 3;
+        for ( int width : { 1, 11, 12, 13, 15, 16, 17, 63, 64, 65, 75, 76, 77, 127, 128, 129, 200, 640 } ) {
+            for ( int padding : { 0, 3 } ) {
+                const int height = 3, pitch = width + 5, targetPixelsPerRow = width + padding;
+                // An odd step runs through every index in any 256 neighbours.
                 std::vector<uint8_t> source( pitch * height );
-                for ( uint8_t &index : source ) {
-                    index = static_cast<uint8_t>( next() >> 24 );
+                for ( int y = 0; y < height; ++y ) {
+                    const uint32_t start = next() >> 24;
+                    for ( int x = 0; x < pitch; ++x ) {
+                        source[y * pitch + x] = static_cast<uint8_t>( x * 97 + start );
+                    }
                 }
-                std::vector<uint32_t> plain( offset + targetPixelsPerRow * height, 0xDEADBEEFu ),
-                    shuffled = plain;
-                FrameConversionAllowByteShuffles( 0 );
-                ConvertFrame( source.data(), pitch, width, height, lookup, plain.data() + offset,
-                              targetPixelsPerRow * 4 );
-                FrameConversionAllowByteShuffles( 1 );
-                ConvertFrame( source.data(), pitch, width, height, lookup, shuffled.data() + offset,
-                              targetPixelsPerRow * 4 );
-                EXPECT_EQ( plain, shuffled ) << "width " << width << " offset " << offset;
-                EXPECT_EQ( plain[offset + width - 1], lookup[source[width - 1]] ) << "width " << width;
-                EXPECT_EQ( plain[offset + width], 0xDEADBEEFu ) << "width " << width;
+                for ( int offset = 0; offset < 16; ++offset ) {
+                    // 16 pixels of room each side, the target starting `offset` pixels past a line.
+                    const size_t size = 32 + targetPixelsPerRow * height;
+                    std::vector<uint32_t> plainRoom( size + 16, untouched ), shuffledRoom = plainRoom;
+                    uint32_t *plain = plainRoom.data(), *shuffled = shuffledRoom.data();
+                    while ( reinterpret_cast<uintptr_t>( plain ) % 64 ) {
+                        ++plain;
+                        ++shuffled;
+                    }
+                    FrameConversionAllowByteShuffles( 0 );
+                    ConvertFrame( source.data(), pitch, width, height, lookup, plain + 16 + offset,
+                                  targetPixelsPerRow * 4 );
+                    FrameConversionAllowByteShuffles( 1 );
+                    ConvertFrame( source.data(), pitch, width, height, lookup, shuffled + 16 + offset,
+                                  targetPixelsPerRow * 4 );
+                    ASSERT_EQ( plainRoom, shuffledRoom )
+                        << "width " << width << " padding " << padding << " offset " << offset;
+                    ASSERT_EQ( plain[16 + offset + width - 1], lookup[source[width - 1]] )
+                        << "width " << width;
+                    ASSERT_EQ( plain[16 + offset + width], padding ? untouched : lookup[source[pitch]] );
+                    ASSERT_EQ( plain[16 + offset - 1], untouched );
+                }
             }
         }
     }
+}
+
+// The shuffles' tables are kept from one conversion to the next: a palette changed in place, an
+// alpha that stops being the same everywhere, and two lookups taking turns must all show.
+TEST( FrameConversion, EachFrameShowsTheLookupItWasGiven ) {
+    const int width = 130, height = 2;
+    std::vector<uint8_t> source( width * height );
+    for ( size_t i = 0; i < source.size(); ++i ) {
+        source[i] = static_cast<uint8_t>( i * 3 );
+    }
+    uint32_t first[256], second[256];
+    for ( int index = 0; index < 256; ++index ) {
+        first[index] = 0xFF000000u | index;
+        second[index] = 0xFF000000u | ( index << 8 );
+    }
+    auto expectShown = [&]( const uint32_t lookup[256], const char *step ) {
+        std::vector<uint32_t> target( width * height );
+        ConvertFrame( source.data(), width, width, height, lookup, target.data(), width * 4 );
+        for ( size_t i = 0; i < target.size(); ++i ) {
+            ASSERT_EQ( lookup[source[i]], target[i] ) << step << " pixel " << i;
+        }
+    };
+    expectShown( first, "first" );
+    expectShown( second, "second" );
+    expectShown( first, "first again" );
+    first[201] = 0xFF123456u; // index 201 is at pixel 67, in the second block, with the top bit
+    expectShown( first, "one colour changed" );
+    first[9] = 0x7F000009u;
+    expectShown( first, "one alpha changed" );
 }
 
 TEST( SdlKeyMap, TheGameKeysAndTheExtendedKeysHaveTheirCodes ) {
