@@ -68,9 +68,10 @@ async function canvasHash(page) {
   });
 }
 
-// `programs`: { relay, headless, assets }; `check(ok, message)` counts the failures.
-export async function checkOnlineMatch(browser, pageAddress, programs, check) {
-  const work = await mkdtemp(path.join(tmpdir(), 'kelto-online-web-'));
+// A scratch folder for one match: the bundled pictures, and a home of its own for every game
+// started in it. Returns { work, environment }.
+async function scratchRun(prefix, programs) {
+  const work = await mkdtemp(path.join(tmpdir(), prefix));
   const home = path.join(work, 'home');
   await mkdir(path.join(home, '.config'), { recursive: true });
   for (const picture of ['background.bmp', 'land.bmp', 'tank.bmp', 'bomb.bmp']) {
@@ -78,6 +79,12 @@ export async function checkOnlineMatch(browser, pageAddress, programs, check) {
   }
   const environment = { ...process.env, HOME: home, XDG_CONFIG_HOME: path.join(home, '.config'),
                         XDG_DATA_HOME: path.join(home, '.local/share'), XDG_PICTURES_DIR: path.join(home, 'Pictures') };
+  return { work, environment };
+}
+
+// `programs`: { relay, headless, assets }; `check(ok, message)` counts the failures.
+export async function checkOnlineMatch(browser, pageAddress, programs, check) {
+  const { work, environment } = await scratchRun('kelto-online-web-', programs);
   const relay = start(programs.relay, ['--address', '127.0.0.1', '--port', '0',
                                        '--referee', programs.headless, '--referee-data', work],
                       { cwd: work, env: environment });
@@ -161,14 +168,7 @@ async function keys(page, names) {
 // Both play a while through the relay, the page hidden for part of it, its referee agreeing
 // with them, and leave.
 export async function checkPageHostsRoom(browser, pageAddress, programs, check) {
-  const work = await mkdtemp(path.join(tmpdir(), 'kelto-page-host-'));
-  const home = path.join(work, 'home');
-  await mkdir(path.join(home, '.config'), { recursive: true });
-  for (const picture of ['background.bmp', 'land.bmp', 'tank.bmp', 'bomb.bmp']) {
-    await copyFile(path.join(programs.assets, picture), path.join(work, picture));
-  }
-  const environment = { ...process.env, HOME: home, XDG_CONFIG_HOME: path.join(home, '.config'),
-                        XDG_DATA_HOME: path.join(home, '.local/share'), XDG_PICTURES_DIR: path.join(home, 'Pictures') };
+  const { work, environment } = await scratchRun('kelto-page-host-', programs);
   const origin = new URL(pageAddress).origin;
   const relay = start(programs.relay, ['--address', '127.0.0.1', '--port', '0', '--origin', origin,
                                        '--referee', programs.headless, '--referee-data', work],
@@ -237,20 +237,13 @@ export async function checkPageHostsRoom(browser, pageAddress, programs, check) 
 // wss:// address in a browser context told to take the certificate, as a browser would take a
 // relay's real one. Both play a while, the relay's referee agreeing with them.
 export async function checkSecureRoom(browser, pageAddress, programs, check) {
-  const work = await mkdtemp(path.join(tmpdir(), 'kelto-secure-room-'));
-  const home = path.join(work, 'home');
-  await mkdir(path.join(home, '.config'), { recursive: true });
-  for (const picture of ['background.bmp', 'land.bmp', 'tank.bmp', 'bomb.bmp']) {
-    await copyFile(path.join(programs.assets, picture), path.join(work, picture));
-  }
+  const { work, environment: scratch } = await scratchRun('kelto-secure-room-', programs);
   const certificate = path.join(work, 'relay.pem');
   const key = path.join(work, 'relay.key');
   execFileSync('openssl', ['req', '-x509', '-newkey', 'ec', '-pkeyopt', 'ec_paramgen_curve:prime256v1', '-nodes',
                            '-days', '1', '-subj', '/CN=localhost', '-addext', 'subjectAltName=DNS:localhost',
                            '-keyout', key, '-out', certificate], { stdio: 'ignore' });
-  const environment = { ...process.env, HOME: home, XDG_CONFIG_HOME: path.join(home, '.config'),
-                        XDG_DATA_HOME: path.join(home, '.local/share'), XDG_PICTURES_DIR: path.join(home, 'Pictures'),
-                        KELTO_RELAY_CA: certificate };
+  const environment = { ...scratch, KELTO_RELAY_CA: certificate };
   const relay = start(programs.relay, ['--address', '127.0.0.1', '--port', '0', '--cert', certificate, '--key', key,
                                        '--referee', programs.headless, '--referee-data', work],
                       { cwd: work, env: environment });
