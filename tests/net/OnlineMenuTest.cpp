@@ -211,6 +211,26 @@ protected:
     }
 
     // The back buffer's FNV-1a hash.
+    // A socket on the loopback that takes connections and never answers; -1 if it could not
+    // listen. Its port goes to *port.
+    static int ListenSilently( std::string *port ) {
+        const int silent = socket( AF_INET, SOCK_STREAM, 0 );
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl( INADDR_LOOPBACK );
+        socklen_t length = sizeof( address );
+        if ( silent < 0 || bind( silent, reinterpret_cast<sockaddr *>( &address ), length ) != 0 ||
+             listen( silent, 4 ) != 0 ||
+             getsockname( silent, reinterpret_cast<sockaddr *>( &address ), &length ) != 0 ) {
+            if ( silent >= 0 ) {
+                close( silent );
+            }
+            return -1;
+        }
+        *port = std::to_string( ntohs( address.sin_port ) );
+        return silent;
+    }
+
     uint64_t ScreenHash() const {
         uint64_t hash = 14695981039346656037ull;
         const Image &screen = g_display.LockBackBuffer();
@@ -326,16 +346,9 @@ TEST_F( OnlineMenu, ABadAddressAndAnUnknownRoomAreRefusedOnScreen ) {
 // playing behind the online screen, which says whom it joins; leaving the screen leaves the room
 // unjoined, and the same game then hears a real relay's answer.
 TEST_F( OnlineMenu, JoiningARoomThatNeverAnswersKeepsTheTitlePlaying ) {
-    const int silent = socket( AF_INET, SOCK_STREAM, 0 );
+    std::string silentPort;
+    const int silent = ListenSilently( &silentPort );
     ASSERT_GE( silent, 0 );
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl( INADDR_LOOPBACK );
-    socklen_t length = sizeof( address );
-    ASSERT_EQ( bind( silent, reinterpret_cast<sockaddr *>( &address ), length ), 0 );
-    ASSERT_EQ( listen( silent, 4 ), 0 );
-    ASSERT_EQ( getsockname( silent, reinterpret_cast<sockaddr *>( &address ), &length ), 0 );
-    const std::string silentPort = std::to_string( ntohs( address.sin_port ) );
     World world;
     ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
     ToOnline( world, 2 );
@@ -409,22 +422,16 @@ TEST_F( OnlineMenu, HostOnATypedRelayWhereTheGameRunsNone ) {
     const std::string relayAt =
         "127.0.0.1:" +
         std::to_string( std::atoi( relayStart.c_str() + relayStart.find( listening ) + listening.size() ) );
-    const int silent = socket( AF_INET, SOCK_STREAM, 0 );
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl( INADDR_LOOPBACK );
-    socklen_t length = sizeof( address );
-    ASSERT_EQ( bind( silent, reinterpret_cast<sockaddr *>( &address ), length ), 0 );
-    ASSERT_EQ( listen( silent, 4 ), 0 );
-    ASSERT_EQ( getsockname( silent, reinterpret_cast<sockaddr *>( &address ), &length ), 0 );
+    std::string silentPort;
+    const int silent = ListenSilently( &silentPort );
+    ASSERT_GE( silent, 0 );
     World world;
     ASSERT_EQ( GameStartup( nullptr, nullptr, world ), 1 );
     ToOnline( world, 0 );
     const struct {
         std::string relay;
         bool opens;
-    } cases[] = { { "127.0.0.1:" + std::to_string( ntohs( address.sin_port ) ), false },
-                  { relayAt + "/", true } };
+    } cases[] = { { "127.0.0.1:" + silentPort, false }, { relayAt + "/", true } };
     for ( const auto &c : cases ) {
         SCOPED_TRACE( c.relay );
         ASSERT_EQ( g_screens.GetScreen(), GameScreens::ONLINE );
