@@ -2,9 +2,11 @@
 #include "game/Bomb.h"
 #include "game/EntityList.h"
 #include "game/Globals.h"
+#include "game/LandParts.h"
 #include "game/Tank.h"
 #include "game/World.h"
 #include "gfx/Image.h"
+#include "gfx/Rect.h"
 #include "gfx/Sprite.h"
 #include "host/FrameConversion.h"
 #include "host/HostFile.h"
@@ -218,6 +220,8 @@ public:
     }
 
     const uint32_t *GetScreen() const { return screen.data(); }
+    World &GetWorld() { return world; }
+    Display &GetDisplay() { return display; }
     int GetBombCount() const { return world.GetBombs()->GetCount(); }
 
     // Tanks whose picture lies wholly inside the view.
@@ -385,9 +389,173 @@ void BM_TwoSourcePass_Floor( benchmark::State &state ) {
 #endif
 }
 
+// Where the camera stands in each frame of one bomb's flight by the default game's rules,
+// which follow the bomb: the path the moving-camera rows replay.
+struct CameraPlace {
+    int x;
+    int y;
+};
+
+const std::vector<CameraPlace> &CameraPath() {
+    static std::vector<CameraPlace> path;
+    if ( path.empty() ) {
+        Scene &scene = TheScene();
+        scene.SetRules( 1 );
+        for ( int i = 0; i < 400 && ( path.empty() || scene.BombFlying() ); i++ ) {
+            scene.Frame();
+            path.push_back( { scene.GetWorld().GetCameraX(), scene.GetWorld().GetCameraY() } );
+        }
+        scene.SetRules( 0 );
+    }
+    return path;
+}
+
+int DistinctPlaces( const std::vector<CameraPlace> &path ) {
+    int distinct = 0;
+    for ( size_t i = 0; i < path.size(); i++ ) {
+        distinct += i == 0 || path[i].x != path[i - 1].x || path[i].y != path[i - 1].y;
+    }
+    return distinct;
+}
+
+// The World's draw with its camera moving along the path, the scene's entities where they
+// stand: a new view in every frame, as while a bomb is followed.
+void BM_WorldDraw_MovingCamera( benchmark::State &state ) {
+    Scene &scene = TheScene();
+    const std::vector<CameraPlace> &path = CameraPath();
+    scene.SetRules( 0 );
+    for ( int i = 0; i < 40; i++ ) {
+        scene.Frame();
+    }
+    World &world = scene.GetWorld();
+    size_t at = 0;
+    BenchCpuTimer timer;
+    timer.Start();
+    for ( auto _ : state ) {
+        world.SetCameraX( path[at].x );
+        world.SetCameraY( path[at].y );
+        scene.Draw();
+        benchmark::ClobberMemory();
+        at = at + 1 == path.size() ? 0 : at + 1;
+    }
+    timer.Report( state, FRAME_BYTES );
+    state.counters["cameraPlaces"] = double( DistinctPlaces( path ) );
+}
+
+// One piece of the land's one-pass draw: a tile's visible rows, the background under them and
+// the place on the screen they go.
+struct FloorPart {
+    uint8_t *to;
+    int toPitch;
+    const uint8_t *from;
+    int fromPitch;
+    const uint8_t *under;
+    int underPitch;
+    int width;
+    int height;
+};
+
+// The pieces the World's one-pass draw blits with the camera at `place`, tile by tile.
+std::vector<FloorPart> FloorPartsAt( Scene &scene, CameraPlace place ) {
+    World &world = scene.GetWorld();
+    HostSurface *back = scene.GetDisplay().GetBackSurface();
+    const Image &background = *world.GetBackground();
+    const int bgX = ( place.x * world.GetParallaxX() ) >> 10;
+    const int bgY = ( place.y * world.GetParallaxY() ) >> 10;
+    const uint8_t *backdrop = background.GetPixels() + bgY * background.GetPitch() + bgX;
+    LandParts parts;
+    std::vector<FloorPart> pieces;
+    const Rect view( place.x, place.y, place.x + FRAME_WIDTH - 1, place.y + FRAME_HEIGHT - 1 );
+    if ( !parts.Find( *world.GetLand(), view, FRAME_WIDTH, FRAME_HEIGHT ) ) {
+        return pieces;
+    }
+    for ( int i = 0; i < parts.GetCount(); i++ ) {
+        const LandParts::Part &part = parts.Get( i );
+        const int pitch = part.surface->GetPitch();
+        pieces.push_back( { const_cast<uint8_t *>( back->GetPixels() ) + part.y * back->GetPitch() + part.x,
+                            back->GetPitch(),
+                            part.surface->GetPixels() + part.source.top * pitch + part.source.left, pitch,
+                            backdrop + part.y * background.GetPitch() + part.x, background.GetPitch(),
+                            part.source.right - part.source.left, part.source.bottom - part.source.top } );
+    }
+    return pieces;
+}
+
+// The floor of one frame with the World's own pattern: every piece's land and background read
+// whole, the screen written once, row by row and tile by tile, with no key test.
+#if defined( __GNUC__ ) && defined( __x86_64__ )
+__attribute__( ( target( "avx512f,avx512bw" ) ) ) void
+TwoSourceParts( const std::vector<FloorPart> &pieces ) {
+    for ( const FloorPart &piece : pieces ) {
+        uint8_t *to = piece.to;
+        const uint8_t *from = piece.from;
+        const uint8_t *under = piece.under;
+        for ( int row = 0; row < piece.height; row++ ) {
+            int x = 0;
+            for ( ; x + 64 <= piece.width; x += 64 ) {
+                _mm512_storeu_si512( to + x, _mm512_or_si512( _mm512_loadu_si512( from + x ),
+                                                              _mm512_loadu_si512( under + x ) ) );
+            }
+            if ( x < piece.width ) {
+                const __mmask64 rest = ~0ull >> ( 64 - ( piece.width - x ) );
+                _mm512_mask_storeu_epi8( to + x, rest,
+                                         _mm512_or_si512( _mm512_maskz_loadu_epi8( rest, from + x ),
+                                                          _mm512_maskz_loadu_epi8( rest, under + x ) ) );
+            }
+            to += piece.toPitch;
+            from += piece.fromPitch;
+            under += piece.underPitch;
+        }
+    }
+}
+#endif
+
+// The floor for the World's rows: still at the place the still draw looks from (argument 0),
+// or moving along the camera's path (1). The frame is drawn back afterwards.
+void BM_TwoSourcePass_WorldFloor( benchmark::State &state ) {
+#if defined( __GNUC__ ) && defined( __x86_64__ )
+    if ( !__builtin_cpu_supports( "avx512bw" ) ) {
+        state.SkipWithError( "no AVX-512 on this machine" );
+        return;
+    }
+    Scene &scene = TheScene();
+    std::vector<CameraPlace> path = CameraPath();
+    scene.SetRules( 0 );
+    for ( int i = 0; i < 40; i++ ) {
+        scene.Frame();
+    }
+    if ( state.range( 0 ) == 0 ) {
+        path.assign( 1, { scene.GetWorld().GetCameraX(), scene.GetWorld().GetCameraY() } );
+    }
+    std::vector<std::vector<FloorPart>> frames;
+    for ( const CameraPlace &place : path ) {
+        frames.push_back( FloorPartsAt( scene, place ) );
+        if ( frames.back().empty() ) {
+            state.SkipWithError( "the view is not covered by the land's tiles" );
+            return;
+        }
+    }
+    size_t at = 0;
+    BenchCpuTimer timer;
+    timer.Start();
+    for ( auto _ : state ) {
+        TwoSourceParts( frames[at] );
+        benchmark::ClobberMemory();
+        at = at + 1 == frames.size() ? 0 : at + 1;
+    }
+    timer.Report( state, FRAME_BYTES );
+    state.counters["cameraPlaces"] = double( DistinctPlaces( path ) );
+    scene.Draw();
+#else
+    state.SkipWithError( "built without AVX-512 code" );
+#endif
+}
+
 } // namespace
 
 BENCHMARK( BM_WholeFrame_FourTanksAndABomb )->UseManualTime();
 BENCHMARK( BM_WholeFrame_DefaultRules )->UseManualTime();
 BENCHMARK( BM_WorldDraw_FourTanksAndABomb );
 BENCHMARK( BM_TwoSourcePass_Floor );
+BENCHMARK( BM_WorldDraw_MovingCamera );
+BENCHMARK( BM_TwoSourcePass_WorldFloor )->Arg( 0 )->Arg( 1 );
