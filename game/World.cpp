@@ -82,7 +82,8 @@ void DrawAll( EntityList *list, Image *target, int flyingOnly ) {
 World::World()
     : cameraX( 0 ), cameraY( 0 ), parallaxX( 0 ), parallaxY( 0 ), display( nullptr ), background( nullptr ),
       landImage( nullptr ), land( nullptr ), tanks( nullptr ), bombs( nullptr ), list2( nullptr ),
-      list3( nullptr ), currentTank( nullptr ), cameraTarget( nullptr ), wind( 0 ), unseen( 0 ) {
+      list3( nullptr ), currentTank( nullptr ), cameraTarget( nullptr ),
+      keptLand( nullptr ), kept{}, lastDrawn{}, wind( 0 ), unseen( 0 ) {
     loadError[0] = '\0';
     tanks = new ( std::nothrow ) EntityList;
     bombs = new ( std::nothrow ) EntityList;
@@ -101,6 +102,7 @@ World::~World() {
     delete background;
     delete landImage;
     delete land;
+    delete keptLand;
 }
 
 int World::FailLoad( const char *what, const char *reason ) {
@@ -121,6 +123,9 @@ int World::Load( Display *newDisplay, const char *landFile, const char *backgrou
 }
 
 int World::Load( Display *newDisplay, BmpFile &landFile, BmpFile &backgroundFile ) {
+    // New pictures: nothing drawn before shows them.
+    kept.valid = 0;
+    lastDrawn.valid = 0;
     display = newDisplay;
     loadError[0] = '\0';
     unseen = 0;
@@ -176,6 +181,9 @@ static int CopyPicture( Image *&target, const Image &source ) {
 }
 
 int World::LoadPictures( Display *newDisplay, const Image &landPicture, const Image &backgroundPicture ) {
+    // New pictures: nothing drawn before shows them.
+    kept.valid = 0;
+    lastDrawn.valid = 0;
     display = newDisplay;
     loadError[0] = '\0';
     unseen = 0;
@@ -204,6 +212,9 @@ int World::LoadPictures( Display *newDisplay, const Image &landPicture, const Im
 }
 
 int World::LoadUnseen( Display *newDisplay, Image *landPicture ) {
+    // New pictures: nothing drawn before shows them.
+    kept.valid = 0;
+    lastDrawn.valid = 0;
     display = newDisplay;
     loadError[0] = '\0';
     if ( tanks == nullptr || bombs == nullptr || list2 == nullptr || list3 == nullptr || !tanks->IsUsable() ||
@@ -380,7 +391,7 @@ void World::Draw( Display &target ) {
     target.UnlockBackBuffer();
     if ( backdrop == nullptr ) {
         DrawLand( target );
-    } else if ( !DrawLandOver( target, parts, backdrop ) ) {
+    } else if ( !DrawLandKept( target, parts, backdrop ) ) {
         DrawBackground( target );
         DrawLand( target );
     }
@@ -441,6 +452,80 @@ int World::DrawLandOver( Display &target, const LandParts &parts, const uint8_t 
         }
     }
     return 1;
+}
+
+// A camera that stands still over land that has not changed shows the picture of the frame
+// before: once the camera has stood still for two frames the picture is kept, and copied back
+// while it stands, one frame's read instead of land and background. A moving camera pays
+// nothing for it.
+int World::DrawLandKept( Display &target, const LandParts &parts, const uint8_t *backdrop ) {
+    const LandView now = { 1, cameraX, cameraY, LandChanges() };
+    const auto same = []( const LandView &a, const LandView &b ) {
+        return a.valid && b.valid && a.cameraX == b.cameraX && a.cameraY == b.cameraY &&
+               a.changes == b.changes;
+    };
+    if ( same( kept, now ) && CopyKeptLand( target ) ) {
+        return 1;
+    }
+    // The kept picture stays good for its own camera and land, should the camera come back.
+    if ( !DrawLandOver( target, parts, backdrop ) ) {
+        lastDrawn.valid = 0;
+        return 0;
+    }
+    if ( same( lastDrawn, now ) ) {
+        KeepLand( target );
+        kept = keptLand != nullptr ? now : LandView{};
+    }
+    lastDrawn = now;
+    return 1;
+}
+
+// 1 when the kept picture fits the back buffer and went onto it.
+int World::CopyKeptLand( Display &target ) const {
+    Image &back = target.LockBackBuffer();
+    const int fits = keptLand != nullptr && back.GetPixels() != nullptr &&
+                     back.GetWidth() == keptLand->GetWidth() && back.GetHeight() == keptLand->GetHeight();
+    if ( fits ) {
+        keptLand->BlitTo( back, 0, 0, keptLand->GetBounds() );
+    }
+    target.UnlockBackBuffer();
+    return fits;
+}
+
+// Takes the land just drawn from the back buffer, before anything is drawn over it; without
+// memory for it nothing is kept.
+void World::KeepLand( Display &target ) {
+    Image &back = target.LockBackBuffer();
+    if ( keptLand == nullptr || keptLand->GetWidth() != back.GetWidth() ||
+         keptLand->GetHeight() != back.GetHeight() ) {
+        delete keptLand;
+        keptLand = new ( std::nothrow ) Image( back.GetWidth(), back.GetHeight() );
+        if ( keptLand != nullptr && keptLand->GetPixels() == nullptr ) {
+            delete keptLand;
+            keptLand = nullptr;
+        }
+    }
+    if ( keptLand != nullptr && back.GetPixels() != nullptr ) {
+        back.BlitTo( *keptLand, 0, 0, back.GetBounds() );
+    } else {
+        delete keptLand;
+        keptLand = nullptr;
+    }
+    target.UnlockBackBuffer();
+}
+
+// Any crater, refill, loss or restore of any tile moves the sum.
+uint32_t World::LandChanges() const {
+    uint32_t changes = 0;
+    for ( int row = 0; row < land->GetRows(); row++ ) {
+        for ( int column = 0; column < land->GetColumns(); column++ ) {
+            const LandTile *tile = land->GetTile( column, row );
+            if ( tile != nullptr && tile->GetSurface() != nullptr ) {
+                changes += tile->GetSurface()->GetChangeCount();
+            }
+        }
+    }
+    return changes;
 }
 
 // The land is put on the screen by the display's keyed blit, tile by tile, never by

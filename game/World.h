@@ -90,6 +90,10 @@ private:
     void DrawBackgroundOn( Image &back, const Display &display );
     const uint8_t *BackdropUnder( const Image &back, const Display &display, LandParts &parts ) const;
     int DrawLandOver( Display &display, const LandParts &parts, const uint8_t *backdrop );
+    int DrawLandKept( Display &display, const LandParts &parts, const uint8_t *backdrop );
+    int CopyKeptLand( Display &display ) const;
+    void KeepLand( Display &display );
+    uint32_t LandChanges() const;
     void DrawLand( Display &display );
     void DrawEntities( Display &display );
     void RefillIfLost( LandTile *tile, const Rect &region );
@@ -111,6 +115,17 @@ private:
     EntityList *list3;    // owned; nothing adds to it
     Entity *currentTank;  // not owned
     Entity *cameraTarget; // not owned
+    // The land over the background as drawn for a camera that stood still, kept for the
+    // frames it goes on standing over the same land.
+    struct LandView {
+        int valid;
+        int cameraX;
+        int cameraY;
+        uint32_t changes; // the tiles' change counts added up
+    };
+    Image *keptLand;    // owned; null until a still camera is first seen
+    LandView kept;      // what keptLand shows
+    LandView lastDrawn; // what the one-pass draw put on the screen last
     char loadError[320];
     int wind;
     int unseen; // loaded by LoadUnseen: nothing to draw with

@@ -15,7 +15,7 @@ HostSurface::HostSurface( HostVideo *video, int width, int height, int pitch, ui
     : video( video ), refCount( 1 ), width( width ), height( height ), pitch( pitch ), caps( caps ),
       pixels( nullptr ), backBuffer( nullptr ), palette( nullptr ), hasColorKey( 0 ), colorKeyLow( 0 ),
       colorKeyHigh( 0 ), locked( 0 ), lost( 0 ), busyLocks( 0 ), failingRestores( 0 ), lockAttempts( 0 ),
-      restoreCount( 0 ) {
+      restoreCount( 0 ), changeCount( 0 ) {
     if ( width > 0 && height > 0 && pitch >= width ) {
         size_t bytes = size_t( pitch ) * size_t( height );
         pixels = new ( std::nothrow ) uint8_t[bytes];
@@ -75,6 +75,7 @@ HostResult HostSurface::Lock( const HostRect *rect, HostSurfaceDesc *desc, uint3
     desc->caps = caps;
     desc->surface = pixels + size_t( area.top ) * size_t( pitch ) + size_t( area.left );
     locked = 1;
+    changeCount++; // the lock's holder may draw anything
     return HOST_OK;
 }
 
@@ -98,6 +99,7 @@ HostResult HostSurface::Restore() {
         return DDERR_GENERIC;
     }
     lost = 0;
+    changeCount++;
     return HOST_OK;
 }
 
@@ -162,6 +164,7 @@ HostResult HostSurface::Blit( int x, int y, HostSurface *source, const HostRect 
     if ( copyWidth <= 0 || copyHeight <= 0 ) {
         return HOST_OK;
     }
+    changeCount++;
     uint8_t *to = pixels + size_t( toY ) * size_t( pitch ) + size_t( toX );
     const uint8_t *from = source->pixels + size_t( top ) * size_t( source->pitch ) + size_t( left );
     if ( keyed && source->colorKeyLow <= source->colorKeyHigh && source->colorKeyLow <= 255 ) {
@@ -201,6 +204,8 @@ HostResult HostSurface::Flip( HostSurface *target, uint32_t ) {
 // by trading memory, as display hardware trades which buffer it scans out.
 void HostSurface::ExchangeWithBackBuffer() {
     std::swap( pixels, backBuffer->pixels );
+    changeCount++;
+    backBuffer->changeCount++;
 }
 
 void HostSurface::AttachBackBuffer( HostSurface *back ) {
@@ -227,6 +232,7 @@ HostResult HostSurface::SetPalette( HostPalette *newPalette ) {
 
 void HostSurface::SetColorKey( uint32_t low, uint32_t high ) {
     hasColorKey = 1;
+    changeCount++;
     colorKeyLow = low;
     colorKeyHigh = high;
 }
@@ -234,6 +240,7 @@ void HostSurface::SetColorKey( uint32_t low, uint32_t high ) {
 // Losing the screen takes the whole flipping chain's memory, not one buffer of it.
 void HostSurface::InjectLoss() {
     lost = 1;
+    changeCount++;
     if ( pixels != nullptr ) {
         std::memset( pixels, GARBAGE, size_t( pitch ) * size_t( height ) );
     }

@@ -51,6 +51,10 @@ public:
     int GetHeight() const { return height; }
     int GetPitch() const { return pitch; }
     int IsLocked() const { return locked; }
+    // Counts every event that may have changed the pixels or the key (locks, blits into it,
+    // flips, loss, restores, keys set): a picture made from the surface is stale once the
+    // count has moved.
+    uint32_t GetChangeCount() const { return changeCount; }
     uint32_t GetCaps() const { return caps; }
 
     // The pixels as they stand, for presenting and for tests; null while lost.
@@ -96,6 +100,7 @@ private:
     int failingRestores;
     int lockAttempts;
     int restoreCount;
+    uint32_t changeCount;
 };
 
 #endif

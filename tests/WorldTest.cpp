@@ -45,6 +45,10 @@ public:
         }
     }
     std::function<void()> onUpdate;
+    void MoveTo( int landX, int landY ) {
+        x = landX;
+        y = landY;
+    }
 
 private:
     std::string name;
@@ -343,4 +347,71 @@ TEST( WorldDrawing, TileThatCannotBeRestoredLeavesTheBackgroundAndDoesNotHang ) 
     EXPECT_EQ( 0, stage.CountWrongPixels( []( int, int ) { return uint8_t( 0 ); } ) );
     stage.Frame( 0, 0 );
     EXPECT_EQ( 2, tile->GetSurface()->GetRestoreCount() );
+}
+
+// A camera standing still over unchanged land shows the picture kept from the frames before.
+// Each frame marks the background's pixel under the screen's top-left corner (sky) with a
+// colour of its own, so the frame shows whose picture it is: a fresh frame its own mark, a
+// kept one the mark of the frame it was kept from. Every change to the view or the land must
+// bring a fresh frame; every frame, kept or fresh, must be right but for that one mark.
+TEST( WorldDrawing, AStillCameraKeepsItsPictureUntilTheViewOrTheLandChanges ) {
+    Stage stage;
+    std::vector<std::string> log;
+    Piece tank( "tank", &log, 1, &stage.world, 400, 100, 11 );
+    stage.world.AddTank( &tank );
+    const auto landAt = [&]( int x, int y ) {
+        // The tank's square counts as land, so that only a stale square is wrong.
+        if ( x >= tank.GetX() && x < tank.GetX() + 4 && y >= tank.GetY() && y < tank.GetY() + 4 ) {
+            return uint8_t( 11 );
+        }
+        return LandImagePixel( stage.world, x, y );
+    };
+    struct Step {
+        const char *what;
+        std::function<void()> change;
+        int cameraX;
+        int cameraY;
+        int shows; // the step whose picture the frame shows: its own when fresh
+    };
+    const Step steps[] = {
+        { "first frame", [] {}, 300, 50, 0 },
+        { "second still frame is kept", [] {}, 300, 50, 1 },
+        { "third still frame shows it", [] {}, 300, 50, 1 },
+        { "the tank moves over it", [&] { tank.MoveTo( 420, 110 ); }, 300, 50, 1 },
+        { "a crater", [&] { stage.world.Carve( 330, 150, 20, 10 ); }, 300, 50, 4 },
+        { "still again", [] {}, 300, 50, 5 },
+        { "and shown", [] {}, 300, 50, 5 },
+        { "one pixel right", [] {}, 301, 50, 7 },
+        { "back where it was kept", [] {}, 300, 50, 5 },
+        { "one pixel down", [] {}, 300, 51, 9 },
+        { "still", [] {}, 300, 51, 10 },
+        { "shown", [] {}, 300, 51, 10 },
+        { "a tile locked and drawn on",
+          [&] {
+              LandTile *tile = stage.world.GetLand()->GetTile( 0, 0 );
+              tile->Lock().FillRect( 400, 300, 409, 309, 0 );
+              tile->Unlock();
+              stage.world.GetLandImage()->FillRect( 400, 300, 409, 309, 0 );
+          },
+          300, 51, 12 },
+        { "a tile lost", [&] { stage.world.GetLand()->GetTile( 1, 1 )->GetSurface()->InjectLoss(); }, 300, 51,
+          13 },
+        { "still after the loss", [] {}, 300, 51, 14 },
+        { "kept after the loss", [] {}, 300, 51, 15 },
+        { "shown after the loss", [] {}, 300, 51, 15 },
+    };
+    Image &background = *stage.world.GetBackground();
+    for ( int i = 0; i < int( sizeof steps / sizeof steps[0] ); i++ ) {
+        const Step &step = steps[i];
+        step.change();
+        const int bgX = ( step.cameraX * stage.world.GetParallaxX() ) >> 10;
+        const int bgY = ( step.cameraY * stage.world.GetParallaxY() ) >> 10;
+        uint8_t &corner = background.GetPixels()[bgY * background.GetPitch() + bgX];
+        const uint8_t original = corner;
+        corner = uint8_t( original + 1 + i );
+        stage.Frame( step.cameraX, step.cameraY );
+        corner = original;
+        EXPECT_EQ( uint8_t( original + 1 + step.shows ), stage.backend.GetFramePixel( 0, 0 ) ) << step.what;
+        EXPECT_EQ( 1, stage.CountWrongPixels( landAt ) ) << step.what;
+    }
 }
