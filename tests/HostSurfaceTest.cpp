@@ -9,6 +9,7 @@
 
 #include <climits>
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -338,4 +339,59 @@ TEST_F( SurfaceTest, FlippingChainNeedsExclusiveFullScreen ) {
     EXPECT_NE( video->SetDisplayMode( 800, 600, 8 ), HOST_OK );
     EXPECT_EQ( video->GetModeWidth(), 640 );
     EXPECT_NE( video->SetDisplayMode( 640, 480, 16 ), HOST_OK );
+}
+
+// A picture made from a surface is stale once its change count moves: every way the pixels
+// or the key can change must move it, and reading, refused calls and blits that draw nothing
+// must not.
+TEST_F( SurfaceTest, ChangeCountMovesWithEveryChangeOfPixelsOrKeyAndOnlyThen ) {
+    CreateChain();
+    ASSERT_EQ( CreateOffscreen( 8, 8, &source ), HOST_OK );
+    source->SetColorKey( 0, 0 );
+    HostSurfaceDesc desc = {};
+    const HostRect all = { 0, 0, 8, 8 };
+    struct Case {
+        const char *what;
+        std::function<void()> act;
+        HostSurface *watched;
+        int moves;
+    };
+    const Case cases[] = {
+        { "a lock of the source", [&] { source->Lock( nullptr, &desc, 0, nullptr ); }, source, 1 },
+        { "the unlock", [&] { source->Unlock( nullptr ); }, source, 0 },
+        { "a lock refused as busy",
+          [&] {
+              source->InjectBusyLocks( 1 );
+              source->Lock( nullptr, &desc, 0, nullptr );
+          },
+          source, 0 },
+        { "a blit into the back buffer", [&] { back->BltFast( 0, 0, source, &all, DDBLTFAST_SRCCOLORKEY ); },
+          back, 1 },
+        { "... leaves its source", [&] { back->BltFast( 0, 0, source, &all, DDBLTFAST_SRCCOLORKEY ); },
+          source, 0 },
+        { "a blit one pixel off the screen's right", [&] { back->BltFast( 640, 0, source, &all, 0 ); }, back,
+          0 },
+        { "a blit with one column on the screen", [&] { back->BltFast( 639, 0, source, &all, 0 ); }, back,
+          1 },
+        { "a blit refused for a locked source",
+          [&] {
+              source->Lock( nullptr, &desc, 0, nullptr );
+              const uint32_t before = back->GetChangeCount();
+              back->BltFast( 0, 0, source, &all, 0 );
+              source->Unlock( nullptr );
+              EXPECT_EQ( before, back->GetChangeCount() );
+          },
+          source, 1 },
+        { "a flip, for the back buffer", [&] { primary->Flip( nullptr, DDFLIP_WAIT ); }, back, 1 },
+        { "a flip, for the front", [&] { primary->Flip( nullptr, DDFLIP_WAIT ); }, primary, 1 },
+        { "a key set", [&] { source->SetColorKey( 1, 1 ); }, source, 1 },
+        { "reading the pixels", [&] { EXPECT_NE( nullptr, source->GetPixels() ); }, source, 0 },
+        { "a loss", [&] { source->InjectLoss(); }, source, 1 },
+        { "a restore", [&] { source->Restore(); }, source, 1 },
+    };
+    for ( const Case &each : cases ) {
+        const uint32_t before = each.watched->GetChangeCount();
+        each.act();
+        EXPECT_EQ( each.moves, int( each.watched->GetChangeCount() != before ) ) << each.what;
+    }
 }
