@@ -47,6 +47,7 @@ public:
     int GetParallaxY() const { return parallaxY; }
 
     Image *GetLandImage() const { return landImage; }
+    // Changed only by loading: a still camera's frames reuse the background as last drawn.
     Image *GetBackground() const { return background; }
     Land *GetLand() const { return land; }
     Display *GetDisplay() const { return display; }
