@@ -157,6 +157,7 @@ int World::Load( Display *newDisplay, BmpFile &landFile, BmpFile &backgroundFile
     }
     parallaxX = ParallaxRatio( background->GetWidth(), landImage->GetWidth(), display->GetWidth() );
     parallaxY = ParallaxRatio( background->GetHeight(), landImage->GetHeight(), display->GetHeight() );
+    MakeRoomToKeepLand();
     return 1;
 }
 
@@ -208,6 +209,7 @@ int World::LoadPictures( Display *newDisplay, const Image &landPicture, const Im
     }
     parallaxX = ParallaxRatio( background->GetWidth(), landImage->GetWidth(), display->GetWidth() );
     parallaxY = ParallaxRatio( background->GetHeight(), landImage->GetHeight(), display->GetHeight() );
+    MakeRoomToKeepLand();
     return 1;
 }
 
@@ -473,8 +475,7 @@ int World::DrawLandKept( Display &target, const LandParts &parts, const uint8_t 
         return 0;
     }
     if ( same( lastDrawn, now ) ) {
-        KeepLand( target );
-        kept = keptLand != nullptr ? now : LandView{};
+        kept = KeepLand( target ) ? now : LandView{};
     }
     lastDrawn = now;
     return 1;
@@ -492,26 +493,32 @@ int World::CopyKeptLand( Display &target ) const {
     return fits;
 }
 
-// Takes the land just drawn from the back buffer, before anything is drawn over it; without
-// memory for it nothing is kept.
-void World::KeepLand( Display &target ) {
-    Image &back = target.LockBackBuffer();
-    if ( keptLand == nullptr || keptLand->GetWidth() != back.GetWidth() ||
-         keptLand->GetHeight() != back.GetHeight() ) {
-        delete keptLand;
-        keptLand = new ( std::nothrow ) Image( back.GetWidth(), back.GetHeight() );
-        if ( keptLand != nullptr && keptLand->GetPixels() == nullptr ) {
-            delete keptLand;
-            keptLand = nullptr;
-        }
+// Room for a screen of land is made with the pictures, so that play itself never takes memory
+// for it; without that memory the land is simply never kept.
+void World::MakeRoomToKeepLand() {
+    if ( keptLand != nullptr && keptLand->GetWidth() == display->GetWidth() &&
+         keptLand->GetHeight() == display->GetHeight() ) {
+        return;
     }
-    if ( keptLand != nullptr && back.GetPixels() != nullptr ) {
-        back.BlitTo( *keptLand, 0, 0, back.GetBounds() );
-    } else {
+    delete keptLand;
+    keptLand = new ( std::nothrow ) Image( display->GetWidth(), display->GetHeight() );
+    if ( keptLand != nullptr && keptLand->GetPixels() == nullptr ) {
         delete keptLand;
         keptLand = nullptr;
     }
+}
+
+// Takes the land just drawn from the back buffer, before anything is drawn over it; 1 when
+// there was room for it.
+int World::KeepLand( Display &target ) {
+    Image &back = target.LockBackBuffer();
+    const int fits = keptLand != nullptr && back.GetPixels() != nullptr &&
+                     back.GetWidth() == keptLand->GetWidth() && back.GetHeight() == keptLand->GetHeight();
+    if ( fits ) {
+        back.BlitTo( *keptLand, 0, 0, back.GetBounds() );
+    }
     target.UnlockBackBuffer();
+    return fits;
 }
 
 // Any crater, refill, loss or restore of any tile moves the sum.

@@ -93,7 +93,8 @@ private:
     int DrawLandOver( Display &display, const LandParts &parts, const uint8_t *backdrop );
     int DrawLandKept( Display &display, const LandParts &parts, const uint8_t *backdrop );
     int CopyKeptLand( Display &display ) const;
-    void KeepLand( Display &display );
+    int KeepLand( Display &display );
+    void MakeRoomToKeepLand();
     uint32_t LandChanges() const;
     void DrawLand( Display &display );
     void DrawEntities( Display &display );
@@ -124,7 +125,7 @@ private:
         int cameraY;
         uint32_t changes; // the tiles' change counts added up
     };
-    Image *keptLand;    // owned; null until a still camera is first seen
+    Image *keptLand;    // owned; a screen large, made with the pictures; null without memory
     LandView kept;      // what keptLand shows
     LandView lastDrawn; // what the one-pass draw put on the screen last
     char loadError[320];
