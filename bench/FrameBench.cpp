@@ -440,6 +440,7 @@ void BM_WorldDraw_MovingCamera( benchmark::State &state ) {
     }
     timer.Report( state, FRAME_BYTES );
     state.counters["cameraPlaces"] = double( DistinctPlaces( path ) );
+    state.counters["pathFrames"] = double( path.size() );
 }
 
 // One piece of the land's one-pass draw: a tile's visible rows, the background under them and
