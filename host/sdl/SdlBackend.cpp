@@ -1,8 +1,8 @@
 #include "host/sdl/SdlBackend.h"
 
+#include "host/FrameChanges.h"
 #include "host/FrameConversion.h"
 #include "host/HostWindow.h"
-#include "host/FrameChanges.h"
 #include "host/sdl/FrameSchedule.h"
 #include "host/sdl/PictureScaling.h"
 #include "host/sdl/Screenshot.h"
@@ -447,6 +447,10 @@ int SdlBackend::HandleEvent( const SDL_Event &event ) {
     case SDL_CONTROLLERBUTTONUP:
     case SDL_CONTROLLERAXISMOTION:
         return HandlePadEvent( event );
+    case SDL_RENDER_TARGETS_RESET:
+    case SDL_RENDER_DEVICE_RESET:
+        ForgetPicture( event.type == SDL_RENDER_DEVICE_RESET );
+        return 0;
     case SDL_MOUSEMOTION:
         PointAt( event.motion.x, event.motion.y, 0 );
         return 0;
@@ -713,6 +717,25 @@ int SdlBackend::CreateTexture( int width, int height ) {
     native->layout = LayoutOf( format );
     native->lookupValid = false;
     return 1;
+}
+
+// The renderer lost what it showed (and, with its device, the textures themselves): only the
+// changed pieces of a frame are converted and drawn, so the next frame would leave the rest
+// lost for as long as the scene stands still. It is made and drawn whole instead.
+void SdlBackend::ForgetPicture( int texturesLost ) {
+    if ( texturesLost ) {
+        if ( native->texture ) {
+            SDL_DestroyTexture( native->texture );
+            native->texture = nullptr;
+        }
+        if ( native->multiple ) {
+            SDL_DestroyTexture( native->multiple );
+            native->multiple = nullptr;
+            native->multipleWidth = 0;
+            native->multipleHeight = 0;
+        }
+    }
+    native->wholeFrameDue = true;
 }
 
 // Converts only what changed since the last frame where the texture still holds the rest;

@@ -84,6 +84,7 @@ private:
     void WindowedSize( int &width, int &height );
     void DrawPicture( int outputWidth, int outputHeight );
     int CreateTexture( int width, int height );
+    void ForgetPicture( int texturesLost );
     void WaitForDeadline();
     void ReportStatistics();
 

@@ -295,6 +295,50 @@ TEST_F( SdlBackendTest, OnlyTheChangedPiecesAreDrawnAgainAndTheWholeFrameStillSh
     EXPECT_EQ( 0xFF0000u, WindowColour( 0, 400 ) );
 }
 
+// A renderer that lost its targets or its device lost the picture: the next frame shows whole
+// even where nothing changed. The picture's loss is stood in for by painting the window
+// green; without a reset, a frame with nothing changed leaves the green where it is.
+TEST_F( SdlBackendTest, AfterARendererResetTheNextFrameShowsWhole ) {
+    const int width = 640, height = 480, pitch = backend.GetSurfacePitch( width );
+    std::vector<uint8_t> frame( pitch * height, 1 );
+    frame[0] = 2;
+    frame[( height - 1 ) * pitch + width - 1] = 2;
+    const std::vector<uint8_t> other( frame.size(), 3 );
+    HostPaletteEntry palette[256] = {};
+    palette[1] = HostPaletteEntry{ 10, 20, 30, 0 };
+    palette[2] = HostPaletteEntry{ 255, 0, 0, 0 };
+    const uint32_t green = 0x00FF00u;
+    const struct {
+        Uint32 reset; // 0: none
+        uint32_t corner, middle;
+    } cases[] = {
+        { 0, green, green },
+        { SDL_RENDER_TARGETS_RESET, 0xFF0000u, 0x0A141Eu },
+        { SDL_RENDER_DEVICE_RESET, 0xFF0000u, 0x0A141Eu },
+    };
+    for ( const auto &test : cases ) {
+        SCOPED_TRACE( test.reset );
+        // Every pixel changes twice, so the frame shows whole whatever the last case left.
+        backend.Present( other.data(), pitch, width, height, palette );
+        backend.Present( frame.data(), pitch, width, height, palette );
+        ASSERT_EQ( 0xFF0000u, WindowColour( 0, 0 ) );
+        SDL_Window *sdlWindow = SDL_GetWindowFromID( 1 );
+        SDL_Surface *surface = sdlWindow ? SDL_GetWindowSurface( sdlWindow ) : nullptr;
+        ASSERT_NE( nullptr, surface );
+        SDL_FillRect( surface, nullptr, SDL_MapRGB( surface->format, 0, 255, 0 ) );
+        if ( test.reset ) {
+            SDL_Event event = {};
+            event.type = test.reset;
+            SDL_PushEvent( &event );
+        }
+        Deliver();
+        backend.Present( frame.data(), pitch, width, height, palette );
+        EXPECT_EQ( test.corner, WindowColour( 0, 0 ) );
+        EXPECT_EQ( test.corner, WindowColour( width - 1, height - 1 ) );
+        EXPECT_EQ( test.middle, WindowColour( width / 2, height / 2 ) );
+    }
+}
+
 // SDL's virtual gamepad, plugged in and out while the backend runs.
 TEST_F( SdlBackendTest, AGamepadPluggedInDrivesAndFiresAndItsBackButtonQuits ) {
     // The display-less window never gets the keyboard focus, without which SDL holds back
