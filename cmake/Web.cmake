@@ -32,3 +32,20 @@ foreach( file ${KELTO_WEB_PAGE} )
     configure_file( ${CMAKE_SOURCE_DIR}/web/${file} ${CMAKE_BINARY_DIR}/${file} COPYONLY )
 endforeach()
 configure_file( ${CMAKE_SOURCE_DIR}/assets/icons/kelto-48.png ${CMAKE_BINARY_DIR}/kelto-48.png COPYONLY )
+
+# The blit's tests, built for Node.js with the test framework compiled from its Debian sources,
+# so that the browser's own vector paths meet the same pixel-by-pixel reference as the
+# desktop's (scripts/browser-test.sh runs them). Synchronous start-up: this Emscripten's
+# asynchronous one fetches the code by URL, which newer Node.js refuses for a file's path.
+set( KELTO_GTEST_SOURCE /usr/src/googletest/googletest )
+if( EXISTS ${KELTO_GTEST_SOURCE}/src/gtest-all.cc )
+    foreach( test HostBlitTest )
+        add_executable( kelto_web_${test} tests/${test}.cpp ${KELTO_GTEST_SOURCE}/src/gtest-all.cc
+                                          ${KELTO_GTEST_SOURCE}/src/gtest_main.cc )
+        target_include_directories( kelto_web_${test} PRIVATE ${KELTO_GTEST_SOURCE}/include ${KELTO_GTEST_SOURCE} )
+        target_link_libraries( kelto_web_${test} PRIVATE kelto kelto_host_headless )
+        target_link_options( kelto_web_${test} PRIVATE -sENVIRONMENT=node -sALLOW_MEMORY_GROWTH=1 -sEXIT_RUNTIME=1
+                             -sWASM_ASYNC_COMPILATION=0 )
+        set_target_properties( kelto_web_${test} PROPERTIES OUTPUT_NAME ${test} SUFFIX .js )
+    endforeach()
+endif()
