@@ -33,17 +33,18 @@ foreach( file ${KELTO_WEB_PAGE} )
 endforeach()
 configure_file( ${CMAKE_SOURCE_DIR}/assets/icons/kelto-48.png ${CMAKE_BINARY_DIR}/kelto-48.png COPYONLY )
 
-# The blit's tests, built for Node.js with the test framework compiled from its Debian sources,
-# so that the browser's own vector paths meet the same pixel-by-pixel reference as the
-# desktop's (scripts/browser-test.sh runs them). Synchronous start-up: this Emscripten's
-# asynchronous one fetches the code by URL, which newer Node.js refuses for a file's path.
+# The tests of the pixel work that has browser paths of its own (the blit, the sprites' rows),
+# built for Node.js with the test framework compiled from its Debian sources, so that those
+# paths meet the same pixel-by-pixel references as the desktop's (scripts/browser-test.sh runs
+# them). Synchronous start-up: this Emscripten's asynchronous one fetches the code by URL,
+# which newer Node.js refuses for a file's path.
 set( KELTO_GTEST_SOURCE /usr/src/googletest/googletest )
 if( EXISTS ${KELTO_GTEST_SOURCE}/src/gtest-all.cc )
-    foreach( test HostBlitTest )
-        add_executable( kelto_web_${test} tests/${test}.cpp ${KELTO_GTEST_SOURCE}/src/gtest-all.cc
-                                          ${KELTO_GTEST_SOURCE}/src/gtest_main.cc )
-        target_include_directories( kelto_web_${test} PRIVATE ${KELTO_GTEST_SOURCE}/include ${KELTO_GTEST_SOURCE} )
-        target_link_libraries( kelto_web_${test} PRIVATE kelto kelto_host_headless )
+    add_library( kelto_web_gtest STATIC ${KELTO_GTEST_SOURCE}/src/gtest-all.cc ${KELTO_GTEST_SOURCE}/src/gtest_main.cc )
+    target_include_directories( kelto_web_gtest PUBLIC ${KELTO_GTEST_SOURCE}/include ${KELTO_GTEST_SOURCE} )
+    foreach( test HostBlitTest SpriteTest RotatedSpriteTest )
+        add_executable( kelto_web_${test} tests/${test}.cpp tests/support/ShortOfMemory.cpp )
+        target_link_libraries( kelto_web_${test} PRIVATE kelto kelto_host_headless kelto_web_gtest )
         target_link_options( kelto_web_${test} PRIVATE -sENVIRONMENT=node -sALLOW_MEMORY_GROWTH=1 -sEXIT_RUNTIME=1
                              -sWASM_ASYNC_COMPILATION=0 )
         set_target_properties( kelto_web_${test} PROPERTIES OUTPUT_NAME ${test} SUFFIX .js )
