@@ -5,9 +5,9 @@
 # Enter starts another; the golden replays (the bundled pictures, a made land) end on the
 # desktop's checksums; with the desktop build there, the page joins an online match the
 # desktop's game hosts through kelto-relay and both record it alike; the pixel work's tests
-# pass in WebAssembly too. Prints the main thread's time per step, the browser's timedemo against the
-# desktop's (five runs of each, in turns, best against best and median against median) and the
-# download's size.
+# pass in WebAssembly too. Prints the main thread's time per step, the browser's timedemo
+# against the desktop's (seven runs of each, in turns: best against best, median against
+# median, and the median of each turn's own ratio) and the download's size.
 # Usage: scripts/browser-test.sh [--settle SECONDS]   (the wait for the tanks to land; 16)
 set -euo pipefail
 cd "$(dirname "$0")/.."
