@@ -50,3 +50,11 @@ if( EXISTS ${KELTO_GTEST_SOURCE}/src/gtest-all.cc )
         set_target_properties( kelto_web_${test} PROPERTIES OUTPUT_NAME ${test} SUFFIX .js )
     endforeach()
 endif()
+
+# The headless timedemo for Node.js with the functions' names kept, for scripts/profile-web.sh
+# to set the browser's time per function beside the desktop's; built only when asked for.
+add_executable( kelto_web_timedemo EXCLUDE_FROM_ALL tools/kelto_headless.cpp )
+target_link_libraries( kelto_web_timedemo PRIVATE kelto kelto_host_web kelto_host_headless )
+target_link_options( kelto_web_timedemo PRIVATE --profiling-funcs -lwebsocket.js -sNODERAWFS=1 -sENVIRONMENT=node
+                     -sALLOW_MEMORY_GROWTH=1 -sEXIT_RUNTIME=1 -sWASM_ASYNC_COMPILATION=0 )
+set_target_properties( kelto_web_timedemo PROPERTIES OUTPUT_NAME kelto_timedemo SUFFIX .js )
