@@ -1,11 +1,31 @@
 #include "gfx/Image.h"
 #include "gfx/ImageDrawingMath.h"
 
+namespace {
+
+// The line's arithmetic runs in 128 bits where its values may need them, and in 64 where every
+// coordinate is small enough that no product can pass 63 bits: the same exact integers either
+// way, without the 128-bit multiplications and divisions (calls to the compiler's helpers in
+// the browser's 32-bit code) for the lines the game draws.
+const int SMALL_LINE = 1 << 24;
+
+inline int IsSmall( int value ) {
+    return value >= -SMALL_LINE && value <= SMALL_LINE;
+}
+
+template <typename Number> Number LargerOf( Number a, Number b ) {
+    return a > b ? a : b;
+}
+
+template <typename Number> Number SmallerOf( Number a, Number b ) {
+    return a < b ? a : b;
+}
+
 // One clipping move: offset * along / across, the product first and the division truncating
 // toward zero. `within32` drops to 0 when a value leaves the range of the game's 32-bit steps.
-static Exact ClipMove( Exact offset, Exact along, Exact across, int &within32 ) {
-    const Exact product = offset * along;
-    const Exact move = product / across;
+template <typename Number> Number ClipMove( Number offset, Number along, Number across, int &within32 ) {
+    const Number product = offset * along;
+    const Number move = product / across;
     within32 &= Fits32( offset ) && Fits32( product ) && Fits32( move );
     return move;
 }
@@ -13,21 +33,22 @@ static Exact ClipMove( Exact offset, Exact along, Exact across, int &within32 ) 
 // Moves one end of a line onto the clip rectangle along the unclipped direction (dx, dy).
 // The truncating divisions can leave it just outside, and a line that misses the rectangle
 // ends up with both ends outside; the stepping copes with both.
-static void ClipLineEnd( Exact &x, Exact &y, Exact dx, Exact dy, const Rect &clip, int &within32 ) {
+template <typename Number>
+void ClipLineEnd( Number &x, Number &y, Number dx, Number dy, const Rect &clip, int &within32 ) {
     if ( x < clip.left ) {
-        y += ClipMove( clip.left - x, dy, dx, within32 );
+        y += ClipMove<Number>( clip.left - x, dy, dx, within32 );
         x = clip.left;
     }
     if ( y < clip.top ) {
-        x += ClipMove( clip.top - y, dx, dy, within32 );
+        x += ClipMove<Number>( clip.top - y, dx, dy, within32 );
         y = clip.top;
     }
     if ( x > clip.right ) {
-        y -= ClipMove( x - clip.right, dy, dx, within32 );
+        y -= ClipMove<Number>( x - clip.right, dy, dx, within32 );
         x = clip.right;
     }
     if ( y > clip.bottom ) {
-        x -= ClipMove( y - clip.bottom, dx, dy, within32 );
+        x -= ClipMove<Number>( y - clip.bottom, dx, dy, within32 );
         y = clip.bottom;
     }
     within32 &= Fits32( x ) && Fits32( y );
@@ -35,15 +56,16 @@ static void ClipLineEnd( Exact &x, Exact &y, Exact dx, Exact dy, const Rect &cli
 
 // Whether stepping from (ax, ay) to (bx, by) keeps the differences, the error term (at most the
 // two distances together) and the position one step past the end inside 32 bits.
-static int SteppingFits32( Exact ax, Exact ay, Exact bx, Exact by ) {
-    const Exact adx = bx >= ax ? bx - ax : ax - bx;
-    const Exact ady = by >= ay ? by - ay : ay - by;
+template <typename Number> int SteppingFits32( Number ax, Number ay, Number bx, Number by ) {
+    const Number adx = bx >= ax ? bx - ax : ax - bx;
+    const Number ady = by >= ay ? by - ay : ay - by;
     return Fits32( adx + ady + 1 ) && Fits32( bx + 1 ) && Fits32( bx - 1 ) && Fits32( by + 1 ) &&
            Fits32( by - 1 );
 }
 
 // The offsets k >= 0 for which start + sign * k lies in [low, high].
-static void OffsetsWithin( Exact start, Exact sign, Exact low, Exact high, Exact &first, Exact &last ) {
+template <typename Number>
+void OffsetsWithin( Number start, Number sign, Number low, Number high, Number &first, Number &last ) {
     first = sign > 0 ? low - start : start - high;
     last = sign > 0 ? high - start : start - low;
 }
@@ -51,19 +73,19 @@ static void OffsetsWithin( Exact start, Exact sign, Exact low, Exact high, Exact
 // A stepped line, seen along its major and minor directions. Pixel i (0 to major) lies i steps
 // along and MinorAt( i ) steps across: the minor coordinate moves after a pixel once the error,
 // growing by `minor` a pixel, passes `major`, so it stops one step short at the end.
-struct SteppedLine {
-    Exact major;
-    Exact minor;
+template <typename Number> struct SteppedLine {
+    Number major;
+    Number minor;
     int diagonal;
 
-    Exact MinorAt( Exact i ) const {
+    Number MinorAt( Number i ) const {
         if ( diagonal ) {
             return i;
         }
         return i * minor < 1 ? 0 : ( i * minor - 1 ) / major;
     }
     // The first pixel at least m steps across, or one past the last pixel when there is none.
-    Exact FirstAtMinor( Exact m ) const {
+    Number FirstAtMinor( Number m ) const {
         if ( m <= 0 ) {
             return 0;
         }
@@ -78,32 +100,33 @@ struct SteppedLine {
 // when the error passes the major distance, and writes the pixels that fall inside the clip
 // rectangle. They form one run of the steps, found directly, so a line whose ends lie far
 // outside costs no more than its visible part.
-static void StepLine( Image &image, Exact ax, Exact ay, Exact bx, Exact by, uint8_t colour ) {
+template <typename Number>
+void StepLine( Image &image, Number ax, Number ay, Number bx, Number by, uint8_t colour ) {
     const Rect &clip = image.GetClipRect();
-    const Exact adx = bx >= ax ? bx - ax : ax - bx;
-    const Exact ady = by >= ay ? by - ay : ay - by;
+    const Number adx = bx >= ax ? bx - ax : ax - bx;
+    const Number ady = by >= ay ? by - ay : ay - by;
     const int xMajor = adx >= ady;
-    const SteppedLine line = { xMajor ? adx : ady, xMajor ? ady : adx, adx == ady };
-    const Exact stepX = bx >= ax ? 1 : -1;
-    const Exact stepY = by >= ay ? 1 : -1;
+    const SteppedLine<Number> line = { xMajor ? adx : ady, xMajor ? ady : adx, adx == ady };
+    const Number stepX = bx >= ax ? 1 : -1;
+    const Number stepY = by >= ay ? 1 : -1;
 
-    Exact first, last, firstX, lastX, firstY, lastY;
-    OffsetsWithin( ax, stepX, clip.left, clip.right, firstX, lastX );
-    OffsetsWithin( ay, stepY, clip.top, clip.bottom, firstY, lastY );
+    Number first, last, firstX, lastX, firstY, lastY;
+    OffsetsWithin<Number>( ax, stepX, clip.left, clip.right, firstX, lastX );
+    OffsetsWithin<Number>( ay, stepY, clip.top, clip.bottom, firstY, lastY );
     if ( xMajor ) {
-        first = Larger( firstX, line.FirstAtMinor( firstY ) );
-        last = Smaller( lastX, line.FirstAtMinor( lastY + 1 ) - 1 );
+        first = LargerOf<Number>( firstX, line.FirstAtMinor( firstY ) );
+        last = SmallerOf<Number>( lastX, line.FirstAtMinor( lastY + 1 ) - 1 );
     } else {
-        first = Larger( firstY, line.FirstAtMinor( firstX ) );
-        last = Smaller( lastY, line.FirstAtMinor( lastX + 1 ) - 1 );
+        first = LargerOf<Number>( firstY, line.FirstAtMinor( firstX ) );
+        last = SmallerOf<Number>( lastY, line.FirstAtMinor( lastX + 1 ) - 1 );
     }
-    first = Larger( first, 0 );
-    last = Smaller( last, line.major );
+    first = LargerOf<Number>( first, 0 );
+    last = SmallerOf<Number>( last, line.major );
     if ( first > last ) {
         return;
     }
 
-    const Exact across = line.MinorAt( first );
+    const Number across = line.MinorAt( first );
     const Wide x = Wide( ax + stepX * ( xMajor ? first : across ) );
     const Wide y = Wide( ay + stepY * ( xMajor ? across : first ) );
     const Wide major = Wide( line.major ), minor = Wide( line.minor );
@@ -126,6 +149,27 @@ static void StepLine( Image &image, Exact ax, Exact ay, Exact bx, Exact by, uint
     }
 }
 
+// Clips a line that has both a width and a height and steps it, in `Number`'s arithmetic.
+template <typename Number> void DrawLineIn( Image &image, int x1, int y1, int x2, int y2, uint8_t colour ) {
+    const Rect &clip = image.GetClipRect();
+    const Number dx = Number( x2 ) - x1;
+    const Number dy = Number( y2 ) - y1;
+    int within32 = Fits32( dx ) && Fits32( dy );
+    Number ax = x1, ay = y1, bx = x2, by = y2;
+    ClipLineEnd( ax, ay, dx, dy, clip, within32 );
+    ClipLineEnd( bx, by, dx, dy, clip, within32 );
+    within32 &= SteppingFits32( ax, ay, bx, by );
+    if ( within32 ) {
+        StepLine( image, ax, ay, bx, by, colour );
+    } else {
+        // Where 32-bit steps would wrap, the clipping's rounding has no sound meaning; the line
+        // is the one stepped from end to end, cut to the clip rectangle.
+        StepLine<Number>( image, x1, y1, x2, y2, colour );
+    }
+}
+
+} // namespace
+
 void Image::DrawLine( int x1, int y1, int x2, int y2, uint8_t colour ) {
     if ( pixels == nullptr || IsEmptyClip( clipRect ) ) {
         return;
@@ -143,18 +187,12 @@ void Image::DrawLine( int x1, int y1, int x2, int y2, uint8_t colour ) {
         DrawHLine( x1, x2, y1, colour );
         return;
     }
-    const Exact dx = Exact( x2 ) - x1;
-    const Exact dy = Exact( y2 ) - y1;
-    int within32 = Fits32( dx ) && Fits32( dy );
-    Exact ax = x1, ay = y1, bx = x2, by = y2;
-    ClipLineEnd( ax, ay, dx, dy, clip, within32 );
-    ClipLineEnd( bx, by, dx, dy, clip, within32 );
-    within32 &= SteppingFits32( ax, ay, bx, by );
-    if ( within32 ) {
-        StepLine( *this, ax, ay, bx, by, colour );
+    // Both ends and the clip rectangle within 2^24: the differences stay within 2^25, every
+    // clipped end between the ends, so every product within 2^50.
+    if ( IsSmall( x1 ) && IsSmall( y1 ) && IsSmall( x2 ) && IsSmall( y2 ) && IsSmall( clip.left ) &&
+         IsSmall( clip.top ) && IsSmall( clip.right ) && IsSmall( clip.bottom ) ) {
+        DrawLineIn<int64_t>( *this, x1, y1, x2, y2, colour );
     } else {
-        // Where 32-bit steps would wrap, the clipping's rounding has no sound meaning; the line
-        // is the one stepped from end to end, cut to the clip rectangle.
-        StepLine( *this, x1, y1, x2, y2, colour );
+        DrawLineIn<Exact>( *this, x1, y1, x2, y2, colour );
     }
 }

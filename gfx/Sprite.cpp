@@ -7,6 +7,10 @@
 #include <cstring>
 #include <new>
 
+#if defined( __wasm_simd128__ )
+#include <wasm_simd128.h>
+#endif
+
 namespace {
 
 // Encoded counts are 16 bits wide, so no encoded row can be wider than this.
@@ -116,6 +120,15 @@ inline void CopyOpaqueBytes( uint8_t *to, const uint8_t *from, int count ) {
     const uint64_t low7 = 0x7F7F7F7F7F7F7F7FULL;
     const uint64_t high = 0x8080808080808080ULL;
     int c = 0;
+#if defined( __wasm_simd128__ )
+    // In a browser, sixteen at a time with the engine's own vectors: one compare finds the
+    // transparent bytes and one select keeps the screen under them.
+    for ( ; c + 16 <= count; c += 16 ) {
+        const v128_t value = wasm_v128_load( from + c );
+        const v128_t transparent = wasm_i8x16_eq( value, wasm_i8x16_splat( 0 ) );
+        wasm_v128_store( to + c, wasm_v128_bitselect( wasm_v128_load( to + c ), value, transparent ) );
+    }
+#endif
     for ( ; c + 8 <= count; c += 8 ) {
         uint64_t value;
         std::memcpy( &value, from + c, 8 );

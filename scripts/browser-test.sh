@@ -4,9 +4,10 @@
 # the scene shows, a shot changes it, 60 updates per second hold, Escape ends the game and
 # Enter starts another; the golden replays (the bundled pictures, a made land) end on the
 # desktop's checksums; with the desktop build there, the page joins an online match the
-# desktop's game hosts through kelto-relay and both record it alike. Prints the main
-# thread's time per step, the browser's timedemo against the desktop's (five runs of each, in
-# turns, best against best and median against median) and the download's size.
+# desktop's game hosts through kelto-relay and both record it alike; the pixel work's tests
+# pass in WebAssembly too. Prints the main thread's time per step, the browser's timedemo
+# against the desktop's (seven runs of each, in turns: best against best, median against
+# median, and the median of each turn's own ratio) and the download's size.
 # Usage: scripts/browser-test.sh [--settle SECONDS]   (the wait for the tanks to land; 16)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,6 +15,15 @@ if [ ! -f build/web/kelto.js ]; then
     scripts/build.sh web
 fi
 (cd tests/web && npm ci --no-audit --no-fund --silent)
+# The pixel work's tests in WebAssembly, under Node.js: the browser's own vector paths against
+# the same pixel-by-pixel references as the desktop's.
+for test in HostBlitTest SpriteTest RotatedSpriteTest; do
+    if [ ! -f "build/web/$test.js" ]; then
+        echo "browser-test: build/web/$test.js is missing (are the test framework's sources installed?)" >&2
+        exit 1
+    fi
+    node "build/web/$test.js" --gtest_brief=1
+done
 # The golden replay's checksum on the desktop, when the desktop build is there, for the browser
 # to match, and its speed for the browser's to be compared with: from the headless entry,
 # which reads no settings and writes nothing in the home.

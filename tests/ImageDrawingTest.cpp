@@ -519,6 +519,13 @@ TEST( ImageDrawing, FarLinesAreClippedAsTheGameDoesOrCutFromTheWholeLine ) {
         { 2021147, 1181698, -1985582, -1160929, false },
         { -( 1 << 20 ) - 7, 9, ( 1 << 20 ) + 3, 20, false },
         { 20, -3000000, 24, 3000000, false },
+        // Ends at 2^24, the last the 64-bit arithmetic takes, and one past it.
+        { -( 1 << 24 ), 9, 1 << 24, 20, true },
+        { -( 1 << 24 ) - 1, 9, ( 1 << 24 ) + 1, 20, true },
+        { 20, -( 1 << 24 ), 24, 1 << 24, true },
+        { 20, -( 1 << 24 ) - 1, 24, ( 1 << 24 ) + 1, true },
+        { -( 1 << 24 ), -( 1 << 24 ), 1 << 24, ( 1 << 24 ) - 5, false },
+        { -( 1 << 24 ) - 1, -( 1 << 24 ) - 1, ( 1 << 24 ) + 1, ( 1 << 24 ) - 5, false },
     };
     for ( const auto &c : cases ) {
         GuardedImage target( 40, 30, 48 );

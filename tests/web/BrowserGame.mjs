@@ -41,7 +41,7 @@ const expectedLandChecksum = expectLandIndex > 0 ? process.argv[expectLandIndex 
 const nativeIndex = process.argv.indexOf('--native-command');
 const nativeCommand = nativeIndex > 0 ? process.argv[nativeIndex + 1] : null;
 const roundsIndex = process.argv.indexOf('--rounds');
-const rounds = roundsIndex > 0 ? Math.max(1, Number(process.argv[roundsIndex + 1])) : 5;
+const rounds = roundsIndex > 0 ? Math.max(1, Number(process.argv[roundsIndex + 1])) : 7;
 // The desktop's relay and headless game, for a match between the page and the desktop.
 const optionAfter = (name) => (process.argv.indexOf(name) > 0 ? process.argv[process.argv.indexOf(name) + 1] : null);
 const online = optionAfter('--relay') && optionAfter('--headless') ?
@@ -272,9 +272,11 @@ const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.l
 
 // The desktop's timedemo and the browser's take turns, `rounds` times each, so that both meet
 // the same load on a shared machine; the best run of each (the least disturbed) and the
-// medians are compared, with the load average beside them. A browser is several processes,
-// which a busy machine slows more than the one desktop process: its median over its best
-// against the desktop's says how much. Every browser run must end on the desktop's checksum.
+// medians are compared, with the load average beside them, and so is each turn's own ratio
+// (a desktop run against the browser run right after it), whose median a busy moment on one
+// side moves by one place at most. A browser is several processes, which a busy machine slows
+// more than the one desktop process: its median over its best against the desktop's says how
+// much. Every browser run must end on the desktop's checksum.
 async function compareSpeeds(browser) {
   const native = [];
   const web = [];
@@ -295,8 +297,9 @@ async function compareSpeeds(browser) {
   if (native.length === 0 || Math.min(...web) <= 0) return;
   const best = Math.max(...native) / Math.max(...web);
   const typical = median(native) / median(web);
+  const paired = median(native.map((speed, round) => speed / web[round]));
   console.log(`timedemo: the browser is ${best.toFixed(2)} times slower best against best, ` +
-              `${typical.toFixed(2)} times median against median; ` +
+              `${typical.toFixed(2)} times median against median, ${paired.toFixed(2)} times in the median turn; ` +
               `the load takes the desktop's median ${(100 * (1 - median(native) / Math.max(...native))).toFixed(0)}% ` +
               `under its best, the browser's ${(100 * (1 - median(web) / Math.max(...web))).toFixed(0)}%`);
 }
