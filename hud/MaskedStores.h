@@ -22,4 +22,11 @@ void LayMasked( uint8_t *target, int pitch, const uint8_t *set, int stride, cons
 // between a masked first and last store.
 void CopyMasked( uint8_t *target, int pitch, const uint8_t *source, int sourcePitch, int width, int rows );
 
+// Lays `rows` rows of a framed picture in two colours cut into the target's 64-byte lines:
+// `lines` lines a row from `line` (64-byte aligned) on, `bits` a word a line with 1 for `one` and
+// 0 for `zero`. `within` selects each line's bytes of the picture and `sides` the frame's in the
+// rows between the first and last, which are all frame.
+void LayFramedLines( uint8_t *line, int pitch, const uint64_t *bits, const uint64_t *within,
+                     const uint64_t *sides, int lines, int rows, uint8_t zero, uint8_t one, uint8_t frame );
+
 #endif

@@ -471,6 +471,57 @@ TEST( HudMap, TheFramedMapCopiesAsTheFrameDrawnApart ) {
     HudAllowMaskedStores( 1 );
 }
 
+// The widest and tallest map (a 1280 x 960 land) laid from its ground kept a bit a pixel, against
+// the frame drawn apart, at every alignment of a 64-byte line and at the screen's right and bottom
+// edges exactly and one past; after each crater, one at each corner and each side of a 64-pixel
+// word of the bits, the next frame at the same place shows it.
+TEST( HudMap, TheLaidMapFollowsEveryCraterAtEveryPlace ) {
+    HudScene s( { 100, 400 } );
+    const HudColours &colours = s.hud.GetColours();
+    Image land( 1280, 960 );
+    land.Clear( GROUND );
+    land.FillRect( 0, 0, 1279, 479, 0 );
+    LandMap framed, apart;
+    ASSERT_EQ( framed.Build( land, colours.GetGround(), colours.GetSky(), colours.GetShadow() ), 1 );
+    ASSERT_EQ( apart.Build( land, colours.GetGround(), colours.GetSky(), uint8_t( colours.GetShadow() + 1 ) ),
+               1 );
+    ASSERT_EQ( framed.GetWidth(), LandMap::MAX_WIDTH );
+    const int w = framed.GetWidth() + 2, h = framed.GetHeight() + 2;
+    std::vector<std::pair<int, int>> places;
+    const int width = 384, height = 136; // rows six 64-byte lines apart
+    for ( int x = 101; x < 101 + 64; x++ ) {
+        places.push_back( { x, 5 } );
+    }
+    places.insert( places.end(),
+                   { { width - w, 5 }, { width - w + 1, 5 }, { 5, height - h }, { 5, height - h + 1 } } );
+    // Map pixels (block columns and rows): the corners, and either side of bits 63 and 64 of a
+    // framed row.
+    const int craters[][2] = { { 0, 0 },   { 159, 0 }, { 0, 119 }, { 159, 119 },
+                               { 61, 70 }, { 62, 70 }, { 63, 70 }, { 126, 30 } };
+    for ( int masked = 0; masked <= 1; masked++ ) {
+        HudAllowMaskedStores( masked );
+        for ( const auto &place : places ) {
+            Image laid( width, height ), drawn( width, height );
+            for ( const auto &crater : craters ) {
+                // Ground to sky and sky to ground: the bits follow either way.
+                const uint8_t was = land.GetPixels()[crater[1] * 8 * 1280 + crater[0] * 8];
+                const Rect area( crater[0] * 8, crater[1] * 8, crater[0] * 8 + 7, crater[1] * 8 + 7 );
+                land.FillRect( area, was != 0 ? 0 : GROUND );
+                framed.Refresh( land, area );
+                apart.Refresh( land, area );
+                Pattern( laid );
+                Pattern( drawn );
+                framed.Draw( laid, place.first + 1, place.second + 1, s.world(), s.hud.GetMatch(), colours );
+                apart.Draw( drawn, place.first + 1, place.second + 1, s.world(), s.hud.GetMatch(), colours );
+                ASSERT_EQ( Checksum( laid, laid.GetBounds() ), Checksum( drawn, drawn.GetBounds() ) )
+                    << place.first << "," << place.second << " crater " << crater[0] << "," << crater[1]
+                    << " masked " << masked;
+            }
+        }
+    }
+    HudAllowMaskedStores( 1 );
+}
+
 // Each row: a land's size and the map's block and size. The smallest block that keeps the
 // map within 160 x 120, at each limit and one pixel past it; a part block at the right or
 // bottom is a whole map pixel.
