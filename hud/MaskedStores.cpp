@@ -20,6 +20,10 @@ void HudAllowMaskedStores( int allow ) {
     allowMaskedStores = allow;
 }
 
+int HudFastWaysAllowed() {
+    return allowMaskedStores;
+}
+
 #if defined( HUD_MASKED )
 
 int HudMaskedStores() {

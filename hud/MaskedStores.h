@@ -13,6 +13,9 @@ int HudMaskedStores();
 // Tests and benchmarks turn them off (0) to try the plain ways on the same machine. On (1) by
 // default.
 void HudAllowMaskedStores( int allow );
+// 1 unless turned off as above: the view's fast ways that need no AVX-512 (a part wholly inside
+// the clip written a row at a time) follow the same switch.
+int HudFastWaysAllowed();
 
 // Lays `rows` rows of a kept line of text: the bytes of `set` (rows `stride` bytes apart, a
 // multiple of 64) that `masks` select (stride / 64 words a row, bit n for byte n).

@@ -8,8 +8,11 @@
 #include "hud/Font.h"
 #include "hud/HudColours.h"
 #include "hud/LandMap.h"
+#include "hud/MaskedStores.h"
 #include "hud/TextLine.h"
 #include "play/Match.h"
+
+#include <cstring>
 
 namespace {
 
@@ -168,9 +171,13 @@ Rect Overlay::DrawHealth( Image &screen, int centreX, int top, const Match &matc
                           const HudColours &colours ) {
     const Rect bar( centreX - HEALTH_WIDTH / 2 - 1, top, centreX + HEALTH_WIDTH / 2,
                     top + HEALTH_HEIGHT - 1 );
+    const int fill = HealthFill( match.GetHealth( player ), match.GetStartHealth() );
+    if ( HudFastWaysAllowed() && Inside( screen, bar ) ) {
+        WriteHealth( screen, bar, fill, colours.GetPlayer( player ), colours );
+        return bar;
+    }
     screen.DrawRect( bar, colours.GetShadow() );
     screen.FillRect( bar.left + 1, bar.top + 1, bar.right - 1, bar.bottom - 1, colours.GetPanel() );
-    const int fill = HealthFill( match.GetHealth( player ), match.GetStartHealth() );
     if ( fill > 0 ) {
         screen.FillRect( bar.left + 1, bar.top + 1, bar.left + fill, bar.bottom - 1,
                          colours.GetPlayer( player ) );
@@ -190,13 +197,54 @@ int Overlay::HealthFill( int health, int startHealth ) {
     return fill > 0 ? fill : 1;
 }
 
+// The bar's whole picture, its frame, fill and the rest, row by row from two rows made once.
+void Overlay::WriteHealth( Image &screen, const Rect &bar, int fill, uint8_t colour,
+                           const HudColours &colours ) {
+    const int width = HEALTH_WIDTH + 2;
+    uint8_t edge[width], inner[width];
+    std::memset( edge, colours.GetShadow(), width );
+    std::memset( inner, colours.GetPanel(), width );
+    std::memset( inner + 1, colour, size_t( fill ) );
+    inner[0] = inner[width - 1] = colours.GetShadow();
+    uint8_t *row = screen.GetPixels() + bar.top * screen.GetPitch() + bar.left;
+    for ( int y = 0; y < HEALTH_HEIGHT; y++, row += screen.GetPitch() ) {
+        std::memcpy( row, y == 0 || y == HEALTH_HEIGHT - 1 ? edge : inner, width );
+    }
+}
+
+int Overlay::Inside( const Image &screen, const Rect &box ) {
+    const Rect &clip = screen.GetClipRect();
+    return screen.GetPixels() != nullptr && box.left >= clip.left && box.top >= clip.top &&
+           box.right <= clip.right && box.bottom <= clip.bottom;
+}
+
 // A white arrow pointing down at the tank, with the text's shadow.
 void Overlay::DrawMarker( Image &screen, int centreX, int bottom, const HudColours &colours ) {
+    const Rect box( centreX - MARKER_HALF, bottom - MARKER_HALF, centreX + MARKER_HALF + 1, bottom + 1 );
+    if ( HudFastWaysAllowed() && Inside( screen, box ) ) {
+        WriteMarker( screen, centreX, bottom, colours );
+        return;
+    }
     for ( int pass = 1; pass >= 0; pass-- ) {
         const uint8_t colour = pass ? colours.GetShadow() : colours.GetText();
         for ( int half = 0; half <= MARKER_HALF; half++ ) {
             const int y = bottom - half + pass;
             screen.DrawHLine( centreX - half + pass, centreX + half + pass, y, colour );
+        }
+    }
+}
+
+// Each row of the arrow at once: the row `half` pixels above its point is white for `half` either
+// side of the centre, and the shadow of the wider row above reaches two pixels further right.
+void Overlay::WriteMarker( Image &screen, int centreX, int bottom, const HudColours &colours ) {
+    const int pitch = screen.GetPitch();
+    uint8_t *point = screen.GetPixels() + bottom * pitch + centreX;
+    point[pitch + 1] = colours.GetShadow();
+    for ( int half = 0; half <= MARKER_HALF; half++ ) {
+        uint8_t *row = point - half * pitch;
+        const int shadowRight = half < MARKER_HALF ? half + 2 : half;
+        for ( int x = -half; x <= shadowRight; x++ ) {
+            row[x] = x <= half ? colours.GetText() : colours.GetShadow();
         }
     }
 }

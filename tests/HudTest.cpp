@@ -370,6 +370,46 @@ TEST( HudMarker, FollowsTheTurnThroughAFullRound ) {
     }
 }
 
+// The health bars and the turn's marker written a row at a time against the plain way, with
+// fills of one pixel, half, one short of full and full, and the clip rectangle at each side of
+// the first tank's bar and marker exactly and one pixel inside them (drawn the plain way then).
+TEST( HudLabels, BarsAndMarkerWrittenByRowsMatchThePlainWayAtEveryFillAndEdge ) {
+    HudScene s( { 60, 200, 340, 480 }, 23 );
+    const Tank *first = s.tank( 0 );
+    const int centre = first->GetX() + TANK_W / 2, top = first->GetY();
+    const Rect bar( centre - 13, top - 8, centre + 12, top - 5 );
+    const Rect marker( centre - 6, top - 25, centre + 7, top - 18 );
+    std::vector<Rect> clips = { Rect( 0, 0, 639, 479 ) };
+    for ( const Rect &box : { bar, marker } ) {
+        for ( int in = 0; in <= 1; in++ ) {
+            clips.push_back( Rect( box.left + in, 0, 639, 479 ) );
+            clips.push_back( Rect( 0, 0, box.right - in, 479 ) );
+            clips.push_back( Rect( 0, box.top + in, 639, 479 ) );
+            clips.push_back( Rect( 0, 0, 639, box.bottom - in ) );
+        }
+    }
+    Image scene( 640, 480 ); // every pixel unlike its neighbours, so that one put past a side shows
+    Pattern( scene );
+    // Each tank has 23 health: full, one pixel short, half and the least there is.
+    for ( int start : { 23, 24, 48, 999 } ) {
+        s.hud.GetMatch().SetStartHealth( start );
+        for ( const Rect &clip : clips ) {
+            uint32_t sums[2];
+            for ( int fast = 0; fast <= 1; fast++ ) {
+                HudAllowMaskedStores( fast );
+                scene.BlitTo( s.screen, 0, 0, scene.GetBounds() );
+                s.screen.SetClipRect( clip );
+                s.hud.DrawOn( s.screen, s.world() );
+                sums[fast] = Checksum( s.screen, s.screen.GetBounds() );
+                s.screen.SetClipRect( s.screen.GetBounds() );
+            }
+            EXPECT_EQ( sums[1], sums[0] ) << "start " << start << " clip " << clip.left << "," << clip.top
+                                          << " " << clip.right << "," << clip.bottom;
+        }
+    }
+    HudAllowMaskedStores( 1 );
+}
+
 TEST( HudMeter, FillsWithThePowerUpTo500AtThreeAnUpdate ) {
     HudScene s( { 100, 400 } );
     const Rect bar = Overlay::MeterBar( 480 );
