@@ -41,6 +41,7 @@ const char *const HELP_LINES[] = {
 };
 const int HELP_LINE_COUNT = int( sizeof( HELP_LINES ) / sizeof( HELP_LINES[0] ) );
 static_assert( HELP_LINE_COUNT + 1 == Overlay::HELP_STRIPS, "a strip for every line of the help" );
+static_assert( HEALTH_WIDTH <= Overlay::METER_LENGTH, "a health bar is written as the meter is" );
 static_assert( Match::MAX_PLAYERS <= Overlay::MAX_NAMES, "a label and a score for every player" );
 
 } // namespace
@@ -173,7 +174,7 @@ Rect Overlay::DrawHealth( Image &screen, int centreX, int top, const Match &matc
                     top + HEALTH_HEIGHT - 1 );
     const int fill = HealthFill( match.GetHealth( player ), match.GetStartHealth() );
     if ( HudFastWaysAllowed() && Inside( screen, bar ) ) {
-        WriteHealth( screen, bar, fill, colours.GetPlayer( player ), colours );
+        WriteBar( screen, bar, fill, colours.GetPlayer( player ), colours );
         return bar;
     }
     screen.DrawRect( bar, colours.GetShadow() );
@@ -197,18 +198,19 @@ int Overlay::HealthFill( int health, int startHealth ) {
     return fill > 0 ? fill : 1;
 }
 
-// The bar's whole picture, its frame, fill and the rest, row by row from two rows made once.
-void Overlay::WriteHealth( Image &screen, const Rect &bar, int fill, uint8_t colour,
-                           const HudColours &colours ) {
-    const int width = HEALTH_WIDTH + 2;
-    uint8_t edge[width], inner[width];
-    std::memset( edge, colours.GetShadow(), width );
-    std::memset( inner, colours.GetPanel(), width );
+// A bar in a dark frame filled from the left, wholly inside the clip: its rows are copied from
+// two made once.
+void Overlay::WriteBar( Image &screen, const Rect &bar, int fill, uint8_t colour,
+                        const HudColours &colours ) {
+    const int width = bar.GetWidth();
+    uint8_t edge[METER_LENGTH + 2], inner[METER_LENGTH + 2];
+    std::memset( edge, colours.GetShadow(), size_t( width ) );
+    std::memset( inner, colours.GetPanel(), size_t( width ) );
     std::memset( inner + 1, colour, size_t( fill ) );
     inner[0] = inner[width - 1] = colours.GetShadow();
     uint8_t *row = screen.GetPixels() + bar.top * screen.GetPitch() + bar.left;
-    for ( int y = 0; y < HEALTH_HEIGHT; y++, row += screen.GetPitch() ) {
-        std::memcpy( row, y == 0 || y == HEALTH_HEIGHT - 1 ? edge : inner, width );
+    for ( int y = bar.top; y <= bar.bottom; y++, row += screen.GetPitch() ) {
+        std::memcpy( row, y == bar.top || y == bar.bottom ? edge : inner, size_t( width ) );
     }
 }
 
@@ -297,11 +299,16 @@ void Overlay::DrawReadouts( Image &screen, const Match &match, const HudColours 
         valuesX += values[piece].GetLength() * Font::ADVANCE;
     }
 
-    screen.DrawRect( bar, colours.GetShadow() );
-    screen.FillRect( bar.left + 1, bar.top + 1, bar.right - 1, bar.bottom - 1, colours.GetPanel() );
     const int fill = MeterFill( tank->GetPower() );
-    if ( fill > 0 ) {
-        screen.FillRect( bar.left + 1, bar.top + 1, bar.left + fill, bar.bottom - 1, colours.GetBright() );
+    if ( HudFastWaysAllowed() && Inside( screen, bar ) ) {
+        WriteBar( screen, bar, fill, colours.GetBright(), colours );
+    } else {
+        screen.DrawRect( bar, colours.GetShadow() );
+        screen.FillRect( bar.left + 1, bar.top + 1, bar.right - 1, bar.bottom - 1, colours.GetPanel() );
+        if ( fill > 0 ) {
+            screen.FillRect( bar.left + 1, bar.top + 1, bar.left + fill, bar.bottom - 1,
+                             colours.GetBright() );
+        }
     }
     int right = valuesX - 1;
     if ( right < bar.right ) {

@@ -370,17 +370,18 @@ TEST( HudMarker, FollowsTheTurnThroughAFullRound ) {
     }
 }
 
-// The health bars and the turn's marker written a row at a time against the plain way, with
-// fills of one pixel, half, one short of full and full, and the clip rectangle at each side of
-// the first tank's bar and marker exactly and one pixel inside them (drawn the plain way then).
-TEST( HudLabels, BarsAndMarkerWrittenByRowsMatchThePlainWayAtEveryFillAndEdge ) {
+// The health bars, the turn's marker and the meter written a row at a time against the plain
+// way, with fills of one pixel, half, one short of full and full, and the clip rectangle at each
+// side of the first tank's bar, its marker and the meter exactly and one pixel inside them
+// (drawn the plain way then).
+TEST( HudLabels, BarsMarkerAndMeterWrittenByRowsMatchThePlainWayAtEveryFillAndEdge ) {
     HudScene s( { 60, 200, 340, 480 }, 23 );
     const Tank *first = s.tank( 0 );
     const int centre = first->GetX() + TANK_W / 2, top = first->GetY();
     const Rect bar( centre - 13, top - 8, centre + 12, top - 5 );
     const Rect marker( centre - 6, top - 25, centre + 7, top - 18 );
     std::vector<Rect> clips = { Rect( 0, 0, 639, 479 ) };
-    for ( const Rect &box : { bar, marker } ) {
+    for ( const Rect &box : { bar, marker, Overlay::MeterBar( 480 ) } ) {
         for ( int in = 0; in <= 1; in++ ) {
             clips.push_back( Rect( box.left + in, 0, 639, 479 ) );
             clips.push_back( Rect( 0, 0, box.right - in, 479 ) );
@@ -431,6 +432,11 @@ TEST( HudMeter, FillsWithThePowerUpTo500AtThreeAnUpdate ) {
         }
         ASSERT_EQ( s.tank( 0 )->GetPower(), step.power );
         EXPECT_EQ( Count( s.Draw(), middleRow, bright ), step.filled ) << "power " << step.power;
+        // Written a row at a time as the plain way draws it, frame and all.
+        HudAllowMaskedStores( 0 );
+        const uint32_t plain = Checksum( s.Draw(), bar );
+        HudAllowMaskedStores( 1 );
+        EXPECT_EQ( Checksum( s.Draw(), bar ), plain ) << "power " << step.power;
     }
 }
 
