@@ -296,7 +296,7 @@ TEST( HudText, AKeptLineLaysTheFontsPictureAtEveryPlace ) {
 }
 
 // A kept line that changes is drawn by the font at once, in its new words or colours, and kept
-// again from the next frame.
+// again from the next frame; an empty line draws nothing and forgets nothing.
 TEST( HudText, AChangedLineIsDrawnAsItNowIsAndKeptAgainNextFrame ) {
     struct Step {
         const char *text;
@@ -305,7 +305,7 @@ TEST( HudText, AChangedLineIsDrawnAsItNowIsAndKeptAgainNextFrame ) {
     } steps[] = {
         { "POWER 99", 2, 1, 0 },  { "POWER 99", 2, 1, 1 },  { "POWER 100", 2, 1, 0 },
         { "POWER 100", 2, 1, 1 }, { "POWER 100", 3, 1, 0 }, { "POWER 100", 3, 4, 0 },
-        { "POWER 100", 3, 4, 1 }, { "POWER 99", 3, 4, 0 },
+        { "POWER 100", 3, 4, 1 }, { "", 3, 4, 1 },          { "POWER 99", 3, 4, 0 },
     };
     TextStrip strip;
     for ( const Step &step : steps ) {
