@@ -11,6 +11,7 @@
 #include "platform/Display.h"
 #include "play/Match.h"
 
+#include <cstring>
 #include <new>
 
 namespace {
@@ -19,13 +20,41 @@ namespace {
 // of them are solid: cheap on any block size, and steady along a crater's edge.
 const int SAMPLES = 4;
 
+const int LINE = 64; // bytes of the screen in one of the processor's cache lines
+
 int CeilDivide( int value, int divisor ) {
     return ( value + divisor - 1 ) / divisor;
 }
 
+// The 64 bits of a row from bit `first` on, which may lie up to 63 bits before the row.
+uint64_t BitsFrom( const uint64_t *bits, int first ) {
+    if ( first < 0 ) {
+        return bits[0] << -first;
+    }
+    const int word = first / LINE;
+    const int shift = first % LINE;
+    return shift == 0 ? bits[word] : ( bits[word] >> shift ) | ( bits[word + 1] << ( LINE - shift ) );
+}
+
+// The bytes of a line starting `first` bytes into a row that lie among the row's `width`.
+uint64_t BytesWithin( int first, int width ) {
+    const int from = first < 0 ? -first : 0;
+    const int to = width - first < LINE ? width - first : LINE;
+    const uint64_t below = to >= LINE ? ~0ull : ( 1ull << to ) - 1;
+    return below & ~( ( 1ull << from ) - 1 );
+}
+
+// Byte `column` of a row, when it falls in the line starting `first` bytes into the row.
+uint64_t ByteAt( int first, int column ) {
+    const int at = column - first;
+    return at >= 0 && at < LINE ? 1ull << at : 0;
+}
+
 } // namespace
 
-LandMap::LandMap() : framed( nullptr ), block( SMALLEST_BLOCK ), ground( 0 ), sky( 0 ), frame( 0 ) {
+LandMap::LandMap()
+    : framed( nullptr ), groundBits{}, cutBits{}, cutWithin{}, cutSides{}, cutLines( 0 ), cutSkew( -1 ),
+      block( SMALLEST_BLOCK ), ground( 0 ), sky( 0 ), frame( 0 ) {
 }
 
 LandMap::~LandMap() {
@@ -54,6 +83,8 @@ int LandMap::Build( const Image &land, uint8_t groundColour, uint8_t skyColour, 
         return 0;
     }
     framed->DrawRect( framed->GetBounds(), frame );
+    std::memset( groundBits, 0, sizeof groundBits );
+    cutSkew = -1;
     cells.SetPixels( framed->GetPixels() + framed->GetPitch() + 1 );
     cells.SetWidth( width );
     cells.SetHeight( height );
@@ -88,7 +119,13 @@ void LandMap::DrawCell( const Image &land, int column, int row ) {
             }
         }
     }
-    cells.GetPixels()[row * cells.GetPitch() + column] = solid * 2 >= SAMPLES * SAMPLES ? ground : sky;
+    const int isGround = solid * 2 >= SAMPLES * SAMPLES;
+    cells.GetPixels()[row * cells.GetPitch() + column] = isGround ? ground : sky;
+    cutSkew = -1;
+    // In `framed`'s rows and columns, a pixel down and right of the cells'.
+    uint64_t &word = groundBits[( row + 1 ) * ROW_WORDS + ( column + 1 ) / 64];
+    const uint64_t bit = 1ull << ( ( column + 1 ) % 64 );
+    word = isGround ? word | bit : word & ~bit;
 }
 
 void LandMap::Draw( Image &screen, int x, int y, const World &world, const Match &match,
@@ -138,12 +175,38 @@ void LandMap::DrawFramed( Image &screen, int x, int y ) const {
     const Rect &clip = screen.GetClipRect();
     const int inside = x >= clip.left && y >= clip.top && x + framed->GetWidth() - 1 <= clip.right &&
                        y + framed->GetHeight() - 1 <= clip.bottom;
-    if ( inside && HudMaskedStores() ) {
+    uint8_t *target = screen.GetPixels() + y * screen.GetPitch() + x;
+    // Every row of the map starts as far into a line as the first when the screen's rows are
+    // whole lines apart.
+    if ( inside && HudMaskedStores() && screen.GetPitch() % LINE == 0 ) {
+        const int skew = int( reinterpret_cast<uintptr_t>( target ) % LINE );
+        if ( skew != cutSkew ) {
+            Cut( skew );
+        }
+        LayFramedLines( target - skew, screen.GetPitch(), cutBits, cutWithin, cutSides, cutLines,
+                        framed->GetHeight(), sky, ground, frame );
+    } else if ( inside && HudMaskedStores() ) {
         CopyMasked( screen.GetPixels() + y * screen.GetPitch() + x, screen.GetPitch(), framed->GetPixels(),
                     framed->GetPitch(), framed->GetWidth(), framed->GetHeight() );
     } else {
         framed->BlitTo( screen, x, y, framed->GetBounds() );
     }
+}
+
+void LandMap::Cut( int skew ) const {
+    const int width = framed->GetWidth();
+    cutLines = CeilDivide( skew + width, LINE );
+    for ( int part = 0; part < cutLines; part++ ) {
+        const int first = part * LINE - skew;
+        cutWithin[part] = BytesWithin( first, width );
+        cutSides[part] = ByteAt( first, 0 ) | ByteAt( first, width - 1 );
+    }
+    for ( int row = 0; row < framed->GetHeight(); row++ ) {
+        for ( int part = 0; part < cutLines; part++ ) {
+            cutBits[row * cutLines + part] = BitsFrom( groundBits + row * ROW_WORDS, part * LINE - skew );
+        }
+    }
+    cutSkew = skew;
 }
 
 // A square dot of the map at a land point; a point above the land (a bomb on its way up)

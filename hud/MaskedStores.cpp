@@ -20,6 +20,10 @@ void HudAllowMaskedStores( int allow ) {
     allowMaskedStores = allow;
 }
 
+int HudFastWaysAllowed() {
+    return allowMaskedStores;
+}
+
 #if defined( HUD_MASKED )
 
 int HudMaskedStores() {
@@ -72,6 +76,26 @@ MASKED_CODE void CopyMasked( uint8_t *target, int pitch, const uint8_t *source, 
     }
 }
 
+MASKED_CODE void LayFramedLines( uint8_t *line, int pitch, const uint64_t *bits, const uint64_t *within,
+                                 const uint64_t *sides, int lines, int rows, uint8_t zero, uint8_t one,
+                                 uint8_t frame ) {
+    const __m512i zeros = _mm512_set1_epi8( char( zero ) );
+    const __m512i ones = _mm512_set1_epi8( char( one ) );
+    const __m512i frames = _mm512_set1_epi8( char( frame ) );
+    for ( int row = 0; row < rows; row++, line += pitch, bits += lines ) {
+        const uint64_t *edges = row == 0 || row == rows - 1 ? within : sides;
+        for ( int part = 0; part < lines; part++ ) {
+            const __m512i bytes = _mm512_mask_blend_epi8(
+                edges[part], _mm512_mask_blend_epi8( bits[part], zeros, ones ), frames );
+            if ( within[part] == ~0ull ) {
+                _mm512_store_si512( line + BLOCK * part, bytes );
+            } else {
+                _mm512_mask_storeu_epi8( line + BLOCK * part, within[part], bytes );
+            }
+        }
+    }
+}
+
 #else
 
 int HudMaskedStores() {
@@ -94,6 +118,20 @@ void CopyMasked( uint8_t *target, int pitch, const uint8_t *source, int sourcePi
     for ( int row = 0; row < rows; row++, target += pitch, source += sourcePitch ) {
         for ( int x = 0; x < width; x++ ) {
             target[x] = source[x];
+        }
+    }
+}
+
+void LayFramedLines( uint8_t *line, int pitch, const uint64_t *bits, const uint64_t *within,
+                     const uint64_t *sides, int lines, int rows, uint8_t zero, uint8_t one, uint8_t frame ) {
+    for ( int row = 0; row < rows; row++, line += pitch, bits += lines ) {
+        const uint64_t *edges = row == 0 || row == rows - 1 ? within : sides;
+        for ( int x = 0; x < lines * BLOCK; x++ ) {
+            const uint64_t bit = 1ull << ( x % BLOCK );
+            const int part = x / BLOCK;
+            if ( within[part] & bit ) {
+                line[x] = edges[part] & bit ? frame : bits[part] & bit ? one : zero;
+            }
         }
     }
 }

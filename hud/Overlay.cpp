@@ -8,8 +8,11 @@
 #include "hud/Font.h"
 #include "hud/HudColours.h"
 #include "hud/LandMap.h"
+#include "hud/MaskedStores.h"
 #include "hud/TextLine.h"
 #include "play/Match.h"
+
+#include <cstring>
 
 namespace {
 
@@ -38,6 +41,7 @@ const char *const HELP_LINES[] = {
 };
 const int HELP_LINE_COUNT = int( sizeof( HELP_LINES ) / sizeof( HELP_LINES[0] ) );
 static_assert( HELP_LINE_COUNT + 1 == Overlay::HELP_STRIPS, "a strip for every line of the help" );
+static_assert( HEALTH_WIDTH <= Overlay::METER_LENGTH, "a health bar is written as the meter is" );
 static_assert( Match::MAX_PLAYERS <= Overlay::MAX_NAMES, "a label and a score for every player" );
 
 } // namespace
@@ -168,9 +172,13 @@ Rect Overlay::DrawHealth( Image &screen, int centreX, int top, const Match &matc
                           const HudColours &colours ) {
     const Rect bar( centreX - HEALTH_WIDTH / 2 - 1, top, centreX + HEALTH_WIDTH / 2,
                     top + HEALTH_HEIGHT - 1 );
+    const int fill = HealthFill( match.GetHealth( player ), match.GetStartHealth() );
+    if ( HudFastWaysAllowed() && Inside( screen, bar ) ) {
+        WriteBar( screen, bar, fill, colours.GetPlayer( player ), colours );
+        return bar;
+    }
     screen.DrawRect( bar, colours.GetShadow() );
     screen.FillRect( bar.left + 1, bar.top + 1, bar.right - 1, bar.bottom - 1, colours.GetPanel() );
-    const int fill = HealthFill( match.GetHealth( player ), match.GetStartHealth() );
     if ( fill > 0 ) {
         screen.FillRect( bar.left + 1, bar.top + 1, bar.left + fill, bar.bottom - 1,
                          colours.GetPlayer( player ) );
@@ -190,13 +198,55 @@ int Overlay::HealthFill( int health, int startHealth ) {
     return fill > 0 ? fill : 1;
 }
 
+// A bar in a dark frame filled from the left, wholly inside the clip: its rows are copied from
+// two made once.
+void Overlay::WriteBar( Image &screen, const Rect &bar, int fill, uint8_t colour,
+                        const HudColours &colours ) {
+    const int width = bar.GetWidth();
+    uint8_t edge[METER_LENGTH + 2], inner[METER_LENGTH + 2];
+    std::memset( edge, colours.GetShadow(), size_t( width ) );
+    std::memset( inner, colours.GetPanel(), size_t( width ) );
+    std::memset( inner + 1, colour, size_t( fill ) );
+    inner[0] = inner[width - 1] = colours.GetShadow();
+    uint8_t *row = screen.GetPixels() + bar.top * screen.GetPitch() + bar.left;
+    for ( int y = bar.top; y <= bar.bottom; y++, row += screen.GetPitch() ) {
+        std::memcpy( row, y == bar.top || y == bar.bottom ? edge : inner, size_t( width ) );
+    }
+}
+
+int Overlay::Inside( const Image &screen, const Rect &box ) {
+    const Rect &clip = screen.GetClipRect();
+    return screen.GetPixels() != nullptr && box.left >= clip.left && box.top >= clip.top &&
+           box.right <= clip.right && box.bottom <= clip.bottom;
+}
+
 // A white arrow pointing down at the tank, with the text's shadow.
 void Overlay::DrawMarker( Image &screen, int centreX, int bottom, const HudColours &colours ) {
+    const Rect box( centreX - MARKER_HALF, bottom - MARKER_HALF, centreX + MARKER_HALF + 1, bottom + 1 );
+    if ( HudFastWaysAllowed() && Inside( screen, box ) ) {
+        WriteMarker( screen, centreX, bottom, colours );
+        return;
+    }
     for ( int pass = 1; pass >= 0; pass-- ) {
         const uint8_t colour = pass ? colours.GetShadow() : colours.GetText();
         for ( int half = 0; half <= MARKER_HALF; half++ ) {
             const int y = bottom - half + pass;
             screen.DrawHLine( centreX - half + pass, centreX + half + pass, y, colour );
+        }
+    }
+}
+
+// Each row of the arrow at once: the row `half` pixels above its point is white for `half` either
+// side of the centre, and the shadow of the wider row above reaches two pixels further right.
+void Overlay::WriteMarker( Image &screen, int centreX, int bottom, const HudColours &colours ) {
+    const int pitch = screen.GetPitch();
+    uint8_t *point = screen.GetPixels() + bottom * pitch + centreX;
+    point[pitch + 1] = colours.GetShadow();
+    for ( int half = 0; half <= MARKER_HALF; half++ ) {
+        uint8_t *row = point - half * pitch;
+        const int shadowRight = half < MARKER_HALF ? half + 2 : half;
+        for ( int x = -half; x <= shadowRight; x++ ) {
+            row[x] = x <= half ? colours.GetText() : colours.GetShadow();
         }
     }
 }
@@ -249,11 +299,16 @@ void Overlay::DrawReadouts( Image &screen, const Match &match, const HudColours 
         valuesX += values[piece].GetLength() * Font::ADVANCE;
     }
 
-    screen.DrawRect( bar, colours.GetShadow() );
-    screen.FillRect( bar.left + 1, bar.top + 1, bar.right - 1, bar.bottom - 1, colours.GetPanel() );
     const int fill = MeterFill( tank->GetPower() );
-    if ( fill > 0 ) {
-        screen.FillRect( bar.left + 1, bar.top + 1, bar.left + fill, bar.bottom - 1, colours.GetBright() );
+    if ( HudFastWaysAllowed() && Inside( screen, bar ) ) {
+        WriteBar( screen, bar, fill, colours.GetBright(), colours );
+    } else {
+        screen.DrawRect( bar, colours.GetShadow() );
+        screen.FillRect( bar.left + 1, bar.top + 1, bar.right - 1, bar.bottom - 1, colours.GetPanel() );
+        if ( fill > 0 ) {
+            screen.FillRect( bar.left + 1, bar.top + 1, bar.left + fill, bar.bottom - 1,
+                             colours.GetBright() );
+        }
     }
     int right = valuesX - 1;
     if ( right < bar.right ) {

@@ -57,6 +57,10 @@ private:
     void Note( const Rect &region );
     void DrawLabels( Image &screen, const World &world, const Match &match, const HudColours &colours );
     void DrawMarker( Image &screen, int centreX, int bottom, const HudColours &colours );
+    void WriteMarker( Image &screen, int centreX, int bottom, const HudColours &colours );
+    void WriteBar( Image &screen, const Rect &bar, int fill, uint8_t colour, const HudColours &colours );
+    // 1 when the box lies wholly inside the screen's clip rectangle.
+    static int Inside( const Image &screen, const Rect &box );
     Rect DrawHealth( Image &screen, int centreX, int top, const Match &match, int player,
                      const HudColours &colours );
     void DrawNews( Image &screen, const Match &match, const HudColours &colours );

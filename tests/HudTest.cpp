@@ -296,7 +296,7 @@ TEST( HudText, AKeptLineLaysTheFontsPictureAtEveryPlace ) {
 }
 
 // A kept line that changes is drawn by the font at once, in its new words or colours, and kept
-// again from the next frame.
+// again from the next frame; an empty line draws nothing and forgets nothing.
 TEST( HudText, AChangedLineIsDrawnAsItNowIsAndKeptAgainNextFrame ) {
     struct Step {
         const char *text;
@@ -305,7 +305,7 @@ TEST( HudText, AChangedLineIsDrawnAsItNowIsAndKeptAgainNextFrame ) {
     } steps[] = {
         { "POWER 99", 2, 1, 0 },  { "POWER 99", 2, 1, 1 },  { "POWER 100", 2, 1, 0 },
         { "POWER 100", 2, 1, 1 }, { "POWER 100", 3, 1, 0 }, { "POWER 100", 3, 4, 0 },
-        { "POWER 100", 3, 4, 1 }, { "POWER 99", 3, 4, 0 },
+        { "POWER 100", 3, 4, 1 }, { "", 3, 4, 1 },          { "POWER 99", 3, 4, 0 },
     };
     TextStrip strip;
     for ( const Step &step : steps ) {
@@ -370,6 +370,47 @@ TEST( HudMarker, FollowsTheTurnThroughAFullRound ) {
     }
 }
 
+// The health bars, the turn's marker and the meter written a row at a time against the plain
+// way, with fills of one pixel, half, one short of full and full, and the clip rectangle at each
+// side of the first tank's bar, its marker and the meter exactly and one pixel inside them
+// (drawn the plain way then).
+TEST( HudLabels, BarsMarkerAndMeterWrittenByRowsMatchThePlainWayAtEveryFillAndEdge ) {
+    HudScene s( { 60, 200, 340, 480 }, 23 );
+    const Tank *first = s.tank( 0 );
+    const int centre = first->GetX() + TANK_W / 2, top = first->GetY();
+    const Rect bar( centre - 13, top - 8, centre + 12, top - 5 );
+    const Rect marker( centre - 6, top - 25, centre + 7, top - 18 );
+    std::vector<Rect> clips = { Rect( 0, 0, 639, 479 ) };
+    for ( const Rect &box : { bar, marker, Overlay::MeterBar( 480 ) } ) {
+        for ( int in = 0; in <= 1; in++ ) {
+            clips.push_back( Rect( box.left + in, 0, 639, 479 ) );
+            clips.push_back( Rect( 0, 0, box.right - in, 479 ) );
+            clips.push_back( Rect( 0, box.top + in, 639, 479 ) );
+            clips.push_back( Rect( 0, 0, 639, box.bottom - in ) );
+        }
+    }
+    Image scene( 640, 480 ); // every pixel unlike its neighbours, so that one put past a side shows
+    Pattern( scene );
+    // Each tank has 23 health: full, one pixel short, half and the least there is.
+    for ( int start : { 23, 24, 48, 999 } ) {
+        s.hud.GetMatch().SetStartHealth( start );
+        for ( const Rect &clip : clips ) {
+            uint32_t sums[2];
+            for ( int fast = 0; fast <= 1; fast++ ) {
+                HudAllowMaskedStores( fast );
+                scene.BlitTo( s.screen, 0, 0, scene.GetBounds() );
+                s.screen.SetClipRect( clip );
+                s.hud.DrawOn( s.screen, s.world() );
+                sums[fast] = Checksum( s.screen, s.screen.GetBounds() );
+                s.screen.SetClipRect( s.screen.GetBounds() );
+            }
+            EXPECT_EQ( sums[1], sums[0] ) << "start " << start << " clip " << clip.left << "," << clip.top
+                                          << " " << clip.right << "," << clip.bottom;
+        }
+    }
+    HudAllowMaskedStores( 1 );
+}
+
 TEST( HudMeter, FillsWithThePowerUpTo500AtThreeAnUpdate ) {
     HudScene s( { 100, 400 } );
     const Rect bar = Overlay::MeterBar( 480 );
@@ -391,6 +432,11 @@ TEST( HudMeter, FillsWithThePowerUpTo500AtThreeAnUpdate ) {
         }
         ASSERT_EQ( s.tank( 0 )->GetPower(), step.power );
         EXPECT_EQ( Count( s.Draw(), middleRow, bright ), step.filled ) << "power " << step.power;
+        // Written a row at a time as the plain way draws it, frame and all.
+        HudAllowMaskedStores( 0 );
+        const uint32_t plain = Checksum( s.Draw(), bar );
+        HudAllowMaskedStores( 1 );
+        EXPECT_EQ( Checksum( s.Draw(), bar ), plain ) << "power " << step.power;
     }
 }
 
@@ -466,6 +512,57 @@ TEST( HudMap, TheFramedMapCopiesAsTheFrameDrawnApart ) {
             apart.Draw( drawn, place.first, place.second, s.world(), s.hud.GetMatch(), colours );
             EXPECT_EQ( Checksum( copied, copied.GetBounds() ), Checksum( drawn, drawn.GetBounds() ) )
                 << place.first << "," << place.second << " masked " << masked;
+        }
+    }
+    HudAllowMaskedStores( 1 );
+}
+
+// The widest and tallest map (a 1280 x 960 land) laid from its ground kept a bit a pixel, against
+// the frame drawn apart, at every alignment of a 64-byte line and at the screen's right and bottom
+// edges exactly and one past; after each crater, one at each corner and each side of a 64-pixel
+// word of the bits, the next frame at the same place shows it.
+TEST( HudMap, TheLaidMapFollowsEveryCraterAtEveryPlace ) {
+    HudScene s( { 100, 400 } );
+    const HudColours &colours = s.hud.GetColours();
+    Image land( 1280, 960 );
+    land.Clear( GROUND );
+    land.FillRect( 0, 0, 1279, 479, 0 );
+    LandMap framed, apart;
+    ASSERT_EQ( framed.Build( land, colours.GetGround(), colours.GetSky(), colours.GetShadow() ), 1 );
+    ASSERT_EQ( apart.Build( land, colours.GetGround(), colours.GetSky(), uint8_t( colours.GetShadow() + 1 ) ),
+               1 );
+    ASSERT_EQ( framed.GetWidth(), LandMap::MAX_WIDTH );
+    const int w = framed.GetWidth() + 2, h = framed.GetHeight() + 2;
+    std::vector<std::pair<int, int>> places;
+    const int width = 384, height = 136; // rows six 64-byte lines apart
+    for ( int x = 101; x < 101 + 64; x++ ) {
+        places.push_back( { x, 5 } );
+    }
+    places.insert( places.end(),
+                   { { width - w, 5 }, { width - w + 1, 5 }, { 5, height - h }, { 5, height - h + 1 } } );
+    // Map pixels (block columns and rows): the corners, and either side of bits 63 and 64 of a
+    // framed row.
+    const int craters[][2] = { { 0, 0 },   { 159, 0 }, { 0, 119 }, { 159, 119 },
+                               { 61, 70 }, { 62, 70 }, { 63, 70 }, { 126, 30 } };
+    for ( int masked = 0; masked <= 1; masked++ ) {
+        HudAllowMaskedStores( masked );
+        for ( const auto &place : places ) {
+            Image laid( width, height ), drawn( width, height );
+            for ( const auto &crater : craters ) {
+                // Ground to sky and sky to ground: the bits follow either way.
+                const uint8_t was = land.GetPixels()[crater[1] * 8 * 1280 + crater[0] * 8];
+                const Rect area( crater[0] * 8, crater[1] * 8, crater[0] * 8 + 7, crater[1] * 8 + 7 );
+                land.FillRect( area, was != 0 ? 0 : GROUND );
+                framed.Refresh( land, area );
+                apart.Refresh( land, area );
+                Pattern( laid );
+                Pattern( drawn );
+                framed.Draw( laid, place.first + 1, place.second + 1, s.world(), s.hud.GetMatch(), colours );
+                apart.Draw( drawn, place.first + 1, place.second + 1, s.world(), s.hud.GetMatch(), colours );
+                ASSERT_EQ( Checksum( laid, laid.GetBounds() ), Checksum( drawn, drawn.GetBounds() ) )
+                    << place.first << "," << place.second << " crater " << crater[0] << "," << crater[1]
+                    << " masked " << masked;
+            }
         }
     }
     HudAllowMaskedStores( 1 );
