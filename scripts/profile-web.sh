@@ -11,6 +11,11 @@ cd "$(dirname "$0")/.."
 runs="${1:-3}"
 top="${2:-15}"
 export NODE_PATH="${NODE_PATH:-/usr/share/nodejs}"
+# perf is a profiling tool, not a test's: the set-up leaves it out.
+if ! command -v perf > /dev/null; then
+    echo "profile-web.sh: needs perf (sudo apt-get install linux-perf)" >&2
+    exit 2
+fi
 cmake --build build/web --target kelto_web_timedemo > /dev/null
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT

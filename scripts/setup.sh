@@ -12,13 +12,13 @@ play=( g++ make cmake pkg-config libsdl2-dev libsdl2-mixer-dev libpng-dev libxxh
 # libraries; the display, input and picture tools of the end-to-end tests; the memory checker
 # and the fuzzing compiler; the package's checkers; the browser build (Emscripten) and the
 # browser that plays it; the relay's library, and openssl, which makes the certificates of the
-# tests' wss:// relays; perf, which scripts/profile-web.sh sets the browser's time beside.
+# tests' wss:// relays.
 test=( ccache libgtest-dev libgmock-dev libbenchmark-dev
        xvfb xdotool x11-apps imagemagick
        valgrind clang libclang-rt-14-dev
        dpkg-dev lintian desktop-file-utils appstream
        emscripten nodejs chromium
-       libwebsockets-dev openssl linux-perf )
+       libwebsockets-dev openssl )
 
 case "${1:-test}" in
     play) packages=( "${play[@]}" ) ;;
