@@ -135,7 +135,6 @@ void Overlay::DrawLabels( Image &screen, const World &world, const Match &match,
         TextLine line;
         AddPlayer( line, player, "" );
         line.Add( match.GetComputer( player ) ? " CPU" : "" );
-        const char *text = line.Get();
         const int centreX = tank->GetX() + g_tankSprite.GetWidth() / 2 - world.GetCameraX();
         const int width = Font::MeasureLength( line.GetLength() );
         const int x = centreX - width / 2;
@@ -146,7 +145,7 @@ void Overlay::DrawLabels( Image &screen, const World &world, const Match &match,
             y = 0;
         }
         Rect box( x, y, x + width, y + Font::GLYPH_HEIGHT );
-        labelStrips[player].Draw( screen, x, y, text, colours.GetPlayer( player ), colours.GetShadow() );
+        labelStrips[player].Draw( screen, x, y, line, colours.GetPlayer( player ), colours.GetShadow() );
         const Rect bar =
             DrawHealth( screen, centreX, y + Font::GLYPH_HEIGHT + HEALTH_GAP, match, player, colours );
         box.left = box.left < bar.left ? box.left : bar.left;
@@ -261,8 +260,7 @@ void Overlay::DrawScores( Image &screen, const Match &match, const HudColours &c
         TextLine line;
         AddPlayer( line, player, "P" );
         line.Add( ":" ).Add( match.GetScore( player ) );
-        const char *text = line.Get();
-        scoreStrips[player].Draw( screen, x, y, text, colours.GetPlayer( player ), colours.GetShadow() );
+        scoreStrips[player].Draw( screen, x, y, line, colours.GetPlayer( player ), colours.GetShadow() );
         x += Font::MeasureLength( line.GetLength() ) + 2 * Font::ADVANCE;
     }
     const char *target = "MATCHES WON";
@@ -281,7 +279,6 @@ void Overlay::DrawReadouts( Image &screen, const Match &match, const HudColours 
     const int y = bar.top - LINE;
     TextLine nameLine;
     AddPlayer( nameLine, player, "PLAYER " );
-    const char *name = nameLine.Get();
     // "HEALTH 100  ANGLE 45 LEFT  POWER 250" in three pieces, laid side by side as one line.
     const int direction = tank->GetBarrelDirection();
     TextLine values[3];
@@ -291,11 +288,10 @@ void Overlay::DrawReadouts( Image &screen, const Match &match, const HudColours 
         .Add( Match::Elevation( direction ) )
         .Add( Match::PointsLeft( direction ) ? " LEFT" : " RIGHT" );
     values[2].Add( "  POWER " ).Add( tank->GetPower() );
-    nameStrip.Draw( screen, MARGIN, y, name, colours.GetPlayer( player ), colours.GetShadow() );
+    nameStrip.Draw( screen, MARGIN, y, nameLine, colours.GetPlayer( player ), colours.GetShadow() );
     int valuesX = MARGIN + Font::MeasureLength( nameLine.GetLength() ) + 2 * Font::ADVANCE;
     for ( int piece = 0; piece < 3; piece++ ) {
-        valueStrips[piece].Draw( screen, valuesX, y, values[piece].Get(), colours.GetText(),
-                                 colours.GetShadow() );
+        valueStrips[piece].Draw( screen, valuesX, y, values[piece], colours.GetText(), colours.GetShadow() );
         valuesX += values[piece].GetLength() * Font::ADVANCE;
     }
 
@@ -383,6 +379,5 @@ void Overlay::DrawHelp( Image &screen, const Match &match, const HudColours &col
     }
     TextLine aim;
     aim.Add( "EACH TANK HAS " ).Add( match.GetStartHealth() ).Add( " HEALTH. THE LAST ONE WINS." );
-    helpStrips[HELP_LINE_COUNT].Draw( screen, box.left + 12, y, aim.Get(), colours.GetText(),
-                                      colours.GetShadow() );
+    helpStrips[HELP_LINE_COUNT].Draw( screen, box.left + 12, y, aim, colours.GetText(), colours.GetShadow() );
 }

@@ -32,23 +32,23 @@ void LayRow( uint8_t *row, const uint8_t *leave, const uint8_t *set, int width )
 } // namespace
 
 TextStrip::TextStrip()
-    : text{}, colour( 0 ), shadow( 0 ), width( 0 ), stride( 0 ), kept( 0 ), masks{}, leave{}, set{} {
+    : text{}, length( 0 ), colour( 0 ), shadow( 0 ), width( 0 ), stride( 0 ),
+      kept( 0 ), masks{}, leave{}, set{} {
 }
 
 TextStrip::~TextStrip() {
 }
 
-void TextStrip::Draw( Image &target, int x, int y, const char *newText, uint8_t newColour,
-                      uint8_t newShadow ) {
-    const int length = int( std::strlen( newText ) );
-    if ( target.GetPixels() == nullptr || length == 0 ) {
+void TextStrip::DrawLength( Image &target, int x, int y, const char *newText, int newLength,
+                            uint8_t newColour, uint8_t newShadow ) {
+    if ( target.GetPixels() == nullptr || newLength == 0 ) {
         return;
     }
-    if ( !Remember( newText, length, newColour, newShadow ) && !kept ) {
+    if ( !Remember( newText, newLength, newColour, newShadow ) && !kept ) {
         kept = Keep();
     }
     const Rect &clip = target.GetClipRect();
-    const int inside = x >= clip.left && y >= clip.top && x + length * Font::ADVANCE - 1 <= clip.right &&
+    const int inside = x >= clip.left && y >= clip.top && x + newLength * Font::ADVANCE - 1 <= clip.right &&
                        y + ROWS - 1 <= clip.bottom;
     if ( kept && inside ) {
         Lay( target, x, y );
@@ -58,25 +58,25 @@ void TextStrip::Draw( Image &target, int x, int y, const char *newText, uint8_t 
 }
 
 // 1 when the line is new (and now remembered, not yet kept), 0 when it is the one remembered.
-int TextStrip::Remember( const char *newText, int length, uint8_t newColour, uint8_t newShadow ) {
-    if ( length <= MAX_LENGTH && newColour == colour && newShadow == shadow &&
-         std::memcmp( newText, text, size_t( length ) + 1 ) == 0 ) {
+// The remembered length is never past MAX_LENGTH, so a line too long to keep is always new.
+int TextStrip::Remember( const char *newText, int newLength, uint8_t newColour, uint8_t newShadow ) {
+    if ( newLength == length && newColour == colour && newShadow == shadow &&
+         std::memcmp( newText, text, size_t( newLength ) ) == 0 ) {
         return 0;
     }
     kept = 0;
     colour = newColour;
     shadow = newShadow;
     // A line too long to keep is remembered as none, so that it is never kept.
-    const int remembered = length <= MAX_LENGTH ? length : 0;
-    std::memcpy( text, newText, size_t( remembered ) );
-    text[remembered] = '\0';
+    length = newLength <= MAX_LENGTH ? newLength : 0;
+    std::memcpy( text, newText, size_t( length ) );
+    text[length] = '\0';
     return 1;
 }
 
 // The font draws the line once into the strip's rows, in two marker colours over nothing,
 // and each byte becomes what laying the line does to the screen there. 1, or 0 without a line.
 int TextStrip::Keep() {
-    const int length = int( std::strlen( text ) );
     if ( length == 0 ) {
         return 0;
     }

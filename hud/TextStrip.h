@@ -2,8 +2,10 @@
 #define KELTO_HUD_TEXTSTRIP_H
 
 #include "hud/Font.h"
+#include "hud/TextLine.h"
 
 #include <cstdint>
+#include <cstring>
 
 class Image;
 
@@ -23,8 +25,15 @@ public:
     TextStrip();
     virtual ~TextStrip();
 
-    // As Font::Draw at scale 1.
-    void Draw( Image &target, int x, int y, const char *text, uint8_t colour, uint8_t shadow );
+    // As Font::Draw at scale 1. Here, so that the length of the view's fixed words is counted
+    // when the game is built rather than every frame.
+    void Draw( Image &target, int x, int y, const char *text, uint8_t colour, uint8_t shadow ) {
+        DrawLength( target, x, y, text, int( std::strlen( text ) ), colour, shadow );
+    }
+    // A line put together this frame, by the length it knows.
+    void Draw( Image &target, int x, int y, const TextLine &line, uint8_t colour, uint8_t shadow ) {
+        DrawLength( target, x, y, line.Get(), line.GetLength(), colour, shadow );
+    }
 
     // 1 while the line is kept: a Draw of it wholly inside the clip rectangle lays it.
     int GetKept() const { return kept; }
@@ -33,11 +42,15 @@ private:
     TextStrip( const TextStrip & ) = delete;
     TextStrip &operator=( const TextStrip & ) = delete;
 
+    // `text` holds `length` characters and its end.
+    void DrawLength( Image &target, int x, int y, const char *text, int length, uint8_t colour,
+                     uint8_t shadow );
     int Remember( const char *text, int length, uint8_t colour, uint8_t shadow );
     int Keep();
     void Lay( Image &target, int x, int y ) const;
 
     char text[MAX_LENGTH + 1];
+    int length; // of `text`: a line of another length is another line without reading it
     uint8_t colour;
     uint8_t shadow;
     int width;  // the columns the line covers, its shadow included

@@ -296,27 +296,59 @@ TEST( HudText, AKeptLineLaysTheFontsPictureAtEveryPlace ) {
 }
 
 // A kept line that changes is drawn by the font at once, in its new words or colours, and kept
-// again from the next frame; an empty line draws nothing and forgets nothing.
+// again from the next frame; an empty line draws nothing and forgets nothing. A line one
+// character shorter or longer than the kept one (the same words but the last) is another line;
+// a line one longer than the longest kept is never kept, even twice running. Given as words
+// and as a line put together, alike.
 TEST( HudText, AChangedLineIsDrawnAsItNowIsAndKeptAgainNextFrame ) {
+    const std::string longest( TextStrip::MAX_LENGTH, 'W' );
+    const std::string tooLong( TextStrip::MAX_LENGTH + 1, 'W' );
     struct Step {
         const char *text;
         uint8_t colour, shadow;
         int kept;
     } steps[] = {
-        { "POWER 99", 2, 1, 0 },  { "POWER 99", 2, 1, 1 },  { "POWER 100", 2, 1, 0 },
-        { "POWER 100", 2, 1, 1 }, { "POWER 100", 3, 1, 0 }, { "POWER 100", 3, 4, 0 },
-        { "POWER 100", 3, 4, 1 }, { "", 3, 4, 1 },          { "POWER 99", 3, 4, 0 },
+        { "POWER 99", 2, 1, 0 },
+        { "POWER 99", 2, 1, 1 },
+        { "POWER 100", 2, 1, 0 },
+        { "POWER 100", 2, 1, 1 },
+        { "POWER 10", 2, 1, 0 },
+        { "POWER 10", 2, 1, 1 },
+        { "POWER 100", 2, 1, 0 },
+        { "POWER 101", 2, 1, 0 },
+        { "POWER 101", 2, 1, 1 },
+        { "POWER 101", 3, 1, 0 },
+        { "POWER 101", 3, 4, 0 },
+        { "POWER 101", 3, 4, 1 },
+        { "", 3, 4, 1 },
+        { "POWER 99", 3, 4, 0 },
+        { longest.c_str(), 3, 4, 0 },
+        { longest.c_str(), 3, 4, 1 },
+        { tooLong.c_str(), 3, 4, 0 },
+        { tooLong.c_str(), 3, 4, 0 },
+        { longest.c_str(), 3, 4, 0 },
+        { longest.c_str(), 3, 4, 1 },
     };
-    TextStrip strip;
-    for ( const Step &step : steps ) {
-        Image laid( 80, 12 ), drawn( 80, 12 );
-        Pattern( laid );
-        Pattern( drawn );
-        strip.Draw( laid, 3, 2, step.text, step.colour, step.shadow );
-        Font::Draw( drawn, 3, 2, step.text, step.colour, step.shadow );
-        EXPECT_EQ( Checksum( laid, laid.GetBounds() ), Checksum( drawn, drawn.GetBounds() ) ) << step.text;
-        EXPECT_EQ( strip.GetKept(), step.kept )
-            << step.text << " " << int( step.colour ) << int( step.shadow );
+    const int width = 8 + Font::MeasureLength( TextStrip::MAX_LENGTH + 1 ), height = 12;
+    for ( int asLine = 0; asLine <= 1; asLine++ ) {
+        TextStrip strip;
+        for ( const Step &step : steps ) {
+            Image laid( width, height ), drawn( width, height );
+            Pattern( laid );
+            Pattern( drawn );
+            if ( asLine ) {
+                TextLine line;
+                line.Add( step.text );
+                strip.Draw( laid, 3, 2, line, step.colour, step.shadow );
+            } else {
+                strip.Draw( laid, 3, 2, step.text, step.colour, step.shadow );
+            }
+            Font::Draw( drawn, 3, 2, step.text, step.colour, step.shadow );
+            EXPECT_EQ( Checksum( laid, laid.GetBounds() ), Checksum( drawn, drawn.GetBounds() ) )
+                << step.text << " as line " << asLine;
+            EXPECT_EQ( strip.GetKept(), step.kept )
+                << step.text << " " << int( step.colour ) << int( step.shadow ) << " as line " << asLine;
+        }
     }
 }
 
