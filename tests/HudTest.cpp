@@ -402,18 +402,28 @@ TEST( HudMarker, FollowsTheTurnThroughAFullRound ) {
     }
 }
 
-// The health bars, the turn's marker and the meter written a row at a time against the plain
-// way, with fills of one pixel, half, one short of full and full, and the clip rectangle at each
-// side of the first tank's bar, its marker and the meter exactly and one pixel inside them
-// (drawn the plain way then).
-TEST( HudLabels, BarsMarkerAndMeterWrittenByRowsMatchThePlainWayAtEveryFillAndEdge ) {
+// The health bars, the turn's marker, the meter and the tanks' dots on the map written a row at
+// a time against the plain way, with fills of one pixel, half, one short of full and full, and
+// the clip rectangle at each side of the first tank's bar, its marker, the meter and its dot
+// exactly and one pixel inside them (drawn the plain way then).
+TEST( HudLabels, BarsMarkerMeterAndDotsWrittenByRowsMatchThePlainWayAtEveryFillAndEdge ) {
     HudScene s( { 60, 200, 340, 480 }, 23 );
     const Tank *first = s.tank( 0 );
     const int centre = first->GetX() + TANK_W / 2, top = first->GetY();
     const Rect bar( centre - 13, top - 8, centre + 12, top - 5 );
     const Rect marker( centre - 6, top - 25, centre + 7, top - 18 );
+    const Rect map = Overlay::MapBox( 640, s.hud.GetMap() );
+    const int block = s.hud.GetMap().GetBlock();
+    const int dotX = map.left + centre / block, dotY = map.top + ( top + TANK_H / 2 ) / block;
+    const Rect dot( dotX, dotY, dotX + 2, dotY + 2 ); // three pixels square, centred on the tank
+    const uint8_t *drawn = s.Draw().GetPixels();
+    for ( int x = dot.left - 1; x <= dot.right + 1; x++ ) {
+        const int inDot = x >= dot.left && x <= dot.right;
+        EXPECT_EQ( drawn[dot.top * 640 + x] == s.hud.GetColours().GetPlayer( 0 ), inDot ) << x;
+        EXPECT_EQ( drawn[dot.bottom * 640 + x] == s.hud.GetColours().GetPlayer( 0 ), inDot ) << x;
+    }
     std::vector<Rect> clips = { Rect( 0, 0, 639, 479 ) };
-    for ( const Rect &box : { bar, marker, Overlay::MeterBar( 480 ) } ) {
+    for ( const Rect &box : { bar, marker, Overlay::MeterBar( 480 ), dot } ) {
         for ( int in = 0; in <= 1; in++ ) {
             clips.push_back( Rect( box.left + in, 0, 639, 479 ) );
             clips.push_back( Rect( 0, 0, box.right - in, 479 ) );
