@@ -237,14 +237,16 @@ TEST( HudFont, TextFollowsItsRuleAtTheClipsEdges ) {
 }
 
 // A kept line against the font drawing it, frame after frame: the first Draw of a line draws
-// it, the second keeps it and lays it from then on, both ways (AVX-512's masked stores and the
+// it, the second keeps it and lays it from then on, both ways (the masked stores or selects and the
 // plain way) alike, wholly inside the clip, at each of its sides exactly and one pixel past
 // (drawn by the font), in the image's bottom-right corner, and for lines of one glyph, of more
 // than one 64-byte block, of the longest kept length and one longer (never kept).
 TEST( HudText, AKeptLineLaysTheFontsPictureAtEveryPlace ) {
     const std::string longest( TextStrip::MAX_LENGTH, 'W' );
     const std::string tooLong( TextStrip::MAX_LENGTH + 1, 'M' );
-    const char *const texts[] = { "1", "P1:0", "ANNA CPU 100 HEALTH", longest.c_str(), tooLong.c_str() };
+    // Two and three glyphs: rows whose marks end about the 16 bytes of the browser's vector.
+    const char *const texts[] = {
+        "1", "W8", "W8M", "W81", "P1:0", "ANNA CPU 100 HEALTH", longest.c_str(), tooLong.c_str() };
     const int width = 400, height = 40;
     const Rect clip( 6, 5, width - 3, height - 4 );
     for ( const char *text : texts ) {
