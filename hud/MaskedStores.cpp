@@ -10,9 +10,7 @@
 
 namespace {
 
-#if !defined( __wasm_simd128__ ) || defined( HUD_MASKED )
 const int BLOCK = 64;
-#endif
 
 int allowMaskedStores = 1;
 
@@ -27,6 +25,10 @@ int HudFastWaysAllowed() {
 }
 
 #if defined( HUD_MASKED )
+
+int HudLaysBits() {
+    return HudMaskedStores();
+}
 
 int HudMaskedStores() {
     static const int available =
@@ -105,9 +107,17 @@ int HudMaskedStores() {
     return allowMaskedStores;
 }
 
+int HudLaysBits() {
+    return 0;
+}
+
 #else
 
 int HudMaskedStores() {
+    return 0;
+}
+
+int HudLaysBits() {
     return 0;
 }
 
@@ -131,6 +141,12 @@ void CopyMasked( uint8_t *target, int pitch, const uint8_t *source, int sourcePi
     }
 }
 
+#endif
+
+#if !defined( HUD_MASKED )
+
+// The browser copies the map's picture instead (HudLaysBits): spreading a bit to a byte costs
+// WebAssembly more than reading the byte.
 void LayFramedLines( uint8_t *line, int pitch, const uint64_t *bits, const uint64_t *within,
                      const uint64_t *sides, int lines, int rows, uint8_t zero, uint8_t one, uint8_t frame ) {
     for ( int row = 0; row < rows; row++, line += pitch, bits += lines ) {

@@ -12,6 +12,9 @@
 
 // 1 where the processor has byte masks (or the browser 16-byte selects) and they are allowed.
 int HudMaskedStores();
+// 1 where laying the map from its bits (LayFramedLines) beats copying its picture, as with
+// AVX-512's masked stores.
+int HudLaysBits();
 // Tests and benchmarks turn them off (0) to try the plain ways on the same machine. On (1) by
 // default.
 void HudAllowMaskedStores( int allow );

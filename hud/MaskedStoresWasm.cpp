@@ -46,16 +46,6 @@ int EndOf( const uint64_t *words, int count ) {
     return 0;
 }
 
-// The first bit set in `count` words, count * 64 when none is.
-int FirstOf( const uint64_t *words, int count ) {
-    for ( int word = 0; word < count; word++ ) {
-        if ( words[word] != 0 ) {
-            return word * BLOCK + __builtin_ctzll( words[word] );
-        }
-    }
-    return count * BLOCK;
-}
-
 // Where each 16 bytes of [first, end) start, end - first >= 16: every 16 bytes from the first,
 // the last moved back to end at the row's end.
 inline int NextAt( int at, int end ) {
@@ -100,29 +90,6 @@ void CopyMasked( uint8_t *target, int pitch, const uint8_t *source, int sourcePi
         }
         for ( int at = 0; at < width; at = NextAt( at, width ) ) {
             wasm_v128_store( target + at, wasm_v128_load( source + at ) );
-        }
-    }
-}
-
-void LayFramedLines( uint8_t *line, int pitch, const uint64_t *bits, const uint64_t *within,
-                     const uint64_t *sides, int lines, int rows, uint8_t zero, uint8_t one, uint8_t frame ) {
-    const v128_t zeros = wasm_i8x16_splat( int8_t( zero ) );
-    const v128_t ones = wasm_i8x16_splat( int8_t( one ) );
-    const v128_t frames = wasm_i8x16_splat( int8_t( frame ) );
-    const int first = FirstOf( within, lines );
-    const int end = EndOf( within, lines );
-    for ( int row = 0; row < rows; row++, line += pitch, bits += lines ) {
-        const uint64_t *edges = row == 0 || row == rows - 1 ? within : sides;
-        if ( end - first < LANES ) {
-            for ( int x = first; x < end; x++ ) {
-                line[x] = !Bit( within, x ) ? line[x] : Bit( edges, x ) ? frame : Bit( bits, x ) ? one : zero;
-            }
-            continue;
-        }
-        for ( int at = first; at < end; at = NextAt( at, end ) ) {
-            const v128_t picture = wasm_v128_bitselect( ones, zeros, Spread( Bits16( bits, at ) ) );
-            const v128_t framed = wasm_v128_bitselect( frames, picture, Spread( Bits16( edges, at ) ) );
-            wasm_v128_store( line + at, Select( line + at, framed, Bits16( within, at ) ) );
         }
     }
 }
