@@ -33,8 +33,8 @@ foreach( file ${KELTO_WEB_PAGE} )
 endforeach()
 configure_file( ${CMAKE_SOURCE_DIR}/assets/icons/kelto-48.png ${CMAKE_BINARY_DIR}/kelto-48.png COPYONLY )
 
-# The tests of the pixel work that has browser paths of its own (the blit, the sprites' rows,
-# the view's kept lines and map),
+# The tests of the pixel work that has browser paths of its own (the blit, the sprites' rows)
+# and of the view, whose rows written whole and kept lines run there too,
 # built for Node.js with the test framework compiled from its Debian sources, so that those
 # paths meet the same pixel-by-pixel references as the desktop's (scripts/browser-test.sh runs
 # them). Synchronous start-up: this Emscripten's asynchronous one fetches the code by URL,

@@ -178,7 +178,7 @@ void LandMap::DrawFramed( Image &screen, int x, int y ) const {
     uint8_t *target = screen.GetPixels() + y * screen.GetPitch() + x;
     // Every row of the map starts as far into a line as the first when the screen's rows are
     // whole lines apart.
-    if ( inside && HudLaysBits() && screen.GetPitch() % LINE == 0 ) {
+    if ( inside && HudMaskedStores() && screen.GetPitch() % LINE == 0 ) {
         const int skew = int( reinterpret_cast<uintptr_t>( target ) % LINE );
         if ( skew != cutSkew ) {
             Cut( skew );

@@ -26,10 +26,6 @@ int HudFastWaysAllowed() {
 
 #if defined( HUD_MASKED )
 
-int HudLaysBits() {
-    return HudMaskedStores();
-}
-
 int HudMaskedStores() {
     static const int available =
         __builtin_cpu_supports( "avx512f" ) && __builtin_cpu_supports( "avx512bw" ) ? 1 : 0;
@@ -100,24 +96,9 @@ MASKED_CODE void LayFramedLines( uint8_t *line, int pitch, const uint64_t *bits,
     }
 }
 
-#elif defined( __wasm_simd128__ )
-
-// The browser's selects (hud/MaskedStoresWasm.cpp) are always there.
-int HudMaskedStores() {
-    return allowMaskedStores;
-}
-
-int HudLaysBits() {
-    return 0;
-}
-
 #else
 
 int HudMaskedStores() {
-    return 0;
-}
-
-int HudLaysBits() {
     return 0;
 }
 
@@ -141,12 +122,6 @@ void CopyMasked( uint8_t *target, int pitch, const uint8_t *source, int sourcePi
     }
 }
 
-#endif
-
-#if !defined( HUD_MASKED )
-
-// The browser copies the map's picture instead (HudLaysBits): spreading a bit to a byte costs
-// WebAssembly more than reading the byte.
 void LayFramedLines( uint8_t *line, int pitch, const uint64_t *bits, const uint64_t *within,
                      const uint64_t *sides, int lines, int rows, uint8_t zero, uint8_t one, uint8_t frame ) {
     for ( int row = 0; row < rows; row++, line += pitch, bits += lines ) {

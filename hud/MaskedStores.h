@@ -5,16 +5,11 @@
 
 // The view's AVX-512 paths. Where the processor has AVX-512's byte masks, a store writes only
 // the bytes its mask selects, so a row of any length goes in 64-byte stores with nothing read
-// or written past its ends. In the browser, WebAssembly's 16-byte vectors do the same by
-// selects, touching only the bytes between a row's first and last selected one. Each has a
-// plain way beside it in its caller, which the tests compare it with; elsewhere these do the
-// same work byte by byte.
+// or written past its ends. Each has a plain way beside it in its caller, which the tests
+// compare it with; elsewhere these do the same work byte by byte.
 
-// 1 where the processor has byte masks (or the browser 16-byte selects) and they are allowed.
+// 1 where the processor has byte masks and they are allowed.
 int HudMaskedStores();
-// 1 where laying the map from its bits (LayFramedLines) beats copying its picture, as with
-// AVX-512's masked stores.
-int HudLaysBits();
 // Tests and benchmarks turn them off (0) to try the plain ways on the same machine. On (1) by
 // default.
 void HudAllowMaskedStores( int allow );

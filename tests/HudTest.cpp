@@ -237,7 +237,7 @@ TEST( HudFont, TextFollowsItsRuleAtTheClipsEdges ) {
 }
 
 // A kept line against the font drawing it, frame after frame: the first Draw of a line draws
-// it, the second keeps it and lays it from then on, both ways (the masked stores or selects and the
+// it, the second keeps it and lays it from then on, both ways (AVX-512's masked stores and the
 // plain way) alike, wholly inside the clip, at each of its sides exactly and one pixel past
 // (drawn by the font), in the image's bottom-right corner, and for lines of one glyph, of more
 // than one 64-byte block, of the longest kept length and one longer (never kept).
