@@ -33,7 +33,8 @@ foreach( file ${KELTO_WEB_PAGE} )
 endforeach()
 configure_file( ${CMAKE_SOURCE_DIR}/assets/icons/kelto-48.png ${CMAKE_BINARY_DIR}/kelto-48.png COPYONLY )
 
-# The tests of the pixel work that has browser paths of its own (the blit, the sprites' rows),
+# The tests of the pixel work that has browser paths of its own (the blit, the sprites' rows)
+# and of the view, whose rows written whole and kept lines run there too,
 # built for Node.js with the test framework compiled from its Debian sources, so that those
 # paths meet the same pixel-by-pixel references as the desktop's (scripts/browser-test.sh runs
 # them). Synchronous start-up: this Emscripten's asynchronous one fetches the code by URL,
@@ -42,13 +43,16 @@ set( KELTO_GTEST_SOURCE /usr/src/googletest/googletest )
 if( EXISTS ${KELTO_GTEST_SOURCE}/src/gtest-all.cc )
     add_library( kelto_web_gtest STATIC ${KELTO_GTEST_SOURCE}/src/gtest-all.cc ${KELTO_GTEST_SOURCE}/src/gtest_main.cc )
     target_include_directories( kelto_web_gtest PUBLIC ${KELTO_GTEST_SOURCE}/include ${KELTO_GTEST_SOURCE} )
-    foreach( test HostBlitTest SpriteTest RotatedSpriteTest )
+    foreach( test HostBlitTest SpriteTest RotatedSpriteTest HudTest )
         add_executable( kelto_web_${test} tests/${test}.cpp tests/support/ShortOfMemory.cpp )
         target_link_libraries( kelto_web_${test} PRIVATE kelto kelto_host_headless kelto_web_gtest )
         target_link_options( kelto_web_${test} PRIVATE -sENVIRONMENT=node -sALLOW_MEMORY_GROWTH=1 -sEXIT_RUNTIME=1
                              -sWASM_ASYNC_COMPILATION=0 )
         set_target_properties( kelto_web_${test} PROPERTIES OUTPUT_NAME ${test} SUFFIX .js )
     endforeach()
+    # The view's tests play on a whole field of the headless backend.
+    target_sources( kelto_web_HudTest PRIVATE tests/support/LandScene.cpp tests/support/TestScreen.cpp
+                    tests/support/HeadlessScope.cpp tests/support/BmpWriter.cpp )
 endif()
 
 # The headless timedemo for Node.js with the functions' names kept, for scripts/profile-web.sh

@@ -17,7 +17,7 @@ fi
 (cd tests/web && npm ci --no-audit --no-fund --silent)
 # The pixel work's tests in WebAssembly, under Node.js: the browser's own vector paths against
 # the same pixel-by-pixel references as the desktop's.
-for test in HostBlitTest SpriteTest RotatedSpriteTest; do
+for test in HostBlitTest SpriteTest RotatedSpriteTest HudTest; do
     if [ ! -f "build/web/$test.js" ]; then
         echo "browser-test: build/web/$test.js is missing (are the test framework's sources installed?)" >&2
         exit 1

@@ -244,7 +244,9 @@ TEST( HudFont, TextFollowsItsRuleAtTheClipsEdges ) {
 TEST( HudText, AKeptLineLaysTheFontsPictureAtEveryPlace ) {
     const std::string longest( TextStrip::MAX_LENGTH, 'W' );
     const std::string tooLong( TextStrip::MAX_LENGTH + 1, 'M' );
-    const char *const texts[] = { "1", "P1:0", "ANNA CPU 100 HEALTH", longest.c_str(), tooLong.c_str() };
+    // Two and three glyphs: rows whose marks end about the 16 bytes of the browser's vector.
+    const char *const texts[] = {
+        "1", "W8", "W8M", "W81", "P1:0", "ANNA CPU 100 HEALTH", longest.c_str(), tooLong.c_str() };
     const int width = 400, height = 40;
     const Rect clip( 6, 5, width - 3, height - 4 );
     for ( const char *text : texts ) {
