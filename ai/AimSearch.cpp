@@ -24,7 +24,6 @@ const int FINE_POWER_REACH = 15;
 // A shot is scored by the plain bomb's crater, so that misses compare alike whatever the weapon.
 const int64_t RX2 = int64_t( Bomb::CRATER_RX ) * Bomb::CRATER_RX;
 const int64_t RY2 = int64_t( Bomb::CRATER_RY ) * Bomb::CRATER_RY;
-const int64_t INSIDE = RX2 * RY2;
 const int64_t NO_CRATER = INT64_MAX / 4;
 // A crater on the shooter's own tank is never worth firing: it scores below every shot that
 // spares it, and is only fired when nothing else comes down at all.

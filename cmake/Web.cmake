@@ -43,16 +43,15 @@ set( KELTO_GTEST_SOURCE /usr/src/googletest/googletest )
 if( EXISTS ${KELTO_GTEST_SOURCE}/src/gtest-all.cc )
     add_library( kelto_web_gtest STATIC ${KELTO_GTEST_SOURCE}/src/gtest-all.cc ${KELTO_GTEST_SOURCE}/src/gtest_main.cc )
     target_include_directories( kelto_web_gtest PUBLIC ${KELTO_GTEST_SOURCE}/include ${KELTO_GTEST_SOURCE} )
-    foreach( test HostBlitTest SpriteTest RotatedSpriteTest HudTest )
-        add_executable( kelto_web_${test} tests/${test}.cpp tests/support/ShortOfMemory.cpp )
-        target_link_libraries( kelto_web_${test} PRIVATE kelto kelto_host_headless kelto_web_gtest )
-        target_link_options( kelto_web_${test} PRIVATE -sENVIRONMENT=node -sALLOW_MEMORY_GROWTH=1 -sEXIT_RUNTIME=1
-                             -sWASM_ASYNC_COMPILATION=0 )
-        set_target_properties( kelto_web_${test} PROPERTIES OUTPUT_NAME ${test} SUFFIX .js )
-    endforeach()
-    # The view's tests play on a whole field of the headless backend.
-    target_sources( kelto_web_HudTest PRIVATE tests/support/LandScene.cpp tests/support/TestScreen.cpp
-                    tests/support/HeadlessScope.cpp tests/support/BmpWriter.cpp )
+    # One program for all of them: each program links the whole game, and linking is most of
+    # the browser build's time.
+    add_executable( kelto_web_tests tests/HostBlitTest.cpp tests/SpriteTest.cpp tests/RotatedSpriteTest.cpp
+                    tests/HudTest.cpp tests/support/ShortOfMemory.cpp tests/support/LandScene.cpp
+                    tests/support/TestScreen.cpp tests/support/HeadlessScope.cpp tests/support/BmpWriter.cpp )
+    target_link_libraries( kelto_web_tests PRIVATE kelto kelto_host_headless kelto_web_gtest )
+    target_link_options( kelto_web_tests PRIVATE -sENVIRONMENT=node -sALLOW_MEMORY_GROWTH=1 -sEXIT_RUNTIME=1
+                         -sWASM_ASYNC_COMPILATION=0 )
+    set_target_properties( kelto_web_tests PROPERTIES OUTPUT_NAME PixelTests SUFFIX .js )
 endif()
 
 # The headless timedemo for Node.js with the functions' names kept, for scripts/profile-web.sh

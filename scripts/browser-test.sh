@@ -17,13 +17,11 @@ fi
 (cd tests/web && npm ci --no-audit --no-fund --silent)
 # The pixel work's tests in WebAssembly, under Node.js: the browser's own vector paths against
 # the same pixel-by-pixel references as the desktop's.
-for test in HostBlitTest SpriteTest RotatedSpriteTest HudTest; do
-    if [ ! -f "build/web/$test.js" ]; then
-        echo "browser-test: build/web/$test.js is missing (are the test framework's sources installed?)" >&2
-        exit 1
-    fi
-    node "build/web/$test.js" --gtest_brief=1
-done
+if [ ! -f build/web/PixelTests.js ]; then
+    echo "browser-test: build/web/PixelTests.js is missing (are the test framework's sources installed?)" >&2
+    exit 1
+fi
+node build/web/PixelTests.js --gtest_brief=1
 # The golden replay's checksum on the desktop, when the desktop build is there, for the browser
 # to match, and its speed for the browser's to be compared with: from the headless entry,
 # which reads no settings and writes nothing in the home.
