@@ -123,9 +123,7 @@ int World::Load( Display *newDisplay, const char *landFile, const char *backgrou
 }
 
 int World::Load( Display *newDisplay, BmpFile &landFile, BmpFile &backgroundFile ) {
-    // New pictures: nothing drawn before shows them.
-    kept.valid = 0;
-    lastDrawn.valid = 0;
+    ForgetKeptLand();
     display = newDisplay;
     loadError[0] = '\0';
     unseen = 0;
@@ -182,9 +180,7 @@ static int CopyPicture( Image *&target, const Image &source ) {
 }
 
 int World::LoadPictures( Display *newDisplay, const Image &landPicture, const Image &backgroundPicture ) {
-    // New pictures: nothing drawn before shows them.
-    kept.valid = 0;
-    lastDrawn.valid = 0;
+    ForgetKeptLand();
     display = newDisplay;
     loadError[0] = '\0';
     unseen = 0;
@@ -214,9 +210,7 @@ int World::LoadPictures( Display *newDisplay, const Image &landPicture, const Im
 }
 
 int World::LoadUnseen( Display *newDisplay, Image *landPicture ) {
-    // New pictures: nothing drawn before shows them.
-    kept.valid = 0;
-    lastDrawn.valid = 0;
+    ForgetKeptLand();
     display = newDisplay;
     loadError[0] = '\0';
     if ( tanks == nullptr || bombs == nullptr || list2 == nullptr || list3 == nullptr || !tanks->IsUsable() ||
@@ -484,13 +478,24 @@ int World::DrawLandKept( Display &target, const LandParts &parts, const uint8_t 
 // 1 when the kept picture fits the back buffer and went onto it.
 int World::CopyKeptLand( Display &target ) const {
     Image &back = target.LockBackBuffer();
-    const int fits = keptLand != nullptr && back.GetPixels() != nullptr &&
-                     back.GetWidth() == keptLand->GetWidth() && back.GetHeight() == keptLand->GetHeight();
+    const int fits = KeptLandFits( back );
     if ( fits ) {
         keptLand->BlitTo( back, 0, 0, keptLand->GetBounds() );
     }
     target.UnlockBackBuffer();
     return fits;
+}
+
+// New pictures: nothing drawn before shows them.
+void World::ForgetKeptLand() {
+    kept.valid = 0;
+    lastDrawn.valid = 0;
+}
+
+// 1 when there is a kept picture the size of the back buffer, which has its pixels.
+int World::KeptLandFits( const Image &back ) const {
+    return keptLand != nullptr && back.GetPixels() != nullptr && back.GetWidth() == keptLand->GetWidth() &&
+           back.GetHeight() == keptLand->GetHeight();
 }
 
 // Room for a screen of land is made with the pictures, so that play itself never takes memory
@@ -512,8 +517,7 @@ void World::MakeRoomToKeepLand() {
 // there was room for it.
 int World::KeepLand( Display &target ) {
     Image &back = target.LockBackBuffer();
-    const int fits = keptLand != nullptr && back.GetPixels() != nullptr &&
-                     back.GetWidth() == keptLand->GetWidth() && back.GetHeight() == keptLand->GetHeight();
+    const int fits = KeptLandFits( back );
     if ( fits ) {
         back.BlitTo( *keptLand, 0, 0, back.GetBounds() );
     }

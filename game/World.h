@@ -92,6 +92,8 @@ private:
     const uint8_t *BackdropUnder( const Image &back, const Display &display, LandParts &parts ) const;
     int DrawLandOver( Display &display, const LandParts &parts, const uint8_t *backdrop );
     int DrawLandKept( Display &display, const LandParts &parts, const uint8_t *backdrop );
+    void ForgetKeptLand();
+    int KeptLandFits( const Image &back ) const;
     int CopyKeptLand( Display &display ) const;
     int KeepLand( Display &display );
     void MakeRoomToKeepLand();
