@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <set>
+#include <string>
 #include <vector>
 
 // The SDL backend's parts that need no window: the frame schedule, the palette conversion and
@@ -199,7 +200,9 @@ TEST( FrameConversion, ByteShufflesGiveThePlainLoopsPixels ) {
 }
 
 // The shuffles' tables are kept from one conversion to the next: a palette changed in place, an
-// alpha that stops being the same everywhere, and two lookups taking turns must all show.
+// alpha that stops being the same everywhere (in the middle, or only in the first, second or
+// last entry, where a check of "the same everywhere" is one off), and two lookups taking turns must
+// all show.
 TEST( FrameConversion, EachFrameShowsTheLookupItWasGiven ) {
     const int width = 130, height = 2;
     std::vector<uint8_t> source( width * height );
@@ -225,6 +228,15 @@ TEST( FrameConversion, EachFrameShowsTheLookupItWasGiven ) {
     expectShown( first, "one colour changed" );
     first[9] = 0x7F000009u;
     expectShown( first, "one alpha changed" );
+    for ( int edge : { 0, 1, 255 } ) {
+        uint32_t lookup[256];
+        for ( int index = 0; index < 256; ++index ) {
+            lookup[index] = 0xFF000000u | index;
+        }
+        expectShown( lookup, "alpha everywhere the same" );
+        lookup[edge] = 0x7F000000u | edge;
+        expectShown( lookup, ( "only one alpha changed, entry " + std::to_string( edge ) ).c_str() );
+    }
 }
 
 TEST( SdlKeyMap, TheGameKeysAndTheExtendedKeysHaveTheirCodes ) {
