@@ -152,11 +152,13 @@ void MakeSounds() {
     }
 }
 
-// One run of the timedemo, on a headless screen of its own that goes with it.
+// One run of the timedemo, on a headless screen of its own that goes with it, whose rows are
+// as far apart as the page's own screen's.
 int RunTimedemo( const char *said ) {
     std::printf( "timedemo, %s\n", said );
     HeadlessBackend headless;
     headless.SetKeepFrames( 0 );
+    headless.SetPitchPadding( backend.GetSurfacePitch( 640 ) - 640 );
     HostSetBackend( &headless );
     const int exitCode = WinMain( nullptr, nullptr, "", SW_SHOWDEFAULT );
     g_display.Close();
