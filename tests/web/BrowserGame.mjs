@@ -290,7 +290,7 @@ function speedRatios(native, web) {
   const best = Math.max(...native) / Math.max(...web);
   const typical = median(native) / median(web);
   const paired = median(native.map((speed, round) => speed / web[round]));
-  return `${best.toFixed(2)} times slower best against best, ${typical.toFixed(2)} times median against median, ` +
+  return `${best.toFixed(2)} times as fast best against best, ${typical.toFixed(2)} times median against median, ` +
          `${paired.toFixed(2)} times in the median turn`;
 }
 
@@ -324,9 +324,9 @@ async function compareSpeeds(browser) {
               `desktop ${native.join(' ')}; browser cold ${cold.join(' ')}; browser warm ${warm.join(' ')}`);
   if (native.length === 0 || Math.min(...cold, ...warm) <= 0) return;
   const under = (speeds) => `${(100 * (1 - median(speeds) / Math.max(...speeds))).toFixed(0)}%`;
-  console.log(`timedemo, cold (a page's first run, the browser still compiling the code): the browser is ` +
+  console.log(`timedemo, cold (a page's first run, the browser still compiling the code): the desktop runs it ` +
               `${speedRatios(native, cold)}`);
-  console.log(`timedemo, warm (the same run again in the page, the code compiled): the browser is ` +
+  console.log(`timedemo, warm (the same run again in the page, the code compiled): the desktop runs it ` +
               `${speedRatios(native, warm)}`);
   console.log(`timedemo: the load takes the desktop's median ${under(native)} under its best, the browser's ` +
               `${under(cold)} cold and ${under(warm)} warm`);
