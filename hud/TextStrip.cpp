@@ -6,6 +6,10 @@
 
 #include <cstring>
 
+#if defined( __wasm_simd128__ )
+#include <wasm_simd128.h>
+#endif
+
 namespace {
 
 const int INK = 2;
@@ -16,6 +20,14 @@ const int BLOCK = 64; // bytes of a row under one mask
 // byte.
 void LayRow( uint8_t *row, const uint8_t *leave, const uint8_t *set, int width ) {
     int x = 0;
+#if defined( __wasm_simd128__ )
+    // The browser's 16 bytes at a time, where its 8-byte words would take twice the steps.
+    for ( ; x + 16 <= width; x += 16 ) {
+        const v128_t screen = wasm_v128_load( row + x );
+        wasm_v128_store( row + x, wasm_v128_or( wasm_v128_and( screen, wasm_v128_load( leave + x ) ),
+                                                wasm_v128_load( set + x ) ) );
+    }
+#endif
     for ( ; x + 8 <= width; x += 8 ) {
         uint64_t screen, left, put;
         std::memcpy( &screen, row + x, sizeof screen );

@@ -16,22 +16,36 @@ Display::Display()
     lastErrorText[0] = '\0';
 }
 
+Display::~Display() {
+    Close();
+}
+
 // Children before the device. Our device does not own its palette, so it is released here
 // too, after the primary surface that may still point at it.
-Display::~Display() {
-    if ( directDraw == nullptr ) {
-        return;
+void Display::Close() {
+    if ( directDraw != nullptr ) {
+        if ( backBuffer != nullptr ) {
+            backBuffer->Release();
+        }
+        if ( primary != nullptr ) {
+            primary->Release();
+        }
+        if ( palette != nullptr ) {
+            palette->Release();
+        }
+        directDraw->Release();
     }
-    if ( backBuffer != nullptr ) {
-        backBuffer->Release();
-    }
-    if ( primary != nullptr ) {
-        primary->Release();
-    }
-    if ( palette != nullptr ) {
-        palette->Release();
-    }
-    directDraw->Release();
+    directDraw = nullptr;
+    primary = nullptr;
+    backBuffer = nullptr;
+    palette = nullptr;
+    window = nullptr;
+    fullScreen = 0;
+    width = 0;
+    height = 0;
+    lentNothing = 0;
+    backImage.SetPixels( nullptr );
+    std::memset( paletteEntries, 0, sizeof( paletteEntries ) );
 }
 
 int Display::Fail( const char *reason ) {

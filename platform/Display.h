@@ -23,6 +23,9 @@ public:
     // The screen of a game nobody sees (a referee's): its size and palette, but no device and
     // no surfaces, so that it holds no pixels; every lock lends an Image that draws nothing.
     int InitUnseen( int width, int height );
+    // Gives the surfaces, the palette and the device back: the display is as before Init, and
+    // another game in the same program can bring it up again.
+    void Close();
 
     Image &LockBackBuffer();
     void UnlockBackBuffer();

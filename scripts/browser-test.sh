@@ -7,7 +7,9 @@
 # desktop's game hosts through kelto-relay and both record it alike; the pixel work's tests
 # pass in WebAssembly too. Prints the main thread's time per step, the browser's timedemo
 # against the desktop's (seven runs of each, in turns: best against best, median against
-# median, and the median of each turn's own ratio) and the download's size.
+# median, and the median of each turn's own ratio), for the page's cold run (the browser
+# still compiling the game's code) and its warm one (the same run again), and the download's
+# size.
 # Usage: scripts/browser-test.sh [--settle SECONDS]   (the wait for the tanks to land; 16)
 set -euo pipefail
 cd "$(dirname "$0")/.."

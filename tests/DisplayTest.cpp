@@ -1,5 +1,7 @@
 #include "platform/Display.h"
+#include "host/HostPalette.h"
 #include "host/HostSurface.h"
+#include "host/HostVideo.h"
 #include "host/HostWindow.h"
 #include "tests/support/HeadlessScope.h"
 #include "tests/support/TestScreen.h"
@@ -167,4 +169,39 @@ TEST_F( DisplayTest, InitFailuresSayWhatFailed ) {
     EXPECT_EQ( std::string( display.GetLastError() ), "cannot create the display device" );
     EXPECT_EQ( display.GetDirectDraw(), nullptr );
     HostSetBackend( &scope.Backend() );
+}
+
+// The browser's timedemo plays the replay twice in one program: the second game must find the
+// screen as the first did, and the first game's screen must not be held on to.
+TEST_F( DisplayTest, CloseGivesEverythingBackAndTheDisplayComesUpAgain ) {
+    Display display;
+    display.Close(); // never up: nothing to give back
+    ASSERT_EQ( display.Init( window, 1, 640, 480, 8 ), 1 ) << display.GetLastError();
+    HostVideo *device = display.GetDirectDraw();
+    HostSurface *primary = display.GetPrimarySurface();
+    HostPalette *palette = display.GetPalette();
+    device->AddRef();
+    primary->AddRef();
+    palette->AddRef();
+    display.Close();
+    // Exactly one reference each was the display's.
+    EXPECT_EQ( palette->Release(), 0u );
+    EXPECT_EQ( primary->Release(), 0u );
+    EXPECT_EQ( device->Release(), 0u );
+    EXPECT_EQ( display.GetDirectDraw(), nullptr );
+    EXPECT_EQ( display.GetPrimarySurface(), nullptr );
+    EXPECT_EQ( display.GetBackSurface(), nullptr );
+    EXPECT_EQ( display.GetPalette(), nullptr );
+    EXPECT_EQ( display.GetWidth(), 0 );
+    EXPECT_EQ( display.LockBackBuffer().GetPixels(), nullptr );
+    display.UnlockBackBuffer();
+    display.Close(); // twice is harmless
+
+    ASSERT_EQ( display.Init( window, 0, 320, 200, 8 ), 1 ) << display.GetLastError();
+    Image &image = display.LockBackBuffer();
+    ASSERT_NE( image.GetPixels(), nullptr );
+    EXPECT_EQ( image.GetWidth(), 320 );
+    EXPECT_EQ( image.GetHeight(), 200 );
+    ExpectClip( image, 0, 0, 319, 199 );
+    display.UnlockBackBuffer();
 }

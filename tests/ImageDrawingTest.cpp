@@ -333,6 +333,46 @@ TEST( ImageDrawing, BlitsClipOnEverySideIntoAWiderPitch ) {
     }
 }
 
+// A blit whose rows meet end to end on both sides goes as one copy: only when both pitches are
+// the width copied, from the right first row, for the rows the clip leaves.
+TEST( ImageDrawing, BlitsOfRowsThatMeetCopyAsRowByRow ) {
+    struct Case {
+        int sourcePitch, targetPitch, clipRight, clipBottom, regionTop, regionRight, toY;
+    } cases[] = {
+        { 20, 20, 19, 9, 0, 19, 0 }, // whole rows both sides: one copy
+        { 20, 21, 19, 9, 0, 19, 0 }, // the target's rows have a gap
+        { 21, 20, 19, 9, 0, 19, 0 }, // the source's rows have a gap
+        { 20, 20, 19, 9, 0, 18, 0 }, // one column short of the source's width
+        { 20, 20, 18, 9, 0, 19, 0 }, // one column short of the target's by the clip
+        { 20, 20, 19, 6, 0, 19, 0 }, // the clip cuts the last rows
+        { 20, 20, 19, 9, 3, 19, 1 }, // from the source's fourth row, one row down
+    };
+    for ( const Case &c : cases ) {
+        GuardedImage source( 20, 10, c.sourcePitch );
+        for ( int y = 0; y < 10; y++ ) {
+            for ( int x = 0; x < c.sourcePitch; x++ ) {
+                source.image.GetPixels()[y * c.sourcePitch + x] = uint8_t( x < 20 ? 1 + x + 20 * y : 0xEE );
+            }
+        }
+        GuardedImage target( 20, 10, c.targetPitch );
+        target.image.SetClipRect( 0, 0, c.clipRight, c.clipBottom );
+        const Rect region( 0, c.regionTop, c.regionRight, 9 );
+        source.image.BlitTo( target.image, 0, c.toY, region );
+        int wrong = 0;
+        for ( int y = 0; y < 10; y++ ) {
+            for ( int x = 0; x < 20; x++ ) {
+                const int sy = y - c.toY + region.top;
+                const int copied = x <= c.clipRight && y <= c.clipBottom && region.Contains( x, sy );
+                wrong += target.At( x, y ) != ( copied ? uint8_t( 1 + x + 20 * sy ) : GuardedImage::FILL );
+            }
+        }
+        EXPECT_EQ( wrong, 0 ) << "pitches " << c.sourcePitch << " and " << c.targetPitch << ", clip to "
+                              << c.clipRight << "," << c.clipBottom << ", region " << region.top << " to "
+                              << region.right;
+        EXPECT_EQ( target.ChangedOutsideClip(), 0 );
+    }
+}
+
 TEST( ImageDrawing, BlitSourceIsCutToItsOwnPicture ) {
     Image source( 640, 480 ), target( 640, 480 );
     source.Clear( 7 );
