@@ -634,15 +634,17 @@ void OverRow( uint8_t *destination, const uint8_t *source, const uint8_t *backdr
 template <bool single>
 void OverRows( uint8_t *destination, int destinationPitch, const uint8_t *source, int sourcePitch,
                const uint8_t *backdrop, int backdropPitch, int width, int height, const OverKey &key,
-               const HostKeyedPieces *pieces, int sourceLeft, int sourceTop ) {
+               HostKeyedPieces *pieces, int sourceLeft, int sourceTop ) {
     const int perRow = pieces != nullptr ? pieces->GetPiecesPerRow() : 0;
+    const int first = sourceLeft / PIECE, end = ( sourceLeft + width + PIECE - 1 ) / PIECE;
     for ( int row = 0; row < height; row++ ) {
         if ( row + AHEAD < height ) {
-            const uint8_t *ahead = pieces != nullptr ? pieces->GetRow( sourceTop + row + AHEAD ) : nullptr;
+            const uint8_t *ahead =
+                pieces != nullptr ? pieces->KnownRow( sourceTop + row + AHEAD, first, end ) : nullptr;
             FetchRow( destination + AHEAD * destinationPitch, source + AHEAD * sourcePitch,
                       backdrop + AHEAD * backdropPitch, width, ahead, perRow, sourceLeft );
         }
-        const uint8_t *here = pieces != nullptr ? pieces->GetRow( sourceTop + row ) : nullptr;
+        const uint8_t *here = pieces != nullptr ? pieces->Row( sourceTop + row, first, end ) : nullptr;
         OverRow<single>( destination, source, backdrop, width, here, perRow, sourceLeft, key );
         destination += destinationPitch;
         source += sourcePitch;
@@ -719,7 +721,7 @@ void HostBlitKeyedOver( uint8_t *destination, int destinationPitch, const uint8_
 
 void HostBlitKeyedOver( uint8_t *destination, int destinationPitch, const uint8_t *source, int sourcePitch,
                         const uint8_t *backdrop, int backdropPitch, int width, int height, uint8_t keyLow,
-                        uint8_t keyHigh, const HostKeyedPieces *pieces, int sourceLeft, int sourceTop ) {
+                        uint8_t keyHigh, HostKeyedPieces *pieces, int sourceLeft, int sourceTop ) {
     if ( width <= 0 || height <= 0 ) {
         return;
     }

@@ -28,11 +28,11 @@ void HostBlitKeyedOver( uint8_t *destination, int destinationPitch, const uint8_
 // The same, where `pieces` knows the source surface's rows and `source` is its pixel
 // (sourceLeft, sourceTop): a stretch of transparent pieces is copied from the backdrop and a
 // stretch of opaque ones from the source, each read alone, and only mixed pieces are keyed.
-// The caller has followed the pieces to the source as it stands and sorted the blit's rows;
-// null pieces key every pixel.
+// The caller has followed the pieces to the source as it stands, and the blit lies inside
+// it; the pieces the blit shows are sorted as it goes. Null pieces key every pixel.
 void HostBlitKeyedOver( uint8_t *destination, int destinationPitch, const uint8_t *source, int sourcePitch,
                         const uint8_t *backdrop, int backdropPitch, int width, int height, uint8_t keyLow,
-                        uint8_t keyHigh, const HostKeyedPieces *pieces, int sourceLeft, int sourceTop );
+                        uint8_t keyHigh, HostKeyedPieces *pieces, int sourceLeft, int sourceTop );
 
 // Sorts the row's pixels into pieces of 64 (the last one shorter when `width` is not a
 // multiple), writing one HostKeyedPieces kind a piece into `kinds`: transparent when every

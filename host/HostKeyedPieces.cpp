@@ -6,8 +6,9 @@
 #include <new>
 
 HostKeyedPieces::HostKeyedPieces()
-    : width( 0 ), height( 0 ), piecesPerRow( 0 ), table( nullptr ), known( nullptr ), pixels( nullptr ),
-      pitch( 0 ), changeCount( 0 ), keyLow( 0 ), keyHigh( 0 ), rowsSorted( 0 ) {
+    : width( 0 ), height( 0 ), piecesPerRow( 0 ), table( nullptr ), knownFirst( nullptr ),
+      knownEnd( nullptr ), pixels( nullptr ), pitch( 0 ), changeCount( 0 ), keyLow( 0 ), keyHigh( 0 ),
+      piecesSorted( 0 ) {
 }
 
 HostKeyedPieces::~HostKeyedPieces() {
@@ -16,9 +17,11 @@ HostKeyedPieces::~HostKeyedPieces() {
 
 void HostKeyedPieces::Free() {
     delete[] table;
-    delete[] known;
+    delete[] knownFirst;
+    delete[] knownEnd;
     table = nullptr;
-    known = nullptr;
+    knownFirst = nullptr;
+    knownEnd = nullptr;
     width = height = piecesPerRow = 0;
     pixels = nullptr;
 }
@@ -33,21 +36,16 @@ int HostKeyedPieces::Create( int newWidth, int newHeight ) {
         return 0;
     }
     table = new ( std::nothrow ) uint8_t[size_t( 2 * perRow ) * size_t( newHeight )];
-    known = new ( std::nothrow ) uint8_t[size_t( newHeight )];
-    if ( table == nullptr || known == nullptr ) {
+    knownFirst = new ( std::nothrow ) uint8_t[size_t( newHeight )];
+    knownEnd = new ( std::nothrow ) uint8_t[size_t( newHeight )];
+    if ( table == nullptr || knownFirst == nullptr || knownEnd == nullptr ) {
         Free();
         return 0;
     }
-    std::memset( known, 0, size_t( newHeight ) );
     width = newWidth;
     height = newHeight;
     piecesPerRow = perRow;
-    // Until sorted, every row reads as one mixed stretch: keyed throughout, never wrong.
-    for ( int y = 0; y < height; y++ ) {
-        uint8_t *row = table + size_t( y ) * size_t( 2 * perRow );
-        std::memset( row, MIXED, size_t( perRow ) );
-        std::memset( row + perRow, perRow, size_t( perRow ) );
-    }
+    Forget();
     return 1;
 }
 
@@ -62,32 +60,52 @@ void HostKeyedPieces::Follow( uint32_t newChangeCount, const uint8_t *newPixels,
     pitch = newPitch;
     keyLow = newKeyLow;
     keyHigh = newKeyHigh;
-    if ( known != nullptr ) {
-        std::memset( known, 0, size_t( height ) );
+    Forget();
+}
+
+// Every row knows no piece: the empty range from piece 255 to 0 contains no other.
+void HostKeyedPieces::Forget() {
+    if ( knownFirst != nullptr ) {
+        std::memset( knownFirst, MOST_PIECES, size_t( height ) );
+        std::memset( knownEnd, 0, size_t( height ) );
     }
 }
 
-int HostKeyedPieces::Sort( int top, int bottom ) {
-    if ( pixels == nullptr || top < 0 || bottom > height || top > bottom ) {
-        return 0;
-    }
-    for ( int y = top; y < bottom; y++ ) {
-        if ( !known[y] ) {
-            SortRow( y );
+// The known pieces stay one run: a gap between them and the new ones is sorted too. Pieces
+// outside the run may hold what an older picture had, so the stretch ends, worked out over
+// the whole row, are only followed inside it.
+const uint8_t *HostKeyedPieces::SortRow( int y, int first, int end ) {
+    int knownFrom = knownFirst[y], knownTo = knownEnd[y];
+    if ( knownFrom >= knownTo ) {
+        SortPieces( y, first, end );
+        knownFrom = first;
+        knownTo = end;
+    } else {
+        if ( first < knownFrom ) {
+            SortPieces( y, first, knownFrom );
+            knownFrom = first;
+        }
+        if ( end > knownTo ) {
+            SortPieces( y, knownTo, end );
+            knownTo = end;
         }
     }
-    return 1;
-}
-
-// The kinds, then from the row's end backwards where each piece's stretch of one kind ends.
-void HostKeyedPieces::SortRow( int y ) {
-    uint8_t *kinds = table + size_t( y ) * size_t( 2 * piecesPerRow );
-    uint8_t *ends = kinds + piecesPerRow;
-    HostBlitSortPieces( pixels + size_t( y ) * size_t( pitch ), width, keyLow, keyHigh, kinds );
+    knownFirst[y] = uint8_t( knownFrom );
+    knownEnd[y] = uint8_t( knownTo );
+    const uint8_t *kinds = GetRow( y );
+    uint8_t *ends = table + size_t( y ) * size_t( 2 * piecesPerRow ) + piecesPerRow;
     ends[piecesPerRow - 1] = uint8_t( piecesPerRow );
     for ( int piece = piecesPerRow - 2; piece >= 0; piece-- ) {
         ends[piece] = kinds[piece] == kinds[piece + 1] ? ends[piece + 1] : uint8_t( piece + 1 );
     }
-    known[y] = 1;
-    rowsSorted++;
+    return kinds;
+}
+
+void HostKeyedPieces::SortPieces( int y, int first, int end ) {
+    uint8_t *kinds = table + size_t( y ) * size_t( 2 * piecesPerRow );
+    const int left = first * PIECE_WIDTH;
+    const int right = end * PIECE_WIDTH < width ? end * PIECE_WIDTH : width;
+    HostBlitSortPieces( pixels + size_t( y ) * size_t( pitch ) + size_t( left ), right - left, keyLow,
+                        keyHigh, kinds + first );
+    piecesSorted += uint32_t( end - first );
 }

@@ -6,9 +6,9 @@
 
 // Which 64-pixel pieces of each row of a keyed surface are transparent throughout, opaque
 // throughout or both, so that a blit over a backdrop reads only the side a piece shows: the
-// land's sky needs none of the land's bytes, its ground none of the background's. Rows are
-// sorted when a blit first needs them, and all are forgotten once the surface's change count,
-// key or memory moves, so a crater costs one more look at the rows on the screen.
+// land's sky needs none of the land's bytes, its ground none of the background's. The pieces
+// a blit shows are sorted as it reaches their row, and all are forgotten once the surface's
+// change count, key or memory moves: a crater costs one more look at the land on the screen.
 class HostKeyedPieces {
 public:
     enum { PIECE_WIDTH = 64, MOST_PIECES = 255 };
@@ -23,35 +23,45 @@ public:
     // Ties the pieces to the surface as it stands now: rows sorted for another change count,
     // key range or memory are forgotten. Null `pixels` leaves nothing to sort.
     void Follow( uint32_t changeCount, const uint8_t *pixels, int pitch, uint8_t keyLow, uint8_t keyHigh );
-    // Sorts the rows from `top` up to `bottom` (exclusive) not known yet; 0 when they are not
-    // all inside the surface or nothing is followed.
-    int Sort( int top, int bottom );
+    int IsFollowing() const { return pixels != nullptr; }
 
-    // Row `y` once sorted: GetPiecesPerRow kinds, then for each piece the index of the first
-    // piece after it of another kind (GetPiecesPerRow when none).
-    const uint8_t *GetRow( int y ) const { return table + size_t( y ) * size_t( 2 * piecesPerRow ); }
+    // Row `y` (inside the surface, something followed) with at least its pieces from `first`
+    // up to `end` (exclusive) sorted, sorting them now if need be: the row's kinds, then for
+    // each piece the index of the first piece after it of another kind (or the row's count).
+    const uint8_t *Row( int y, int first, int end ) {
+        return first >= knownFirst[y] && end <= knownEnd[y] ? GetRow( y ) : SortRow( y, first, end );
+    }
+    // The same without sorting: null unless those pieces are known already.
+    const uint8_t *KnownRow( int y, int first, int end ) const {
+        return first >= knownFirst[y] && end <= knownEnd[y] ? GetRow( y ) : nullptr;
+    }
+
     int GetPiecesPerRow() const { return piecesPerRow; }
-    // Rows sorted since Create: how often pieces were worked out again.
-    uint32_t GetRowsSorted() const { return rowsSorted; }
+    // Pieces sorted since Create: how often pieces were worked out again.
+    uint32_t GetPiecesSorted() const { return piecesSorted; }
 
 private:
     HostKeyedPieces( const HostKeyedPieces & ) = delete;
     HostKeyedPieces &operator=( const HostKeyedPieces & ) = delete;
 
     void Free();
-    void SortRow( int y );
+    void Forget();
+    const uint8_t *SortRow( int y, int first, int end );
+    void SortPieces( int y, int first, int end );
+    const uint8_t *GetRow( int y ) const { return table + size_t( y ) * size_t( 2 * piecesPerRow ); }
 
     int width;
     int height;
     int piecesPerRow;
     uint8_t *table;        // owned: height rows of kinds and stretch ends
-    uint8_t *known;        // owned: one flag a row
+    uint8_t *knownFirst;   // owned: a row each, the first piece sorted for what it holds now
+    uint8_t *knownEnd;     // owned: a row each, the piece after the last so sorted
     const uint8_t *pixels; // not owned: the surface's, as last followed
     int pitch;
     uint32_t changeCount;
     uint8_t keyLow;
     uint8_t keyHigh;
-    uint32_t rowsSorted;
+    uint32_t piecesSorted;
 };
 
 #endif

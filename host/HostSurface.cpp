@@ -173,9 +173,9 @@ HostResult HostSurface::Blit( int x, int y, HostSurface *source, const HostRect 
         uint8_t high = uint8_t( std::min<uint32_t>( source->colorKeyHigh, 255 ) );
         if ( backdrop != nullptr ) {
             const uint8_t *under = backdrop + size_t( toY ) * size_t( backdropPitch ) + size_t( toX );
-            const HostKeyedPieces *sorted = source->SortedPieces( int( top ), int( top + copyHeight ) );
+            HostKeyedPieces *followed = source->FollowedPieces();
             HostBlitKeyedOver( to, pitch, from, source->pitch, under, backdropPitch, int( copyWidth ),
-                               int( copyHeight ), uint8_t( source->colorKeyLow ), high, sorted, int( left ),
+                               int( copyHeight ), uint8_t( source->colorKeyLow ), high, followed, int( left ),
                                int( top ) );
         } else {
             HostBlitKeyed( to, pitch, from, source->pitch, int( copyWidth ), int( copyHeight ),
@@ -234,15 +234,14 @@ HostResult HostSurface::SetPalette( HostPalette *newPalette ) {
     return HOST_OK;
 }
 
-// The pieces of the rows from `top` to `bottom` as the surface stands now, or null when it
-// has no room for them.
-HostKeyedPieces *HostSurface::SortedPieces( int top, int bottom ) {
+// The pieces following the surface as it stands now, or null when it has no room for them.
+HostKeyedPieces *HostSurface::FollowedPieces() {
     if ( pieces == nullptr || colorKeyLow > 255 ) {
         return nullptr;
     }
     pieces->Follow( changeCount, pixels, pitch, uint8_t( colorKeyLow ),
                     uint8_t( std::min<uint32_t>( colorKeyHigh, 255 ) ) );
-    return pieces->Sort( top, bottom ) ? pieces : nullptr;
+    return pieces->IsFollowing() ? pieces : nullptr;
 }
 
 // The pieces' room is made with the key, when the picture is set up, never during play.

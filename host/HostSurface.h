@@ -80,7 +80,7 @@ private:
     void AttachBackBuffer( HostSurface *back );
     void ExchangeWithBackBuffer();
     HostResult CheckBlitSides( const HostSurface *source ) const;
-    HostKeyedPieces *SortedPieces( int top, int bottom );
+    HostKeyedPieces *FollowedPieces();
     HostResult Blit( int x, int y, HostSurface *source, const HostRect *sourceRect, uint32_t flags,
                      const uint8_t *backdrop, int backdropPitch );
 

@@ -236,10 +236,9 @@ TEST_P( HostBlitKeyedPaths, PiecesAreSortedByEveryPixelUpToTheirSides ) {
         HostKeyedPieces pieces;
         ASSERT_EQ( 1, pieces.Create( width, 1 ) );
         pieces.Follow( 1, pixels.data(), pitch, each.key.low, each.key.high );
-        ASSERT_EQ( 1, pieces.Sort( 0, 1 ) );
         const int perRow = pieces.GetPiecesPerRow();
         ASSERT_EQ( 11, perRow );
-        const uint8_t *kinds = pieces.GetRow( 0 );
+        const uint8_t *kinds = pieces.Row( 0, 0, perRow );
         const uint8_t *ends = kinds + perRow;
         for ( int piece = 0; piece < perRow; piece++ ) {
             const uint8_t expected = piece == each.at / 64 ? each.pieceKind : each.baseKind;
@@ -271,12 +270,19 @@ TEST_P( HostBlitKeyedPaths, OverABackdropByPiecesMatchesTheBackdropCopiedThenThe
                                { 65, 0, 127, 9 }, { 127, 3, 130, 6 }, { 600, 8, 50, 1 }, { 649, 0, 1, 9 },
                                { 0, 8, 1, 1 },    { 5, 0, 640, 9 },   { 191, 4, 65, 5 } };
     for ( const KeyRange &key : KEY_RANGES ) {
-        const PieceSurface surface = MakePieceSurface( random, 650, 9, key );
+        PieceSurface surface = MakePieceSurface( random, 650, 9, key );
         HostKeyedPieces pieces;
         ASSERT_EQ( 1, pieces.Create( surface.width, surface.height ) );
         pieces.Follow( 1, surface.pixels.data(), surface.pitch, key.low, key.high );
-        for ( const Window &window : windows ) {
-            ASSERT_EQ( 1, pieces.Sort( window.top, window.top + window.height ) );
+        // Each window sorts the pieces it shows, next to those earlier ones sorted; then, the
+        // picture changed, the same again from the right, over pieces an older picture sorted.
+        for ( int pass = 0; pass < 2 * int( sizeof windows / sizeof *windows ); pass++ ) {
+            const int count = int( sizeof windows / sizeof *windows );
+            if ( pass == count ) {
+                surface = MakePieceSurface( random, 650, 9, key );
+                pieces.Follow( 2, surface.pixels.data(), surface.pitch, key.low, key.high );
+            }
+            const Window &window = windows[pass < count ? pass : 2 * count - 1 - pass];
             const int pitch = 700, offset = int( random() % 64 ), backdropPitch = 703;
             std::vector<uint8_t> backdrop( size_t( backdropPitch * 10 ) );
             for ( uint8_t &byte : backdrop ) {
@@ -300,24 +306,31 @@ TEST_P( HostBlitKeyedPaths, OverABackdropByPiecesMatchesTheBackdropCopiedThenThe
     }
 }
 
-// Rows are sorted once for what the surface holds; a new change count, key or memory forgets
-// them all, and rows outside the surface are refused.
-TEST( HostKeyedPieces, RowsAreSortedOnceUntilTheSurfaceMoves ) {
-    std::vector<uint8_t> pixels( 128 * 4, 0 ), other( 128 * 4, 0 );
+// Pieces are sorted once for what the surface holds, only those asked for and the gap up to
+// those known; a new change count, key or memory forgets them all.
+TEST( HostKeyedPieces, PiecesAreSortedOnceUntilTheSurfaceMoves ) {
+    std::vector<uint8_t> pixels( 640 * 4, 0 ), other( 640 * 4, 0 );
     HostKeyedPieces pieces;
-    ASSERT_EQ( 1, pieces.Create( 128, 4 ) );
-    EXPECT_EQ( 0, pieces.Sort( 0, 1 ) ) << "nothing followed yet";
-    pieces.Follow( 7, pixels.data(), 128, 0, 0 );
-    EXPECT_EQ( 0, pieces.Sort( 0, 5 ) );
-    EXPECT_EQ( 0, pieces.Sort( -1, 2 ) );
-    ASSERT_EQ( 1, pieces.Sort( 0, 4 ) );
-    ASSERT_EQ( 1, pieces.Sort( 1, 3 ) );
-    EXPECT_EQ( 4u, pieces.GetRowsSorted() );
-    EXPECT_EQ( HostKeyedPieces::TRANSPARENT, pieces.GetRow( 2 )[1] );
-    pixels[2 * 128 + 100] = 9;
-    pieces.Follow( 7, pixels.data(), 128, 0, 0 );
-    pieces.Sort( 0, 4 );
-    EXPECT_EQ( 4u, pieces.GetRowsSorted() ) << "the same change count keeps every row";
+    ASSERT_EQ( 1, pieces.Create( 640, 4 ) );
+    EXPECT_EQ( 0, pieces.IsFollowing() );
+    pieces.Follow( 7, pixels.data(), 640, 0, 0 );
+    ASSERT_EQ( 1, pieces.IsFollowing() );
+    struct Ask {
+        int first, end;
+        uint32_t sorted; // pieces sorted by the asking
+    };
+    const Ask asks[] = { { 4, 6, 2 }, { 4, 6, 0 },  { 5, 6, 0 }, { 3, 5, 1 },
+                         { 8, 9, 3 }, { 0, 10, 4 }, { 0, 1, 0 } };
+    for ( const Ask &ask : asks ) {
+        const uint32_t before = pieces.GetPiecesSorted();
+        EXPECT_NE( nullptr, pieces.Row( 2, ask.first, ask.end ) );
+        EXPECT_EQ( ask.sorted, pieces.GetPiecesSorted() - before ) << ask.first << ".." << ask.end;
+    }
+    EXPECT_EQ( nullptr, pieces.KnownRow( 1, 0, 1 ) );
+    EXPECT_EQ( HostKeyedPieces::TRANSPARENT, pieces.KnownRow( 2, 0, 10 )[1] );
+    pixels[2 * 640 + 100] = 9;
+    pieces.Follow( 7, pixels.data(), 640, 0, 0 );
+    EXPECT_NE( nullptr, pieces.KnownRow( 2, 1, 2 ) ) << "the same change count keeps every piece";
     struct Move {
         const char *what;
         uint32_t changes;
@@ -329,13 +342,10 @@ TEST( HostKeyedPieces, RowsAreSortedOnceUntilTheSurfaceMoves ) {
                            { "a key", 8, pixels.data(), 9, 9, HostKeyedPieces::MIXED },
                            { "a wider key", 8, pixels.data(), 0, 9, HostKeyedPieces::TRANSPARENT },
                            { "other memory", 8, other.data(), 0, 9, HostKeyedPieces::TRANSPARENT } };
-    uint32_t sorted = pieces.GetRowsSorted();
     for ( const Move &move : moves ) {
-        pieces.Follow( move.changes, move.memory, 128, move.keyLow, move.keyHigh );
-        ASSERT_EQ( 1, pieces.Sort( 2, 3 ) );
-        EXPECT_EQ( sorted + 1, pieces.GetRowsSorted() ) << move.what;
-        EXPECT_EQ( move.kind, pieces.GetRow( 2 )[1] ) << move.what;
-        sorted = pieces.GetRowsSorted();
+        pieces.Follow( move.changes, move.memory, 640, move.keyLow, move.keyHigh );
+        EXPECT_EQ( nullptr, pieces.KnownRow( 2, 1, 2 ) ) << move.what;
+        EXPECT_EQ( move.kind, pieces.Row( 2, 1, 2 )[1] ) << move.what;
     }
     EXPECT_EQ( 0, pieces.Create( 255 * 64 + 1, 1 ) ) << "more pieces a row than a byte counts";
     EXPECT_EQ( 1, pieces.Create( 255 * 64, 1 ) );
