@@ -531,20 +531,19 @@ struct OverKey {
 
 // Calls `stretch( kind, from, to )` for each stretch [from, to) of the row's pixels
 // [0, width) whose pieces are all of one kind; pixel 0 lies `sourceLeft` pixels into the
-// surface's row, whose pieces start at every multiple of 64. `pieces` is the row's kinds
-// followed by where each one's stretch ends, in pieces.
+// surface's row, whose pieces start at every multiple of 64. `ends` has a bit set for each
+// piece that ends a stretch, the row's last one among them.
 template <typename Stretch>
-inline void ForEachStretch( const uint8_t *pieces, int piecesPerRow, int sourceLeft, int width,
+inline void ForEachStretch( const uint8_t *kinds, uint64_t ends, int sourceLeft, int width,
                             Stretch stretch ) {
-    const uint8_t *ends = pieces + piecesPerRow;
     int x = 0;
     while ( x < width ) {
         const int piece = ( sourceLeft + x ) / PIECE;
-        int end = ends[piece] * PIECE - sourceLeft;
+        int end = ( piece + 1 + __builtin_ctzll( ends >> piece ) ) * PIECE - sourceLeft;
         if ( end > width ) {
             end = width;
         }
-        stretch( pieces[piece], x, end );
+        stretch( kinds[piece], x, end );
         x = end;
     }
 }
@@ -562,14 +561,14 @@ inline void Fetch( const uint8_t *at, int bytes, int forWriting ) {
 // Asks for what a row will read and write: where its pieces are known, only the side each
 // one shows.
 inline void FetchRow( uint8_t *destination, const uint8_t *source, const uint8_t *backdrop, int width,
-                      const uint8_t *pieces, int piecesPerRow, int sourceLeft ) {
-    if ( pieces == nullptr ) {
+                      const uint8_t *kinds, uint64_t ends, int sourceLeft ) {
+    if ( kinds == nullptr ) {
         Fetch( source, width, 0 );
         Fetch( backdrop, width, 0 );
         Fetch( destination, width, 1 );
         return;
     }
-    ForEachStretch( pieces, piecesPerRow, sourceLeft, width, [&]( uint8_t kind, int from, int to ) {
+    ForEachStretch( kinds, ends, sourceLeft, width, [&]( uint8_t kind, int from, int to ) {
         if ( kind != HostKeyedPieces::TRANSPARENT ) {
             Fetch( source + from, to - from, 0 );
         }
@@ -615,12 +614,12 @@ void OverStretch( uint8_t *destination, const uint8_t *source, const uint8_t *ba
 // source's, read alone; the mixed ones are keyed.
 template <bool single>
 void OverRow( uint8_t *destination, const uint8_t *source, const uint8_t *backdrop, int width,
-              const uint8_t *pieces, int piecesPerRow, int sourceLeft, const OverKey &key ) {
-    if ( pieces == nullptr ) {
+              const uint8_t *kinds, uint64_t ends, int sourceLeft, const OverKey &key ) {
+    if ( kinds == nullptr ) {
         OverStretch<single>( destination, source, backdrop, width, key );
         return;
     }
-    ForEachStretch( pieces, piecesPerRow, sourceLeft, width, [&]( uint8_t kind, int from, int to ) {
+    ForEachStretch( kinds, ends, sourceLeft, width, [&]( uint8_t kind, int from, int to ) {
         if ( kind == HostKeyedPieces::TRANSPARENT ) {
             std::memcpy( destination + from, backdrop + from, size_t( to - from ) );
         } else if ( kind == HostKeyedPieces::OPAQUE ) {
@@ -635,17 +634,18 @@ template <bool single>
 void OverRows( uint8_t *destination, int destinationPitch, const uint8_t *source, int sourcePitch,
                const uint8_t *backdrop, int backdropPitch, int width, int height, const OverKey &key,
                HostKeyedPieces *pieces, int sourceLeft, int sourceTop ) {
-    const int perRow = pieces != nullptr ? pieces->GetPiecesPerRow() : 0;
     const int first = sourceLeft / PIECE, end = ( sourceLeft + width + PIECE - 1 ) / PIECE;
     for ( int row = 0; row < height; row++ ) {
         if ( row + AHEAD < height ) {
-            const uint8_t *ahead =
-                pieces != nullptr ? pieces->KnownRow( sourceTop + row + AHEAD, first, end ) : nullptr;
+            const int y = sourceTop + row + AHEAD;
+            const uint8_t *ahead = pieces != nullptr ? pieces->KnownRow( y, first, end ) : nullptr;
             FetchRow( destination + AHEAD * destinationPitch, source + AHEAD * sourcePitch,
-                      backdrop + AHEAD * backdropPitch, width, ahead, perRow, sourceLeft );
+                      backdrop + AHEAD * backdropPitch, width, ahead,
+                      ahead != nullptr ? pieces->GetStretchEnds( y ) : 0, sourceLeft );
         }
         const uint8_t *here = pieces != nullptr ? pieces->Row( sourceTop + row, first, end ) : nullptr;
-        OverRow<single>( destination, source, backdrop, width, here, perRow, sourceLeft, key );
+        OverRow<single>( destination, source, backdrop, width, here,
+                         here != nullptr ? pieces->GetStretchEnds( sourceTop + row ) : 0, sourceLeft, key );
         destination += destinationPitch;
         source += sourcePitch;
         backdrop += backdropPitch;

@@ -6,9 +6,9 @@
 #include <new>
 
 HostKeyedPieces::HostKeyedPieces()
-    : width( 0 ), height( 0 ), piecesPerRow( 0 ), table( nullptr ), knownFirst( nullptr ),
-      knownEnd( nullptr ), pixels( nullptr ), pitch( 0 ), changeCount( 0 ), keyLow( 0 ), keyHigh( 0 ),
-      piecesSorted( 0 ) {
+    : width( 0 ), height( 0 ), piecesPerRow( 0 ), table( nullptr ), stretchEnds( nullptr ),
+      knownFirst( nullptr ), knownEnd( nullptr ), pixels( nullptr ), pitch( 0 ), changeCount( 0 ),
+      keyLow( 0 ), keyHigh( 0 ), piecesSorted( 0 ) {
 }
 
 HostKeyedPieces::~HostKeyedPieces() {
@@ -17,9 +17,11 @@ HostKeyedPieces::~HostKeyedPieces() {
 
 void HostKeyedPieces::Free() {
     delete[] table;
+    delete[] stretchEnds;
     delete[] knownFirst;
     delete[] knownEnd;
     table = nullptr;
+    stretchEnds = nullptr;
     knownFirst = nullptr;
     knownEnd = nullptr;
     width = height = piecesPerRow = 0;
@@ -35,10 +37,11 @@ int HostKeyedPieces::Create( int newWidth, int newHeight ) {
     if ( perRow > MOST_PIECES ) {
         return 0;
     }
-    table = new ( std::nothrow ) uint8_t[size_t( 2 * perRow ) * size_t( newHeight )];
+    table = new ( std::nothrow ) uint8_t[size_t( perRow ) * size_t( newHeight )];
+    stretchEnds = new ( std::nothrow ) uint64_t[size_t( newHeight )];
     knownFirst = new ( std::nothrow ) uint8_t[size_t( newHeight )];
     knownEnd = new ( std::nothrow ) uint8_t[size_t( newHeight )];
-    if ( table == nullptr || knownFirst == nullptr || knownEnd == nullptr ) {
+    if ( table == nullptr || stretchEnds == nullptr || knownFirst == nullptr || knownEnd == nullptr ) {
         Free();
         return 0;
     }
@@ -93,16 +96,16 @@ const uint8_t *HostKeyedPieces::SortRow( int y, int first, int end ) {
     knownFirst[y] = uint8_t( knownFrom );
     knownEnd[y] = uint8_t( knownTo );
     const uint8_t *kinds = GetRow( y );
-    uint8_t *ends = table + size_t( y ) * size_t( 2 * piecesPerRow ) + piecesPerRow;
-    ends[piecesPerRow - 1] = uint8_t( piecesPerRow );
-    for ( int piece = piecesPerRow - 2; piece >= 0; piece-- ) {
-        ends[piece] = kinds[piece] == kinds[piece + 1] ? ends[piece + 1] : uint8_t( piece + 1 );
+    uint64_t ends = uint64_t( 1 ) << ( piecesPerRow - 1 );
+    for ( int piece = 0; piece + 1 < piecesPerRow; piece++ ) {
+        ends |= uint64_t( kinds[piece] != kinds[piece + 1] ) << piece;
     }
+    stretchEnds[y] = ends;
     return kinds;
 }
 
 void HostKeyedPieces::SortPieces( int y, int first, int end ) {
-    uint8_t *kinds = table + size_t( y ) * size_t( 2 * piecesPerRow );
+    uint8_t *kinds = table + size_t( y ) * size_t( piecesPerRow );
     const int left = first * PIECE_WIDTH;
     const int right = end * PIECE_WIDTH < width ? end * PIECE_WIDTH : width;
     HostBlitSortPieces( pixels + size_t( y ) * size_t( pitch ) + size_t( left ), right - left, keyLow,

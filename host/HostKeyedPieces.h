@@ -11,13 +11,13 @@
 // change count, key or memory moves: a crater costs one more look at the land on the screen.
 class HostKeyedPieces {
 public:
-    enum { PIECE_WIDTH = 64, MOST_PIECES = 255 };
+    enum { PIECE_WIDTH = 64, MOST_PIECES = 64 };
     enum Kind { MIXED = 0, TRANSPARENT = 1, OPAQUE = 2 };
 
     HostKeyedPieces();
     virtual ~HostKeyedPieces();
 
-    // Room for a surface of `width` x `height`, up to 255 pieces a row; 1, or 0 (then none).
+    // Room for a surface of `width` x `height`, up to 64 pieces a row; 1, or 0 (then none).
     int Create( int width, int height );
 
     // Ties the pieces to the surface as it stands now: rows sorted for another change count,
@@ -25,9 +25,8 @@ public:
     void Follow( uint32_t changeCount, const uint8_t *pixels, int pitch, uint8_t keyLow, uint8_t keyHigh );
     int IsFollowing() const { return pixels != nullptr; }
 
-    // Row `y` (inside the surface, something followed) with at least its pieces from `first`
-    // up to `end` (exclusive) sorted, sorting them now if need be: the row's kinds, then for
-    // each piece the index of the first piece after it of another kind (or the row's count).
+    // The kinds of row `y` (inside the surface, something followed) with at least its pieces
+    // from `first` up to `end` (exclusive) sorted, sorting them now if need be.
     const uint8_t *Row( int y, int first, int end ) {
         return first >= knownFirst[y] && end <= knownEnd[y] ? GetRow( y ) : SortRow( y, first, end );
     }
@@ -36,6 +35,9 @@ public:
         return first >= knownFirst[y] && end <= knownEnd[y] ? GetRow( y ) : nullptr;
     }
 
+    // Row `y`'s pieces that end a stretch of one kind: bit p set where piece p + 1 is of
+    // another kind or there is none. Good inside the pieces sorted.
+    uint64_t GetStretchEnds( int y ) const { return stretchEnds[y]; }
     int GetPiecesPerRow() const { return piecesPerRow; }
     // Pieces sorted since Create: how often pieces were worked out again.
     uint32_t GetPiecesSorted() const { return piecesSorted; }
@@ -48,12 +50,13 @@ private:
     void Forget();
     const uint8_t *SortRow( int y, int first, int end );
     void SortPieces( int y, int first, int end );
-    const uint8_t *GetRow( int y ) const { return table + size_t( y ) * size_t( 2 * piecesPerRow ); }
+    const uint8_t *GetRow( int y ) const { return table + size_t( y ) * size_t( piecesPerRow ); }
 
     int width;
     int height;
     int piecesPerRow;
-    uint8_t *table;        // owned: height rows of kinds and stretch ends
+    uint8_t *table;        // owned: height rows of kinds
+    uint64_t *stretchEnds; // owned: one mask a row
     uint8_t *knownFirst;   // owned: a row each, the first piece sorted for what it holds now
     uint8_t *knownEnd;     // owned: a row each, the piece after the last so sorted
     const uint8_t *pixels; // not owned: the surface's, as last followed

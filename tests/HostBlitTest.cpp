@@ -239,22 +239,17 @@ TEST_P( HostBlitKeyedPaths, PiecesAreSortedByEveryPixelUpToTheirSides ) {
         const int perRow = pieces.GetPiecesPerRow();
         ASSERT_EQ( 11, perRow );
         const uint8_t *kinds = pieces.Row( 0, 0, perRow );
-        const uint8_t *ends = kinds + perRow;
+        const uint64_t ends = pieces.GetStretchEnds( 0 );
         for ( int piece = 0; piece < perRow; piece++ ) {
             const uint8_t expected = piece == each.at / 64 ? each.pieceKind : each.baseKind;
             EXPECT_EQ( expected, kinds[piece] )
                 << "key " << int( each.key.low ) << ".." << int( each.key.high ) << " pixel " << each.at
                 << " = " << int( each.value ) << " piece " << piece;
-            // Each stretch ends at the first piece of another kind, or at the row's end.
-            ASSERT_GT( int( ends[piece] ), piece );
-            ASSERT_LE( int( ends[piece] ), perRow );
-            for ( int next = piece; next < ends[piece]; next++ ) {
-                EXPECT_EQ( kinds[piece], kinds[next] );
-            }
-            if ( ends[piece] < perRow ) {
-                EXPECT_NE( kinds[piece], kinds[ends[piece]] );
-            }
+            // A stretch ends where the next piece is of another kind, and at the row's end.
+            const int endsHere = piece + 1 == perRow || kinds[piece] != kinds[piece + 1];
+            EXPECT_EQ( uint64_t( endsHere ), ( ends >> piece ) & 1 ) << "piece " << piece;
         }
+        EXPECT_EQ( 0u, ends >> perRow );
     }
 }
 
@@ -347,8 +342,8 @@ TEST( HostKeyedPieces, PiecesAreSortedOnceUntilTheSurfaceMoves ) {
         EXPECT_EQ( nullptr, pieces.KnownRow( 2, 1, 2 ) ) << move.what;
         EXPECT_EQ( move.kind, pieces.Row( 2, 1, 2 )[1] ) << move.what;
     }
-    EXPECT_EQ( 0, pieces.Create( 255 * 64 + 1, 1 ) ) << "more pieces a row than a byte counts";
-    EXPECT_EQ( 1, pieces.Create( 255 * 64, 1 ) );
+    EXPECT_EQ( 0, pieces.Create( 64 * 64 + 1, 1 ) ) << "more pieces a row than a mask holds";
+    EXPECT_EQ( 1, pieces.Create( 64 * 64, 1 ) );
 }
 
 INSTANTIATE_TEST_SUITE_P( WidestAndNarrow, HostBlitKeyedPaths,
