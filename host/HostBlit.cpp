@@ -1,5 +1,7 @@
 #include "host/HostBlit.h"
 
+#include "host/HostKeyedPieces.h"
+
 #include <cstring>
 
 #if defined( __SSE2__ )
@@ -513,70 +515,207 @@ namespace {
 // caches with the converted frame, the land, the background and the screen all come from
 // further out, in short rows the processor's own prefetching does not foresee.
 const int AHEAD = 4;
+const int PIECE = HostKeyedPieces::PIECE_WIDTH;
 
-inline void FetchRow( uint8_t *destination, const uint8_t *source, const uint8_t *backdrop, int width ) {
-    for ( int x = 0; x < width; x += 64 ) {
-        __builtin_prefetch( source + x, 0, 3 );
-        __builtin_prefetch( backdrop + x, 0, 3 );
-        __builtin_prefetch( destination + x, 1, 3 );
+struct OverKey {
+    uint8_t low;
+    uint8_t range;
+    int widest; // HOST_BLIT_SSE2, _AVX2 or _AVX512: the widest vectors allowed and had
+};
+
+// Calls `stretch( kind, from, to )` for each stretch [from, to) of the row's pixels
+// [0, width) whose pieces are all of one kind; pixel 0 lies `sourceLeft` pixels into the
+// surface's row, whose pieces start at every multiple of 64. `ends` has a bit set for each
+// piece that ends a stretch, the row's last one among them.
+template <typename Stretch>
+inline void ForEachStretch( const uint8_t *kinds, uint64_t ends, int sourceLeft, int width,
+                            Stretch stretch ) {
+    int x = 0;
+    while ( x < width ) {
+        const int piece = ( sourceLeft + x ) / PIECE;
+        int end = ( piece + 1 + __builtin_ctzll( ends >> piece ) ) * PIECE - sourceLeft;
+        if ( end > width ) {
+            end = width;
+        }
+        stretch( kinds[piece], x, end );
+        x = end;
     }
 }
 
-// Every row over the backdrop with the widest vectors allowed that fit in it.
-template <bool single>
-void OverRows( uint8_t *destination, int destinationPitch, const uint8_t *source, int sourcePitch,
-               const uint8_t *backdrop, int backdropPitch, int width, int height, uint8_t keyLow,
-               uint8_t range ) {
-#if defined( HOST_BLIT_WIDE )
-    const int widest = WidestVectors();
-#endif
-#if defined( __wasm_simd128__ )
-    const v128_t low = wasm_i8x16_splat( int8_t( keyLow ) );
-    const v128_t spread = wasm_i8x16_splat( int8_t( range ) );
-    if ( width >= 16 ) {
-        for ( int row = 0; row < height; row++ ) {
-            OverWasmRow<single>( destination, source, backdrop, width, low, spread );
-            destination += destinationPitch;
-            source += sourcePitch;
-            backdrop += backdropPitch;
+inline void Fetch( const uint8_t *at, int bytes, int forWriting ) {
+    for ( int x = 0; x < bytes; x += 64 ) {
+        if ( forWriting ) {
+            __builtin_prefetch( at + x, 1, 3 );
+        } else {
+            __builtin_prefetch( at + x, 0, 3 );
         }
+    }
+}
+
+// Asks for what a row will read and write: where its pieces are known, only the side each
+// one shows.
+inline void FetchRow( uint8_t *destination, const uint8_t *source, const uint8_t *backdrop, int width,
+                      const uint8_t *kinds, uint64_t ends, int sourceLeft ) {
+    if ( kinds == nullptr ) {
+        Fetch( source, width, 0 );
+        Fetch( backdrop, width, 0 );
+        Fetch( destination, width, 1 );
+        return;
+    }
+    ForEachStretch( kinds, ends, sourceLeft, width, [&]( uint8_t kind, int from, int to ) {
+        if ( kind != HostKeyedPieces::TRANSPARENT ) {
+            Fetch( source + from, to - from, 0 );
+        }
+        if ( kind != HostKeyedPieces::OPAQUE ) {
+            Fetch( backdrop + from, to - from, 0 );
+        }
+        Fetch( destination + from, to - from, 1 );
+    } );
+}
+
+// One stretch of a row over the backdrop with the widest vectors allowed that fit in it.
+template <bool single>
+void OverStretch( uint8_t *destination, const uint8_t *source, const uint8_t *backdrop, int width,
+                  const OverKey &key ) {
+#if defined( __wasm_simd128__ )
+    if ( width >= 16 ) {
+        OverWasmRow<single>( destination, source, backdrop, width, wasm_i8x16_splat( int8_t( key.low ) ),
+                             wasm_i8x16_splat( int8_t( key.range ) ) );
+        return;
+    }
+#endif
+#if defined( HOST_BLIT_WIDE )
+    if ( key.widest == HOST_BLIT_AVX512 ) {
+        OverWidestRow<single>( destination, source, backdrop, width, key.low, key.range );
+        return;
+    }
+    if ( key.widest == HOST_BLIT_AVX2 && width >= 32 ) {
+        OverWideRow<single>( destination, source, backdrop, width, key.low, key.range );
         return;
     }
 #endif
 #if defined( __SSE2__ )
-    const VectorKey key = { _mm_set1_epi8( char( keyLow ) ), _mm_set1_epi8( char( range ) ) };
+    if ( width >= 16 ) {
+        const VectorKey vectorKey = { _mm_set1_epi8( char( key.low ) ), _mm_set1_epi8( char( key.range ) ) };
+        OverVectorRow<single>( destination, source, backdrop, width, vectorKey );
+        return;
+    }
 #endif
+    OverPlain( destination, source, backdrop, width, key.low, key.range );
+}
+
+// One row: each stretch of transparent pieces is the backdrop's, each of opaque pieces the
+// source's, read alone; the mixed ones are keyed.
+template <bool single>
+void OverRow( uint8_t *destination, const uint8_t *source, const uint8_t *backdrop, int width,
+              const uint8_t *kinds, uint64_t ends, int sourceLeft, const OverKey &key ) {
+    if ( kinds == nullptr ) {
+        OverStretch<single>( destination, source, backdrop, width, key );
+        return;
+    }
+    ForEachStretch( kinds, ends, sourceLeft, width, [&]( uint8_t kind, int from, int to ) {
+        if ( kind == HostKeyedPieces::TRANSPARENT ) {
+            std::memcpy( destination + from, backdrop + from, size_t( to - from ) );
+        } else if ( kind == HostKeyedPieces::OPAQUE ) {
+            std::memcpy( destination + from, source + from, size_t( to - from ) );
+        } else {
+            OverStretch<single>( destination + from, source + from, backdrop + from, to - from, key );
+        }
+    } );
+}
+
+template <bool single>
+void OverRows( uint8_t *destination, int destinationPitch, const uint8_t *source, int sourcePitch,
+               const uint8_t *backdrop, int backdropPitch, int width, int height, const OverKey &key,
+               HostKeyedPieces *pieces, int sourceLeft, int sourceTop ) {
+    const int first = sourceLeft / PIECE, end = ( sourceLeft + width + PIECE - 1 ) / PIECE;
     for ( int row = 0; row < height; row++ ) {
         if ( row + AHEAD < height ) {
+            const int y = sourceTop + row + AHEAD;
+            const uint8_t *ahead = pieces != nullptr ? pieces->KnownRow( y, first, end ) : nullptr;
             FetchRow( destination + AHEAD * destinationPitch, source + AHEAD * sourcePitch,
-                      backdrop + AHEAD * backdropPitch, width );
+                      backdrop + AHEAD * backdropPitch, width, ahead,
+                      ahead != nullptr ? pieces->GetStretchEnds( y ) : 0, sourceLeft );
         }
-#if defined( HOST_BLIT_WIDE )
-        if ( widest == HOST_BLIT_AVX512 ) {
-            OverWidestRow<single>( destination, source, backdrop, width, keyLow, range );
-        } else if ( widest == HOST_BLIT_AVX2 && width >= 32 ) {
-            OverWideRow<single>( destination, source, backdrop, width, keyLow, range );
-        } else
-#endif
-#if defined( __SSE2__ )
-            if ( width >= 16 ) {
-            OverVectorRow<single>( destination, source, backdrop, width, key );
-        } else
-#endif
-        {
-            OverPlain( destination, source, backdrop, width, keyLow, range );
-        }
+        const uint8_t *here = pieces != nullptr ? pieces->Row( sourceTop + row, first, end ) : nullptr;
+        OverRow<single>( destination, source, backdrop, width, here,
+                         here != nullptr ? pieces->GetStretchEnds( sourceTop + row ) : 0, sourceLeft, key );
         destination += destinationPitch;
         source += sourcePitch;
         backdrop += backdropPitch;
     }
 }
 
+// The kind of one piece from how many of its pixels are opaque.
+inline uint8_t KindOf( int opaque, int pixels ) {
+    return opaque == 0        ? HostKeyedPieces::TRANSPARENT
+           : opaque == pixels ? HostKeyedPieces::OPAQUE
+                              : HostKeyedPieces::MIXED;
+}
+
+// The plain way, which compilers vectorise well enough for a row sorted once per crater.
+void SortPiecesPlain( const uint8_t *row, int width, uint8_t keyLow, uint8_t range, uint8_t *kinds ) {
+    for ( int x = 0; x < width; x += PIECE ) {
+        const int pixels = width - x < PIECE ? width - x : PIECE;
+        int opaque = 0;
+        for ( int i = 0; i < pixels; i++ ) {
+            opaque += uint8_t( row[x + i] - keyLow ) > range;
+        }
+        *kinds++ = KindOf( opaque, pixels );
+    }
+}
+
+#if defined( HOST_BLIT_WIDE )
+WIDEST_CODE void SortPiecesWidest( const uint8_t *row, int width, uint8_t keyLow, uint8_t range,
+                                   uint8_t *kinds ) {
+    const __m512i low = _mm512_set1_epi8( char( keyLow ) );
+    const __m512i spread = _mm512_set1_epi8( char( range ) );
+    const int single = range == 0;
+    for ( int x = 0; x < width; x += PIECE ) {
+        const int pixels = width - x < PIECE ? width - x : PIECE;
+        const __mmask64 inside = ~0ull >> ( PIECE - pixels );
+        const __mmask64 opaque =
+            OpaqueMask( _mm512_maskz_loadu_epi8( inside, row + x ), low, spread, single ) & inside;
+        *kinds++ = opaque == 0        ? HostKeyedPieces::TRANSPARENT
+                   : opaque == inside ? HostKeyedPieces::OPAQUE
+                                      : HostKeyedPieces::MIXED;
+    }
+}
+#endif
+
 } // namespace
+
+void HostBlitSortPieces( const uint8_t *row, int width, uint8_t keyLow, uint8_t keyHigh, uint8_t *kinds ) {
+    if ( width <= 0 ) {
+        return;
+    }
+    if ( keyLow > keyHigh ) {
+        // An empty range: nothing is transparent.
+        for ( int x = 0; x < width; x += PIECE ) {
+            *kinds++ = HostKeyedPieces::OPAQUE;
+        }
+        return;
+    }
+    const uint8_t range = uint8_t( keyHigh - keyLow );
+#if defined( HOST_BLIT_WIDE )
+    if ( WidestVectors() == HOST_BLIT_AVX512 ) {
+        SortPiecesWidest( row, width, keyLow, range, kinds );
+        return;
+    }
+#endif
+    SortPiecesPlain( row, width, keyLow, range, kinds );
+}
 
 void HostBlitKeyedOver( uint8_t *destination, int destinationPitch, const uint8_t *source, int sourcePitch,
                         const uint8_t *backdrop, int backdropPitch, int width, int height, uint8_t keyLow,
                         uint8_t keyHigh ) {
+    HostBlitKeyedOver( destination, destinationPitch, source, sourcePitch, backdrop, backdropPitch, width,
+                       height, keyLow, keyHigh, nullptr, 0, 0 );
+}
+
+void HostBlitKeyedOver( uint8_t *destination, int destinationPitch, const uint8_t *source, int sourcePitch,
+                        const uint8_t *backdrop, int backdropPitch, int width, int height, uint8_t keyLow,
+                        uint8_t keyHigh, HostKeyedPieces *pieces, int sourceLeft, int sourceTop ) {
     if ( width <= 0 || height <= 0 ) {
         return;
     }
@@ -585,12 +724,15 @@ void HostBlitKeyedOver( uint8_t *destination, int destinationPitch, const uint8_
         HostBlitCopy( destination, destinationPitch, source, sourcePitch, width, height );
         return;
     }
-    const uint8_t range = uint8_t( keyHigh - keyLow );
-    if ( range == 0 ) {
+    OverKey key = { keyLow, uint8_t( keyHigh - keyLow ), HOST_BLIT_SSE2 };
+#if defined( HOST_BLIT_WIDE )
+    key.widest = WidestVectors();
+#endif
+    if ( key.range == 0 ) {
         OverRows<true>( destination, destinationPitch, source, sourcePitch, backdrop, backdropPitch, width,
-                        height, keyLow, range );
+                        height, key, pieces, sourceLeft, sourceTop );
     } else {
         OverRows<false>( destination, destinationPitch, source, sourcePitch, backdrop, backdropPitch, width,
-                         height, keyLow, range );
+                         height, key, pieces, sourceLeft, sourceTop );
     }
 }

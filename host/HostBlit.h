@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+class HostKeyedPieces;
+
 // Copies every pixel.
 void HostBlitCopy( uint8_t *destination, int destinationPitch, const uint8_t *source, int sourcePitch,
                    int width, int height );
@@ -23,6 +25,19 @@ void HostBlitKeyed( uint8_t *destination, int destinationPitch, const uint8_t *s
 void HostBlitKeyedOver( uint8_t *destination, int destinationPitch, const uint8_t *source, int sourcePitch,
                         const uint8_t *backdrop, int backdropPitch, int width, int height, uint8_t keyLow,
                         uint8_t keyHigh );
+// The same, where `pieces` knows the source surface's rows and `source` is its pixel
+// (sourceLeft, sourceTop): a stretch of transparent pieces is copied from the backdrop and a
+// stretch of opaque ones from the source, each read alone, and only mixed pieces are keyed.
+// The caller has followed the pieces to the source as it stands, and the blit lies inside
+// it; the pieces the blit shows are sorted as it goes. Null pieces key every pixel.
+void HostBlitKeyedOver( uint8_t *destination, int destinationPitch, const uint8_t *source, int sourcePitch,
+                        const uint8_t *backdrop, int backdropPitch, int width, int height, uint8_t keyLow,
+                        uint8_t keyHigh, HostKeyedPieces *pieces, int sourceLeft, int sourceTop );
+
+// Sorts the row's pixels into pieces of 64 (the last one shorter when `width` is not a
+// multiple), writing one HostKeyedPieces kind a piece into `kinds`: transparent when every
+// pixel lies inside keyLow..keyHigh, opaque when none does, mixed otherwise.
+void HostBlitSortPieces( const uint8_t *row, int width, uint8_t keyLow, uint8_t keyHigh, uint8_t *kinds );
 
 // The keyed blit uses the widest vectors the processor has, up to the widest allowed here;
 // tests and benchmarks lower it to try the narrower paths on the same machine.

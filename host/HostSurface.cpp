@@ -1,6 +1,7 @@
 #include "host/HostSurface.h"
 
 #include "host/HostBlit.h"
+#include "host/HostKeyedPieces.h"
 #include "host/HostVideo.h"
 
 #include <algorithm>
@@ -13,9 +14,9 @@ static const uint8_t GARBAGE = 0xCD;
 
 HostSurface::HostSurface( HostVideo *video, int width, int height, int pitch, uint32_t caps )
     : video( video ), refCount( 1 ), width( width ), height( height ), pitch( pitch ), caps( caps ),
-      pixels( nullptr ), backBuffer( nullptr ), palette( nullptr ), hasColorKey( 0 ), colorKeyLow( 0 ),
-      colorKeyHigh( 0 ), locked( 0 ), lost( 0 ), busyLocks( 0 ), failingRestores( 0 ), lockAttempts( 0 ),
-      restoreCount( 0 ), changeCount( 0 ) {
+      pixels( nullptr ), backBuffer( nullptr ), palette( nullptr ), pieces( nullptr ), hasColorKey( 0 ),
+      colorKeyLow( 0 ), colorKeyHigh( 0 ), locked( 0 ), lost( 0 ), busyLocks( 0 ), failingRestores( 0 ),
+      lockAttempts( 0 ), restoreCount( 0 ), changeCount( 0 ) {
     if ( width > 0 && height > 0 && pitch >= width ) {
         size_t bytes = size_t( pitch ) * size_t( height );
         pixels = new ( std::nothrow ) uint8_t[bytes];
@@ -29,6 +30,7 @@ HostSurface::~HostSurface() {
     if ( backBuffer != nullptr ) {
         backBuffer->Release();
     }
+    delete pieces;
     delete[] pixels;
 }
 
@@ -171,8 +173,10 @@ HostResult HostSurface::Blit( int x, int y, HostSurface *source, const HostRect 
         uint8_t high = uint8_t( std::min<uint32_t>( source->colorKeyHigh, 255 ) );
         if ( backdrop != nullptr ) {
             const uint8_t *under = backdrop + size_t( toY ) * size_t( backdropPitch ) + size_t( toX );
+            HostKeyedPieces *followed = source->FollowedPieces();
             HostBlitKeyedOver( to, pitch, from, source->pitch, under, backdropPitch, int( copyWidth ),
-                               int( copyHeight ), uint8_t( source->colorKeyLow ), high );
+                               int( copyHeight ), uint8_t( source->colorKeyLow ), high, followed, int( left ),
+                               int( top ) );
         } else {
             HostBlitKeyed( to, pitch, from, source->pitch, int( copyWidth ), int( copyHeight ),
                            uint8_t( source->colorKeyLow ), high );
@@ -230,7 +234,25 @@ HostResult HostSurface::SetPalette( HostPalette *newPalette ) {
     return HOST_OK;
 }
 
+// The pieces following the surface as it stands now, or null when it has no room for them.
+HostKeyedPieces *HostSurface::FollowedPieces() {
+    if ( pieces == nullptr || colorKeyLow > 255 ) {
+        return nullptr;
+    }
+    pieces->Follow( changeCount, pixels, pitch, uint8_t( colorKeyLow ),
+                    uint8_t( std::min<uint32_t>( colorKeyHigh, 255 ) ) );
+    return pieces->IsFollowing() ? pieces : nullptr;
+}
+
+// The pieces' room is made with the key, when the picture is set up, never during play.
 void HostSurface::SetColorKey( uint32_t low, uint32_t high ) {
+    if ( pieces == nullptr ) {
+        pieces = new ( std::nothrow ) HostKeyedPieces;
+        if ( pieces != nullptr && !pieces->Create( width, height ) ) {
+            delete pieces;
+            pieces = nullptr;
+        }
+    }
     hasColorKey = 1;
     changeCount++;
     colorKeyLow = low;

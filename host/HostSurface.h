@@ -4,6 +4,7 @@
 #include "host/HostSurfaceDesc.h"
 #include "host/HostTypes.h"
 
+class HostKeyedPieces;
 class HostPalette;
 class HostVideo;
 
@@ -79,6 +80,7 @@ private:
     void AttachBackBuffer( HostSurface *back );
     void ExchangeWithBackBuffer();
     HostResult CheckBlitSides( const HostSurface *source ) const;
+    HostKeyedPieces *FollowedPieces();
     HostResult Blit( int x, int y, HostSurface *source, const HostRect *sourceRect, uint32_t flags,
                      const uint8_t *backdrop, int backdropPitch );
 
@@ -91,6 +93,7 @@ private:
     uint8_t *pixels;         // owned: height rows of pitch bytes
     HostSurface *backBuffer; // primary surface only: owned reference to the attached back buffer
     HostPalette *palette;    // not owned
+    HostKeyedPieces *pieces; // owned: made with the first colour key, null without memory
     int hasColorKey;
     uint32_t colorKeyLow;
     uint32_t colorKeyHigh;

@@ -1,7 +1,9 @@
 #include "host/HostBlit.h"
+#include "host/HostKeyedPieces.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -125,6 +127,36 @@ void CompareOverWithReference( std::mt19937 &random, int width, int height, int 
                                   << ".." << int( key.high ) << " pitch " << pitch << " offset " << offset;
 }
 
+// A land-like surface of 64-pixel cells, each all key (sky), all opaque (ground) or one of
+// them with a single pixel of the other at a chosen place, so that pieces of every kind meet.
+// Its padding past the width holds the other kind, which no piece may take in.
+struct PieceSurface {
+    int width;
+    int height;
+    int pitch;
+    std::vector<uint8_t> pixels;
+};
+
+PieceSurface MakePieceSurface( std::mt19937 &random, int width, int height, KeyRange key ) {
+    PieceSurface surface = { width, height, width + 22, {} };
+    const uint8_t sky = key.low, ground = uint8_t( key.high + 1 );
+    surface.pixels.assign( size_t( surface.pitch * height ), sky );
+    for ( int y = 0; y < height; y++ ) {
+        uint8_t *row = surface.pixels.data() + y * surface.pitch;
+        for ( int x = 0; x < width; x += 64 ) {
+            const int cell = std::min( 64, width - x );
+            const int kind = int( random() % 4 );
+            std::fill( row + x, row + x + cell, kind % 2 == 0 ? sky : ground );
+            if ( kind >= 2 ) {
+                const int odd[] = { 0, cell - 1, int( random() % unsigned( cell ) ) };
+                row[x + odd[random() % 3]] = kind % 2 == 0 ? ground : sky;
+            }
+        }
+        std::fill( row + width, row + surface.pitch, uint8_t( ( y % 2 ) ? sky : ground ) );
+    }
+    return surface;
+}
+
 } // namespace
 
 // Every test of the keyed blit runs with the widest vectors the machine has, with AVX2 at most
@@ -172,6 +204,146 @@ TEST_P( HostBlitKeyedPaths, OverABackdropMatchesTheBackdropCopiedThenTheKeyedBli
         CompareOverWithReference( random, 100, 2, 130, offset, KeyRange{ 0, 0 } );
     }
     CompareOverWithReference( random, 640, 480, 640, 16, KeyRange{ 0, 0 } );
+}
+
+// One pixel at a piece's side, at the key range's ends or just outside them decides the
+// piece's kind; the short last piece of a row counts only its own pixels.
+TEST_P( HostBlitKeyedPaths, PiecesAreSortedByEveryPixelUpToTheirSides ) {
+    const int width = 650, pitch = 672; // ten whole pieces and one of 10 pixels
+    struct Case {
+        KeyRange key;
+        uint8_t base;  // every pixel of the row...
+        int at;        // ...but this one
+        uint8_t value; // which is this
+        uint8_t baseKind;
+        uint8_t pieceKind; // the kind of the piece holding `at`
+    };
+    const uint8_t T = HostKeyedPieces::TRANSPARENT, O = HostKeyedPieces::OPAQUE, M = HostKeyedPieces::MIXED;
+    const Case cases[] = {
+        { { 0, 0 }, 0, 63, 1, T, M },          { { 0, 0 }, 0, 64, 1, T, M },
+        { { 0, 0 }, 0, 0, 255, T, M },         { { 0, 0 }, 0, 649, 7, T, M },
+        { { 0, 0 }, 5, 640, 0, O, M },         { { 10, 20 }, 10, 300, 20, T, T },
+        { { 10, 20 }, 20, 300, 21, T, M },     { { 10, 20 }, 10, 127, 9, T, M },
+        { { 10, 20 }, 21, 128, 9, O, O },      { { 10, 20 }, 9, 128, 10, O, M },
+        { { 0, 255 }, 0, 200, 255, T, T },     { { 255, 255 }, 254, 3, 255, O, M },
+        { { 200, 255 }, 199, 600, 200, O, M }, { { 5, 4 }, 5, 100, 4, O, O },
+    };
+    for ( const Case &each : cases ) {
+        std::vector<uint8_t> pixels( size_t( pitch ),
+                                     uint8_t( each.baseKind == T ? each.key.high + 1 : each.key.low ) );
+        std::fill( pixels.begin(), pixels.begin() + width, each.base );
+        pixels[size_t( each.at )] = each.value;
+        HostKeyedPieces pieces;
+        ASSERT_EQ( 1, pieces.Create( width, 1 ) );
+        pieces.Follow( 1, pixels.data(), pitch, each.key.low, each.key.high );
+        const int perRow = pieces.GetPiecesPerRow();
+        ASSERT_EQ( 11, perRow );
+        const uint8_t *kinds = pieces.Row( 0, 0, perRow );
+        const uint64_t ends = pieces.GetStretchEnds( 0 );
+        for ( int piece = 0; piece < perRow; piece++ ) {
+            const uint8_t expected = piece == each.at / 64 ? each.pieceKind : each.baseKind;
+            EXPECT_EQ( expected, kinds[piece] )
+                << "key " << int( each.key.low ) << ".." << int( each.key.high ) << " pixel " << each.at
+                << " = " << int( each.value ) << " piece " << piece;
+            // A stretch ends where the next piece is of another kind, and at the row's end.
+            const int endsHere = piece + 1 == perRow || kinds[piece] != kinds[piece + 1];
+            EXPECT_EQ( uint64_t( endsHere ), ( ends >> piece ) & 1 ) << "piece " << piece;
+        }
+        EXPECT_EQ( 0u, ends >> perRow );
+    }
+}
+
+// The blit over a backdrop reading by pieces gives the backdrop copied then the keyed blit,
+// for windows whose sides fall one off either side of a piece's, at the surface's last
+// column and row, and for one pixel.
+TEST_P( HostBlitKeyedPaths, OverABackdropByPiecesMatchesTheBackdropCopiedThenTheKeyedBlit ) {
+    std::mt19937 random( 2718 );
+    struct Window {
+        int left, top, width, height;
+    };
+    const Window windows[] = { { 0, 0, 650, 9 },  { 1, 2, 649, 7 },   { 63, 0, 2, 3 },   { 64, 1, 64, 4 },
+                               { 65, 0, 127, 9 }, { 127, 3, 130, 6 }, { 600, 8, 50, 1 }, { 649, 0, 1, 9 },
+                               { 0, 8, 1, 1 },    { 5, 0, 640, 9 },   { 191, 4, 65, 5 } };
+    for ( const KeyRange &key : KEY_RANGES ) {
+        PieceSurface surface = MakePieceSurface( random, 650, 9, key );
+        HostKeyedPieces pieces;
+        ASSERT_EQ( 1, pieces.Create( surface.width, surface.height ) );
+        pieces.Follow( 1, surface.pixels.data(), surface.pitch, key.low, key.high );
+        // Each window sorts the pieces it shows, next to those earlier ones sorted; then, the
+        // picture changed, the same again from the right, over pieces an older picture sorted.
+        for ( int pass = 0; pass < 2 * int( sizeof windows / sizeof *windows ); pass++ ) {
+            const int count = int( sizeof windows / sizeof *windows );
+            if ( pass == count ) {
+                surface = MakePieceSurface( random, 650, 9, key );
+                pieces.Follow( 2, surface.pixels.data(), surface.pitch, key.low, key.high );
+            }
+            const Window &window = windows[pass < count ? pass : 2 * count - 1 - pass];
+            const int pitch = 700, offset = int( random() % 64 ), backdropPitch = 703;
+            std::vector<uint8_t> backdrop( size_t( backdropPitch * 10 ) );
+            for ( uint8_t &byte : backdrop ) {
+                byte = uint8_t( random() );
+            }
+            std::vector<uint8_t> expected( size_t( offset + pitch * 10 ) );
+            for ( uint8_t &byte : expected ) {
+                byte = uint8_t( random() );
+            }
+            std::vector<uint8_t> actual = expected;
+            const uint8_t *from = surface.pixels.data() + window.top * surface.pitch + window.left;
+            ReferenceKeyedOver( expected.data() + offset, pitch, from, surface.pitch, backdrop.data() + 1,
+                                backdropPitch, window.width, window.height, key.low, key.high );
+            HostBlitKeyedOver( actual.data() + offset, pitch, from, surface.pitch, backdrop.data() + 1,
+                               backdropPitch, window.width, window.height, key.low, key.high, &pieces,
+                               window.left, window.top );
+            ASSERT_EQ( expected, actual )
+                << "key " << int( key.low ) << ".." << int( key.high ) << " window " << window.left << ","
+                << window.top << " " << window.width << "x" << window.height;
+        }
+    }
+}
+
+// Pieces are sorted once for what the surface holds, only those asked for and the gap up to
+// those known; a new change count, key or memory forgets them all.
+TEST( HostKeyedPieces, PiecesAreSortedOnceUntilTheSurfaceMoves ) {
+    std::vector<uint8_t> pixels( 640 * 4, 0 ), other( 640 * 4, 0 );
+    HostKeyedPieces pieces;
+    ASSERT_EQ( 1, pieces.Create( 640, 4 ) );
+    EXPECT_EQ( 0, pieces.IsFollowing() );
+    pieces.Follow( 7, pixels.data(), 640, 0, 0 );
+    ASSERT_EQ( 1, pieces.IsFollowing() );
+    struct Ask {
+        int first, end;
+        uint32_t sorted; // pieces sorted by the asking
+    };
+    const Ask asks[] = { { 4, 6, 2 }, { 4, 6, 0 },  { 5, 6, 0 }, { 3, 5, 1 },
+                         { 8, 9, 3 }, { 0, 10, 4 }, { 0, 1, 0 } };
+    for ( const Ask &ask : asks ) {
+        const uint32_t before = pieces.GetPiecesSorted();
+        EXPECT_NE( nullptr, pieces.Row( 2, ask.first, ask.end ) );
+        EXPECT_EQ( ask.sorted, pieces.GetPiecesSorted() - before ) << ask.first << ".." << ask.end;
+    }
+    EXPECT_EQ( nullptr, pieces.KnownRow( 1, 0, 1 ) );
+    EXPECT_EQ( HostKeyedPieces::TRANSPARENT, pieces.KnownRow( 2, 0, 10 )[1] );
+    pixels[2 * 640 + 100] = 9;
+    pieces.Follow( 7, pixels.data(), 640, 0, 0 );
+    EXPECT_NE( nullptr, pieces.KnownRow( 2, 1, 2 ) ) << "the same change count keeps every piece";
+    struct Move {
+        const char *what;
+        uint32_t changes;
+        const uint8_t *memory;
+        uint8_t keyLow, keyHigh;
+        uint8_t kind; // of row 2's second piece afterwards
+    };
+    const Move moves[] = { { "a change", 8, pixels.data(), 0, 0, HostKeyedPieces::MIXED },
+                           { "a key", 8, pixels.data(), 9, 9, HostKeyedPieces::MIXED },
+                           { "a wider key", 8, pixels.data(), 0, 9, HostKeyedPieces::TRANSPARENT },
+                           { "other memory", 8, other.data(), 0, 9, HostKeyedPieces::TRANSPARENT } };
+    for ( const Move &move : moves ) {
+        pieces.Follow( move.changes, move.memory, 640, move.keyLow, move.keyHigh );
+        EXPECT_EQ( nullptr, pieces.KnownRow( 2, 1, 2 ) ) << move.what;
+        EXPECT_EQ( move.kind, pieces.Row( 2, 1, 2 )[1] ) << move.what;
+    }
+    EXPECT_EQ( 0, pieces.Create( 64 * 64 + 1, 1 ) ) << "more pieces a row than a mask holds";
+    EXPECT_EQ( 1, pieces.Create( 64 * 64, 1 ) );
 }
 
 INSTANTIATE_TEST_SUITE_P( WidestAndNarrow, HostBlitKeyedPaths,

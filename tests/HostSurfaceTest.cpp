@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstring>
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -393,5 +394,64 @@ TEST_F( SurfaceTest, ChangeCountMovesWithEveryChangeOfPixelsOrKeyAndOnlyThen ) {
         const uint32_t before = each.watched->GetChangeCount();
         each.act();
         EXPECT_EQ( each.moves, int( each.watched->GetChangeCount() != before ) ) << each.what;
+    }
+}
+
+// The blit over a backdrop reads each piece of the source by what it last held: after every
+// change that flips a piece (a pixel poked into the sky, a piece filled, a new key, a loss
+// and a refill) it still gives the backdrop copied and then the keyed blit.
+TEST_F( SurfaceTest, BlitOverABackdropFollowsEveryChangeOfTheSource ) {
+    CreateChain();
+    ASSERT_EQ( CreateOffscreen( 200, 6, &source ), HOST_OK );
+    ASSERT_EQ( CreateOffscreen( 640, 480, &target, 0 ), HOST_OK );
+    source->SetColorKey( 0, 0 );
+    Fill( source, 0 );
+    std::vector<uint8_t> backdrop( 640 * 480 );
+    for ( size_t i = 0; i < backdrop.size(); i++ ) {
+        backdrop[i] = uint8_t( i * 7 + i / 640 );
+    }
+    const auto poke = [&]( int x, int y, uint8_t colour, int across ) {
+        HostSurfaceDesc desc = {};
+        ASSERT_EQ( source->Lock( nullptr, &desc, 0, nullptr ), HOST_OK );
+        std::memset( static_cast<uint8_t *>( desc.surface ) + y * desc.pitch + x, colour, size_t( across ) );
+        source->Unlock( nullptr );
+    };
+    struct Change {
+        const char *what;
+        std::function<void()> act;
+    };
+    const Change changes[] = {
+        { "all sky", [] {} },
+        { "one pixel at a piece's last column", [&] { poke( 63, 2, 9, 1 ); } },
+        { "the next piece filled", [&] { poke( 64, 2, 9, 64 ); } },
+        { "the filled piece's first pixel dug out", [&] { poke( 64, 2, 0, 1 ); } },
+        { "a key taking in the ground", [&] { source->SetColorKey( 0, 9 ); } },
+        { "a key of the ground alone", [&] { source->SetColorKey( 9, 9 ); } },
+        { "lost, restored and refilled",
+          [&] {
+              source->InjectLoss();
+              source->Restore();
+              Fill( source, 0 );
+              poke( 190, 5, 4, 10 );
+          } },
+    };
+    const HostRect window = { 1, 1, 200, 6 };
+    for ( const Change &change : changes ) {
+        change.act();
+        HostSurfaceDesc desc = {};
+        ASSERT_EQ( target->Lock( nullptr, &desc, 0, nullptr ), HOST_OK );
+        for ( int y = 0; y < 480; y++ ) {
+            std::memcpy( static_cast<uint8_t *>( desc.surface ) + y * desc.pitch,
+                         &backdrop[size_t( y * 640 )], 640 );
+        }
+        target->Unlock( nullptr );
+        ASSERT_EQ( target->BltFast( 37, 11, source, &window, DDBLTFAST_SRCCOLORKEY ), HOST_OK );
+        ASSERT_EQ( back->BltFastOver( 37, 11, source, &window, DDBLTFAST_SRCCOLORKEY, backdrop.data(), 640 ),
+                   HOST_OK );
+        for ( int y = 11; y < 16; y++ ) {
+            ASSERT_EQ( 0, std::memcmp( back->GetPixels() + y * back->GetPitch() + 37,
+                                       target->GetPixels() + y * target->GetPitch() + 37, 199 ) )
+                << change.what << ", row " << y;
+        }
     }
 }

@@ -72,6 +72,13 @@ uint8_t LandColour( int x, int y ) {
     return value % 5 == 0 ? 0 : value;
 }
 
+// Hills: sky down to a surface that steps every 64 columns, one pixel higher at each step's
+// last column, and solid ground below; whole pieces of sky and of ground, and mixed ones.
+uint8_t HillColour( int x, int y ) {
+    const int surface = 420 + ( x / 64 % 5 ) * 30 - ( x % 64 == 63 ? 1 : 0 );
+    return y < surface ? 0 : uint8_t( 30 + ( x + y ) % 50 );
+}
+
 uint8_t BackgroundColour( int x, int y ) {
     return uint8_t( Mix( uint32_t( x ) * 97u + uint32_t( y ) * 2246822519u ) >> 8 );
 }
@@ -79,9 +86,9 @@ uint8_t BackgroundColour( int x, int y ) {
 // A 640 x 480 display on the headless backend and a World loaded from pictures of the given
 // sizes.
 struct Stage {
-    Stage( int landWidth = 1280, int landHeight = 960, int backgroundWidth = 960,
-           int backgroundHeight = 720 ) {
-        PutMemoryFile( "land.bmp", MakeBmp( landWidth, landHeight, LandColour ) );
+    Stage( int landWidth = 1280, int landHeight = 960, int backgroundWidth = 960, int backgroundHeight = 720,
+           uint8_t ( *landColour )( int x, int y ) = LandColour ) {
+        PutMemoryFile( "land.bmp", MakeBmp( landWidth, landHeight, landColour ) );
         PutMemoryFile( "background.bmp", MakeBmp( backgroundWidth, backgroundHeight, BackgroundColour ) );
         world.Load( &display, "land.bmp", "background.bmp" );
     }
@@ -276,6 +283,36 @@ TEST( WorldDrawing, EveryCameraAtTheSeamsShowsLandOverBackground ) {
     for ( const auto &camera : cameras ) {
         stage.Frame( camera[0], camera[1] );
         EXPECT_EQ( 0, stage.CountWrongPixels( LandColour ) ) << "camera " << camera[0] << ", " << camera[1];
+    }
+}
+
+// A camera moving over hills, with craters between its frames that dig a piece out whole, dig
+// one pixel of it, and fill none: every frame shows the land as it stands over the background,
+// whichever pieces were sorted for an older picture.
+TEST( WorldDrawing, AMovingCameraShowsEveryCraterOverTheBackground ) {
+    Stage stage( 1280, 960, 960, 720, HillColour );
+    struct Step {
+        const char *what;
+        int craterX, craterY, radiusX, radiusY; // no crater when radiusX is 0
+        int cameraX, cameraY;
+    };
+    const Step steps[] = {
+        { "across the seams", 0, 0, 0, 0, 300, 200 },
+        { "one pixel on", 0, 0, 0, 0, 301, 201 },
+        { "a piece of ground dug out whole", 672, 530, 40, 40, 302, 202 },
+        { "one pixel of a piece's side", 639, 510, 0, 0, 303, 203 },
+        { "a crater at a tile's corner", 640, 480, 9, 9, 304, 204 },
+        { "the camera back over sorted pieces", 0, 0, 0, 0, 64, 100 },
+        { "a crater out of view, then in view", 1200, 900, 30, 30, 640, 480 },
+    };
+    for ( const Step &step : steps ) {
+        if ( step.radiusX > 0 || step.craterX > 0 ) {
+            stage.world.Carve( step.craterX, step.craterY, step.radiusX, step.radiusY );
+        }
+        stage.Frame( step.cameraX, step.cameraY );
+        EXPECT_EQ(
+            0, stage.CountWrongPixels( [&]( int x, int y ) { return LandImagePixel( stage.world, x, y ); } ) )
+            << step.what;
     }
 }
 
