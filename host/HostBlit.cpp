@@ -676,9 +676,7 @@ WIDEST_CODE void SortPiecesWidest( const uint8_t *row, int width, uint8_t keyLow
         const __mmask64 inside = ~0ull >> ( PIECE - pixels );
         const __mmask64 opaque =
             OpaqueMask( _mm512_maskz_loadu_epi8( inside, row + x ), low, spread, single ) & inside;
-        *kinds++ = opaque == 0        ? HostKeyedPieces::TRANSPARENT
-                   : opaque == inside ? HostKeyedPieces::OPAQUE
-                                      : HostKeyedPieces::MIXED;
+        *kinds++ = KindOf( __builtin_popcountll( opaque ), pixels );
     }
 }
 #endif

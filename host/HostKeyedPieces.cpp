@@ -66,7 +66,7 @@ void HostKeyedPieces::Follow( uint32_t newChangeCount, const uint8_t *newPixels,
     Forget();
 }
 
-// Every row knows no piece: the empty range from piece 255 to 0 contains no other.
+// Every row knows no piece: the empty range from piece MOST_PIECES to 0 contains none.
 void HostKeyedPieces::Forget() {
     if ( knownFirst != nullptr ) {
         std::memset( knownFirst, MOST_PIECES, size_t( height ) );
